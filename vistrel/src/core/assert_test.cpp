@@ -1,0 +1,48 @@
+#include "vistrel/assert.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+int checkedHalf(int value) {
+  VISTREL_ASSERT(value % 2 == 0);
+  return value / 2;  // goes on after the report, as documented
+}
+
+TEST(Assert, ReportsConditionTextAndContinues) {
+  vistrel::AssertCapture capture;
+  EXPECT_EQ(checkedHalf(4), 2);
+  EXPECT_TRUE(capture.messages().empty());
+  EXPECT_EQ(checkedHalf(5), 2);
+  ASSERT_EQ(capture.messages().size(), 1u);
+  EXPECT_EQ(capture.messages()[0], "value % 2 == 0");
+  VISTREL_REPORT("not implemented.");
+  EXPECT_TRUE(capture.contains("not implemented."));
+}
+
+TEST(Assert, CapturesNestAndRestoreThePreviousHandler) {
+  vistrel::AssertCapture outer;
+  {
+    vistrel::AssertCapture inner;
+    VISTREL_REPORT("inner");
+    EXPECT_TRUE(inner.contains("inner"));
+  }
+  VISTREL_REPORT("outer");
+  EXPECT_EQ(outer.messages(), std::vector<std::string>{"outer"});
+}
+
+TEST(Assert, CustomHandlerReceivesFileAndLine) {
+  std::string seenFile;
+  int seenLine = 0;
+  auto previous = vistrel::setAssertHandler([&](const char*, const char* file, int line) {
+    seenFile = file;
+    seenLine = line;
+  });
+  const int line = __LINE__ + 1;
+  VISTREL_ASSERT(1 + 1 == 3);
+  vistrel::setAssertHandler(previous);
+  EXPECT_NE(seenFile.find("assert_test.cpp"), std::string::npos);
+  EXPECT_EQ(seenLine, line);
+}
+
+}  // namespace
