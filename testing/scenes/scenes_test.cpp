@@ -1,0 +1,98 @@
+#include "scenes/scenes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Area and centroid of the foreground, from grey values linear between outside and inside.
+struct Moments {
+  double area = 0, cx = 0, cy = 0;
+};
+Moments foreground(const cv::Mat& img, double inside, double outside) {
+  Moments m;
+  for (int i = 0; i < img.rows; ++i) {
+    for (int j = 0; j < img.cols; ++j) {
+      const double w = (img.at<uchar>(i, j) - outside) / (inside - outside);
+      m.area += w;
+      m.cx += w * (j + 0.5);
+      m.cy += w * (i + 0.5);
+    }
+  }
+  m.cx /= m.area;
+  m.cy /= m.area;
+  return m;
+}
+
+TEST(Scenes, DiscHasExactAreaAndCentroid) {
+  const cv::Point2d c(40.3, 37.8);
+  const double r = 20.25;
+  const cv::Mat img = scenes::renderDisc({90, 80}, c, r, 250, 0);
+  ASSERT_EQ(img.type(), CV_8UC1);
+  const Moments m = foreground(img, 250, 0);
+  // Coverage is quantised to 1/256 and grey values to 1/250: the area is within a small
+  // fraction of a pixel per boundary pixel, the centroid within a few thousandths.
+  EXPECT_NEAR(m.area, kPi * r * r, 0.5);
+  EXPECT_NEAR(m.cx, c.x, 0.005);
+  EXPECT_NEAR(m.cy, c.y, 0.005);
+  EXPECT_EQ(img.at<uchar>(38, 40), 250);  // well inside
+  EXPECT_EQ(img.at<uchar>(2, 2), 0);      // well outside
+}
+
+TEST(Scenes, RingAndEllipseAreas) {
+  const cv::Mat ring = scenes::renderRing({100, 100}, {50, 50}, 20, 30, 200, 0);
+  EXPECT_NEAR(foreground(ring, 200, 0).area, kPi * (30 * 30 - 20 * 20), 1.0);
+  const cv::Mat ell = scenes::renderEllipse({120, 100}, {60.5, 50.25}, 40, 15, 30, 200, 0);
+  const Moments m = foreground(ell, 200, 0);
+  EXPECT_NEAR(m.area, kPi * 40 * 15, 1.0);
+  EXPECT_NEAR(m.cx, 60.5, 0.01);
+  EXPECT_NEAR(m.cy, 50.25, 0.01);
+  // The long axis lies along 30 degrees: a point 35 px along it is inside, 35 px across is not.
+  const double t = 30 * kPi / 180;
+  EXPECT_EQ(ell.at<uchar>(cvRound(50.25 + 35 * std::sin(t) - 0.5),
+                          cvRound(60.5 + 35 * std::cos(t) - 0.5)),
+            200);
+  EXPECT_EQ(ell.at<uchar>(cvRound(50.25 + 35 * std::cos(t) - 0.5),
+                          cvRound(60.5 - 35 * std::sin(t) - 0.5)),
+            0);
+}
+
+TEST(Scenes, PolygonOrientationDoesNotMatter) {
+  scenes::Scene a({20, 20}, 0), b({20, 20}, 0);
+  a.polygon({{2, 3}, {12, 3}, {12, 9}, {2, 9}}, 100);
+  b.polygon({{2, 3}, {2, 9}, {12, 9}, {12, 3}}, 100);
+  const cv::Mat ia = a.render(), ib = b.render();
+  EXPECT_EQ(cv::norm(ia, ib, cv::NORM_INF), 0.0);
+  EXPECT_EQ(cv::countNonZero(ia), 60);
+}
+
+TEST(Scenes, DeterministicWithNoiseAndBlur) {
+  scenes::WheelSpec spec;
+  spec.size = {320, 240};
+  spec.centre = {160, 120};
+  spec.radius = 100;
+  const cv::Mat a = scenes::renderWheel(spec), b = scenes::renderWheel(spec);
+  EXPECT_EQ(cv::norm(a, b, cv::NORM_INF), 0.0);
+  spec.seed = 2;
+  EXPECT_GT(cv::norm(a, scenes::renderWheel(spec), cv::NORM_INF), 0.0);
+  const cv::Mat c1 = scenes::renderClutter({160, 120}, 7),
+                c2 = scenes::renderClutter({160, 120}, 7);
+  EXPECT_EQ(cv::norm(c1, c2, cv::NORM_INF), 0.0);
+  cv::Scalar mean, dev;
+  cv::meanStdDev(c1, mean, dev);
+  EXPECT_GT(dev[0], 20.0);  // textured, not flat
+}
+
+TEST(Scenes, NoiseHasTheRequestedSpread) {
+  cv::Mat img(200, 200, CV_8UC1, cv::Scalar(128));
+  scenes::addGaussianNoise(img, 5.0, 3);
+  cv::Scalar mean, dev;
+  cv::meanStdDev(img, mean, dev);
+  EXPECT_NEAR(mean[0], 128.0, 0.2);
+  EXPECT_NEAR(dev[0], 5.0, 0.2);
+}
+
+}  // namespace
