@@ -1,0 +1,106 @@
+#include "nfa.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+#include <vector>
+
+namespace ced {
+namespace {
+
+// The binomial tail P(X >= k), X ~ B(n, p), summed exactly term by term in long double.
+long double exactTail(int n, int k, long double p) {
+  long double term = std::pow(1.0L - p, static_cast<long double>(n));  // P(X = 0)
+  long double tail = 0.0L;
+  for (int i = 0; i <= n; ++i) {
+    if (i >= k) tail += term;
+    term *= static_cast<long double>(n - i) / (i + 1) * p / (1.0L - p);
+  }
+  return tail;
+}
+
+double exactScore(int n, int k, double p, double logNT) {
+  return static_cast<double>(-std::log10(exactTail(n, k, p))) - logNT;
+}
+
+TEST(Nfa, LogGammaMatchesTheLibraryOnBothBranches) {
+  for (double x : {0.5, 1.0, 2.0, 3.5, 7.0, 14.9, 15.0, 15.1, 20.0, 100.0, 1234.5, 1e5}) {
+    const double expected = std::lgamma(x);
+    EXPECT_NEAR(logGamma(x), expected, 1e-9 * std::max(1.0, std::fabs(expected))) << x;
+  }
+  // Γ(n+1) = n!: 5! = 120, 10! = 3628800.
+  EXPECT_NEAR(logGamma(6.0), std::log(120.0), 1e-10);
+  EXPECT_NEAR(logGamma(11.0), std::log(3628800.0), 1e-9);
+}
+
+TEST(Nfa, ReciprocalIsExactInsideAndOutsideTheCache) {
+  for (int i : {1, 2, 3, 7, 1000, 99999, 100000, 123457}) EXPECT_EQ(reciprocal(i), 1.0 / i) << i;
+}
+
+TEST(Nfa, DegenerateArgumentsAndClosedForms) {
+  // Invalid input.
+  EXPECT_EQ(nfaScore(-1, 0, 0.125, 3.0), -1.0);
+  EXPECT_EQ(nfaScore(5, -1, 0.125, 3.0), -1.0);
+  EXPECT_EQ(nfaScore(5, 6, 0.125, 3.0), -1.0);
+  EXPECT_EQ(nfaScore(5, 2, 0.0, 3.0), -1.0);
+  EXPECT_EQ(nfaScore(5, 2, 1.0, 3.0), -1.0);
+  // k = 0 (or n = 0): the tail is 1, so the score is −logNT.
+  EXPECT_EQ(nfaScore(0, 0, 0.125, 3.0), -3.0);
+  EXPECT_EQ(nfaScore(40, 0, 0.125, 3.0), -3.0);
+  // k = n: the tail is pⁿ. 0.5⁴ = 1/16 → 4·log10 2.
+  EXPECT_NEAR(nfaScore(4, 4, 0.5, 0.0), 4 * std::log10(2.0), 1e-12);
+  EXPECT_NEAR(nfaScore(10, 10, 0.125, 2.0), 10 * std::log10(8.0) - 2.0, 1e-12);
+}
+
+TEST(Nfa, HandWorkedSmallTails) {
+  // n = 2, k = 1, p = 1/2: P(X >= 1) = 3/4.
+  EXPECT_NEAR(nfaScore(2, 1, 0.5, 0.0), -std::log10(0.75), 1e-9);
+  // n = 3, k = 2, p = 1/2: (3 + 1)/8 = 1/2.
+  EXPECT_NEAR(nfaScore(3, 2, 0.5, 0.0), std::log10(2.0), 1e-9);
+  // n = 3, k = 1, p = 1/8: 1 − (7/8)³ = 169/512.
+  EXPECT_NEAR(nfaScore(3, 1, 0.125, 1.0), -std::log10(169.0 / 512.0) - 1.0, 1e-9);
+}
+
+TEST(Nfa, AgreesWithExactBinomialTails) {
+  // The early stop leaves out at most 10 % of what the rest of the tail could change, and
+  // the omitted terms are positive, so the score can only come out a little high.
+  const double logNT = 14.0;
+  for (int n = 1; n <= 300; n += 7) {
+    for (int k = 1; k <= n; k += 3) {
+      const double got = nfaScore(n, k, 0.125, logNT);
+      const double want = exactScore(n, k, 0.125, logNT);
+      EXPECT_GE(got, want - 1e-8 * std::max(1.0, std::fabs(want))) << n << " " << k;
+      EXPECT_LE(got, want + 0.05 * std::fabs(want) + 1e-8) << n << " " << k;
+    }
+  }
+}
+
+TEST(Nfa, UnderflowingFirstTermUsesItsLogarithm) {
+  // C(n,k)·p^k·(1−p)^(n−k) is far below the smallest double here; the tail is dominated by
+  // the first term, whose log10 comes from lgamma.
+  const int n = 20000, k = 19000;
+  const double p = 0.125;
+  const long double logTerm =
+      std::lgamma(n + 1.0L) - std::lgamma(k + 1.0L) - std::lgamma(n - k + 1.0L) +
+      k * std::log(static_cast<long double>(p)) + (n - k) * std::log(1.0L - p);
+  const double want = static_cast<double>(-logTerm / std::log(10.0L)) - 5.0;
+  EXPECT_NEAR(nfaScore(n, k, p, 5.0), want, 1e-6 * want);
+  // Below the mean with an underflowing term: the tail is practically 1.
+  EXPECT_EQ(nfaScore(20000, 10, 0.125, 5.0), -5.0);
+}
+
+TEST(Nfa, ConcurrentFirstUseGivesTheSameScores) {
+  // The reciprocal cache is filled under a thread-safe static initialiser; many threads using
+  // it at once read the same values a single thread does.
+  std::vector<double> results(8, 0.0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&results, t] { results[t] = nfaScore(5000, 900, 0.125, 10.0); });
+  for (auto& th : threads) th.join();
+  for (double r : results) EXPECT_EQ(r, results[0]);
+  EXPECT_EQ(results[0], nfaScore(5000, 900, 0.125, 10.0));
+}
+
+}  // namespace
+}  // namespace ced

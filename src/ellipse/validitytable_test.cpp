@@ -1,0 +1,103 @@
+#include "validitytable.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "nfa.h"
+
+namespace ced {
+namespace {
+
+long double exactTail(int n, int k, long double p) {
+  long double term = std::pow(1.0L - p, static_cast<long double>(n));
+  long double tail = 0.0L;
+  for (int i = 0; i <= n; ++i) {
+    if (i >= k) tail += term;
+    term *= static_cast<long double>(n - i) / (i + 1) * p / (1.0L - p);
+  }
+  return tail;
+}
+
+TEST(ValidityTable, SizeAndLogNTFollowTheImage) {
+  const ValidityTable t(640, 480);
+  EXPECT_EQ(t.size(), 140);  // (640 + 480) / 8
+  EXPECT_NEAR(t.logNT(), 2 * std::log10(640.0 * 480.0) + std::log10(1120.0), 1e-12);
+  EXPECT_EQ(t.minAligned(0), 1);
+  // Degenerate sizes give an empty table and still answer through the score.
+  const ValidityTable tiny(3, 2);
+  EXPECT_EQ(tiny.size(), 0);
+  EXPECT_FALSE(tiny.isValid(5, 0));
+  EXPECT_TRUE(tiny.isValid(5, 5));  // logNT = 2·log10 6 + log10 5 ≈ 2.26 < 5·0.903
+}
+
+TEST(ValidityTable, HandCheckedEntriesFor640x480) {
+  // logNT ≈ 14.0245 and −log10(1/8) ≈ 0.90309: all n of 15 or fewer aligned points give
+  // at most 13.55, so no k is meaningful there; 16 of 16 gives 14.45.
+  const ValidityTable t(640, 480);
+  for (int n = 1; n <= 15; ++n) EXPECT_EQ(t.minAligned(n), 141) << n;
+  EXPECT_EQ(t.minAligned(16), 16);
+  // n = 17: 16 of 17 has tail p¹⁶·(17·7/8 + 1/8) = 15·p¹⁶ → 14.449 − 1.176 = 13.27 < 14.02.
+  EXPECT_EQ(t.minAligned(17), 17);
+  EXPECT_FALSE(t.isValid(17, 16));
+  EXPECT_TRUE(t.isValid(17, 17));
+  // Nothing aligned is never meaningful, whatever the number of samples.
+  EXPECT_FALSE(t.isValid(50, 0));
+  EXPECT_FALSE(t.isValid(5000, 0));
+}
+
+TEST(ValidityTable, EntriesAreTheSmallestExactlyMeaningfulCounts) {
+  // Independent brute force with exact long double tails; the table must agree wherever the
+  // exact score is not within a hair of 0 (the table uses the approximate score).
+  for (auto size : {std::pair<int, int>{640, 480}, {200, 120}, {1224, 1024}}) {
+    const ValidityTable t(size.first, size.second);
+    const long double logNT = t.logNT();
+    int checked = 0;
+    for (int n = 1; n < t.size(); ++n) {
+      int want = t.size() + 1;
+      bool borderline = false;
+      for (int k = 1; k <= n; ++k) {
+        const long double score = -std::log10(exactTail(n, k, 0.125L)) - logNT;
+        if (std::fabs(static_cast<double>(score)) < 0.05) borderline = true;
+        if (score >= 0) {
+          want = k;
+          break;
+        }
+      }
+      if (borderline) continue;
+      EXPECT_EQ(t.minAligned(n), want) << size.first << "x" << size.second << " n=" << n;
+      ++checked;
+    }
+    EXPECT_GT(checked, t.size() * 3 / 4);
+  }
+}
+
+TEST(ValidityTable, EntriesNeverDecreaseAndAgreeWithTheScoreBeyond) {
+  const ValidityTable t(1224, 1024);
+  int previous = 1;
+  bool seenValid = false;
+  for (int n = 1; n < t.size(); ++n) {
+    const int e = t.minAligned(n);
+    if (e == t.size() + 1) {
+      EXPECT_FALSE(seenValid) << "an invalid entry after a valid one at n=" << n;
+      continue;
+    }
+    seenValid = true;
+    EXPECT_GE(e, previous);
+    EXPECT_LE(e, n);
+    previous = e;
+    // The entry is exactly the threshold of the score.
+    EXPECT_GE(nfaScore(n, e, 0.125, t.logNT()), 0.0);
+    EXPECT_LT(nfaScore(n, e - 1, 0.125, t.logNT()), 0.0);
+  }
+  EXPECT_TRUE(seenValid);
+  // Past the table the answer is the score itself.
+  for (int n : {t.size(), t.size() + 1, 1000, 5000}) {
+    for (int k : {n / 8, n / 4, n / 2, n}) {
+      EXPECT_EQ(t.isValid(n, k), nfaScore(n, k, 0.125, t.logNT()) >= 0.0) << n << " " << k;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ced
