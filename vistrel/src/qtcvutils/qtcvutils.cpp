@@ -1,0 +1,91 @@
+#include "vistrel/qtcvutils.h"
+
+#include <QDebug>
+#include <cstring>
+
+#include "vistrel/assert.h"
+
+namespace zq {
+namespace {
+
+void freeBuffer(void* buffer) { delete[] static_cast<uchar*>(buffer); }
+
+// A QImage over `mat`'s pixels with bytes per line = the matrix's row step: either pointing at
+// them or, with `copyData`, at a private copy that the image frees when its last user goes.
+QImage wrapMat(const cv::Mat& mat, QImage::Format format, bool copyData) {
+  const int bytesPerLine = static_cast<int>(mat.step[0]);
+  if (!copyData) return QImage(mat.data, mat.cols, mat.rows, bytesPerLine, format);
+
+  // Copied row by row: for a view into a larger image the last row's full step may reach past
+  // the end of the parent's buffer, so only each row's own pixels are read.
+  const size_t rowBytes = mat.cols * mat.elemSize();
+  uchar* buffer = new uchar[mat.step[0] * mat.rows]();
+  for (int r = 0; r < mat.rows; ++r) std::memcpy(buffer + r * mat.step[0], mat.ptr(r), rowBytes);
+  QImage image(buffer, mat.cols, mat.rows, bytesPerLine, format, freeBuffer, buffer);
+  if (image.isNull()) freeBuffer(buffer);  // Qt drops the clean-up of an image it refused
+  return image;
+}
+
+// Colour images: the swapped image is a new image anyway, so the pixels are copied only once.
+QImage colourImage(const cv::Mat& mat, QImage::Format format, bool copyData, bool swapRgb) {
+  if (swapRgb) return wrapMat(mat, format, false).rgbSwapped();
+  return wrapMat(mat, format, copyData);
+}
+
+}  // namespace
+
+const QVector<QRgb>& QtCVUtils::greyColorTable() {
+  static const QVector<QRgb> table = [] {
+    QVector<QRgb> grey(256);
+    for (int i = 0; i < 256; ++i) grey[i] = qRgba(i, i, i, 255);
+    return grey;
+  }();
+  return table;
+}
+
+QImage QtCVUtils::cvMatToQImage(const cv::Mat& mat, bool copyData, bool swapRgb) {
+  VISTREL_ASSERT(mat.dims <= 2);
+  if (mat.empty() || mat.dims > 2) return QImage();
+
+  switch (mat.type()) {
+    case CV_8UC1: {
+      QImage image = wrapMat(mat, QImage::Format_Indexed8, copyData);
+      image.setColorTable(greyColorTable());
+      return image;
+    }
+    case CV_8UC3:
+      return colourImage(mat, QImage::Format_RGB888, copyData, swapRgb);
+    case CV_8UC4:
+      return colourImage(mat, QImage::Format_RGBA8888, copyData, swapRgb);
+    case CV_32FC1: {
+      double minimum = 0.0;
+      double maximum = 0.0;
+      cv::minMaxIdx(mat, &minimum, &maximum);
+      // The 8-bit intermediate would die with this call, so the image always gets pixels of
+      // its own (whatever `copyData` says): the stretch is written straight into them.
+      QImage image(mat.cols, mat.rows, QImage::Format_Indexed8);
+      image.setColorTable(greyColorTable());
+      cv::Mat grey(mat.rows, mat.cols, CV_8UC1, image.bits(),
+                   static_cast<size_t>(image.bytesPerLine()));
+      if (maximum > minimum) {
+        cv::Mat stretched = (mat - minimum) / (maximum - minimum) * 255.0;
+        stretched.convertTo(grey, CV_8U, 1.0, 0.0);
+      } else {
+        // A constant matrix has no range to stretch. Every pixel sits at the minimum, which
+        // the stretch maps to 0, so it becomes black rather than dividing zero by zero.
+        grey.setTo(0);
+      }
+      return image;
+    }
+    default:
+      qWarning() << "MQX::cvMatToQImage() - cv::Mat image type not handled in switch:"
+                 << mat.type();
+      return QImage();
+  }
+}
+
+QPixmap QtCVUtils::cvMatToQPixmap(const cv::Mat& mat, bool copyData) {
+  return QPixmap::fromImage(cvMatToQImage(mat, copyData, true));
+}
+
+}  // namespace zq

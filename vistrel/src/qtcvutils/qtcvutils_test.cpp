@@ -1,0 +1,189 @@
+#include "vistrel/qtcvutils.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+#include <thread>
+#include <vector>
+
+#include "vistrel/assert.h"
+
+namespace {
+
+using zq::QtCVUtils;
+
+// Collects what goes to Qt's warning channel while it lives.
+class WarningCapture {
+ public:
+  WarningCapture() { previous_ = qInstallMessageHandler(&WarningCapture::handle); }
+  ~WarningCapture() { qInstallMessageHandler(previous_); }
+  static QStringList& warnings() {
+    static QStringList list;
+    return list;
+  }
+
+ private:
+  static void handle(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtWarningMsg) warnings().append(text);
+  }
+  QtMessageHandler previous_;
+};
+
+// A small matrix whose pixel (r, c) is 10 * r + c, easy to recognise in any view.
+cv::Mat rampGrey(int rows, int cols) {
+  cv::Mat m(rows, cols, CV_8UC1);
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) m.at<uchar>(r, c) = static_cast<uchar>(10 * r + c);
+  return m;
+}
+
+TEST(QtCVUtils, GreyBecomesIndexedWithGreyTableAndRowStep) {
+  const cv::Mat grey = rampGrey(3, 5);
+  for (bool copy : {false, true}) {
+    const QImage image = QtCVUtils::cvMatToQImage(grey, copy, true);
+    ASSERT_EQ(image.format(), QImage::Format_Indexed8);
+    EXPECT_EQ(image.width(), 5);
+    EXPECT_EQ(image.height(), 3);
+    EXPECT_EQ(image.bytesPerLine(), 5);
+    EXPECT_EQ(image.pixelIndex(4, 2), 24);
+    EXPECT_EQ(image.pixel(3, 1), qRgba(13, 13, 13, 255));
+    EXPECT_EQ(image.colorTable(), QtCVUtils::greyColorTable());
+    // Without a copy the image shows the matrix's own pixels; with one it has its own.
+    EXPECT_EQ(image.constBits() == grey.data, !copy);
+  }
+}
+
+TEST(QtCVUtils, WithoutCopyTheImageFollowsTheMatrixWithCopyItDoesNot) {
+  cv::Mat grey = rampGrey(2, 4);
+  const QImage shared = QtCVUtils::cvMatToQImage(grey, false, false);
+  const QImage owned = QtCVUtils::cvMatToQImage(grey, true, false);
+  grey.at<uchar>(1, 2) = 200;
+  EXPECT_EQ(shared.pixelIndex(2, 1), 200);
+  EXPECT_EQ(owned.pixelIndex(2, 1), 12);
+  grey.release();  // the copy must not need the matrix any more
+  EXPECT_EQ(owned.pixelIndex(3, 1), 13);
+}
+
+TEST(QtCVUtils, SubMatrixViewsConvertToExactlyTheirOwnSize) {
+  const cv::Mat parent = rampGrey(10, 12);
+  // A view touching the parent's last row: its last full row step would reach past the
+  // parent's buffer, which a copy must not read.
+  const cv::Mat view = parent(cv::Rect(3, 7, 5, 3));
+  for (bool copy : {false, true}) {
+    const QImage image = QtCVUtils::cvMatToQImage(view, copy, true);
+    ASSERT_EQ(image.format(), QImage::Format_Indexed8);
+    EXPECT_EQ(image.size(), QSize(5, 3));
+    EXPECT_EQ(image.bytesPerLine(), 12);
+    EXPECT_EQ(image.pixelIndex(0, 0), 73);
+    EXPECT_EQ(image.pixelIndex(4, 2), 97);
+  }
+  const cv::Mat colourParent(6, 6, CV_8UC3, cv::Scalar(1, 2, 3));
+  const QImage colour = QtCVUtils::cvMatToQImage(colourParent(cv::Rect(5, 4, 1, 2)), true, false);
+  EXPECT_EQ(colour.size(), QSize(1, 2));
+  EXPECT_EQ(colour.pixel(0, 1), qRgb(1, 2, 3));
+}
+
+TEST(QtCVUtils, ThreeChannelImagesAreRgb888AndSwapExchangesRedAndBlue) {
+  const cv::Mat bgr(2, 3, CV_8UC3, cv::Scalar(10, 20, 30));  // blue 10, green 20, red 30
+  for (bool copy : {false, true}) {
+    const QImage swapped = QtCVUtils::cvMatToQImage(bgr, copy, true);
+    EXPECT_EQ(swapped.format(), QImage::Format_RGB888);
+    EXPECT_EQ(swapped.size(), QSize(3, 2));
+    EXPECT_EQ(swapped.pixel(2, 1), qRgb(30, 20, 10));
+    EXPECT_NE(swapped.constBits(), bgr.data);
+
+    const QImage plain = QtCVUtils::cvMatToQImage(bgr, copy, false);
+    EXPECT_EQ(plain.format(), QImage::Format_RGB888);
+    EXPECT_EQ(plain.pixel(0, 0), qRgb(10, 20, 30));
+    EXPECT_EQ(plain.constBits() == bgr.data, !copy);
+  }
+}
+
+TEST(QtCVUtils, FourChannelImagesAreRgba8888AndSwapExchangesRedAndBlue) {
+  const cv::Mat bgra(2, 2, CV_8UC4, cv::Scalar(10, 20, 30, 40));
+  const QImage swapped = QtCVUtils::cvMatToQImage(bgra, false, true);
+  EXPECT_EQ(swapped.format(), QImage::Format_RGBA8888);
+  EXPECT_EQ(swapped.pixelColor(1, 1), QColor(30, 20, 10, 40));
+  const QImage plain = QtCVUtils::cvMatToQImage(bgra, true, false);
+  EXPECT_EQ(plain.format(), QImage::Format_RGBA8888);
+  EXPECT_EQ(plain.pixelColor(0, 1), QColor(10, 20, 30, 40));
+}
+
+TEST(QtCVUtils, FloatImagesAreStretchedFromMinimumToMaximum) {
+  // -1 .. 3: (v + 1) / 4 * 255 gives 0, 63.75 -> 64, 127.5 -> 128, 191.25 -> 191, 255.
+  const cv::Mat values = (cv::Mat_<float>(1, 5) << -1.0f, 0.0f, 1.0f, 2.0f, 3.0f);
+  for (bool copy : {false, true}) {
+    const QImage image = QtCVUtils::cvMatToQImage(values, copy, false);
+    ASSERT_EQ(image.format(), QImage::Format_Indexed8);
+    ASSERT_EQ(image.size(), QSize(5, 1));
+    const int expected[] = {0, 64, 128, 191, 255};
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(image.pixelIndex(x, 0), expected[x]) << x;
+  }
+  // A view of a float image is read through its own step.
+  const cv::Mat wide = (cv::Mat_<float>(2, 3) << 9, 2, 4, 9, 6, 9);
+  const QImage view = QtCVUtils::cvMatToQImage(wide(cv::Rect(1, 0, 1, 2)), false, true);
+  EXPECT_EQ(view.pixelIndex(0, 0), 0);
+  EXPECT_EQ(view.pixelIndex(0, 1), 255);
+}
+
+TEST(QtCVUtils, ConstantFloatImageBecomesBlackAndOutlivesItsSource) {
+  QImage image;
+  {
+    const cv::Mat flat(3, 4, CV_32FC1, cv::Scalar(7.5));
+    image = QtCVUtils::cvMatToQImage(flat, false, true);
+  }
+  ASSERT_EQ(image.size(), QSize(4, 3));
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(image.pixelIndex(x, y), 0);
+}
+
+TEST(QtCVUtils, UnhandledTypesWarnWithTheirTypeNumberAndGiveANullImage) {
+  WarningCapture capture;
+  WarningCapture::warnings().clear();
+  EXPECT_TRUE(
+      QtCVUtils::cvMatToQImage(cv::Mat(4, 4, CV_16UC1, cv::Scalar(7)), true, true).isNull());
+  EXPECT_TRUE(QtCVUtils::cvMatToQImage(cv::Mat(2, 2, CV_8UC2), false, true).isNull());
+  EXPECT_TRUE(QtCVUtils::cvMatToQImage(cv::Mat(2, 2, CV_64FC1), false, true).isNull());
+  ASSERT_EQ(WarningCapture::warnings().size(), 3);
+  EXPECT_EQ(WarningCapture::warnings()[0],
+            "MQX::cvMatToQImage() - cv::Mat image type not handled in switch: 2");
+  EXPECT_TRUE(WarningCapture::warnings()[1].endsWith("switch: 8"));
+  EXPECT_TRUE(WarningCapture::warnings()[2].endsWith("switch: 6"));
+}
+
+TEST(QtCVUtils, EmptyAndManyDimensionalMatricesGiveANullImage) {
+  vistrel::AssertCapture reports;
+  EXPECT_TRUE(QtCVUtils::cvMatToQImage(cv::Mat(), true, true).isNull());
+  EXPECT_TRUE(reports.messages().empty());
+  const int sizes[] = {2, 2, 2};
+  EXPECT_TRUE(QtCVUtils::cvMatToQImage(cv::Mat(3, sizes, CV_8UC1), true, true).isNull());
+  EXPECT_TRUE(reports.contains("mat.dims <= 2"));
+}
+
+TEST(QtCVUtils, PixmapsOwnTheirPixelsAndShowColourImagesInRgb) {
+  cv::Mat grey = rampGrey(4, 6);
+  const QPixmap pixmap = QtCVUtils::cvMatToQPixmap(grey, false);
+  grey.setTo(0);
+  grey.release();
+  ASSERT_EQ(pixmap.size(), QSize(6, 4));
+  EXPECT_EQ(pixmap.toImage().pixel(5, 3), qRgb(35, 35, 35));
+
+  const cv::Mat bgr(2, 2, CV_8UC3, cv::Scalar(200, 100, 0));  // pure BGR: blue 200, green 100
+  EXPECT_EQ(QtCVUtils::cvMatToQPixmap(bgr, true).toImage().pixel(1, 1), qRgb(0, 100, 200));
+  EXPECT_TRUE(QtCVUtils::cvMatToQPixmap(cv::Mat(), true).isNull());
+}
+
+TEST(QtCVUtils, GreyTableIsBuiltOnceAndSharedAcrossThreads) {
+  std::vector<const QVector<QRgb>*> seen(8, nullptr);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < seen.size(); ++i)
+    threads.emplace_back([&seen, i] { seen[i] = &QtCVUtils::greyColorTable(); });
+  for (auto& t : threads) t.join();
+  for (const auto* table : seen) EXPECT_EQ(table, &QtCVUtils::greyColorTable());
+  const QVector<QRgb>& table = QtCVUtils::greyColorTable();
+  ASSERT_EQ(table.size(), 256);
+  for (int i = 0; i < 256; ++i) ASSERT_EQ(table[i], qRgba(i, i, i, 255)) << i;
+}
+
+}  // namespace
