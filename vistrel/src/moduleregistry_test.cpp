@@ -1,0 +1,256 @@
+#include "vistrel/moduleregistry.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+// This binary registers its modules inside the tests, never during static initialisation, so
+// the first test sees a registry that does not exist yet (ctest runs every case in its own
+// process; a whole-binary run keeps declaration order).
+
+namespace {
+
+using vistrel::IVistrelModuleInstance;
+using vistrel::ObjectFactory;
+using vistrel::VistrelModule;
+
+std::atomic<int> g_widgetsAlive{0};
+
+struct Widget : IVistrelModuleInstance {
+  Widget() { ++g_widgetsAlive; }
+  ~Widget() override { --g_widgetsAlive; }
+  int value = 0;
+};
+
+struct Gadget : IVistrelModuleInstance {
+  ~Gadget() override = default;
+};
+
+// Its destructor uses its own factory: releasing it must not deadlock on the factory lock.
+struct Reentrant : IVistrelModuleInstance {
+  ~Reentrant() override { ObjectFactory<Reentrant>::instance().releaseInstance("other"); }
+};
+
+TEST(ModuleRegistry, LookupsBeforeAnyRegistrationFindNothing) {
+  EXPECT_EQ(vistrel::findModule("Widget"), nullptr);
+  EXPECT_EQ(vistrel::getModuleInstance("Widget", "a"), nullptr);
+  EXPECT_EQ(vistrel::createModuleInstance("Widget"), nullptr);
+  EXPECT_FALSE(vistrel::releaseModuleInstance("Widget", "a"));
+  EXPECT_FALSE(vistrel::setModuleInstance("Widget", "a", std::make_shared<Widget>()));
+}
+
+TEST(ModuleRegistry, SecondRegistrationUnderATakenNameIsRefused) {
+  vistrel::IVistrelModule* widgets = &VistrelModule<Widget>::instance();
+  vistrel::IVistrelModule* gadgets = &VistrelModule<Gadget>::instance();
+  EXPECT_TRUE(vistrel::registerModule("test.Taken", widgets));
+  EXPECT_FALSE(vistrel::registerModule("test.Taken", gadgets));
+  EXPECT_EQ(vistrel::findModule("test.Taken"), widgets);
+  EXPECT_FALSE(vistrel::registerModule("test.Null", nullptr));
+  EXPECT_EQ(vistrel::findModule("test.Null"), nullptr);
+  EXPECT_EQ(vistrel::findModule("test.Unknown"), nullptr);
+  // Names are exact strings: no case folding, no prefix matching.
+  EXPECT_EQ(vistrel::findModule("test.taken"), nullptr);
+  EXPECT_EQ(vistrel::findModule("test.Take"), nullptr);
+}
+
+TEST(ModuleRegistry, ModuleSingletonsAreOnePerClass) {
+  EXPECT_EQ(&VistrelModule<Widget>::instance(), &VistrelModule<Widget>::instance());
+  EXPECT_NE(static_cast<void*>(&VistrelModule<Widget>::instance()),
+            static_cast<void*>(&VistrelModule<Gadget>::instance()));
+  EXPECT_EQ(&ObjectFactory<Widget>::instance(),
+            (&ObjectFactory<Widget, std::shared_ptr<Widget>, 0>::instance()));
+}
+
+TEST(ObjectFactory, SameNameSameObjectUntilReleased) {
+  auto& factory = ObjectFactory<Widget>::instance();
+  const int aliveBefore = g_widgetsAlive;
+  std::shared_ptr<Widget> first = factory.getInstance("f.same");
+  ASSERT_NE(first, nullptr);
+  first->value = 7;
+  EXPECT_EQ(factory.getInstance("f.same"), first);
+  EXPECT_NE(factory.getInstance("f.other"), first);
+
+  EXPECT_TRUE(factory.releaseInstance("f.same"));
+  EXPECT_FALSE(factory.releaseInstance("f.same"));
+  EXPECT_FALSE(factory.contains("f.same"));
+  std::shared_ptr<Widget> second = factory.getInstance("f.same");
+  EXPECT_NE(second, first);
+  EXPECT_EQ(second->value, 0);
+  // The earlier holder keeps its own object, untouched.
+  EXPECT_EQ(first->value, 7);
+  EXPECT_EQ(g_widgetsAlive, aliveBefore + 3);
+
+  first.reset();
+  EXPECT_EQ(g_widgetsAlive, aliveBefore + 2);
+  EXPECT_TRUE(factory.releaseInstance("f.same"));
+  EXPECT_TRUE(factory.releaseInstance("f.other"));
+  second.reset();
+  EXPECT_EQ(g_widgetsAlive, aliveBefore);
+  EXPECT_FALSE(factory.releaseInstance("f.never"));
+}
+
+TEST(ObjectFactory, SetInstanceReplacesAndStoresWhatItIsGiven) {
+  auto& factory = ObjectFactory<Widget>::instance();
+  auto mine = std::make_shared<Widget>();
+  EXPECT_TRUE(factory.setInstance("f.set", mine));
+  EXPECT_EQ(factory.getInstance("f.set"), mine);
+  auto replacement = std::make_shared<Widget>();
+  EXPECT_TRUE(factory.setInstance("f.set", replacement));
+  EXPECT_EQ(factory.getInstance("f.set"), replacement);
+  // An empty pointer is an entry too: getInstance returns it as it is.
+  EXPECT_TRUE(factory.setInstance("f.set", nullptr));
+  EXPECT_TRUE(factory.contains("f.set"));
+  EXPECT_EQ(factory.getInstance("f.set"), nullptr);
+  EXPECT_TRUE(factory.releaseInstance("f.set"));
+}
+
+TEST(ObjectFactory, ReleasingAnInstanceWhoseDestructorUsesTheFactoryDoesNotDeadlock) {
+  auto& factory = ObjectFactory<Reentrant>::instance();
+  factory.getInstance("self");
+  factory.getInstance("other");
+  EXPECT_TRUE(factory.releaseInstance("self"));  // the destructor releases "other"
+  EXPECT_FALSE(factory.contains("other"));
+  factory.getInstance("again");
+  EXPECT_TRUE(factory.setInstance("again", nullptr));  // replaced instance destroyed unlocked
+  EXPECT_TRUE(factory.releaseInstance("again"));
+}
+
+TEST(VistrelModule, SlotsWorkOnTheClassFactory) {
+  vistrel::IVistrelModule& module = VistrelModule<Widget>::instance();
+  auto& factory = ObjectFactory<Widget>::instance();
+
+  std::shared_ptr<IVistrelModuleInstance> a = module.getInstance("m.a");
+  ASSERT_NE(std::dynamic_pointer_cast<Widget>(a), nullptr);
+  EXPECT_EQ(module.getInstance("m.a"), a);
+  EXPECT_EQ(std::static_pointer_cast<IVistrelModuleInstance>(factory.getInstance("m.a")), a);
+
+  // createInstance makes a fresh object and leaves the factory alone.
+  const std::size_t entries = factory.size();
+  std::shared_ptr<IVistrelModuleInstance> loose = module.createInstance();
+  ASSERT_NE(std::dynamic_pointer_cast<Widget>(loose), nullptr);
+  EXPECT_NE(loose, a);
+  EXPECT_EQ(factory.size(), entries);
+
+  // Another class is stored as an empty pointer, and the call still succeeds.
+  EXPECT_TRUE(module.setInstance("m.a", std::make_shared<Gadget>()));
+  EXPECT_TRUE(factory.contains("m.a"));
+  EXPECT_EQ(module.getInstance("m.a"), nullptr);
+
+  EXPECT_TRUE(module.setInstance("m.a", loose));
+  EXPECT_EQ(module.getInstance("m.a"), loose);
+  EXPECT_TRUE(module.releaseInstance("m.a"));
+  EXPECT_FALSE(module.releaseInstance("m.a"));
+}
+
+TEST(ModuleRegistry, ConvenienceFunctionsForwardToTheNamedModule) {
+  ASSERT_TRUE(vistrel::registerModule("test.Convenience", &VistrelModule<Widget>::instance()) ||
+              vistrel::findModule("test.Convenience") != nullptr);
+  auto a = vistrel::getModuleInstance("test.Convenience", "c.a");
+  ASSERT_NE(std::dynamic_pointer_cast<Widget>(a), nullptr);
+  EXPECT_EQ(vistrel::getModuleInstance("test.Convenience", "c.a"), a);
+  EXPECT_EQ(ObjectFactory<Widget>::instance().getInstance("c.a"),
+            std::dynamic_pointer_cast<Widget>(a));
+
+  auto fresh = vistrel::createModuleInstance("test.Convenience");
+  ASSERT_NE(std::dynamic_pointer_cast<Widget>(fresh), nullptr);
+  EXPECT_NE(fresh, a);
+
+  EXPECT_TRUE(vistrel::setModuleInstance("test.Convenience", "c.a", fresh));
+  EXPECT_EQ(vistrel::getModuleInstance("test.Convenience", "c.a"), fresh);
+  EXPECT_TRUE(vistrel::setModuleInstance("test.Convenience", "c.a", std::make_shared<Gadget>()));
+  EXPECT_EQ(vistrel::getModuleInstance("test.Convenience", "c.a"), nullptr);
+  EXPECT_TRUE(vistrel::releaseModuleInstance("test.Convenience", "c.a"));
+  EXPECT_FALSE(vistrel::releaseModuleInstance("test.Convenience", "c.a"));
+
+  EXPECT_EQ(vistrel::getModuleInstance("test.Nope", "c.a"), nullptr);
+  EXPECT_EQ(vistrel::createModuleInstance("test.Nope"), nullptr);
+  EXPECT_FALSE(vistrel::releaseModuleInstance("test.Nope", "c.a"));
+  EXPECT_FALSE(vistrel::setModuleInstance("test.Nope", "c.a", fresh));
+}
+
+TEST(ObjectFactory, ManyThreadsOnOneFactoryKeepItConsistent) {
+  auto& factory = ObjectFactory<Widget>::instance();
+  const int aliveBefore = g_widgetsAlive;
+  constexpr int kThreads = 8;
+  constexpr int kRounds = 2000;
+  const std::vector<std::string> names = {"t.0", "t.1", "t.2", "t.3"};
+  std::atomic<int> emptyResults{0};
+  std::atomic<bool> registeredOnce{false};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kRounds; ++i) {
+        const std::string& name = names[(i + t) % names.size()];
+        switch ((i * 7 + t) % 4) {
+          case 0:
+          case 1: {
+            std::shared_ptr<Widget> w = factory.getInstance(name);
+            if (w == nullptr) {
+              ++emptyResults;
+            }
+            break;
+          }
+          case 2:
+            factory.setInstance(name, std::make_shared<Widget>());
+            break;
+          default:
+            factory.releaseInstance(name);
+            break;
+        }
+        if (i % 97 == 0 &&
+            vistrel::registerModule("test.Hammered", &VistrelModule<Widget>::instance())) {
+          // Exactly one thread may win the name.
+          EXPECT_FALSE(registeredOnce.exchange(true));
+        }
+        if (i % 13 == 0) {
+          vistrel::findModule("test.Hammered");
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  EXPECT_EQ(emptyResults, 0);  // nobody ever stored an empty pointer
+  EXPECT_TRUE(registeredOnce);
+  for (const std::string& name : names) {
+    factory.releaseInstance(name);
+  }
+  EXPECT_EQ(g_widgetsAlive, aliveBefore);  // nothing leaked, nothing destroyed twice
+}
+
+TEST(RwLock, ExclusiveFlagAndMutualExclusion) {
+  vistrel::RwLock lock;
+  EXPECT_FALSE(lock.isLockedExclusive());
+  {
+    vistrel::ScopedExclusiveLock guard(lock);
+    EXPECT_TRUE(lock.isLockedExclusive());
+  }
+  EXPECT_FALSE(lock.isLockedExclusive());
+  {
+    // Two shared holders at once from one thread's view: the shared mode admits both.
+    vistrel::ScopedSharedLock first(lock);
+    std::thread other([&] { vistrel::ScopedSharedLock second(lock); });
+    other.join();
+    EXPECT_FALSE(lock.isLockedExclusive());
+  }
+
+  int counter = 0;  // unsynchronised on purpose: only the lock protects it
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 5000; ++i) {
+        vistrel::ScopedExclusiveLock guard(lock);
+        ++counter;
+      }
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  EXPECT_EQ(counter, 20000);
+}
+
+}  // namespace
