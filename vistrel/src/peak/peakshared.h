@@ -1,0 +1,69 @@
+#pragma once
+
+// Edge-level building blocks of the guided circle search: reduced-resolution gradients, their
+// magnitude, the eight-direction neighbour table for non-maximum suppression, the parabolic
+// sub-pixel edge peak and the full-resolution Sobel patch.
+//
+// Coordinates: x to the right, y downwards, pixel centres at integer positions.
+
+#include <opencv2/core.hpp>
+
+namespace vistrel {
+
+// One of the eight neighbours of a pixel: its integer offset and the same offset as a unit
+// vector. Index 0 (1, 0), 1 (1, 1), 2 (0, 1), 3 (-1, 1), 4 (-1, 0), 5 (-1, -1), 6 (0, -1),
+// 7 (1, -1): index 2 points down the image.
+struct NeighbourDir {
+  cv::Point offset;
+  cv::Point2f unit;
+};
+
+// The neighbour table, indexed as above. Built once, never changes.
+const NeighbourDir& neighbourDir(int index);
+
+// cos 20 degrees and cos 10 degrees: the angular tolerances of the search.
+float cosLimit20();
+float cosLimit10();
+
+// Resizes `grey` (8-bit, one channel) by 1/xStep and 1/yStep with nearest-neighbour sampling
+// (reduced pixel (x, y) is full pixel (x * xStep, y * yStep)) and writes its 3 x 3 Sobel
+// derivatives as CV_16SC1 images `gx` and `gy` (reflect-101 border). Each step must be 1 or a
+// positive even number; otherwise the step is reported and the outputs are left empty. When
+// both `mask` and `reducedMask` are given, the mask is reduced the same way into `reducedMask`.
+void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, int yStep,
+                      const cv::Mat* mask = nullptr, cv::Mat* reducedMask = nullptr);
+
+// sqrt(gx^2 + gy^2) per pixel, as a CV_32FC1 image of the gradients' size. `gx` and `gy` are
+// CV_16SC1 images of one size; on a mismatch the size check is reported and `magnitude` is
+// left empty.
+void gradientMagnitude(const cv::Mat& gx, const cv::Mat& gy, cv::Mat& magnitude);
+
+// Quantises the unit gradient (nx, ny) into the neighbour it points to (`forward`) and the
+// opposite one (`backward`), as indices of the neighbour table. Sectors are 45 degrees wide
+// and centred on the eight neighbour directions.
+void quantizeDirection(float ny, float nx, int& forward, int& backward);
+
+// The non-maximum test of an edge pixel of magnitude m against its backward and forward
+// neighbours along the gradient. The tie goes to the pixel on the backward side.
+inline bool isEdgePeak(float m, float mBackward, float mForward) {
+  return m >= mBackward && m > mForward;
+}
+
+// Sub-pixel position of an edge peak from the magnitudes at offsets -1, 0, +1 along
+// `direction` (the unit vector of the forward neighbour): a parabola through the three values
+// gives the offset t of its top in neighbour steps, and the pixel (x, y) moves by
+// (g . direction) * t along the unit gradient g = (gx, gy) / m. `outMagnitude` is the top of
+// the parabola. Three collinear values leave (x, y, m) unchanged.
+void subpixelPeak(float m, float mBackward, float mForward, float gx, float gy, float x, float y,
+                  const cv::Point2f& direction, float& outX, float& outY, float& outMagnitude);
+
+// Full-resolution 3 x 3 Sobel derivatives and magnitude on the (2 halfRows + 1) x
+// (2 halfCols + 1) patch of `grey` (8-bit, one channel) centred at (px, py). Outputs are
+// patch-sized: `gx`, `gy` CV_16SC1 and `magnitude` CV_32FC1, zero where the patch touches the
+// image border (those rows and columns cannot be derived and are left at 0). Half sizes must lie
+// in 1..5 and the centre at least that far inside the image; otherwise the failed condition is
+// reported and the outputs are left empty.
+void sobelPatch(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, cv::Mat& magnitude, int px, int py,
+                int halfRows, int halfCols);
+
+}  // namespace vistrel

@@ -1,0 +1,197 @@
+#include "peak/peakshared.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <opencv2/imgproc.hpp>
+
+#include "vistrel/assert.h"
+
+namespace vistrel {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+TEST(PeakShared, NeighbourTableAndAngleLimits) {
+  const int dx[8] = {1, 1, 0, -1, -1, -1, 0, 1};
+  const int dy[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+  for (int i = 0; i < 8; ++i) {
+    const NeighbourDir& n = neighbourDir(i);
+    EXPECT_EQ(n.offset, cv::Point(dx[i], dy[i])) << i;
+    const double len = std::hypot(dx[i], dy[i]);
+    EXPECT_NEAR(n.unit.x, dx[i] / len, 1e-7) << i;
+    EXPECT_NEAR(n.unit.y, dy[i] / len, 1e-7) << i;
+  }
+  EXPECT_NEAR(cosLimit20(), 0.9396926, 1e-6);
+  EXPECT_NEAR(cosLimit10(), 0.9848078, 1e-6);
+}
+
+TEST(PeakShared, QuantizeDirectionPicksTheNeighbourWithinHalfASector) {
+  struct Case {
+    float nx, ny;
+    int forward, backward;
+  } cases[] = {
+      {1, 0, 0, 4},
+      {0, 1, 2, 6},
+      {-1, 0, 4, 0},
+      {0, -1, 6, 2},
+      {.7071f, .7071f, 1, 5},
+      {-.7071f, .7071f, 3, 7},
+      {.7071f, -.7071f, 7, 3},
+      {-.7071f, -.7071f, 5, 1},
+  };
+  for (const Case& c : cases) {
+    int f = -1, b = -1;
+    quantizeDirection(c.ny, c.nx, f, b);
+    EXPECT_EQ(f, c.forward) << c.nx << "," << c.ny;
+    EXPECT_EQ(b, c.backward) << c.nx << "," << c.ny;
+  }
+  // Sector boundaries: ny exactly sin 22.5 still counts as horizontal, just above as diagonal.
+  const float s1 = static_cast<float>(std::sin(22.5 * kPi / 180));
+  int f = 0, b = 0;
+  quantizeDirection(s1, std::sqrt(1 - s1 * s1), f, b);
+  EXPECT_EQ(f, 0);
+  quantizeDirection(std::nextafter(s1, 1.f), std::sqrt(1 - s1 * s1), f, b);
+  EXPECT_EQ(f, 1);
+  // Every direction lands within 22.5 degrees of its forward neighbour, and backward is opposite.
+  const float cos225 = static_cast<float>(std::cos(22.5 * kPi / 180));
+  for (int deg10 = 0; deg10 < 3600; ++deg10) {
+    const double a = deg10 * kPi / 1800;
+    const float nx = static_cast<float>(std::cos(a)), ny = static_cast<float>(std::sin(a));
+    quantizeDirection(ny, nx, f, b);
+    const cv::Point2f u = neighbourDir(f).unit;
+    EXPECT_GE(u.x * nx + u.y * ny, cos225 - 1e-5f) << deg10 / 10.0;
+    EXPECT_EQ((f + 4) % 8, b) << deg10 / 10.0;
+  }
+}
+
+TEST(PeakShared, SubpixelPeakIsTheParabolaTop) {
+  float x = 0, y = 0, m = 0;
+  // Horizontal gradient: values 6, 10, 8 at -1, 0, +1 give the parabola 10 + t - 3 t^2, whose
+  // top is at t = 1/6 with value 10 + 1/12.
+  subpixelPeak(10, 6, 8, 10, 0, 5, 7, neighbourDir(0).unit, x, y, m);
+  EXPECT_NEAR(x, 5 + 1.0 / 6, 1e-6);
+  EXPECT_FLOAT_EQ(y, 7);
+  EXPECT_NEAR(m, 10 + 1.0 / 12, 1e-5);
+  // The same values backwards along a leftward gradient move the point left.
+  subpixelPeak(10, 6, 8, -10, 0, 5, 7, neighbourDir(4).unit, x, y, m);
+  EXPECT_NEAR(x, 5 - 1.0 / 6, 1e-6);
+  // A (3, 4) gradient quantised to the diagonal: t = 1/4 (values 2, 5, 4), projected on the
+  // gradient by (0.6, 0.8) . (1, 1) / sqrt 2 = 1.4 / sqrt 2.
+  subpixelPeak(5, 2, 4, 3, 4, 20, 30, neighbourDir(1).unit, x, y, m);
+  const double s = 0.25 * 1.4 / std::sqrt(2.0);
+  EXPECT_NEAR(x, 20 + s * 0.6, 1e-6);
+  EXPECT_NEAR(y, 30 + s * 0.8, 1e-6);
+  EXPECT_NEAR(m, 5 + 1 * 0.25 / 2, 1e-6);
+  // Collinear values have no top: the pixel stays where it is.
+  subpixelPeak(5, 4, 6, 5, 0, 3, 4, neighbourDir(0).unit, x, y, m);
+  EXPECT_FLOAT_EQ(x, 3);
+  EXPECT_FLOAT_EQ(y, 4);
+  EXPECT_FLOAT_EQ(m, 5);
+}
+
+TEST(PeakShared, GradientMagnitudeEqualsThePerPixelFormula) {
+  cv::RNG rng(7);
+  // Widths around the eight-pixel rounds exercise the vector body and the scalar tail.
+  for (int cols : {1, 7, 8, 9, 16, 23}) {
+    cv::Mat gx(3, cols, CV_16SC1), gy(3, cols, CV_16SC1);
+    rng.fill(gx, cv::RNG::UNIFORM, -1020, 1021);
+    rng.fill(gy, cv::RNG::UNIFORM, -1020, 1021);
+    gx.at<short>(0, 0) = -1020;
+    gy.at<short>(0, 0) = 1020;
+    cv::Mat mag;
+    gradientMagnitude(gx, gy, mag);
+    ASSERT_EQ(mag.type(), CV_32FC1);
+    ASSERT_EQ(mag.size(), gx.size());
+    for (int r = 0; r < 3; ++r) {
+      for (int c = 0; c < cols; ++c) {
+        const float fx = gx.at<short>(r, c), fy = gy.at<short>(r, c);
+        EXPECT_EQ(mag.at<float>(r, c), std::sqrt(fx * fx + fy * fy)) << r << "," << c;
+      }
+    }
+  }
+  cv::Mat one(1, 1, CV_16SC1, cv::Scalar(3)), four(1, 1, CV_16SC1, cv::Scalar(-4)), mag;
+  gradientMagnitude(one, four, mag);
+  EXPECT_FLOAT_EQ(mag.at<float>(0, 0), 5);
+
+  AssertCapture capture;
+  gradientMagnitude(cv::Mat(2, 3, CV_16SC1), cv::Mat(3, 2, CV_16SC1), mag);
+  EXPECT_TRUE(capture.contains("sobelX.size == sobelY.size"));
+  EXPECT_TRUE(mag.empty());
+}
+
+TEST(PeakShared, ReducedGradientsSampleEveryStepthPixel) {
+  // A ramp grey = x + 3 y: halving takes pixel (2x, 2y), so the reduced ramp rises 2 per column
+  // and 6 per row, and the 3 x 3 Sobel (weights 1, 2, 1 over a two-pixel span) gives
+  // 4 * 2 * 2 = 16 and 4 * 2 * 6 = 48 inside; reflect-101 makes the border derivative 0.
+  cv::Mat grey(20, 30, CV_8UC1), mask = cv::Mat::zeros(20, 30, CV_8UC1);
+  for (int y = 0; y < grey.rows; ++y)
+    for (int x = 0; x < grey.cols; ++x) grey.at<uchar>(y, x) = static_cast<uchar>(x + 3 * y);
+  mask.at<uchar>(4, 6) = 255;  // reduced (3, 2)
+  mask.at<uchar>(5, 6) = 255;  // an odd row: dropped by the reduction
+  cv::Mat gx, gy, rmask;
+  reducedGradients(grey, gx, gy, 2, 2, &mask, &rmask);
+  ASSERT_EQ(gx.size(), cv::Size(15, 10));
+  ASSERT_EQ(gx.type(), CV_16SC1);
+  ASSERT_EQ(gy.type(), CV_16SC1);
+  EXPECT_EQ(gx.at<short>(5, 7), 16);
+  EXPECT_EQ(gy.at<short>(5, 7), 48);
+  EXPECT_EQ(gx.at<short>(5, 0), 0);
+  EXPECT_EQ(gy.at<short>(0, 7), 0);
+  ASSERT_EQ(rmask.size(), gx.size());
+  EXPECT_EQ(cv::countNonZero(rmask), 1);
+  EXPECT_EQ(rmask.at<uchar>(2, 3), 255);
+
+  // Step 1 keeps full resolution; mixed steps reduce each axis by its own step.
+  reducedGradients(grey, gx, gy, 1, 4);
+  ASSERT_EQ(gx.size(), cv::Size(30, 5));
+  EXPECT_EQ(gx.at<short>(2, 10), 8);       // slope 1 per column
+  EXPECT_EQ(gy.at<short>(2, 10), 8 * 12);  // slope 12 per reduced row
+
+  AssertCapture capture;
+  reducedGradients(grey, gx, gy, 3, 0, &mask, &rmask);
+  EXPECT_TRUE(capture.contains("xStep > 0 && (xStep % 2 == 0 || xStep == 1)"));
+  EXPECT_TRUE(capture.contains("yStep > 0 && (yStep % 2 == 0 || yStep == 1)"));
+  EXPECT_TRUE(gx.empty());
+  EXPECT_TRUE(gy.empty());
+  EXPECT_TRUE(rmask.empty());
+}
+
+TEST(PeakShared, SobelPatchMatchesTheFullImageSobel) {
+  cv::Mat grey(24, 32, CV_8UC1);
+  cv::RNG(11).fill(grey, cv::RNG::UNIFORM, 0, 256);
+  cv::Mat fx, fy;
+  cv::Sobel(grey, fx, CV_16S, 1, 0, 3);
+  cv::Sobel(grey, fy, CV_16S, 0, 1, 3);
+  cv::Mat gx, gy, mag;
+  sobelPatch(grey, gx, gy, mag, 10, 12, 2, 3);
+  ASSERT_EQ(gx.size(), cv::Size(7, 5));
+  ASSERT_EQ(mag.type(), CV_32FC1);
+  for (int r = 0; r < 5; ++r) {
+    for (int c = 0; c < 7; ++c) {
+      const short ex = fx.at<short>(12 - 2 + r, 10 - 3 + c);
+      const short ey = fy.at<short>(12 - 2 + r, 10 - 3 + c);
+      EXPECT_EQ(gx.at<short>(r, c), ex);
+      EXPECT_EQ(gy.at<short>(r, c), ey);
+      EXPECT_FLOAT_EQ(mag.at<float>(r, c), std::sqrt(float(ex) * ex + float(ey) * ey));
+    }
+  }
+  // At the top-left limit the patch's first row and column lie on the image border: they stay 0.
+  sobelPatch(grey, gx, gy, mag, 1, 1, 1, 1);
+  EXPECT_EQ(cv::countNonZero(gx.row(0)) + cv::countNonZero(gx.col(0)), 0);
+  EXPECT_EQ(cv::countNonZero(mag.row(0)) + cv::countNonZero(mag.col(0)), 0);
+  EXPECT_EQ(gx.at<short>(1, 1), fx.at<short>(1, 1));
+
+  AssertCapture capture;
+  sobelPatch(grey, gx, gy, mag, 10, 12, 0, 6);
+  EXPECT_TRUE(capture.contains("half_m >= 1 && half_m <= 5 && half_n >= 1 && half_n <= 5"));
+  EXPECT_TRUE(gx.empty() && gy.empty() && mag.empty());
+  sobelPatch(grey, gx, gy, mag, 30, 12, 2, 2);
+  EXPECT_TRUE(capture.contains("px >= half_n && px <= img.cols - 1 - half_n"));
+  sobelPatch(grey, gx, gy, mag, 10, 1, 2, 2);
+  EXPECT_TRUE(capture.contains("py >= half_m && py <= img.rows - 1 - half_m"));
+  EXPECT_TRUE(mag.empty());
+}
+
+}  // namespace
+}  // namespace vistrel
