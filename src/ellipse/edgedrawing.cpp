@@ -1,0 +1,527 @@
+#include "edgedrawing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <opencv2/imgproc.hpp>
+
+#include "edgedrawing_internal.h"
+#include "vistrel/assert.h"
+
+namespace ced {
+namespace detail {
+namespace {
+
+constexpr int kGradientValues = 32768;
+// A side branch of the chain tree becomes a segment of its own from this length on.
+constexpr int kMinSideBranchLength = 10;
+
+// Walk directions of the linking step.
+enum Walk : int { kWalkLeft = 1, kWalkRight = 2, kWalkUp = 3, kWalkDown = 4 };
+
+struct StackEntry {
+  int r, c;
+  int walk;
+  int parent;
+};
+
+struct Chain {
+  int walk;
+  int len;  // pixel count
+  int parent;
+  int children[2];  // 0: goes left or up, 1: goes right or down; -1 = none
+  int start;        // index of its first pixel in the shared pixel array
+};
+
+inline bool adjacent(const cv::Point& a, const cv::Point& b) {
+  return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1;
+}
+
+template <int Op>
+inline void gradientAt(const unsigned char* p, const unsigned char* q, const unsigned char* n,
+                       int j, int& gx, int& gy) {
+  // p, q, n: rows i-1, i, i+1.
+  const int com1 = n[j + 1] - p[j - 1];
+  const int com2 = p[j + 1] - n[j - 1];
+  if (Op == kSobelOperator) {
+    gx = std::abs(com1 + com2 + 2 * (q[j + 1] - q[j - 1]));
+    gy = std::abs(com1 - com2 + 2 * (n[j] - p[j]));
+  } else if (Op == kScharrOperator) {
+    gx = std::abs(3 * (com1 + com2) + 10 * (q[j + 1] - q[j - 1]));
+    gy = std::abs(3 * (com1 - com2) + 10 * (n[j] - p[j]));
+  } else if (Op == kDifferenceOperator) {
+    const int d1 = n[j + 1] - q[j];
+    const int d2 = q[j + 1] - n[j];
+    gx = std::abs(d1 + d2);
+    gy = std::abs(d1 - d2);
+  } else {
+    gx = std::abs(com1 + com2 + q[j + 1] - q[j - 1]);
+    gy = std::abs(com1 - com2 + n[j] - p[j]);
+  }
+}
+
+template <int Op>
+void interiorGradient(const cv::Mat& smooth, int gradThresh, bool sumFlag, short* grad,
+                      unsigned char* dir) {
+  const int w = smooth.cols;
+  const int h = smooth.rows;
+  for (int i = 1; i < h - 1; ++i) {
+    const unsigned char* p = smooth.ptr<unsigned char>(i - 1);
+    const unsigned char* q = smooth.ptr<unsigned char>(i);
+    const unsigned char* n = smooth.ptr<unsigned char>(i + 1);
+    short* g = grad + static_cast<size_t>(i) * w;
+    unsigned char* d = dir + static_cast<size_t>(i) * w;
+    for (int j = 1; j < w - 1; ++j) {
+      int gx, gy;
+      gradientAt<Op>(p, q, n, j, gx, gy);
+      // Squares of at most 2·4080 stay exact in a double, and its square root is correctly
+      // rounded, so the truncated norm is the same on every machine.
+      const int sum =
+          sumFlag ? gx + gy : static_cast<int>(std::sqrt(static_cast<double>(gx * gx + gy * gy)));
+      g[j] = static_cast<short>(sum);
+      d[j] = sum >= gradThresh ? (gx >= gy ? kVerticalEdge : kHorizontalEdge) : kBelowThreshold;
+    }
+  }
+}
+
+// The linking step's work arrays, sized once for the image and reused for every anchor.
+class AnchorLinker {
+ public:
+  AnchorLinker(const short* grad, const unsigned char* dir, unsigned char* edge, int width,
+               int height, int gradThresh, int minPathLength)
+      : grad_(grad),
+        dir_(dir),
+        edge_(edge),
+        w_(width),
+        gradThresh_(gradThresh),
+        minPathLength_(minPathLength) {
+    const size_t n = static_cast<size_t>(width) * height;
+    pixels_.resize(n);
+    stack_.resize(n);
+    chains_.resize(n);
+    lengths_.resize(n);
+    chainList_.reserve(static_cast<size_t>(width + height) * 8);
+  }
+
+  void link(int anchor, std::vector<std::vector<cv::Point>>& segments);
+
+ private:
+  void push(int r, int c, int walk, int parent) {
+    if (top_ == static_cast<int>(stack_.size())) stack_.resize(stack_.size() * 2 + 16);
+    stack_[top_++] = StackEntry{r, c, walk, parent};
+  }
+  void record(int r, int c) {
+    if (noPixels_ == static_cast<int>(pixels_.size())) pixels_.resize(pixels_.size() * 2 + 16);
+    pixels_[noPixels_++] = cv::Point(c, r);
+  }
+  int walk(int r, int c, int direction, bool& turned);
+  void computeLengths();
+  void buildChainList(int chain);
+  void copyReversed(std::vector<cv::Point>& segment, Chain& chain);
+  void copyForward(std::vector<cv::Point>& segment, Chain& chain);
+  void makeSegments(std::vector<std::vector<cv::Point>>& segments);
+
+  const short* grad_;
+  const unsigned char* dir_;
+  unsigned char* edge_;
+  int w_;
+  int gradThresh_;
+  int minPathLength_;
+
+  std::vector<cv::Point> pixels_;
+  std::vector<StackEntry> stack_;
+  std::vector<Chain> chains_;
+  std::vector<int> lengths_;
+  std::vector<int> chainList_;
+  int top_ = 0;
+  int chainNo_ = 0;
+  int noPixels_ = 0;
+};
+
+// Follows the ridge from (r, c), the first pixel of chain chainNo_, recording pixels while the
+// direction map keeps the walk's orientation. Returns the chain's pixel count; `turned` tells
+// whether the walk ended where the ridge turns (rather than at a weak or already drawn pixel).
+int AnchorLinker::walk(int r, int c, int direction, bool& turned) {
+  // Straight step, the unit across the walk (toward higher row or column index), and the side
+  // of the first diagonal tried, per walk.
+  int stepR = 0, stepC = 0, acrossR = 0, acrossC = 0, firstDiag = 0;
+  unsigned char orientation = kHorizontalEdge;
+  switch (direction) {
+    case kWalkRight:
+      stepC = 1, acrossR = 1, firstDiag = 1;
+      break;
+    case kWalkLeft:
+      stepC = -1, acrossR = 1, firstDiag = -1;
+      break;
+    case kWalkUp:
+      stepR = -1, acrossC = 1, firstDiag = -1, orientation = kVerticalEdge;
+      break;
+    default:  // kWalkDown
+      stepR = 1, acrossC = 1, firstDiag = 1, orientation = kVerticalEdge;
+      break;
+  }
+  const int stepOff = stepR * w_ + stepC;
+  const int acrossOff = acrossR * w_ + acrossC;
+
+  int len = 1;
+  for (;;) {
+    const int idx = r * w_ + c;
+    if (dir_[idx] != orientation) break;
+    edge_[idx] = kEdgePixel;
+    if (edge_[idx + acrossOff] == kAnchorPixel) edge_[idx + acrossOff] = kNoEdgePixel;
+    if (edge_[idx - acrossOff] == kAnchorPixel) edge_[idx - acrossOff] = kNoEdgePixel;
+
+    const int next = idx + stepOff;
+    int shift;  // -1, 0 or +1 across the walk
+    if (edge_[next] >= kAnchorPixel) {
+      shift = 0;
+    } else if (edge_[next + firstDiag * acrossOff] >= kAnchorPixel) {
+      shift = firstDiag;
+    } else if (edge_[next - firstDiag * acrossOff] >= kAnchorPixel) {
+      shift = -firstDiag;
+    } else {
+      const int a = grad_[next - acrossOff];
+      const int b = grad_[next];
+      const int cc = grad_[next + acrossOff];
+      if (a > b) {
+        shift = a > cc ? -1 : 1;
+      } else {
+        shift = cc > b ? 1 : 0;
+      }
+    }
+    r += stepR + shift * acrossR;
+    c += stepC + shift * acrossC;
+    const int ni = next + shift * acrossOff;
+    if (edge_[ni] == kEdgePixel || grad_[ni] < gradThresh_) {
+      turned = false;
+      return len;
+    }
+    record(r, c);
+    ++len;
+  }
+
+  // The ridge turns: (r, c) starts two new chains across the old direction, the one toward
+  // lower indices (left or up) walked first.
+  if (orientation == kHorizontalEdge) {
+    push(r, c, kWalkDown, chainNo_);
+    push(r, c, kWalkUp, chainNo_);
+  } else {
+    push(r, c, kWalkRight, chainNo_);
+    push(r, c, kWalkLeft, chainNo_);
+  }
+  --noPixels_;
+  turned = true;
+  return len - 1;
+}
+
+void AnchorLinker::link(int anchor, std::vector<std::vector<cv::Point>>& segments) {
+  chains_[0] = Chain{0, 0, -1, {-1, -1}, 0};
+  chainNo_ = 1;
+  noPixels_ = 0;
+  top_ = 0;
+  int notYetEdge = 0;
+
+  const int ar = anchor / w_;
+  const int ac = anchor % w_;
+  if (dir_[anchor] == kVerticalEdge) {
+    push(ar, ac, kWalkDown, 0);
+    push(ar, ac, kWalkUp, 0);
+  } else {
+    push(ar, ac, kWalkRight, 0);
+    push(ar, ac, kWalkLeft, 0);
+  }
+
+  while (top_ > 0) {
+    const StackEntry e = stack_[--top_];
+    if (edge_[e.r * w_ + e.c] != kEdgePixel) ++notYetEdge;
+    if (chainNo_ == static_cast<int>(chains_.size())) {
+      chains_.resize(chains_.size() * 2 + 16);
+      lengths_.resize(chains_.size());
+    }
+    chains_[chainNo_] = Chain{e.walk, 0, e.parent, {-1, -1}, noPixels_};
+    record(e.r, e.c);
+    bool turned = false;
+    const int len = walk(e.r, e.c, e.walk, turned);
+    const int slot = (e.walk == kWalkLeft || e.walk == kWalkUp) ? 0 : 1;
+    // A chain that stopped keeps its slot only when it has pixels; one that ended at a turn
+    // is always kept, since the chains pushed at the turn name it as their parent.
+    if (turned || len > 0) {
+      chains_[chainNo_].len = len;
+      chains_[e.parent].children[slot] = chainNo_;
+      ++chainNo_;
+    }
+  }
+
+  if (noPixels_ - notYetEdge >= minPathLength_) {
+    makeSegments(segments);
+  } else {
+    for (int i = 0; i < noPixels_; ++i) {
+      edge_[pixels_[i].y * w_ + pixels_[i].x] = kNoEdgePixel;
+    }
+  }
+}
+
+// Length of the longest path down from every chain; the shorter child link is cut (child 1 on
+// a tie), so that afterwards every chain has at most one child. Children have higher indices
+// than their parents, so one pass from the last chain down settles every subtree before its
+// root. The root (chain 0, no pixels) is left alone.
+void AnchorLinker::computeLengths() {
+  for (int i = chainNo_ - 1; i >= 1; --i) {
+    Chain& ch = chains_[i];
+    if (ch.len == 0) {
+      lengths_[i] = 0;
+      continue;
+    }
+    const int l0 = ch.children[0] >= 0 ? lengths_[ch.children[0]] : 0;
+    const int l1 = ch.children[1] >= 0 ? lengths_[ch.children[1]] : 0;
+    if (l0 >= l1) {
+      ch.children[1] = -1;
+      lengths_[i] = ch.len + l0;
+    } else {
+      ch.children[0] = -1;
+      lengths_[i] = ch.len + l1;
+    }
+  }
+}
+
+void AnchorLinker::buildChainList(int chain) {
+  chainList_.clear();
+  for (int k = chain; k >= 0;) {
+    chainList_.push_back(k);
+    const Chain& ch = chains_[k];
+    k = ch.children[0] >= 0 ? ch.children[0] : ch.children[1];
+  }
+}
+
+// Appends the chain's pixels last to first. A pixel at the segment's end that the chain's
+// first copied pixel also touches is redundant and goes; so does the chain's own last pixel
+// when its neighbour already touches the segment.
+void AnchorLinker::copyReversed(std::vector<cv::Point>& segment, Chain& chain) {
+  if (chain.len > 0) {
+    const cv::Point* px = &pixels_[chain.start];
+    const cv::Point& p = px[chain.len - 1];
+    while (segment.size() >= 2 && adjacent(p, segment[segment.size() - 2])) segment.pop_back();
+    int from = chain.len - 1;
+    if (chain.len >= 2 && !segment.empty() && adjacent(px[chain.len - 2], segment.back())) {
+      from = chain.len - 2;
+    }
+    for (int k = from; k >= 0; --k) segment.push_back(px[k]);
+  }
+  chain.len = 0;
+}
+
+// Appends the chain's pixels first to last, with the same trimming as copyReversed.
+void AnchorLinker::copyForward(std::vector<cv::Point>& segment, Chain& chain) {
+  if (chain.len > 0) {
+    const cv::Point* px = &pixels_[chain.start];
+    while (segment.size() >= 2 && adjacent(px[0], segment[segment.size() - 2])) {
+      segment.pop_back();
+    }
+    int from = 0;
+    if (chain.len >= 2 && !segment.empty() && adjacent(px[1], segment.back())) from = 1;
+    for (int k = from; k < chain.len; ++k) segment.push_back(px[k]);
+  }
+  chain.len = 0;
+}
+
+void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
+  computeLengths();
+  const Chain& root = chains_[0];
+  const int down = root.children[1];  // the walk right or down from the anchor
+  const int up = root.children[0];    // the walk left or up, which starts at the anchor too
+
+  // The main segment runs from the far end of the right/down path to the anchor and on to
+  // the far end of the left/up path.
+  std::vector<cv::Point>& segment = segments.back();
+  if (down >= 0 && lengths_[down] > 0) {
+    buildChainList(down);
+    for (auto it = chainList_.rbegin(); it != chainList_.rend(); ++it) {
+      copyReversed(segment, chains_[*it]);
+    }
+  }
+  if (up >= 0 && lengths_[up] > 1) {
+    buildChainList(up);
+    Chain& first = chains_[chainList_.front()];
+    if (first.len > 0) {  // its first pixel is the anchor, already in the segment
+      ++first.start;
+      --first.len;
+    }
+    for (int k : chainList_) copyForward(segment, chains_[k]);
+  }
+  // A closed curve: the first pixel is redundant when the second already touches the last.
+  if (segment.size() >= 2 && adjacent(segment[1], segment.back())) segment.erase(segment.begin());
+  segments.emplace_back();
+
+  // Long side branches that the main path left out.
+  for (int i = 2; i < chainNo_; ++i) {
+    if (chains_[i].len < 2 || lengths_[i] < kMinSideBranchLength) continue;
+    std::vector<cv::Point>& side = segments.back();
+    buildChainList(i);
+    for (int k : chainList_) copyForward(side, chains_[k]);
+    segments.emplace_back();
+  }
+}
+
+}  // namespace
+
+void computeGradientMaps(const cv::Mat& smooth, int op, int gradThresh, bool sumFlag, short* grad,
+                         unsigned char* dir) {
+  const int w = smooth.cols;
+  const int h = smooth.rows;
+  const short border = cv::saturate_cast<short>(gradThresh - 1);
+  for (int j = 0; j < w; ++j) {
+    grad[j] = border;
+    grad[static_cast<size_t>(h - 1) * w + j] = border;
+    dir[j] = kBelowThreshold;
+    dir[static_cast<size_t>(h - 1) * w + j] = kBelowThreshold;
+  }
+  for (int i = 0; i < h; ++i) {
+    grad[static_cast<size_t>(i) * w] = border;
+    grad[static_cast<size_t>(i) * w + w - 1] = border;
+    dir[static_cast<size_t>(i) * w] = kBelowThreshold;
+    dir[static_cast<size_t>(i) * w + w - 1] = kBelowThreshold;
+  }
+  switch (op) {
+    case kSobelOperator:
+      interiorGradient<kSobelOperator>(smooth, gradThresh, sumFlag, grad, dir);
+      break;
+    case kScharrOperator:
+      interiorGradient<kScharrOperator>(smooth, gradThresh, sumFlag, grad, dir);
+      break;
+    case kDifferenceOperator:
+      interiorGradient<kDifferenceOperator>(smooth, gradThresh, sumFlag, grad, dir);
+      break;
+    default:
+      interiorGradient<kPrewittOperator>(smooth, gradThresh, sumFlag, grad, dir);
+      break;
+  }
+}
+
+std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, int width,
+                                   int height, int gradThresh, int anchorThresh, int scanInterval,
+                                   unsigned char* edge) {
+  std::vector<cv::Point> anchors;
+  for (int i = 2; i < height - 2; ++i) {
+    const bool fullRow = i % scanInterval == 0;
+    const int first = fullRow ? 2 : scanInterval;
+    const int step = fullRow ? 1 : scanInterval;
+    for (int j = first; j < width - 2; j += step) {
+      const int idx = i * width + j;
+      const int g = grad[idx];
+      if (g < gradThresh) continue;
+      bool anchor;
+      if (dir[idx] == kVerticalEdge) {
+        anchor = g - grad[idx - 1] >= anchorThresh && g - grad[idx + 1] >= anchorThresh;
+      } else {
+        anchor = g - grad[idx - width] >= anchorThresh && g - grad[idx + width] >= anchorThresh;
+      }
+      if (anchor) {
+        edge[idx] = kAnchorPixel;
+        anchors.emplace_back(j, i);
+      }
+    }
+  }
+  return anchors;
+}
+
+std::vector<int> anchorOrder(const short* grad, int width, const std::vector<cv::Point>& anchors) {
+  std::vector<int> start(kGradientValues, 0);
+  for (const cv::Point& p : anchors) {
+    ++start[std::clamp<int>(grad[p.y * width + p.x], 0, kGradientValues - 1)];
+  }
+  // Slots in decreasing gradient order; filling them in raster order keeps ties in raster order.
+  int pos = 0;
+  for (int g = kGradientValues - 1; g >= 0; --g) {
+    const int count = start[g];
+    start[g] = pos;
+    pos += count;
+  }
+  std::vector<int> order(anchors.size());
+  for (const cv::Point& p : anchors) {
+    const int idx = p.y * width + p.x;
+    order[start[std::clamp<int>(grad[idx], 0, kGradientValues - 1)]++] = idx;
+  }
+  return order;
+}
+
+void linkAnchors(const short* grad, const unsigned char* dir, unsigned char* edge, int width,
+                 int height, const std::vector<int>& order, int gradThresh, int minPathLength,
+                 std::vector<std::vector<cv::Point>>& segments) {
+  if (order.empty()) return;
+  segments.emplace_back();  // the segment being built
+  AnchorLinker linker(grad, dir, edge, width, height, gradThresh, minPathLength);
+  for (int anchor : order) {
+    if (edge[anchor] != kAnchorPixel) continue;
+    linker.link(anchor, segments);
+  }
+  segments.pop_back();
+}
+
+}  // namespace detail
+
+EdgeDrawing::EdgeDrawing(const cv::Mat& image, int gradientOperator, int gradientThreshold,
+                         int anchorThreshold, int scanInterval, int minPathLength, double sigma,
+                         bool sumFlag)
+    : srcImage_(image),
+      gradOperator_(gradientOperator),
+      gradThresh_(std::max(gradientThreshold, 1)),
+      anchorThresh_(std::max(anchorThreshold, 0)),
+      scanInterval_(std::max(scanInterval, 1)),
+      minPathLen_(minPathLength),
+      sigma_(sigma),
+      sumFlag_(sumFlag) {
+  if (!(sigma_ >= 1.0) || !std::isfinite(sigma_)) sigma_ = 1.0;
+  if (gradOperator_ < kPrewittOperator || gradOperator_ > kDifferenceOperator) {
+    VISTREL_REPORT("unknown gradient operator");
+    gradOperator_ = kPrewittOperator;
+  }
+
+  const bool twoDimensional = image.dims == 2;
+  width_ = twoDimensional ? image.cols : 0;
+  height_ = twoDimensional ? image.rows : 0;
+  srcImg_ = image.data;
+  smoothImage_ = cv::Mat::zeros(height_, width_, CV_8UC1);
+  gradImage_ = cv::Mat::zeros(height_, width_, CV_16SC1);
+  edgeImage_ = cv::Mat::zeros(height_, width_, CV_8UC1);
+  smoothImg_ = smoothImage_.data;
+  gradImg_ = gradImage_.ptr<short>();
+  edgeImg_ = edgeImage_.data;
+
+  VISTREL_ASSERT(image.type() == CV_8UC1);
+  VISTREL_ASSERT(image.rows >= 5 && image.cols >= 5);
+  validInput_ = twoDimensional && image.type() == CV_8UC1 && image.rows >= 5 && image.cols >= 5;
+  if (!validInput_) return;
+
+  // Isolated borders: a sub-matrix view must smooth exactly like its copy, without reading
+  // the parent image's pixels around it.
+  const cv::Size kernel = sigma_ == 1.0 ? cv::Size(5, 5) : cv::Size();
+  cv::GaussianBlur(srcImage_, smoothImage_, kernel, sigma_, sigma_,
+                   cv::BORDER_REFLECT_101 | cv::BORDER_ISOLATED);
+
+  computeGradient();
+  computeAnchors();
+  joinAnchorPoints();
+}
+
+void EdgeDrawing::computeGradient() {
+  dirImg_.assign(static_cast<size_t>(width_) * height_, kBelowThreshold);
+  detail::computeGradientMaps(smoothImage_, gradOperator_, gradThresh_, sumFlag_, gradImg_,
+                              dirImg_.data());
+}
+
+void EdgeDrawing::computeAnchors() {
+  anchorPoints_ = detail::findAnchors(gradImg_, dirImg_.data(), width_, height_, gradThresh_,
+                                      anchorThresh_, scanInterval_, edgeImg_);
+  anchorNos_ = static_cast<int>(anchorPoints_.size());
+}
+
+void EdgeDrawing::joinAnchorPoints() {
+  const std::vector<int> order = detail::anchorOrder(gradImg_, width_, anchorPoints_);
+  segmentPoints_.clear();
+  detail::linkAnchors(gradImg_, dirImg_.data(), edgeImg_, width_, height_, order, gradThresh_,
+                      minPathLen_, segmentPoints_);
+  segmentNos_ = static_cast<int>(segmentPoints_.size());
+  std::vector<unsigned char>().swap(dirImg_);
+}
+
+}  // namespace ced

@@ -1,0 +1,151 @@
+#include "validatededgedrawing.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "validatededgedrawing_internal.h"
+
+namespace ced {
+namespace detail {
+
+void validationGradient(const cv::Mat& image, std::vector<std::uint16_t>& gradient) {
+  const int w = image.cols;
+  const int h = image.rows;
+  gradient.assign(static_cast<size_t>(w) * h, 0);
+  for (int i = 1; i < h - 1; ++i) {
+    const unsigned char* p = image.ptr<unsigned char>(i - 1);
+    const unsigned char* q = image.ptr<unsigned char>(i);
+    const unsigned char* n = image.ptr<unsigned char>(i + 1);
+    std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * w;
+    for (int j = 1; j < w - 1; ++j) {
+      const int com1 = n[j + 1] - p[j - 1];
+      const int com2 = p[j + 1] - n[j - 1];
+      const int gx = std::abs(com1 + com2 + q[j + 1] - q[j - 1]);
+      const int gy = std::abs(com1 - com2 + n[j] - p[j]);
+      g[j] = static_cast<std::uint16_t>(gx + gy);
+    }
+  }
+}
+
+std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient, int width,
+                                      int height) {
+  std::vector<std::int64_t> tail(kValidationGradientValues, 0);
+  for (int i = 1; i < height - 1; ++i) {
+    const std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * width;
+    for (int j = 1; j < width - 1; ++j) ++tail[std::min<int>(g[j], kValidationGradientValues - 1)];
+  }
+  for (int k = kValidationGradientValues - 1; k >= 1; --k) tail[k - 1] += tail[k];
+  const double interior = static_cast<double>(width - 2) * (height - 2);
+  std::vector<double> probability(kValidationGradientValues);
+  for (int k = 0; k < kValidationGradientValues; ++k) probability[k] = tail[k] / interior;
+  return probability;
+}
+
+std::int64_t numberOfTests(const std::vector<std::vector<cv::Point>>& segments) {
+  std::int64_t n = 0;
+  for (const auto& s : segments) {
+    const std::int64_t len = static_cast<std::int64_t>(s.size());
+    n += len * (len - 1) / 2;
+  }
+  return n;
+}
+
+std::vector<std::pair<int, int>> meaningfulRanges(const std::uint16_t* gradients, int count,
+                                                  const std::vector<double>& tail,
+                                                  std::int64_t testCount, double lengthDivisor,
+                                                  int minLength) {
+  std::vector<std::pair<int, int>> meaningful;
+  if (count <= 0) return meaningful;
+  // An explicit stack instead of recursion: a long segment of uniformly weak pixels would
+  // otherwise recurse once per pixel. The right piece is pushed first, so ranges come out in
+  // increasing order.
+  std::vector<std::pair<int, int>> pending{{0, count - 1}};
+  while (!pending.empty()) {
+    const auto [first, last] = pending.back();
+    pending.pop_back();
+    const int len = last - first + 1;
+    if (len < minLength) continue;
+
+    int k = first;
+    for (int i = first + 1; i <= last; ++i) {
+      if (gradients[i] < gradients[k]) k = i;
+    }
+    const int m = gradients[k];
+
+    const int factors = static_cast<int>(len / lengthDivisor);
+    const double h = tail[std::min(m, kValidationGradientValues - 1)];
+    double nfa = static_cast<double>(testCount);
+    for (int i = 0; i < factors && nfa > 1.0; ++i) nfa *= h;
+    if (nfa <= 1.0) {
+      meaningful.emplace_back(first, last);
+      continue;
+    }
+
+    // k is the first weakest pixel, so every pixel before it is stronger: the left piece ends
+    // right before k. The right piece starts after the run of equally weak pixels.
+    int left = k - 1;
+    while (left > first && gradients[left] <= m) --left;
+    int right = k + 1;
+    while (right < last && gradients[right] <= m) ++right;
+    pending.emplace_back(right, last);
+    pending.emplace_back(first, left);
+  }
+  return meaningful;
+}
+
+std::vector<std::vector<cv::Point>> extractValidRuns(
+    const std::vector<std::vector<cv::Point>>& segments, const cv::Mat& edgeMap, int minLength) {
+  std::vector<std::vector<cv::Point>> runs;
+  for (const auto& segment : segments) {
+    const int n = static_cast<int>(segment.size());
+    int i = 0;
+    while (i < n) {
+      if (edgeMap.at<unsigned char>(segment[i]) != kEdgePixel) {
+        ++i;
+        continue;
+      }
+      const int s = i;
+      while (i < n && edgeMap.at<unsigned char>(segment[i]) == kEdgePixel) ++i;
+      const int e = i;
+      if (e - s >= minLength) runs.emplace_back(segment.begin() + s, segment.begin() + e - 1);
+      i = e + 1;
+    }
+  }
+  return runs;
+}
+
+}  // namespace detail
+
+ValidatedEdgeDrawing::ValidatedEdgeDrawing(const cv::Mat& image)
+    : EdgeDrawing(image, kPrewittOperator, 11, 3, 1, 10, 1.0, true) {
+  if (validInput_) validateSegments();
+}
+
+void ValidatedEdgeDrawing::validateSegments() {
+  edgeImage_.setTo(kNoEdgePixel);
+
+  std::vector<std::uint16_t> gradient;
+  detail::validationGradient(srcImage_, gradient);
+  const std::vector<double> tail = detail::tailProbabilities(gradient, width_, height_);
+  testCount_ = detail::numberOfTests(segmentPoints_);
+
+  std::vector<std::uint16_t> along;
+  for (const auto& segment : segmentPoints_) {
+    along.resize(segment.size());
+    for (size_t i = 0; i < segment.size(); ++i) {
+      along[i] = gradient[static_cast<size_t>(segment[i].y) * width_ + segment[i].x];
+    }
+    const auto ranges = detail::meaningfulRanges(along.data(), static_cast<int>(along.size()), tail,
+                                                 testCount_, lengthDivisor_, minPathLen_);
+    for (const auto& [first, last] : ranges) {
+      for (int i = first; i <= last; ++i) {
+        edgeImg_[static_cast<size_t>(segment[i].y) * width_ + segment[i].x] = kEdgePixel;
+      }
+    }
+  }
+
+  segmentPoints_ = detail::extractValidRuns(segmentPoints_, edgeImage_, minPathLen_);
+  segmentNos_ = static_cast<int>(segmentPoints_.size());
+}
+
+}  // namespace ced
