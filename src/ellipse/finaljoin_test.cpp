@@ -1,0 +1,166 @@
+#include "finaljoin.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <deque>
+#include <vector>
+
+#include "circlefit.h"
+#include "conic.h"
+#include "ellipsefit.h"
+
+namespace ced {
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+// Owns the pixel arrays the candidates point into (a deque never moves its elements).
+struct Pixels {
+  std::deque<std::vector<double>> xs, ys;
+
+  // `count` points of the ellipse with semi-axes a (along x), b (along y), at the angles
+  // (k + phase)·2π/count, rounded to 1/8 pixel (points exactly on a conic make the direct
+  // ellipse fit's normal matrix singular, which real pixel chains never are). Appended to
+  // `list` as a circle or ellipse candidate from its own fit.
+  void add(CandidateList& list, double cx, double cy, double a, double b, bool elliptic,
+           int count = 360, double phase = 0.0) {
+    xs.emplace_back();
+    ys.emplace_back();
+    for (int k = 0; k < count; ++k) {
+      const double t = (k + phase) * kTwoPi / count;
+      xs.back().push_back(std::round((cx + a * std::cos(t)) * 8) / 8);
+      ys.back().push_back(std::round((cy + b * std::sin(t)) * 8) / 8);
+    }
+    double* x = xs.back().data();
+    double* y = ys.back().data();
+    const CircleFit fit = fitCircle(x, y, count);
+    if (!elliptic) {
+      addCircleCandidate(list, fit.xc, fit.yc, fit.r, fit.error, x, y, count);
+      return;
+    }
+    ConicCoefficients eq;
+    const double error = fitEllipseWithError(x, y, count, eq);
+    addEllipseCandidate(list, fit.xc, fit.yc, fit.r, fit.error, x, y, count, eq, error);
+  }
+};
+
+TEST(FinalJoin, ConcentricCirclesThreePixelsApartMergeSevenApartStay) {
+  Pixels px;
+  CandidateList close, out;
+  px.add(close, 100, 80, 50, 50, false);
+  px.add(close, 100, 80, 53, 53, false);
+  joinNearDuplicates(close, out);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_FALSE(out[0].elliptic);
+  // 360 points on each circle: by symmetry the common centre is exact, and the algebraic fit's
+  // radius is the root mean square radius; its error the RMS deviation from it (<= 2).
+  const double r = std::sqrt((50.0 * 50.0 + 53.0 * 53.0) / 2);
+  EXPECT_NEAR(out[0].r, r, 0.05);
+  EXPECT_NEAR(out[0].xc, 100, 0.05);
+  EXPECT_NEAR(out[0].yc, 80, 0.05);
+  EXPECT_NEAR(out[0].circleError, std::sqrt(((50 - r) * (50 - r) + (53 - r) * (53 - r)) / 2), 0.01);
+  EXPECT_EQ(out[0].pixelCount, 0);
+  EXPECT_EQ(out[0].coverage, 0.0);
+
+  CandidateList apart;
+  out.clear();
+  px.add(apart, 100, 80, 50, 50, false);
+  px.add(apart, 100, 80, 57, 57, false);
+  joinNearDuplicates(apart, out);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_NEAR(out[0].r, 57, 0.05);  // largest first
+  EXPECT_NEAR(out[1].r, 50, 0.05);
+  EXPECT_EQ(out[0].pixelCount, 360);  // unchanged candidates keep their pixels
+}
+
+TEST(FinalJoin, OutputIsOrderedByDecreasingRadius) {
+  Pixels px;
+  CandidateList in, out;
+  px.add(in, 50, 50, 10, 10, false);
+  px.add(in, 200, 50, 40, 40, false);
+  px.add(in, 350, 50, 25, 25, false);
+  px.add(in, 500, 50, 33, 33, false);
+  joinNearDuplicates(in, out);
+  ASSERT_EQ(out.size(), 4u);
+  EXPECT_NEAR(out[0].r, 40, 0.05);
+  EXPECT_NEAR(out[1].r, 33, 0.05);
+  EXPECT_NEAR(out[2].r, 25, 0.05);
+  EXPECT_NEAR(out[3].r, 10, 0.05);
+  // The input list is left sorted the same way.
+  EXPECT_NEAR(in[0].r, 40, 0.05);
+  EXPECT_NEAR(in[3].r, 10, 0.05);
+}
+
+TEST(FinalJoin, EllipseCandidatesGetTheirConicsCentreAndAxes) {
+  Pixels px;
+  CandidateList in, out;
+  px.add(in, 120, 90, 40, 20, true);
+  joinNearDuplicates(in, out);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_TRUE(out[0].elliptic);
+  EXPECT_NEAR(out[0].xc, 120, 0.05);
+  EXPECT_NEAR(out[0].yc, 90, 0.05);
+  EXPECT_NEAR(std::max(out[0].majorAxis, out[0].minorAxis), 40, 0.05);
+  EXPECT_NEAR(std::min(out[0].majorAxis, out[0].minorAxis), 20, 0.05);
+}
+
+TEST(FinalJoin, TwoCircleCandidatesOfOneEllipseJoinAsAnEllipse) {
+  // One ellipse 60 x 54 found twice (samples half a step apart) as two circles: partners with
+  // the same circle, but together they deviate from it by 3·cos 2t (RMS 2.1 > 2); they fit
+  // one ellipse.
+  Pixels px;
+  CandidateList in, out;
+  px.add(in, 150, 150, 60, 54, false, 360, 0.0);
+  px.add(in, 150, 150, 60, 54, false, 360, 0.5);
+  ASSERT_LE(std::hypot(in[0].xc - in[1].xc, in[0].yc - in[1].yc), 12.0);
+  ASSERT_LE(std::fabs(in[0].r - in[1].r), 6.0);
+  joinNearDuplicates(in, out);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_TRUE(out[0].elliptic);
+  EXPECT_EQ(out[0].pixelCount, 0);
+  EXPECT_LE(out[0].ellipseError, 2.0);
+  const EllipseGeometry g = ellipseCentreAndAxes(out[0].eq);
+  EXPECT_NEAR(g.xc, 150, 0.05);
+  EXPECT_NEAR(g.yc, 150, 0.05);
+  EXPECT_NEAR(std::max(g.a, g.b), 60, 0.05);
+  EXPECT_NEAR(std::min(g.a, g.b), 54, 0.05);
+}
+
+TEST(FinalJoin, PartnersThatFitNeitherShapeStaySeparate) {
+  // Centres 10 pixels apart, radii 50 and 54: partners by position and size, but the union is
+  // two crossing circles, which no single circle or ellipse fits within 2 pixels.
+  Pixels px;
+  CandidateList in, out;
+  px.add(in, 100, 100, 50, 50, false);
+  px.add(in, 110, 100, 54, 54, false);
+  joinNearDuplicates(in, out);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_NEAR(out[0].r, 54, 0.05);
+  EXPECT_EQ(out[0].pixelCount, 360);
+  EXPECT_NEAR(out[1].r, 50, 0.05);
+  EXPECT_EQ(out[1].pixelCount, 360);
+}
+
+TEST(FinalJoin, AGroupTakesEveryFittingPartnerOnce) {
+  // Three rings of one circle (radii 50, 51, 52) and a far circle: one merged circle and the
+  // far one; nothing is output twice.
+  Pixels px;
+  CandidateList in, out;
+  px.add(in, 100, 100, 51, 51, false);
+  px.add(in, 100, 100, 50, 50, false);
+  px.add(in, 400, 100, 30, 30, false);
+  px.add(in, 100, 100, 52, 52, false);
+  joinNearDuplicates(in, out);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_NEAR(out[0].r, std::sqrt((50.0 * 50 + 51.0 * 51 + 52.0 * 52) / 3), 0.05);
+  EXPECT_EQ(out[0].pixelCount, 0);
+  EXPECT_NEAR(out[1].r, 30, 0.05);
+  // Empty input, empty output.
+  CandidateList none, noneOut;
+  joinNearDuplicates(none, noneOut);
+  EXPECT_TRUE(noneOut.empty());
+}
+
+}  // namespace
+}  // namespace ced

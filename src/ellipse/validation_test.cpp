@@ -1,0 +1,213 @@
+#include "validation.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <opencv2/imgproc.hpp>
+#include <vector>
+
+#include "circlefit.h"
+#include "outline.h"
+#include "scenes/scenes.h"
+#include "vistrel/assert.h"
+
+namespace ced {
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+// Edge map with 255 on every pixel whose centre lies within half a pixel of the circle
+// (detector coordinates: pixel (row i, column j) is the point (j, i)).
+cv::Mat ringEdges(cv::Size size, double xc, double yc, double r) {
+  cv::Mat edges(size, CV_8UC1, cv::Scalar(0));
+  for (int i = 1; i < size.height - 1; ++i)
+    for (int j = 1; j < size.width - 1; ++j)
+      if (std::fabs(std::hypot(j - xc, i - yc) - r) < 0.5) edges.at<uchar>(i, j) = 255;
+  return edges;
+}
+
+cv::Mat smoothHalf(const cv::Mat& image) {
+  cv::Mat s;
+  cv::GaussianBlur(image, s, cv::Size(), 0.5, 0.5, cv::BORDER_REFLECT_101);
+  return s;
+}
+
+ShapeCandidate circleCandidate(double xc, double yc, double r) {
+  CandidateList list;
+  addCircleCandidate(list, xc, yc, r, 0.0, nullptr, nullptr, 0);
+  return list[0];
+}
+
+// A conic (A..F) of the axis-parallel ellipse with semi-axes a along x and b along y.
+ConicCoefficients axisParallelEllipse(double cx, double cy, double a, double b) {
+  ConicCoefficients eq;
+  eq[1] = 1 / (a * a);
+  eq[2] = 0;
+  eq[3] = 1 / (b * b);
+  eq[4] = -2 * cx / (a * a);
+  eq[5] = -2 * cy / (b * b);
+  eq[6] = cx * cx / (a * a) + cy * cy / (b * b) - 1;
+  return eq;
+}
+
+// Counts the in-image outline points (consecutive repeats once) that satisfy `pick`.
+template <typename Pick>
+int countInImage(const std::vector<cv::Point>& outline, cv::Size size, Pick pick) {
+  int count = 0, lastRow = -1, lastCol = -1;
+  for (const cv::Point& p : outline) {
+    if (p.y == lastRow && p.x == lastCol) continue;
+    if (p.y < 1 || p.y >= size.height - 1 || p.x < 1 || p.x >= size.width - 1) continue;
+    lastRow = p.y;
+    lastCol = p.x;
+    if (pick(p)) ++count;
+  }
+  return count;
+}
+
+TEST(Validation, ARenderedDiscsOwnOutlineIsMeaningfulAShiftedOneIsNot) {
+  // Scene centre (60.5, 50.5) is pixel (60, 50) in detector coordinates.
+  const cv::Mat disc = scenes::renderDisc({120, 100}, {60.5, 50.5}, 30.0, 200, 50);
+  const cv::Mat edges = ringEdges(disc.size(), 60, 50, 30);
+  const cv::Mat grey = smoothHalf(disc);
+  const CandidateValidator v(edges, grey);
+
+  const AlignmentCount own = v.countAligned(circleCandidate(60, 50, 30));
+  // About 2π·30 outline points; repeats of a pixel are counted once.
+  EXPECT_GT(own.samples, 150);
+  EXPECT_LE(own.samples, static_cast<int>(circleOutline(60, 50, 30).size()));
+  EXPECT_GE(own.aligned, own.samples * 95 / 100);
+  EXPECT_TRUE(v.isMeaningful(circleCandidate(60, 50, 30)));
+
+  const AlignmentCount shifted = v.countAligned(circleCandidate(67, 50, 30));
+  EXPECT_LT(shifted.aligned, shifted.samples / 8);
+  EXPECT_FALSE(v.isMeaningful(circleCandidate(67, 50, 30)));
+
+  // Same circle on an image without edges: samples but nothing aligned.
+  const CandidateValidator blank(cv::Mat::zeros(disc.size(), CV_8UC1), grey);
+  const AlignmentCount none = blank.countAligned(circleCandidate(60, 50, 30));
+  EXPECT_EQ(none.samples, own.samples);
+  EXPECT_EQ(none.aligned, 0);
+}
+
+TEST(Validation, OutlineOutsideTheImageCountsSamplesButNeverAligns) {
+  const cv::Mat disc = scenes::renderDisc({120, 100}, {60.5, 50.5}, 30.0, 200, 50);
+  const CandidateValidator v(ringEdges(disc.size(), 60, 50, 30), smoothHalf(disc));
+  const ShapeCandidate outside = circleCandidate(-100, -100, 20);
+  const AlignmentCount c = v.countAligned(outside);
+  // Every point of the outline lies outside, so none is skipped as a repeat.
+  EXPECT_EQ(c.samples, static_cast<int>(circleOutline(-100, -100, 20).size()));
+  EXPECT_GE(c.samples, static_cast<int>(std::floor(kTwoPi * 20 + 0.5)));
+  EXPECT_EQ(c.aligned, 0);
+  EXPECT_FALSE(v.isMeaningful(outside));
+  // A radius above the larger image side is never meaningful, even on a perfect edge.
+  EXPECT_FALSE(v.isMeaningful(circleCandidate(60, 50, 121)));
+  ShapeCandidate broken = circleCandidate(60, 50, 30);
+  broken.r = std::nan("");
+  EXPECT_FALSE(v.isMeaningful(broken));
+}
+
+TEST(Validation, EdgeSearchRunsAcrossTheCurveUpToTwoPixels) {
+  // A huge circle whose in-image part is nearly the vertical line x = 50: the normal is
+  // horizontal, so an outline point off the edge looks along its row.
+  const cv::Size size(100, 100);
+  cv::Mat grey(size, CV_8UC1, cv::Scalar(40));
+  grey.colRange(52, 100).setTo(220);  // vertical step: horizontal gradient at columns 51/52
+  cv::Mat edges(size, CV_8UC1, cv::Scalar(0));
+  edges.col(52).rowRange(1, 99).setTo(255);
+  const CandidateValidator v(edges, grey);
+  const ShapeCandidate vertical = circleCandidate(-950, 50, 1000);
+  // Points rounded to column 50 find the edge two columns right; column 49 (three away) not.
+  const int atColumn50 = countInImage(circleOutline(-950, 50, 1000), size,
+                                      [](const cv::Point& p) { return p.x == 50; });
+  ASSERT_GT(atColumn50, 20);
+  EXPECT_EQ(v.countAligned(vertical).aligned, atColumn50);
+
+  // The same picture turned by 90 degrees: a nearly horizontal outline at y = 50 looks along
+  // its column and finds the edge row two below.
+  const CandidateValidator turned(edges.t(), grey.t());
+  const int atRow50 = countInImage(circleOutline(50, -950, 1000), size,
+                                   [](const cv::Point& p) { return p.y == 50; });
+  ASSERT_GT(atRow50, 20);
+  EXPECT_EQ(turned.countAligned(circleCandidate(50, -950, 1000)).aligned, atRow50);
+
+  // Right place, wrong gradient direction (a horizontal step under a vertical edge line).
+  cv::Mat greyH(size, CV_8UC1, cv::Scalar(40));
+  greyH.rowRange(50, 100).setTo(220);
+  const CandidateValidator wrongDirection(edges, greyH);
+  EXPECT_EQ(wrongDirection.countAligned(vertical).aligned, 0);
+}
+
+TEST(Validation, AFailingCircleGetsASecondChanceAsAnEllipse) {
+  // An ellipse with semi-axes 40 (x) and 24 (y) centred at (60, 50); its outline pixels are
+  // the candidate's pixels, its circle fit the candidate's circle.
+  const cv::Mat image = scenes::renderEllipse({120, 100}, {60.5, 50.5}, 40.0, 24.0, 0.0, 200, 50);
+  cv::Mat edges(image.size(), CV_8UC1, cv::Scalar(0));
+  std::vector<double> px, py;
+  for (int k = 0; k < 720; ++k) {
+    const double t = k * kTwoPi / 720;
+    // Rounded to 1/8 pixel: exact conic points make the direct fit's normal matrix singular.
+    const double x = std::round((60 + 40 * std::cos(t)) * 8) / 8;
+    const double y = std::round((50 + 24 * std::sin(t)) * 8) / 8;
+    px.push_back(x);
+    py.push_back(y);
+    edges.at<uchar>(static_cast<int>(y + 0.5), static_cast<int>(x + 0.5)) = 255;
+  }
+  const CandidateValidator v(edges, smoothHalf(image));
+  const CircleFit fit = fitCircle(px.data(), py.data(), static_cast<int>(px.size()));
+  ASSERT_TRUE(fit.ok);
+  CandidateList in, out;
+  addCircleCandidate(in, fit.xc, fit.yc, fit.r, fit.error, px.data(), py.data(),
+                     static_cast<int>(px.size()));
+  ASSERT_GE(in[0].coverage, 0.5);
+  EXPECT_FALSE(v.isMeaningful(in[0]));
+  v.validate(in, out);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_TRUE(out[0].elliptic);
+  EXPECT_LE(out[0].ellipseError, 1.5);
+  EXPECT_EQ(out[0].pixelCount, 720);
+  EXPECT_EQ(out[0].x, px.data());  // still points at the same pixels
+  const EllipseGeometry g = ellipseCentreAndAxes(out[0].eq);
+  EXPECT_NEAR(g.xc, 60, 0.05);
+  EXPECT_NEAR(g.yc, 50, 0.05);
+  EXPECT_NEAR(std::max(g.a, g.b), 40, 0.05);
+  EXPECT_NEAR(std::min(g.a, g.b), 24, 0.05);
+
+  // Below half coverage there is no second chance.
+  in[0].coverage = 0.49;
+  out.clear();
+  v.validate(in, out);
+  EXPECT_TRUE(out.empty());
+
+  // An ellipse candidate is checked on its own outline and kept as it is.
+  CandidateList ellipses;
+  addEllipseCandidate(ellipses, 60, 50, 32, 5.0, px.data(), py.data(), 720,
+                      axisParallelEllipse(60, 50, 40, 24), 0.1);
+  out.clear();
+  v.validate(ellipses, out);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].eq[1], ellipses[0].eq[1]);
+}
+
+constexpr const char* kInputCheck =
+    "edgeMap.type() == CV_8UC1 && grey.type() == CV_8UC1 && edgeMap.size() == grey.size()";
+
+TEST(Validation, UnusableInputIsReportedAndValidatesNothing) {
+  const cv::Mat disc = scenes::renderDisc({120, 100}, {60.5, 50.5}, 30.0, 200, 50);
+  const cv::Mat edges = ringEdges(disc.size(), 60, 50, 30);
+  vistrel::AssertCapture capture;
+  const CandidateValidator wrongSize(edges, smoothHalf(disc)(cv::Rect(0, 0, 60, 50)));
+  EXPECT_TRUE(capture.contains(kInputCheck));
+  CandidateList in, out;
+  addCircleCandidate(in, 60, 50, 30, 0.1, nullptr, nullptr, 0);
+  wrongSize.validate(in, out);
+  EXPECT_TRUE(out.empty());
+  capture.clear();
+  cv::Mat wide;
+  disc.convertTo(wide, CV_16U);
+  const CandidateValidator wrongType(edges, wide);
+  EXPECT_TRUE(capture.contains(kInputCheck));
+  EXPECT_FALSE(wrongType.isMeaningful(in[0]));
+}
+
+}  // namespace
+}  // namespace ced
