@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <opencv2/imgproc.hpp>
+#include <vector>
 
+#include "samplegen/sampleset.h"
 #include "scenes/scenes.h"
 
 namespace {
@@ -79,6 +83,52 @@ TEST(TemplateMatcher, TemplateImageSharesTheGivenPixels) {
   TemplateMatcher matcher(tmpl);
   EXPECT_EQ(matcher.TemplateImage().data, tmpl.data);
   EXPECT_EQ(TemplateMatcher{tmpl}.AcceptLimit(), TemplateMatcher::kDefaultAcceptLimit);
+}
+
+}  // namespace
+
+namespace {
+
+namespace ws = wheelhost::samples;
+
+// The square the analysis cuts around a found circle, halved when 900 px or more across.
+cv::Mat cutOut(const cv::Mat& image, cv::Point2d centre, double radius) {
+  const int left = std::max(0, static_cast<int>(centre.x - radius));
+  const int top = std::max(0, static_cast<int>(centre.y - radius));
+  const int side = static_cast<int>(2.0 * radius);
+  cv::Mat cut = image(cv::Rect(left, top, side, side));
+  if (cut.cols >= 900 || cut.rows >= 900) {
+    cv::resize(cut, cut, cv::Size(cut.cols / 2, cut.rows / 2), 0, 0, cv::INTER_LINEAR);
+  }
+  return cut;
+}
+
+TEST(TemplateMatcher, RanksTheRightModelFirstOnTheSampleSet) {
+  const auto& models = ws::bundledModels();
+  std::vector<std::unique_ptr<TemplateMatcher>> matchers;
+  for (const ws::WheelModel& m : models) {
+    matchers.push_back(
+        std::make_unique<TemplateMatcher>(ws::renderTemplate(m, 200), m.acceptLimit));
+  }
+  int scenes = 0;
+  for (const ws::Shot& shot : ws::bundledShots()) {
+    if (shot.model < 0) continue;
+    ++scenes;
+    cv::Mat image = ws::renderShot(shot);
+    if (image.channels() == 3) cv::extractChannel(image, image, 0);  // what the analysis reads
+    const cv::Mat cut = cutOut(image, shot.centre, shot.radiusPx(models));
+    std::vector<double> scores;
+    for (auto& m : matchers) scores.push_back(m->Match(cut, 0, 1, true, 0, 0.0, 0.0));
+    const int best =
+        static_cast<int>(std::min_element(scores.begin(), scores.end()) - scores.begin());
+    EXPECT_EQ(best, shot.model) << shot.file;
+    for (size_t k = 0; k < scores.size(); ++k) {
+      // Accepted exactly when it is the right model.
+      EXPECT_EQ(scores[k] < matchers[k]->AcceptLimit(), static_cast<int>(k) == shot.model)
+          << shot.file << " against " << models[k].name << ": " << scores[k];
+    }
+  }
+  EXPECT_EQ(scenes, 14);
 }
 
 }  // namespace
