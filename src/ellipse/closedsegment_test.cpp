@@ -1,0 +1,104 @@
+#include "closedsegment.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "conic.h"
+
+namespace ced {
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+// An 8-connected pixel chain along the ellipse (cx + a·cos t, cy + b·sin t) for t from t0
+// over `sweep`, consecutive repeats removed: what the edge tracer hands over for such an edge.
+struct Chain {
+  std::vector<double> x, y;
+  int size() const { return static_cast<int>(x.size()); }
+};
+
+Chain ellipseChain(double cx, double cy, double a, double b, double t0 = 0, double sweep = kTwoPi) {
+  Chain c;
+  const int steps = static_cast<int>(8 * (a + b) * sweep);
+  for (int k = 0; k < steps; ++k) {
+    const double t = t0 + sweep * k / steps;
+    const double x = std::round(cx + a * std::cos(t)), y = std::round(cy + b * std::sin(t));
+    if (!c.x.empty() && c.x.back() == x && c.y.back() == y) continue;
+    c.x.push_back(x);
+    c.y.push_back(y);
+  }
+  while (c.size() > 1 && c.x.back() == c.x[0] && c.y.back() == c.y[0]) {
+    c.x.pop_back();
+    c.y.pop_back();
+  }
+  return c;
+}
+
+TEST(ClosedSegment, ACircleChainBecomesACircleCandidate) {
+  Chain c = ellipseChain(60, 50, 20, 20);
+  CandidateList list;
+  EXPECT_EQ(tryClosedSegment(c.x.data(), c.y.data(), c.size(), list),
+            ClosedSegmentOutcome::kCircle);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_FALSE(list[0].elliptic);
+  EXPECT_NEAR(list[0].xc, 60, 0.1);
+  EXPECT_NEAR(list[0].yc, 50, 0.1);
+  EXPECT_NEAR(list[0].r, 20, 0.2);
+  EXPECT_EQ(list[0].x, c.x.data());  // the candidate points at the caller's pixels
+  EXPECT_EQ(list[0].pixelCount, c.size());
+}
+
+TEST(ClosedSegment, AnEllipseChainBecomesAnEllipseCandidateUnlessTooElongated) {
+  Chain e = ellipseChain(100, 80, 45, 20);
+  CandidateList list;
+  EXPECT_EQ(tryClosedSegment(e.x.data(), e.y.data(), e.size(), list),
+            ClosedSegmentOutcome::kEllipse);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_TRUE(list[0].elliptic);
+  EXPECT_LE(list[0].ellipseError, 1.5);
+  EXPECT_GT(list[0].circleError, 1.5);
+  const EllipseGeometry g = ellipseCentreAndAxes(list[0].eq);
+  EXPECT_NEAR(g.xc, 100, 0.1);
+  EXPECT_NEAR(g.yc, 80, 0.1);
+  EXPECT_NEAR(std::max(g.a, g.b), 45, 0.3);
+  EXPECT_NEAR(std::min(g.a, g.b), 20, 0.3);
+
+  // 90 by 5: major is 18 times minor; the closed curve is dropped, nothing is added.
+  Chain thin = ellipseChain(100, 80, 90, 5);
+  list.clear();
+  EXPECT_EQ(tryClosedSegment(thin.x.data(), thin.y.data(), thin.size(), list),
+            ClosedSegmentOutcome::kDropped);
+  EXPECT_TRUE(list.empty());
+}
+
+TEST(ClosedSegment, OpenShortOrShapelessSegmentsGoToLineSplitting) {
+  CandidateList list;
+  // Half a circle: the ends are a diameter apart.
+  Chain half = ellipseChain(60, 50, 20, 20, 0, kTwoPi / 2);
+  EXPECT_EQ(tryClosedSegment(half.x.data(), half.y.data(), half.size(), list),
+            ClosedSegmentOutcome::kOpen);
+  // A closed circle of 24 pixels is tested and found; one pixel less is too short for the
+  // closure test although its ends are still adjacent.
+  Chain small = ellipseChain(30, 30, 3, 3);
+  ASSERT_EQ(small.size(), 24);
+  CandidateList found;
+  EXPECT_EQ(tryClosedSegment(small.x.data(), small.y.data(), 24, found),
+            ClosedSegmentOutcome::kCircle);
+  EXPECT_EQ(tryClosedSegment(small.x.data(), small.y.data(), 23, list),
+            ClosedSegmentOutcome::kOpen);
+  // A closed square outline, side 60, fits neither a circle nor an ellipse within 1.5.
+  Chain square;
+  for (int i = 0; i < 60; ++i) square.x.push_back(10 + i), square.y.push_back(10);
+  for (int i = 0; i < 60; ++i) square.x.push_back(70), square.y.push_back(10 + i);
+  for (int i = 0; i < 60; ++i) square.x.push_back(70 - i), square.y.push_back(70);
+  for (int i = 0; i < 59; ++i) square.x.push_back(10), square.y.push_back(70 - i);
+  EXPECT_EQ(tryClosedSegment(square.x.data(), square.y.data(), square.size(), list),
+            ClosedSegmentOutcome::kOpen);
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(tryClosedSegment(nullptr, nullptr, 100, list), ClosedSegmentOutcome::kOpen);
+}
+
+}  // namespace
+}  // namespace ced
