@@ -5,6 +5,7 @@
 #include <QVariantMap>
 
 #include "analysiskeys.h"
+#include "variantpointer.h"
 
 // The record an analysis call hands to the host under the result key "result". Created on the
 // heap by the plug-in; the host owns it from SetResults on and deletes it. Holding QPixmaps,
@@ -24,7 +25,5 @@ struct FluorescenceResult {
 // The record under "result" in a delivered result map, or null when there is none. The
 // pointer is the host's to delete.
 inline FluorescenceResult* fluorescenceResultOf(const QVariantMap& results) {
-  const QVariant value = results.value(algorithmkeys::kResult);
-  if (!value.isValid()) return nullptr;
-  return reinterpret_cast<FluorescenceResult*>(static_cast<quintptr>(value.toLongLong()));
+  return pointerFromVariant<FluorescenceResult>(results.value(algorithmkeys::kResult));
 }

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+// The configuration key whose first value is the host's configured directory.
+inline constexpr const char kConfigFilePathKey[] = "filepath";
+
 // The host's configuration object, reached through IImageObject::GetConfig().
 class IHostConfig {
  public:

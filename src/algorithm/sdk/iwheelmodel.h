@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMap>
+#include <QString>
 #include <opencv2/core.hpp>
 
 // A template matcher the host attaches to a catalogue model.
@@ -38,3 +40,6 @@ class IWheelModel {
   virtual double RatioMin() = 0;
   virtual double RatioMax() = 0;
 };
+
+// The host's model catalogue, passed as a pointer under the parameter "modelMap".
+using WheelModelMap = QMap<QString, IWheelModel*>;

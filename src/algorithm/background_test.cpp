@@ -1,0 +1,210 @@
+#include "background.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <opencv2/imgcodecs.hpp>
+
+#include "algorithmfluorescence.h"
+#include "objects/configobject.h"
+#include "objects/imageobject.h"
+
+namespace {
+
+using wheelhost::ConfigObject;
+using wheelhost::ImageObject;
+
+// An image whose every pixel differs from its mirror image: (r, c) = 40 * r + 3 * c + 1.
+cv::Mat asymmetric(int rows, int cols) {
+  cv::Mat m(rows, cols, CV_8UC1);
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) m.at<uchar>(r, c) = static_cast<uchar>(40 * r + 3 * c + 1);
+  return m;
+}
+
+bool sameImage(const cv::Mat& a, const cv::Mat& b) {
+  return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
+}
+
+// Two scratch folders: the process's current directory (for ".\user\background.png") and the
+// host's configured directory; the current directory is restored afterwards.
+class BackgroundFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(work_.isValid() && configured_.isValid());
+    previous_ = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(work_.path()));
+    BackgroundCache::instance().reset();
+  }
+  void TearDown() override {
+    QDir::setCurrent(previous_);
+    BackgroundCache::instance().reset();
+  }
+
+  static void write(const QString& folder, const char* name, const cv::Mat& image) {
+    ASSERT_TRUE(QDir(folder).mkpath("user"));
+    ASSERT_TRUE(cv::imwrite((folder + "/user/" + name).toStdString(), image));
+  }
+  void writeLocal(const cv::Mat& image) { write(work_.path(), "background.png", image); }
+  void writeConfigured(const char* name, const cv::Mat& image) {
+    write(configured_.path(), name, image);
+  }
+  void removeConfigured(const char* name) { QFile::remove(configured_.path() + "/user/" + name); }
+
+  // The configured directory written the host's way, with backslashes.
+  QString hostDirectory() const {
+    return QString(configured_.path()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+  }
+  // A directory query that counts how often it is asked.
+  BackgroundCache::DirectoryQuery countingQuery() {
+    return [this] {
+      ++asked_;
+      return hostDirectory();
+    };
+  }
+
+  QTemporaryDir work_;
+  QTemporaryDir configured_;
+  QString previous_;
+  int asked_ = 0;
+};
+
+TEST_F(BackgroundFiles, LocalFileWinsAndTheDirectoryIsAskedOnlyOnReload) {
+  const cv::Mat local = asymmetric(6, 5);
+  const cv::Mat configured = asymmetric(6, 5) + 7;
+  writeLocal(local);
+  writeConfigured("background.png", configured);
+
+  BackgroundCache cache;
+  const cv::Mat first = cache.get(countingQuery(), false);
+  EXPECT_TRUE(sameImage(first, local));
+  const cv::Mat again = cache.get(countingQuery(), false);
+  EXPECT_EQ(again.data, first.data);  // the cache itself, not a copy
+  EXPECT_EQ(asked_, 0);
+
+  EXPECT_TRUE(sameImage(cache.get(countingQuery(), true), configured));
+  EXPECT_EQ(asked_, 1);
+  EXPECT_TRUE(sameImage(cache.get(countingQuery(), false), configured));
+  EXPECT_EQ(asked_, 1);
+}
+
+TEST_F(BackgroundFiles, OnlyTheMirroredFileGivesItMirroredLeftToRight) {
+  const cv::Mat stored = asymmetric(4, 7);
+  writeConfigured("background_r.png", stored);
+  BackgroundCache cache;
+  const cv::Mat background = cache.get(countingQuery(), false);
+  ASSERT_EQ(background.size(), stored.size());
+  EXPECT_EQ(background.type(), CV_8UC1);
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 7; ++c)
+      ASSERT_EQ(background.at<uchar>(r, c), stored.at<uchar>(r, 6 - c)) << r << "," << c;
+  EXPECT_EQ(asked_, 1);
+}
+
+TEST_F(BackgroundFiles, WithoutAnyFileEveryCallTriesAgain) {
+  BackgroundCache cache;
+  EXPECT_TRUE(cache.get(countingQuery(), false).empty());
+  EXPECT_TRUE(cache.get(countingQuery(), true).empty());
+  EXPECT_TRUE(cache.get(countingQuery(), false).empty());
+  EXPECT_EQ(asked_, 3);
+
+  // A file that appears later is found by the next call.
+  const cv::Mat stored = asymmetric(3, 3);
+  writeLocal(stored);
+  EXPECT_TRUE(sameImage(cache.get(countingQuery(), false), stored));
+}
+
+TEST_F(BackgroundFiles, ReloadFallsBackToTheMirroredFileAndThenToEmpty) {
+  const cv::Mat local = asymmetric(5, 5);
+  writeLocal(local);
+  const cv::Mat mirroredSource = asymmetric(5, 5) + 3;
+  writeConfigured("background_r.png", mirroredSource);
+  cv::Mat expected;
+  cv::flip(mirroredSource, expected, 1);
+
+  BackgroundCache cache;
+  EXPECT_TRUE(sameImage(cache.get(countingQuery(), false), local));
+  EXPECT_TRUE(sameImage(cache.get(countingQuery(), true), expected));
+
+  // Nothing left below the configured directory: the reload empties the cache, and the next
+  // call starts over from the current directory.
+  removeConfigured("background_r.png");
+  EXPECT_TRUE(cache.get(countingQuery(), true).empty());
+  EXPECT_TRUE(sameImage(cache.get(countingQuery(), false), local));
+}
+
+TEST_F(BackgroundFiles, ProcessWideCacheIsSharedByAllAnalysisObjects) {
+  const cv::Mat stored = asymmetric(3, 4);
+  writeConfigured("background_r.png", stored);
+  ConfigObject config({hostDirectory()});
+  ImageObject firstCall(cv::Mat(1, 1, CV_8UC1, cv::Scalar(0)));
+  firstCall.setConfig(&config);
+  const cv::Mat first = CAlgorithmFluorescence::getBackground(&firstCall, false);
+  ASSERT_EQ(first.size(), stored.size());
+  EXPECT_EQ(firstCall.count("GetConfig"), 1);
+  EXPECT_EQ(config.askedKeys(), QStringList{"filepath"});
+
+  // Another call, from an object without configuration, gets the cached image unchanged.
+  removeConfigured("background_r.png");
+  CAlgorithmFluorescence a;
+  CAlgorithmFluorescence b;
+  ImageObject secondCall(cv::Mat(1, 1, CV_8UC1, cv::Scalar(0)));
+  EXPECT_EQ(b.getBackground(&secondCall, false).data, first.data);
+  EXPECT_EQ(a.getBackground(&secondCall, false).data, first.data);
+  EXPECT_EQ(secondCall.count("GetConfig"), 0);
+
+  BackgroundCache::instance().setReloadRequested(true);
+  EXPECT_TRUE(BackgroundCache::instance().reloadRequested());
+  BackgroundCache::instance().reset();
+  EXPECT_FALSE(BackgroundCache::instance().reloadRequested());
+  EXPECT_TRUE(CAlgorithmFluorescence::getBackground(&secondCall, false).empty());
+}
+
+TEST(BackgroundPaths, HostPathsUseSlashesOnThisFileSystem) {
+#if !defined(_WIN32)
+  EXPECT_EQ(localFilePath(kLocalBackgroundPath), "./user/background.png");
+  EXPECT_EQ(localFilePath(QString("D:\\line\\cfg") + kMirroredBackgroundFile),
+            "D:/line/cfg/user/background_r.png");
+  EXPECT_EQ(localFilePath(QString() + kBackgroundFile), "/user/background.png");
+#else
+  EXPECT_EQ(localFilePath(kLocalBackgroundPath), kLocalBackgroundPath);
+#endif
+}
+
+TEST(BackgroundPaths, ConfiguredDirectoryIsTheFirstFilepathValueOrEmpty) {
+  ImageObject image(cv::Mat(1, 1, CV_8UC1, cv::Scalar(0)));
+  EXPECT_EQ(configuredDirectory(&image), "");  // no configuration object
+  ConfigObject none;
+  image.setConfig(&none);
+  EXPECT_EQ(configuredDirectory(&image), "");
+  ConfigObject two({"C:\\first", "C:\\second"});
+  image.setConfig(&two);
+  EXPECT_EQ(configuredDirectory(&image), "C:\\first");
+  EXPECT_EQ(configuredDirectory(nullptr), "");
+}
+
+TEST(SubtractBackground, SaturatesAtZero) {
+  const cv::Mat source = (cv::Mat_<uchar>(1, 4) << 40, 200, 60, 255);
+  const cv::Mat background = (cv::Mat_<uchar>(1, 4) << 60, 60, 60, 0);
+  const cv::Mat difference = subtractBackground(source, background);
+  EXPECT_TRUE(sameImage(difference, (cv::Mat_<uchar>(1, 4) << 0, 140, 0, 255)));
+  EXPECT_NE(difference.data, source.data);
+}
+
+TEST(SubtractBackground, ScalesABackgroundOfAnotherSizeFirst) {
+  // 100 x 100: left half 0, right half 100. Bilinear scaling to 200 x 200 keeps both halves
+  // flat away from the seam.
+  cv::Mat background(100, 100, CV_8UC1, cv::Scalar(0));
+  background.colRange(50, 100).setTo(100);
+  const cv::Mat source(200, 200, CV_8UC1, cv::Scalar(150));
+  const cv::Mat difference = subtractBackground(source, background);
+  ASSERT_EQ(difference.size(), cv::Size(200, 200));
+  EXPECT_EQ(difference.at<uchar>(10, 10), 150);
+  EXPECT_EQ(difference.at<uchar>(190, 97), 150);
+  EXPECT_EQ(difference.at<uchar>(5, 103), 50);
+  EXPECT_EQ(difference.at<uchar>(199, 199), 50);
+  EXPECT_EQ(background.size(), cv::Size(100, 100));  // the caller's background is untouched
+}
+
+}  // namespace

@@ -1,0 +1,118 @@
+#include "enhancement.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// A vertical step edge: columns left of `edge` are `dark`, the others `bright`.
+cv::Mat stepEdge(int rows, int cols, int edge, uchar dark, uchar bright) {
+  cv::Mat m(rows, cols, CV_8UC1, cv::Scalar(dark));
+  m.colRange(edge, cols).setTo(bright);
+  return m;
+}
+
+// The blur of the step at column x, from the Gaussian's own formula (sigma 3; OpenCV's
+// derived kernel for 8-bit images has 25 taps, half-width 12).
+double blurredStep(int x, int edge, double dark, double bright) {
+  std::vector<double> w;
+  double sum = 0.0;
+  for (int k = -12; k <= 12; ++k) {
+    w.push_back(std::exp(-k * k / (2.0 * 3.0 * 3.0)));
+    sum += w.back();
+  }
+  double value = 0.0;
+  for (int k = -12; k <= 12; ++k) value += w[k + 12] / sum * (x + k < edge ? dark : bright);
+  return value;
+}
+
+TEST(UnsharpMask, FlatImageComesBackUnchanged) {
+  const cv::Mat flat(30, 40, CV_8UC1, cv::Scalar(77));
+  const cv::Mat sharpened = unsharpMask(flat);
+  ASSERT_EQ(sharpened.size(), flat.size());
+  ASSERT_EQ(sharpened.type(), CV_8UC1);
+  EXPECT_EQ(cv::countNonZero(sharpened != 77), 0);
+  EXPECT_NE(sharpened.data, flat.data);
+}
+
+TEST(UnsharpMask, StepEdgeOvershootsOnBothSidesAndFarPixelsStay) {
+  const int edge = 40;
+  const cv::Mat step = stepEdge(16, 80, edge, 50, 200);
+  const cv::Mat sharpened = unsharpMask(step);
+  ASSERT_EQ(sharpened.size(), step.size());
+
+  // Right at the edge: dark side pushed to 0, bright side to 255 (both saturate).
+  EXPECT_EQ(sharpened.at<uchar>(8, edge - 1), 0);
+  EXPECT_EQ(sharpened.at<uchar>(8, edge), 255);
+  for (int x = edge - 3; x < edge; ++x) EXPECT_LT(sharpened.at<uchar>(8, x), 50) << x;
+  for (int x = edge; x < edge + 3; ++x) EXPECT_GT(sharpened.at<uchar>(8, x), 200) << x;
+
+  // Every column against 2.5 * source - 1.5 * blurred, or the source where they differ by
+  // less than 5. Columns too close to that threshold to call are skipped; the 8-bit blur
+  // rounds, so a sharpened value may differ by up to 2.
+  for (int x = 0; x < step.cols; ++x) {
+    const double source = x < edge ? 50.0 : 200.0;
+    const double blurred = blurredStep(x, edge, 50.0, 200.0);
+    if (std::abs(std::abs(source - blurred) - 5.0) < 1.0) continue;
+    double expected = source;
+    if (std::abs(source - blurred) >= 5.0) {
+      expected = std::min(255.0, std::max(0.0, 2.5 * source - 1.5 * blurred));
+    }
+    for (int y : {0, 8, 15}) {
+      EXPECT_NEAR(sharpened.at<uchar>(y, x), expected, 2.0) << "x " << x << " y " << y;
+    }
+  }
+  // Beyond the blur's reach the image is exactly the source.
+  for (int x = 0; x < step.cols; ++x) {
+    if (x >= edge - 13 && x < edge + 13) continue;
+    EXPECT_EQ(sharpened.at<uchar>(8, x), step.at<uchar>(8, x)) << x;
+  }
+}
+
+TEST(UnsharpMask, EmptyGivesEmptyAndOtherTypesAreRefused) {
+  EXPECT_TRUE(unsharpMask(cv::Mat()).empty());
+  EXPECT_THROW(unsharpMask(cv::Mat(4, 4, CV_8UC3, cv::Scalar::all(1))), cv::Exception);
+}
+
+TEST(EqualizeImage, ValuesFrom100To150AreStretchedOver0To255) {
+  // Each of the 51 levels 100..150 on one row of 4 pixels: level 100 + j maps to
+  // round(j * 255 / 50) = round(5.1 * j).
+  cv::Mat image(51, 4, CV_8UC1);
+  for (int j = 0; j <= 50; ++j) image.row(j).setTo(100 + j);
+  cv::Mat equalized;
+  equalizeImage(image, equalized);
+  double low = 0, high = 0;
+  cv::minMaxIdx(equalized, &low, &high);
+  EXPECT_EQ(low, 0.0);
+  EXPECT_EQ(high, 255.0);
+  EXPECT_EQ(equalized.at<uchar>(1, 0), 5);
+  EXPECT_EQ(equalized.at<uchar>(10, 3), 51);
+  EXPECT_EQ(equalized.at<uchar>(49, 2), 250);
+
+  // In place gives the same.
+  equalizeImage(image, image);
+  EXPECT_EQ(cv::norm(image, equalized, cv::NORM_INF), 0.0);
+}
+
+TEST(EqualizeImage, MaskLimitsBothTheHistogramAndTheRemapping) {
+  // Inside the mask (top row) only 100 and 150; outside, 100 and 7 must stay as they are.
+  cv::Mat image = (cv::Mat_<uchar>(2, 4) << 100, 100, 150, 150, 100, 7, 7, 7);
+  const cv::Mat mask = (cv::Mat_<uchar>(2, 4) << 255, 255, 255, 255, 0, 0, 0, 0);
+  cv::Mat equalized;
+  equalizeImage(image, equalized, mask);
+  const cv::Mat expected = (cv::Mat_<uchar>(2, 4) << 0, 0, 255, 255, 100, 7, 7, 7);
+  EXPECT_EQ(cv::norm(equalized, expected, cv::NORM_INF), 0.0);
+
+  // A single level inside the mask stays; an empty mask changes nothing.
+  const cv::Mat flat(2, 2, CV_8UC1, cv::Scalar(90));
+  equalizeImage(flat, equalized, cv::Mat(2, 2, CV_8UC1, cv::Scalar(1)));
+  EXPECT_EQ(cv::countNonZero(equalized != 90), 0);
+  equalizeImage(image, equalized, cv::Mat::zeros(2, 4, CV_8UC1));
+  EXPECT_EQ(cv::norm(equalized, image, cv::NORM_INF), 0.0);
+
+  EXPECT_THROW(equalizeImage(image, equalized, cv::Mat(3, 3, CV_8UC1)), cv::Exception);
+}
+
+}  // namespace

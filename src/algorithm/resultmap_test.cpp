@@ -1,0 +1,68 @@
+#include "resultmap.h"
+
+#include <gtest/gtest.h>
+
+#include "variantpointer.h"
+
+namespace {
+
+TEST(ResultMap, EveryMapStartsWithTheRatioAsADouble) {
+  const QVariantMap results = beginResultMap(2.5);
+  ASSERT_EQ(results.keys(), QStringList{"ratioVal"});
+  EXPECT_EQ(results.value("ratioVal").userType(), QMetaType::Double);
+  EXPECT_EQ(results.value("ratioVal").toDouble(), 2.5);
+}
+
+TEST(ResultMap, BackgroundMismatchAddsErrorZeroAndNoRecord) {
+  QVariantMap results = beginResultMap(0.0);
+  addBackgroundMismatch(results);
+  EXPECT_EQ(results.keys(), QStringList({"error", "ratioVal"}));
+  EXPECT_EQ(results.value("error").userType(), QMetaType::Int);
+  EXPECT_EQ(results.value("error").toInt(), 0);
+  EXPECT_EQ(fluorescenceResultOf(results), nullptr);
+}
+
+TEST(ResultMap, NoCircleCarriesAnInitialRecordWithItsSource) {
+  cv::Mat input(3, 4, CV_8UC1, cv::Scalar(90));
+  QVariantMap results = beginResultMap(1.5);
+  auto record = newFluorescenceResult(input);
+  FluorescenceResult* raw = record.get();
+  addNoCircle(results, std::move(record));
+  input.setTo(0);  // the pixmap no longer depends on the matrix
+
+  EXPECT_EQ(results.keys(), QStringList({"noCircle", "ratioVal", "result"}));
+  EXPECT_EQ(results.value("noCircle").toInt(), 0);
+  EXPECT_EQ(results.value("result").userType(), QMetaType::LongLong);
+  const std::unique_ptr<FluorescenceResult> delivered(fluorescenceResultOf(results));
+  ASSERT_EQ(delivered.get(), raw);
+  EXPECT_EQ(delivered->diameter, 0.0);
+  EXPECT_EQ(delivered->thickness, 0.0);
+  EXPECT_EQ(delivered->seconds, 0.0);
+  EXPECT_EQ(delivered->score, 1000.0);
+  EXPECT_EQ(delivered->similarity, 0.0);
+  EXPECT_EQ(delivered->model, QString(""));
+  EXPECT_EQ(delivered->reserved, 0);
+  EXPECT_TRUE(delivered->image.isNull());
+  ASSERT_EQ(delivered->source.size(), QSize(4, 3));
+  EXPECT_EQ(delivered->source.toImage().pixel(3, 2), qRgb(90, 90, 90));
+}
+
+TEST(ResultMap, FinishedAnalysisAddsOnlyTheRecord) {
+  QVariantMap results = beginResultMap(0.0);
+  auto record = std::make_unique<FluorescenceResult>();
+  record->model = "RA620418";
+  addResult(results, std::move(record));
+  EXPECT_EQ(results.keys(), QStringList({"ratioVal", "result"}));
+  const std::unique_ptr<FluorescenceResult> delivered(fluorescenceResultOf(results));
+  ASSERT_NE(delivered, nullptr);
+  EXPECT_EQ(delivered->model, "RA620418");
+}
+
+TEST(ResultMap, SimilarityMapsScoresAgainstTheLimitOntoPointSixToOne) {
+  EXPECT_DOUBLE_EQ(similarityFromScore(0.0, 0.5), 1.0);
+  EXPECT_DOUBLE_EQ(similarityFromScore(0.25, 0.5), 0.8);
+  EXPECT_DOUBLE_EQ(similarityFromScore(0.5, 0.5), 0.6);
+  EXPECT_DOUBLE_EQ(similarityFromScore(1.0, 0.5), 0.2);
+}
+
+}  // namespace
