@@ -1,0 +1,115 @@
+#include "circleellipsedetector.h"
+
+#include <cmath>
+#include <iostream>
+#include <memory>
+#include <opencv2/imgproc.hpp>
+
+#include "closedsegment.h"
+#include "conic.h"
+#include "finaljoin.h"
+#include "linesplit.h"
+#include "records.h"
+#include "turninfo.h"
+#include "validation.h"
+
+namespace ced {
+namespace {
+
+constexpr int kMinSegmentPixels = 12;
+constexpr int kMinLineLength = 6;
+constexpr double kLineError = 1.0;
+constexpr double kValidationSigma = 0.5;
+// The pixel buffer holds every pixel several times over: once per closed candidate, and again
+// for each arc and each joined arc that copies them.
+constexpr int kPixelCopies = 8;
+
+// The edge tracer indexes its maps as row * width + column; a view into a larger image is
+// copied once so that its rows are contiguous. Anything else is passed on for the tracer to
+// report.
+cv::Mat contiguous(const cv::Mat& image) {
+  if (image.empty() || image.isContinuous()) return image;
+  return image.clone();
+}
+
+}  // namespace
+
+CircleEllipseDetector::CircleEllipseDetector(cv::Mat image)
+    : ValidatedEdgeDrawing(contiguous(image)) {
+  detect();
+  std::cout << "zvk: here!" << std::endl;
+}
+
+void CircleEllipseDetector::detect() {
+  const std::vector<std::vector<cv::Point>>& segs = segments();
+  if (!validInput_ || segs.empty()) return;
+  const int segmentCount = static_cast<int>(segs.size());
+
+  long long totalPixels = 0;
+  for (const auto& s : segs) totalPixels += static_cast<long long>(s.size());
+  PixelBuffer buffer(static_cast<int>(totalPixels * kPixelCopies));
+
+  CandidateList candidates;
+  candidates.reserve(static_cast<size_t>(width_ + height_) * 8);
+  std::vector<int> firstLineOfSegment(segmentCount + 1, 0);
+  std::vector<LineSegment> lines;
+
+  // Closed segments first become whole circles or ellipses; everything else becomes lines.
+  for (int i = 0; i < segmentCount; ++i) {
+    firstLineOfSegment[i] = static_cast<int>(lines.size());
+    const std::vector<cv::Point>& seg = segs[i];
+    const int n = static_cast<int>(seg.size());
+    if (n < kMinSegmentPixels) continue;
+    double* x = buffer.x();
+    double* y = buffer.y();
+    for (int k = 0; k < n; ++k) {
+      x[k] = seg[k].x;
+      y[k] = seg[k].y;
+    }
+    const ClosedSegmentOutcome outcome = tryClosedSegment(x, y, n, candidates);
+    if (outcome == ClosedSegmentOutcome::kCircle || outcome == ClosedSegmentOutcome::kEllipse) {
+      buffer.advance(n);
+      continue;
+    }
+    if (outcome == ClosedSegmentOutcome::kDropped) continue;
+    splitIntoLines(x, y, n, i, lines, kMinLineLength, kLineError);
+  }
+  firstLineOfSegment[segmentCount] = static_cast<int>(lines.size());
+  // Without lines there are no arcs; closed candidates alone are not reported.
+  if (lines.empty()) return;
+
+  std::vector<Info> info = computeTurnInfo(lines, firstLineOfSegment);
+  (void)info;
+
+  // Every candidate is checked against the gradient of a lightly smoothed copy of the input.
+  cv::Mat grey;
+  cv::GaussianBlur(srcImage_, grey, cv::Size(0, 0), kValidationSigma, kValidationSigma,
+                   cv::BORDER_REFLECT_101);
+  const CandidateValidator validator(edgeImage_, grey);
+  CandidateList validated;
+  validated.reserve(candidates.size());
+  validator.validate(candidates, validated);
+
+  CandidateList joined;
+  joined.reserve(validated.size());
+  joinNearDuplicates(validated, joined);
+
+  for (const ShapeCandidate& c : joined) {
+    if (!c.elliptic) {
+      circles_.emplace_back(cv::Point2d(c.xc, c.yc), c.r);
+      continue;
+    }
+    const EllipseGeometry g = ellipseCentreAndAxes(c.eq);
+    // A conic that is no real ellipse cannot be reported as one.
+    if (!std::isfinite(g.xc) || !std::isfinite(g.yc) || !std::isfinite(g.a) ||
+        !std::isfinite(g.b) || std::fabs(g.a) > 2e9 || std::fabs(g.b) > 2e9) {
+      continue;
+    }
+    ellipses_.emplace_back(cv::Point2d(g.xc, g.yc),
+                           cv::Size(static_cast<int>(g.a), static_cast<int>(g.b)), g.theta);
+  }
+  circleNos_ = static_cast<int>(circles_.size());
+  ellipseNos_ = static_cast<int>(ellipses_.size());
+}
+
+}  // namespace ced
