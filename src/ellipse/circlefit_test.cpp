@@ -1,0 +1,81 @@
+#include "circlefit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "fittest_shapes.h"
+
+namespace ced {
+namespace {
+
+using namespace testshapes;
+
+TEST(CircleFit, RecoversKnownCirclesFromFullAndPartialArcs) {
+  struct Case {
+    double cx, cy, r;
+    int n;
+    double t0, dt;
+  };
+  const Case cases[] = {
+      {0, 0, 1, 3, 0, 2 * kPi / 3},            // the smallest determined case
+      {50, 40, 10, 63, 0, 2 * kPi / 63},       // full circle
+      {320.25, 240.75, 200, 200, 1.0, 0.004},  // a short arc of a large circle
+      {-15, 900, 35.5, 40, 4.0, 0.05},         // negative centre coordinate, 2 rad of arc
+  };
+  for (const Case& c : cases) {
+    const Points p = circleArc(c.cx, c.cy, c.r, c.n, c.t0, c.dt);
+    const CircleFit f = fitCircle(p.x.data(), p.y.data(), p.n());
+    ASSERT_TRUE(f.ok);
+    EXPECT_NEAR(f.xc, c.cx, 1e-6 * c.r);
+    EXPECT_NEAR(f.yc, c.cy, 1e-6 * c.r);
+    EXPECT_NEAR(f.r, c.r, 1e-6 * c.r);
+    EXPECT_LT(f.error, 1e-6);
+  }
+}
+
+TEST(CircleFit, ErrorIsTheRmsOfRadialResiduals) {
+  // Points at radius 11 and 9 in alternation around (0, 0), evenly spread: the fit keeps the
+  // centre, r = √((121 + 81)/2) = √101, residuals 11 − √101 and 9 − √101.
+  Points p;
+  for (int i = 0; i < 60; ++i) {
+    const double t = i * 2 * kPi / 60, rr = i % 2 ? 9 : 11;
+    p.x.push_back(rr * std::cos(t));
+    p.y.push_back(rr * std::sin(t));
+  }
+  const CircleFit f = fitCircle(p.x.data(), p.y.data(), p.n());
+  ASSERT_TRUE(f.ok);
+  const double r = std::sqrt(101.0);
+  EXPECT_NEAR(f.xc, 0, 1e-9);
+  EXPECT_NEAR(f.yc, 0, 1e-9);
+  EXPECT_NEAR(f.r, r, 1e-9);
+  const double expected = std::sqrt(((11 - r) * (11 - r) + (9 - r) * (9 - r)) / 2);
+  EXPECT_NEAR(f.error, expected, 1e-9);
+}
+
+TEST(CircleFit, FailsWithErrorOneE20OnTooFewOrCollinearPoints) {
+  const double x3[] = {0, 1, 2}, y3[] = {0, 1, 2};
+  CircleFit f = fitCircle(x3, y3, 3);
+  EXPECT_FALSE(f.ok);
+  EXPECT_EQ(f.error, 1e20);
+  const double hx[] = {1, 5, 9, 13}, hy[] = {4, 4, 4, 4};
+  f = fitCircle(hx, hy, 4);
+  EXPECT_FALSE(f.ok);
+  EXPECT_EQ(f.error, 1e20);
+  f = fitCircle(x3, y3, 2);
+  EXPECT_FALSE(f.ok);
+  EXPECT_EQ(f.error, 1e20);
+  f = fitCircle(nullptr, nullptr, 0);
+  EXPECT_FALSE(f.ok);
+  // Three points that are not collinear always fit exactly: (0,0), (2,0), (0,2) → (1,1), √2.
+  const double tx[] = {0, 2, 0}, ty[] = {0, 0, 2};
+  f = fitCircle(tx, ty, 3);
+  ASSERT_TRUE(f.ok);
+  EXPECT_NEAR(f.xc, 1, 1e-12);
+  EXPECT_NEAR(f.yc, 1, 1e-12);
+  EXPECT_NEAR(f.r, std::sqrt(2.0), 1e-12);
+  EXPECT_NEAR(f.error, 0, 1e-12);
+}
+
+}  // namespace
+}  // namespace ced

@@ -1,0 +1,123 @@
+#include "ellipsefit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "fittest_shapes.h"
+
+namespace ced {
+namespace {
+
+using namespace testshapes;
+
+void expectEllipse(const ConicCoefficients& eq, double cx, double cy, double a, double b,
+                   double phi, double tol) {
+  const EllipseGeometry g = ellipseCentreAndAxes(eq);
+  while (phi > kPi / 4) phi -= kPi / 2, std::swap(a, b);
+  while (phi <= -kPi / 4) phi += kPi / 2, std::swap(a, b);
+  const double scale = std::max(a, b);
+  EXPECT_NEAR(g.xc, cx, tol * scale);
+  EXPECT_NEAR(g.yc, cy, tol * scale);
+  EXPECT_NEAR(g.a, a, tol * a);
+  EXPECT_NEAR(g.b, b, tol * b);
+  if (std::fabs(a - b) > 1e-3 * a) {
+    EXPECT_NEAR(g.theta, phi, tol * 10);
+  }
+}
+
+// `delta`: how far the test points sit off the curve. Points exactly on one conic make the
+// scatter matrix singular and the fit fails (its Cholesky factor gets a zero pivot); with
+// coordinates in the hundreds, the offset must stand above the rounding of x⁴-sized sums.
+struct Case {
+  double cx, cy, a, b, phi;
+  int n;
+  double t0, dt, delta;
+};
+
+const Case kCases[] = {
+    {0, 0, 10, 5, 0, 40, 0, 2 * kPi / 40, 1e-5},
+    {120, 80, 40, 25, 0.3, 100, 0, 2 * kPi / 100, 1e-5},
+    {300.5, 200.25, 150, 60, -0.7, 300, 0.2, 2 * kPi / 300, 1e-4},
+    {640, 512, 400, 380, 1.2, 500, 0, 2 * kPi / 500, 1e-4},  // wheel-sized, turned past pi/4
+    {64, 48, 30, 20, 0.9, 30, 0.5, 0.07, 1e-5},              // a 2-radian arc only
+    {50, 50, 20, 20, 0, 60, 0, 2 * kPi / 60, 1e-5},          // a circle is an ellipse too
+};
+
+TEST(EllipseFit, RecoversCentreAxesAndAngleOfKnownEllipses) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.cx);
+    const Points p = ellipseZigZag(c.cx, c.cy, c.a, c.b, c.phi, c.n, c.t0, c.dt, c.delta);
+    ConicCoefficients eq;
+    ASSERT_TRUE(fitEllipse(p.x.data(), p.y.data(), p.n(), eq, 1));
+    expectEllipse(eq, c.cx, c.cy, c.a, c.b, c.phi, 1e-6);
+    // Every point is delta from the true curve; the error measures along the ray from the
+    // centre, which is never shorter than the normal.
+    const double err = ellipseFitError(eq, p.x.data(), p.y.data(), p.n());
+    EXPECT_GE(err, 0.95 * c.delta);
+    EXPECT_LE(err, 1.3 * c.delta);
+    // The mode-1 constraint makes the quadratic part an ellipse: 4AC − B² > 0.
+    EXPECT_GT(4 * eq[1] * eq[3] - eq[2] * eq[2], 0);
+  }
+}
+
+TEST(EllipseFit, ErrorGrowsWithDistanceFromTheCurve) {
+  const Case c = kCases[1];
+  double previous = 0;
+  for (double amp : {0.05, 0.3, 0.8, 1.6}) {
+    const Points p = ellipseZigZag(c.cx, c.cy, c.a, c.b, c.phi, c.n, c.t0, c.dt, amp);
+    ConicCoefficients eq;
+    const double err = fitEllipseWithError(p.x.data(), p.y.data(), p.n(), eq);
+    EXPECT_GT(err, previous) << amp;
+    // Close to the zig-zag itself: the fit keeps near the true curve, and the distance along
+    // the ray from the centre exceeds the normal distance by at most 1/cos of their angle
+    // (below 27° on this 40 × 25 ellipse).
+    EXPECT_GE(err, 0.95 * amp) << amp;
+    EXPECT_LE(err, 1.13 * amp) << amp;
+    previous = err;
+  }
+}
+
+TEST(EllipseFit, FailsOnTooFewAndDegeneratePoints) {
+  const Points five = ellipseZigZag(20, 20, 10, 6, 0.2, 5, 0, 1.2, 0.2);
+  ConicCoefficients eq;
+  eq[1] = 42;
+  EXPECT_FALSE(fitEllipse(five.x.data(), five.y.data(), 5, eq, 1));
+  EXPECT_EQ(eq[1], 42);  // untouched on failure
+  EXPECT_EQ(fitEllipseWithError(five.x.data(), five.y.data(), 5, eq), 1e10);
+
+  // Six points off one ellipse are enough.
+  const Points six = ellipseZigZag(20, 20, 10, 6, 0.2, 6, 0, 1.0, 0.2);
+  EXPECT_TRUE(fitEllipse(six.x.data(), six.y.data(), 6, eq, 1));
+
+  // Collinear points make the normal matrix singular: the inversion stops, no eigenvalue
+  // qualifies.
+  std::vector<double> lx, ly;
+  for (int i = 0; i < 20; ++i) lx.push_back(3 + i), ly.push_back(7 + 0.5 * i);
+  EXPECT_FALSE(fitEllipse(lx.data(), ly.data(), 20, eq, 1));
+  // All points in one place.
+  std::vector<double> px(10, 5.0), py(10, 9.0);
+  EXPECT_FALSE(fitEllipse(px.data(), py.data(), 10, eq, 1));
+  EXPECT_FALSE(fitEllipse(nullptr, nullptr, 10, eq, 1));
+}
+
+TEST(EllipseFit, RejectsPerimetersOutsideOneTo50000Pixels) {
+  // A huge ellipse (perimeter ≈ 2π·10000 > 50000) fits exactly but is refused.
+  const Points big = ellipseZigZag(0, 0, 10000, 9000, 0, 200, 0, 2 * kPi / 200, 0.5);
+  ConicCoefficients eq;
+  EXPECT_FALSE(fitEllipse(big.x.data(), big.y.data(), big.n(), eq, 1));
+  // Just inside the limit (perimeter ≈ 2π·7000 ≈ 43982) it is accepted.
+  const Points large = ellipseZigZag(0, 0, 7000, 7000, 0, 200, 0, 2 * kPi / 200, 0.5);
+  EXPECT_TRUE(fitEllipse(large.x.data(), large.y.data(), large.n(), eq, 1));
+}
+
+TEST(EllipseFit, ModeZeroAlsoFitsExactEllipses) {
+  const Case c = kCases[1];
+  const Points p = ellipseZigZag(c.cx, c.cy, c.a, c.b, c.phi, c.n, c.t0, c.dt, 1e-5);
+  ConicCoefficients eq;
+  ASSERT_TRUE(fitEllipse(p.x.data(), p.y.data(), p.n(), eq, 0));
+  expectEllipse(eq, c.cx, c.cy, c.a, c.b, c.phi, 1e-6);
+}
+
+}  // namespace
+}  // namespace ced

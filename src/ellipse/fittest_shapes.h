@@ -1,0 +1,78 @@
+#pragma once
+
+// Exact sample points and conics of known circles and ellipses, built from geometry alone, for
+// the fitting tests.
+
+#include <cmath>
+#include <vector>
+
+#include "conic.h"
+
+namespace ced {
+namespace testshapes {
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct Points {
+  std::vector<double> x, y;
+  int n() const { return static_cast<int>(x.size()); }
+};
+
+// n points at angles t0 + i·dt on the ellipse with centre (cx, cy), semi-axis a along the
+// direction phi (radians, from +x toward +y) and semi-axis b across it.
+inline Points ellipseArc(double cx, double cy, double a, double b, double phi, int n, double t0,
+                         double dt) {
+  Points p;
+  for (int i = 0; i < n; ++i) {
+    const double t = t0 + i * dt;
+    const double u = a * std::cos(t), v = b * std::sin(t);
+    p.x.push_back(cx + u * std::cos(phi) - v * std::sin(phi));
+    p.y.push_back(cy + u * std::sin(phi) + v * std::cos(phi));
+  }
+  return p;
+}
+
+// The same points pushed alternately outward and inward along the ellipse's normal by `delta`
+// pixels (first outward): each lies exactly `delta` from the curve, and the pattern has no
+// bias, as a pixel chain is never exactly on a conic.
+inline Points ellipseZigZag(double cx, double cy, double a, double b, double phi, int n, double t0,
+                            double dt, double delta) {
+  Points p = ellipseArc(cx, cy, a, b, phi, n, t0, dt);
+  for (int i = 0; i < n; ++i) {
+    const double t = t0 + i * dt, s = i % 2 ? -delta : delta;
+    double nx = b * std::cos(t), ny = a * std::sin(t);
+    const double len = std::hypot(nx, ny);
+    nx /= len;
+    ny /= len;
+    p.x[i] += s * (nx * std::cos(phi) - ny * std::sin(phi));
+    p.y[i] += s * (nx * std::sin(phi) + ny * std::cos(phi));
+  }
+  return p;
+}
+
+inline Points circleArc(double cx, double cy, double r, int n, double t0, double dt) {
+  return ellipseArc(cx, cy, r, r, 0, n, t0, dt);
+}
+
+// The conic of that ellipse, scaled so that F + (value at the centre) = −1.
+inline ConicCoefficients ellipseConic(double cx, double cy, double a, double b, double phi) {
+  const double c = std::cos(phi), s = std::sin(phi);
+  const double ia = 1 / (a * a), ib = 1 / (b * b);
+  ConicCoefficients eq;
+  eq[1] = c * c * ia + s * s * ib;
+  eq[2] = 2 * c * s * (ia - ib);
+  eq[3] = s * s * ia + c * c * ib;
+  eq[4] = -2 * eq[1] * cx - eq[2] * cy;
+  eq[5] = -eq[2] * cx - 2 * eq[3] * cy;
+  eq[6] = eq[1] * cx * cx + eq[2] * cx * cy + eq[3] * cy * cy - 1;
+  return eq;
+}
+
+// Ramanujan's second approximation, written independently of the code under test.
+inline double ramanujan(double a, double b) {
+  const double h = std::pow((a - b) / (a + b), 2);
+  return kPi * (a + b) * (1 + 3 * h / (10 + std::sqrt(4 - 3 * h)));
+}
+
+}  // namespace testshapes
+}  // namespace ced

@@ -1,0 +1,139 @@
+#include "linesplit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace ced {
+namespace {
+
+struct Chain {
+  std::vector<double> x, y;
+  void add(double px, double py) { x.push_back(px), y.push_back(py); }
+  int n() const { return static_cast<int>(x.size()); }
+};
+
+Chain horizontal(int from, int count, double y) {
+  Chain c;
+  for (int i = 0; i < count; ++i) c.add(from + i, y);
+  return c;
+}
+
+std::vector<LineSegment> split(const Chain& c, int segment = 0) {
+  std::vector<LineSegment> lines;
+  splitIntoLines(c.x.data(), c.y.data(), c.n(), segment, lines, 6, 1.0);
+  return lines;
+}
+
+TEST(LineSplit, MinimumLengthRunsGiveNoLineOneMorePixelGivesOne) {
+  EXPECT_TRUE(split(horizontal(10, 5, 3)).empty());  // shorter than the minimum
+  EXPECT_TRUE(split(horizontal(10, 6, 3)).empty());  // exactly the minimum: nothing to grow
+  const std::vector<LineSegment> lines = split(horizontal(10, 7, 3), 4);
+  ASSERT_EQ(lines.size(), 1u);
+  const LineSegment& l = lines[0];
+  EXPECT_EQ(l.transposed, 0);
+  EXPECT_EQ(l.b, 0);
+  EXPECT_DOUBLE_EQ(l.a, 3);
+  EXPECT_DOUBLE_EQ(l.sx, 10);
+  EXPECT_DOUBLE_EQ(l.sy, 3);
+  EXPECT_DOUBLE_EQ(l.ex, 16);
+  EXPECT_DOUBLE_EQ(l.ey, 3);
+  EXPECT_EQ(l.segmentIndex, 4);
+  EXPECT_EQ(l.firstPixel, 0);
+  EXPECT_EQ(l.len, 7);
+}
+
+TEST(LineSplit, VerticalRunsAreTransposed) {
+  Chain c;
+  for (int i = 0; i < 12; ++i) c.add(5, 20 - i);
+  const std::vector<LineSegment> lines = split(c);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].transposed, 1);
+  EXPECT_EQ(lines[0].b, 0);
+  EXPECT_DOUBLE_EQ(lines[0].a, 5);
+  EXPECT_DOUBLE_EQ(lines[0].sy, 20);
+  EXPECT_DOUBLE_EQ(lines[0].ey, 9);
+  EXPECT_EQ(lines[0].len, 12);
+}
+
+TEST(LineSplit, FourStrayPixelsDoNotEndALineTheFifthDoes) {
+  // 20 pixels on y = 0, then `strays` pixels 2 rows off, then 10 more on y = 0.
+  auto chain = [](int strays) {
+    Chain c = horizontal(0, 20, 0);
+    for (int i = 0; i < strays; ++i) c.add(20 + i, 2);
+    for (int i = 0; i < 10; ++i) c.add(20 + strays + i, 0);
+    return c;
+  };
+  std::vector<LineSegment> lines = split(chain(4));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].firstPixel, 0);
+  EXPECT_EQ(lines[0].len, 34);
+
+  lines = split(chain(5));
+  ASSERT_GE(lines.size(), 1u);
+  EXPECT_EQ(lines[0].firstPixel, 0);
+  EXPECT_EQ(lines[0].len, 20);
+  EXPECT_DOUBLE_EQ(lines[0].ex, 19);
+  EXPECT_EQ(lines[0].b, 0);
+  // Whatever follows starts after the first line.
+  for (size_t i = 1; i < lines.size(); ++i) EXPECT_GE(lines[i].firstPixel, 20);
+}
+
+TEST(LineSplit, CornersSplitIntoTwoLinesAndStrayEndsAreTrimmed) {
+  // An L: 15 pixels right along y = 0, then 15 down along x = 15.
+  Chain c = horizontal(0, 15, 0);
+  for (int i = 1; i <= 15; ++i) c.add(14, i);
+  std::vector<LineSegment> lines = split(c, 2);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].transposed, 0);
+  EXPECT_EQ(lines[1].transposed, 1);
+  EXPECT_EQ(lines[0].firstPixel, 0);
+  // The two lines share no pixel and stay within the chain.
+  EXPECT_LE(lines[0].firstPixel + lines[0].len, lines[1].firstPixel);
+  EXPECT_LE(lines[1].firstPixel + lines[1].len, c.n());
+  EXPECT_DOUBLE_EQ(lines[1].a, 14);
+  EXPECT_DOUBLE_EQ(lines[1].ey, 15);
+  EXPECT_EQ(lines[1].segmentIndex, 2);
+
+  // A noisy seed at the front is skipped pixel by pixel: two zig-zag pixels, then a straight
+  // run; the line starts at the first pixel that lets a seed fit within 0.5.
+  Chain z;
+  z.add(0, 3);
+  z.add(1, -3);
+  for (int i = 2; i < 14; ++i) z.add(i, 0);
+  lines = split(z);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].firstPixel, 2);
+  EXPECT_EQ(lines[0].len, 12);
+  EXPECT_DOUBLE_EQ(lines[0].sx, 2);
+}
+
+TEST(LineSplit, DiagonalLinesProjectTheirEndsOntoTheLine) {
+  // Pixels of y = x/2 rounded: the ends are the feet of the first and last pixels.
+  Chain c;
+  for (int i = 0; i < 30; ++i) c.add(i, std::floor(i / 2.0 + 0.5));
+  const std::vector<LineSegment> lines = split(c);
+  ASSERT_EQ(lines.size(), 1u);
+  const LineSegment& l = lines[0];
+  EXPECT_EQ(l.len, 30);
+  EXPECT_NEAR(l.b, 0.5, 0.02);
+  // The end points lie on the line and their offsets from the pixels are perpendicular to it.
+  EXPECT_NEAR(l.sy, l.a + l.b * l.sx, 1e-9);
+  EXPECT_NEAR(l.ey, l.a + l.b * l.ex, 1e-9);
+  EXPECT_NEAR((c.x[0] - l.sx) + l.b * (c.y[0] - l.sy), 0, 1e-9);
+  EXPECT_NEAR((c.x[29] - l.ex) + l.b * (c.y[29] - l.ey), 0, 1e-9);
+}
+
+TEST(LineSplit, BadInputAddsNothing) {
+  std::vector<LineSegment> lines;
+  splitIntoLines(nullptr, nullptr, 10, 0, lines);
+  splitIntoLines(nullptr, nullptr, -5, 0, lines);
+  const Chain c = horizontal(0, 10, 0);
+  splitIntoLines(c.x.data(), c.y.data(), 0, 0, lines);
+  splitIntoLines(c.x.data(), c.y.data(), -1, 0, lines);
+  EXPECT_TRUE(lines.empty());
+}
+
+}  // namespace
+}  // namespace ced

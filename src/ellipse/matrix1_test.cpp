@@ -1,0 +1,138 @@
+#include "matrix1.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "vistrel/assert.h"
+
+namespace ced {
+namespace {
+
+Matrix1 fromRows(int rows, int cols, std::initializer_list<double> values) {
+  Matrix1 m(rows, cols);
+  auto it = values.begin();
+  for (int i = 1; i <= rows; ++i)
+    for (int j = 1; j <= cols; ++j) m(i, j) = *it++;
+  return m;
+}
+
+void expectMatrix(const Matrix1& m, int rows, int cols, std::initializer_list<double> values,
+                  double tol = 1e-12) {
+  ASSERT_EQ(m.rows(), rows);
+  ASSERT_EQ(m.cols(), cols);
+  auto it = values.begin();
+  for (int i = 1; i <= rows; ++i)
+    for (int j = 1; j <= cols; ++j) EXPECT_NEAR(m(i, j), *it++, tol) << i << "," << j;
+}
+
+TEST(Matrix1, IsOneBasedAndZeroInitialised) {
+  Matrix1 m(2, 3);
+  EXPECT_EQ(m.rows(), 2);
+  EXPECT_EQ(m.cols(), 3);
+  for (int i = 0; i <= 2; ++i)
+    for (int j = 0; j <= 3; ++j) EXPECT_EQ(m(i, j), 0);
+  m(2, 3) = 7;
+  EXPECT_EQ(m(2, 3), 7);
+  EXPECT_EQ(m(1, 3), 0);
+}
+
+TEST(Matrix1, ProductsAndTransposedProductsByHand) {
+  const Matrix1 a = fromRows(2, 3, {1, 2, 3, 4, 5, 6});
+  const Matrix1 b = fromRows(3, 2, {7, 8, 9, 10, 11, 12});
+  expectMatrix(multiply(a, b), 2, 2, {58, 64, 139, 154});
+  // Aᵀ·A of a 2×3: 3×3 Gram matrix of the columns.
+  expectMatrix(multiplyTransposedLeft(a, a), 3, 3, {17, 22, 27, 22, 29, 36, 27, 36, 45});
+  // A·Aᵀ: 2×2 Gram matrix of the rows.
+  expectMatrix(multiplyTransposedRight(a, a), 2, 2, {14, 32, 32, 77});
+  expectMatrix(transpose(a), 3, 2, {1, 4, 2, 5, 3, 6});
+
+  vistrel::AssertCapture capture;
+  const Matrix1 bad = multiply(a, a);
+  EXPECT_TRUE(capture.contains("a.cols() == b.rows()"));
+  expectMatrix(bad, 2, 3, {0, 0, 0, 0, 0, 0});
+}
+
+TEST(Matrix1, CholeskyFactorsAndLeavesNonPositivePivotsZero) {
+  // [[4, 2], [2, 3]] = L·Lᵀ with L = [[2, 0], [1, √2]].
+  expectMatrix(choleskyLower(fromRows(2, 2, {4, 2, 2, 3})), 2, 2, {2, 0, 1, std::sqrt(2.0)});
+  // [[4, 12, −16], [12, 37, −43], [−16, −43, 98]] = L·Lᵀ, L = [[2,0,0],[6,1,0],[−8,5,3]].
+  expectMatrix(choleskyLower(fromRows(3, 3, {4, 12, -16, 12, 37, -43, -16, -43, 98})), 3, 3,
+               {2, 0, 0, 6, 1, 0, -8, 5, 3});
+  // Singular [[1, 1], [1, 1]]: the second pivot is 0 and stays 0.
+  const Matrix1 l = choleskyLower(fromRows(2, 2, {1, 1, 1, 1}));
+  EXPECT_EQ(l(1, 1), 1);
+  EXPECT_EQ(l(2, 1), 1);
+  EXPECT_EQ(l(2, 2), 0);
+}
+
+TEST(Matrix1, GaussJordanInverseNeedsPivotingAndStopsOnTinyPivots) {
+  // A zero in the first pivot position: only partial pivoting gets past it.
+  bool ok = false;
+  const Matrix1 inv = invertGaussJordan(fromRows(3, 3, {0, 1, 0, 2, 0, 0, 0, 0, 4}), &ok);
+  EXPECT_TRUE(ok);
+  expectMatrix(inv, 3, 3, {0, 0.5, 0, 1, 0, 0, 0, 0, 0.25});
+  // [[2, 1], [5, 3]]⁻¹ = [[3, −1], [−5, 2]].
+  expectMatrix(invertGaussJordan(fromRows(2, 2, {2, 1, 5, 3})), 2, 2, {3, -1, -5, 2}, 1e-12);
+
+  // Singular and nearly singular (pivot 1e-20 < 1e-19): the inverse stays all zero.
+  const Matrix1 singular = invertGaussJordan(fromRows(2, 2, {1, 2, 2, 4}), &ok);
+  EXPECT_FALSE(ok);
+  expectMatrix(singular, 2, 2, {0, 0, 0, 0});
+  invertGaussJordan(fromRows(2, 2, {1, 0, 0, 1e-20}), &ok);
+  EXPECT_FALSE(ok);
+  // 1e-18 is above the limit and inverts.
+  expectMatrix(invertGaussJordan(fromRows(2, 2, {1, 0, 0, 1e-18}), &ok), 2, 2, {1, 0, 0, 1e18},
+               1e3);
+  EXPECT_TRUE(ok);
+  // A non-finite entry cannot be inverted either.
+  invertGaussJordan(fromRows(2, 2, {1, 0, NAN, 1}), &ok);
+  EXPECT_FALSE(ok);
+}
+
+TEST(Matrix1, JacobiFindsEigenpairsOfSymmetricMatrices) {
+  // [[2, 1], [1, 2]]: eigenvalues 1 and 3 with eigenvectors (1, −1)/√2 and (1, 1)/√2.
+  std::vector<double> d;
+  Matrix1 v(2, 2);
+  jacobiEigen(fromRows(2, 2, {2, 1, 1, 2}), d, v);
+  ASSERT_EQ(d.size(), 3u);
+  const double lo = std::min(d[1], d[2]), hi = std::max(d[1], d[2]);
+  EXPECT_NEAR(lo, 1, 1e-12);
+  EXPECT_NEAR(hi, 3, 1e-12);
+  const int j3 = d[1] > d[2] ? 1 : 2;
+  EXPECT_NEAR(std::fabs(v(1, j3)), std::sqrt(0.5), 1e-12);
+  EXPECT_NEAR(v(1, j3), v(2, j3), 1e-12);
+
+  // A diagonal matrix needs no rotation.
+  EXPECT_EQ(jacobiEigen(fromRows(3, 3, {5, 0, 0, 0, -2, 0, 0, 0, 7}), d, v), 0);
+  EXPECT_EQ(d[1], 5);
+  EXPECT_EQ(d[2], -2);
+  EXPECT_EQ(d[3], 7);
+
+  // A dense 6×6 (with negative eigenvalues and widely spread magnitudes): M·v = d·v for every
+  // column, and V is orthonormal.
+  Matrix1 m(6, 6);
+  for (int i = 1; i <= 6; ++i)
+    for (int j = i; j <= 6; ++j)
+      m(i, j) = m(j, i) = std::sin(i * 3.0 + j * 7.0) * (i == j ? 50 : 3);
+  jacobiEigen(m, d, v);
+  for (int j = 1; j <= 6; ++j) {
+    for (int i = 1; i <= 6; ++i) {
+      double mv = 0;
+      for (int k = 1; k <= 6; ++k) mv += m(i, k) * v(k, j);
+      EXPECT_NEAR(mv, d[j] * v(i, j), 1e-10);
+    }
+    for (int k = 1; k <= 6; ++k) {
+      double dot = 0;
+      for (int i = 1; i <= 6; ++i) dot += v(i, j) * v(i, k);
+      EXPECT_NEAR(dot, j == k ? 1 : 0, 1e-12);
+    }
+  }
+  // Trace is preserved.
+  double trace = 0, sum = 0;
+  for (int i = 1; i <= 6; ++i) trace += m(i, i), sum += d[i];
+  EXPECT_NEAR(trace, sum, 1e-10);
+}
+
+}  // namespace
+}  // namespace ced
