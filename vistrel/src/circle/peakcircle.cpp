@@ -1,0 +1,414 @@
+#include "circle/peakcircle.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "fitting/fitcircleweighted.h"
+#include "peak/peakshared.h"
+#include "peak/peakvote.h"
+#include "vistrel/assert.h"
+
+namespace vistrel {
+namespace {
+
+// Edge pixels weaker than this are noise.
+constexpr int kMinMagnitude = 20;
+// Half size of the full-resolution re-detection patch (5 x 5).
+constexpr int kPatchHalf = 2;
+
+// Accumulates lines through points along unit directions (gx, gy) for the point nearest to
+// all of them: with n the line normal, S = sum n n^T and T = sum n n^T p.
+struct LineSums {
+  double s11 = 0, s12 = 0, s22 = 0, t1 = 0, t2 = 0;
+  void add(double px, double py, double nx, double ny) {
+    const double ax = -ny, ay = nx;  // the normal of a line along (nx, ny)
+    const double a11 = ax * ax, a12 = ax * ay, a22 = ay * ay;
+    s11 += a11, s12 += a12, s22 += a22;
+    t1 += a11 * px + a12 * py;
+    t2 += a12 * px + a22 * py;
+  }
+  cv::Point2d solve() const {
+    const double det = s11 * s22 - s12 * s12;
+    if (det == 0) return {0, 0};  // parallel lines: the zero inverse
+    return {(s22 * t1 - s12 * t2) / det, (s11 * t2 - s12 * t1) / det};
+  }
+};
+
+// The cosine between a peak's gradient and the direction from `c` to the peak; 0 on the centre.
+inline double radialCos(const EdgePeak& p, const cv::Point2d& c, double& d) {
+  const double dx = p.x - c.x, dy = p.y - c.y;
+  d = std::hypot(dx, dy);
+  return d > 0 ? (p.nx * dx + p.ny * dy) / d : 0;
+}
+
+struct SearchState {
+  const cv::Mat& grey;
+  const PeakCircleParams& params;
+  int step;
+  int rMinH;
+  cv::Mat analysis;  // 1 x bins, channel 0 score, channel 1 support
+};
+
+// Re-detects the edge near the full-resolution point (X, Y) of a reduced peak in a 5 x 5 Sobel
+// patch and appends the sub-pixel peaks of the inner 3 x 3 pixels that face like the reduced
+// peak. Points whose patch would touch the image border are skipped: the border row and column
+// of a patch cannot be derived, so the neighbour test there would compare against nothing, and a
+// point so close to the region's edge is at best a partial edge.
+void redetect(const cv::Mat& grey, const EdgePeak& p, float X, float Y,
+              std::vector<cv::Vec3f>& out) {
+  const int cx = cvRound(X), cy = cvRound(Y);
+  if (cx - kPatchHalf < 1 || cy - kPatchHalf < 1 || cx + kPatchHalf > grey.cols - 2 ||
+      cy + kPatchHalf > grey.rows - 2) {
+    return;
+  }
+  cv::Mat gx, gy, mag;
+  sobelPatch(grey, gx, gy, mag, cx, cy, kPatchHalf, kPatchHalf);
+  const float cos10 = cosLimit10();
+  for (int row = 1; row <= 3; ++row) {
+    for (int col = 1; col <= 3; ++col) {
+      const float m = mag.at<float>(row, col);
+      if (m < kMinMagnitude) continue;
+      const float gxv = gx.at<short>(row, col), gyv = gy.at<short>(row, col);
+      const float nx = gxv / m, ny = gyv / m;
+      if (nx * p.nx + ny * p.ny < cos10) continue;
+      int f = 0, b = 0;
+      quantizeDirection(ny, nx, f, b);
+      const NeighbourDir& fd = neighbourDir(f);
+      const NeighbourDir& bd = neighbourDir(b);
+      const float mF = mag.at<float>(row + fd.offset.y, col + fd.offset.x);
+      const float mB = mag.at<float>(row + bd.offset.y, col + bd.offset.x);
+      if (!isEdgePeak(m, mB, mF)) continue;
+      float ox = 0, oy = 0, om = 0;
+      subpixelPeak(m, mB, mF, gxv, gyv, X + col - kPatchHalf, Y + row - kPatchHalf, fd.unit, ox, oy,
+                   om);
+      out.emplace_back(ox, oy, om);
+    }
+  }
+}
+
+// Fits the circle of one selected radius bin. Returns false when too few edge pixels support
+// it, the fit fails, or the fitted radius leaves the radius range.
+bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
+                   const cv::Point2d& c, int bin, cv::Vec3f& circle) {
+  int left = 0, right = 0;
+  peakExtent(s.analysis, bin, left, right, 0);
+  const double lo = left + s.rMinH, hi = right + s.rMinH;
+  const bool sign = std::signbit(s.analysis.at<cv::Vec2f>(0, bin)[0]);
+
+  // The edge pixels voting for this peak, and the centre their gradient lines agree on.
+  std::vector<const EdgePeak*> votes;
+  LineSums lines;
+  for (const EdgePeak& p : fitPeaks) {
+    double d = 0;
+    const double cs = radialCos(p, c, d);
+    if (d < lo || d > hi || std::signbit(cs) != sign) continue;
+    votes.push_back(&p);
+    lines.add(p.x, p.y, p.nx, p.ny);
+  }
+  if (votes.size() < 3) return false;
+  const cv::Point2d c2 = lines.solve();
+  double sum = 0, minD = DBL_MAX, maxD = 0;
+  for (const EdgePeak* p : votes) {
+    const double d = std::hypot(p->x - c2.x, p->y - c2.y);
+    sum += d;
+    minD = std::min(minD, d);
+    maxD = std::max(maxD, d);
+  }
+  const double meanD = sum / votes.size();
+  const double rng = std::max(1.0, std::min(maxD - meanD, meanD - minD) / 2);
+
+  const int mode = peakMode(s.params.precision);
+  const bool reduced = mode == 1 || mode == 2 || s.step == 1;
+  std::vector<cv::Vec3f> points;
+  for (const EdgePeak& p : fitPeaks) {
+    double d = 0;
+    const double cs = radialCos(p, c2, d);
+    if (d < meanD - rng || d > meanD + rng || std::signbit(cs) != sign) continue;
+    const float X = p.x * s.step, Y = p.y * s.step;
+    if (reduced) {
+      points.emplace_back(X, Y, p.magnitude);
+    } else {
+      redetect(s.grey, p, X, Y, points);
+    }
+  }
+  if (points.size() < 3) return false;
+
+  WeightType weight = WeightType::HardCutoff;
+  int passes = 1;
+  switch (fittingAccuracy(s.params.precision)) {
+    case 1:
+      weight = WeightType::HardCutoff, passes = 1;
+      break;
+    case 2:
+      weight = WeightType::HardCutoff, passes = 5;
+      break;
+    case 3:
+      weight = WeightType::InverseResidual, passes = 5;
+      break;
+    case 4:
+      weight = WeightType::L1L2, passes = 5;
+      break;
+    default:
+      VISTREL_REPORT("peakcircle: unexpected fitting accuracy level.");
+      return false;
+  }
+  cv::Vec3f fitted(0, 0, 0);
+  if (fitCircleWeighted(points, &fitted, CircleFitMethod::LevenbergMarquardt, weight, 3.0f, passes,
+                        1.0f, 3) < 0) {
+    return false;
+  }
+  if (!(fitted[2] >= s.params.minRadius && fitted[2] <= s.params.maxRadius)) return false;
+  circle = fitted;
+  return true;
+}
+
+}  // namespace
+
+int samplingStep(const PeakCircleParams& params, const cv::Mat& grey, int maxCount) {
+  const int ring = params.maxRadius - params.minRadius;
+  int step = 2;
+  if (ring > 0 && params.maxRadius / ring > 4) {
+    step = ring / std::max(10, maxCount * std::max(3, params.edgeWidth) * 5);
+    step -= step % 2;
+  }
+  if (std::max(grey.cols, grey.rows) / 400 >= 5) step = 8;
+  if (step >= 8) return 8;
+  if (step > 2) return step;
+  return (peakMode(params.precision) == 4 || params.edgeWidth < 3) ? 1 : 2;
+}
+
+cv::Point2d intersectLinesLeastSquares(const std::vector<EdgePeak>& peaks) {
+  LineSums lines;
+  for (const EdgePeak& p : peaks) lines.add(p.x, p.y, p.nx, p.ny);
+  return lines.solve();
+}
+
+bool refineCenter(const cv::Point2d& c, const std::vector<EdgePeak>& peaks, int maxRow, int maxCol,
+                  cv::Point2d& refined) {
+  // The strongest peak per degree around c: evens out the angular density of the edge pixels.
+  std::vector<EdgePeak> degreePeak(360);
+  for (const EdgePeak& p : peaks) {
+    const float angle = cv::fastAtan2(static_cast<float>(p.y - c.y), static_cast<float>(p.x - c.x));
+    const int i = static_cast<int>(angle) % 360;
+    if (p.magnitude > degreePeak[i].magnitude) degreePeak[i] = p;
+  }
+  std::vector<EdgePeak> filled;
+  for (const EdgePeak& p : degreePeak) {
+    if (p.magnitude != 0) filled.push_back(p);
+  }
+  cv::Point2d c1 = intersectLinesLeastSquares(filled);
+
+  const int histLen =
+      static_cast<int>(std::sqrt(double(maxRow) * maxRow + double(maxCol) * maxCol));
+  if (histLen < 1) return false;
+  std::vector<float> hist(histLen);
+  double table[360];
+  double move = FLT_MAX;
+  int disStart = 0, disEnd = 0;
+  for (int iteration = 0; iteration <= 5 && move > 2.0; ++iteration) {
+    std::fill(hist.begin(), hist.end(), 0.f);
+    std::fill(table, table + 360, 0.0);
+    for (int i = 0; i < 360; ++i) {
+      const EdgePeak& p = degreePeak[i];
+      if (p.magnitude == 0) continue;
+      const double d = std::hypot(p.x - c1.x, p.y - c1.y);
+      table[i] = d;
+      if (d >= histLen) return false;
+      hist[static_cast<int>(d)] += 1;
+    }
+    const int peakD = static_cast<int>(std::max_element(hist.begin(), hist.end()) - hist.begin());
+    disStart = std::max(0, peakD - 20);
+    disEnd = std::min(peakD + 20, std::min(maxRow, maxCol));
+    LineSums lines;
+    for (int i = 0; i < 360; ++i) {
+      const EdgePeak& p = degreePeak[i];
+      if (p.magnitude == 0 || !(table[i] > disStart && table[i] < disEnd)) continue;
+      lines.add(p.x, p.y, p.nx, p.ny);
+    }
+    const cv::Point2d next = lines.solve();
+    move = std::hypot(next.x - c1.x, next.y - c1.y);
+    c1 = next;
+  }
+
+  // Empty degrees take part as points of strength 0: they carry no weight in the fit.
+  std::vector<cv::Vec3f> candidates;
+  for (const EdgePeak& p : degreePeak) {
+    const double d = std::hypot(p.x - c1.x, p.y - c1.y);
+    if (d >= disStart && d <= disEnd) candidates.emplace_back(p.x, p.y, p.magnitude);
+  }
+  cv::Vec3f circle(0, 0, 0);
+  if (fitCircleWeighted(candidates, &circle, CircleFitMethod::LevenbergMarquardt, WeightType::L1L2,
+                        3.0f, 1, 1.0f, 3) < 0) {
+    return false;
+  }
+  refined = cv::Point2d(circle[0], circle[1]);
+  return true;
+}
+
+int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::Mat& halfSobelY,
+                     std::vector<cv::Vec3f>* circles, std::vector<float>* scores,
+                     std::vector<float>* profile, const PeakCircleParams& params, int maxCount,
+                     const cv::Mat* /*mask*/, const cv::Mat* reducedMask, int step,
+                     const cv::Point2f* centre) {
+  const int halfImgRows = halfSobelX.rows, halfImgCols = halfSobelX.cols;
+  VISTREL_ASSERT(halfImgRows == halfSobelY.rows && halfImgCols == halfSobelY.cols);
+  if (!(halfImgRows == halfSobelY.rows && halfImgCols == halfSobelY.cols)) return 0;
+  if (circles) circles->clear();
+  if (scores) scores->clear();
+  if (profile) profile->clear();
+  if (maxCount > 0) {
+    if (circles) circles->reserve(maxCount);
+    if (scores) scores->reserve(maxCount);
+  }
+  if (halfSobelX.empty() || step < 1 || params.maxRadius < params.minRadius) return 0;
+  const bool useMask = reducedMask && !reducedMask->empty() &&
+                       reducedMask->size() == halfSobelX.size() && reducedMask->type() == CV_8UC1;
+
+  cv::Mat magnitude;
+  gradientMagnitude(halfSobelX, halfSobelY, magnitude);
+  if (magnitude.empty()) return 0;
+
+  const cv::Point2d c0 = centre ? cv::Point2d(centre->x / step, centre->y / step)
+                                : cv::Point2d(halfImgCols / 2.0, halfImgRows / 2.0);
+  const int rMinH = static_cast<int>(std::ceil(double(params.minRadius) / step));
+  const int bins = static_cast<int>(std::floor(double(params.maxRadius) / step) - rMinH + 1);
+  if (bins < 1) return 0;
+  SearchState s{grey, params, step, rMinH, cv::Mat::zeros(1, bins, CV_32FC2)};
+
+  const cv::Mat kernel = makeVoteKernel(params.edgeWidth, 1.0f);
+  const float* K = kernel.ptr<float>();
+  const int halfK = static_cast<int>(kernel.total()) / 2;
+  const bool subpixel = peakMode(params.precision) == 2 || step == 1;
+  const float cos20 = cosLimit20();
+
+  // Edge pixels: strong, facing the first centre estimate (or away from it), and maximal
+  // across the edge.
+  std::vector<EdgePeak> peaks;
+  LineSums lines;
+  float maxMag = 0;
+  for (int y = 1; y <= halfImgRows - 2; ++y) {
+    const float* mrow = magnitude.ptr<float>(y);
+    const short* gxrow = halfSobelX.ptr<short>(y);
+    const short* gyrow = halfSobelY.ptr<short>(y);
+    const uchar* maskRow = useMask ? reducedMask->ptr<uchar>(y) : nullptr;
+    for (int x = 1; x <= halfImgCols - 2; ++x) {
+      if (maskRow && maskRow[x] == 0) continue;
+      const float m = mrow[x];
+      if (m < kMinMagnitude) continue;
+      const float nx = gxrow[x] / m, ny = gyrow[x] / m;
+      const double rx = x - c0.x, ry = y - c0.y, rd = std::hypot(rx, ry);
+      if (rd == 0 || std::fabs((nx * rx + ny * ry) / rd) < cos20) continue;
+      int f = 0, b = 0;
+      quantizeDirection(ny, nx, f, b);
+      const NeighbourDir& fd = neighbourDir(f);
+      const NeighbourDir& bd = neighbourDir(b);
+      const float mF = magnitude.at<float>(y + fd.offset.y, x + fd.offset.x);
+      const float mB = magnitude.at<float>(y + bd.offset.y, x + bd.offset.x);
+      if (!isEdgePeak(m, mB, mF)) continue;
+      maxMag = std::max(maxMag, m);
+      EdgePeak p;
+      p.nx = nx, p.ny = ny;
+      if (subpixel) {
+        subpixelPeak(m, mB, mF, gxrow[x], gyrow[x], float(x), float(y), fd.unit, p.x, p.y,
+                     p.magnitude);
+      } else {
+        p.x = float(x), p.y = float(y), p.magnitude = m;
+      }
+      peaks.push_back(p);
+      lines.add(p.x, p.y, nx, ny);
+    }
+  }
+  if (peaks.size() < 3) return 0;
+
+  cv::Point2d c = lines.solve();
+  cv::Point2d refined;
+  if (refineCenter(c, peaks, halfImgRows - 1, halfImgCols - 1, refined)) c = refined;
+
+  // Radial votes: each edge pixel facing the centre votes its signed strength (positive when
+  // the gradient points away from the centre) into the bins around its distance.
+  std::vector<EdgePeak> fitPeaks;
+  cv::Vec2f* A = s.analysis.ptr<cv::Vec2f>();
+  for (const EdgePeak& p : peaks) {
+    double d = 0;
+    const double cs = radialCos(p, c, d);
+    if (d == 0 || std::fabs(cs) < cos20) continue;
+    if (circles) fitPeaks.push_back(p);
+    const float w = static_cast<float>(p.magnitude * cs);
+    const int r = static_cast<int>(std::rint(d - rMinH));
+    const int k0 = std::max(0, r - halfK), k1 = std::min(r + halfK, bins - 1);
+    for (int k = k0; k <= k1; ++k) {
+      A[k][0] += K[k - r + halfK] * w;
+      A[k][1] += K[k - r + halfK];
+    }
+  }
+
+  // Score: kernel-weighted signed edge strength per unit of circumference, in percent of a
+  // whole circumference of the strongest edge (or of magnitude 1024).
+  const float minSupport = static_cast<float>(K[halfK] / 100.0 * CV_PI * 2);
+  const float b = minSupport * (params.fixedMagnitudeScale ? 1024.f : maxMag);
+  for (int k = 0; k < bins; ++k) {
+    const int R = rMinH + k;
+    if (R == 0) {
+      // A circle of radius 0 has no circumference to normalise by and no edge to fit: the bin
+      // is cleared so that it can never be selected.
+      A[k] = cv::Vec2f(0, 0);
+      continue;
+    }
+    A[k][0] /= R * b;
+    A[k][1] /= static_cast<float>(R);
+  }
+  if (profile) {
+    profile->resize(bins);
+    for (int k = 0; k < bins; ++k) (*profile)[k] = A[k][0];
+  }
+
+  std::vector<int> selected;
+  selectRadiusPeaks(s.analysis, maxCount, selected, minSupport,
+                    static_cast<float>(params.acceptThreshold), 0, 1, params.polarity,
+                    params.findBy);
+  if (!circles && !scores) return static_cast<int>(selected.size());
+
+  for (int bin : selected) {
+    if (scores) scores->push_back(A[bin][0]);
+    if (!circles) continue;
+    cv::Vec3f circle;
+    if (fitRadiusPeak(s, fitPeaks, c, bin, circle)) {
+      circles->push_back(circle);
+    } else if (scores) {
+      scores->pop_back();
+    }
+  }
+  return circles ? static_cast<int>(circles->size()) : static_cast<int>(selected.size());
+}
+
+float detectBestPeakCircle(const cv::Mat& grey, cv::Vec3f& circle, std::vector<float>* profile,
+                           const PeakCircleParams& params, const cv::Mat* mask) {
+  std::vector<cv::Vec3f> circles;
+  std::vector<float> scores;
+  if (detectPeakCircles(grey, &circles, &scores, profile, params, 1, mask) > 0) {
+    circle = circles[0];
+    return scores[0];
+  }
+  return 0;
+}
+
+int detectPeakCircles(const cv::Mat& grey, std::vector<cv::Vec3f>* circles,
+                      std::vector<float>* scores, std::vector<float>* profile,
+                      const PeakCircleParams& params, int maxCount, const cv::Mat* mask) {
+  VISTREL_ASSERT(grey.type() == CV_8UC1);
+  if (grey.type() != CV_8UC1 || grey.empty()) return 0;
+  const bool useMask = mask && !mask->empty();
+  if (useMask) {
+    VISTREL_ASSERT(mask->type() == CV_8UC1 && mask->size() == grey.size());
+    if (!(mask->type() == CV_8UC1 && mask->size() == grey.size())) return 0;
+  }
+  const int step = samplingStep(params, grey, maxCount);
+  cv::Mat gx, gy, reducedMask;
+  reducedGradients(grey, gx, gy, step, step, useMask ? mask : nullptr, &reducedMask);
+  return peakCircleSearch(grey, gx, gy, circles, scores, profile, params, maxCount,
+                          useMask ? mask : nullptr, useMask ? &reducedMask : nullptr, step,
+                          nullptr);
+}
+
+}  // namespace vistrel

@@ -1,0 +1,289 @@
+#include "circle/peakcircle.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <opencv2/imgproc.hpp>
+#include <vector>
+
+#include "peak/peakshared.h"
+#include "peak/peakvote.h"
+#include "scenes/scenes.h"
+#include "vistrel/assert.h"
+
+namespace vistrel {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// The renderer's pixel (i, j) covers [j, j + 1) x [i, i + 1); here pixel centres are integers.
+cv::Point2d rendered(const cv::Point2d& c) { return c + cv::Point2d(0.5, 0.5); }
+
+PeakCircleParams params(int minRadius, int maxRadius, int polarity, int precision = 0x23) {
+  PeakCircleParams p;
+  p.minRadius = minRadius;
+  p.maxRadius = maxRadius;
+  p.polarity = polarity;
+  p.precision = precision;
+  return p;
+}
+
+// Concentric edges around (120.3, 110.8): dark discs on a bright background, so every edge has
+// the darker side inside. Contrasts: radius 40: 30, radius 70: 90, radius 100: 60.
+const cv::Point2d kRingsCentre(120.3, 110.8);
+cv::Mat concentricEdges() {
+  scenes::Scene s({241, 231}, 230);
+  s.disc(rendered(kRingsCentre), 100, 170);
+  s.disc(rendered(kRingsCentre), 70, 80);
+  s.disc(rendered(kRingsCentre), 40, 50);
+  return s.render(1.0, 5.0, 3);
+}
+
+TEST(PeakCircle, SamplingStepFollowsRingWidthAndImageSize) {
+  const cv::Mat small(300, 300, CV_8UC1), large(1000, 2000, CV_8UC1);
+  // Ring 10 at radius 100: 100 / 10 > 4, 10 / max(10, 1 * 3 * 5) = 0, so the default 2.
+  EXPECT_EQ(samplingStep(params(90, 100, 0), small, 1), 2);
+  // Ring 60 at radius 600: 60 / 15 = 4; with two circles 60 / 30 = 2, the default.
+  EXPECT_EQ(samplingStep(params(540, 600, 0), small, 1), 4);
+  EXPECT_EQ(samplingStep(params(540, 600, 0), small, 2), 2);
+  // Ring 200 at radius 1000: 200 / 15 = 13, made even 12, capped at 8.
+  EXPECT_EQ(samplingStep(params(800, 1000, 0), small, 1), 8);
+  // A wide ring keeps 2; peak mode 4 or a thin edge makes it full resolution.
+  EXPECT_EQ(samplingStep(params(0, 140, 0), small, 1), 2);
+  EXPECT_EQ(samplingStep(params(0, 140, 0, 0x44), small, 1), 1);
+  PeakCircleParams thin = params(0, 140, 0);
+  thin.edgeWidth = 2;
+  EXPECT_EQ(samplingStep(thin, small, 1), 1);
+  EXPECT_EQ(samplingStep(params(100, 100, 0), small, 1), 2);  // no ring at all
+  // 2000 pixels on the longer side: always 8, even in peak mode 4.
+  EXPECT_EQ(samplingStep(params(0, 140, 0, 0x44), large, 1), 8);
+  EXPECT_EQ(samplingStep(params(0, 140, 0), cv::Mat(1999, 100, CV_8UC1), 1), 2);
+}
+
+TEST(PeakCircle, GradientLinesMeetAtTheCentre) {
+  // The line y = 2 (through (5, 2) along (1, 0)) and the line x = -1 meet at (-1, 2).
+  std::vector<EdgePeak> two(2);
+  two[0].x = 5, two[0].y = 2, two[0].nx = 1, two[0].ny = 0;
+  two[1].x = -1, two[1].y = 7, two[1].nx = 0, two[1].ny = -1;
+  const cv::Point2d p = intersectLinesLeastSquares(two);
+  EXPECT_NEAR(p.x, -1, 1e-12);
+  EXPECT_NEAR(p.y, 2, 1e-12);
+  // Parallel lines have no common point: (0, 0).
+  two[1] = two[0];
+  two[1].y = 9;
+  EXPECT_EQ(intersectLinesLeastSquares(two), cv::Point2d(0, 0));
+  EXPECT_EQ(intersectLinesLeastSquares({}), cv::Point2d(0, 0));
+}
+
+TEST(PeakCircle, RefineCenterFindsTheCentreOfTheDominantRadius) {
+  const cv::Point2d truth(40.3, 37.6);
+  std::vector<EdgePeak> peaks;
+  for (int i = 0; i < 720; ++i) {
+    const double a = i * kPi / 360;
+    EdgePeak p;
+    p.x = static_cast<float>(truth.x + 25 * std::cos(a));
+    p.y = static_cast<float>(truth.y + 25 * std::sin(a));
+    p.nx = static_cast<float>(std::cos(a)), p.ny = static_cast<float>(std::sin(a));
+    p.magnitude = 100;
+    peaks.push_back(p);
+  }
+  // Weaker clutter with random directions, inside the image.
+  cv::RNG rng(5);
+  for (int i = 0; i < 150; ++i) {
+    EdgePeak p;
+    p.x = rng.uniform(0.f, 80.f), p.y = rng.uniform(0.f, 75.f);
+    const double a = rng.uniform(0., 2 * kPi);
+    p.nx = static_cast<float>(std::cos(a)), p.ny = static_cast<float>(std::sin(a));
+    p.magnitude = 40;
+    peaks.push_back(p);
+  }
+  cv::Point2d refined(-1, -1);
+  ASSERT_TRUE(refineCenter({43.0, 35.0}, peaks, 74, 80, refined));
+  EXPECT_NEAR(refined.x, truth.x, 0.01);
+  EXPECT_NEAR(refined.y, truth.y, 0.01);
+
+  // Edge pixels farther from the centre than the image diagonal: the refinement gives up.
+  refined = {-1, -1};
+  EXPECT_FALSE(refineCenter({43.0, 35.0}, peaks, 10, 10, refined));
+  EXPECT_EQ(refined, cv::Point2d(-1, -1));
+}
+
+TEST(PeakCircle, PolarityDecidesTheSignAndWhichEdgeCounts) {
+  const cv::Point2d c(70.4, 66.2);
+  const double r = 45.3;
+  const cv::Mat dark = scenes::renderDisc({141, 133}, rendered(c), r, 60, 190, 1.0, 5.0, 1);
+  const cv::Mat bright = scenes::renderDisc({141, 133}, rendered(c), r, 190, 60, 1.0, 5.0, 1);
+  std::vector<float> profile;
+  cv::Vec3f circle(0, 0, 0);
+  // Dark inside: a positive score. Range 20..66 at step 2: bins are radii 10..33 (reduced), so
+  // the edge at 45.3 / 2 = 22.65 peaks at bin 12 or 13.
+  float score =
+      detectBestPeakCircle(dark, circle, &profile, params(20, 66, kPolarityEither), nullptr);
+  EXPECT_GT(score, 50);
+  ASSERT_EQ(profile.size(), 24u);
+  const int top =
+      static_cast<int>(std::max_element(profile.begin(), profile.end()) - profile.begin());
+  EXPECT_TRUE(top == 12 || top == 13) << top;
+  EXPECT_FLOAT_EQ(profile[top], score);
+  EXPECT_NEAR(circle[0], c.x, 0.1);
+  EXPECT_NEAR(circle[1], c.y, 0.1);
+  EXPECT_NEAR(circle[2], r, 0.1);
+  // Bright inside: negative.
+  circle = {0, 0, 0};
+  score =
+      detectBestPeakCircle(bright, circle, nullptr, params(20, 66, kPolarityWhite2Black), nullptr);
+  EXPECT_LT(score, -50);
+  EXPECT_NEAR(circle[2], r, 0.1);
+  // The wrong polarity finds no edge worth 5 percent of a circle, and leaves the circle alone.
+  PeakCircleParams wrong = params(20, 66, kPolarityBlack2White);
+  wrong.acceptThreshold = 5;
+  circle = {1, 2, 3};
+  EXPECT_EQ(detectBestPeakCircle(bright, circle, nullptr, wrong, nullptr), 0.f);
+  EXPECT_EQ(circle, cv::Vec3f(1, 2, 3));
+}
+
+TEST(PeakCircle, SeveralEdgesComeInFindByOrder) {
+  const cv::Mat img = concentricEdges();
+  const auto radii = [&](int findBy, int maxCount) {
+    PeakCircleParams p = params(20, 115, kPolarityBlack2White, 0x23);
+    p.findBy = findBy;
+    std::vector<cv::Vec3f> circles;
+    std::vector<float> scores;
+    const int n = detectPeakCircles(img, &circles, &scores, nullptr, p, maxCount, nullptr);
+    EXPECT_EQ(n, static_cast<int>(circles.size()));
+    EXPECT_EQ(scores.size(), circles.size());
+    std::vector<int> out;
+    for (const auto& c : circles) {
+      EXPECT_NEAR(c[0], kRingsCentre.x, 0.1);
+      EXPECT_NEAR(c[1], kRingsCentre.y, 0.1);
+      out.push_back(cvRound(c[2]));
+    }
+    return out;
+  };
+  using V = std::vector<int>;
+  EXPECT_EQ(radii(kFindByAll, 3), (V{40, 70, 100}));
+  EXPECT_EQ(radii(kFindByBest, 3), (V{70, 100, 40}));  // by contrast: 90, 60, 30
+  EXPECT_EQ(radii(kFindByBest, 2), (V{70, 100}));
+  EXPECT_EQ(radii(kFindByInnermost, 2), (V{40, 70}));
+  EXPECT_EQ(radii(kFindByOutermost, 2), (V{100, 70}));
+  EXPECT_EQ(radii(kFindByInnermost, 1), V{40});
+  EXPECT_EQ(radii(kFindByOutermost, 1), V{100});
+  EXPECT_EQ(radii(kFindByBest, 1), V{70});
+
+  // Without circles requested, the radius peaks are counted and scored but not fitted.
+  PeakCircleParams p = params(20, 115, kPolarityBlack2White);
+  p.findBy = kFindByAll;
+  std::vector<float> scores;
+  EXPECT_EQ(detectPeakCircles(img, nullptr, &scores, nullptr, p, 3, nullptr), 3);
+  ASSERT_EQ(scores.size(), 3u);
+  EXPECT_GT(scores[1], scores[2]);
+  EXPECT_GT(scores[2], scores[0]);
+  EXPECT_EQ(detectPeakCircles(img, nullptr, nullptr, nullptr, p, 3, nullptr), 3);
+}
+
+TEST(PeakCircle, MaskHidesEdges) {
+  const cv::Mat img = concentricEdges();
+  // Only the annulus 85..115 counts: the strongest edge (radius 70) is hidden.
+  cv::Mat mask = cv::Mat::zeros(img.size(), CV_8UC1);
+  cv::circle(mask, {120, 111}, 115, cv::Scalar(255), -1);
+  cv::circle(mask, {120, 111}, 85, cv::Scalar(0), -1);
+  cv::Vec3f circle(0, 0, 0);
+  EXPECT_GT(
+      detectBestPeakCircle(img, circle, nullptr, params(20, 115, kPolarityBlack2White), &mask), 0);
+  EXPECT_NEAR(circle[2], 100, 0.2);
+  // Nothing visible: nothing found. An empty mask means every pixel counts.
+  circle = {0, 0, 0};
+  const cv::Mat none = cv::Mat::zeros(img.size(), CV_8UC1);
+  EXPECT_EQ(detectBestPeakCircle(img, circle, nullptr, params(20, 115, 0), &none), 0.f);
+  EXPECT_EQ(circle, cv::Vec3f(0, 0, 0));
+  const cv::Mat empty;
+  EXPECT_GT(detectBestPeakCircle(img, circle, nullptr, params(20, 115, 0), &empty), 0);
+  EXPECT_NEAR(circle[2], 70, 0.2);
+}
+
+TEST(PeakCircle, NoEdgesOrNoFittingRadiusFindsNothing) {
+  // A flat image has no edge pixel at all.
+  const cv::Mat flat(100, 100, CV_8UC1, cv::Scalar(128));
+  cv::Vec3f circle(1, 1, 1);
+  std::vector<float> scores = {5}, profile = {5};
+  EXPECT_EQ(detectBestPeakCircle(flat, circle, &profile, params(0, 50, 2), nullptr), 0.f);
+  EXPECT_EQ(circle, cv::Vec3f(1, 1, 1));
+  EXPECT_TRUE(profile.empty());
+
+  // A disc of radius 50.6 searched up to 50: the last bin (reduced radius 25) takes its votes,
+  // but the fitted radius leaves the range, so the peak and its score are dropped. Asked for
+  // scores only, the peak is reported.
+  const cv::Mat disc = scenes::renderDisc({111, 111}, {55.5, 55.5}, 50.6, 40, 200, 1.0, 0, 1);
+  std::vector<cv::Vec3f> circles;
+  PeakCircleParams p = params(30, 50, kPolarityBlack2White);
+  EXPECT_EQ(detectPeakCircles(disc, &circles, &scores, nullptr, p, 1, nullptr), 0);
+  EXPECT_TRUE(circles.empty());
+  EXPECT_TRUE(scores.empty());
+  EXPECT_EQ(detectPeakCircles(disc, nullptr, &scores, nullptr, p, 1, nullptr), 1);
+  EXPECT_EQ(scores.size(), 1u);
+  p.maxRadius = 52;
+  EXPECT_EQ(detectPeakCircles(disc, &circles, &scores, nullptr, p, 1, nullptr), 1);
+  EXPECT_NEAR(circles[0][2], 50.6, 0.1);
+}
+
+TEST(PeakCircle, RadiusZeroBinIsNeverScored) {
+  // A small dark disc right at the centre: with minRadius 0 the first bin stands for radius 0.
+  const cv::Mat img = scenes::renderDisc({61, 61}, {30.5, 30.5}, 6, 30, 200, 1.0, 0, 1);
+  std::vector<float> profile;
+  cv::Vec3f circle(0, 0, 0);
+  EXPECT_GT(detectBestPeakCircle(img, circle, &profile, params(0, 30, 0), nullptr), 0);
+  ASSERT_EQ(profile.size(), 16u);
+  EXPECT_EQ(profile[0], 0.f);
+  EXPECT_NEAR(circle[2], 6, 0.2);
+}
+
+TEST(PeakCircle, EveryPeakModeMeasuresTheCircle) {
+  const cv::Point2d c(90.37, 85.81);
+  const double r = 70.42;
+  const cv::Mat img = scenes::renderDisc({181, 171}, rendered(c), r, 50, 180, 1.0, 5.0, 4);
+  // Mode 1 fits reduced pixels (half resolution), 2 sub-pixel reduced positions, 3 re-detects at
+  // full resolution, 4 works at full resolution throughout.
+  const struct {
+    int precision;
+    double tolerance;
+  } cases[] = {{0x11, 0.5}, {0x22, 0.15}, {0x23, 0.1}, {0x33, 0.1}, {0x44, 0.1}, {0x14, 0.1}};
+  for (const auto& k : cases) {
+    cv::Vec3f circle(0, 0, 0);
+    EXPECT_GT(detectBestPeakCircle(img, circle, nullptr, params(0, 90, 0, k.precision), nullptr),
+              0);
+    EXPECT_NEAR(circle[0], c.x, k.tolerance) << std::hex << k.precision;
+    EXPECT_NEAR(circle[1], c.y, k.tolerance) << std::hex << k.precision;
+    EXPECT_NEAR(circle[2], r, k.tolerance) << std::hex << k.precision;
+  }
+}
+
+TEST(PeakCircle, BadInputIsReportedAndFindsNothing) {
+  const cv::Mat img = scenes::renderDisc({81, 81}, {40.5, 40.5}, 25, 30, 200, 1.0, 0, 1);
+  AssertCapture capture;
+  std::vector<cv::Vec3f> circles(2);
+  cv::Mat gx, gy;
+  reducedGradients(img, gx, gy, 2, 2);
+  EXPECT_EQ(peakCircleSearch(img, gx, gy.rowRange(0, 10), &circles, nullptr, nullptr,
+                             params(0, 40, 0), 1, nullptr, nullptr, 2, nullptr),
+            0);
+  EXPECT_TRUE(capture.contains("halfImgRows == halfSobelY.rows && halfImgCols == halfSobelY.cols"));
+
+  cv::Vec3f circle(0, 0, 0);
+  EXPECT_EQ(detectBestPeakCircle(img, circle, nullptr, params(0, 40, 0, 0x53), nullptr), 0.f);
+  EXPECT_TRUE(capture.contains("peakcircle: unexpected fitting accuracy level."));
+
+  cv::Mat colour;
+  cv::merge(std::vector<cv::Mat>{img, img, img}, colour);
+  EXPECT_EQ(detectBestPeakCircle(colour, circle, nullptr, params(0, 40, 0), nullptr), 0.f);
+  EXPECT_TRUE(capture.contains("grey.type() == CV_8UC1"));
+  const cv::Mat smallMask(10, 10, CV_8UC1, cv::Scalar(255));
+  EXPECT_EQ(detectBestPeakCircle(img, circle, nullptr, params(0, 40, 0), &smallMask), 0.f);
+  EXPECT_TRUE(capture.contains("mask->type() == CV_8UC1 && mask->size() == grey.size()"));
+  EXPECT_EQ(circle, cv::Vec3f(0, 0, 0));
+  // An inverted radius range has no bins.
+  EXPECT_EQ(detectBestPeakCircle(img, circle, nullptr, params(40, 10, 0), nullptr), 0.f);
+  EXPECT_EQ(detectBestPeakCircle(cv::Mat(), circle, nullptr, params(0, 40, 0), nullptr), 0.f);
+}
+
+}  // namespace
+}  // namespace vistrel
