@@ -1,0 +1,533 @@
+#include "vistrel/detectroi.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <opencv2/imgproc.hpp>
+
+#include "roishapes.h"
+#include "vistrel/assert.h"
+
+namespace {
+
+using vistrel::DetectRoi;
+using Shape = DetectRoi::ShapeType;
+using Points = std::vector<cv::Point2f>;
+
+const Points kRect = {{10.2f, 20.7f}, {30.5f, 20.7f}, {30.5f, 40.0f}, {10.2f, 40.0f}};
+
+// Every pixel tells its own position: value = (x + 3 y) mod 256.
+cv::Mat positionImage(int rows, int cols) {
+  cv::Mat image(rows, cols, CV_8UC1);
+  for (int y = 0; y < rows; ++y) {
+    for (int x = 0; x < cols; ++x) {
+      image.at<uchar>(y, x) = static_cast<uchar>((x + 3 * y) % 256);
+    }
+  }
+  return image;
+}
+
+int differing(const cv::Mat& a, const cv::Mat& b) {
+  return a.size() == b.size() && a.type() == b.type() ? cv::countNonZero(a != b) : -1;
+}
+
+DetectRoi annulusRoi(cv::Point2f c, float inner, float outer) {
+  DetectRoi roi;
+  EXPECT_TRUE(
+      roi.addRoi({c, c + cv::Point2f(0, inner), c + cv::Point2f(0, outer)}, Shape::Annulus));
+  return roi;
+}
+
+TEST(DetectRoi, RoiRectIncludesBothEndPixelsAndTheMargin) {
+  DetectRoi roi;
+  EXPECT_TRUE(roi.empty());
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 0, 0));
+  ASSERT_TRUE(roi.addRoi(kRect, Shape::Rectangle));
+  EXPECT_FALSE(roi.empty());
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(10, 20, 22, 21));
+  EXPECT_EQ(roi.getRoiSize(), cv::Size(22, 21));
+  roi.setReserveSize(2);
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(8, 18, 26, 25));
+  roi.setReserveSize(-4);  // only a positive margin counts
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(10, 20, 22, 21));
+}
+
+TEST(DetectRoi, AxisAlignedRectangleCropIsAViewNotACopy) {
+  const cv::Mat image = positionImage(100, 120);
+  DetectRoi roi;
+  roi.addRoi(kRect, Shape::Rectangle);
+  EXPECT_FALSE(roi.needMask());
+  cv::Mat mask(3, 3, CV_8UC1);
+  const cv::Mat crop = roi.getRoiImage(image, &mask);
+  EXPECT_TRUE(mask.empty());
+  ASSERT_EQ(crop.size(), cv::Size(22, 21));
+  EXPECT_EQ(crop.data, image.ptr(20) + 10);  // shares the source pixels
+  EXPECT_EQ(crop.at<uchar>(0, 0), image.at<uchar>(20, 10));
+  // Without a mask output the crop is the same.
+  EXPECT_EQ(roi.getRoiImage(image).data, crop.data);
+  // Mapping: the crop origin is the rectangle's top-left.
+  int x = 0, y = 0;
+  roi.toImage(x, y);
+  EXPECT_EQ(cv::Point(x, y), cv::Point(10, 20));
+  double dx = 15.5, dy = 25.25;
+  roi.toRoi(dx, dy);
+  EXPECT_DOUBLE_EQ(dx, 5.5);
+  EXPECT_DOUBLE_EQ(dy, 5.25);
+}
+
+TEST(DetectRoi, NeedMaskOnlyWhenSomeRoiPixelIsOutside) {
+  DetectRoi roi;
+  EXPECT_FALSE(roi.needMask());  // no hull
+  roi.addRoi({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, Shape::Rectangle);
+  EXPECT_FALSE(roi.needMask());
+  roi.setAngle(90.f);
+  EXPECT_FALSE(roi.needMask());  // still axis-aligned after a quarter turn
+  roi.setAngle(30.f);
+  EXPECT_TRUE(roi.needMask());
+  roi.setAngle(0.f);
+  DetectRoi tilted;
+  tilted.addRoi({{0, 0}, {8, 6}, {5, 10}, {-3, 4}}, Shape::Rectangle);
+  EXPECT_TRUE(tilted.needMask());
+  DetectRoi poly;
+  poly.addRoi({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, Shape::Polygon);
+  EXPECT_TRUE(poly.needMask());  // not a rectangle record
+  DetectRoi two = roi;
+  two.addRoi({{20, 0}, {30, 0}, {30, 10}, {20, 10}}, Shape::Rectangle);
+  EXPECT_TRUE(two.needMask());
+  DetectRoi cut = roi;
+  cut.subRoi({{2, 2}, {4, 2}, {4, 4}, {2, 4}}, Shape::Rectangle);
+  EXPECT_TRUE(cut.needMask());
+  EXPECT_FALSE(roi.needMask());  // copies do not share their lists
+}
+
+TEST(DetectRoi, AnnulusMaskMatchesOpenCvRing) {
+  const cv::Mat image = positionImage(120, 140);
+  DetectRoi roi = annulusRoi({50, 60}, 10, 20);
+  cv::Mat mask;
+  const cv::Mat crop = roi.getRoiImage(image, &mask);
+  // Hull: the square (30, 40)-(70, 80).
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(30, 40, 41, 41));
+  EXPECT_EQ(crop.data, image.ptr(40) + 30);
+  cv::Mat want = cv::Mat::zeros(41, 41, CV_8UC1);
+  cv::circle(want, {20, 20}, 20, cv::Scalar(255), cv::FILLED, cv::LINE_8);
+  cv::circle(want, {20, 20}, 10, cv::Scalar(0), cv::FILLED, cv::LINE_8);
+  EXPECT_EQ(differing(mask, want), 0);
+  // A circle found in the ROI image maps back by the crop offset.
+  float x = 20, y = 20;
+  roi.toImage(x, y);
+  EXPECT_EQ(cv::Point2f(x, y), cv::Point2f(50, 60));
+}
+
+TEST(DetectRoi, EveryShapeDrawsIntoTheMaskInOrder) {
+  // Two rectangles united, a circle removed from the first, in one canvas.
+  DetectRoi roi;
+  roi.addRoi({{0, 0}, {20, 0}, {20, 20}, {0, 20}}, Shape::Rectangle);
+  roi.addRoi({{30, 0}, {40, 0}, {40, 10}, {30, 10}}, Shape::Rectangle);
+  roi.subRoi({{10, 10}, {15, 10}}, Shape::Circle);
+  const cv::Mat mask = roi.getMask(cv::Size());
+  ASSERT_EQ(mask.size(), cv::Size(41, 21));
+  cv::Mat want = cv::Mat::zeros(21, 41, CV_8UC1);
+  want(cv::Rect(0, 0, 21, 21)).setTo(255);
+  want(cv::Rect(30, 0, 11, 11)).setTo(255);
+  cv::circle(want, {10, 10}, 5, cv::Scalar(0), cv::FILLED, cv::LINE_8);
+  EXPECT_EQ(differing(mask, want), 0);
+
+  // A removed shape outside every united one changes nothing; the removed shapes do not widen
+  // the region either.
+  DetectRoi other;
+  other.addRoi({{0, 0}, {20, 0}, {20, 20}, {0, 20}}, Shape::Polygon);
+  other.subRoi({{100, 100}, {110, 100}}, Shape::Circle);
+  EXPECT_EQ(other.getRoiRect(), cv::Rect(0, 0, 21, 21));
+  EXPECT_EQ(cv::countNonZero(other.getMask(cv::Size())), 21 * 21);
+}
+
+TEST(DetectRoi, RegionCrossingTheImageBorderIsZeroOutside) {
+  const cv::Mat image = positionImage(50, 60);
+  DetectRoi roi;
+  roi.addRoi({{-5, 10}, {9, 10}, {9, 19}, {-5, 19}}, Shape::Polygon);
+  cv::Mat mask;
+  const cv::Mat crop = roi.getRoiImage(image, &mask);
+  ASSERT_EQ(crop.size(), cv::Size(15, 10));
+  EXPECT_NE(crop.data, image.ptr(10));  // a copy
+  EXPECT_EQ(cv::countNonZero(crop(cv::Rect(0, 0, 5, 10))), 0);
+  EXPECT_EQ(differing(crop(cv::Rect(5, 0, 10, 10)), image(cv::Rect(0, 10, 10, 10))), 0);
+  // The mask still covers the whole region, outside columns included.
+  ASSERT_EQ(mask.size(), cv::Size(15, 10));
+  EXPECT_EQ(cv::countNonZero(mask), 150);
+
+  // cropImage itself: fully outside gives zeros of the rectangle's size, of the image's type.
+  const cv::Mat colour(10, 10, CV_8UC3, cv::Scalar(1, 2, 3));
+  const cv::Mat outside = DetectRoi::cropImage(colour, cv::Rect(20, 20, 4, 3));
+  EXPECT_EQ(outside.size(), cv::Size(4, 3));
+  EXPECT_EQ(outside.type(), CV_8UC3);
+  EXPECT_EQ(cv::countNonZero(outside.reshape(1)), 0);
+  const cv::Mat corner = DetectRoi::cropImage(colour, cv::Rect(8, -1, 4, 3));
+  EXPECT_EQ(corner.at<cv::Vec3b>(1, 0), cv::Vec3b(1, 2, 3));
+  EXPECT_EQ(corner.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 0));
+  EXPECT_EQ(corner.at<cv::Vec3b>(1, 2), cv::Vec3b(0, 0, 0));
+  EXPECT_TRUE(DetectRoi::cropImage(colour, cv::Rect(0, 0, 0, 5)).empty());
+}
+
+TEST(DetectRoi, QuarterTurnOfARectangle) {
+  DetectRoi roi;
+  roi.addRoi({{0, 0}, {99, 0}, {99, 49}, {0, 49}}, Shape::Rectangle);
+  roi.setAngle(90.f);
+  ASSERT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 100, 50));
+  // Turn by -90 degrees about the crop centre (50, 25): (x, y) -> (75 - y, x - 25). The hull
+  // then spans 49 x 99; the ROI image is one less than the floor of each: 48 x 98. Centring
+  // adds (24 - 50.5, 49 - 24.5).
+  EXPECT_EQ(roi.getRoiSize(), cv::Size(48, 98));
+  const cv::Mat want = (cv::Mat_<double>(2, 3) << 0, -1, 48.5, 1, 0, -0.5);
+  EXPECT_LT(cv::norm(roi.transMat(), want, cv::NORM_INF), 1e-9);
+  // Mapping back: the ROI image origin is the source point (0.5, 48.5).
+  double x = 0, y = 0;
+  roi.toImage(x, y);
+  EXPECT_NEAR(x, 0.5, 1e-9);
+  EXPECT_NEAR(y, 48.5, 1e-9);
+  // The warped image: ROI pixel (u, v) shows source pixel (v + 0.5, 48.5 - u), here sampled
+  // where both are whole: (u, v) = (0.5, 9.5) is not a pixel, so check by the turned content.
+  cv::Mat image(50, 100, CV_8UC1, cv::Scalar(0));
+  image(cv::Rect(0, 0, 100, 10)).setTo(200);  // the top band turns into the right band
+  roi.setInterFlag(cv::INTER_NEAREST);
+  cv::Mat mask;
+  const cv::Mat turned = roi.getRoiImage(image, &mask);
+  ASSERT_EQ(turned.size(), cv::Size(48, 98));
+  EXPECT_TRUE(mask.empty());  // still one axis-aligned rectangle
+  EXPECT_EQ(turned.at<uchar>(50, 47), 200);
+  EXPECT_EQ(turned.at<uchar>(50, 30), 0);
+  EXPECT_EQ(turned.at<uchar>(50, 0), 0);
+
+  // With a margin of 2: the turned extents are unchanged and the size grows by 4.
+  roi.setReserveSize(2);
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(-2, -2, 104, 54));
+  EXPECT_EQ(roi.getRoiSize(), cv::Size(52, 102));
+}
+
+TEST(DetectRoi, ToRoiThenToImageReturnsThePoint) {
+  for (float angle : {0.f, 30.f, -75.f, 90.f, 181.f}) {
+    for (float scale : {1.f, 0.5f, 2.5f}) {
+      DetectRoi roi = annulusRoi({150.3f, 120.7f}, 12, 47);
+      roi.setAngle(angle);
+      roi.setScale(scale);
+      roi.setReserveSize(3);
+      ASSERT_TRUE(roi.updateTransform(cv::Size()));
+      for (const cv::Point2d& p :
+           {cv::Point2d(150.3, 120.7), cv::Point2d(101.25, 90.5), cv::Point2d(-3, 400)}) {
+        double x = p.x, y = p.y;
+        roi.toRoi(x, y);
+        roi.toImage(x, y);
+        EXPECT_NEAR(x, p.x, 1e-9) << angle << " " << scale;
+        EXPECT_NEAR(y, p.y, 1e-9) << angle << " " << scale;
+        float fx = static_cast<float>(p.x), fy = static_cast<float>(p.y);
+        roi.toRoi(fx, fy);
+        roi.toImage(fx, fy);
+        EXPECT_NEAR(fx, p.x, 1e-3);
+        EXPECT_NEAR(fy, p.y, 1e-3);
+      }
+      // The scale reaches distances in the ROI image.
+      double ax = 150, ay = 120, bx = 160, by = 120;
+      roi.toRoi(ax, ay);
+      roi.toRoi(bx, by);
+      EXPECT_NEAR(std::hypot(bx - ax, by - ay), angle == 0 ? 10 : 10 * scale, 1e-9);
+      // Whole pixels: the round trip is off by at most the rounding of the ROI point.
+      int ix = 140, iy = 100;
+      roi.toRoi(ix, iy);
+      roi.toImage(ix, iy);
+      const double slack = angle == 0 ? 0 : 1.0 / std::min(1.f, scale);
+      EXPECT_LE(std::abs(ix - 140), slack + 0.5);
+      EXPECT_LE(std::abs(iy - 100), slack + 0.5);
+    }
+  }
+}
+
+TEST(DetectRoi, TurnedRegionMapsAnglesAndRotatedRects) {
+  DetectRoi roi;
+  roi.addRoi({{0, 0}, {99, 0}, {99, 49}, {0, 49}}, Shape::Rectangle);
+  roi.setAngle(cv::Point2f(1, 0));  // +x is to point down the ROI image: 90 degrees
+  EXPECT_FLOAT_EQ(roi.angle(), 90);
+  ASSERT_TRUE(roi.updateTransform(cv::Size()));
+  // ROI +x is source -y: a rectangle along the ROI x axis lies along -90 degrees in the source.
+  cv::RotatedRect r(cv::Point2f(0, 0), cv::Size2f(7, 3), 0);
+  roi.toImage(r);
+  EXPECT_NEAR(r.center.x, 0.5, 1e-4);
+  EXPECT_NEAR(r.center.y, 48.5, 1e-4);
+  EXPECT_NEAR(r.angle, -90, 1e-4);
+  EXPECT_EQ(r.size, cv::Size2f(7, 3));
+  // Angles measured like setAngle's (from +y toward +x) gain the region's angle.
+  float a = 10;
+  roi.toImage(a);
+  EXPECT_FLOAT_EQ(a, 100);
+  DetectRoi flat;
+  a = 10;
+  flat.toImage(a);
+  EXPECT_FLOAT_EQ(a, 10);
+}
+
+TEST(DetectRoi, LinesAreMappedAndClippedToTheHull) {
+  DetectRoi roi;
+  roi.addRoi({{10, 10}, {50, 10}, {50, 50}, {10, 50}}, Shape::Rectangle);
+  ASSERT_TRUE(roi.updateTransform(cv::Size()));
+  // A segment inside: extended to the two hull edges it points at, ends kept in order.
+  std::vector<cv::Vec4f> lines = {cv::Vec4f(10, 20, 30, 20), cv::Vec4f(30, 20, 10, 20)};
+  roi.toImage(lines);
+  EXPECT_LT(cv::norm(lines[0] - cv::Vec4f(10, 30, 50, 30)), 1e-4);
+  EXPECT_LT(cv::norm(lines[1] - cv::Vec4f(50, 30, 10, 30)), 1e-4);
+  // A segment reaching out on both sides is cut at the hull.
+  cv::Vec4f diagonal(-5, -5, 45, 45);  // source (5, 5)-(55, 55): corner to corner
+  roi.toImage(diagonal);
+  EXPECT_LT(cv::norm(diagonal - cv::Vec4f(10, 10, 50, 50)), 1e-4);
+  // A line that misses the hull is only mapped.
+  cv::Vec4f away(100, 100, 120, 100);
+  roi.toImage(away);
+  EXPECT_EQ(away, cv::Vec4f(110, 110, 130, 110));
+
+  // Nothing happens on an invalid region.
+  DetectRoi none;
+  cv::Vec4f same(1, 2, 3, 4);
+  none.toImage(same);
+  EXPECT_EQ(same, cv::Vec4f(1, 2, 3, 4));
+}
+
+TEST(DetectRoi, RemovedShapesAloneGiveNoRegion) {
+  const cv::Mat image = positionImage(40, 40);
+  DetectRoi roi;
+  EXPECT_TRUE(roi.subRoi({{10, 10}, {15, 10}}, Shape::Circle));
+  EXPECT_FALSE(roi.empty());
+  cv::Mat mask(5, 5, CV_8UC1, cv::Scalar(1));
+  const cv::Mat same = roi.getRoiImage(image, &mask);
+  EXPECT_EQ(same.data, image.data);
+  EXPECT_EQ(same.size(), image.size());
+  EXPECT_TRUE(mask.empty());
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 0, 0));
+  EXPECT_EQ(roi.getRoiSize(), cv::Size(0, 0));
+  EXPECT_TRUE(roi.getMask(image.size()).empty());
+  int x = 3, y = 4;
+  roi.toImage(x, y);
+  roi.toRoi(x, y);
+  EXPECT_EQ(cv::Point(x, y), cv::Point(3, 4));
+  EXPECT_EQ(roi.highlightRoi(image).data, image.data);
+}
+
+TEST(DetectRoi, BadShapesAreRefused) {
+  vistrel::AssertCapture capture;
+  DetectRoi roi;
+  EXPECT_FALSE(roi.addRoi({{0, 0}, {1, 1}, {2, 2}}, Shape::None));
+  EXPECT_TRUE(capture.contains("unexpected shape type"));
+  capture.clear();
+  EXPECT_FALSE(roi.addRoi({{0, 0}, {1, 1}, {2, 2}}, static_cast<Shape>(8)));
+  EXPECT_FALSE(roi.subRoi({{0, 0}, {1, 1}, {2, 2}}, static_cast<Shape>(-1)));
+  EXPECT_EQ(capture.messages().size(), 2u);
+  capture.clear();
+  // Too few points: refused without a report.
+  EXPECT_FALSE(roi.addRoi({{0, 0}, {1, 1}, {2, 2}}, Shape::Rectangle));
+  EXPECT_FALSE(roi.addRoi({{0, 0}}, Shape::Circle));
+  EXPECT_FALSE(roi.addRoi({}, Shape::Polygon));
+  EXPECT_TRUE(capture.messages().empty());
+  EXPECT_TRUE(roi.empty());
+  // A mask shape needs an 8-bit single-channel image.
+  const cv::Mat wide(4, 4, CV_16UC1, cv::Scalar(1000));
+  EXPECT_FALSE(roi.addRoi({{0, 0}, {0, 0}, {3, 0}, {3, 3}}, Shape::Mask, &wide));
+  EXPECT_TRUE(capture.contains("mask->empty() || mask->type() == CV_8UC1"));
+  // Without one it reports, keeps its outline for the hull and draws nothing.
+  EXPECT_TRUE(roi.addRoi({{0, 0}, {0, 0}, {3, 0}, {3, 3}}, Shape::Mask, nullptr));
+  EXPECT_TRUE(capture.contains("mask != nullptr"));
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 4, 4));
+  EXPECT_EQ(cv::countNonZero(roi.getMask(cv::Size())), 0);
+  // Settings out of range keep their old values.
+  roi.setScale(0.f);
+  roi.setScale(-2.f);
+  EXPECT_FLOAT_EQ(roi.scale(), 1);
+  roi.setFracBit(17);
+  roi.setFracBit(-1);
+  EXPECT_EQ(roi.fracBit(), 0);
+  roi.setAngle(std::numeric_limits<float>::quiet_NaN());
+  EXPECT_FLOAT_EQ(roi.angle(), 0);
+}
+
+TEST(DetectRoi, ChangesInvalidateTheCachedGeometry) {
+  DetectRoi roi;
+  roi.addRoi({{0, 0}, {9, 0}, {9, 9}, {0, 9}}, Shape::Rectangle);
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 10, 10));
+  roi.addRoi({{20.5f, 20.5f}, {25.5f, 20.5f}}, Shape::Circle);  // reaches 25.5
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 27, 27));
+  roi.clear();
+  EXPECT_TRUE(roi.empty());
+  EXPECT_TRUE(roi.roiHull().empty());
+  EXPECT_TRUE(roi.transMat().empty());
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 0, 0));
+  // Settings survive clear.
+  roi.setReserveSize(1);
+  roi.setAngle(45.f);
+  roi.clear();
+  EXPECT_EQ(roi.reserveSize(), 1);
+  EXPECT_FLOAT_EQ(roi.angle(), 45);
+  // A copy keeps the geometry and is independent afterwards.
+  roi.setAngle(0.f);
+  roi.addRoi({{5, 5}, {8, 5}, {8, 8}, {5, 8}}, Shape::Rectangle);
+  ASSERT_EQ(roi.getRoiRect(), cv::Rect(4, 4, 6, 6));
+  DetectRoi copy = roi;
+  copy.setReserveSize(0);
+  EXPECT_EQ(copy.getRoiRect(), cv::Rect(5, 5, 4, 4));
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(4, 4, 6, 6));
+}
+
+TEST(DetectRoi, MaskOnlyRegionKeepsTheWholeImage) {
+  const cv::Mat image = positionImage(30, 40);
+  DetectRoi roi;
+  roi.setMaskOnly(true);
+  roi.addRoi({{5, 5}, {10, 5}}, Shape::Circle);
+  // Without an image size the geometry is not known yet...
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 0, 0));
+  // ...and that does not spoil the next call with an image.
+  cv::Mat mask;
+  const cv::Mat same = roi.getRoiImage(image, &mask);
+  EXPECT_EQ(same.data, image.data);
+  ASSERT_EQ(mask.size(), image.size());
+  cv::Mat want = cv::Mat::zeros(image.size(), CV_8UC1);
+  cv::circle(want, {5, 5}, 5, cv::Scalar(255), cv::FILLED, cv::LINE_8);
+  EXPECT_EQ(differing(mask, want), 0);
+  EXPECT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 40, 30));
+  // Another image size: the mask follows it.
+  const cv::Mat larger = positionImage(50, 60);
+  roi.getRoiImage(larger, &mask);
+  EXPECT_EQ(mask.size(), larger.size());
+}
+
+TEST(DetectRoi, DerivedRegionsTransformEveryShape) {
+  DetectRoi roi;
+  roi.setReserveSize(1);
+  roi.setFracBit(1);
+  roi.addRoi({{10, 10}, {30, 10}, {30, 20}, {10, 20}}, Shape::Rectangle);
+  roi.subRoi({{15, 15}, {17, 15}}, Shape::Circle);
+
+  const DetectRoi moved = roi.translate({5, -3});
+  EXPECT_EQ(moved.reserveSize(), 1);
+  EXPECT_EQ(moved.fracBit(), 1);
+  ASSERT_EQ(moved.addRois().size(), 1u);
+  ASSERT_EQ(moved.subRois().size(), 1u);
+  EXPECT_EQ(moved.addRois()[0]->getVertexes(), (Points{{15, 7}, {35, 7}, {35, 17}, {15, 17}}));
+  EXPECT_EQ(moved.subRois()[0]->getVertexes(), (Points{{20, 12}, {22, 12}}));
+
+  const DetectRoi twice = roi.scaled(2, 3);
+  EXPECT_EQ(twice.addRois()[0]->getVertexes(), (Points{{20, 30}, {60, 30}, {60, 60}, {20, 60}}));
+  // A circle keeps its defining points: radius from the scaled x offset.
+  EXPECT_EQ(twice.subRois()[0]->getVertexes(), (Points{{30, 45}, {34, 45}}));
+
+  const cv::Mat quarter = (cv::Mat_<double>(2, 3) << 0, -1, 100, 1, 0, 0);
+  const DetectRoi turned = roi.convert(quarter);
+  EXPECT_EQ(turned.addRois()[0]->getVertexes(), (Points{{90, 10}, {90, 30}, {80, 30}, {80, 10}}));
+
+  vistrel::AssertCapture capture;
+  const DetectRoi bad = roi.convert(cv::Mat_<float>(quarter));
+  EXPECT_TRUE(bad.empty());
+  EXPECT_EQ(bad.reserveSize(), 0);  // no settings either
+  EXPECT_TRUE(roi.convert(cv::Mat()).empty());
+  EXPECT_TRUE(roi.convert(cv::Mat::eye(3, 3, CV_64F)).empty());
+  EXPECT_TRUE(roi.scaled(0, 1).empty());
+  EXPECT_EQ(capture.messages().size(), 4u);
+}
+
+TEST(DetectRoi, DerivedMaskRegionsKeepEveryMaskPixelInPlace) {
+  // A 3 x 2 mask at (20, 10) with one inside pixel at mask (2, 1), source (22, 11).
+  cv::Mat mask = cv::Mat::zeros(2, 3, CV_8UC1);
+  mask.at<uchar>(1, 2) = 255;
+  DetectRoi roi;
+  // The outline covers the mask's pixels.
+  roi.addRoi({{20, 10}, {20, 10}, {23, 10}, {23, 12}, {20, 12}}, Shape::Mask, &mask);
+  roi.addRoi({{0, 0}, {1, 0}, {1, 1}}, Shape::Polygon);  // so that a mask is built
+  auto insidePixels = [](DetectRoi& r) {
+    const cv::Mat m = r.getMask(cv::Size());
+    std::vector<cv::Point> pts;
+    if (!m.empty()) {
+      cv::findNonZero(m, pts);
+    }
+    const cv::Point tl = r.getRoiRect().tl();
+    for (cv::Point& p : pts) {
+      p += tl;
+    }
+    return pts;
+  };
+  auto has = [](const std::vector<cv::Point>& pts, cv::Point p) {
+    return std::find(pts.begin(), pts.end(), p) != pts.end();
+  };
+  EXPECT_TRUE(has(insidePixels(roi), {22, 11}));
+
+  DetectRoi moved = roi.translate({7, 4});
+  EXPECT_TRUE(has(insidePixels(moved), {29, 15}));
+  EXPECT_EQ(static_cast<const DetectRoi::RoiMask&>(*moved.addRois()[0]).mask.data, mask.data);
+
+  // Translation through convert: the same place, not shifted twice.
+  DetectRoi shifted = roi.convert((cv::Mat_<double>(2, 3) << 1, 0, 7, 0, 1, 4));
+  const auto shiftedPixels = insidePixels(shifted);
+  EXPECT_TRUE(has(shiftedPixels, {29, 15}));
+
+  // A quarter turn (x, y) -> (100 - y, x): (22, 11) lands on (89, 22), left of the mapped
+  // anchor (90, 20); the mask image is re-anchored so that nothing is cut off.
+  DetectRoi turned = roi.convert((cv::Mat_<double>(2, 3) << 0, -1, 100, 1, 0, 0));
+  const auto& turnedMask = static_cast<const DetectRoi::RoiMask&>(*turned.addRois()[0]);
+  EXPECT_EQ(turnedMask.anchor, cv::Point2f(89, 20));
+  EXPECT_EQ(turnedMask.mask.size(), cv::Size(2, 3));
+  EXPECT_TRUE(has(insidePixels(turned), {89, 22}));
+
+  DetectRoi bigger = roi.scaled(2, 2);
+  const auto& scaledMask = static_cast<const DetectRoi::RoiMask&>(*bigger.addRois()[0]);
+  EXPECT_EQ(scaledMask.anchor, cv::Point2f(40, 20));
+  EXPECT_EQ(scaledMask.mask.size(), cv::Size(6, 4));
+  const auto biggerPixels = insidePixels(bigger);
+  for (cv::Point p : {cv::Point(44, 22), cv::Point(45, 22), cv::Point(44, 23), cv::Point(45, 23)}) {
+    EXPECT_TRUE(has(biggerPixels, p)) << p;
+  }
+}
+
+TEST(DetectRoi, HighlightPutsTheRegionIntoAlpha) {
+  const cv::Mat image = positionImage(40, 50);
+  DetectRoi roi;
+  roi.addRoi({{10, 5}, {29, 5}, {29, 14}, {10, 14}}, Shape::Rectangle);
+  const cv::Mat lit = roi.highlightRoi(image);
+  ASSERT_EQ(lit.type(), CV_8UC4);
+  ASSERT_EQ(lit.size(), image.size());
+  std::vector<cv::Mat> planes;
+  cv::split(lit, planes);
+  EXPECT_EQ(differing(planes[0], image), 0);
+  EXPECT_EQ(differing(planes[2], image), 0);
+  cv::Mat alpha = cv::Mat::zeros(image.size(), CV_8UC1);
+  alpha(cv::Rect(10, 5, 20, 10)).setTo(255);
+  EXPECT_EQ(differing(planes[3], alpha), 0);
+
+  // Colour input keeps its channels; a circle lines up with its source position.
+  cv::Mat colour;
+  cv::merge(std::vector<cv::Mat>{image, image + 1, image * 0}, colour);
+  DetectRoi disc;
+  disc.addRoi({{30, 20}, {36, 20}}, Shape::Circle);
+  cv::split(disc.highlightRoi(colour), planes);
+  EXPECT_EQ(differing(planes[1], image + 1), 0);
+  cv::Mat want = cv::Mat::zeros(image.size(), CV_8UC1);
+  cv::circle(want, {30, 20}, 6, cv::Scalar(255), cv::FILLED, cv::LINE_8);
+  EXPECT_EQ(differing(planes[3], want), 0);
+
+  // Turned: the alpha still sits on the region in the source image.
+  disc.setAngle(40.f);
+  cv::split(disc.highlightRoi(colour), planes);
+  EXPECT_EQ(planes[3].at<uchar>(20, 30), 255);
+  EXPECT_EQ(planes[3].at<uchar>(20, 27), 255);
+  EXPECT_EQ(planes[3].at<uchar>(23, 30), 255);
+  EXPECT_EQ(planes[3].at<uchar>(20, 38), 0);
+  EXPECT_EQ(planes[3].at<uchar>(5, 5), 0);
+
+  vistrel::AssertCapture capture;
+  EXPECT_TRUE(roi.highlightRoi(cv::Mat(10, 10, CV_8UC2)).empty());
+  EXPECT_TRUE(capture.contains("highlightRoi: unexpected channel."));
+}
+
+TEST(DetectRoi, SharedInstancesByName) {
+  auto a = DetectRoi::getInstance("roi.test");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(DetectRoi::getInstance("roi.test"), a);
+  auto mine = std::make_shared<DetectRoi>();
+  EXPECT_TRUE(DetectRoi::setInstance("roi.test", mine));
+  EXPECT_EQ(DetectRoi::getInstance("roi.test"), mine);
+  EXPECT_TRUE(DetectRoi::releaseInstance("roi.test"));
+  EXPECT_FALSE(DetectRoi::releaseInstance("roi.test"));
+}
+
+}  // namespace
