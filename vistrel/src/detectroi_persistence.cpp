@@ -1,0 +1,179 @@
+// DetectRoi: reading and writing a region with cv::FileStorage (YAML, XML or JSON).
+#include <opencv2/core/persistence.hpp>
+
+#include "roishapes.h"
+#include "vistrel/assert.h"
+
+namespace vistrel {
+namespace {
+
+// Keys of the region mapping and of a shape entry.
+constexpr char kAngle[] = "angle";
+constexpr char kScale[] = "scale";
+constexpr char kInterFlag[] = "interFlag";
+constexpr char kBorderMode[] = "borderMode";
+constexpr char kReserveSize[] = "reserveSize";
+constexpr char kFracBit[] = "fracBit";
+constexpr char kMaskOnly[] = "maskOnly";
+constexpr char kAddRois[] = "addRois";
+constexpr char kSubRois[] = "subRois";
+constexpr char kType[] = "type";
+constexpr char kVertexes[] = "vertexes";
+constexpr char kMask[] = "mask";
+
+void writeShapes(cv::FileStorage& fs, const char* key, const DetectRoi::ShapeList& shapes) {
+  fs << key << "[";
+  for (const auto& shape : shapes) {
+    const bool carriesMask = shape->type == DetectRoi::ShapeType::Mask;
+    // Shape entries are flow mappings, except those that carry a mask image: OpenCV writes a
+    // matrix inside a YAML flow mapping in block form and then cannot read the file back. A
+    // block mapping reads back in every format, and XML and JSON do not tell the two apart.
+    fs << (carriesMask ? "{" : "{:");
+    fs << kType << static_cast<int>(shape->type);
+    fs << kVertexes << shape->getVertexes();
+    if (carriesMask) {
+      fs << kMask << static_cast<const DetectRoi::RoiMask&>(*shape).mask;
+    }
+    fs << "}";
+  }
+  fs << "]";
+}
+
+bool isNumber(const cv::FileNode& node) { return node.isInt() || node.isReal(); }
+
+// The number under `key`, or `fallback` when the key is missing or holds something else (the
+// latter is reported).
+double readNumber(const cv::FileNode& region, const char* key, double fallback) {
+  const cv::FileNode value = region[key];
+  if (value.empty()) {
+    return fallback;
+  }
+  VISTREL_ASSERT(isNumber(value));
+  return isNumber(value) ? value.real() : fallback;
+}
+
+// Reads one shape entry; false when it cannot be read at all.
+bool readShape(const cv::FileNode& entry, int& type, std::vector<cv::Point2f>& pts, cv::Mat& mask) {
+  VISTREL_ASSERT(entry.isMap());
+  if (!entry.isMap()) {
+    return false;
+  }
+  const cv::FileNode typeNode = entry[kType];
+  type = isNumber(typeNode) ? static_cast<int>(typeNode) : 0;
+  const cv::FileNode vertexes = entry[kVertexes];
+  if (!vertexes.empty()) {
+    VISTREL_ASSERT(vertexes.isSeq() && vertexes.size() % 2 == 0);
+    if (!vertexes.isSeq() || vertexes.size() % 2 != 0) {
+      return false;
+    }
+    for (std::size_t i = 0; i + 1 < vertexes.size(); i += 2) {
+      const cv::FileNode x = vertexes[static_cast<int>(i)];
+      const cv::FileNode y = vertexes[static_cast<int>(i + 1)];
+      VISTREL_ASSERT(isNumber(x) && isNumber(y));
+      if (!isNumber(x) || !isNumber(y)) {
+        return false;
+      }
+      pts.emplace_back(static_cast<float>(x), static_cast<float>(y));
+    }
+  }
+  if (type == static_cast<int>(DetectRoi::ShapeType::Mask)) {
+    const cv::FileNode maskNode = entry[kMask];
+    if (!maskNode.empty()) {
+      maskNode >> mask;
+    }
+  }
+  return true;
+}
+
+void readShapes(DetectRoi& roi, const cv::FileNode& list, bool united) {
+  if (list.empty()) {
+    return;
+  }
+  VISTREL_ASSERT(list.isSeq());
+  if (!list.isSeq()) {
+    return;
+  }
+  for (cv::FileNodeIterator it = list.begin(); it != list.end(); ++it) {
+    int type = 0;
+    std::vector<cv::Point2f> pts;
+    cv::Mat mask;
+    try {
+      if (!readShape(*it, type, pts, mask)) {
+        continue;
+      }
+    } catch (const cv::Exception&) {
+      // A malformed matrix node: this entry is lost, the others are still read.
+      VISTREL_REPORT("unreadable shape entry");
+      continue;
+    }
+    const auto shapeType = static_cast<DetectRoi::ShapeType>(type);
+    const cv::Mat* maskArg = shapeType == DetectRoi::ShapeType::Mask ? &mask : nullptr;
+    if (united) {
+      roi.addRoi(pts, shapeType, maskArg);
+    } else {
+      roi.subRoi(pts, shapeType, maskArg);
+    }
+  }
+}
+
+}  // namespace
+
+bool DetectRoi::serialize(cv::FileStorage& fs) const {
+  if (angle_ != 0) {
+    fs << kAngle << angle_;
+  }
+  if (scale_ != 1) {
+    fs << kScale << scale_;
+  }
+  if (interFlag_ != 3) {
+    fs << kInterFlag << interFlag_;
+  }
+  if (borderMode_ != 0) {
+    fs << kBorderMode << borderMode_;
+  }
+  if (reserveSize_ != 0) {
+    fs << kReserveSize << reserveSize_;
+  }
+  if (fracBit_ != 0) {
+    fs << kFracBit << fracBit_;
+  }
+  if (maskOnly_) {
+    fs << kMaskOnly << 1;
+  }
+  writeShapes(fs, kAddRois, addRois_);
+  writeShapes(fs, kSubRois, subRois_);
+  return true;
+}
+
+bool DetectRoi::deserialize(const cv::FileNode& node) {
+  clear();
+  const DetectRoi defaults;
+  angle_ = defaults.angle_;
+  scale_ = defaults.scale_;
+  interFlag_ = defaults.interFlag_;
+  borderMode_ = defaults.borderMode_;
+  reserveSize_ = defaults.reserveSize_;
+  fracBit_ = defaults.fracBit_;
+  maskOnly_ = defaults.maskOnly_;
+  if (node.empty()) {
+    return true;
+  }
+  VISTREL_ASSERT(node.isMap());
+  if (!node.isMap()) {
+    return true;
+  }
+  // Through the setters, so that a value they refuse is reported and the default stays.
+  setAngle(static_cast<float>(readNumber(node, kAngle, defaults.angle_)));
+  setScale(static_cast<float>(readNumber(node, kScale, defaults.scale_)));
+  interFlag_ = static_cast<int>(readNumber(node, kInterFlag, defaults.interFlag_));
+  borderMode_ = static_cast<int>(readNumber(node, kBorderMode, defaults.borderMode_));
+  setReserveSize(static_cast<int>(readNumber(node, kReserveSize, defaults.reserveSize_)));
+  setFracBit(static_cast<int>(readNumber(node, kFracBit, defaults.fracBit_)));
+  maskOnly_ = static_cast<int>(readNumber(node, kMaskOnly, 0)) != 0;
+  readShapes(*this, node[kAddRois], true);
+  readShapes(*this, node[kSubRois], false);
+  needUpdate_ = true;
+  return true;
+}
+
+}  // namespace vistrel

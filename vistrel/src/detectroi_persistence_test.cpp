@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <opencv2/core/persistence.hpp>
+
+#include "roishapes.h"
+#include "vistrel/assert.h"
+#include "vistrel/detectroi.h"
+
+namespace {
+
+using vistrel::DetectRoi;
+using Shape = DetectRoi::ShapeType;
+using Points = std::vector<cv::Point2f>;
+
+// Writes the region under "roi" into an in-memory file of the given syntax.
+std::string write(const DetectRoi& roi, const std::string& extension) {
+  cv::FileStorage fs(extension, cv::FileStorage::WRITE | cv::FileStorage::MEMORY);
+  fs << "roi"
+     << "{";
+  EXPECT_TRUE(roi.serialize(fs));
+  fs << "}";
+  return fs.releaseAndGetString();
+}
+
+DetectRoi read(const std::string& text) {
+  cv::FileStorage fs(text, cv::FileStorage::READ | cv::FileStorage::MEMORY);
+  DetectRoi roi;
+  roi.addRoi({{1, 1}, {2, 2}}, Shape::Circle);  // replaced by what is read
+  roi.setReserveSize(9);
+  EXPECT_TRUE(roi.deserialize(fs["roi"]));
+  return roi;
+}
+
+std::string yaml(const std::string& body) { return "%YAML:1.0\n---\nroi:\n" + body; }
+
+const cv::Mat& maskOf(const DetectRoi::ShapedRoiBase& shape) {
+  return static_cast<const DetectRoi::RoiMask&>(shape).mask;
+}
+
+void expectSameShapes(const DetectRoi::ShapeList& got, const DetectRoi::ShapeList& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i]->type, want[i]->type) << i;
+    EXPECT_EQ(got[i]->getVertexes(), want[i]->getVertexes()) << i;
+    if (want[i]->type == Shape::Mask) {
+      const cv::Mat& a = maskOf(*got[i]);
+      const cv::Mat& b = maskOf(*want[i]);
+      ASSERT_EQ(a.size(), b.size()) << i;
+      ASSERT_EQ(a.type(), CV_8UC1);
+      EXPECT_EQ(cv::countNonZero(a != b), 0) << i;
+    }
+  }
+}
+
+DetectRoi everyShape() {
+  DetectRoi roi;
+  roi.setAngle(12.5f);
+  roi.setScale(0.75f);
+  roi.setInterFlag(1);
+  roi.setBorderMode(1);
+  roi.setReserveSize(3);
+  roi.setFracBit(2);
+  cv::Mat mask(5, 7, CV_8UC1);
+  cv::randu(mask, 0, 256);
+  roi.addRoi({{10.25f, 20.5f}, {40, 20.5f}, {40, 50}, {10.25f, 50}}, Shape::Rectangle);
+  roi.addRoi({{0, 0}, {5, 1}, {3, 7}, {-1, 4}}, Shape::Polygon);
+  roi.addRoi({{60, 60}, {63, 64}}, Shape::Circle);
+  roi.addRoi({{80, 80}, {80, 84}, {80, 95}}, Shape::Annulus);  // inner radius point first
+  roi.addRoi({{50, 50}, {60, 50}, {80, 50}, {70, 70}, {50, 80}, {50, 60}}, Shape::AnnulusSector);
+  roi.addRoi({{30, 30}, {30, 36}, {45, 30}}, Shape::Ellipse);
+  roi.addRoi({{5, 6}, {5, 6}, {12, 6}, {12, 11}}, Shape::Mask, &mask);
+  cv::Mat hole = cv::Mat::zeros(2, 3, CV_8UC1);
+  hole.at<uchar>(1, 1) = 255;
+  roi.subRoi({{70, 70}, {72, 70}}, Shape::Circle);
+  roi.subRoi({{6, 7}, {6, 7}, {9, 7}, {9, 9}}, Shape::Mask, &hole);
+  return roi;
+}
+
+TEST(DetectRoiPersistence, DefaultRegionWritesOnlyTheTwoLists) {
+  for (const char* ext : {".yml", ".xml", ".json"}) {
+    const std::string text = write(DetectRoi(), ext);
+    cv::FileStorage fs(text, cv::FileStorage::READ | cv::FileStorage::MEMORY);
+    const cv::FileNode node = fs["roi"];
+    ASSERT_TRUE(node.isMap()) << ext;
+    EXPECT_EQ(node.keys(), (std::vector<cv::String>{"addRois", "subRois"})) << ext;
+    EXPECT_EQ(node["addRois"].size(), 0u);
+    EXPECT_EQ(node["subRois"].size(), 0u);
+  }
+}
+
+TEST(DetectRoiPersistence, RoundTripKeepsSettingsShapesOrderAndMasks) {
+  const DetectRoi original = everyShape();
+  for (const char* ext : {".yml", ".xml", ".json"}) {
+    SCOPED_TRACE(ext);
+    vistrel::AssertCapture capture;
+    const std::string text = write(original, ext);
+    DetectRoi back = read(text);
+    EXPECT_TRUE(capture.messages().empty());
+    EXPECT_FLOAT_EQ(back.angle(), 12.5f);
+    EXPECT_FLOAT_EQ(back.scale(), 0.75f);
+    EXPECT_EQ(back.interFlag(), 1);
+    EXPECT_EQ(back.borderMode(), 1);
+    EXPECT_EQ(back.reserveSize(), 3);
+    EXPECT_EQ(back.fracBit(), 2);
+    EXPECT_FALSE(back.maskOnly());
+    expectSameShapes(back.addRois(), original.addRois());
+    expectSameShapes(back.subRois(), original.subRois());
+    // The annulus keeps its radii whatever order its points came in.
+    const auto& ring = static_cast<const DetectRoi::RoiAnnulus&>(*back.addRois()[3]);
+    EXPECT_FLOAT_EQ(ring.innerRadius, 4);
+    EXPECT_FLOAT_EQ(ring.radius, 15);
+    // The rebuilt region is the same region.
+    DetectRoi copy = original;
+    EXPECT_EQ(back.getRoiRect(), copy.getRoiRect());
+    EXPECT_EQ(back.getRoiSize(), copy.getRoiSize());
+    const cv::Mat a = back.getMask(cv::Size()), b = copy.getMask(cv::Size());
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(cv::countNonZero(a != b), 0);
+    // And it writes the same text again.
+    EXPECT_EQ(write(back, ext), text);
+  }
+}
+
+TEST(DetectRoiPersistence, DefaultValuedSettingsAreOmittedAndReadBack) {
+  DetectRoi roi;
+  roi.addRoi({{0, 0}, {4, 0}}, Shape::Circle);
+  roi.setMaskOnly(true);
+  const std::string text = write(roi, ".yml");
+  EXPECT_EQ(text.find("scale"), std::string::npos);
+  EXPECT_EQ(text.find("interFlag"), std::string::npos);
+  EXPECT_EQ(text.find("angle"), std::string::npos);
+  EXPECT_NE(text.find("maskOnly: 1"), std::string::npos);
+  const DetectRoi back = read(text);
+  EXPECT_FLOAT_EQ(back.scale(), 1);
+  EXPECT_EQ(back.interFlag(), 3);
+  EXPECT_EQ(back.reserveSize(), 0);  // the reader's earlier 9 is replaced by the default
+  EXPECT_TRUE(back.maskOnly());
+}
+
+TEST(DetectRoiPersistence, MissingKeysTakeTheDefaults) {
+  DetectRoi roi =
+      read(yaml("  angle: 30\n  addRois:\n    - { type:3, vertexes:[ 5., 5., 8., 5. ] }\n"));
+  EXPECT_FLOAT_EQ(roi.angle(), 30);  // an integer where a real is expected
+  EXPECT_FLOAT_EQ(roi.scale(), 1);
+  EXPECT_EQ(roi.interFlag(), 3);
+  EXPECT_EQ(roi.borderMode(), 0);
+  EXPECT_EQ(roi.fracBit(), 0);
+  EXPECT_FALSE(roi.maskOnly());
+  ASSERT_EQ(roi.addRois().size(), 1u);
+  EXPECT_TRUE(roi.subRois().empty());
+  EXPECT_EQ(roi.addRois()[0]->getVertexes(), (Points{{5, 5}, {8, 5}}));
+
+  // An empty mapping, or no mapping at all: a default, empty region.
+  DetectRoi none = read(yaml("  {}\n"));
+  EXPECT_TRUE(none.empty());
+  EXPECT_EQ(none.reserveSize(), 0);
+  cv::FileStorage fs(yaml("  {}\n"), cv::FileStorage::READ | cv::FileStorage::MEMORY);
+  DetectRoi missing;
+  missing.addRoi({{1, 1}, {2, 2}}, Shape::Circle);
+  EXPECT_TRUE(missing.deserialize(fs["nothing here"]));
+  EXPECT_TRUE(missing.empty());
+}
+
+TEST(DetectRoiPersistence, BadEntriesAreSkippedAndReported) {
+  vistrel::AssertCapture capture;
+  const DetectRoi roi =
+      read(yaml("  fracBit: 40\n"
+                "  scale: \"big\"\n"
+                "  addRois:\n"
+                "    - { type:9, vertexes:[ 0., 0., 1., 1., 2., 2. ] }\n"
+                "    - { vertexes:[ 0., 0., 1., 1., 2., 2. ] }\n"
+                "    - { type:1, vertexes:[ 0., 0., 1., 1. ] }\n"
+                "    - { type:2, vertexes:[ 0., 0., 1., 1., 2. ] }\n"
+                "    - { type:2, vertexes:[ 0., 0., a, 1., 2., 2. ] }\n"
+                "    - 17\n"
+                "    - { type:7, vertexes:[ 0., 0., 0., 0., 2., 0., 2., 2. ],\n"
+                "        mask:{ rows:2, cols:2, dt:u, data:[ 1 ] } }\n"
+                "    - { type:3, vertexes:[ 10., 10., 13., 14. ] }\n"
+                "  subRois:\n"
+                "    - { type:7, vertexes:[ 0., 0., 0., 0., 2., 0., 2., 2. ] }\n"));
+  // Only the good circle and the mask without an image survive.
+  ASSERT_EQ(roi.addRois().size(), 1u);
+  EXPECT_EQ(roi.addRois()[0]->type, Shape::Circle);
+  ASSERT_EQ(roi.subRois().size(), 1u);
+  EXPECT_TRUE(maskOf(*roi.subRois()[0]).empty());
+  EXPECT_EQ(roi.fracBit(), 0);
+  EXPECT_FLOAT_EQ(roi.scale(), 1);
+  const std::vector<std::string> messages = capture.messages();
+  auto count = [&](const std::string& m) {
+    return std::count(messages.begin(), messages.end(), m);
+  };
+  EXPECT_EQ(count("unexpected shape type"), 2);  // type 9 and the missing type
+  EXPECT_EQ(count("vertexes.isSeq() && vertexes.size() % 2 == 0"), 1);
+  EXPECT_EQ(count("isNumber(x) && isNumber(y)"), 1);
+  EXPECT_EQ(count("entry.isMap()"), 1);
+  EXPECT_EQ(count("unreadable shape entry"), 1);
+  EXPECT_EQ(count("bits >= 0 && bits <= 16"), 1);
+  EXPECT_EQ(count("isNumber(value)"), 1);
+  EXPECT_EQ(messages.size(), 8u);  // the rectangle with two points is dropped silently
+}
+
+TEST(DetectRoiPersistence, MaskEntryWithoutImageDrawsNothing) {
+  DetectRoi roi =
+      read(yaml("  addRois:\n"
+                "    - { type:1, vertexes:[ 0., 0., 9., 0., 9., 9., 0., 9. ] }\n"
+                "    - { type:7, vertexes:[ 2., 2., 2., 2., 5., 2., 5., 5. ] }\n"));
+  ASSERT_EQ(roi.addRois().size(), 2u);
+  const cv::Mat mask = roi.getMask(cv::Size());
+  ASSERT_EQ(mask.size(), cv::Size(10, 10));
+  EXPECT_EQ(cv::countNonZero(mask), 100);  // the rectangle alone
+}
+
+}  // namespace
