@@ -5,6 +5,10 @@
 #include <memory>
 #include <opencv2/imgproc.hpp>
 
+#include "arcdetection.h"
+#include "arcjoining.h"
+#include "arcs.h"
+#include "arcstocandidates.h"
 #include "closedsegment.h"
 #include "conic.h"
 #include "finaljoin.h"
@@ -79,7 +83,16 @@ void CircleEllipseDetector::detect() {
   if (lines.empty()) return;
 
   std::vector<Info> info = computeTurnInfo(lines, firstLineOfSegment);
-  (void)info;
+
+  // Arcs from turning runs of lines, grown by three joining passes of decreasing strictness.
+  const size_t arcCapacity = lines.size() / 3 + 2 * candidates.size();
+  ArcList arcs[4];
+  for (ArcList& list : arcs) list.reserve(arcCapacity);
+  detectArcs(lines, info, firstLineOfSegment, segs, buffer, candidates, arcs[0], width_, height_);
+  joinArcsPass1(arcs[0], arcs[1], buffer, candidates);
+  joinArcsPass2(arcs[1], arcs[2], buffer, candidates);
+  joinArcsPass3(arcs[2], arcs[3], buffer, candidates);
+  arcsToCandidates(arcs[3], candidates);
 
   // Every candidate is checked against the gradient of a lightly smoothed copy of the input.
   cv::Mat grey;

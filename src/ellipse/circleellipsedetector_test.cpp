@@ -167,6 +167,29 @@ TEST(CircleEllipseDetector, ConcentricCirclesThreeApartMergeSevenApartStayTwo) {
   EXPECT_EQ(findCircle(both, toDetector(centre), 50, 0.5), 1);
 }
 
+TEST(CircleEllipseDetector, ACircleWithAThirdOfItsOutlineHiddenIsStillFound) {
+  const cv::Size size(320, 320);
+  const cv::Point2d centre(150.6, 170.2);
+  const double radius = 90;
+  for (double angleDeg : {0.0, 100.0, 215.0}) {
+    scenes::Scene scene(size, 50);
+    scene.disc(centre, radius, 190);
+    // A square occluder of the background grey whose near side is a chord at half the radius
+    // from the centre: it hides the 120 degrees of the outline beyond that chord.
+    const double a = angleDeg * kPi / 180;
+    const cv::Point2d u(std::cos(a), std::sin(a)), v(-std::sin(a), std::cos(a));
+    const cv::Point2d near = centre + u * (radius / 2);
+    const cv::Point2d far = centre + u * (radius * 1.4);
+    scene.polygon({near + v * radius * 1.2, far + v * radius * 1.2, far - v * radius * 1.2,
+                   near - v * radius * 1.2},
+                  50);
+    addBar(scene, size);
+    const CircleEllipseDetector d(scene.render(0.0, 3.0, 5));
+    EXPECT_GE(findCircle(d.circles(), toDetector(centre), radius, 0.5), 0)
+        << angleDeg << ": " << describe(d.circles());
+  }
+}
+
 TEST(CircleEllipseDetector, EllipsesAreReportedWithTheirCentreAxesAndAngle) {
   struct Case {
     double a, b, angleDeg;
