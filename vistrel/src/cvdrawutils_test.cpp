@@ -1,0 +1,158 @@
+#include "vistrel/cvdrawutils.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include "vistrel/assert.h"
+
+namespace {
+
+using vistrel::drawDensePolygon;
+using vistrel::drawPolygonPoints;
+using Poly = std::vector<cv::Point>;
+
+constexpr uchar kBack = 7;
+constexpr uchar kFill = 100;
+constexpr uchar kEdge = 255;
+
+// The 3 x 3 square with top-left (10, 20), traced clockwise from its top-left.
+const Poly kSquare = {{10, 20}, {11, 20}, {12, 20}, {12, 21},
+                      {12, 22}, {11, 22}, {10, 22}, {10, 21}};
+
+cv::Mat rows(std::initializer_list<std::initializer_list<uchar>> values) {
+  cv::Mat m(static_cast<int>(values.size()), static_cast<int>(values.begin()->size()), CV_8UC1);
+  int r = 0;
+  for (const auto& row : values) {
+    int c = 0;
+    for (uchar v : row) {
+      m.at<uchar>(r, c++) = v;
+    }
+    ++r;
+  }
+  return m;
+}
+
+bool same(const cv::Mat& a, const cv::Mat& b) {
+  return a.size() == b.size() && a.type() == b.type() && cv::countNonZero(a != b) == 0;
+}
+
+TEST(DrawDensePolygon, SquareWithAndWithoutTheRepeatedPoint) {
+  const cv::Mat want = rows({{kEdge, kEdge, kEdge}, {kEdge, kFill, kEdge}, {kEdge, kEdge, kEdge}});
+  Poly closed = kSquare;
+  closed.push_back(closed.front());
+  for (const Poly& poly : {closed, kSquare}) {
+    cv::Mat canvas;
+    cv::Point offset(-1, -1);
+    drawDensePolygon(canvas, poly, kBack, kFill, kEdge, offset);
+    EXPECT_TRUE(same(canvas, want)) << canvas;
+    EXPECT_EQ(offset, cv::Point(10, 20));
+  }
+  // Counter-clockwise gives the same.
+  cv::Mat canvas;
+  cv::Point offset;
+  drawDensePolygon(canvas, Poly(kSquare.rbegin(), kSquare.rend()), kBack, kFill, kEdge, offset);
+  EXPECT_TRUE(same(canvas, want));
+}
+
+TEST(DrawDensePolygon, IntoAGivenCanvasAtAGivenOffset) {
+  cv::Mat canvas(5, 6, CV_8UC1, cv::Scalar(1));
+  cv::Point offset(9, 19);  // the square's top-left lands on canvas (1, 1)
+  drawDensePolygon(canvas, kSquare, kBack, kFill, kEdge, offset);
+  EXPECT_EQ(offset, cv::Point(9, 19));
+  EXPECT_EQ(cv::countNonZero(canvas == kEdge), 8);
+  EXPECT_EQ(canvas.at<uchar>(2, 2), kFill);
+  EXPECT_EQ(canvas.at<uchar>(0, 0), 1);  // the background value is for created canvases only
+  EXPECT_EQ(cv::countNonZero(canvas == 1), 30 - 9);
+  // Hanging over the canvas edge: the part inside is drawn, nothing outside is touched.
+  cv::Mat small(2, 2, CV_8UC1, cv::Scalar(0));
+  offset = cv::Point(11, 21);
+  drawDensePolygon(small, kSquare, kBack, kFill, kEdge, offset);
+  // Canvas (0, 0) is the square's centre (11, 21).
+  EXPECT_TRUE(same(small, rows({{kFill, kEdge}, {kEdge, kEdge}})));
+  // Entirely outside.
+  small.setTo(0);
+  offset = cv::Point(0, 0);
+  drawDensePolygon(small, kSquare, kBack, kFill, kEdge, offset);
+  EXPECT_EQ(cv::countNonZero(small), 0);
+}
+
+TEST(DrawDensePolygon, ReproducesTracedContoursExactly) {
+  // Regions drawn by OpenCV, traced pixel by pixel, and drawn back: the same pixels, with the
+  // traced contour carrying the edge value.
+  cv::Mat disc = cv::Mat::zeros(40, 50, CV_8UC1);
+  cv::circle(disc, {24, 19}, 13, cv::Scalar(255), cv::FILLED);
+  cv::Mat tilted = cv::Mat::zeros(40, 50, CV_8UC1);
+  cv::fillConvexPoly(tilted, Poly{{5, 12}, {30, 3}, {44, 25}, {17, 36}}, cv::Scalar(255));
+  for (const cv::Mat& region : {disc, tilted}) {
+    std::vector<Poly> contours;
+    cv::findContours(region.clone(), contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
+    ASSERT_EQ(contours.size(), 1u);
+    cv::Mat canvas(region.size(), CV_8UC1, cv::Scalar(0));
+    cv::Point offset(0, 0);
+    drawDensePolygon(canvas, contours[0], 0, kFill, kEdge, offset);
+    EXPECT_TRUE(same(canvas > 0, region));
+    cv::Mat edges = cv::Mat::zeros(region.size(), CV_8UC1);
+    for (const cv::Point& p : contours[0]) {
+      edges.at<uchar>(p) = 255;
+    }
+    EXPECT_TRUE(same(canvas == kEdge, edges));
+  }
+}
+
+TEST(DrawDensePolygon, DegenerateAndBadInput) {
+  vistrel::AssertCapture capture;
+  // Open: the last point is two pixels from the first. Nothing is drawn, nothing created.
+  Poly open = kSquare;
+  open.pop_back();
+  cv::Mat canvas;
+  cv::Point offset(3, 4);
+  drawDensePolygon(canvas, open, kBack, kFill, kEdge, offset);
+  EXPECT_TRUE(capture.contains("drawDensePolygon: not closed polygon, or not dense"));
+  EXPECT_TRUE(canvas.empty());
+  EXPECT_EQ(offset, cv::Point(3, 4));
+  cv::Mat given(4, 4, CV_8UC1, cv::Scalar(9));
+  drawDensePolygon(given, open, kBack, kFill, kEdge, offset);
+  EXPECT_EQ(cv::countNonZero(given != 9), 0);
+
+  // Two points: both get the edge value, nothing is filled.
+  capture.clear();
+  canvas.release();
+  drawDensePolygon(canvas, Poly{{0, 0}, {2, 1}}, kBack, kFill, kEdge, offset);
+  EXPECT_TRUE(same(canvas, rows({{kEdge, kBack, kBack}, {kBack, kBack, kEdge}})));
+  EXPECT_EQ(offset, cv::Point(0, 0));
+
+  // One row, closed on itself: no crossings, so only the points.
+  canvas.release();
+  drawDensePolygon(canvas, Poly{{0, 0}, {1, 0}, {2, 0}, {1, 0}}, kBack, kFill, kEdge, offset);
+  EXPECT_TRUE(same(canvas, rows({{kEdge, kEdge, kEdge}})));
+  EXPECT_TRUE(capture.messages().empty());
+
+  // Empty polygon: reported by the point drawer, canvas stays empty.
+  canvas.release();
+  drawDensePolygon(canvas, Poly{}, kBack, kFill, kEdge, offset);
+  EXPECT_TRUE(capture.contains("!poly.empty()"));
+  EXPECT_TRUE(canvas.empty());
+
+  // A canvas of another type is left alone.
+  capture.clear();
+  cv::Mat wide(5, 5, CV_16UC1, cv::Scalar(3));
+  offset = cv::Point(10, 20);
+  drawDensePolygon(wide, kSquare, kBack, kFill, kEdge, offset);
+  drawPolygonPoints(wide, kSquare, kBack, kEdge, offset);
+  EXPECT_EQ(capture.messages(),
+            (std::vector<std::string>(2, "canvas.depth() == CV_8U && canvas.channels() == 1")));
+  EXPECT_EQ(cv::countNonZero(wide != 3), 0);
+}
+
+TEST(DrawPolygonPoints, SetsOnlyThePoints) {
+  cv::Mat canvas;
+  cv::Point offset;
+  drawPolygonPoints(canvas, Poly{{-2, 5}, {1, 3}, {-2, 3}}, kBack, kEdge, offset);
+  EXPECT_EQ(offset, cv::Point(-2, 3));
+  EXPECT_TRUE(same(canvas, rows({{kEdge, kBack, kBack, kEdge},
+                                 {kBack, kBack, kBack, kBack},
+                                 {kEdge, kBack, kBack, kBack}})));
+}
+
+}  // namespace
