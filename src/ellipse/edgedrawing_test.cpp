@@ -1,0 +1,803 @@
+#include "edgedrawing.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <opencv2/imgproc.hpp>
+#include <random>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "edgedrawing_internal.h"
+#include "scenes/scenes.h"
+#include "vistrel/assert.h"
+
+namespace ced {
+namespace {
+
+using Segment = std::vector<cv::Point>;
+using Segments = std::vector<Segment>;
+
+// Hand-made gradient, direction and edge maps for the linking step, drawn as text:
+// '.' no ridge (gradient 0), '-' horizontal ridge, '|' vertical ridge (gradient `ridge`),
+// 'H' / 'V' an anchor on a horizontal / vertical ridge. The outermost rows and columns get
+// threshold - 1, as the gradient step leaves them.
+struct Maps {
+  static constexpr int kThreshold = 11;
+  int w = 0, h = 0;
+  std::vector<short> grad;
+  std::vector<unsigned char> dir, edge;
+  std::vector<int> anchors;  // raster order
+
+  explicit Maps(const std::vector<std::string>& art, short ridge = 50) {
+    h = static_cast<int>(art.size());
+    w = static_cast<int>(art[0].size());
+    grad.assign(w * h, 0);
+    dir.assign(w * h, kBelowThreshold);
+    edge.assign(w * h, kNoEdgePixel);
+    for (int r = 0; r < h; ++r) {
+      for (int c = 0; c < w; ++c) {
+        const char ch = art[r][c];
+        const int i = r * w + c;
+        if (r == 0 || c == 0 || r == h - 1 || c == w - 1) {
+          EXPECT_EQ(ch, '.') << "ridge on the outermost ring at " << r << "," << c;
+          grad[i] = kThreshold - 1;
+          continue;
+        }
+        if (ch == '.') continue;
+        grad[i] = ridge;
+        dir[i] = (ch == '|' || ch == 'V') ? kVerticalEdge : kHorizontalEdge;
+        if (ch == 'H' || ch == 'V') {
+          edge[i] = kAnchorPixel;
+          anchors.push_back(i);
+        }
+      }
+    }
+  }
+  void setGrad(int r, int c, short g) { grad[r * w + c] = g; }
+  unsigned char& at(int r, int c) { return edge[r * w + c]; }
+
+  Segments link(int minPathLength, std::vector<int> order = {}) {
+    if (order.empty()) order = anchors;
+    Segments s;
+    detail::linkAnchors(grad.data(), dir.data(), edge.data(), w, h, order, kThreshold,
+                        minPathLength, s);
+    return s;
+  }
+
+  // The same maps mirrored about the main diagonal: rows become columns, and vertical edges
+  // horizontal ones.
+  Maps transposed() const {
+    Maps t = *this;
+    t.w = h;
+    t.h = w;
+    for (int r = 0; r < h; ++r) {
+      for (int c = 0; c < w; ++c) {
+        const int from = r * w + c, to = c * h + r;
+        t.grad[to] = grad[from];
+        t.edge[to] = edge[from];
+        t.dir[to] = dir[from] == kVerticalEdge     ? kHorizontalEdge
+                    : dir[from] == kHorizontalEdge ? kVerticalEdge
+                                                   : kBelowThreshold;
+      }
+    }
+    for (int& a : t.anchors) a = (a % w) * h + a / w;
+    return t;
+  }
+};
+
+Segment column(int x, int fromY, int toY) {
+  Segment s;
+  for (int y = fromY;; y += fromY <= toY ? 1 : -1) {
+    s.emplace_back(x, y);
+    if (y == toY) break;
+  }
+  return s;
+}
+Segment row(int y, int fromX, int toX) {
+  Segment s;
+  for (int x = fromX;; x += fromX <= toX ? 1 : -1) {
+    s.emplace_back(x, y);
+    if (x == toX) break;
+  }
+  return s;
+}
+Segment join(std::initializer_list<Segment> parts) {
+  Segment s;
+  for (const Segment& p : parts) s.insert(s.end(), p.begin(), p.end());
+  return s;
+}
+
+std::set<std::pair<int, int>> pixelsOf(const cv::Mat& edge, unsigned char value) {
+  std::set<std::pair<int, int>> out;
+  for (int r = 0; r < edge.rows; ++r)
+    for (int c = 0; c < edge.cols; ++c)
+      if (edge.at<unsigned char>(r, c) == value) out.emplace(c, r);
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Gradient
+
+TEST(EdgeDrawingGradient, FourOperatorsOnALinearRampGiveHandComputedValues) {
+  // t = 3·column + 2·row. Smoothing leaves a linear ramp unchanged away from the image border,
+  // so the interior gradient is that of the ramp: with a = 3, b = 2,
+  // Prewitt gx = 6a, gy = 6b; Sobel 8a, 8b; Scharr 32a, 32b; 2x2 differences 2a, 2b.
+  cv::Mat ramp(30, 40, CV_8UC1);
+  for (int r = 0; r < ramp.rows; ++r)
+    for (int c = 0; c < ramp.cols; ++c) ramp.at<unsigned char>(r, c) = 3 * c + 2 * r;
+
+  struct Case {
+    int op;
+    bool sum;
+    int expected;
+  };
+  const Case cases[] = {
+      {kPrewittOperator, true, 18 + 12}, {kSobelOperator, true, 24 + 16},
+      {kScharrOperator, true, 96 + 64},  {kDifferenceOperator, true, 6 + 4},
+      {kPrewittOperator, false, 21},  // ⌊√(18² + 12²)⌋ = ⌊21.63⌋
+      {kSobelOperator, false, 28},    // ⌊√(24² + 16²)⌋ = ⌊28.84⌋
+      {kScharrOperator, false, 115},  // ⌊√(96² + 64²)⌋ = ⌊115.38⌋
+  };
+  for (const Case& k : cases) {
+    EdgeDrawing ed(ramp, k.op, 11, 3, 1, 10, 1.0, k.sum);
+    const cv::Mat& g = ed.gradientImage();
+    ASSERT_EQ(g.type(), CV_16SC1);
+    for (int r = 3; r < ramp.rows - 3; ++r)
+      for (int c = 3; c < ramp.cols - 3; ++c)
+        ASSERT_EQ(g.at<short>(r, c), k.expected) << "op " << k.op << " sum " << k.sum;
+    // A ramp has no ridge across it: no anchors, no segments.
+    EXPECT_TRUE(ed.anchors().empty());
+    EXPECT_EQ(ed.segmentCount(), 0);
+  }
+}
+
+TEST(EdgeDrawingGradient, SinglePixelBumpAndDirections) {
+  // One pixel of 10 at (2, 2) on 0, 5 x 5, no smoothing involved.
+  cv::Mat s = cv::Mat::zeros(5, 5, CV_8UC1);
+  s.at<unsigned char>(2, 2) = 10;
+  std::vector<short> grad(25);
+  std::vector<unsigned char> dir(25);
+
+  detail::computeGradientMaps(s, kPrewittOperator, 15, true, grad.data(), dir.data());
+  // Diagonal neighbours see gx = gy = 10, straight neighbours one of them, the centre none.
+  const short expected[5][5] = {{14, 14, 14, 14, 14},
+                                {14, 20, 10, 20, 14},
+                                {14, 10, 0, 10, 14},
+                                {14, 20, 10, 20, 14},
+                                {14, 14, 14, 14, 14}};
+  for (int r = 0; r < 5; ++r)
+    for (int c = 0; c < 5; ++c) EXPECT_EQ(grad[r * 5 + c], expected[r][c]) << r << "," << c;
+  // Only the diagonal neighbours reach 15; gx = gy there counts as a vertical edge.
+  EXPECT_EQ(dir[1 * 5 + 1], kVerticalEdge);
+  EXPECT_EQ(dir[3 * 5 + 3], kVerticalEdge);
+  EXPECT_EQ(dir[1 * 5 + 2], kBelowThreshold);
+  EXPECT_EQ(dir[0], kBelowThreshold);
+
+  // With threshold 10 the straight neighbours count too: above and below the bump the
+  // gradient is vertical (gy), so the edge runs left-right.
+  detail::computeGradientMaps(s, kPrewittOperator, 10, true, grad.data(), dir.data());
+  EXPECT_EQ(dir[1 * 5 + 2], kHorizontalEdge);
+  EXPECT_EQ(dir[2 * 5 + 1], kVerticalEdge);
+  EXPECT_EQ(dir[2 * 5 + 2], kBelowThreshold);
+
+  // Euclidean norm: ⌊√200⌋ = 14 on the diagonal.
+  detail::computeGradientMaps(s, kPrewittOperator, 15, false, grad.data(), dir.data());
+  EXPECT_EQ(grad[1 * 5 + 1], 14);
+  EXPECT_EQ(grad[1 * 5 + 2], 10);
+  EXPECT_EQ(dir[1 * 5 + 1], kBelowThreshold);
+
+  // 2x2 differences look at the pixel's lower right: only (1,1), (1,2), (2,1) and (2,2) see
+  // the bump: d1 = s(i+1,j+1) - s(i,j), d2 = s(i,j+1) - s(i+1,j).
+  detail::computeGradientMaps(s, kDifferenceOperator, 11, true, grad.data(), dir.data());
+  EXPECT_EQ(grad[1 * 5 + 1], 20);  // d1 = 10, d2 = 0
+  EXPECT_EQ(grad[1 * 5 + 2], 20);  // d1 = 0, d2 = -10
+  EXPECT_EQ(grad[2 * 5 + 1], 20);  // d1 = 0, d2 = 10
+  EXPECT_EQ(grad[2 * 5 + 2], 20);  // d1 = -10, d2 = 0
+  EXPECT_EQ(grad[1 * 5 + 3], 0);
+  EXPECT_EQ(grad[3 * 5 + 3], 0);
+
+  // The border value saturates rather than wrapping for absurd thresholds.
+  detail::computeGradientMaps(s, kPrewittOperator, 100000, true, grad.data(), dir.data());
+  EXPECT_EQ(grad[0], 32767);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Anchors and their order
+
+TEST(EdgeDrawingAnchors, PeaksAcrossTheEdgeByAtLeastTheAnchorThreshold) {
+  const int w = 9, h = 7;
+  std::vector<short> grad(w * h, 0);
+  std::vector<unsigned char> dir(w * h, kBelowThreshold);
+  auto set = [&](int r, int c, short g, unsigned char d) {
+    grad[r * w + c] = g;
+    dir[r * w + c] = d;
+  };
+  // Vertical edges compare with left and right, horizontal ones with above and below.
+  set(2, 3, 20, kVerticalEdge);  // left 17, right 16: 20 - 17 = 3 passes
+  set(2, 2, 17, kVerticalEdge);
+  set(2, 4, 16, kVerticalEdge);
+  set(4, 3, 20, kVerticalEdge);  // left 18: fails by one
+  set(4, 2, 18, kVerticalEdge);
+  set(3, 6, 30, kHorizontalEdge);  // above/below lower, left higher: still an anchor
+  for (int r = 2; r <= 4; ++r) set(r, 5, 40, kHorizontalEdge);  // no peak across: none
+  set(4, 6, 10, kBelowThreshold);  // below the threshold: never an anchor
+  set(1, 1, 90, kVerticalEdge);    // rows and columns 0, 1, h-2, w-2 are never tried
+  set(5, 6, 90, kVerticalEdge);
+
+  std::vector<unsigned char> edge(w * h, 0);
+  const auto anchors = detail::findAnchors(grad.data(), dir.data(), w, h, 11, 3, 1, edge.data());
+  const std::vector<cv::Point> expected = {{3, 2}, {6, 3}};
+  EXPECT_EQ(anchors, expected);
+  EXPECT_EQ(edge[2 * w + 3], kAnchorPixel);
+  EXPECT_EQ(edge[3 * w + 6], kAnchorPixel);
+  EXPECT_EQ(std::count(edge.begin(), edge.end(), kAnchorPixel), 2);
+}
+
+TEST(EdgeDrawingAnchors, ScanIntervalThinsRowsThatAreNotMultiples) {
+  // A vertical ridge on every column of rows 2..9: every pixel is a peak across itself when
+  // its neighbours are 0, so make a checkerboard of single-pixel peaks instead.
+  const int w = 14, h = 12;
+  std::vector<short> grad(w * h, 0);
+  std::vector<unsigned char> dir(w * h, kBelowThreshold);
+  for (int r = 2; r < h - 2; ++r)
+    for (int c = 2; c < w - 2; ++c)
+      if ((r + c) % 2 == 0) {
+        grad[r * w + c] = 50;
+        dir[r * w + c] = kVerticalEdge;
+      }
+  std::vector<unsigned char> edge(w * h, 0);
+  const auto anchors = detail::findAnchors(grad.data(), dir.data(), w, h, 11, 3, 3, edge.data());
+  // Rows 3, 6, 9 are multiples of 3: every column from 2 is tried. Other rows try columns
+  // 3, 6, 9 only.
+  std::vector<cv::Point> expected;
+  for (int r = 2; r < h - 2; ++r) {
+    if (r % 3 == 0) {
+      for (int c = 2; c < w - 2; ++c)
+        if ((r + c) % 2 == 0) expected.emplace_back(c, r);
+    } else {
+      for (int c = 3; c < w - 2; c += 3)
+        if ((r + c) % 2 == 0) expected.emplace_back(c, r);
+    }
+  }
+  EXPECT_EQ(anchors, expected);
+}
+
+TEST(EdgeDrawingAnchors, OrderIsHighestGradientFirstThenRaster) {
+  const int w = 10;
+  std::vector<short> grad(w * 6, 0);
+  const std::vector<cv::Point> anchors = {{2, 2}, {5, 2}, {7, 2}, {3, 3}, {4, 3}, {6, 4}};
+  const short g[] = {40, 90, 40, 12, 90, 32767};
+  for (size_t i = 0; i < anchors.size(); ++i) grad[anchors[i].y * w + anchors[i].x] = g[i];
+  const std::vector<int> expected = {4 * w + 6, 2 * w + 5, 3 * w + 4,
+                                     2 * w + 2, 2 * w + 7, 3 * w + 3};
+  EXPECT_EQ(detail::anchorOrder(grad.data(), w, anchors), expected);
+  EXPECT_TRUE(detail::anchorOrder(grad.data(), w, {}).empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Linking: walks, chain tree, segment assembly
+
+TEST(EdgeDrawingLinking, StraightRidgeFromAnchorToBothEnds) {
+  Maps m({"................",  //
+          "................",  //
+          "................",  //
+          ".------H-------.",  //
+          "................",  //
+          "................",  //
+          "................"});
+  const Segments s = m.link(10);
+  // The right walk is reversed and comes first, then the left walk without the anchor.
+  ASSERT_EQ(s.size(), 1u);
+  EXPECT_EQ(s[0], row(3, 14, 1));
+  for (int c = 1; c <= 14; ++c) EXPECT_EQ(m.at(3, c), kEdgePixel);
+
+  // 14 pixels are one short of 15: nothing stays in the edge map.
+  Maps shorter({"................",  //
+                "................",  //
+                "................",  //
+                ".------H-------.",  //
+                "................",  //
+                "................",  //
+                "................"});
+  EXPECT_TRUE(shorter.link(15).empty());
+  EXPECT_TRUE(std::all_of(shorter.edge.begin(), shorter.edge.end(),
+                          [](unsigned char v) { return v == 0; }));
+}
+
+TEST(EdgeDrawingLinking, LoopTrimsCornersAndDropsTheFirstPixelWhenClosed) {
+  // Walked by hand: from the anchor V at (row 8, column 6) the up walk turns at each corner
+  // and comes back along row 8 to the pixel left of the anchor; the down walk stops at once.
+  const std::vector<std::string> art = {"..............",  //
+                                        "..............",  //
+                                        "..............",  //
+                                        "......----|...",  //
+                                        "......|...|...",  //
+                                        "......|...|...",  //
+                                        "......|...|...",  //
+                                        "......|...|...",  //
+                                        "...---V...|...",  //
+                                        "...|......|...",  //
+                                        "...|-------...",  //
+                                        "..............",  //
+                                        "..............",  //
+                                        ".............."};
+  Maps m(art);
+  const Segments s = m.link(10);
+  // Corner pixels are trimmed where the path cuts diagonally, and because the last pixel
+  // (5, 8) touches the second, the anchor itself is dropped from the front.
+  const Segment expected = join(
+      {column(6, 7, 4), row(3, 7, 9), column(10, 4, 9), row(10, 9, 4), {{3, 9}, {4, 8}, {5, 8}}});
+  ASSERT_EQ(s.size(), 1u);
+  EXPECT_EQ(s[0], expected);
+  // The edge map keeps every walked pixel, corners and anchor included: the 28 ridge pixels.
+  std::set<std::pair<int, int>> ridge;
+  for (int r = 0; r < m.h; ++r)
+    for (int c = 0; c < m.w; ++c)
+      if (art[r][c] != '.') ridge.emplace(c, r);
+  std::set<std::pair<int, int>> walked;
+  for (int r = 0; r < m.h; ++r)
+    for (int c = 0; c < m.w; ++c)
+      if (m.at(r, c) == kEdgePixel) walked.emplace(c, r);
+  EXPECT_EQ(walked, ridge);
+  EXPECT_EQ(ridge.size(), 28u);
+
+  // The walk counts 34 recorded pixels less 6 starts on pixels not yet drawn: 28. A minimum
+  // of 29 erases it, 28 keeps it.
+  Maps tooLong(art);
+  EXPECT_TRUE(tooLong.link(29).empty());
+  EXPECT_EQ(std::count(tooLong.edge.begin(), tooLong.edge.end(), kEdgePixel), 0);
+  Maps justEnough(art);
+  EXPECT_EQ(justEnough.link(28).size(), 1u);
+}
+
+std::vector<std::string> teeArt(int topRow, int bottomRow) {
+  // A horizontal ridge on row 12 (columns 2..9, anchor at 5) ending in a vertical ridge on
+  // column 10 from topRow to bottomRow.
+  std::vector<std::string> art(28, std::string(16, '.'));
+  for (int c = 2; c <= 9; ++c) art[12][c] = '-';
+  art[12][5] = 'H';
+  for (int r = topRow; r <= bottomRow; ++r) art[r][10] = '|';
+  return art;
+}
+
+TEST(EdgeDrawingLinking, LongerBranchJoinsTheSegmentAndLongSideBranchesStandAlone) {
+  {
+    // Up branch rows 12..2 (11 pixels), down branch rows 12..25 (14): the main segment goes
+    // down, the up branch becomes a segment of its own.
+    Maps m(teeArt(2, 25));
+    const Segments s = m.link(10);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0], join({column(10, 25, 13), row(12, 9, 2)}));
+    EXPECT_EQ(s[1], column(10, 12, 2));
+  }
+  {
+    // Up branch of exactly 10 pixels still stands alone; 9 does not.
+    Maps ten(teeArt(3, 25));
+    const Segments s10 = ten.link(10);
+    ASSERT_EQ(s10.size(), 2u);
+    EXPECT_EQ(s10[1], column(10, 12, 3));
+    Maps nine(teeArt(4, 25));
+    const Segments s9 = nine.link(10);
+    ASSERT_EQ(s9.size(), 1u);
+    EXPECT_EQ(s9[0], join({column(10, 25, 13), row(12, 9, 2)}));
+    // The short branch was walked: it stays in the edge map though no segment holds it.
+    for (int r = 4; r <= 12; ++r) EXPECT_EQ(nine.at(r, 10), kEdgePixel);
+  }
+  {
+    // Branches of equal length (11 and 11): the tie goes to child 0, the up branch.
+    Maps m(teeArt(2, 22));
+    const Segments s = m.link(10);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0], join({column(10, 2, 11), row(12, 9, 2)}));
+    EXPECT_EQ(s[1], column(10, 12, 22));
+  }
+}
+
+// A right walk from H reaches column 6, where rows 2, 3 and 4 all continue to column 10.
+// Returns the row it continues on.
+int rightWalkRowAfterFork(short a, short b, short c, std::vector<int> anchorRows = {}) {
+  Maps m({"............",  //
+          "............",  //
+          "......-----.",  //
+          "..H--------.",  //
+          "......-----.",  //
+          "............",  //
+          "............"});
+  m.setGrad(2, 6, a);
+  m.setGrad(3, 6, b);
+  m.setGrad(4, 6, c);
+  for (int r : anchorRows) m.at(r, 6) = kAnchorPixel;
+  const Segments s = m.link(0);
+  EXPECT_EQ(s.size(), 1u);
+  if (s.empty()) return -1;
+  const Segment& seg = s[0];
+  EXPECT_EQ(seg.size(), 9u);
+  EXPECT_EQ(seg.back(), cv::Point(2, 3));
+  // Reversed right walk: columns 10..6 on the chosen row, then row 3 back to the anchor.
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(seg[i].x, 10 - i);
+  for (int i = 1; i < 5; ++i) EXPECT_EQ(seg[i].y, seg[0].y);
+  return seg[0].y;
+}
+
+TEST(EdgeDrawingLinking, RightWalkTieRules) {
+  // Neighbour gradients A (row above), B (straight), C (row below).
+  EXPECT_EQ(rightWalkRowAfterFork(60, 40, 50), 2);  // A > B, A > C: up
+  EXPECT_EQ(rightWalkRowAfterFork(60, 40, 60), 4);  // A > B, A = C: down
+  EXPECT_EQ(rightWalkRowAfterFork(40, 50, 50), 3);  // A <= B, C = B: straight
+  EXPECT_EQ(rightWalkRowAfterFork(50, 50, 60), 4);  // A = B, C > B: down
+  EXPECT_EQ(rightWalkRowAfterFork(40, 60, 40), 3);
+  // Drawn pixels and anchors win over gradients: straight, then down, then up.
+  EXPECT_EQ(rightWalkRowAfterFork(40, 60, 40, {4}), 4);
+  EXPECT_EQ(rightWalkRowAfterFork(40, 60, 40, {2}), 2);
+  EXPECT_EQ(rightWalkRowAfterFork(40, 60, 40, {2, 4}), 4);
+  EXPECT_EQ(rightWalkRowAfterFork(60, 20, 60, {3, 4}), 3);
+}
+
+TEST(EdgeDrawingLinking, LeftWalkPrefersTheUpperDiagonal) {
+  // Mirror image of the fork: the walk goes left from H.
+  auto walk = [](short a, short b, short c, std::vector<int> anchorRows) {
+    Maps m({"............",  //
+            "............",  //
+            ".-----......",  //
+            ".--------H..",  //
+            ".-----......",  //
+            "............",  //
+            "............"});
+    m.setGrad(2, 5, a);
+    m.setGrad(3, 5, b);
+    m.setGrad(4, 5, c);
+    for (int r : anchorRows) m.at(r, 5) = kAnchorPixel;
+    const Segments s = m.link(0);
+    // H's right walk stops at once; the left walk is appended after the anchor.
+    EXPECT_EQ(s.size(), 1u);
+    return s.empty() ? -1 : s[0].back().y;
+  };
+  EXPECT_EQ(walk(40, 60, 40, {2, 4}), 2);
+  EXPECT_EQ(walk(60, 40, 60, {}), 4);  // ties between A and C still go to C
+  EXPECT_EQ(walk(60, 40, 50, {}), 2);
+}
+
+TEST(EdgeDrawingLinking, CoveredOrClearedAnchorsAreNotWalkedAgain) {
+  const std::vector<std::string> art = {"................",  //
+                                        "................",  //
+                                        "................",  //
+                                        ".---H---H-----..",  //
+                                        "........V.......",  //
+                                        "........|.......",  //
+                                        "........|.......",  //
+                                        "........|.......",  //
+                                        "........|.......",  //
+                                        "........|.......",  //
+                                        "........|.......",  //
+                                        "........|.......",  //
+                                        "........|.......",  //
+                                        "........|.......",  //
+                                        "........|.......",  //
+                                        "................"};
+  // Anchors in raster order: (3,4), (3,8), (4,8). The first walk draws (3,8) and clears (4,8)
+  // below it, so only one segment comes out and the vertical ridge is never drawn.
+  Maps m(art);
+  const Segments s = m.link(10);
+  ASSERT_EQ(s.size(), 1u);
+  EXPECT_EQ(s[0], row(3, 13, 1));
+  for (int r = 4; r <= 14; ++r) EXPECT_EQ(m.at(r, 8), kNoEdgePixel) << r;
+
+  // Walked first, the vertical anchor draws its own ridge down to row 14 (and, going up, steps
+  // onto the horizontal ridge and follows it both ways).
+  Maps alone(art);
+  const Segments v = alone.link(10, {4 * alone.w + 8});
+  ASSERT_FALSE(v.empty());
+  for (int r = 3; r <= 14; ++r) EXPECT_EQ(alone.at(r, 8), kEdgePixel) << r;
+}
+
+TEST(EdgeDrawingLinking, TransposedMapsGiveTransposedSegments) {
+  // Every walk rule has its transposed twin (right <-> down, left <-> up), so linking is
+  // equivariant under transposition. Checked on random ridge maps with random anchors.
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 40; ++trial) {
+    const int w = 12 + trial % 9, h = 10 + trial % 7;
+    std::vector<std::string> art(h, std::string(w, '.'));
+    std::uniform_int_distribution<int> pick(0, 9);
+    for (int r = 1; r < h - 1; ++r)
+      for (int c = 1; c < w - 1; ++c) {
+        const int p = pick(rng);
+        art[r][c] = p < 3 ? '-' : p < 6 ? '|' : p == 6 ? '.' : (p == 7 ? '-' : '|');
+      }
+    for (int r = 2; r < h - 2; ++r)
+      for (int c = 2; c < w - 2; ++c)
+        if (pick(rng) == 0) art[r][c] = art[r][c] == '-' ? 'H' : art[r][c] == '|' ? 'V' : '.';
+    Maps m(art);
+    std::uniform_int_distribution<int> g(11, 40);
+    for (int r = 1; r < h - 1; ++r)
+      for (int c = 1; c < w - 1; ++c)
+        if (art[r][c] != '.') m.setGrad(r, c, static_cast<short>(g(rng)));
+    Maps t = m.transposed();
+    const Segments a = m.link(4);
+    const Segments b = t.link(4);
+    ASSERT_EQ(a.size(), b.size()) << "trial " << trial;
+    for (size_t i = 0; i < a.size(); ++i) {
+      Segment flipped;
+      for (const cv::Point& p : a[i]) flipped.emplace_back(p.y, p.x);
+      EXPECT_EQ(flipped, b[i]) << "trial " << trial << " segment " << i;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Whole images
+
+// Properties every EdgeDrawing result has, whatever the image.
+void expectTracingInvariants(const EdgeDrawing& ed) {
+  const cv::Mat& edge = ed.edgeImage();
+  ASSERT_EQ(edge.type(), CV_8UC1);
+  ASSERT_EQ(edge.size(), cv::Size(ed.width(), ed.height()));
+  EXPECT_EQ(ed.segmentCount(), static_cast<int>(ed.segments().size()));
+  for (const cv::Point& a : ed.anchors()) {
+    EXPECT_TRUE(a.x >= 2 && a.y >= 2 && a.x < ed.width() - 2 && a.y < ed.height() - 2);
+  }
+  for (const Segment& s : ed.segments()) {
+    ASSERT_FALSE(s.empty());
+    for (size_t i = 0; i < s.size(); ++i) {
+      const cv::Point& p = s[i];
+      ASSERT_TRUE(p.x >= 1 && p.y >= 1 && p.x < ed.width() - 1 && p.y < ed.height() - 1);
+      EXPECT_EQ(edge.at<unsigned char>(p), kEdgePixel);
+      if (i > 0) {
+        const cv::Point d = p - s[i - 1];
+        EXPECT_TRUE(std::abs(d.x) <= 1 && std::abs(d.y) <= 1 && d != cv::Point(0, 0))
+            << "step " << d << " at " << i;
+      }
+    }
+  }
+  // Anchors are transient: every one is either drawn or cleared by the end.
+  EXPECT_TRUE(pixelsOf(edge, kAnchorPixel).empty());
+}
+
+TEST(EdgeDrawing, FlatImageHasNoAnchorsAndNoSegments) {
+  const cv::Mat flat(40, 50, CV_8UC1, cv::Scalar(77));
+  EdgeDrawing ed(flat);
+  EXPECT_TRUE(ed.anchors().empty());
+  EXPECT_EQ(ed.segmentCount(), 0);
+  EXPECT_EQ(cv::countNonZero(ed.edgeImage()), 0);
+  // Interior gradient 0, outermost ring threshold - 1.
+  const cv::Mat& g = ed.gradientImage();
+  EXPECT_EQ(g.at<short>(20, 25), 0);
+  EXPECT_EQ(g.at<short>(0, 25), 10);
+  EXPECT_EQ(g.at<short>(20, 49), 10);
+  EXPECT_EQ(ed.smoothImage().at<unsigned char>(20, 25), 77);
+  EXPECT_EQ(ed.width(), 50);
+  EXPECT_EQ(ed.height(), 40);
+  EXPECT_EQ(ed.minPathLength(), 10);
+}
+
+TEST(EdgeDrawing, RectangleOutlineIsOneClosedSegmentOnTheBoundaryPixels) {
+  // Rectangle [11.5, 28.5) x [9.5, 20.5) in pixel coordinates: the boundary runs through the
+  // centres of rows 9 and 20 and columns 11 and 28, so by symmetry the gradient ridge lies
+  // exactly on those pixels (values: inside 200, half-covered 120, corners 80, outside 40).
+  cv::Mat img(30, 40, CV_8UC1, cv::Scalar(40));
+  img(cv::Rect(11, 9, 18, 12)).setTo(120);
+  img(cv::Rect(12, 10, 16, 10)).setTo(200);
+  for (const cv::Point& c :
+       {cv::Point(11, 9), cv::Point(28, 9), cv::Point(11, 20), cv::Point(28, 20)}) {
+    img.at<unsigned char>(c) = 80;
+  }
+  EdgeDrawing ed(img);
+  expectTracingInvariants(ed);
+  ASSERT_EQ(ed.segmentCount(), 1);
+  const Segment& s = ed.segments()[0];
+  auto onRing = [](const cv::Point& p) {
+    return ((p.y == 9 || p.y == 20) && p.x >= 11 && p.x <= 28) ||
+           ((p.x == 11 || p.x == 28) && p.y >= 9 && p.y <= 20);
+  };
+  std::set<std::pair<int, int>> inSegment;
+  for (const cv::Point& p : s) {
+    EXPECT_TRUE(onRing(p)) << p;
+    EXPECT_TRUE(inSegment.emplace(p.x, p.y).second) << "pixel twice: " << p;
+  }
+  // All side pixels away from the corners are there; corners may be cut diagonally.
+  for (int x = 13; x <= 26; ++x) {
+    EXPECT_TRUE(inSegment.count({x, 9}) && inSegment.count({x, 20})) << x;
+  }
+  for (int y = 11; y <= 18; ++y) {
+    EXPECT_TRUE(inSegment.count({11, y}) && inSegment.count({28, y})) << y;
+  }
+  // Closed: the ends touch. The ring has 56 pixels; each diagonal corner cut saves one.
+  EXPECT_LE(std::abs(s.front().x - s.back().x), 1);
+  EXPECT_LE(std::abs(s.front().y - s.back().y), 1);
+  EXPECT_GE(s.size(), 52u);
+  EXPECT_LE(s.size(), 56u);
+}
+
+TEST(EdgeDrawing, DiscOutlineIsOneClosedSegmentAtTheRadius) {
+  const cv::Point2d centre(50.3, 40.6);
+  const double radius = 20.0;
+  const cv::Mat img = scenes::renderDisc({100, 80}, centre, radius, 200, 40);
+  EdgeDrawing ed(img);
+  expectTracingInvariants(ed);
+  ASSERT_EQ(ed.segmentCount(), 1);
+  const Segment& s = ed.segments()[0];
+  for (const cv::Point& p : s) {
+    // Pixel centres of the traced boundary lie within a pixel of the circle.
+    const double d = std::hypot(p.x + 0.5 - centre.x, p.y + 0.5 - centre.y);
+    EXPECT_NEAR(d, radius, 1.0) << p;
+  }
+  // An 8-connected digital circle has one pixel per step along the longer axis in each of its
+  // 8 octants, each r/√2 long: 4√2·r ≈ 113 pixels for r = 20. Every octant is covered.
+  EXPECT_NEAR(static_cast<double>(s.size()), 4.0 * std::sqrt(2.0) * radius, 6.0);
+  std::set<int> octants;
+  for (const cv::Point& p : s) {
+    const double a = std::atan2(p.y + 0.5 - centre.y, p.x + 0.5 - centre.x);
+    octants.insert(static_cast<int>(std::floor((a + CV_PI) / (CV_PI / 4))) % 8);
+  }
+  EXPECT_EQ(octants.size(), 8u);
+  EXPECT_LE(std::abs(s.front().x - s.back().x), 1);
+  EXPECT_LE(std::abs(s.front().y - s.back().y), 1);
+}
+
+TEST(EdgeDrawing, OnePixelLineHasAnEdgeOnEachSide) {
+  // The gradient across a thin bright line vanishes on the line itself and peaks on the two
+  // rows beside it.
+  cv::Mat img(21, 40, CV_8UC1, cv::Scalar(30));
+  img.row(10).colRange(5, 35).setTo(220);
+  EdgeDrawing ed(img);
+  expectTracingInvariants(ed);
+  std::set<std::pair<int, int>> drawn;
+  for (const Segment& s : ed.segments())
+    for (const cv::Point& p : s) drawn.emplace(p.x, p.y);
+  for (int x = 8; x <= 31; ++x) {
+    EXPECT_TRUE(drawn.count({x, 9})) << x;
+    EXPECT_TRUE(drawn.count({x, 11})) << x;
+    EXPECT_FALSE(drawn.count({x, 10})) << x;
+  }
+  for (const auto& [x, y] : drawn) {
+    EXPECT_TRUE(y >= 8 && y <= 12 && x >= 2 && x <= 37) << x << "," << y;
+  }
+}
+
+TEST(EdgeDrawing, TwoTouchingRegionsShareTheirBorder) {
+  // Two squares side by side (100 and 200) on 0: x in [10.5, 30.5) and [30.5, 50.5), y in
+  // [10.5, 30.5). Every border runs through pixel centres (column 10, 30, 50; row 10, 30), so
+  // the ridges lie on those pixels; the shared border meets the outline in two T-junctions.
+  scenes::Scene scene({60, 40}, 0.0);
+  scene.polygon({{10.5, 10.5}, {30.5, 10.5}, {30.5, 30.5}, {10.5, 30.5}}, 100.0);
+  scene.polygon({{30.5, 10.5}, {50.5, 10.5}, {50.5, 30.5}, {30.5, 30.5}}, 200.0);
+  const cv::Mat img = scene.render();
+  EdgeDrawing ed(img);
+  expectTracingInvariants(ed);
+  std::set<std::pair<int, int>> drawn;
+  for (const Segment& s : ed.segments())
+    for (const cv::Point& p : s) drawn.emplace(p.x, p.y);
+  for (int y = 13; y <= 27; ++y) {
+    EXPECT_TRUE(drawn.count({30, y})) << "shared border, row " << y;
+    EXPECT_TRUE(drawn.count({10, y})) << "left side, row " << y;
+    EXPECT_TRUE(drawn.count({50, y})) << "right side, row " << y;
+  }
+  for (int x = 13; x <= 47; ++x) {
+    if (x >= 28 && x <= 32) continue;  // the junctions
+    EXPECT_TRUE(drawn.count({x, 10})) << "top, column " << x;
+    EXPECT_TRUE(drawn.count({x, 30})) << "bottom, column " << x;
+  }
+  // Nothing more than a pixel away from the borders.
+  for (const auto& [x, y] : drawn) {
+    const bool onVertical =
+        (std::abs(x - 10) <= 1 || std::abs(x - 30) <= 1 || std::abs(x - 50) <= 1) && y >= 9 &&
+        y <= 31;
+    const bool onHorizontal = (std::abs(y - 10) <= 1 || std::abs(y - 30) <= 1) && x >= 9 && x <= 51;
+    EXPECT_TRUE(onVertical || onHorizontal) << x << "," << y;
+  }
+}
+
+TEST(EdgeDrawing, NaturalScenesKeepTheInvariantsAndRepeatExactly) {
+  // A small wheel: size, centre and radius; the rest as the renderer's defaults.
+  const cv::Mat wheel = scenes::renderWheel({{320, 240}, {161.3, 118.7}, 100.0});
+  const cv::Mat images[] = {scenes::renderClutter({200, 150}, 3), wheel};
+  for (const cv::Mat& img : images) {
+    EdgeDrawing a(img);
+    expectTracingInvariants(a);
+    EXPECT_GT(a.segmentCount(), 5);
+    EdgeDrawing b(img);
+    EXPECT_EQ(a.segments(), b.segments());
+    EXPECT_EQ(cv::norm(a.edgeImage(), b.edgeImage(), cv::NORM_INF), 0.0);
+    for (int op = kPrewittOperator; op <= kDifferenceOperator; ++op) {
+      expectTracingInvariants(EdgeDrawing(img, op, 11, 3, 1, 10, 1.0, false));
+      expectTracingInvariants(EdgeDrawing(img, op, 20, 1, 3, 5, 1.7, true));
+    }
+  }
+}
+
+TEST(EdgeDrawing, SubMatrixViewGivesTheSameResultAsItsCopy) {
+  const cv::Mat big = scenes::renderClutter({240, 180}, 11);
+  const cv::Mat view = big(cv::Rect(37, 21, 150, 120));
+  ASSERT_FALSE(view.isContinuous());
+  const cv::Mat copy = view.clone();
+  EdgeDrawing a(view), b(copy);
+  EXPECT_GT(a.segmentCount(), 0);
+  EXPECT_EQ(a.segments(), b.segments());
+  EXPECT_EQ(cv::norm(a.smoothImage(), b.smoothImage(), cv::NORM_INF), 0.0);
+  EXPECT_EQ(cv::norm(a.edgeImage(), b.edgeImage(), cv::NORM_INF), 0.0);
+  // The source is shared, not copied.
+  EXPECT_EQ(a.sourceImage().data, view.data);
+}
+
+TEST(EdgeDrawing, BadImagesAreReportedAndGiveNoSegments) {
+  const cv::Mat colour(40, 40, CV_8UC3, cv::Scalar(0, 0, 0));
+  cv::Mat colourWithDisc = colour.clone();
+  cv::circle(colourWithDisc, {20, 20}, 10, cv::Scalar(255, 255, 255), -1);
+  cv::Mat deep(40, 40, CV_16UC1, cv::Scalar(0));
+  cv::circle(deep, {20, 20}, 10, cv::Scalar(60000), -1);
+  {
+    vistrel::AssertCapture capture;
+    EdgeDrawing ed(colourWithDisc);
+    EXPECT_TRUE(capture.contains("image.type() == CV_8UC1"));
+    EXPECT_EQ(ed.segmentCount(), 0);
+    EXPECT_TRUE(ed.segments().empty());
+    EXPECT_EQ(cv::countNonZero(ed.edgeImage()), 0);
+  }
+  {
+    vistrel::AssertCapture capture;
+    EdgeDrawing ed(deep);
+    EXPECT_TRUE(capture.contains("image.type() == CV_8UC1"));
+    EXPECT_EQ(ed.segmentCount(), 0);
+  }
+  const cv::Mat tiny[] = {cv::Mat(), cv::Mat(4, 100, CV_8UC1, cv::Scalar(9)),
+                          cv::Mat(100, 4, CV_8UC1, cv::Scalar(9)),
+                          cv::Mat(1, 1, CV_8UC1, cv::Scalar(9))};
+  for (const cv::Mat& img : tiny) {
+    vistrel::AssertCapture capture;
+    EdgeDrawing ed(img);
+    EXPECT_TRUE(capture.contains("image.rows >= 5 && image.cols >= 5"));
+    EXPECT_EQ(ed.segmentCount(), 0);
+    EXPECT_TRUE(ed.anchors().empty());
+  }
+  {
+    const int dims[] = {6, 6, 6};
+    const cv::Mat cube(3, dims, CV_8UC1, cv::Scalar(1));
+    vistrel::AssertCapture capture;
+    EdgeDrawing ed(cube);
+    EXPECT_FALSE(capture.messages().empty());
+    EXPECT_EQ(ed.segmentCount(), 0);
+  }
+  {
+    // 5 x 5 is the smallest image traced; it reports nothing.
+    vistrel::AssertCapture capture;
+    cv::Mat small(5, 5, CV_8UC1, cv::Scalar(0));
+    small.at<unsigned char>(2, 2) = 255;
+    EdgeDrawing ed(small);
+    EXPECT_TRUE(capture.messages().empty());
+  }
+}
+
+TEST(EdgeDrawing, OutOfRangeParametersAreClamped) {
+  const cv::Mat img = scenes::renderClutter({160, 120}, 5);
+  auto same = [&](const EdgeDrawing& a, const EdgeDrawing& b) {
+    EXPECT_EQ(a.segments(), b.segments());
+    EXPECT_EQ(a.anchors(), b.anchors());
+  };
+  same(EdgeDrawing(img, 101, 0), EdgeDrawing(img, 101, 1));
+  same(EdgeDrawing(img, 101, 11, -5), EdgeDrawing(img, 101, 11, 0));
+  same(EdgeDrawing(img, 101, 11, 3, 0), EdgeDrawing(img, 101, 11, 3, 1));
+  same(EdgeDrawing(img, 101, 11, 3, -2), EdgeDrawing(img, 101, 11, 3, 1));
+  same(EdgeDrawing(img, 101, 11, 3, 1, 10, 0.3), EdgeDrawing(img, 101, 11, 3, 1, 10, 1.0));
+  same(EdgeDrawing(img, 101, 11, 3, 1, 10, std::numeric_limits<double>::quiet_NaN()),
+       EdgeDrawing(img, 101, 11, 3, 1, 10, 1.0));
+  same(EdgeDrawing(img, 101, 11, 3, 1, 10, std::numeric_limits<double>::infinity()),
+       EdgeDrawing(img, 101, 11, 3, 1, 10, 1.0));
+  {
+    vistrel::AssertCapture capture;
+    EdgeDrawing unknown(img, 99);
+    EXPECT_TRUE(capture.contains("unknown gradient operator"));
+    same(unknown, EdgeDrawing(img, 101));
+  }
+  // A larger sigma smooths more: fewer anchors.
+  EXPECT_LT(EdgeDrawing(img, 101, 11, 3, 1, 10, 3.0).anchors().size(),
+            EdgeDrawing(img, 101, 11, 3, 1, 10, 1.0).anchors().size());
+  // Thresholds above any gradient leave nothing.
+  EXPECT_EQ(EdgeDrawing(img, 101, 30000).segmentCount(), 0);
+  EXPECT_EQ(EdgeDrawing(img, 101, 11, 30000).segmentCount(), 0);
+}
+
+}  // namespace
+}  // namespace ced

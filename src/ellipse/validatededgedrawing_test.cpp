@@ -1,0 +1,302 @@
+#include "validatededgedrawing.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <opencv2/imgproc.hpp>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "scenes/scenes.h"
+#include "validatededgedrawing_internal.h"
+#include "vistrel/assert.h"
+
+namespace ced {
+namespace {
+
+using Segment = std::vector<cv::Point>;
+using Segments = std::vector<Segment>;
+using Ranges = std::vector<std::pair<int, int>>;
+
+// A tail table that is 1 everywhere except at the given gradients.
+std::vector<double> tailTable(std::initializer_list<std::pair<int, double>> entries) {
+  std::vector<double> t(detail::kValidationGradientValues, 1.0);
+  for (const auto& [g, p] : entries) t[g] = p;
+  return t;
+}
+
+Ranges ranges(const std::vector<std::uint16_t>& g, const std::vector<double>& tail,
+              std::int64_t tests) {
+  return detail::meaningfulRanges(g.data(), static_cast<int>(g.size()), tail, tests, 2.25, 10);
+}
+
+Segment row(int y, int fromX, int toX) {
+  Segment s;
+  for (int x = fromX; x <= toX; ++x) s.emplace_back(x, y);
+  return s;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Statistics
+
+TEST(EdgeValidationStatistics, GradientAndTailTableOfAHandImage) {
+  // 4 x 4, a single 10 at (1, 1). Interior gradients, by hand (the centre value never enters
+  // its own Prewitt sum): (1,1) 0, (1,2) 10, (2,1) 10, (2,2) |−10 + 0| + |−10 + 0| = 20.
+  cv::Mat t = cv::Mat::zeros(4, 4, CV_8UC1);
+  t.at<unsigned char>(1, 1) = 10;
+  std::vector<std::uint16_t> g;
+  detail::validationGradient(t, g);
+  const std::vector<std::uint16_t> expected = {0, 0, 0, 0, 0, 0, 10, 0, 0, 10, 20, 0, 0, 0, 0, 0};
+  EXPECT_EQ(g, expected);
+
+  const std::vector<double> h = detail::tailProbabilities(g, 4, 4);
+  ASSERT_EQ(h.size(), static_cast<size_t>(detail::kValidationGradientValues));
+  EXPECT_EQ(h[0], 1.0);
+  EXPECT_EQ(h[1], 0.75);
+  EXPECT_EQ(h[10], 0.75);
+  EXPECT_EQ(h[11], 0.25);
+  EXPECT_EQ(h[20], 0.25);
+  EXPECT_EQ(h[21], 0.0);
+  EXPECT_EQ(h[32767], 0.0);
+
+  // The border is not counted, and a strided view gives the same gradients as its copy.
+  cv::Mat big(10, 12, CV_8UC1, cv::Scalar(200));
+  t.copyTo(big(cv::Rect(3, 2, 4, 4)));
+  std::vector<std::uint16_t> viewGradient;
+  detail::validationGradient(big(cv::Rect(3, 2, 4, 4)), viewGradient);
+  EXPECT_EQ(viewGradient, expected);
+}
+
+TEST(EdgeValidationStatistics, NumberOfTestsIsExactBeyondThirtyTwoBits) {
+  const Segments s = {Segment(10), Segment(3), Segment(1), Segment()};
+  EXPECT_EQ(detail::numberOfTests(s), 45 + 3);
+  EXPECT_EQ(detail::numberOfTests({Segment(100000)}), std::int64_t{4999950000});
+  EXPECT_EQ(detail::numberOfTests({}), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The recursive test
+
+TEST(EdgeValidationTest, NfaOfOneIsStillMeaningful) {
+  // 10 pixels allow ⌊10 / 2.25⌋ = 4 factors: 16 · 0.5⁴ = 1 passes, 17 · 0.5⁴ does not.
+  const std::vector<std::uint16_t> g(10, 100);
+  const auto half = tailTable({{100, 0.5}});
+  EXPECT_EQ(ranges(g, half, 16), (Ranges{{0, 9}}));
+  EXPECT_TRUE(ranges(g, half, 17).empty());
+  // 9 pixels are never tested, however strong.
+  EXPECT_TRUE(ranges(std::vector<std::uint16_t>(9, 100), tailTable({{100, 0.0}}), 1).empty());
+  EXPECT_TRUE(ranges({}, half, 1).empty());
+}
+
+TEST(EdgeValidationTest, HalfTheImageAsStrongNeedsAboutTwoAndAQuarterLog2NPixels) {
+  // N = 2²⁰ and H = 0.5 need 20 factors: L >= 45 (45 / 2.25 = 20; 44 / 2.25 = 19.6).
+  const auto half = tailTable({{100, 0.5}});
+  const std::int64_t n = std::int64_t{1} << 20;
+  EXPECT_EQ(ranges(std::vector<std::uint16_t>(45, 100), half, n), (Ranges{{0, 44}}));
+  EXPECT_TRUE(ranges(std::vector<std::uint16_t>(44, 100), half, n).empty());
+}
+
+TEST(EdgeValidationTest, SegmentIsCutAtItsWeakestPixelAndItsEquallyWeakNeighbours) {
+  const auto tail = tailTable({{100, 0.5}, {7, 0.8}, {5, 0.9}});
+  {
+    // 60 pixels of 100 with 5 at 30 and 31: as a whole 1000 · 0.9²⁶ ≈ 65 > 1. Split around
+    // 30..31; both pieces pass (1000 · 0.5¹³ and 1000 · 0.5¹²).
+    std::vector<std::uint16_t> g(60, 100);
+    g[30] = g[31] = 5;
+    EXPECT_EQ(ranges(g, tail, 1000), (Ranges{{0, 29}, {32, 59}}));
+    // A weaker, but not equally weak, pixel before the cut is cut off in the next round
+    // (1000 · 0.8¹³ ≈ 55 > 1), not together with the weakest.
+    g[29] = 7;
+    EXPECT_EQ(ranges(g, tail, 1000), (Ranges{{0, 28}, {32, 59}}));
+  }
+  {
+    // Pieces shorter than 10 are dropped: a cut at 8 leaves [0, 7] untested.
+    std::vector<std::uint16_t> g(25, 100);
+    g[12] = 5;
+    EXPECT_EQ(ranges(g, tail, 16), (Ranges{{0, 11}, {13, 24}}));
+    g[12] = 100;
+    g[8] = 5;
+    EXPECT_EQ(ranges(g, tail, 16), (Ranges{{9, 24}}));
+  }
+  {
+    // Equally weak pixels up to the end: nothing is left on the right.
+    std::vector<std::uint16_t> g(20, 100);
+    std::fill(g.begin() + 12, g.end(), 5);
+    EXPECT_EQ(ranges(g, tail, 16), (Ranges{{0, 11}}));
+  }
+  {
+    // Strictly rising gradients that no pixel of the image lacks (H = 1): every round cuts off
+    // only the first pixel, 10000 rounds deep, and nothing passes.
+    std::vector<std::uint16_t> g(10000);
+    for (int i = 0; i < 10000; ++i) g[i] = static_cast<std::uint16_t>(1000 + i);
+    EXPECT_TRUE(ranges(g, tailTable({}), 1000).empty());
+    // With a long enough run, even H = 0.9 passes: 1000 · 0.9^⌊200 / 2.25⌋ < 1.
+    EXPECT_EQ(ranges(std::vector<std::uint16_t>(200, 5), tail, 1000), (Ranges{{0, 199}}));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Extraction of runs
+
+TEST(EdgeValidationRuns, RunsLoseTheirLastPixelAndShortOnesVanish) {
+  cv::Mat edge = cv::Mat::zeros(12, 30, CV_8UC1);
+  auto mark = [&](const Segment& s) {
+    for (const cv::Point& p : s) edge.at<unsigned char>(p) = kEdgePixel;
+  };
+  const Segment a = row(2, 3, 12);  // 10 marked: becomes 9
+  const Segment b = row(4, 3, 11);  // 9 marked: dropped
+  const Segment c = row(6, 0, 24);  // marked except index 12: 12 + 12 -> 11 + 11
+  const Segment d = row(8, 0, 14);  // 4 marked, gap, 10 marked -> 9
+  Segment e;                        // crosses c at (20, 6): a run of 1
+  for (int y = 0; y < 12; ++y) e.emplace_back(20, y);
+  mark(a);
+  mark(b);
+  mark(c);
+  edge.at<unsigned char>(6, 12) = 0;
+  mark(d);
+  edge.at<unsigned char>(8, 4) = 0;
+
+  const Segments runs = detail::extractValidRuns({a, b, c, d, e}, edge, 10);
+  const Segments expected = {row(2, 3, 11), row(6, 0, 10), row(6, 13, 23), row(8, 5, 13)};
+  EXPECT_EQ(runs, expected);
+  EXPECT_TRUE(detail::extractValidRuns({}, edge, 10).empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Whole images
+
+// Returns true when `piece` occurs as a contiguous run inside one of `traced`.
+bool isPieceOf(const Segment& piece, const Segments& traced) {
+  for (const Segment& s : traced) {
+    if (std::search(s.begin(), s.end(), piece.begin(), piece.end()) != s.end()) return true;
+  }
+  return false;
+}
+
+void expectValidatedInvariants(const cv::Mat& img) {
+  const EdgeDrawing traced(img);
+  const ValidatedEdgeDrawing v(img);
+  const cv::Mat& edge = v.edgeImage();
+  EXPECT_EQ(v.segmentCount(), static_cast<int>(v.segments().size()));
+  EXPECT_EQ(v.testCount(), detail::numberOfTests(traced.segments()));
+
+  std::set<std::pair<int, int>> inSegments;
+  std::vector<cv::Point> ends;
+  for (const Segment& s : v.segments()) {
+    ASSERT_GE(s.size(), 9u);
+    for (size_t i = 0; i < s.size(); ++i) {
+      EXPECT_EQ(edge.at<unsigned char>(s[i]), kEdgePixel);
+      EXPECT_TRUE(s[i].x >= 1 && s[i].y >= 1 && s[i].x < v.width() - 1 && s[i].y < v.height() - 1);
+      if (i > 0) {
+        const cv::Point d = s[i] - s[i - 1];
+        EXPECT_TRUE(std::abs(d.x) <= 1 && std::abs(d.y) <= 1);
+      }
+      inSegments.emplace(s[i].x, s[i].y);
+    }
+    ends.push_back(s.back());
+    EXPECT_TRUE(isPieceOf(s, traced.segments()));
+  }
+  // The map marks the segments' pixels plus the pixel each valid run gave up, which follows a
+  // segment's last pixel: at most one such pixel per segment, next to a segment end.
+  int extra = 0;
+  for (int r = 0; r < edge.rows; ++r) {
+    for (int c = 0; c < edge.cols; ++c) {
+      const unsigned char value = edge.at<unsigned char>(r, c);
+      EXPECT_TRUE(value == 0 || value == kEdgePixel);
+      if (value != kEdgePixel || inSegments.count({c, r})) continue;
+      ++extra;
+      EXPECT_TRUE(std::any_of(
+          ends.begin(), ends.end(),
+          [&](const cv::Point& e) { return std::abs(e.x - c) <= 1 && std::abs(e.y - r) <= 1; }))
+          << c << "," << r;
+    }
+  }
+  EXPECT_LE(extra, v.segmentCount());
+}
+
+TEST(ValidatedEdgeDrawing, CleanDiscIsValidAsAWholeLessItsLastPixel) {
+  // A high-contrast outline passes as one run, so the validated segment is the traced one
+  // without its last pixel, and the map marks exactly the traced pixels.
+  const cv::Mat img = scenes::renderDisc({100, 80}, {50.3, 40.6}, 20.0, 200, 40);
+  const EdgeDrawing traced(img);
+  const ValidatedEdgeDrawing v(img);
+  ASSERT_EQ(traced.segmentCount(), 1);
+  const Segment& t = traced.segments()[0];
+  ASSERT_EQ(v.segmentCount(), 1);
+  EXPECT_EQ(v.segments()[0], Segment(t.begin(), t.end() - 1));
+  std::set<std::pair<int, int>> marked, tracedPixels;
+  for (int r = 0; r < img.rows; ++r)
+    for (int c = 0; c < img.cols; ++c)
+      if (v.edgeImage().at<unsigned char>(r, c) == kEdgePixel) marked.emplace(c, r);
+  for (const cv::Point& p : t) tracedPixels.emplace(p.x, p.y);
+  EXPECT_EQ(marked, tracedPixels);
+  const std::int64_t n = static_cast<std::int64_t>(t.size());
+  EXPECT_EQ(v.testCount(), n * (n - 1) / 2);
+  expectValidatedInvariants(img);
+}
+
+TEST(ValidatedEdgeDrawing, NaturalScenesKeepTheInvariants) {
+  // A small wheel: size, centre and radius; the rest as the renderer's defaults.
+  const cv::Mat wheel = scenes::renderWheel({{320, 240}, {161.3, 118.7}, 100.0});
+  expectValidatedInvariants(wheel);
+  expectValidatedInvariants(scenes::renderClutter({200, 150}, 3));
+  expectValidatedInvariants(scenes::renderClutter({123, 97}, 8));
+  cv::Mat lowContrast = scenes::renderDisc({120, 100}, {60.5, 50.5}, 30.0, 60, 50);
+  scenes::addGaussianNoise(lowContrast, 4.0, 2);
+  expectValidatedInvariants(lowContrast);
+}
+
+TEST(ValidatedEdgeDrawing, PureNoiseGivesAlmostNothing) {
+  // Edge drawing finds plenty of chains in noise; at most about one false alarm per image
+  // survives validation.
+  int traced = 0, validated = 0;
+  for (scenes::Seed seed = 1; seed <= 4; ++seed) {
+    cv::Mat noise(150, 200, CV_8UC1, cv::Scalar(128));
+    scenes::addGaussianNoise(noise, 20.0, seed);
+    traced += EdgeDrawing(noise).segmentCount();
+    validated += ValidatedEdgeDrawing(noise).segmentCount();
+  }
+  EXPECT_GT(traced, 40);
+  EXPECT_LE(validated, 4);
+}
+
+TEST(ValidatedEdgeDrawing, RepeatsExactlyAndAViewEqualsItsCopy) {
+  const cv::Mat big = scenes::renderClutter({260, 200}, 21);
+  const cv::Mat view = big(cv::Rect(31, 17, 180, 150));
+  const ValidatedEdgeDrawing a(view), b(view.clone()), c(view);
+  EXPECT_GT(a.segmentCount(), 0);
+  EXPECT_EQ(a.segments(), b.segments());
+  EXPECT_EQ(a.segments(), c.segments());
+  EXPECT_EQ(cv::norm(a.edgeImage(), b.edgeImage(), cv::NORM_INF), 0.0);
+}
+
+TEST(ValidatedEdgeDrawing, BadImagesAreReportedAndGiveNoSegments) {
+  cv::Mat colour(60, 60, CV_8UC3, cv::Scalar(0, 0, 0));
+  cv::circle(colour, {30, 30}, 15, cv::Scalar(255, 255, 255), -1);
+  {
+    vistrel::AssertCapture capture;
+    const ValidatedEdgeDrawing v(colour);
+    EXPECT_TRUE(capture.contains("image.type() == CV_8UC1"));
+    EXPECT_EQ(v.segmentCount(), 0);
+    EXPECT_EQ(v.testCount(), 0);
+  }
+  {
+    vistrel::AssertCapture capture;
+    const ValidatedEdgeDrawing v(cv::Mat(3, 50, CV_8UC1, cv::Scalar(1)));
+    EXPECT_TRUE(capture.contains("image.rows >= 5 && image.cols >= 5"));
+    EXPECT_EQ(v.segmentCount(), 0);
+  }
+  {
+    // A flat image is fine: no segments, no tests, no reports.
+    vistrel::AssertCapture capture;
+    const ValidatedEdgeDrawing v(cv::Mat(50, 50, CV_8UC1, cv::Scalar(100)));
+    EXPECT_TRUE(capture.messages().empty());
+    EXPECT_EQ(v.segmentCount(), 0);
+    EXPECT_EQ(v.testCount(), 0);
+    EXPECT_EQ(cv::countNonZero(v.edgeImage()), 0);
+  }
+}
+
+}  // namespace
+}  // namespace ced
