@@ -1,0 +1,335 @@
+// wheelhost as users run it: the built program in a subprocess, with a stand-in plug-in whose
+// answers are known (testing/fakeplugin.cpp), on small rendered scenes.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "scenes/scenes.h"
+
+namespace {
+
+struct Result {
+  int exitCode = -1;
+  QString out, err;
+  QStringList outLines() const { return out.split('\n', Qt::SkipEmptyParts); }
+};
+
+// A scratch folder with two catalogue models (5 and 6 spokes) and helpers to run wheelhost.
+class Workspace {
+ public:
+  Workspace() {
+    EXPECT_TRUE(dir_.isValid());
+    QDir(dir_.path()).mkpath("templates");
+    writeImage("templates/five.png", wheel({120, 120}, {60, 60}, 60, 5, 0));
+    writeImage("templates/six.png", wheel({120, 120}, {60, 60}, 60, 6, 0));
+    writeText("catalogue.json", R"({"models": [
+        {"name": "FIVE", "diameter": 300, "template": "templates/five.png", "acceptLimit": 0.15},
+        {"name": "SIX", "diameter": 320, "template": "templates/six.png"}]})");
+  }
+
+  QString path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
+
+  void writeText(const QString& name, const QByteArray& text) const {
+    QFile f(path(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+  }
+  void writeImage(const QString& name, const cv::Mat& image) const {
+    ASSERT_TRUE(cv::imwrite(path(name).toStdString(), image));
+  }
+
+  // A bright-rimmed wheel on a dark ground; `centre` in OpenCV pixel coordinates.
+  static cv::Mat wheel(cv::Size size, cv::Point2d centre, double radius, int spokes,
+                       double angleDeg) {
+    scenes::WheelSpec spec;
+    spec.size = size;
+    spec.centre = centre + cv::Point2d(0.5, 0.5);
+    spec.radius = radius;
+    spec.spokes = spokes;
+    spec.boltHoles = 4;
+    spec.angleDeg = angleDeg;
+    spec.noiseSigma = 2.0;
+    return scenes::renderWheel(spec);
+  }
+
+  // Runs wheelhost with the stand-in plug-in and the catalogue, plus `args`.
+  Result run(QStringList args, bool withCatalogue = true) const {
+    QStringList all{"--plugin", WHEELHOST_FAKE_PLUGIN, "--no-progress"};
+    if (withCatalogue) all << "--catalogue" << path("catalogue.json");
+    return runRaw(all + args);
+  }
+  static Result runRaw(const QStringList& args) {
+    QProcess p;
+    p.start(WHEELHOST_EXE, args);
+    EXPECT_TRUE(p.waitForFinished(120000)) << "wheelhost did not finish";
+    Result r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+  }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+QJsonObject parseLine(const QString& line) {
+  QJsonParseError e;
+  const QJsonDocument d = QJsonDocument::fromJson(line.toUtf8(), &e);
+  EXPECT_EQ(e.error, QJsonParseError::NoError) << line.toStdString();
+  return d.object();
+}
+
+TEST(WheelhostCli, HelpDocumentsEveryOptionAndParameter) {
+  const Result r = Workspace::runRaw({"--help"});
+  EXPECT_EQ(r.exitCode, 0);
+  for (const char* option : {"--catalogue", "--models", "--params", "--set", "--config", "--plugin",
+                             "--out", "--json", "--truth", "--samples", "--recursive", "--verbose",
+                             "--no-progress", "--help", "--version"}) {
+    EXPECT_TRUE(r.out.contains(option)) << option;
+  }
+  for (const char* key :
+       {"IsCutImg", "thickness", "useThickness", "useDiameter", "d2h", "useBackground", "RatioType",
+        "Ratio", "bEqual", "filterSize", "Circle_Polarity", "Circle_ACThres", "Circle_EdgeWidth"}) {
+    EXPECT_TRUE(r.out.contains(key)) << key;
+  }
+  EXPECT_TRUE(r.out.contains("Exit status"));
+}
+
+TEST(WheelhostCli, UnusableArgumentsExitWithTwoAndNameTheProblem) {
+  Workspace ws;
+  ws.writeImage("a.png", Workspace::wheel({240, 200}, {120, 100}, 70, 5, 0));
+  const QString image = ws.path("a.png");
+  ws.writeText("junk.so", "not a library");
+  struct Case {
+    QStringList args;
+    QString expected;
+  };
+  const Case cases[] = {
+      {{"--frobnicate", image}, "unknown option '--frobnicate'"},
+      {{"--out"}, "option '--out' needs a value"},
+      {{"--json=yes", image}, "'--json' takes no value"},
+      {{"--set", "filtersize=3", image}, "did you mean \"filterSize\""},
+      {{"--set", "filterSize=big", image}, "--set filterSize: expects an integer, got \"big\""},
+      {{"--set", "modelMap=1", image}, "set by wheelhost itself"},
+      {{"--models", "SEVEN", image}, "\"SEVEN\" is not in the catalogue"},
+      {{"--config", ws.path("nowhere"), image}, "nowhere: no such folder"},
+      {{"--truth", ws.path("truth.json"), image}, "truth.json: no such file"},
+      {{"--plugin", ws.path("missing.so"), image}, "missing.so: no such file"},
+      {{"--plugin", ws.path("junk.so"), image}, "junk.so: cannot load it"},
+      {{"--plugin", WHEELHOST_NOT_A_PLUGIN, image}, "lacks Algorithm_Create"},
+      {{ws.path("emptyfolder")}, ""},
+  };
+  QDir(ws.path("")).mkpath("emptyfolder");
+  for (const Case& c : cases) {
+    const Result r = ws.run(c.args);
+    EXPECT_EQ(r.exitCode, 2) << c.args.join(' ').toStdString() << "\n" << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(c.expected)) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+  }
+  // Without a catalogue, --models has nothing to choose from.
+  const Result r = ws.run({"--models", "FIVE", image}, false);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(r.err.contains("--models needs a catalogue"));
+}
+
+TEST(WheelhostCli, BadCatalogueAndParameterFilesExitWithTwo) {
+  Workspace ws;
+  ws.writeImage("a.png", Workspace::wheel({240, 200}, {120, 100}, 70, 5, 0));
+  ws.writeText("garbage.png", "this is not a picture");
+  struct Case {
+    QByteArray catalogue;  // empty: the workspace's own
+    QByteArray params;     // empty: none
+    QString expected;
+  };
+  const Case cases[] = {
+      {"{\"models\": [\n  {\"name\": \"A\",, }]}", "",
+       "catalogue.json: not valid JSON at line 2, column"},
+      {R"({"models": [{"name": "A", "template": "templates/five.png"}]})", "",
+       "model 1 (\"A\"): \"diameter\" is missing"},
+      {R"({"models": [{"name": "A", "diameter": "big", "template": "templates/five.png"}]})", "",
+       "\"diameter\" must be a number"},
+      {R"({"models": [{"name": "A", "diameter": 1, "template": "t/none.png"}]})", "",
+       "template " + QDir::cleanPath(ws.path("t/none.png")) + ": no such file"},
+      {R"({"models": [{"name": "A", "diameter": 1, "template": "garbage.png"}]})", "",
+       "garbage.png: not an image file"},
+      {R"({"models": [{"name": "A", "diameter": 1, "template": "templates/five.png"},
+                      {"name": "A", "diameter": 2, "template": "templates/six.png"}]})",
+       "", "model 2 (\"A\"): the name is used twice"},
+      {R"({"models": []})", "", "the \"models\" array is empty"},
+      {"", "[1, 2]", "params.json: expected a JSON object"},
+      {"", R"({"filterSize": 2.5})", "params.json: \"filterSize\" expects an integer, got 2.5"},
+      {"", R"({"useDiameter": "yes"})", "\"useDiameter\" expects true or false, got the string"},
+      {"", R"({"defectList": 5})", "\"defectList\" is set by wheelhost itself (use --models)"},
+  };
+  for (const Case& c : cases) {
+    QStringList args;
+    if (!c.catalogue.isEmpty()) ws.writeText("bad.json", c.catalogue);
+    args << "--catalogue" << ws.path(c.catalogue.isEmpty() ? "catalogue.json" : "bad.json");
+    if (!c.params.isEmpty()) {
+      ws.writeText("params.json", c.params);
+      args << "--params" << ws.path("params.json");
+    }
+    // The catalogue file name differs between cases: the expected text names the one used.
+    QString expected = c.expected;
+    if (!c.catalogue.isEmpty()) expected.replace("catalogue.json:", "bad.json:");
+    const Result r = ws.run(args << ws.path("a.png"), false);
+    EXPECT_EQ(r.exitCode, 2) << expected.toStdString();
+    EXPECT_TRUE(r.err.contains(expected))
+        << "expected: " << expected.toStdString() << "\ngot: " << r.err.toStdString();
+  }
+}
+
+TEST(WheelhostCli, BadImagesAreReportedAndTheOthersStillAnalysed) {
+  Workspace ws;
+  ws.writeImage("good1.png", Workspace::wheel({320, 260}, {150.0, 130.0}, 90, 5, 30));
+  ws.writeText("garbage.png", "this is not a picture");
+  ws.writeText("empty.jpg", "");
+  ws.writeImage("good2.png", Workspace::wheel({320, 260}, {170.0, 120.0}, 95, 6, 10));
+  const Result r = ws.run({ws.path("good1.png"), ws.path("missing.png"), ws.path("garbage.png"),
+                           ws.path("empty.jpg"), ws.path("good2.png")});
+  EXPECT_EQ(r.exitCode, 1);
+  const QStringList lines = r.outLines();
+  // One line per image in the order given, then the summary.
+  ASSERT_GE(lines.size(), 5) << r.out.toStdString();
+  EXPECT_TRUE(lines[0].contains("good1.png  found")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[0].contains("model FIVE"));
+  EXPECT_TRUE(lines[1].contains("missing.png  failed: no such file"));
+  EXPECT_TRUE(lines[2].contains("garbage.png  failed: not an image file"));
+  EXPECT_TRUE(lines[3].contains("empty.jpg  failed: the file is empty"));
+  EXPECT_TRUE(lines[4].contains("good2.png  found")) << lines[4].toStdString();
+  EXPECT_TRUE(lines[4].contains("model SIX"));
+  EXPECT_TRUE(r.out.contains("images 5: found 2, no wheel 0, failed 3"));
+  EXPECT_TRUE(r.out.contains("models named: FIVE 1, SIX 1, unnamed 0"));
+  EXPECT_TRUE(r.err.contains(ws.path("missing.png") + ": no such file"));
+  EXPECT_TRUE(r.err.contains(ws.path("garbage.png") + ": not an image file"));
+  // The plug-in's own standard output never reaches the results.
+  EXPECT_FALSE(r.out.contains("fake: here!"));
+}
+
+TEST(WheelhostCli, AnalysisOutcomesAndTheirExitStatus) {
+  Workspace ws;
+  ws.writeImage("wheel.png", Workspace::wheel({320, 260}, {160.0, 130.0}, 90, 5, 0));
+  ws.writeImage("black.png", cv::Mat(100, 120, CV_8UC1, cv::Scalar(0)));
+  ws.writeImage("dim.png", cv::Mat(100, 120, CV_8UC1, cv::Scalar(60)));
+
+  Result r = ws.run({ws.path("wheel.png"), ws.path("dim.png")});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.outLines()[1].contains("dim.png  no wheel"));
+
+  // Nothing delivered: failed, with the plug-in's error log line.
+  r = ws.run({ws.path("black.png"), ws.path("wheel.png")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(
+      r.outLines()[0].contains("failed: the analysis delivered no results (it returned 1)"));
+  EXPECT_TRUE(r.outLines()[0].contains("algo run Error"));
+  EXPECT_TRUE(r.outLines()[1].contains("found"));
+
+  // "error": the background does not fit; named as such.
+  r = ws.run({"--set", "useBackground=true", "--config", ws.path(""), ws.path("wheel.png")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.out.contains("background error: the reference background")) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains("user/background.png"));
+}
+
+TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
+  Workspace ws;
+  QDir(ws.path("")).mkpath("in/sub");
+  // Natural order: w2 before w10; the sub-folder only with --recursive.
+  ws.writeImage("in/w2.png", Workspace::wheel({360, 300}, {170.0, 150.0}, 100, 5, 40));
+  cv::Mat colour;
+  const cv::Mat grey = Workspace::wheel({300, 280}, {150.0, 141.0}, 110, 6, 0);
+  cv::merge(std::vector<cv::Mat>{grey, grey * 0.5, grey * 0.25}, colour);
+  ws.writeImage("in/w10.jpg", colour);
+  ws.writeImage("in/sub/deep.png", Workspace::wheel({300, 280}, {150.0, 140.0}, 100, 5, 0));
+  ws.writeImage("in/nowheel.bmp", cv::Mat(50, 61, CV_8UC1, cv::Scalar(40)));
+  const Result r = ws.run({"--json", "--out", ws.path("out"), "--set", "d2h=0.5", ws.path("in")});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  const QStringList lines = r.outLines();
+  ASSERT_EQ(lines.size(), 3) << r.out.toStdString();  // JSON only; the summary went to stderr
+  // Natural name order: nowheel, w2, w10.
+  EXPECT_EQ(parseLine(lines[0])["status"].toString(), "no wheel");
+  const QJsonObject first = parseLine(lines[1]);
+  EXPECT_TRUE(first["file"].toString().endsWith("w2.png"));
+  EXPECT_TRUE(parseLine(lines[2])["file"].toString().endsWith("w10.jpg"));
+  EXPECT_TRUE(r.err.contains("images 3: found 2, no wheel 1, failed 0"));
+
+  // The fake finds the rim's bounding box: centre within a pixel, model by the matchers.
+  EXPECT_EQ(first["model"].toString(), "FIVE");
+  const QJsonArray c = first["centre"].toArray();
+  ASSERT_EQ(c.size(), 2);
+  EXPECT_NEAR(c[0].toDouble(), 170.0, 1.0);
+  EXPECT_NEAR(c[1].toDouble(), 150.0, 1.0);
+  EXPECT_NEAR(first["radius"].toDouble(), 100.0, 1.0);
+  EXPECT_NEAR(first["diameter"].toDouble(), 100.0, 1.0);  // 0.5 * 2 * r
+  EXPECT_TRUE(first["candidates"].toObject().contains("SIX"));
+  EXPECT_LT(first["candidates"].toObject()["FIVE"].toDouble(),
+            first["candidates"].toObject()["SIX"].toDouble());
+  // The colour image is analysed on its first (blue) channel, where the wheel is.
+  EXPECT_EQ(parseLine(lines[2])["model"].toString(), "SIX");
+
+  // Files: the JSON lines, the CSV, a cut-out per found wheel, an overlay per image.
+  QFile jsonl(ws.path("out/results.jsonl"));
+  ASSERT_TRUE(jsonl.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(jsonl.readAll()).split('\n', Qt::SkipEmptyParts), lines);
+  QFile csv(ws.path("out/results.csv"));
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  const QStringList rows = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(rows.size(), 4);
+  EXPECT_TRUE(rows[0].startsWith("file,status,centre_x,centre_y,radius"));
+  EXPECT_TRUE(rows[1].contains(",no wheel,"));
+  const cv::Mat cut = cv::imread(ws.path("out/cutouts/w2.png").toStdString(), cv::IMREAD_UNCHANGED);
+  EXPECT_EQ(cut.type(), CV_8UC1);
+  EXPECT_NEAR(cut.cols, 200, 2);
+  EXPECT_EQ(cv::imread(ws.path("out/overlays/w2.png").toStdString()).size(), cv::Size(360, 300));
+  EXPECT_EQ(cv::imread(ws.path("out/overlays/w10.png").toStdString()).size(), cv::Size(300, 280));
+  EXPECT_EQ(cv::imread(ws.path("out/overlays/nowheel.png").toStdString()).size(), cv::Size(61, 50));
+  EXPECT_FALSE(QFile::exists(ws.path("out/cutouts/nowheel.png")));
+
+  const Result deep = ws.run({"--recursive", "--json", ws.path("in")});
+  EXPECT_EQ(deep.outLines().size(), 4);
+}
+
+TEST(WheelhostCli, HalvedCutOutIsLocatedInTheSource) {
+  Workspace ws;
+  // A 940 px cut-out: the analysis halves it; the runner still reports source pixels.
+  ws.writeImage("big.png", Workspace::wheel({1100, 1000}, {540.0, 500.0}, 470, 5, 0));
+  const Result r = ws.run({"--json", ws.path("big.png")});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  const QJsonObject o = parseLine(r.outLines().value(0));
+  EXPECT_TRUE(o["halved"].toBool());
+  EXPECT_NEAR(o["cutoutSize"].toArray()[0].toInt(), 470, 1);
+  EXPECT_NEAR(o["centre"].toArray()[0].toDouble(), 540.0, 1.5);
+  EXPECT_NEAR(o["centre"].toArray()[1].toDouble(), 500.0, 1.5);
+  EXPECT_NEAR(o["radius"].toDouble(), 470.0, 1.5);
+  EXPECT_EQ(o["model"].toString(), "FIVE");
+}
+
+TEST(WheelhostCli, TruthFileIsCheckedAndSummarised) {
+  Workspace ws;
+  ws.writeImage("a.png", Workspace::wheel({320, 260}, {160.0, 130.0}, 90, 5, 0));
+  ws.writeImage("b.png", Workspace::wheel({320, 260}, {150.0, 125.0}, 90, 6, 0));
+  ws.writeImage("c.png", cv::Mat(80, 80, CV_8UC1, cv::Scalar(30)));
+  ws.writeText("truth.json", R"({"images": [
+      {"file": "a.png", "model": "FIVE", "centre": [160.0, 130.0], "radius": 90},
+      {"file": "b.png", "model": "FIVE", "centre": [150.0, 125.0], "radius": 90},
+      {"file": "c.png", "model": null}]})");
+  const Result r = ws.run(
+      {"--truth", ws.path("truth.json"), ws.path("a.png"), ws.path("b.png"), ws.path("c.png")});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.outLines()[0].endsWith("[truth ok]"));
+  EXPECT_TRUE(r.outLines()[1].endsWith("[truth: FIVE]"));
+  EXPECT_TRUE(r.outLines()[2].endsWith("[truth ok]"));
+  EXPECT_TRUE(r.out.contains("truth: 2 of 3 named correctly")) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains("named wrongly: " + ws.path("b.png")));
+}
+
+}  // namespace
