@@ -39,6 +39,9 @@ TEST(Plugin, LoadsByFileAndCreatesAndDeletesObjectsThroughItsEntryPoints) {
 }
 
 TEST(Plugin, ExportsOnlyItsTwoEntryPointsUndecorated) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "reads the ELF dynamic symbol table";
+#else
   if (std::system("command -v nm >/dev/null 2>&1") != 0) GTEST_SKIP() << "nm is not installed";
   const std::string command = std::string("nm -D --defined-only '") + ALGORITHM_PLUGIN_PATH + "'";
   FILE* pipe = popen(command.c_str(), "r");
@@ -65,6 +68,7 @@ TEST(Plugin, ExportsOnlyItsTwoEntryPointsUndecorated) {
     }
   }
   EXPECT_EQ(entryPoints, (std::set<std::string>{"Algorithm_Create", "Algorithm_Delete"}));
+#endif
 }
 
 }  // namespace

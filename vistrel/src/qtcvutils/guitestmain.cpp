@@ -8,9 +8,11 @@
 // Qt's offscreen platform keeps a QScreen and friends until exit; these are Qt's, not ours.
 // Built in here so a leak-checked run stays clean however it is started (by ctest, by test
 // discovery or by hand), while leaks of our own code are still reported.
+#if defined(__GNUC__)
 extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
   return "leak:libQt5Gui.so\nleak:libQt5Core.so\nleak:libqoffscreen.so\n";
 }
+#endif
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
