@@ -1,0 +1,267 @@
+#include "arcdetection.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "arctest_world.h"
+#include "vistrel/assert.h"
+
+namespace ced {
+namespace {
+
+using namespace arctest;
+
+// The arcs and candidates point into the buffer, so it lives as long as they do.
+struct Result {
+  std::unique_ptr<PixelBuffer> buffer;
+  ArcList arcs;
+  CandidateList candidates;
+};
+
+Result detect(World& w, int width = 500, int height = 500) {
+  Result r;
+  r.buffer = std::make_unique<PixelBuffer>(w.totalPixels() * 8);
+  r.arcs.reserve(64);
+  r.candidates.reserve(64);
+  detectArcs(w.lines, w.infos, w.firstLine, w.segments, *r.buffer, r.candidates, r.arcs, width,
+             height);
+  return r;
+}
+
+// Two straight runs of `la` and `lb` pixels from (100, 100), the second turned by `deg`
+// degrees toward +y; one segment, two lines, no turn back to the start (a gap).
+World twoLines(int la, int lb, double deg) {
+  std::vector<cv::Point> px;
+  for (int t = 0; t < la; ++t) px.emplace_back(100 + t, 100);
+  const double c = std::cos(deg * kPi / 180), s = std::sin(deg * kPi / 180);
+  for (int t = 1; t <= lb; ++t)
+    px.emplace_back(static_cast<int>(std::lround(99 + la + c * t)),
+                    static_cast<int>(std::lround(100 + s * t)));
+  World w;
+  w.addWithLines(px, {{0, la}, {la, lb}});
+  w.finish();
+  w.infos[0].turnAngle = deg * kPi / 180;
+  w.infos[0].turn = 1;
+  w.infos[1].turnAngle = 10.0;
+  w.infos[1].turn = 2;
+  return w;
+}
+
+TEST(ArcDetection, TwoLineRunsNeedBalancedLengthsAndAModerateTurn) {
+  World even = twoLines(20, 20, 20);
+  Result r = detect(even);
+  ASSERT_EQ(r.arcs.size(), 1u);
+  EXPECT_EQ(r.arcs[0].pixelCount, 40);
+  EXPECT_EQ(r.arcs[0].turn, 1);
+  EXPECT_EQ(r.arcs[0].segmentIndex, 0);
+  EXPECT_EQ(r.arcs[0].sx, 100);
+  EXPECT_EQ(r.arcs[0].sy, 100);
+  EXPECT_TRUE(even.infos[0].used);
+  EXPECT_FALSE(even.infos[1].used);  // the run's last line stays free for the next run
+
+  World uneven = twoLines(15, 35, 20);  // 2 · 15 < 35
+  r = detect(uneven);
+  EXPECT_TRUE(r.arcs.empty());
+  EXPECT_TRUE(r.candidates.empty());
+  World shortPair = twoLines(19, 20, 20);  // 39 pixels < 40
+  EXPECT_TRUE(detect(shortPair).arcs.empty());
+  World gentle = twoLines(20, 20, 12);  // 12° < 15°
+  EXPECT_TRUE(detect(gentle).arcs.empty());
+  World sharp = twoLines(20, 20, 50);  // 50° > 45°
+  EXPECT_TRUE(detect(sharp).arcs.empty());
+}
+
+TEST(ArcDetection, WrapsLetAClosedOutlineCloseItsTwoLineRun) {
+  // 15 and 35 pixels fail the length rule, but when the segment's last line turns back into
+  // its first one by a qualifying angle, that line joins the run in front.
+  World w = twoLines(15, 35, 20);
+  w.infos[1].turnAngle = 0.3;
+  w.infos[1].turn = 1;
+  PixelBuffer buffer(w.totalPixels() * 8);
+  ArcList arcs;
+  CandidateList candidates;
+  detectArcs(w.lines, w.infos, w.firstLine, w.segments, buffer, candidates, arcs, 500, 500);
+  // The run is wrap line (35 px) + lines 0..1; the stored arc leaves the wrap pixels out.
+  ASSERT_EQ(arcs.size() + candidates.size(), 1u);
+  ASSERT_EQ(arcs.size(), 1u);
+  EXPECT_EQ(arcs[0].pixelCount, 50);
+  EXPECT_EQ(arcs[0].x, buffer.x() - 85 + 35);  // after the 35 wrap pixels of the 85 copied
+  EXPECT_EQ(arcs[0].sx, 100);
+}
+
+TEST(ArcDetection, ALongLineNeverTakesPartInAnArc) {
+  // T = max(100, 100) / 5 = 20: a 20-pixel line no longer qualifies.
+  World w = twoLines(20, 20, 20);
+  EXPECT_TRUE(detect(w, 100, 100).arcs.empty());
+  World shorter = twoLines(20, 20, 20);
+  EXPECT_EQ(detect(shorter, 105, 105).arcs.size(), 1u);  // T = 21
+
+  // Inside a turning chain: a 120-pixel chord across a circle's arc splits the runs around it.
+  World chain;
+  std::vector<cv::Point> px = circlePixels(250, 250, 80, 0, 1.2);
+  const cv::Point a = px.back();
+  const cv::Point b(static_cast<int>(std::lround(250 + 80 * std::cos(2.9))),
+                    static_cast<int>(std::lround(250 + 80 * std::sin(2.9))));
+  std::vector<cv::Point> chord =
+      digitise([&](double t) { return cv::Point2d(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t); },
+               0, 1, 400);
+  px.insert(px.end(), chord.begin() + 1, chord.end() - 1);
+  const std::vector<cv::Point> rest = circlePixels(250, 250, 80, 2.9, 4.2);
+  px.insert(px.end(), rest.begin(), rest.end());
+  chain.add(px);
+  chain.finish();
+  int longLine = -1;
+  for (size_t l = 0; l < chain.lines.size(); ++l)
+    if (chain.lines[l].len >= 100) longLine = static_cast<int>(l);
+  ASSERT_GE(longLine, 0);
+  Result r = detect(chain);
+  ASSERT_GE(r.arcs.size(), 1u);
+  const LineSegment& L = chain.lines[longLine];
+  for (const ArcCandidate& arc : r.arcs) {
+    // No arc holds a pixel of the long line's middle part.
+    const cv::Point mid = chain.segments[0][L.firstPixel + L.len / 2];
+    for (int i = 0; i < arc.pixelCount; ++i) EXPECT_FALSE(arc.x[i] == mid.x && arc.y[i] == mid.y);
+  }
+  EXPECT_FALSE(chain.infos[longLine].used);
+}
+
+TEST(ArcDetection, ArcsOfKnownCirclesHaveTheirCentreRadiusAndAngles) {
+  // The lower half of a circle (y down: angles 0 → π through π/2).
+  World w;
+  w.add(circlePixels(200, 150, 60, 0, kPi));
+  w.finish();
+  Result r = detect(w);
+  ASSERT_EQ(r.arcs.size(), 1u);
+  const ArcCandidate& a = r.arcs[0];
+  EXPECT_NEAR(a.xc, 200, 0.5);
+  EXPECT_NEAR(a.yc, 150, 0.5);
+  EXPECT_NEAR(a.r, 60, 0.5);
+  EXPECT_LT(a.circleError, 0.5);
+  EXPECT_NEAR(a.startAngle, 0, 0.15);
+  EXPECT_NEAR(a.endAngle, kPi, 0.15);
+  EXPECT_NEAR(a.coverage, 0.5, 0.05);
+  EXPECT_FALSE(a.elliptic);
+
+  // A whole circle in one open segment is a circle candidate, not an arc.
+  World full;
+  full.add(circlePixels(200, 150, 60, 0.3, 0.3 + 2 * kPi - 0.1));
+  full.finish();
+  r = detect(full);
+  EXPECT_TRUE(r.arcs.empty());
+  ASSERT_EQ(r.candidates.size(), 1u);
+  EXPECT_NEAR(r.candidates[0].xc, 200, 0.5);
+  EXPECT_NEAR(r.candidates[0].yc, 150, 0.5);
+  EXPECT_NEAR(r.candidates[0].r, 60, 0.5);
+  EXPECT_FALSE(r.candidates[0].elliptic);
+}
+
+TEST(ArcDetection, ElongatedArcsBecomeEllipticArcsAndClosedOnesEllipses) {
+  // Two thirds of a 90 × 40 ellipse: no circle fits, an ellipse does.
+  World w;
+  w.add(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 4.2));
+  w.finish();
+  Result r = detect(w);
+  ASSERT_EQ(r.arcs.size(), 1u);
+  EXPECT_TRUE(r.arcs[0].elliptic);
+  EXPECT_LE(r.arcs[0].ellipseError, 0.75);
+  const EllipseGeometry g = ellipseCentreAndAxes(r.arcs[0].eq);
+  EXPECT_NEAR(g.xc, 250, 1.0);
+  EXPECT_NEAR(g.yc, 200, 1.0);
+
+  // Almost the whole ellipse: an ellipse candidate.
+  World closed;
+  closed.add(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 2 * kPi - 0.15));
+  closed.finish();
+  r = detect(closed);
+  EXPECT_TRUE(r.arcs.empty());
+  ASSERT_EQ(r.candidates.size(), 1u);
+  EXPECT_TRUE(r.candidates[0].elliptic);
+  const EllipseGeometry h = ellipseCentreAndAxes(r.candidates[0].eq);
+  EXPECT_NEAR(h.xc, 250, 1.0);
+  EXPECT_NEAR(h.yc, 200, 1.0);
+  EXPECT_NEAR(std::max(h.a, h.b), 90, 1.5);
+  EXPECT_NEAR(std::min(h.a, h.b), 40, 1.5);
+}
+
+TEST(ArcDetection, SecondIterationRules) {
+  // Turns of 1.2 rad qualify only in the second iteration, which then finds the arc.
+  World w;
+  w.add(circlePixels(200, 150, 60, 0, kPi));
+  w.finish();
+  for (Info& i : w.infos)
+    if (i.turn != 2) i.turnAngle = 1.2;
+  Result r = detect(w);
+  ASSERT_EQ(r.arcs.size(), 1u);
+  EXPECT_NEAR(r.arcs[0].r, 60, 0.5);
+  // Beyond 1.6534698176788385 nothing qualifies.
+  World steep;
+  steep.add(circlePixels(200, 150, 60, 0, kPi));
+  steep.finish();
+  for (Info& i : steep.infos)
+    if (i.turn != 2) i.turnAngle = 1.66;
+  EXPECT_TRUE(detect(steep).arcs.empty());
+  // Lines the first iteration used are not taken again: one arc, not two.
+  World once;
+  once.add(circlePixels(200, 150, 60, 0, kPi));
+  once.finish();
+  EXPECT_EQ(detect(once).arcs.size(), 1u);
+  // No ellipse for an open run in the second iteration: the elongated arc of the test above,
+  // with turns only the second iteration admits, is cut into circular pieces instead.
+  World open;
+  open.add(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 4.2));
+  open.finish();
+  for (Info& i : open.infos)
+    if (i.turn != 2) i.turnAngle = 1.2;
+  r = detect(open);
+  ASSERT_GE(r.arcs.size(), 1u);
+  for (const ArcCandidate& a : r.arcs) EXPECT_FALSE(a.elliptic);
+}
+
+TEST(ArcDetection, LongRunsThatFitNoCurveAreSplitIntoCircularPieces) {
+  // A curve of two radii turning the same way: half of r = 40, then, tangent to it, 2 rad of
+  // r = 100. At angle π the first circle is at (160, 200) heading −y; the circle of radius 100
+  // about (260, 200) passes there with the same heading, turning the same way.
+  std::vector<cv::Point> px = circlePixels(200, 200, 40, 0, kPi);
+  const std::vector<cv::Point> second = circlePixels(260, 200, 100, kPi, kPi + 2.0);
+  px.insert(px.end(), second.begin() + 1, second.end());
+  World w;
+  w.add(px);
+  w.finish();
+  Result r = detect(w);
+  ASSERT_EQ(r.arcs.size(), 2u);
+  EXPECT_TRUE(r.candidates.empty());
+  // Each piece keeps its own circle: the seed of three lines fits within 1.0 and growth stops
+  // where the fit would exceed 1.5, so the first piece may reach a little into the second arc.
+  EXPECT_FALSE(r.arcs[0].elliptic);
+  EXPECT_FALSE(r.arcs[1].elliptic);
+  EXPECT_NEAR(r.arcs[0].r, 40, 4);
+  EXPECT_NEAR(r.arcs[1].r, 100, 2);
+  EXPECT_LE(r.arcs[0].circleError, 1.5);
+  EXPECT_LE(r.arcs[1].circleError, 1.5);
+  // The pieces follow each other in the buffer, the second after the first.
+  EXPECT_GE(r.arcs[1].x, r.arcs[0].x + r.arcs[0].pixelCount);
+}
+
+TEST(ArcDetection, InconsistentStateIsReportedAndIgnored) {
+  World w = twoLines(20, 20, 20);
+  PixelBuffer buffer(1000);
+  ArcList arcs;
+  CandidateList candidates;
+  vistrel::AssertCapture capture;
+  std::vector<Info> tooFew(1);
+  detectArcs(w.lines, tooFew, w.firstLine, w.segments, buffer, candidates, arcs, 500, 500);
+  EXPECT_TRUE(capture.contains("infos.size() == lines.size()"));
+  std::vector<int> badFirst = {0};
+  detectArcs(w.lines, w.infos, badFirst, w.segments, buffer, candidates, arcs, 500, 500);
+  EXPECT_TRUE(capture.contains("firstLineOfSegment.size() == segments.size() + 1"));
+  w.lines[1].len = 500;  // past its segment's end
+  detectArcs(w.lines, w.infos, w.firstLine, w.segments, buffer, candidates, arcs, 500, 500);
+  EXPECT_TRUE(capture.contains("every line lies within its segment"));
+  EXPECT_TRUE(arcs.empty());
+  EXPECT_EQ(buffer.cursor(), 0);
+}
+
+}  // namespace
+}  // namespace ced

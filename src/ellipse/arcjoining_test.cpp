@@ -1,0 +1,206 @@
+#include "arcjoining.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "anglecoverage.h"
+#include "arcangles.h"
+#include "arcdetection.h"
+#include "arctest_world.h"
+#include "circlefit.h"
+
+namespace ced {
+namespace {
+
+using namespace arctest;
+
+// Samples the ellipse (cx, cy, a, b, phi) from t0 to t1 into the buffer and records it as an
+// arc with the given segment, turn, radius and angles; end pixels are the first and last
+// samples, truncated.
+ArcCandidate arcOn(PixelBuffer& buffer, double cx, double cy, double a, double b, double phi,
+                   double t0, double t1, int segment, int turn) {
+  const int n = static_cast<int>(std::fabs(t1 - t0) * std::max(a, b)) + 2;
+  double* x = buffer.x();
+  double* y = buffer.y();
+  for (int i = 0; i < n; ++i) {
+    const double t = t0 + (t1 - t0) * i / (n - 1);
+    const double u = a * std::cos(t), v = b * std::sin(t);
+    x[i] = cx + u * std::cos(phi) - v * std::sin(phi);
+    y[i] = cy + u * std::sin(phi) + v * std::cos(phi);
+  }
+  buffer.advance(n);
+  const CircleFit f = fitCircle(x, y, n);
+  ArcCandidate arc;
+  arc.xc = f.xc;
+  arc.yc = f.yc;
+  arc.r = f.r;
+  arc.circleError = f.error;
+  const ArcAngles ang = arcAngles(f.xc, f.yc, f.r, x, y, n);
+  arc.startAngle = ang.start;
+  arc.endAngle = ang.end;
+  arc.coverage = angularSpan(ang.start, ang.end) / (2 * kPi);
+  arc.turn = turn;
+  arc.segmentIndex = segment;
+  arc.sx = static_cast<int>(x[0]);
+  arc.sy = static_cast<int>(y[0]);
+  arc.ex = static_cast<int>(x[n - 1]);
+  arc.ey = static_cast<int>(y[n - 1]);
+  arc.x = x;
+  arc.y = y;
+  arc.pixelCount = n;
+  return arc;
+}
+
+TEST(ArcJoining, TwoHalvesOfACircleBecomeACircleInPassOne) {
+  // Two segments, each a half of one circle, found by arc detection and joined.
+  World w;
+  w.add(circlePixels(200, 150, 60, 0.05, kPi - 0.05));
+  w.add(circlePixels(200, 150, 60, kPi + 0.05, 2 * kPi - 0.05));
+  w.finish();
+  PixelBuffer buffer(w.totalPixels() * 8);
+  ArcList list1, list2;
+  CandidateList candidates;
+  detectArcs(w.lines, w.infos, w.firstLine, w.segments, buffer, candidates, list1, 500, 500);
+  ASSERT_EQ(list1.size(), 2u);
+  ASSERT_TRUE(candidates.empty());
+  joinArcsPass1(list1, list2, buffer, candidates);
+  EXPECT_TRUE(list2.empty());
+  ASSERT_EQ(candidates.size(), 1u);
+  const ShapeCandidate& c = candidates[0];
+  EXPECT_FALSE(c.elliptic);
+  EXPECT_NEAR(c.xc, 200, 0.5);
+  EXPECT_NEAR(c.yc, 150, 0.5);
+  EXPECT_NEAR(c.r, 60, 0.5);
+  EXPECT_EQ(c.pixelCount, list1[0].pixelCount + list1[1].pixelCount);
+  // The candidate's pixels are a copy in the buffer: both arcs' pixels, the larger arc first.
+  EXPECT_EQ(c.x[0], list1[0].x[0]);
+  EXPECT_EQ(c.x[list1[0].pixelCount], list1[1].x[0]);
+}
+
+TEST(ArcJoining, PassOneJoinsQuarterArcsIntoALongerArc) {
+  PixelBuffer buffer(4000);
+  ArcList in, out;
+  CandidateList candidates;
+  // Two quarter arcs of r = 50, 6° apart, from two segments, same direction of travel.
+  in.push_back(arcOn(buffer, 100, 100, 50, 50, 0, 0.0, 1.5, 0, 1));
+  in.push_back(arcOn(buffer, 100, 100, 50, 50, 0, 1.6, 3.1, 1, 1));
+  // An unrelated arc far away (another circle) stays alone.
+  in.push_back(arcOn(buffer, 400, 400, 30, 30, 0, 0.0, 1.0, 2, 1));
+  joinArcsPass1(in, out, buffer, candidates);
+  EXPECT_TRUE(candidates.empty());
+  ASSERT_EQ(out.size(), 2u);
+  const ArcCandidate& joined = out[0].pixelCount > out[1].pixelCount ? out[0] : out[1];
+  EXPECT_NEAR(joined.r, 50, 1e-6);
+  EXPECT_NEAR(joined.startAngle, 0.0, 1e-6);
+  EXPECT_NEAR(joined.endAngle, 3.1, 1e-6);
+  EXPECT_NEAR(joined.coverage, 3.1 / (2 * kPi), 1e-6);
+  EXPECT_EQ(joined.turn, 1);
+  // Radii more than a quarter apart are not joined in pass 1.
+  ArcList in2, out2;
+  in2.push_back(arcOn(buffer, 100, 100, 50, 50, 0, 0.0, 1.5, 0, 1));
+  ArcCandidate other = arcOn(buffer, 100, 100, 50, 50, 0, 1.6, 3.1, 1, 1);
+  other.r = 37;  // 13 > 0.25 · 37
+  in2.push_back(other);
+  joinArcsPass1(in2, out2, buffer, candidates);
+  EXPECT_EQ(out2.size(), 2u);
+  // Meeting end to start needs equal turns.
+  ArcList in3, out3;
+  in3.push_back(arcOn(buffer, 100, 100, 50, 50, 0, 0.0, 1.5, 0, 1));
+  in3.push_back(arcOn(buffer, 100, 100, 50, 50, 0, 1.6, 3.1, 1, -1));
+  joinArcsPass1(in3, out3, buffer, candidates);
+  EXPECT_EQ(out3.size(), 2u);
+}
+
+TEST(ArcJoining, PassesSortByCoverageAndPassEllipticArcsOn) {
+  PixelBuffer buffer(4000);
+  ArcList in, out;
+  CandidateList candidates;
+  ArcCandidate small = arcOn(buffer, 100, 100, 20, 20, 0, 0.0, 0.8, 0, 1);
+  ArcCandidate large = arcOn(buffer, 300, 300, 40, 40, 0, 0.0, 2.0, 1, 1);
+  ArcCandidate ell = arcOn(buffer, 100, 300, 40, 40, 0, 0.0, 1.5, 2, 1);
+  ell.elliptic = true;
+  in = {small, ell, large};
+  joinArcsPass1(in, out, buffer, candidates);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[0].segmentIndex, 1);  // largest coverage first
+  EXPECT_EQ(out[1].segmentIndex, 2);
+  EXPECT_TRUE(out[1].elliptic);
+  EXPECT_EQ(out[2].segmentIndex, 0);
+  // Unjoined arcs are copied unchanged, pixels and all.
+  EXPECT_EQ(out[0].x, large.x);
+  EXPECT_EQ(out[2].pixelCount, small.pixelCount);
+}
+
+TEST(ArcJoining, PassTwoJoinsEllipseArcsOfTheSameSegmentOnly) {
+  // Two pieces of a 60 × 35 ellipse, 3 px apart.
+  auto pieces = [](PixelBuffer& buffer, int segB) {
+    ArcList in;
+    in.push_back(arcOn(buffer, 200, 200, 60, 35, 0.2, 0.0, 2.0, 5, 1));
+    in.push_back(arcOn(buffer, 200, 200, 60, 35, 0.2, 2.07, 3.6, segB, 1));
+    return in;
+  };
+  PixelBuffer buffer(4000);
+  CandidateList candidates;
+  ArcList in = pieces(buffer, 5), out;
+  joinArcsPass2(in, out, buffer, candidates);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_TRUE(out[0].elliptic);
+  EXPECT_EQ(out[0].pixelCount, in[0].pixelCount + in[1].pixelCount);
+  EXPECT_EQ(out[0].segmentIndex, 5);
+  EXPECT_LT(out[0].ellipseError, 0.1);
+  const EllipseGeometry g = ellipseCentreAndAxes(out[0].eq);
+  EXPECT_NEAR(g.xc, 200, 1e-3);
+  EXPECT_NEAR(g.yc, 200, 1e-3);
+  // Each piece's angles are seen from its own circle fit, so they may overlap; the coverage
+  // discounts the overlap the two intervals accumulated (in the sorted order of the pass).
+  AngleCoverage angles;
+  angles.add(in[0].startAngle, in[0].endAngle);
+  angles.add(in[1].startAngle, in[1].endAngle);
+  const double o = angles.accumulatedOverlapRatio();
+  EXPECT_NEAR(out[0].coverage, (1 - o) * out[0].pixelCount / ellipsePerimeter(out[0].eq), 1e-12);
+
+  ArcList in2 = pieces(buffer, 6), out2;
+  joinArcsPass2(in2, out2, buffer, candidates);
+  EXPECT_EQ(out2.size(), 2u);
+  EXPECT_TRUE(candidates.empty());
+}
+
+TEST(ArcJoining, PassThreeEndDistanceLimitFollowsTheRadiusDifference) {
+  // Two pieces of one r = 20 circle; the second's start pixel is moved `gap` pixels along x
+  // from the first's end pixel, and its stored radius decides the limit: difference
+  // <= 0.5·minR → 0.75·minR, <= 0.75·minR → 0.5·minR, else 0.25·minR, never beyond minR.
+  struct Case {
+    double r2;
+    int gap;
+    bool joins;
+  };
+  const Case cases[] = {
+      {20, 14, true}, {20, 16, false},  // limit 15
+      {32, 9, true},  {32, 11, false},  // difference 12 <= 0.75·20: limit 10
+      {36, 4, true},  {36, 6, false},   // difference 16 > 0.75·20: limit 5
+      {41, 1, false},                   // difference 21 > 20
+  };
+  for (const Case& c : cases) {
+    PixelBuffer buffer(4000);
+    CandidateList candidates;
+    ArcList out;
+    ArcCandidate a = arcOn(buffer, 100, 100, 20, 20, 0, 0.0, 2.0, 0, 1);
+    ArcCandidate b = arcOn(buffer, 100, 100, 20, 20, 0, 2.1, 3.9, 1, 1);
+    a.coverage = 0.4;  // keeps the order a, b
+    b.coverage = 0.3;
+    b.r = c.r2;
+    b.sx = a.ex + c.gap;
+    b.sy = a.ey;
+    b.ex = b.sx + 100;  // far from everything else
+    b.ey = b.sy + 100;
+    ArcList in = {a, b};
+    joinArcsPass3(in, out, buffer, candidates);
+    EXPECT_TRUE(candidates.empty());
+    EXPECT_EQ(out.size(), c.joins ? 1u : 2u) << c.r2 << " " << c.gap;
+  }
+}
+
+}  // namespace
+}  // namespace ced
