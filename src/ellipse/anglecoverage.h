@@ -36,7 +36,7 @@ class AngleCoverage {
   int first() const { return first_; }
   int used() const { return static_cast<int>(nodes_.size()); }
   const Node& node(int i) const { return nodes_[i]; }
-  // The intervals in angular order (for inspection and tests).
+  // The intervals in angular order (for tests and diagnostics).
   std::vector<Node> sortedNodes() const;
 
  private:
