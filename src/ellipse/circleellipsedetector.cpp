@@ -1,7 +1,9 @@
 #include "circleellipsedetector.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <opencv2/imgproc.hpp>
 
@@ -12,7 +14,6 @@
 #include "closedsegment.h"
 #include "conic.h"
 #include "finaljoin.h"
-#include "linesplit.h"
 #include "records.h"
 #include "turninfo.h"
 #include "validation.h"
@@ -20,9 +21,6 @@
 namespace ced {
 namespace {
 
-constexpr int kMinSegmentPixels = 12;
-constexpr int kMinLineLength = 6;
-constexpr double kLineError = 1.0;
 constexpr double kValidationSigma = 0.5;
 // The pixel buffer holds every pixel several times over: once per closed candidate, and again
 // for each arc and each joined arc that copies them.
@@ -47,38 +45,17 @@ CircleEllipseDetector::CircleEllipseDetector(cv::Mat image)
 void CircleEllipseDetector::detect() {
   const std::vector<std::vector<cv::Point>>& segs = segments();
   if (!validInput_ || segs.empty()) return;
-  const int segmentCount = static_cast<int>(segs.size());
 
   long long totalPixels = 0;
   for (const auto& s : segs) totalPixels += static_cast<long long>(s.size());
-  PixelBuffer buffer(static_cast<int>(totalPixels * kPixelCopies));
+  PixelBuffer buffer(static_cast<int>(
+      std::min<long long>(totalPixels * kPixelCopies, std::numeric_limits<int>::max())));
 
   CandidateList candidates;
   candidates.reserve(static_cast<size_t>(width_ + height_) * 8);
-  std::vector<int> firstLineOfSegment(segmentCount + 1, 0);
   std::vector<LineSegment> lines;
-
   // Closed segments first become whole circles or ellipses; everything else becomes lines.
-  for (int i = 0; i < segmentCount; ++i) {
-    firstLineOfSegment[i] = static_cast<int>(lines.size());
-    const std::vector<cv::Point>& seg = segs[i];
-    const int n = static_cast<int>(seg.size());
-    if (n < kMinSegmentPixels) continue;
-    double* x = buffer.x();
-    double* y = buffer.y();
-    for (int k = 0; k < n; ++k) {
-      x[k] = seg[k].x;
-      y[k] = seg[k].y;
-    }
-    const ClosedSegmentOutcome outcome = tryClosedSegment(x, y, n, candidates);
-    if (outcome == ClosedSegmentOutcome::kCircle || outcome == ClosedSegmentOutcome::kEllipse) {
-      buffer.advance(n);
-      continue;
-    }
-    if (outcome == ClosedSegmentOutcome::kDropped) continue;
-    splitIntoLines(x, y, n, i, lines, kMinLineLength, kLineError);
-  }
-  firstLineOfSegment[segmentCount] = static_cast<int>(lines.size());
+  const std::vector<int> firstLineOfSegment = closedShapesAndLines(segs, buffer, candidates, lines);
   // Without lines there are no arcs; closed candidates alone are not reported.
   if (lines.empty()) return;
 

@@ -7,11 +7,16 @@
 #include "circlefit.h"
 #include "conic.h"
 #include "ellipsefit.h"
+#include "linesplit.h"
+#include "vistrel/assert.h"
 
 namespace ced {
 namespace {
 
+constexpr int kMinSegmentPixels = 12;
 constexpr int kMinClosedPixels = 24;
+constexpr int kMinLineLength = 6;
+constexpr double kLineError = 1.0;
 constexpr double kMaxFitError = 1.5;
 constexpr double kMaxElongation = 8.0;
 constexpr double kTwoPi = 6.283185307179586;
@@ -42,6 +47,36 @@ ClosedSegmentOutcome tryClosedSegment(double* x, double* y, int n, CandidateList
     return ClosedSegmentOutcome::kEllipse;
   }
   return ClosedSegmentOutcome::kOpen;
+}
+
+std::vector<int> closedShapesAndLines(const std::vector<std::vector<cv::Point>>& segments,
+                                      PixelBuffer& buffer, CandidateList& candidates,
+                                      std::vector<LineSegment>& lines) {
+  const int segmentCount = static_cast<int>(segments.size());
+  std::vector<int> firstLineOfSegment(segmentCount + 1, 0);
+  for (int i = 0; i < segmentCount; ++i) {
+    firstLineOfSegment[i] = static_cast<int>(lines.size());
+    const std::vector<cv::Point>& seg = segments[i];
+    const int n = static_cast<int>(seg.size());
+    if (n < kMinSegmentPixels) continue;
+    VISTREL_ASSERT(n <= buffer.room());
+    if (n > buffer.room()) continue;
+    double* x = buffer.x();
+    double* y = buffer.y();
+    for (int k = 0; k < n; ++k) {
+      x[k] = seg[k].x;
+      y[k] = seg[k].y;
+    }
+    const ClosedSegmentOutcome outcome = tryClosedSegment(x, y, n, candidates);
+    if (outcome == ClosedSegmentOutcome::kCircle || outcome == ClosedSegmentOutcome::kEllipse) {
+      buffer.advance(n);  // the candidate points at these pixels
+      continue;
+    }
+    if (outcome == ClosedSegmentOutcome::kDropped) continue;
+    splitIntoLines(x, y, n, i, lines, kMinLineLength, kLineError);
+  }
+  firstLineOfSegment[segmentCount] = static_cast<int>(lines.size());
+  return firstLineOfSegment;
 }
 
 }  // namespace ced

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <opencv2/core.hpp>
+#include <vector>
+
 #include "records.h"
 
 // Edge segments that close on themselves are tried as whole circles or ellipses before they
@@ -21,5 +24,16 @@ enum class ClosedSegmentOutcome {
 // of its circle fit, plus the conic and its error) unless it is too elongated. The candidate
 // points at x and y: the caller keeps those pixels alive (advances its PixelBuffer by n).
 ClosedSegmentOutcome tryClosedSegment(double* x, double* y, int n, CandidateList& candidates);
+
+// The first step over all edge segments (x = column, y = row), in order. Segments of fewer than
+// 12 pixels are skipped. The pixels of the others are copied to `buffer` as doubles;
+// tryClosedSegment() decides whether they become a candidate (the buffer then keeps them),
+// are dropped, or are split into lines (minimum length 6, error 1.0) appended to `lines`.
+// Returns firstLineOfSegment: segments.size() + 1 entries, the lines of segment i being
+// [entry i, entry i + 1). `buffer` must have room for the largest segment beyond every
+// segment it keeps (the total pixel count of all segments always suffices).
+std::vector<int> closedShapesAndLines(const std::vector<std::vector<cv::Point>>& segments,
+                                      PixelBuffer& buffer, CandidateList& candidates,
+                                      std::vector<LineSegment>& lines);
 
 }  // namespace ced

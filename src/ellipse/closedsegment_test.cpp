@@ -100,5 +100,59 @@ TEST(ClosedSegment, OpenShortOrShapelessSegmentsGoToLineSplitting) {
   EXPECT_EQ(tryClosedSegment(nullptr, nullptr, 100, list), ClosedSegmentOutcome::kOpen);
 }
 
+std::vector<cv::Point> toPoints(const Chain& c, int count = -1) {
+  std::vector<cv::Point> p;
+  for (int i = 0; i < (count < 0 ? c.size() : count); ++i) {
+    p.emplace_back(static_cast<int>(c.x[i]), static_cast<int>(c.y[i]));
+  }
+  return p;
+}
+
+std::vector<cv::Point> straight(int x0, int y0, int n) {
+  std::vector<cv::Point> p;
+  for (int i = 0; i < n; ++i) p.emplace_back(x0 + i, y0 + i / 4);
+  return p;
+}
+
+TEST(ClosedSegment, EverySegmentBecomesAShapeLinesOrNothing) {
+  const Chain circle = ellipseChain(60, 50, 20, 20);
+  const Chain small = ellipseChain(30, 30, 3, 3);  // 24 pixels, closed
+  const Chain thin = ellipseChain(100, 80, 90, 5);
+  const std::vector<std::vector<cv::Point>> segments = {
+      straight(10, 10, 11),    // 0: too short to count at all
+      straight(10, 40, 12),    // 1: long enough for one line
+      toPoints(circle),        // 2: a circle candidate
+      toPoints(small, 23),     // 3: too short for the closure test: lines
+      toPoints(thin),          // 4: closed, too elongated: dropped
+      toPoints(small),         // 5: 24 pixels: a circle candidate
+      straight(10, 200, 40)};  // 6: lines
+  size_t total = 0;
+  for (const auto& s : segments) total += s.size();
+  PixelBuffer buffer(static_cast<int>(total));
+  CandidateList candidates;
+  std::vector<LineSegment> lines;
+  const std::vector<int> first = closedShapesAndLines(segments, buffer, candidates, lines);
+  ASSERT_EQ(first.size(), segments.size() + 1);
+  EXPECT_EQ(first[0], 0);
+  EXPECT_EQ(first[1], 0);  // segment 0 gave no line
+  EXPECT_GT(first[2], first[1]);
+  EXPECT_EQ(first[3], first[2]);  // the circle gave no line
+  EXPECT_GT(first[4], first[3]);
+  EXPECT_EQ(first[5], first[4]);  // dropped
+  EXPECT_EQ(first[6], first[5]);  // circle
+  EXPECT_GT(first[7], first[6]);
+  EXPECT_EQ(first[7], static_cast<int>(lines.size()));
+  for (int s = 0; s < 7; ++s) {
+    for (int j = first[s]; j < first[s + 1]; ++j) EXPECT_EQ(lines[j].segmentIndex, s);
+  }
+  // Only the two circle candidates keep their pixels in the buffer, in segment order.
+  ASSERT_EQ(candidates.size(), 2u);
+  EXPECT_NEAR(candidates[0].r, 20, 0.2);
+  EXPECT_NEAR(candidates[1].r, 3, 0.5);
+  EXPECT_EQ(buffer.cursor(), circle.size() + small.size());
+  EXPECT_EQ(candidates[0].x[0], circle.x[0]);
+  EXPECT_EQ(candidates[1].y[23], small.y[23]);
+}
+
 }  // namespace
 }  // namespace ced
