@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <opencv2/imgproc.hpp>
 
 #include "edgedrawing_internal.h"
@@ -33,9 +34,40 @@ struct Chain {
   int start;        // index of its first pixel in the shared pixel array
 };
 
-inline bool adjacent(const cv::Point& a, const cv::Point& b) {
+// A recorded pixel. Trivial, so that the pixel array can be left uninitialised.
+struct Pixel {
+  int x, y;
+};
+
+template <class A, class B>
+inline bool adjacent(const A& a, const B& b) {
   return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1;
 }
+
+// A scratch array of image size that is not initialised: only the entries the walks use are
+// ever written, so only their memory is touched (zero-filling image-size arrays on every
+// construction would cost more than the tracing itself). Grows, keeping its contents, in the
+// pathological case that a walk needs more than the image size.
+template <class T>
+class WorkArray {
+ public:
+  explicit WorkArray(size_t n) : data_(new T[n]), size_(n) {}
+  T& operator[](size_t i) { return data_[i]; }
+  const T& operator[](size_t i) const { return data_[i]; }
+  // Makes index i valid.
+  void ensure(size_t i) {
+    if (i < size_) return;
+    const size_t n = std::max(size_ * 2, i + 1);
+    std::unique_ptr<T[]> bigger(new T[n]);
+    std::copy(data_.get(), data_.get() + size_, bigger.get());
+    data_ = std::move(bigger);
+    size_ = n;
+  }
+
+ private:
+  std::unique_ptr<T[]> data_;
+  size_t size_;
+};
 
 template <int Op>
 inline void gradientAt(const unsigned char* p, const unsigned char* q, const unsigned char* n,
@@ -94,12 +126,11 @@ class AnchorLinker {
         edge_(edge),
         w_(width),
         gradThresh_(gradThresh),
-        minPathLength_(minPathLength) {
-    const size_t n = static_cast<size_t>(width) * height;
-    pixels_.resize(n);
-    stack_.resize(n);
-    chains_.resize(n);
-    lengths_.resize(n);
+        minPathLength_(minPathLength),
+        pixels_(static_cast<size_t>(width) * height),
+        stack_(static_cast<size_t>(width) * height),
+        chains_(static_cast<size_t>(width) * height),
+        lengths_(static_cast<size_t>(width) * height) {
     chainList_.reserve(static_cast<size_t>(width + height) * 8);
   }
 
@@ -107,12 +138,12 @@ class AnchorLinker {
 
  private:
   void push(int r, int c, int walk, int parent) {
-    if (top_ == static_cast<int>(stack_.size())) stack_.resize(stack_.size() * 2 + 16);
+    stack_.ensure(top_);
     stack_[top_++] = StackEntry{r, c, walk, parent};
   }
   void record(int r, int c) {
-    if (noPixels_ == static_cast<int>(pixels_.size())) pixels_.resize(pixels_.size() * 2 + 16);
-    pixels_[noPixels_++] = cv::Point(c, r);
+    pixels_.ensure(noPixels_);
+    pixels_[noPixels_++] = Pixel{c, r};
   }
   int walk(int r, int c, int direction, bool& turned);
   void computeLengths();
@@ -128,10 +159,10 @@ class AnchorLinker {
   int gradThresh_;
   int minPathLength_;
 
-  std::vector<cv::Point> pixels_;
-  std::vector<StackEntry> stack_;
-  std::vector<Chain> chains_;
-  std::vector<int> lengths_;
+  WorkArray<Pixel> pixels_;
+  WorkArray<StackEntry> stack_;
+  WorkArray<Chain> chains_;
+  WorkArray<int> lengths_;
   std::vector<int> chainList_;
   int top_ = 0;
   int chainNo_ = 0;
@@ -234,10 +265,8 @@ void AnchorLinker::link(int anchor, std::vector<std::vector<cv::Point>>& segment
   while (top_ > 0) {
     const StackEntry e = stack_[--top_];
     if (edge_[e.r * w_ + e.c] != kEdgePixel) ++notYetEdge;
-    if (chainNo_ == static_cast<int>(chains_.size())) {
-      chains_.resize(chains_.size() * 2 + 16);
-      lengths_.resize(chains_.size());
-    }
+    chains_.ensure(chainNo_);
+    lengths_.ensure(chainNo_);
     chains_[chainNo_] = Chain{e.walk, 0, e.parent, {-1, -1}, noPixels_};
     record(e.r, e.c);
     bool turned = false;
@@ -298,14 +327,14 @@ void AnchorLinker::buildChainList(int chain) {
 // when its neighbour already touches the segment.
 void AnchorLinker::copyReversed(std::vector<cv::Point>& segment, Chain& chain) {
   if (chain.len > 0) {
-    const cv::Point* px = &pixels_[chain.start];
-    const cv::Point& p = px[chain.len - 1];
+    const Pixel* px = &pixels_[chain.start];
+    const Pixel& p = px[chain.len - 1];
     while (segment.size() >= 2 && adjacent(p, segment[segment.size() - 2])) segment.pop_back();
     int from = chain.len - 1;
     if (chain.len >= 2 && !segment.empty() && adjacent(px[chain.len - 2], segment.back())) {
       from = chain.len - 2;
     }
-    for (int k = from; k >= 0; --k) segment.push_back(px[k]);
+    for (int k = from; k >= 0; --k) segment.emplace_back(px[k].x, px[k].y);
   }
   chain.len = 0;
 }
@@ -313,13 +342,13 @@ void AnchorLinker::copyReversed(std::vector<cv::Point>& segment, Chain& chain) {
 // Appends the chain's pixels first to last, with the same trimming as copyReversed.
 void AnchorLinker::copyForward(std::vector<cv::Point>& segment, Chain& chain) {
   if (chain.len > 0) {
-    const cv::Point* px = &pixels_[chain.start];
+    const Pixel* px = &pixels_[chain.start];
     while (segment.size() >= 2 && adjacent(px[0], segment[segment.size() - 2])) {
       segment.pop_back();
     }
     int from = 0;
     if (chain.len >= 2 && !segment.empty() && adjacent(px[1], segment.back())) from = 1;
-    for (int k = from; k < chain.len; ++k) segment.push_back(px[k]);
+    for (int k = from; k < chain.len; ++k) segment.emplace_back(px[k].x, px[k].y);
   }
   chain.len = 0;
 }
@@ -480,23 +509,29 @@ EdgeDrawing::EdgeDrawing(const cv::Mat& image, int gradientOperator, int gradien
   width_ = twoDimensional ? image.cols : 0;
   height_ = twoDimensional ? image.rows : 0;
   srcImg_ = image.data;
-  smoothImage_ = cv::Mat::zeros(height_, width_, CV_8UC1);
-  gradImage_ = cv::Mat::zeros(height_, width_, CV_16SC1);
   edgeImage_ = cv::Mat::zeros(height_, width_, CV_8UC1);
-  smoothImg_ = smoothImage_.data;
-  gradImg_ = gradImage_.ptr<short>();
   edgeImg_ = edgeImage_.data;
 
   VISTREL_ASSERT(image.type() == CV_8UC1);
   VISTREL_ASSERT(image.rows >= 5 && image.cols >= 5);
   validInput_ = twoDimensional && image.type() == CV_8UC1 && image.rows >= 5 && image.cols >= 5;
-  if (!validInput_) return;
+  if (!validInput_) {
+    smoothImage_ = cv::Mat::zeros(height_, width_, CV_8UC1);
+    gradImage_ = cv::Mat::zeros(height_, width_, CV_16SC1);
+    smoothImg_ = smoothImage_.data;
+    gradImg_ = gradImage_.ptr<short>();
+    return;
+  }
 
   // Isolated borders: a sub-matrix view must smooth exactly like its copy, without reading
   // the parent image's pixels around it.
   const cv::Size kernel = sigma_ == 1.0 ? cv::Size(5, 5) : cv::Size();
+  smoothImage_.create(height_, width_, CV_8UC1);
   cv::GaussianBlur(srcImage_, smoothImage_, kernel, sigma_, sigma_,
                    cv::BORDER_REFLECT_101 | cv::BORDER_ISOLATED);
+  smoothImg_ = smoothImage_.data;
+  gradImage_.create(height_, width_, CV_16SC1);  // every pixel is written
+  gradImg_ = gradImage_.ptr<short>();
 
   computeGradient();
   computeAnchors();
