@@ -39,7 +39,8 @@ cv::Mat contiguous(const cv::Mat& image) {
 CircleEllipseDetector::CircleEllipseDetector(cv::Mat image)
     : ValidatedEdgeDrawing(contiguous(image)) {
   detect();
-  std::cout << "zvk: here!" << std::endl;
+  // One write for the whole line, so that lines of detectors in several threads stay whole.
+  std::cout << "zvk: here!\n" << std::flush;
 }
 
 void CircleEllipseDetector::detect() {

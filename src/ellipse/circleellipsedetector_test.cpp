@@ -295,6 +295,44 @@ TEST(CircleEllipseDetector, BadImagesAreReportedAndGiveNothing) {
   EXPECT_FALSE(capture.messages().empty());
 }
 
+TEST(CircleEllipseDetector, OddImagesGiveFiniteResultsAndNeverBreakIt) {
+  cv::RNG rng(12345);
+  std::vector<cv::Mat> images;
+  for (cv::Size size : {cv::Size(5, 5), cv::Size(7, 300), cv::Size(300, 7), cv::Size(64, 64)}) {
+    cv::Mat noise(size, CV_8UC1);
+    rng.fill(noise, cv::RNG::UNIFORM, 0, 256);
+    images.push_back(noise);
+  }
+  cv::Mat checker(120, 160, CV_8UC1);
+  for (int i = 0; i < checker.rows; ++i)
+    for (int j = 0; j < checker.cols; ++j) checker.at<uchar>(i, j) = ((i / 7 + j / 9) % 2) * 255;
+  images.push_back(checker);
+  cv::Mat blocks(200, 200, CV_8UC1, cv::Scalar(0));
+  for (int k = 0; k < 40; ++k) {
+    const cv::Point p(rng.uniform(0, 200), rng.uniform(0, 200));
+    cv::circle(blocks, p, rng.uniform(2, 60), cv::Scalar(rng.uniform(0, 256)), rng.uniform(-1, 4));
+  }
+  images.push_back(blocks);
+  images.push_back(scenes::renderClutter({320, 240}, 9));
+  for (const cv::Mat& image : images) {
+    const CircleEllipseDetector d(image);
+    const double limit = 4.0 * std::max(image.cols, image.rows);
+    for (const mCircle& c : d.circles()) {
+      EXPECT_TRUE(std::isfinite(c.center.x) && std::isfinite(c.center.y));
+      EXPECT_GT(c.r, 0.0);
+      EXPECT_LE(c.r, std::max(image.cols, image.rows) + 12.0);
+    }
+    for (const mEllipse& e : d.ellipses()) {
+      EXPECT_TRUE(std::isfinite(e.center.x) && std::isfinite(e.center.y));
+      EXPECT_LE(std::fabs(e.center.x), limit);
+      EXPECT_GE(e.theta, -kPi / 4 - 1e-9);
+      EXPECT_LE(e.theta, kPi / 4 + 1e-9);
+    }
+    EXPECT_EQ(d.circleCount(), static_cast<int>(d.circles().size()));
+    EXPECT_EQ(d.ellipseCount(), static_cast<int>(d.ellipses().size()));
+  }
+}
+
 TEST(CircleEllipseDetector, EachConstructionWritesOneLine) {
   testing::internal::CaptureStdout();
   { const CircleEllipseDetector d(cv::Mat(50, 50, CV_8UC1, cv::Scalar(3))); }
