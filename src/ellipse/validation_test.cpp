@@ -137,6 +137,23 @@ TEST(Validation, EdgeSearchRunsAcrossTheCurveUpToTwoPixels) {
   EXPECT_EQ(wrongDirection.countAligned(vertical).aligned, 0);
 }
 
+TEST(Validation, OnTheDiagonalTheSearchRunsAlongTheColumn) {
+  // Circle (50, 50), r = 20: its outline point at 45 degrees is pixel (64, 64), where
+  // d1 = 14 - 14 = 0 and d2 = 28, so it looks along its column. An edge pixel two rows below
+  // it is found (and its radial gradient agrees); three rows below is too far. No other
+  // outline point reaches either pixel: its neighbours on the outline, (65, 64) and (63, 65),
+  // look along row 64 and column 63.
+  const cv::Mat disc = scenes::renderDisc({100, 100}, {50.5, 50.5}, 20.0, 200, 50, 1.0);
+  const cv::Mat grey = smoothHalf(disc);
+  const ShapeCandidate circle = circleCandidate(50, 50, 20);
+  cv::Mat below(disc.size(), CV_8UC1, cv::Scalar(0));
+  below.at<uchar>(66, 64) = 255;
+  EXPECT_EQ(CandidateValidator(below, grey).countAligned(circle).aligned, 1);
+  cv::Mat further(disc.size(), CV_8UC1, cv::Scalar(0));
+  further.at<uchar>(67, 64) = 255;
+  EXPECT_EQ(CandidateValidator(further, grey).countAligned(circle).aligned, 0);
+}
+
 TEST(Validation, AFailingCircleGetsASecondChanceAsAnEllipse) {
   // An ellipse with semi-axes 40 (x) and 24 (y) centred at (60, 50); its outline pixels are
   // the candidate's pixels, its circle fit the candidate's circle.
