@@ -32,9 +32,12 @@ std::optional<cv::Point> bestPosition(const cv::Mat& image, const cv::Mat& patch
     estimate = loc * f;
     margin = 2 * f + 2;
   }
-  const cv::Rect window = cv::Rect(estimate.x - margin, estimate.y - margin,
-                                   patch.cols + 2 * margin, patch.rows + 2 * margin) &
-                          cv::Rect(0, 0, image.cols, image.rows);
+  // Without a coarse step the whole image is the window.
+  const cv::Rect all(0, 0, image.cols, image.rows);
+  const cv::Rect window = f > 1 ? cv::Rect(estimate.x - margin, estimate.y - margin,
+                                           patch.cols + 2 * margin, patch.rows + 2 * margin) &
+                                      all
+                                : all;
   if (window.width < patch.cols || window.height < patch.rows) return std::nullopt;
   cv::Mat cost;
   cv::matchTemplate(image(window), patch, cost, cv::TM_SQDIFF);

@@ -12,6 +12,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "runner/testing/qtprinters.h"
 #include "scenes/scenes.h"
 
 namespace {

@@ -1,0 +1,92 @@
+#include "runner/cutoutlocator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <opencv2/imgproc.hpp>
+
+namespace {
+
+using wheelhost::circleOf;
+using wheelhost::locateCutout;
+
+// A smooth random texture: unique enough that a cut-out fits in exactly one place.
+cv::Mat texture(cv::Size size, int seed) {
+  cv::Mat noise(size, CV_32F), out;
+  cv::RNG rng(seed);
+  rng.fill(noise, cv::RNG::NORMAL, 0.0, 1.0);
+  cv::GaussianBlur(noise, noise, cv::Size(0, 0), 3.0);
+  cv::normalize(noise, noise, 0, 255, cv::NORM_MINMAX);
+  noise.convertTo(out, CV_8U);
+  return out;
+}
+
+TEST(CutoutLocator, FindsAnExactCutOut) {
+  const cv::Mat source = texture({400, 300}, 1);
+  const cv::Rect rect(37, 51, 120, 120);
+  const auto p = locateCutout(source, source(rect).clone());
+  ASSERT_TRUE(p.has_value());
+  EXPECT_EQ(p->rect, rect);
+  EXPECT_FALSE(p->halved);
+  EXPECT_EQ(p->residual, 0.0);
+  // At the image's corners as well.
+  const cv::Rect corner(400 - 64, 300 - 64, 64, 64);
+  const auto atCorner = locateCutout(source, source(corner).clone());
+  ASSERT_TRUE(atCorner.has_value());
+  EXPECT_EQ(atCorner->rect, corner);
+  const auto whole = locateCutout(source, source.clone());
+  ASSERT_TRUE(whole.has_value());
+  EXPECT_EQ(whole->rect, cv::Rect(0, 0, 400, 300));
+  // Small cut-outs are searched without a coarse step.
+  const cv::Rect small(250, 17, 20, 20);
+  const auto tiny = locateCutout(source, source(small).clone());
+  ASSERT_TRUE(tiny.has_value());
+  EXPECT_EQ(tiny->rect, small);
+}
+
+TEST(CutoutLocator, FindsAHalvedCutOutOfEitherParity) {
+  const cv::Mat source = texture({1300, 1100}, 2);
+  for (const cv::Rect rect : {cv::Rect(101, 77, 951, 951), cv::Rect(240, 130, 900, 900)}) {
+    cv::Mat halved;
+    cv::resize(source(rect), halved, cv::Size(rect.width / 2, rect.height / 2), 0, 0,
+               cv::INTER_LINEAR);
+    const auto p = locateCutout(source, halved);
+    ASSERT_TRUE(p.has_value()) << rect;
+    EXPECT_EQ(p->rect, rect);
+    EXPECT_TRUE(p->halved);
+    EXPECT_EQ(p->residual, 0.0);
+  }
+}
+
+TEST(CutoutLocator, NothingForCutOutsFromElsewhere) {
+  const cv::Mat source = texture({300, 200}, 3);
+  EXPECT_FALSE(locateCutout(source, texture({300, 200}, 4)(cv::Rect(10, 10, 80, 80)).clone()));
+  EXPECT_FALSE(locateCutout(source, cv::Mat()));
+  EXPECT_FALSE(locateCutout(cv::Mat(), source));
+  EXPECT_FALSE(locateCutout(source, texture({301, 200}, 3)));  // larger than the source
+  cv::Mat colour;
+  cv::cvtColor(source, colour, cv::COLOR_GRAY2BGR);
+  EXPECT_FALSE(locateCutout(colour, source(cv::Rect(0, 0, 50, 50)).clone()));
+}
+
+TEST(CutoutLocator, CircleOfAPlacementIsWithinItsBounds) {
+  // Hand-checked: the square at (10, 20), 100 wide: centre (10 + 50 + 0.75, 20 + 50 + 0.75),
+  // radius 50 + 0.25.
+  const auto c = circleOf({cv::Rect(10, 20, 100, 100), false, 0.0});
+  EXPECT_EQ(c.centre, cv::Point2d(60.75, 70.75));
+  EXPECT_EQ(c.radius, 50.25);
+  // Any circle, cut the way the analysis cuts it, comes back within 0.75 px and 0.25 px.
+  cv::RNG rng(5);
+  for (int i = 0; i < 2000; ++i) {
+    const double r = rng.uniform(20.0, 400.0);
+    const double cx = rng.uniform(r, r + 500.0), cy = rng.uniform(r, r + 500.0);
+    const int side = static_cast<int>(2.0 * r);
+    const cv::Rect rect(static_cast<int>(cx - r), static_cast<int>(cy - r), side, side);
+    const auto back = circleOf({rect, false, 0.0});
+    EXPECT_LE(std::abs(back.centre.x - cx), 0.75 + 1e-9);
+    EXPECT_LE(std::abs(back.centre.y - cy), 0.75 + 1e-9);
+    EXPECT_LE(std::abs(back.radius - r), 0.25 + 1e-9);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#include "runner/options.h"
+
+#include <gtest/gtest.h>
+
+#include "runner/testing/qtprinters.h"
+
+namespace {
+
+using wheelhost::parseArguments;
+
+TEST(RunnerOptions, LongShortAndAttachedFormsAllStore) {
+  const auto p = parseArguments({"-c",        "cat.json", "--params=p.json",
+                                 "-s",        "d2h=0.5",  "--set=filterSize=200",
+                                 "--models",  "A, B",     "-m",
+                                 "C",         "--config", "cfg",
+                                 "--plugin",  "lib.so",   "-o",
+                                 "out",       "-t",       "truth.json",
+                                 "--samples", "set",      "--json",
+                                 "-r",        "-v",       "--no-progress",
+                                 "a.png",     "folder"});
+  ASSERT_TRUE(p.error.isEmpty()) << p.error.toStdString();
+  const wheelhost::RunnerOptions& o = p.options;
+  EXPECT_EQ(o.catalogue, "cat.json");
+  EXPECT_EQ(o.params, "p.json");
+  // Only the first '=' separates an attached value: the setting keeps its own.
+  EXPECT_EQ(o.settings, QStringList({"d2h=0.5", "filterSize=200"}));
+  EXPECT_EQ(o.models, QStringList({"A", "B", "C"}));
+  EXPECT_EQ(o.configDir, "cfg");
+  EXPECT_EQ(o.plugin, "lib.so");
+  EXPECT_EQ(o.outDir, "out");
+  EXPECT_EQ(o.truth, "truth.json");
+  EXPECT_EQ(o.samples, "set");
+  EXPECT_TRUE(o.json && o.recursive && o.verbose);
+  EXPECT_FALSE(o.progress);
+  EXPECT_FALSE(o.help || o.version);
+  EXPECT_EQ(o.inputs, QStringList({"a.png", "folder"}));
+}
+
+TEST(RunnerOptions, DefaultsAndOrderingRules) {
+  const auto none = parseArguments({});
+  EXPECT_TRUE(none.error.isEmpty());
+  EXPECT_TRUE(none.options.inputs.isEmpty());
+  EXPECT_TRUE(none.options.progress);
+  EXPECT_FALSE(none.options.json);
+
+  // Options and inputs mix; a repeated single-valued option keeps the last value; after "--"
+  // everything is an input, also what looks like an option.
+  const auto p =
+      parseArguments({"x.png", "--out", "a", "y.png", "--out", "b", "--", "--json", "-"});
+  ASSERT_TRUE(p.error.isEmpty());
+  EXPECT_EQ(p.options.outDir, "b");
+  EXPECT_FALSE(p.options.json);
+  EXPECT_EQ(p.options.inputs, QStringList({"x.png", "y.png", "--json", "-"}));
+
+  EXPECT_TRUE(parseArguments({"-h"}).options.help);
+  EXPECT_TRUE(parseArguments({"--version"}).options.version);
+}
+
+TEST(RunnerOptions, UnusableArgumentsAreNamed) {
+  EXPECT_EQ(parseArguments({"--bogus"}).error,
+            "unknown option '--bogus'; wheelhost --help lists the options");
+  EXPECT_EQ(parseArguments({"-x"}).error,
+            "unknown option '-x'; wheelhost --help lists the options");
+  EXPECT_EQ(parseArguments({"-cv"}).error,
+            "unknown option '-cv' (options with one dash are one letter)");
+  EXPECT_EQ(parseArguments({"a.png", "--catalogue"}).error, "option '--catalogue' needs a value");
+  EXPECT_EQ(parseArguments({"--out="}).error, "option '--out' needs a non-empty value");
+  EXPECT_EQ(parseArguments({"-o", ""}).error, "option '--out' needs a non-empty value");
+  EXPECT_EQ(parseArguments({"--verbose=1"}).error, "option '--verbose' takes no value");
+  // A value that looks like an option is still the value.
+  EXPECT_EQ(parseArguments({"--out", "--json"}).options.outDir, "--json");
+}
+
+TEST(RunnerOptions, HelpNamesTheDefaults) {
+  const QString help = wheelhost::helpText("/samples/here", "/plugins/lib.so");
+  EXPECT_TRUE(help.contains("/samples/here"));
+  EXPECT_TRUE(help.contains("/plugins/lib.so"));
+  EXPECT_TRUE(help.startsWith("usage: wheelhost [options] [IMAGE|FOLDER ...]"));
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+#include "runner/parameters.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "runner/testing/qtprinters.h"
+
+namespace {
+
+using wheelhost::applySetting;
+using wheelhost::loadParameterFile;
+
+class ParameterFile : public ::testing::Test {
+ protected:
+  QString write(const QByteArray& text) {
+    const QString path = dir_.filePath("params.json");
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+    return path;
+  }
+  QTemporaryDir dir_;
+};
+
+TEST_F(ParameterFile, ValuesTakeTheTypeOfTheirKey) {
+  const QString path = write(R"({"d2h": 0.8, "filterSize": 200, "useDiameter": true,
+      "IsCutImg": true, "useBackground": 0, "Ratio": 2, "Circle_Polarity": 1.0})");
+  QVariantMap map;
+  QStringList warnings;
+  QString error;
+  ASSERT_TRUE(loadParameterFile(path, map, &warnings, &error)) << error.toStdString();
+  EXPECT_TRUE(warnings.isEmpty());
+  EXPECT_EQ(map.value("d2h").userType(), QMetaType::Double);
+  EXPECT_EQ(map.value("d2h").toDouble(), 0.8);
+  EXPECT_EQ(map.value("filterSize").userType(), QMetaType::Int);
+  EXPECT_EQ(map.value("filterSize").toInt(), 200);
+  EXPECT_EQ(map.value("useDiameter").userType(), QMetaType::Bool);
+  EXPECT_TRUE(map.value("useDiameter").toBool());
+  // true for an integer key is 1, 0 for a boolean key is false.
+  EXPECT_EQ(map.value("IsCutImg").userType(), QMetaType::Int);
+  EXPECT_EQ(map.value("IsCutImg").toInt(), 1);
+  EXPECT_EQ(map.value("useBackground").userType(), QMetaType::Bool);
+  EXPECT_FALSE(map.value("useBackground").toBool());
+  EXPECT_EQ(map.value("Ratio").userType(), QMetaType::Double);
+  EXPECT_EQ(map.value("Circle_Polarity").userType(), QMetaType::Int);
+  EXPECT_EQ(map.size(), 7);
+}
+
+TEST_F(ParameterFile, UnknownKeysPassWithAWarningRunnerKeysAreRefused) {
+  QVariantMap map{{"d2h", 0.5}};
+  QStringList warnings;
+  QString error;
+  ASSERT_TRUE(loadParameterFile(write(R"({"FilterSize": 3, "lineSpeed": "fast"})"), map, &warnings,
+                                &error));
+  ASSERT_EQ(warnings.size(), 2);
+  EXPECT_TRUE(
+      warnings[0].contains("unknown parameter \"FilterSize\" passed on unchecked "
+                           "(did you mean \"filterSize\"?)"));
+  EXPECT_EQ(map.value("lineSpeed").toString(), "fast");
+  EXPECT_EQ(map.value("d2h").toDouble(), 0.5);  // what was there stays
+
+  const QVariantMap before = map;
+  EXPECT_FALSE(
+      loadParameterFile(write(R"({"filterSize": 9, "modelMap": 12345})"), map, &warnings, &error));
+  EXPECT_TRUE(error.endsWith("\"modelMap\" is set by wheelhost itself (use --catalogue)"));
+  EXPECT_EQ(map, before);  // nothing of a refused file is applied
+}
+
+TEST_F(ParameterFile, BadFilesNameTheFileAndTheProblem) {
+  QVariantMap map;
+  QString error;
+  const QString path = write("{\n  \"d2h\": ,\n}");
+  EXPECT_FALSE(loadParameterFile(path, map, nullptr, &error));
+  EXPECT_TRUE(error.startsWith(path + ": not valid JSON at line 2, column "))
+      << error.toStdString();
+
+  EXPECT_FALSE(loadParameterFile(write("[]"), map, nullptr, &error));
+  EXPECT_EQ(error, path + ": expected a JSON object of parameter: value");
+
+  const struct {
+    QByteArray json;
+    QString message;
+  } cases[] = {
+      {R"({"filterSize": 2.5})", "\"filterSize\" expects an integer, got 2.5"},
+      {R"({"filterSize": 3e10})", "\"filterSize\" expects an integer, got 30000000000"},
+      {R"({"useDiameter": 2})", "\"useDiameter\" expects true or false, got 2"},
+      {R"({"d2h": "0.8"})", "\"d2h\" expects a number, got the string \"0.8\""},
+      {R"({"d2h": null})", "\"d2h\" expects a number, got null"},
+      {R"({"thickness": [1]})", "\"thickness\" expects an integer, got an array"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(loadParameterFile(write(c.json), map, nullptr, &error));
+    EXPECT_EQ(error, path + ": " + c.message);
+  }
+  EXPECT_TRUE(map.isEmpty());
+
+  EXPECT_FALSE(loadParameterFile(dir_.filePath("none.json"), map, nullptr, &error));
+  EXPECT_EQ(error, dir_.filePath("none.json") + ": no such file");
+  EXPECT_FALSE(loadParameterFile(dir_.path(), map, nullptr, &error));
+  EXPECT_EQ(error, dir_.path() + ": is a directory, not a file");
+}
+
+TEST(ParameterSetting, TextIsParsedAsTheKeysType) {
+  QVariantMap map;
+  QString error;
+  ASSERT_TRUE(applySetting("d2h=0.25", map, &error));
+  ASSERT_TRUE(applySetting(" thickness = -3 ", map, &error));
+  ASSERT_TRUE(applySetting("useDiameter=Yes", map, &error));
+  ASSERT_TRUE(applySetting("bEqual=off", map, &error));
+  ASSERT_TRUE(applySetting("Circle_ACThres=150", map, &error));
+  EXPECT_EQ(map.value("d2h"), QVariant(0.25));
+  EXPECT_EQ(map.value("thickness"), QVariant(-3));
+  EXPECT_EQ(map.value("useDiameter"), QVariant(true));
+  EXPECT_EQ(map.value("bEqual"), QVariant(false));
+  // Accepted (the plug-in decides), but flagged.
+  const QStringList warnings = wheelhost::checkParameterValues(map);
+  ASSERT_EQ(warnings.size(), 1);
+  EXPECT_TRUE(warnings[0].startsWith("\"Circle_ACThres\" 150 is outside 0..100"));
+  EXPECT_EQ(wheelhost::checkParameterValues({}).size(), 1);  // no d2h: negative diameters
+
+  const struct {
+    const char* setting;
+    const char* message;
+  } cases[] = {
+      {"d2h", "--set \"d2h\": expected KEY=VALUE"},
+      {"=3", "--set \"=3\": expected KEY=VALUE"},
+      {"d2h=fast", "--set d2h: expects a number, got \"fast\""},
+      {"d2h=inf", "--set d2h: expects a number, got \"inf\""},
+      {"filterSize=1.5", "--set filterSize: expects an integer, got \"1.5\""},
+      {"useDiameter=2", "--set useDiameter: expects true or false, got \"2\""},
+      {"ratio=1",
+       "--set ratio: unknown parameter (did you mean \"Ratio\"?); wheelhost --help "
+       "lists them"},
+      {"speed=1", "--set speed: unknown parameter; wheelhost --help lists them"},
+      {"defectList=1",
+       "--set defectList: \"defectList\" is set by wheelhost itself (use "
+       "--models)"},
+  };
+  const QVariantMap before = map;
+  for (const auto& c : cases) {
+    EXPECT_FALSE(applySetting(c.setting, map, &error)) << c.setting;
+    EXPECT_EQ(error, c.message);
+  }
+  EXPECT_EQ(map, before);
+}
+
+}  // namespace
