@@ -48,6 +48,8 @@ DetectRoi::DetectRoi() = default;
 DetectRoi::~DetectRoi() = default;
 DetectRoi::DetectRoi(const DetectRoi&) = default;
 DetectRoi& DetectRoi::operator=(const DetectRoi&) = default;
+DetectRoi::DetectRoi(DetectRoi&&) noexcept = default;
+DetectRoi& DetectRoi::operator=(DetectRoi&&) noexcept = default;
 
 void DetectRoi::clear() {
   addRois_.clear();
@@ -278,6 +280,10 @@ cv::Mat DetectRoi::cropImage(const cv::Mat& image, const cv::Rect& rect) {
 bool DetectRoi::needMask() const {
   if (roiHull_.empty()) {
     return false;
+  }
+  // A mask-only ROI image is the whole source image, which the region rarely fills.
+  if (maskOnly_) {
+    return true;
   }
   // Axis-aligned in the ROI image when the hull's turn plus the region's is a multiple of
   // 90 degrees; taken from either side, so that 89.9999 counts like 90.

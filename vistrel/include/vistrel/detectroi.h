@@ -72,6 +72,8 @@ class VISTREL_EXPORT DetectRoi : public IVistrelModuleInstance {
   ~DetectRoi() override;
   DetectRoi(const DetectRoi&);
   DetectRoi& operator=(const DetectRoi&);
+  DetectRoi(DetectRoi&&) noexcept;
+  DetectRoi& operator=(DetectRoi&&) noexcept;
 
   // --- Region content -------------------------------------------------------------------
 
@@ -122,7 +124,7 @@ class VISTREL_EXPORT DetectRoi : public IVistrelModuleInstance {
   // is invalid. `imageSize` matters only with maskOnly, where it is the ROI image size.
   virtual cv::Mat getMask(const cv::Size& imageSize);
   // Whether the ROI image has pixels outside the region: false only for a single united
-  // rectangle that is axis-aligned in the ROI image, with nothing removed.
+  // rectangle that is axis-aligned in the ROI image, with nothing removed, and not maskOnly.
   virtual bool needMask() const;
 
   // The source image as 8-bit BGRA with the region's mask (placed in the source frame) as

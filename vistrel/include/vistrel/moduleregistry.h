@@ -182,7 +182,8 @@ VISTREL_EXPORT bool setModuleInstance(const std::string& moduleName,
 }  // namespace vistrel
 
 // Registers module class `T` under `name` during static initialisation of the including .cpp.
-// Use once per class, at namespace scope, in the class's own source file. The library links
+// Use once per class, at namespace scope (inside namespace vistrel, say), in the class's own
+// source file; `T` is the class's unqualified name as seen there. The library links
 // module archives whole, so the registration survives static linking.
 #define VISTREL_REGISTER_MODULE(T, name)                                           \
   namespace {                                                                      \
