@@ -92,9 +92,8 @@ inline void gradientAt(const unsigned char* p, const unsigned char* q, const uns
   }
 }
 
-template <int Op>
-void interiorGradient(const cv::Mat& smooth, int gradThresh, bool sumFlag, short* grad,
-                      unsigned char* dir) {
+template <int Op, bool Sum>
+void interiorGradient(const cv::Mat& smooth, int gradThresh, short* grad, unsigned char* dir) {
   const int w = smooth.cols;
   const int h = smooth.rows;
   for (int i = 1; i < h - 1; ++i) {
@@ -109,7 +108,7 @@ void interiorGradient(const cv::Mat& smooth, int gradThresh, bool sumFlag, short
       // Squares of at most 2·4080 stay exact in a double, and its square root is correctly
       // rounded, so the truncated norm is the same on every machine.
       const int sum =
-          sumFlag ? gx + gy : static_cast<int>(std::sqrt(static_cast<double>(gx * gx + gy * gy)));
+          Sum ? gx + gy : static_cast<int>(std::sqrt(static_cast<double>(gx * gx + gy * gy)));
       g[j] = static_cast<short>(sum);
       d[j] = sum >= gradThresh ? (gx >= gy ? kVerticalEdge : kHorizontalEdge) : kBelowThreshold;
     }
@@ -410,20 +409,28 @@ void computeGradientMaps(const cv::Mat& smooth, int op, int gradThresh, bool sum
     dir[static_cast<size_t>(i) * w] = kBelowThreshold;
     dir[static_cast<size_t>(i) * w + w - 1] = kBelowThreshold;
   }
+  // One instantiation per operator and norm keeps the per-pixel loop free of branches.
+  using Kernel = void (*)(const cv::Mat&, int, short*, unsigned char*);
+  Kernel kernel = nullptr;
   switch (op) {
     case kSobelOperator:
-      interiorGradient<kSobelOperator>(smooth, gradThresh, sumFlag, grad, dir);
+      kernel = sumFlag ? interiorGradient<kSobelOperator, true>
+                       : interiorGradient<kSobelOperator, false>;
       break;
     case kScharrOperator:
-      interiorGradient<kScharrOperator>(smooth, gradThresh, sumFlag, grad, dir);
+      kernel = sumFlag ? interiorGradient<kScharrOperator, true>
+                       : interiorGradient<kScharrOperator, false>;
       break;
     case kDifferenceOperator:
-      interiorGradient<kDifferenceOperator>(smooth, gradThresh, sumFlag, grad, dir);
+      kernel = sumFlag ? interiorGradient<kDifferenceOperator, true>
+                       : interiorGradient<kDifferenceOperator, false>;
       break;
     default:
-      interiorGradient<kPrewittOperator>(smooth, gradThresh, sumFlag, grad, dir);
+      kernel = sumFlag ? interiorGradient<kPrewittOperator, true>
+                       : interiorGradient<kPrewittOperator, false>;
       break;
   }
+  kernel(smooth, gradThresh, grad, dir);
 }
 
 std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, int width,
@@ -437,13 +444,11 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
     for (int j = first; j < width - 2; j += step) {
       const int idx = i * width + j;
       const int g = grad[idx];
-      if (g < gradThresh) continue;
-      bool anchor;
-      if (dir[idx] == kVerticalEdge) {
-        anchor = g - grad[idx - 1] >= anchorThresh && g - grad[idx + 1] >= anchorThresh;
-      } else {
-        anchor = g - grad[idx - width] >= anchorThresh && g - grad[idx + width] >= anchorThresh;
-      }
+      // Neighbours across the edge: left and right of a vertical edge, else above and below.
+      // Evaluated without branches; only the rare anchor takes the branch below.
+      const int across = dir[idx] == kVerticalEdge ? 1 : width;
+      const bool anchor = (g >= gradThresh) & (g - grad[idx - across] >= anchorThresh) &
+                          (g - grad[idx + across] >= anchorThresh);
       if (anchor) {
         edge[idx] = kAnchorPixel;
         anchors.emplace_back(j, i);
