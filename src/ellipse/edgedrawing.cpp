@@ -519,7 +519,10 @@ EdgeDrawing::EdgeDrawing(const cv::Mat& image, int gradientOperator, int gradien
 
   VISTREL_ASSERT(image.type() == CV_8UC1);
   VISTREL_ASSERT(image.rows >= 5 && image.cols >= 5);
-  validInput_ = twoDimensional && image.type() == CV_8UC1 && image.rows >= 5 && image.cols >= 5;
+  // Flat indices are ints; this keeps row * width + column (and a row beyond) in range.
+  VISTREL_ASSERT(image.total() <= kMaxPixels);
+  validInput_ = twoDimensional && image.type() == CV_8UC1 && image.rows >= 5 && image.cols >= 5 &&
+                image.total() <= kMaxPixels;
   if (!validInput_) {
     smoothImage_ = cv::Mat::zeros(height_, width_, CV_8UC1);
     gradImage_ = cv::Mat::zeros(height_, width_, CV_16SC1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <opencv2/core.hpp>
 #include <vector>
 
@@ -24,6 +25,9 @@ enum GradientOperatorCode : int {
   kDifferenceOperator = 104,  // 2x2 differences at the pixel's lower right
 };
 
+// The largest image traced, in pixels (flat indices are ints).
+constexpr std::size_t kMaxPixels = std::size_t{1} << 30;
+
 // Values of the edge map.
 constexpr unsigned char kNoEdgePixel = 0;
 constexpr unsigned char kAnchorPixel = 254;
@@ -37,8 +41,9 @@ constexpr unsigned char kHorizontalEdge = 2;  // gx < gy: the edge runs left and
 class EdgeDrawing {
  public:
   // Traces the edge segments of `image`, which must be 8-bit single-channel (CV_8UC1) with at
-  // least 5 rows and 5 columns; any other image is reported (VISTREL_ASSERT) and yields no
-  // segments and all-zero maps. A sub-matrix view is fine: the result equals that of a copy.
+  // least 5 rows and 5 columns and at most kMaxPixels pixels; any other image is reported
+  // (VISTREL_ASSERT) and yields no segments and all-zero maps. A sub-matrix view is fine: the
+  // result equals that of a copy.
   //
   //  - gradientOperator: 101 Prewitt, 102 Sobel, 103 Scharr, 104 2x2 differences. An unknown
   //    code is reported and Prewitt is used.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <opencv2/imgproc.hpp>
@@ -655,6 +656,21 @@ TEST(EdgeDrawing, OnePixelLineHasAnEdgeOnEachSide) {
   for (const auto& [x, y] : drawn) {
     EXPECT_TRUE(y >= 8 && y <= 12 && x >= 2 && x <= 37) << x << "," << y;
   }
+}
+
+TEST(EdgeDrawing, WalksMayRunOnTheSecondRowThoughAnchorsStayTwoAway) {
+  // A rectangle whose top border runs through the centres of row 1: its ridge is on row 1,
+  // where no anchor may lie, but the walks up its sides turn onto it. Nothing reaches row 0.
+  cv::Mat img(30, 40, CV_8UC1, cv::Scalar(40));
+  img(cv::Rect(10, 1, 21, 20)).setTo(120);
+  img(cv::Rect(11, 2, 19, 18)).setTo(200);
+  EdgeDrawing ed(img);
+  expectTracingInvariants(ed);
+  std::set<std::pair<int, int>> drawn;
+  for (const Segment& s : ed.segments())
+    for (const cv::Point& p : s) drawn.emplace(p.x, p.y);
+  for (int x = 14; x <= 26; ++x) EXPECT_TRUE(drawn.count({x, 1})) << x;
+  for (const cv::Point& a : ed.anchors()) EXPECT_GE(a.y, 2);
 }
 
 TEST(EdgeDrawing, TwoTouchingRegionsShareTheirBorder) {
