@@ -3,6 +3,8 @@
 #include <vector>
 
 // The set of angular intervals that a growing arc already covers, used when arcs are joined.
+// Intervals are kept sorted and merged on insertion. The node store is sized for 360 nodes
+// and grows beyond that rather than dropping an interval.
 
 namespace ced {
 

@@ -21,7 +21,8 @@ namespace ced {
 //  - buffer: arc and candidate pixels are copied here and the cursor advanced past them.
 //  - candidates: runs that close a whole circle or ellipse are appended here.
 //  - arcs: the arcs found (list 1), appended.
-//  - width, height: of the image; lines at least max(width, height)/5 long take no part.
+//  - width, height: of the image; a line at least max(width, height)/5 long never starts or
+//    extends a run.
 void detectArcs(const std::vector<LineSegment>& lines, std::vector<Info>& infos,
                 const std::vector<int>& firstLineOfSegment,
                 const std::vector<std::vector<cv::Point>>& segments, PixelBuffer& buffer,
