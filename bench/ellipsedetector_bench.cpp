@@ -13,12 +13,12 @@
 namespace {
 
 cv::Mat wheel(cv::Size size) {
-  scenes::WheelSpec spec;
-  spec.size = size;
-  spec.centre = {size.width * 0.51, size.height * 0.49};
-  spec.radius = std::min(size.width, size.height) * 0.43;
-  spec.noiseSigma = 5.0;
-  return scenes::renderWheel(spec);
+  scenes::WheelSpec shape;
+  shape.size = size;
+  shape.centre = {size.width * 0.51, size.height * 0.49};
+  shape.radius = std::min(size.width, size.height) * 0.43;
+  shape.noiseSigma = 5.0;
+  return scenes::renderWheel(shape);
 }
 
 // The detector writes one line per construction; keep it out of the benchmark's output.

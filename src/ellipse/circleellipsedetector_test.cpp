@@ -222,12 +222,12 @@ TEST(CircleEllipseDetector, EllipsesAreReportedWithTheirCentreAxesAndAngle) {
 }
 
 cv::Mat wheelScene(cv::Size size, scenes::Seed seed = 1) {
-  scenes::WheelSpec spec;
-  spec.size = size;
-  spec.centre = {size.width * 0.52, size.height * 0.48};
-  spec.radius = std::min(size.width, size.height) * 0.42;
-  spec.seed = seed;
-  return scenes::renderWheel(spec);
+  scenes::WheelSpec wheel;
+  wheel.size = size;
+  wheel.centre = {size.width * 0.52, size.height * 0.48};
+  wheel.radius = std::min(size.width, size.height) * 0.42;
+  wheel.seed = seed;
+  return scenes::renderWheel(wheel);
 }
 
 TEST(CircleEllipseDetector, SameImageSameResultsAndViewsEqualCopies) {
@@ -253,15 +253,15 @@ TEST(CircleEllipseDetector, SameImageSameResultsAndViewsEqualCopies) {
 }
 
 TEST(CircleEllipseDetector, TheWheelsOutlineIsTheLargestCircle) {
-  scenes::WheelSpec spec;
-  spec.size = {640, 480};
-  spec.centre = {330.4, 236.8};
-  spec.radius = 200;
-  const CircleEllipseDetector d(scenes::renderWheel(spec));
+  scenes::WheelSpec wheel;
+  wheel.size = {640, 480};
+  wheel.centre = {330.4, 236.8};
+  wheel.radius = 200;
+  const CircleEllipseDetector d(scenes::renderWheel(wheel));
   const std::vector<mCircle> circles = d.circles();
   ASSERT_FALSE(circles.empty());
-  EXPECT_LE(cv::norm(circles[0].center - toDetector(spec.centre)), 0.5) << describe(circles);
-  EXPECT_NEAR(circles[0].r, spec.radius, 0.5) << describe(circles);
+  EXPECT_LE(cv::norm(circles[0].center - toDetector(wheel.centre)), 0.5) << describe(circles);
+  EXPECT_NEAR(circles[0].r, wheel.radius, 0.5) << describe(circles);
 }
 
 TEST(CircleEllipseDetector, ThreadsConstructingAtOnceGetTheSingleThreadResults) {
