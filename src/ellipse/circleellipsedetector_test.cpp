@@ -124,20 +124,26 @@ TEST(CircleEllipseDetector, DiscsFromFifteenToFourHundredPixelsAreFoundToHalfAPi
 }
 
 TEST(CircleEllipseDetector, RingsGiveBothEdgesLargestFirst) {
-  for (double noise : {0.0, 5.0}) {
-    const cv::Size size(320, 300);
-    const cv::Point2d centre(161.2, 158.7);
-    scenes::Scene scene(size, 60);
-    scene.disc(centre, 110, 180);
-    scene.disc(centre, 70, 60);
-    addBar(scene, size);
-    const CircleEllipseDetector d(scene.render(0.8, noise, 11));
-    const std::vector<mCircle> circles = d.circles();
-    const int outer = findCircle(circles, toDetector(centre), 110, 0.5);
-    const int inner = findCircle(circles, toDetector(centre), 70, 0.5);
-    ASSERT_GE(outer, 0) << describe(circles);
-    ASSERT_GE(inner, 0) << describe(circles);
-    EXPECT_LT(outer, inner);
+  struct Ring {
+    double inner, outer;
+  };
+  for (const Ring& ring : {Ring{70, 110}, Ring{18, 32}, Ring{250, 390}}) {
+    for (double noise : {0.0, 5.0}) {
+      const int side = static_cast<int>(2 * ring.outer) + 60;
+      const cv::Size size(side, side - 20);
+      const cv::Point2d centre(side / 2 + 0.7, side / 2 - 9.1);
+      scenes::Scene scene(size, 60);
+      scene.disc(centre, ring.outer, 180);
+      scene.disc(centre, ring.inner, 60);
+      addBar(scene, size);
+      const CircleEllipseDetector d(scene.render(0.8, noise, 11));
+      const std::vector<mCircle> circles = d.circles();
+      const int outer = findCircle(circles, toDetector(centre), ring.outer, 0.5);
+      const int inner = findCircle(circles, toDetector(centre), ring.inner, 0.5);
+      ASSERT_GE(outer, 0) << ring.outer << " noise " << noise << ": " << describe(circles);
+      ASSERT_GE(inner, 0) << ring.inner << " noise " << noise << ": " << describe(circles);
+      EXPECT_LT(outer, inner);
+    }
   }
 }
 
