@@ -101,12 +101,15 @@ TEST(CircleDetector, MeasuresDiscsAndRingsToAFractionOfAPixel) {
     bool brightInside;
     bool ring;
   };
+  // Large radii take one polarity each, to keep the images few; the last region is over 2000
+  // pixels wide, so the search runs at an eighth of the resolution there.
   const Case cases[] = {
       {30.0, false, false},  {30.0, true, true},   {55.5, true, false},  {55.5, false, true},
       {97.3, false, false},  {97.3, true, false},  {160.2, true, true},  {160.2, false, false},
       {251.7, false, true},  {251.7, true, false}, {420.4, true, false}, {420.4, false, true},
-      {640.9, false, false}, {640.9, true, true},  {930.3, true, false}, {930.3, false, false},
+      {640.9, false, false}, {930.3, true, false},
   };
+
   std::vector<double> centreErr, radiusErr;
   for (const Case& k : cases) {
     // Room for the search: 80 pixels beyond the radius on the nearest side, then the border.

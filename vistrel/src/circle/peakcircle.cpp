@@ -281,6 +281,7 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
   const int halfK = static_cast<int>(kernel.total()) / 2;
   const bool subpixel = peakMode(params.precision) == 2 || step == 1;
   const float cos20 = cosLimit20();
+  const float cos20sq = cos20 * cos20;
 
   // Edge pixels: strong, facing the first centre estimate (or away from it), and maximal
   // across the edge.
@@ -296,9 +297,13 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
       if (maskRow && maskRow[x] == 0) continue;
       const float m = mrow[x];
       if (m < kMinMagnitude) continue;
-      const float nx = gxrow[x] / m, ny = gyrow[x] / m;
-      const double rx = x - c0.x, ry = y - c0.y, rd = std::hypot(rx, ry);
-      if (rd == 0 || std::fabs((nx * rx + ny * ry) / rd) < cos20) continue;
+      // |cos| < cos 20 between gradient and radius, squared to spare a root and two divisions
+      // on every strong pixel: (g . r)^2 < cos^2 |g|^2 |r|^2.
+      const float gxv = gxrow[x], gyv = gyrow[x];
+      const float rx = static_cast<float>(x - c0.x), ry = static_cast<float>(y - c0.y);
+      const float dot = gxv * rx + gyv * ry, r2 = rx * rx + ry * ry;
+      if (r2 == 0 || dot * dot < cos20sq * (gxv * gxv + gyv * gyv) * r2) continue;
+      const float nx = gxv / m, ny = gyv / m;
       int f = 0, b = 0;
       quantizeDirection(ny, nx, f, b);
       const NeighbourDir& fd = neighbourDir(f);
