@@ -27,11 +27,11 @@ const WheelScene& wheel(int width, int height) {
   static std::map<std::pair<int, int>, WheelScene> cache;
   auto it = cache.find({width, height});
   if (it != cache.end()) return it->second;
-  scenes::WheelSpec spec;
-  spec.size = {width, height};
-  spec.centre = {width * 0.5 + 11.3, height * 0.5 - 7.6};
-  spec.radius = height * 0.39;
-  WheelScene s{scenes::renderWheel(spec), spec.centre - cv::Point2d(0.5, 0.5), spec.radius};
+  scenes::WheelSpec shape;
+  shape.size = {width, height};
+  shape.centre = {width * 0.5 + 11.3, height * 0.5 - 7.6};
+  shape.radius = height * 0.39;
+  WheelScene s{scenes::renderWheel(shape), shape.centre - cv::Point2d(0.5, 0.5), shape.radius};
   return cache.emplace(std::make_pair(width, height), std::move(s)).first->second;
 }
 
