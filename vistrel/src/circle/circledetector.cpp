@@ -1,6 +1,8 @@
 #include "vistrel/circledetector.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <opencv2/imgproc.hpp>
 
 #include "circle/peakcircle.h"
@@ -96,7 +98,9 @@ int CircleDetector::precisionCode(int preset, bool severalCircles) {
 
 float CircleDetector::detect(const cv::Mat& image, cv::Point2f center, cv::Vec3f& circle,
                              std::vector<float>* profile) const {
-  const int size = 2 * maxRadius_;
+  VISTREL_ASSERT(std::isfinite(center.x) && std::isfinite(center.y));
+  if (!(std::isfinite(center.x) && std::isfinite(center.y))) return 0;
+  const std::int64_t size = 2 * std::int64_t{maxRadius_};
   if (image.cols < size || image.rows < size) return 0;
   cv::Mat roiImage, mask;
   DetectRoi roi = cutAnnulus(image, center, minRadius_, maxRadius_, roiImage, mask);
@@ -134,7 +138,9 @@ float CircleDetector::detectInRoi(const cv::Mat& roiImage, cv::Vec3f& circle,
 int CircleDetector::detectMany(const cv::Mat& image, cv::Point2f center,
                                std::vector<cv::Vec3f>* circles, std::vector<float>* scores,
                                std::vector<float>* profile, int reserved, int maxCount) const {
-  const int size = 2 * maxRadius_;
+  VISTREL_ASSERT(std::isfinite(center.x) && std::isfinite(center.y));
+  if (!(std::isfinite(center.x) && std::isfinite(center.y))) return 0;
+  const std::int64_t size = 2 * std::int64_t{maxRadius_};
   if (image.cols < size || image.rows < size) return 0;
   cv::Mat roiImage, mask;
   DetectRoi roi = cutAnnulus(image, center, minRadius_, maxRadius_, roiImage, mask);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <opencv2/imgproc.hpp>
@@ -208,6 +209,8 @@ TEST(CircleDetector, DetectManyReportsRingsInFindByOrder) {
   std::sort(best.begin(), best.end());
   EXPECT_EQ(best, (V{40, 55, 80, 95}));
 
+  // "As many as there are".
+  EXPECT_EQ(radii(Polarity::Either, FindBy::Innermost, INT_MAX), (V{40, 55, 80, 95}));
   // With every output null the search still runs and counts the radius peaks.
   EXPECT_EQ(detector(20, 120, Polarity::Either, FindBy::All, 20)
                 .detectMany(img, start, nullptr, nullptr, nullptr, 0, 4),
@@ -314,6 +317,19 @@ TEST(CircleDetector, ColourImagesAndUnsupportedInput) {
   negative.setRadiusRange(-20, 100);
   EXPECT_EQ(negative.detect(grey, {120, 120}, c), 0.f);
   EXPECT_TRUE(capture.contains("minRadius_ >= 0"));
+  // A centre that is no number, or one far outside the image, finds nothing.
+  EXPECT_EQ(d.detect(grey, {NAN, 120}, c), 0.f);
+  EXPECT_TRUE(capture.contains("std::isfinite(center.x) && std::isfinite(center.y)"));
+  EXPECT_EQ(d.detectMany(grey, {120, INFINITY}, nullptr, nullptr, nullptr, 0, 2), 0);
+  EXPECT_EQ(d.detect(grey, {-5000, -5000}, c), 0.f);
+  // Extreme settings: no overflow, no result.
+  CircleDetector extreme = d;
+  extreme.setRadiusRange(0, INT_MAX);
+  EXPECT_EQ(extreme.detect(grey, {120, 120}, c), 0.f);
+  extreme.setRadiusRange(0, 100);
+  extreme.setEdgeWidth(INT_MAX);
+  extreme.detect(grey, {120, 120}, c);  // runs; a kernel this wide spreads every vote everywhere
+  c = {0, 0, 0};
   // A mask of the wrong size is refused rather than read out of bounds.
   EXPECT_EQ(d.detectInRoi(grey, c, nullptr, cv::Mat(10, 10, CV_8UC1)), 0.f);
   EXPECT_EQ(c, cv::Vec3f(0, 0, 0));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 
 #include "fitting/fitcircleweighted.h"
 #include "peak/peakshared.h"
@@ -166,15 +167,20 @@ bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
 }  // namespace
 
 int samplingStep(const PeakCircleParams& params, const cv::Mat& grey, int maxCount) {
-  const int ring = params.maxRadius - params.minRadius;
-  int step = 2;
+  // 64-bit: any radius range, edge width and count are accepted without overflow.
+  const std::int64_t ring = std::int64_t{params.maxRadius} - params.minRadius;
+  std::int64_t step = 2;
   if (ring > 0 && params.maxRadius / ring > 4) {
-    step = ring / std::max(10, maxCount * std::max(3, params.edgeWidth) * 5);
+    // The share of the ring per circle and edge width, in double: the product of three ints
+    // may exceed 64 bits; the quotient of these non-negative values is truncated as ints are.
+    const double share = std::max(
+        10.0, static_cast<double>(std::max(1, maxCount)) * std::max(3, params.edgeWidth) * 5.0);
+    step = static_cast<std::int64_t>(static_cast<double>(ring) / share);
     step -= step % 2;
   }
   if (std::max(grey.cols, grey.rows) / 400 >= 5) step = 8;
   if (step >= 8) return 8;
-  if (step > 2) return step;
+  if (step > 2) return static_cast<int>(step);
   return (peakMode(params.precision) == 4 || params.edgeWidth < 3) ? 1 : 2;
 }
 
@@ -257,10 +263,11 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
   if (circles) circles->clear();
   if (scores) scores->clear();
   if (profile) profile->clear();
-  if (maxCount > 0) {
-    if (circles) circles->reserve(maxCount);
-    if (scores) scores->reserve(maxCount);
-  }
+  // Room for the usual handful of circles; a count meaning "as many as there are" must not
+  // reserve that many.
+  const size_t expected = static_cast<size_t>(std::clamp(maxCount, 0, 64));
+  if (circles) circles->reserve(expected);
+  if (scores) scores->reserve(expected);
   if (halfSobelX.empty() || step < 1 || params.maxRadius < params.minRadius) return 0;
   const bool useMask = reducedMask && !reducedMask->empty() &&
                        reducedMask->size() == halfSobelX.size() && reducedMask->type() == CV_8UC1;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 #include <vector>
@@ -58,6 +59,10 @@ TEST(PeakCircle, SamplingStepFollowsRingWidthAndImageSize) {
   // 2000 pixels on the longer side: always 8, even in peak mode 4.
   EXPECT_EQ(samplingStep(params(0, 140, 0, 0x44), large, 1), 8);
   EXPECT_EQ(samplingStep(params(0, 140, 0), cv::Mat(1999, 100, CV_8UC1), 1), 2);
+  // Extreme values do not overflow: a huge edge width leaves nothing to divide.
+  PeakCircleParams wide = params(INT_MAX - 20, INT_MAX, 0);
+  wide.edgeWidth = INT_MAX;
+  EXPECT_EQ(samplingStep(wide, small, INT_MAX), 2);
 }
 
 TEST(PeakCircle, GradientLinesMeetAtTheCentre) {

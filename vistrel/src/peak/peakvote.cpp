@@ -9,6 +9,8 @@
 namespace vistrel {
 namespace {
 
+constexpr int kMaxVoteHalfWidth = 1 << 16;
+
 cv::Mat gaussianKernel(int taps) { return cv::getGaussianKernel(taps, taps / 6.0, CV_32F); }
 
 const cv::Mat& sharedKernel17() {
@@ -123,9 +125,12 @@ void select(const Channel& score, const Channel& support, int n, int maxCount,
 }  // namespace
 
 cv::Mat makeVoteKernel(int edgeWidth, float scale) {
-  const int h = static_cast<int>((4.0f * edgeWidth - 4.0f) / scale);
-  // A negative half width (edge width below 1, or a negative scale) has no meaningful kernel:
-  // the edge is then taken as sharp.
+  VISTREL_ASSERT(scale > 0);
+  // A half width below 1 (edge width below 2, or no usable scale) means a sharp edge: one tap.
+  // A kernel far longer than any radius profile spreads nothing more, so the half width is
+  // capped before it could overflow.
+  const double half = scale > 0 ? (4.0 * edgeWidth - 4.0) / scale : 0.0;
+  const int h = static_cast<int>(std::min(half, static_cast<double>(kMaxVoteHalfWidth)));
   const int taps = h > 0 ? 2 * h + 1 : 1;
   if (taps == 17) return sharedKernel17();
   if (taps == 5) return sharedKernel5();

@@ -22,7 +22,8 @@ constexpr int kFindByAll = 3;
 // The radial vote kernel for an expected edge width (pixels) at a reduction `scale`: a
 // normalised Gaussian column vector (CV_32FC1) of 2h + 1 taps, h = (int)((4 edgeWidth - 4) /
 // scale), sigma = taps / 6. Edge width 3 at scale 1 gives 17 taps, 2 gives 9, 1 gives the
-// single tap 1. An edge width that would give no tap (below 1) gives the single tap as well.
+// single tap 1. An edge width that would give no tap (below 1) gives the single tap as well;
+// so does a scale that is not above 0 (reported). Half widths are capped at 65536.
 // The 17-, 5- and 1-tap kernels are shared, built once: treat the result as read-only.
 cv::Mat makeVoteKernel(int edgeWidth, float scale);
 

@@ -59,6 +59,10 @@ TEST(PeakVote, VoteKernelSizesAndShape) {
   // No edge width: a sharp edge, one tap.
   EXPECT_EQ(makeVoteKernel(0, 1).total(), 1u);
   EXPECT_EQ(makeVoteKernel(-3, 1).total(), 1u);
+  AssertCapture capture;
+  EXPECT_EQ(makeVoteKernel(3, 0).total(), 1u);
+  EXPECT_TRUE(capture.contains("scale > 0"));
+  EXPECT_EQ(makeVoteKernel(1 << 30, 1).total(), 2u * 65536 + 1);
 }
 
 TEST(PeakVote, SharedKernelsAreBuiltOnceAcrossThreads) {
