@@ -1,0 +1,123 @@
+// wheelhost with the real plug-in on the bundled sample set: every wheel found where the truth
+// puts it, every model named, every output written. Needs the full analysis in the plug-in.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <opencv2/imgcodecs.hpp>
+
+#include "runner/testing/qtprinters.h"
+#include "samplegen/sampleset.h"
+
+namespace {
+
+namespace ws = wheelhost::samples;
+
+struct Result {
+  int exitCode = -1;
+  QString out, err;
+};
+
+// The sample set in the build folder, written once for all tests (they may run in parallel).
+QString sampleSet() {
+  std::string error;
+  EXPECT_TRUE(ws::ensureSampleSet(WHEELHOST_E2E_SAMPLES, &error)) << error;
+  return WHEELHOST_E2E_SAMPLES;
+}
+
+Result wheelhost(const QStringList& args) {
+  QProcess p;
+  p.start(WHEELHOST_EXE, QStringList{"--no-progress"} + args);
+  EXPECT_TRUE(p.waitForFinished(600000));
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+          QString::fromUtf8(p.readAllStandardOutput()),
+          QString::fromUtf8(p.readAllStandardError())};
+}
+
+QList<QJsonObject> jsonLines(const QString& text) {
+  QList<QJsonObject> out;
+  for (const QString& line : text.split('\n', Qt::SkipEmptyParts)) {
+    out << QJsonDocument::fromJson(line.toUtf8()).object();
+  }
+  return out;
+}
+
+TEST(WheelhostSamples, EveryWheelFoundAndNamedWithOutputsWritten) {
+  const QString set = sampleSet();
+  QTemporaryDir out;
+  const Result r = wheelhost({"--samples", set, "--json", "--out", out.path()});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  const QList<QJsonObject> lines = jsonLines(r.out);
+  const auto& shots = ws::bundledShots();
+  ASSERT_EQ(lines.size(), static_cast<int>(shots.size()));
+  EXPECT_TRUE(r.err.contains(QString("truth: %1 of %1 named correctly").arg(shots.size())))
+      << r.err.toStdString();
+
+  for (const QJsonObject& o : lines) {
+    const QString file = o["file"].toString();
+    const QJsonObject truth = o["truth"].toObject();
+    EXPECT_TRUE(truth["correct"].toBool()) << file.toStdString();
+    if (truth["model"].isNull()) {
+      EXPECT_EQ(o["status"].toString(), "no wheel") << file.toStdString();
+      continue;
+    }
+    EXPECT_EQ(o["status"].toString(), "found") << file.toStdString();
+    EXPECT_EQ(o["model"].toString(), truth["model"].toString()) << file.toStdString();
+    // The located circle: the cut-out's place carries 0.75 px of its own uncertainty.
+    EXPECT_LT(truth["centreError"].toDouble(), 2.0) << file.toStdString();
+    EXPECT_LT(std::abs(truth["radiusError"].toDouble()), 2.0) << file.toStdString();
+    // One "d2h" fits both cameras because the large cut-outs are halved.
+    const QString model = o["model"].toString();
+    for (const ws::WheelModel& m : ws::bundledModels()) {
+      if (QString::fromStdString(m.name) == model) {
+        EXPECT_NEAR(o["diameter"].toDouble(), m.diameterMm, 3.0) << file.toStdString();
+      }
+    }
+    EXPECT_EQ(o["halved"].toBool(), o["sourceSize"].toArray()[0].toInt() > 2000);
+    EXPECT_LT(o["score"].toDouble(), 0.15);
+  }
+
+  // Files: results in both formats, a cut-out per wheel, an overlay of the source's size per
+  // image.
+  QFile jsonl(QDir(out.path()).filePath("results.jsonl"));
+  ASSERT_TRUE(jsonl.open(QIODevice::ReadOnly));
+  EXPECT_EQ(jsonLines(QString::fromUtf8(jsonl.readAll())).size(), lines.size());
+  QFile csv(QDir(out.path()).filePath("results.csv"));
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts).size(),
+            lines.size() + 1);
+  for (const ws::Shot& s : shots) {
+    const QString stem = QFileInfo(QString::fromStdString(s.file)).completeBaseName();
+    const cv::Mat overlay =
+        cv::imread(QDir(out.path()).filePath("overlays/" + stem + ".png").toStdString());
+    EXPECT_EQ(overlay.size(), s.size) << s.file;
+    const QString cutPath = QDir(out.path()).filePath("cutouts/" + stem + ".png");
+    EXPECT_EQ(QFileInfo::exists(cutPath), s.model >= 0) << s.file;
+  }
+}
+
+TEST(WheelhostSamples, BackgroundSubtractionUsesTheConfiguredFolder) {
+  const QString set = sampleSet();
+  // The background fits the 1280 x 1024 camera only: its images are found, the others are
+  // reported as background errors.
+  const Result r = wheelhost({"--samples", set, "--json", "--set", "useBackground=true"});
+  EXPECT_EQ(r.exitCode, 1);
+  for (const QJsonObject& o : jsonLines(r.out)) {
+    const bool fine = o["sourceSize"].toArray()[0].toInt() == 1280;
+    const QString file = o["file"].toString();
+    if (!fine) {
+      EXPECT_EQ(o["status"].toString(), "background error") << file.toStdString();
+    } else if (!o["truth"].toObject()["model"].isNull()) {
+      EXPECT_EQ(o["status"].toString(), "found") << file.toStdString();
+      EXPECT_TRUE(o["truth"].toObject()["correct"].toBool()) << file.toStdString();
+    }
+  }
+}
+
+}  // namespace
