@@ -1,0 +1,110 @@
+#include "wheellocalisation.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <opencv2/imgproc.hpp>
+
+#include "background.h"
+#include "circleellipsedetector.h"
+#include "enhancement.h"
+#include "vistrel/circledetector.h"
+
+cv::Point2f coarseStartCentre(const std::vector<ced::mCircle>& circles, cv::Size halfSize,
+                              int filterSize, bool fallbackToLargest) {
+  double largest = 0.0, bestR = 0.0;
+  cv::Point2f fallback(0.0f, 0.0f), best(0.0f, 0.0f);
+  bool found = false;
+  for (const ced::mCircle& c : circles) {
+    const double x = c.center.x, y = c.center.y, r = c.r;
+    if (r > largest) {
+      largest = r;
+      fallback = cv::Point2f(static_cast<float>(2 * x), static_cast<float>(2 * y));
+    }
+    // Truncation toward zero lets a circle poke up to a pixel past the left and top borders.
+    const bool inside = static_cast<int>(x - r) >= 0 && static_cast<int>(y - r) >= 0 &&
+                        x + r <= halfSize.width && y + r <= halfSize.height;
+    if (inside && filterSize <= 2 * r && r > bestR) {
+      bestR = r;
+      best = cv::Point2f(static_cast<float>(2 * x), static_cast<float>(2 * y));
+      found = true;
+    }
+  }
+  if (found) return best;
+  return fallbackToLargest ? fallback : cv::Point2f(0.0f, 0.0f);
+}
+
+cv::Point2f coarseWheelCentre(const cv::Mat& input, bool equalize, int filterSize,
+                              bool fallbackToLargest) {
+  cv::Mat small;
+  cv::resize(input, small, cv::Size(input.cols / 2, input.rows / 2), 0, 0, cv::INTER_LINEAR);
+  if (equalize) equalizeImage(small, small);
+  small = unsharpMask(small);
+  const ced::CircleEllipseDetector detector(small.clone());
+  return coarseStartCentre(detector.circles(), small.size(), filterSize, fallbackToLargest);
+}
+
+cv::Vec2i refinementRadiusRange(cv::Point2f start, cv::Size size, int minSize) {
+  const int dy = static_cast<int>(size.height - start.y);
+  const int dx = static_cast<int>(size.width - start.x);
+  const int ry = static_cast<int>(std::min<float>(start.y, static_cast<float>(dy)));
+  const int rx = static_cast<int>(std::min<float>(start.x, static_cast<float>(dx)));
+  const int m = std::min(ry, rx);
+  const int maxRadius = std::abs(std::abs(m) - 50);
+  const int minRadius = minSize > maxRadius ? 0 : minSize;
+  return cv::Vec2i(minRadius, maxRadius);
+}
+
+cv::Mat refineWheel(const cv::Mat& input, const cv::Mat& background, cv::Point2f& centre,
+                    double& radius, bool equalize, const CircleParams& params) {
+  const cv::Mat work = background.empty() ? input : subtractBackground(input, background);
+  cv::Mat grey = work;
+  if (equalize) {
+    grey = cv::Mat();
+    equalizeImage(work, grey);
+  }
+  if (centre.x == 0.0f || centre.y == 0.0f) {
+    centre = cv::Point2f(static_cast<float>(work.cols / 2), static_cast<float>(work.rows / 2));
+  }
+  const cv::Vec2i range = refinementRadiusRange(centre, work.size(), params.minSize);
+
+  vistrel::CircleDetector detector;
+  detector.setMethod(vistrel::CircleMethod::PeakCircle);
+  detector.setEdgeWidth(params.edgeWidth);
+  detector.setPolarity(params.polarity == 0 ? vistrel::Polarity::Black2White
+                                            : vistrel::Polarity::White2Black);
+  detector.setFindBy(vistrel::FindBy::Best);
+  detector.setRadiusRange(range[0], range[1]);
+  detector.setAcceptThreshold(params.acceptance);
+
+  cv::Vec3f circle(0.0f, 0.0f, 0.0f);
+  std::vector<float> profile;
+  const float score = detector.detect(grey, centre, circle, &profile);
+  if (std::fabs(score) > FLT_EPSILON && circle != cv::Vec3f(0.0f, 0.0f, 0.0f)) {
+    const float cx = circle[0], cy = circle[1], r = circle[2];
+    const int left = std::max(0, static_cast<int>(cx - r));
+    const int top = std::max(0, static_cast<int>(cy - r));
+    const int side = static_cast<int>(2 * r);
+    const cv::Mat cut(input, cv::Rect(left, top, side, side));
+    centre = cv::Point2f(cx, cy);
+    radius = r;
+    return cut;
+  }
+  centre = cv::Point2f(0.0f, 0.0f);
+  radius = 0.0;
+  return cv::Mat();
+}
+
+cv::Mat localiseWheel(const cv::Mat& input, bool equalize, int filterSize,
+                      const CircleParams& params, cv::Point2f& centre, double& radius) {
+  centre = coarseWheelCentre(input, equalize, filterSize, true);
+  return refineWheel(input, cv::Mat(), centre, radius, equalize, params);
+}
+
+cv::Mat localiseWheelWithBackground(const cv::Mat& input, const cv::Mat& background, bool equalize,
+                                    int filterSize, const CircleParams& params, cv::Point2f& centre,
+                                    double& radius) {
+  // The coarse stage sees the delivered image; only the refinement subtracts the background.
+  centre = coarseWheelCentre(input, equalize, filterSize, false);
+  return refineWheel(input, background, centre, radius, equalize, params);
+}
