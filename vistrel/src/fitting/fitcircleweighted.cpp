@@ -16,6 +16,9 @@ inline double pointWeight(const std::vector<cv::Vec3f>& points, const float* wei
   return w > 0 ? w : 0;
 }
 
+// Pixel-scale distances: no overflow to guard against, so the plain root (hypot is slower).
+inline double distance(double dx, double dy) { return std::sqrt(dx * dx + dy * dy); }
+
 bool isZero(const cv::Vec3f& c) { return c[0] == 0 && c[1] == 0 && c[2] == 0; }
 
 // Weighted RMS geometric distance of the points to the circle (a, b, r).
@@ -25,7 +28,7 @@ double weightedSigma(const std::vector<cv::Vec3f>& points, const float* weights,
   for (size_t i = 0; i < points.size(); ++i) {
     const double w = pointWeight(points, weights, i);
     if (w == 0) continue;
-    const double d = std::hypot(points[i][0] - a, points[i][1] - b) - r;
+    const double d = distance(points[i][0] - a, points[i][1] - b) - r;
     sum += w * d * d;
     wsum += w;
   }
@@ -112,7 +115,7 @@ int fitCircleLevenbergMarquardt(const std::vector<cv::Vec3f>& points, const floa
       const double w = pointWeight(points, weights, i);
       if (w == 0) continue;
       const double dx = points[i][0] - a, dy = points[i][1] - b;
-      const double d = std::hypot(dx, dy);
+      const double d = distance(dx, dy);
       if (d == 0) continue;  // a point on the centre has no direction
       const double u = dx / d, v = dy / d;
       W += w;
@@ -183,8 +186,8 @@ double residualSum(const std::vector<cv::Vec3f>& points, const cv::Vec3f& circle
                    float* residuals) {
   double sum = 0;
   for (size_t i = 0; i < points.size(); ++i) {
-    const double d = std::fabs(std::hypot(static_cast<double>(points[i][0]) - circle[0],
-                                          static_cast<double>(points[i][1]) - circle[1]) -
+    const double d = std::fabs(distance(static_cast<double>(points[i][0]) - circle[0],
+                                        static_cast<double>(points[i][1]) - circle[1]) -
                                circle[2]);
     residuals[i] = static_cast<float>(d);
     sum += d;

@@ -11,14 +11,6 @@ namespace {
 
 constexpr float kInvSqrt2 = 0.70710678118654752f;
 
-// Built at start-up; nothing uses it during static initialisation.
-const NeighbourDir kNeighbours[8] = {
-    {{1, 0}, {1.f, 0.f}},   {{1, 1}, {kInvSqrt2, kInvSqrt2}},
-    {{0, 1}, {0.f, 1.f}},   {{-1, 1}, {-kInvSqrt2, kInvSqrt2}},
-    {{-1, 0}, {-1.f, 0.f}}, {{-1, -1}, {-kInvSqrt2, -kInvSqrt2}},
-    {{0, -1}, {0.f, -1.f}}, {{1, -1}, {kInvSqrt2, -kInvSqrt2}},
-};
-
 // The cosine of an angle as the dot product of the unit vectors at 0 degrees and at `deg`.
 float cosBetweenUnitVectors(double deg) {
   const double rad = deg * CV_PI / 180.0;
@@ -48,7 +40,13 @@ void magnitudeRow(const short* gx, const short* gy, float* out, int n) {
 
 }  // namespace
 
-const NeighbourDir& neighbourDir(int index) { return kNeighbours[index & 7]; }
+// Built at start-up; nothing uses it during static initialisation.
+const NeighbourDir kNeighbourDirs[8] = {
+    {{1, 0}, {1.f, 0.f}},   {{1, 1}, {kInvSqrt2, kInvSqrt2}},
+    {{0, 1}, {0.f, 1.f}},   {{-1, 1}, {-kInvSqrt2, kInvSqrt2}},
+    {{-1, 0}, {-1.f, 0.f}}, {{-1, -1}, {-kInvSqrt2, -kInvSqrt2}},
+    {{0, -1}, {0.f, -1.f}}, {{1, -1}, {kInvSqrt2, -kInvSqrt2}},
+};
 
 float cosLimit20() {
   static const float value = cosBetweenUnitVectors(20.0);
@@ -99,34 +97,6 @@ void gradientMagnitude(const cv::Mat& sobelX, const cv::Mat& sobelY, cv::Mat& ma
   magnitude.create(sobelX.size(), CV_32FC1);
   for (int y = 0; y < sobelX.rows; ++y) {
     magnitudeRow(sobelX.ptr<short>(y), sobelY.ptr<short>(y), magnitude.ptr<float>(y), sobelX.cols);
-  }
-}
-
-void quantizeDirection(float ny, float nx, int& forward, int& backward) {
-  static const float s1 = static_cast<float>(std::sin(22.5 * CV_PI / 180.0));
-  static const float s2 = static_cast<float>(std::sin(67.5 * CV_PI / 180.0));
-  if (ny > s1 && ny <= s2) {
-    if (nx > 0) {
-      forward = 1, backward = 5;
-    } else {
-      forward = 3, backward = 7;
-    }
-  } else if (ny > -s2 && ny <= -s1) {
-    if (nx > 0) {
-      forward = 7, backward = 3;
-    } else {
-      forward = 5, backward = 1;
-    }
-  } else if (ny > -s1 && ny <= s1) {
-    if (nx > 0) {
-      forward = 0, backward = 4;
-    } else {
-      forward = 4, backward = 0;
-    }
-  } else if (ny >= s2) {
-    forward = 2, backward = 6;
-  } else {
-    forward = 6, backward = 2;
   }
 }
 

@@ -18,8 +18,9 @@ struct NeighbourDir {
   cv::Point2f unit;
 };
 
-// The neighbour table, indexed as above. Built once, never changes.
-const NeighbourDir& neighbourDir(int index);
+// The neighbour table, indexed as above. Built at start-up, never changes.
+extern const NeighbourDir kNeighbourDirs[8];
+inline const NeighbourDir& neighbourDir(int index) { return kNeighbourDirs[index & 7]; }
 
 // cos 20 degrees and cos 10 degrees: the angular tolerances of the search.
 float cosLimit20();
@@ -41,7 +42,20 @@ void gradientMagnitude(const cv::Mat& gx, const cv::Mat& gy, cv::Mat& magnitude)
 // Quantises the unit gradient (nx, ny) into the neighbour it points to (`forward`) and the
 // opposite one (`backward`), as indices of the neighbour table. Sectors are 45 degrees wide
 // and centred on the eight neighbour directions.
-void quantizeDirection(float ny, float nx, int& forward, int& backward);
+inline void quantizeDirection(float ny, float nx, int& forward, int& backward) {
+  constexpr float s1 = 0.382683432365089772f;  // sin 22.5 degrees
+  constexpr float s2 = 0.923879532511286756f;  // sin 67.5 degrees
+  if (ny > s1 && ny <= s2) {
+    forward = nx > 0 ? 1 : 3;
+  } else if (ny > -s2 && ny <= -s1) {
+    forward = nx > 0 ? 7 : 5;
+  } else if (ny > -s1 && ny <= s1) {
+    forward = nx > 0 ? 0 : 4;
+  } else {
+    forward = ny >= s2 ? 2 : 6;
+  }
+  backward = (forward + 4) & 7;
+}
 
 // The non-maximum test of an edge pixel of magnitude m against its backward and forward
 // neighbours along the gradient. The tie goes to the pixel on the backward side.
