@@ -16,15 +16,15 @@ namespace {
 using wheelhost::TemplateMatcher;
 
 cv::Mat wheelSquare(int side, int spokes, int boltHoles, double angleDeg, scenes::Seed seed = 1) {
-  scenes::WheelSpec spec;
-  spec.size = {side, side};
-  spec.centre = {side / 2.0, side / 2.0};
-  spec.radius = side / 2.0;
-  spec.spokes = spokes;
-  spec.boltHoles = boltHoles;
-  spec.angleDeg = angleDeg;
-  spec.seed = seed;
-  return scenes::renderWheel(spec);
+  scenes::WheelSpec look;
+  look.size = {side, side};
+  look.centre = {side / 2.0, side / 2.0};
+  look.radius = side / 2.0;
+  look.spokes = spokes;
+  look.boltHoles = boltHoles;
+  look.angleDeg = angleDeg;
+  look.seed = seed;
+  return scenes::renderWheel(look);
 }
 
 // `image` turned about its centre by `angleDeg` (cv::getRotationMatrix2D's sense).

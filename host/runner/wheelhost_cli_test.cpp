@@ -50,15 +50,15 @@ class Workspace {
   // A bright-rimmed wheel on a dark ground; `centre` in OpenCV pixel coordinates.
   static cv::Mat wheel(cv::Size size, cv::Point2d centre, double radius, int spokes,
                        double angleDeg) {
-    scenes::WheelSpec spec;
-    spec.size = size;
-    spec.centre = centre + cv::Point2d(0.5, 0.5);
-    spec.radius = radius;
-    spec.spokes = spokes;
-    spec.boltHoles = 4;
-    spec.angleDeg = angleDeg;
-    spec.noiseSigma = 2.0;
-    return scenes::renderWheel(spec);
+    scenes::WheelSpec look;
+    look.size = size;
+    look.centre = centre + cv::Point2d(0.5, 0.5);
+    look.radius = radius;
+    look.spokes = spokes;
+    look.boltHoles = 4;
+    look.angleDeg = angleDeg;
+    look.noiseSigma = 2.0;
+    return scenes::renderWheel(look);
   }
 
   // Runs wheelhost with the stand-in plug-in and the catalogue, plus `args`.

@@ -142,17 +142,17 @@ const std::vector<Shot>& bundledShots() {
 const char* setVersion() { return "wheel sample set 1"; }
 
 cv::Mat renderTemplate(const WheelModel& model, int radiusPx) {
-  scenes::WheelSpec spec = model.design;
+  scenes::WheelSpec look = model.design;
   const int side = 2 * radiusPx;
-  spec.size = {side, side};
-  spec.centre = cv::Point2d(radiusPx, radiusPx);  // the square's centre in the renderer's frame
-  spec.radius = radiusPx;
-  spec.angleDeg = 0.0;
-  spec.background = 25.0;
-  spec.blurSigma = kBlurSigma;
-  spec.noiseSigma = 2.0;
-  spec.seed = 7;
-  return scenes::renderWheel(spec);
+  look.size = {side, side};
+  look.centre = cv::Point2d(radiusPx, radiusPx);  // the square's centre in the renderer's frame
+  look.radius = radiusPx;
+  look.angleDeg = 0.0;
+  look.background = 25.0;
+  look.blurSigma = kBlurSigma;
+  look.noiseSigma = 2.0;
+  look.seed = 7;
+  return scenes::renderWheel(look);
 }
 
 cv::Mat renderEmptyScene(cv::Size size, scenes::Seed seed) { return finish(belt(size), seed); }
@@ -167,15 +167,15 @@ cv::Mat renderShot(const Shot& shot) {
     // The renderer puts pixel centres at half-integers; truth uses OpenCV's integers.
     const cv::Point2d centre = shot.centre + cv::Point2d(0.5, 0.5);
     const double radius = shot.radiusPx(bundledModels());
-    scenes::WheelSpec spec = model.design;
-    spec.size = shot.size;
-    spec.centre = centre;
-    spec.radius = radius;
-    spec.angleDeg = shot.angleDeg;
-    spec.blurSigma = 0.0;
-    spec.noiseSigma = 0.0;
+    scenes::WheelSpec look = model.design;
+    look.size = shot.size;
+    look.centre = centre;
+    look.radius = radius;
+    look.angleDeg = shot.angleDeg;
+    look.blurSigma = 0.0;
+    look.noiseSigma = 0.0;
     cv::Mat wheel, alpha;
-    scenes::renderWheel(spec).convertTo(wheel, CV_32F);
+    scenes::renderWheel(look).convertTo(wheel, CV_32F);
     scenes::renderDisc(shot.size, centre, radius, 255.0, 0.0).convertTo(alpha, CV_32F, 1.0 / 255);
     const cv::Mat inverse = 1.0f - alpha;
     const cv::Mat composed = wheel.mul(alpha) + base.mul(inverse);
