@@ -48,7 +48,7 @@ struct WheelSpec {
   double noiseSigma = 5.0;
   Seed seed = 1;
 };
-cv::Mat renderWheel(const WheelSpec& spec);
+cv::Mat renderWheel(const WheelSpec& wheel);
 
 // A natural-looking textured scene: smooth shading, blobs, bars and fine texture at several
 // scales, with no dominant circle.

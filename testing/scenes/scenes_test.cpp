@@ -70,14 +70,14 @@ TEST(Scenes, PolygonOrientationDoesNotMatter) {
 }
 
 TEST(Scenes, DeterministicWithNoiseAndBlur) {
-  scenes::WheelSpec spec;
-  spec.size = {320, 240};
-  spec.centre = {160, 120};
-  spec.radius = 100;
-  const cv::Mat a = scenes::renderWheel(spec), b = scenes::renderWheel(spec);
+  scenes::WheelSpec wheel;
+  wheel.size = {320, 240};
+  wheel.centre = {160, 120};
+  wheel.radius = 100;
+  const cv::Mat a = scenes::renderWheel(wheel), b = scenes::renderWheel(wheel);
   EXPECT_EQ(cv::norm(a, b, cv::NORM_INF), 0.0);
-  spec.seed = 2;
-  EXPECT_GT(cv::norm(a, scenes::renderWheel(spec), cv::NORM_INF), 0.0);
+  wheel.seed = 2;
+  EXPECT_GT(cv::norm(a, scenes::renderWheel(wheel), cv::NORM_INF), 0.0);
   const cv::Mat c1 = scenes::renderClutter({160, 120}, 7),
                 c2 = scenes::renderClutter({160, 120}, 7);
   EXPECT_EQ(cv::norm(c1, c2, cv::NORM_INF), 0.0);
