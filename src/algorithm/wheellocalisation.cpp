@@ -55,6 +55,14 @@ cv::Vec2i refinementRadiusRange(cv::Point2f start, cv::Size size, int minSize) {
   return cv::Vec2i(minRadius, maxRadius);
 }
 
+cv::Rect wheelCutOutRect(const cv::Vec3f& circle) {
+  const float cx = circle[0], cy = circle[1], r = circle[2];
+  const int left = std::max(0, static_cast<int>(cx - r));
+  const int top = std::max(0, static_cast<int>(cy - r));
+  const int side = static_cast<int>(2 * r);
+  return cv::Rect(left, top, side, side);
+}
+
 cv::Mat refineWheel(const cv::Mat& input, const cv::Mat& background, cv::Point2f& centre,
                     double& radius, bool equalize, const CircleParams& params) {
   const cv::Mat work = background.empty() ? input : subtractBackground(input, background);
@@ -81,13 +89,9 @@ cv::Mat refineWheel(const cv::Mat& input, const cv::Mat& background, cv::Point2f
   std::vector<float> profile;
   const float score = detector.detect(grey, centre, circle, &profile);
   if (std::fabs(score) > FLT_EPSILON && circle != cv::Vec3f(0.0f, 0.0f, 0.0f)) {
-    const float cx = circle[0], cy = circle[1], r = circle[2];
-    const int left = std::max(0, static_cast<int>(cx - r));
-    const int top = std::max(0, static_cast<int>(cy - r));
-    const int side = static_cast<int>(2 * r);
-    const cv::Mat cut(input, cv::Rect(left, top, side, side));
-    centre = cv::Point2f(cx, cy);
-    radius = r;
+    const cv::Mat cut(input, wheelCutOutRect(circle));
+    centre = cv::Point2f(circle[0], circle[1]);
+    radius = circle[2];
     return cut;
   }
   centre = cv::Point2f(0.0f, 0.0f);

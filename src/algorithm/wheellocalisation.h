@@ -32,6 +32,11 @@ cv::Point2f coarseWheelCentre(const cv::Mat& input, bool equalize, int filterSiz
 // that exceeds the maximum.
 cv::Vec2i refinementRadiusRange(cv::Point2f start, cv::Size size, int minSize);
 
+// The cut-out square of a refined circle (centre x, centre y, radius): left and top are the
+// truncated cx - r and cy - r, raised to 0 when negative; the side is the truncated 2r. It is
+// not clipped at the right or bottom, so it may reach past the image there.
+cv::Rect wheelCutOutRect(const cv::Vec3f& circle);
+
 // The refinement: searches `input` (minus `background` when that is not empty) around `centre`
 // with the configured guided circle detector. On success returns the cut-out (a view into
 // `input`: the square of side 2r about the circle, clipped at the left and top), and sets

@@ -1,0 +1,312 @@
+#include "wheellocalisation.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/core.hpp>
+#include <vector>
+
+#include "circleellipsedetector.h"
+#include "scenes/scenes.h"
+
+namespace {
+
+using ced::mCircle;
+
+// The renderer puts pixel centres at half-integers, the analysis at integers.
+cv::Point2d toRenderer(cv::Point2d p) { return p + cv::Point2d(0.5, 0.5); }
+
+// A bright-rimmed wheel on a dark belt (rim 200 on 30, rim width 12 % of the radius).
+cv::Mat brightWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed = 1) {
+  scenes::WheelSpec wheel;
+  wheel.size = size;
+  wheel.centre = toRenderer(centre);
+  wheel.radius = radius;
+  wheel.seed = seed;
+  return scenes::renderWheel(wheel);
+}
+
+CircleParams brightRimParams(int minSize = 0) {
+  CircleParams params;
+  params.polarity = 1;  // the inside of the outline is brighter
+  params.minSize = minSize;
+  return params;
+}
+
+// Where `view` starts inside `whole` (it must share its pixels).
+cv::Point viewOrigin(const cv::Mat& view, const cv::Mat& whole) {
+  const std::ptrdiff_t offset = view.data - whole.data;
+  return {static_cast<int>(offset % static_cast<std::ptrdiff_t>(whole.step)),
+          static_cast<int>(offset / static_cast<std::ptrdiff_t>(whole.step))};
+}
+
+// --- Coarse stage: choosing the start centre ---------------------------------------------------
+
+TEST(CoarseStartCentre, LeftAndTopAreTestedAfterTruncationTowardZero) {
+  const cv::Size half(100, 100);
+  // x - r = -1.2 truncates to -1: not inside. The fallback still takes it as the largest.
+  const std::vector<mCircle> poking{mCircle({18.8, 50.0}, 20.0)};
+  EXPECT_EQ(coarseStartCentre(poking, half, 0, false), cv::Point2f(0.0f, 0.0f));
+  EXPECT_EQ(coarseStartCentre(poking, half, 0, true), cv::Point2f(37.6f, 100.0f));
+  // x - r = -0.5 truncates to 0: a candidate, doubled to full-size pixels.
+  const std::vector<mCircle> touching{mCircle({19.5, 50.0}, 20.0)};
+  EXPECT_EQ(coarseStartCentre(touching, half, 0, false), cv::Point2f(39.0f, 100.0f));
+  // The same along y.
+  EXPECT_EQ(coarseStartCentre({mCircle({50.0, 18.8}, 20.0)}, half, 0, false),
+            cv::Point2f(0.0f, 0.0f));
+  EXPECT_EQ(coarseStartCentre({mCircle({50.0, 19.5}, 20.0)}, half, 0, false),
+            cv::Point2f(100.0f, 39.0f));
+}
+
+TEST(CoarseStartCentre, RightAndBottomMayTouchButNotPassTheBorder) {
+  const cv::Size half(100, 80);
+  EXPECT_EQ(coarseStartCentre({mCircle({80.0, 40.0}, 20.0)}, half, 0, false),
+            cv::Point2f(160.0f, 80.0f));  // x + r = 100 = W
+  EXPECT_EQ(coarseStartCentre({mCircle({80.5, 40.0}, 20.0)}, half, 0, false),
+            cv::Point2f(0.0f, 0.0f));  // x + r = 100.5 > W
+  EXPECT_EQ(coarseStartCentre({mCircle({50.0, 60.0}, 20.0)}, half, 0, false),
+            cv::Point2f(100.0f, 120.0f));  // y + r = 80 = H
+  EXPECT_EQ(coarseStartCentre({mCircle({50.0, 60.25}, 20.0)}, half, 0, false),
+            cv::Point2f(0.0f, 0.0f));
+}
+
+TEST(CoarseStartCentre, TooSmallCirclesAreNoCandidatesButCanGiveTheFallback) {
+  const cv::Size half(200, 200);
+  const std::vector<mCircle> small{mCircle({60.0, 70.0}, 10.0)};  // diameter 20
+  EXPECT_EQ(coarseStartCentre(small, half, 20, false), cv::Point2f(120.0f, 140.0f));
+  EXPECT_EQ(coarseStartCentre(small, half, 21, false), cv::Point2f(0.0f, 0.0f));
+  EXPECT_EQ(coarseStartCentre(small, half, 21, true), cv::Point2f(120.0f, 140.0f));
+
+  // A smaller circle inside wins over the fallback of a larger one poking out, as long as it
+  // passes the size filter.
+  const std::vector<mCircle> mixed{mCircle({10.0, 100.0}, 30.0), mCircle({40.0, 50.0}, 25.0)};
+  EXPECT_EQ(coarseStartCentre(mixed, half, 50, true), cv::Point2f(80.0f, 100.0f));
+  EXPECT_EQ(coarseStartCentre(mixed, half, 51, true), cv::Point2f(20.0f, 200.0f));
+}
+
+TEST(CoarseStartCentre, LargestCandidateWinsAndTiesKeepTheEarlierCircle) {
+  const cv::Size half(200, 200);
+  // Order in the list does not matter for different radii...
+  EXPECT_EQ(coarseStartCentre({mCircle({50, 50}, 20), mCircle({100, 110}, 40)}, half, 0, false),
+            cv::Point2f(200.0f, 220.0f));
+  EXPECT_EQ(coarseStartCentre({mCircle({100, 110}, 40), mCircle({50, 50}, 20)}, half, 0, false),
+            cv::Point2f(200.0f, 220.0f));
+  // ...and equal radii keep the first one, for the candidate as for the fallback.
+  EXPECT_EQ(coarseStartCentre({mCircle({50, 50}, 30), mCircle({120, 130}, 30)}, half, 0, false),
+            cv::Point2f(100.0f, 100.0f));
+  EXPECT_EQ(coarseStartCentre({mCircle({5, 50}, 30), mCircle({190, 130}, 30)}, half, 0, true),
+            cv::Point2f(10.0f, 100.0f));
+  // The fallback is the first circle of the largest radius, wherever it stands in the list.
+  const std::vector<mCircle> outside{mCircle({5, 5}, 30), mCircle({10, 190}, 45),
+                                     mCircle({195, 20}, 45), mCircle({199, 199}, 44)};
+  EXPECT_EQ(coarseStartCentre(outside, half, 0, true), cv::Point2f(20.0f, 380.0f));
+}
+
+TEST(CoarseStartCentre, WithoutCirclesOrWithBackgroundThereIsNoFallback) {
+  EXPECT_EQ(coarseStartCentre({}, cv::Size(100, 100), 0, true), cv::Point2f(0.0f, 0.0f));
+  EXPECT_EQ(coarseStartCentre({}, cv::Size(100, 100), 0, false), cv::Point2f(0.0f, 0.0f));
+  const std::vector<mCircle> outside{mCircle({95.0, 50.0}, 30.0)};
+  EXPECT_EQ(coarseStartCentre(outside, cv::Size(100, 100), 0, false), cv::Point2f(0.0f, 0.0f));
+}
+
+TEST(CoarseWheelCentre, FindsTheRenderedWheelWithinAPixelOfItsCentre) {
+  const cv::Point2d truth(600.0, 520.0);
+  const cv::Mat scene = brightWheel({1280, 1024}, truth, 380.0);
+  for (bool equalize : {false, true}) {
+    const cv::Point2f start = coarseWheelCentre(scene, equalize, 200, false);
+    EXPECT_NEAR(start.x, truth.x, 1.5) << equalize;
+    EXPECT_NEAR(start.y, truth.y, 1.5) << equalize;
+  }
+  // Its outline is 760 px across: a filter size above that leaves no candidate.
+  EXPECT_EQ(coarseWheelCentre(scene, false, 800, false), cv::Point2f(0.0f, 0.0f));
+
+  cv::Mat empty(256, 320, CV_8UC1, cv::Scalar(90));
+  scenes::addGaussianNoise(empty, 3.0, 4);
+  EXPECT_EQ(coarseWheelCentre(empty, false, 0, true), cv::Point2f(0.0f, 0.0f));
+}
+
+// --- Refinement ----------------------------------------------------------------------------
+
+TEST(RefinementRadiusRange, MaximumIsTheBorderDistanceFoldedAt50) {
+  // 40 px from the left border: |40 - 50| = 10; a filter size of 20 exceeds it and becomes 0.
+  EXPECT_EQ(refinementRadiusRange({40.0f, 100.0f}, {200, 200}, 20), cv::Vec2i(0, 10));
+  EXPECT_EQ(refinementRadiusRange({40.0f, 100.0f}, {200, 200}, 10), cv::Vec2i(10, 10));
+  EXPECT_EQ(refinementRadiusRange({40.0f, 100.0f}, {200, 200}, 5), cv::Vec2i(5, 10));
+  // Centred in 200 x 200: 100 px to every border, 50 after the fold.
+  EXPECT_EQ(refinementRadiusRange({100.0f, 100.0f}, {200, 200}, 0), cv::Vec2i(0, 50));
+  // The nearest border decides, whichever side: bottom 60 px away in 300 x 120 -> 10.
+  EXPECT_EQ(refinementRadiusRange({150.0f, 60.0f}, {300, 120}, 0), cv::Vec2i(0, 10));
+  EXPECT_EQ(refinementRadiusRange({290.0f, 60.0f}, {300, 120}, 0), cv::Vec2i(0, 40));
+  // Truncation: 200 - 40.7 = 159.3 -> 159, min(40.7, 159) -> 40; 200 - 100.2 -> 99.
+  EXPECT_EQ(refinementRadiusRange({40.7f, 100.2f}, {200, 200}, 0), cv::Vec2i(0, 10));
+  // A centre outside the image: m = -30, |(|-30| - 50)| = 20.
+  EXPECT_EQ(refinementRadiusRange({-30.0f, 100.0f}, {200, 200}, 0), cv::Vec2i(0, 20));
+  // A wheel-sized case: (640, 512) in 1280 x 1024 gives 462.
+  EXPECT_EQ(refinementRadiusRange({640.0f, 512.0f}, {1280, 1024}, 200), cv::Vec2i(200, 462));
+}
+
+TEST(WheelCutOutRect, SquareOfTheTruncatedDiameterClippedOnlyAtLeftAndTop) {
+  // Centre 30 px from the left border, radius 50: starts at column 0, 100 wide.
+  EXPECT_EQ(wheelCutOutRect({30.0f, 200.0f, 50.0f}), cv::Rect(0, 150, 100, 100));
+  // 100.9 - 40.6 = 60.3 -> 60; 80.2 - 40.6 = 39.6 -> 39; 2 x 40.6 = 81.2 -> 81.
+  EXPECT_EQ(wheelCutOutRect({100.9f, 80.2f, 40.6f}), cv::Rect(60, 39, 81, 81));
+  EXPECT_EQ(wheelCutOutRect({10.0f, 5.0f, 20.0f}), cv::Rect(0, 0, 40, 40));
+
+  // Past the right border the cut-out cannot be taken: the analysis call fails there.
+  const cv::Mat image(200, 200, CV_8UC1, cv::Scalar(0));
+  const cv::Rect pastRight = wheelCutOutRect({180.0f, 100.0f, 50.0f});
+  EXPECT_EQ(pastRight, cv::Rect(130, 50, 100, 100));
+  EXPECT_THROW(cv::Mat(image, pastRight), cv::Exception);
+}
+
+TEST(RefineWheel, FindsTheOutlineToSubPixelAndCutsAViewOfTheInput) {
+  const cv::Point2d truth(600.0, 520.0);
+  const double radius = 380.0;
+  const cv::Mat scene = brightWheel({1280, 1024}, truth, radius);
+  cv::Point2f centre(606.0f, 515.0f);  // a few pixels off, as the coarse stage leaves it
+  double found = -1.0;
+  const cv::Mat cut = refineWheel(scene, cv::Mat(), centre, found, false, brightRimParams(200));
+
+  EXPECT_NEAR(centre.x, truth.x, 0.2);
+  EXPECT_NEAR(centre.y, truth.y, 0.2);
+  EXPECT_NEAR(found, radius, 0.2);
+  ASSERT_FALSE(cut.empty());
+  EXPECT_TRUE(cut.isSubmatrix());
+  EXPECT_EQ(cut.datastart, scene.datastart);  // shares the input's pixels
+  EXPECT_EQ(viewOrigin(cut, scene),
+            cv::Point(static_cast<int>(centre.x - found), static_cast<int>(centre.y - found)));
+  EXPECT_EQ(cut.cols, static_cast<int>(2 * static_cast<float>(found)));
+  EXPECT_EQ(cut.rows, cut.cols);
+}
+
+TEST(RefineWheel, StartOnAnAxisMeansStartAtTheImageCentre) {
+  const cv::Size size(640, 512);
+  const cv::Point2d truth(320.0, 256.0);  // the image centre (columns / 2, rows / 2)
+  const cv::Mat scene = brightWheel(size, truth, 180.0);
+  for (const cv::Point2f start :
+       {cv::Point2f(0.0f, 0.0f), cv::Point2f(0.0f, 400.0f), cv::Point2f(500.0f, 0.0f)}) {
+    cv::Point2f centre = start;
+    double found = 0.0;
+    const cv::Mat cut = refineWheel(scene, cv::Mat(), centre, found, false, brightRimParams());
+    EXPECT_FALSE(cut.empty()) << start;
+    EXPECT_NEAR(centre.x, truth.x, 0.3) << start;
+    EXPECT_NEAR(centre.y, truth.y, 0.3) << start;
+    EXPECT_NEAR(found, 180.0, 0.3) << start;
+  }
+}
+
+TEST(RefineWheel, PolaritySelectsTheOuterOrTheInnerEdgeOfTheRim) {
+  const cv::Point2d truth(320.0, 256.0);
+  const double radius = 180.0;
+  const cv::Mat scene = brightWheel({640, 512}, truth, radius);
+  // A minimum radius of 100 keeps the bore (dark inside too) out of the search.
+  CircleParams params = brightRimParams(100);
+  cv::Point2f centre(322.0f, 255.0f);
+  double found = 0.0;
+  refineWheel(scene, cv::Mat(), centre, found, false, params);
+  EXPECT_NEAR(found, radius, 0.3);
+
+  // Dark inside, bright outside: the rim's inner edge, 12 % of the radius further in.
+  params.polarity = 0;
+  centre = cv::Point2f(322.0f, 255.0f);
+  refineWheel(scene, cv::Mat(), centre, found, false, params);
+  EXPECT_NEAR(found, radius * (1.0 - 0.12), 0.3);
+}
+
+TEST(RefineWheel, NothingFoundGivesAnEmptyCutOutAtTheOrigin) {
+  cv::Mat empty(256, 320, CV_8UC1, cv::Scalar(90));
+  scenes::addGaussianNoise(empty, 3.0, 4);
+  cv::Point2f centre(150.0f, 120.0f);
+  double found = 123.0;
+  const cv::Mat cut = refineWheel(empty, cv::Mat(), centre, found, false, brightRimParams());
+  EXPECT_TRUE(cut.empty());
+  EXPECT_EQ(centre, cv::Point2f(0.0f, 0.0f));
+  EXPECT_EQ(found, 0.0);
+}
+
+// A wheel of radius 330 on a belt that shows a bright ring light (380 to 410 px) around it in
+// every shot: the ring's outer edge is the stronger circle until the empty scene is subtracted.
+struct RingLightScene {
+  cv::Mat shot;
+  cv::Mat emptyScene;
+  cv::Point2d centre{640.0, 512.0};
+  double wheelRadius = 330.0, ringOuter = 410.0;
+};
+
+RingLightScene ringLightScene() {
+  RingLightScene s;
+  const cv::Size size(1280, 1024);
+  const cv::Point2d c = toRenderer(s.centre);
+  const cv::Mat belt = scenes::renderRing(size, c, 380.0, s.ringOuter, 250.0, 30.0);
+  scenes::WheelSpec look;
+  look.size = size;
+  look.centre = c;
+  look.radius = s.wheelRadius;
+  look.blurSigma = 1.0;
+  look.noiseSigma = 0.0;
+  cv::Mat wheel, alpha, beltF;
+  scenes::renderWheel(look).convertTo(wheel, CV_32F);
+  scenes::renderDisc(size, c, s.wheelRadius, 255.0, 0.0).convertTo(alpha, CV_32F, 1.0 / 255.0);
+  belt.convertTo(beltF, CV_32F);
+  const cv::Mat composed = wheel.mul(alpha) + beltF.mul(1.0f - alpha);
+  composed.convertTo(s.shot, CV_8U);
+  scenes::addGaussianNoise(s.shot, 3.0, 11);
+  s.emptyScene = belt.clone();
+  scenes::addGaussianNoise(s.emptyScene, 3.0, 12);  // another shot, other noise
+  return s;
+}
+
+TEST(RefineWheel, SubtractingTheEmptySceneRemovesItsCirclesButCutsTheDeliveredImage) {
+  const RingLightScene s = ringLightScene();
+  const CircleParams params = brightRimParams(200);
+
+  cv::Point2f centre(641.0f, 511.0f);
+  double found = 0.0;
+  refineWheel(s.shot, cv::Mat(), centre, found, false, params);
+  EXPECT_NEAR(found, s.ringOuter, 1.0);  // the ring light wins on the raw shot
+
+  centre = cv::Point2f(641.0f, 511.0f);
+  const cv::Mat cut = refineWheel(s.shot, s.emptyScene, centre, found, false, params);
+  EXPECT_NEAR(found, s.wheelRadius, 0.5);
+  EXPECT_NEAR(centre.x, s.centre.x, 0.3);
+  EXPECT_NEAR(centre.y, s.centre.y, 0.3);
+  // The pixels are the delivered image's, not the difference image's.
+  ASSERT_FALSE(cut.empty());
+  EXPECT_EQ(cut.datastart, s.shot.datastart);
+
+  // Both variants start from the coarse stage, which always sees the shot as delivered.
+  cv::Point2f viaVariant;
+  double viaVariantRadius = 0.0;
+  localiseWheelWithBackground(s.shot, s.emptyScene, false, 200, params, viaVariant,
+                              viaVariantRadius);
+  EXPECT_NEAR(viaVariantRadius, s.wheelRadius, 0.5);
+  localiseWheel(s.shot, false, 200, params, viaVariant, viaVariantRadius);
+  EXPECT_NEAR(viaVariantRadius, s.ringOuter, 1.0);
+}
+
+TEST(LocaliseWheel, WithoutCandidateOnlyTheVariantWithoutBackgroundFallsBack) {
+  // A wheel of 160 px radius centred well away from the image centre: with a filter size
+  // above its 160 px diameter in the half-size image the coarse stage has no candidate. Without
+  // background the refinement starts at the largest circle (the wheel) and finds it; with
+  // background it starts at the image centre, where the wheel's outline is out of reach.
+  const cv::Size size(960, 640);
+  const cv::Point2d truth(250.0, 300.0);
+  const cv::Mat scene = brightWheel(size, truth, 160.0);
+  const cv::Mat flatBelt(size, CV_8UC1, cv::Scalar(0));
+  const CircleParams params = brightRimParams();
+
+  cv::Point2f centre;
+  double found = 0.0;
+  const cv::Mat cut = localiseWheel(scene, false, 400, params, centre, found);
+  EXPECT_FALSE(cut.empty());
+  EXPECT_NEAR(found, 160.0, 0.5);
+  EXPECT_NEAR(centre.x, truth.x, 0.3);
+
+  localiseWheelWithBackground(scene, flatBelt, false, 400, params, centre, found);
+  EXPECT_GT(std::abs(found - 160.0), 5.0) << "started at the wheel after all";
+
+  // With a filter size it passes, the coarse stage leads the refinement to it.
+  localiseWheelWithBackground(scene, flatBelt, false, 150, params, centre, found);
+  EXPECT_NEAR(found, 160.0, 0.5);
+}
+
+}  // namespace
