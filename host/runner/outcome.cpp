@@ -68,7 +68,9 @@ QString textLine(const ImageOutcome& o) {
     parts << QString("score %1").arg(num(o.score, 4));
     parts << QString("similarity %1").arg(num(o.similarity, 3));
   }
-  parts << QString("%1 s").arg(num(o.hasRecord ? o.seconds : o.wallSeconds, 3));
+  // Only a found wheel's record carries the analysis' own time; otherwise it stays 0.
+  parts << QString("%1 s").arg(
+      num(o.status == ImageOutcome::Status::Found ? o.seconds : o.wallSeconds, 3));
   if (o.hasTruth) {
     parts << (o.correct() ? QString("[truth ok]")
                           : QString("[truth: %1]")
@@ -128,7 +130,7 @@ QString csvRow(const ImageOutcome& o) {
   f << (o.hasRecord ? num(o.diameter, 3) : QString()) << csvField(o.model);
   f << (o.hasRecord ? num(o.score, 6) : QString())
     << (o.hasRecord ? num(o.similarity, 6) : QString());
-  f << num(o.hasRecord ? o.seconds : o.wallSeconds, 4);
+  f << num(o.status == ImageOutcome::Status::Found ? o.seconds : o.wallSeconds, 4);
   f << csvField(o.hasTruth ? o.truthModel : QString());
   f << (o.hasTruth ? (o.correct() ? "yes" : "no") : "");
   f << csvField(o.error);

@@ -122,7 +122,7 @@ const std::vector<ParameterKey>& parameterKeys() {
       {"useDiameter", ParameterType::Bool, "false", "filter the catalogue by diameter"},
       {"d2h", ParameterType::Double, "-1", "diameter unit per pixel: diameter = d2h * 2 * radius"},
       {"useBackground", ParameterType::Bool, "false",
-       "subtract the reference background (<config>/user/background.png)"},
+       "subtract the reference background (<config>/user/background_r.png)"},
       {"RatioType", ParameterType::Int, "0", "1 enables the catalogue's ratio ranges"},
       {"Ratio", ParameterType::Double, "0", "the ratio compared with each model's range"},
       {"bEqual", ParameterType::Bool, "false", "equalise the histogram before localising"},

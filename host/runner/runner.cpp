@@ -280,13 +280,15 @@ ImageOutcome Run::analyse(const QString& file, IAlgorithm* algorithm) {
     }
   } else if (results.contains(algorithmkeys::kError)) {
     o.status = ImageOutcome::Status::BackgroundError;
-    o.error = config_ ? QString(
-                            "the reference background %1 is missing or differs in size "
-                            "from the image")
-                            .arg(QDir(opt_.configDir).filePath("user/background.png"))
-                      : QString(
-                            "the reference background is missing or differs in size from "
-                            "the image (no --config folder given)");
+    // Where the plug-in looks: ./user/background.png, else the configured folder's
+    // background_r.png (mirrored); that folder's background.png only after a size mismatch.
+    const QString where = config_ ? QString("./user/background.png or %1")
+                                        .arg(QDir(opt_.configDir).filePath("user/background_r.png"))
+                                  : QString("./user/background.png; no --config folder given");
+    o.error = QString(
+                  "the reference background (%1) is missing or differs in size from the "
+                  "image")
+                  .arg(where);
   } else if (results.contains(algorithmkeys::kNoCircle)) {
     o.status = ImageOutcome::Status::NoWheel;
   } else if (record) {

@@ -238,7 +238,7 @@ TEST(WheelhostCli, AnalysisOutcomesAndTheirExitStatus) {
   r = ws.run({"--set", "useBackground=true", "--config", ws.path(""), ws.path("wheel.png")});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(r.out.contains("background error: the reference background")) << r.out.toStdString();
-  EXPECT_TRUE(r.out.contains("user/background.png"));
+  EXPECT_TRUE(r.out.contains("user/background_r.png"));
 }
 
 TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {

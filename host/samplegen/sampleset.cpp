@@ -91,7 +91,7 @@ QString templateFile(const WheelModel& m) {
 
 std::vector<QString> expectedFiles() {
   std::vector<QString> files = {"catalogue.json", "params.json", "truth.json",
-                                "user/background.png"};
+                                "user/background.png", "user/background_r.png"};
   for (const WheelModel& m : bundledModels()) files.push_back(templateFile(m));
   for (const Shot& s : bundledShots()) files.push_back(QString::fromStdString(s.file));
   return files;
@@ -139,7 +139,7 @@ const std::vector<Shot>& bundledShots() {
   return shots;
 }
 
-const char* setVersion() { return "wheel sample set 1"; }
+const char* setVersion() { return "wheel sample set 2"; }
 
 cv::Mat renderTemplate(const WheelModel& model, int radiusPx) {
   scenes::WheelSpec look = model.design;
@@ -241,8 +241,13 @@ bool writeSampleSet(const std::string& dir, std::string* error) {
       {"thickness", -1}};
   if (!writeJson(root.filePath("params.json"), QJsonDocument(params), error)) return false;
 
-  if (!writeImage(root.filePath("user/background.png"), renderEmptyScene({1280, 1024}, 99),
-                  error)) {
+  // The plug-in reads the configured folder's background_r.png, mirrored, while it holds no
+  // background, and background.png only to replace one of the wrong size: both are written.
+  const cv::Mat background = renderEmptyScene({1280, 1024}, 99);
+  cv::Mat mirrored;
+  cv::flip(background, mirrored, 1);
+  if (!writeImage(root.filePath("user/background.png"), background, error) ||
+      !writeImage(root.filePath("user/background_r.png"), mirrored, error)) {
     return false;
   }
 

@@ -13,7 +13,8 @@
 // Layout under the set's directory:
 //   images/           the scenes (PNG, JPEG, BMP, TIFF; one colour image; one empty scene)
 //   templates/        one template per model: the square around the wheel, rotation 0
-//   user/background.png   the empty scene of the 1280 x 1024 camera
+//   user/background.png   the empty scene of the 1280 x 1024 camera, and background_r.png,
+//                         the same mirrored left to right (the plug-in reads that one first)
 //   catalogue.json    models: name, diameter, thickness, ratio range, template, acceptance limit
 //   params.json       the analysis parameters that suit these scenes
 //   truth.json        per image: the model (null for the empty scene), centre and radius
