@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSet>
-#include <QTextStream>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -161,6 +160,21 @@ bool Run::prepare() {
     if (!truth_) return unusable(error);
   }
 
+  QString pluginPath = opt_.plugin;
+  if (pluginPath.isEmpty()) {
+    const QStringList candidates = defaultPluginCandidates(env_.executableDir);
+    pluginPath = candidates.first();
+    for (const QString& c : candidates) {
+      if (QFileInfo(c).isFile()) {
+        pluginPath = c;
+        break;
+      }
+    }
+  }
+  plugin_ = PluginLibrary::load(pluginPath, &error);
+  if (!plugin_) return unusable(error);
+
+  // Created last, so that unusable arguments leave no empty result files behind.
   if (!opt_.outDir.isEmpty()) {
     const QDir out(opt_.outDir);
     if (!out.mkpath("cutouts") || !out.mkpath("overlays")) {
@@ -177,20 +191,6 @@ bool Run::prepare() {
     csv_->write((csvHeader() + "\n").toUtf8());
     csv_->flush();
   }
-
-  QString pluginPath = opt_.plugin;
-  if (pluginPath.isEmpty()) {
-    const QStringList candidates = defaultPluginCandidates(env_.executableDir);
-    pluginPath = candidates.first();
-    for (const QString& c : candidates) {
-      if (QFileInfo(c).isFile()) {
-        pluginPath = c;
-        break;
-      }
-    }
-  }
-  plugin_ = PluginLibrary::load(pluginPath, &error);
-  if (!plugin_) return unusable(error);
   return true;
 }
 
