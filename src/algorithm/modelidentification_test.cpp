@@ -1,0 +1,487 @@
+#include "modelidentification.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "circleellipsedetector.h"
+#include "objects/wheelmodel.h"
+#include "scenes/scenes.h"
+
+namespace {
+
+using wheelhost::ScriptedMatcher;
+using wheelhost::ScriptedWheelModel;
+
+constexpr double kMax = std::numeric_limits<double>::max();
+
+// A host catalogue of scripted models, each with its own scripted matcher.
+class Catalogue {
+ public:
+  struct Model {
+    double score;
+    double limit = 0.5;
+    double diameter = 500.0;
+    double thickness = 200.0;
+    double ratioMin = 0.0, ratioMax = 0.0;
+    bool withTemplate = true;
+  };
+
+  Catalogue& add(const QString& name, const Model& m) {
+    auto matcher = std::make_unique<ScriptedMatcher>(
+        m.score, m.limit, m.withTemplate ? cv::Mat(8, 8, CV_8UC1, cv::Scalar(128)) : cv::Mat());
+    auto model = std::make_unique<ScriptedWheelModel>(m.diameter, m.thickness, matcher.get(),
+                                                      m.ratioMin, m.ratioMax);
+    map_.insert(name, model.get());
+    entries_[name] = {std::move(matcher), std::move(model)};
+    return *this;
+  }
+  Catalogue& add(const QString& name, double score, double limit = 0.5) {
+    Model m;
+    m.score = score;
+    m.limit = limit;
+    return add(name, m);
+  }
+  Catalogue& addNull(const QString& name) {
+    map_.insert(name, nullptr);
+    return *this;
+  }
+
+  WheelModelMap* map() { return &map_; }
+  ScriptedMatcher& matcher(const QString& name) { return *entries_.at(name).matcher; }
+  ScriptedWheelModel& model(const QString& name) { return *entries_.at(name).model; }
+  int matches(const QString& name) { return matcher(name).count("Match"); }
+
+ private:
+  struct Entry {
+    std::unique_ptr<ScriptedMatcher> matcher;
+    std::unique_ptr<ScriptedWheelModel> model;
+  };
+  WheelModelMap map_;
+  std::map<QString, Entry> entries_;
+};
+
+// 100 x 100 is too small for the 220 x 220 centre cut-out of the look-alike check: a call
+// that counts circles on it throws, so a call that returns proves that no counting ran.
+cv::Mat tooSmallForCounting() { return cv::Mat(100, 100, CV_8UC1, cv::Scalar(60)); }
+cv::Mat flatCutOut() { return cv::Mat(240, 240, CV_8UC1, cv::Scalar(60)); }
+
+ModelQuery query(const QStringList& names, cv::Mat image = flatCutOut()) {
+  ModelQuery q;
+  q.image = image;
+  q.names = names;
+  q.useDiameter = false;
+  q.useThickness = false;
+  return q;
+}
+
+// --- The calling sequence ------------------------------------------------------------------
+
+TEST(IdentifyModel, NullCatalogueNamesNothingAndLeavesTheScoresAlone) {
+  double scores[2] = {7.0, 8.0};
+  EXPECT_EQ(identifyModel(nullptr, query({"A"}), scores, 2), QString());
+  EXPECT_EQ(scores[0], 7.0);
+  EXPECT_EQ(scores[1], 8.0);
+}
+
+TEST(IdentifyModel, AsksEachModelAndMatcherInTheHostsOrder) {
+  Catalogue cat;
+  Catalogue::Model m;
+  m.score = 0.7;
+  m.ratioMin = 1.0;
+  m.ratioMax = 2.0;
+  cat.add("A", m);
+  cv::Mat image = tooSmallForCounting();
+  image.at<uchar>(3, 4) = 200;
+  ModelQuery q = query({"A"}, image);
+  q.useDiameter = true;
+  q.useThickness = true;
+  q.diameter = 500;
+  q.thickness = 200;
+  q.ratioType = 1;
+  q.ratio = 1.5;
+
+  double best = 0.0;
+  EXPECT_EQ(identifyModel(cat.map(), q, &best, 1), "A");
+  EXPECT_EQ(best, 0.7);
+  EXPECT_EQ(cat.model("A").calls(),
+            (std::vector<std::string>{"Diameter", "Thickness", "RatioMin", "RatioMax", "Matcher"}));
+  ScriptedMatcher& matcher = cat.matcher("A");
+  EXPECT_EQ(matcher.calls(),
+            (std::vector<std::string>{"TemplateImage", "Prepare", "Match", "AcceptLimit"}));
+  EXPECT_EQ(matcher.prepareModes(), std::vector<int>{0});
+  ASSERT_EQ(matcher.matchCalls().size(), 1u);
+  const ScriptedMatcher::MatchCall& call = matcher.matchCalls()[0];
+  EXPECT_EQ(cv::norm(call.image, image, cv::NORM_INF), 0.0);
+  EXPECT_EQ(call.option1, 0);
+  EXPECT_EQ(call.option2, 1);
+  EXPECT_TRUE(call.flag);
+  EXPECT_EQ(call.option3, 0);
+  EXPECT_EQ(call.value1, 0.0);
+  EXPECT_EQ(call.value2, 0.0);
+
+  // With every filter off, the model is asked for its matcher only.
+  Catalogue plain;
+  plain.add("A", 0.7);
+  identifyModel(plain.map(), query({"A"}), nullptr, 0);
+  EXPECT_EQ(plain.model("A").calls(), std::vector<std::string>{"Matcher"});
+}
+
+TEST(IdentifyModel, MatchersGetACopyOfTheCutOut) {
+  // A matcher that writes into the image it is given cannot change the query's.
+  class Scribbler : public ScriptedMatcher {
+   public:
+    using ScriptedMatcher::ScriptedMatcher;
+    double Match(const cv::Mat& image, int, int, bool, int, double, double) override {
+      const_cast<cv::Mat&>(image).setTo(255);
+      return 0.9;
+    }
+  } scribbler(0.9, 0.5, cv::Mat(4, 4, CV_8UC1, cv::Scalar(1)));
+  ScriptedWheelModel model(500, 200, &scribbler);
+  WheelModelMap map{{"A", &model}};
+  const ModelQuery q = query({"A"});
+  identifyModel(&map, q, nullptr, 0);
+  EXPECT_EQ(cv::countNonZero(q.image != 60), 0);
+}
+
+// --- Filters -------------------------------------------------------------------------------
+
+TEST(IdentifyModel, DiameterDifferenceOf15RejectsAnd14Point9Keeps) {
+  Catalogue cat;
+  for (const auto& [name, diameter] : std::vector<std::pair<QString, double>>{
+           {"plus15", 515.0}, {"minus15", 485.0}, {"plus14.9", 514.9}, {"minus14.9", 485.1}}) {
+    Catalogue::Model m;
+    m.score = 0.9;
+    m.diameter = diameter;
+    cat.add(name, m);
+  }
+  ModelQuery q = query({"plus15", "minus15", "plus14.9", "minus14.9"});
+  q.diameter = 500;
+  q.useDiameter = true;
+  identifyModel(cat.map(), q, nullptr, 0);
+  EXPECT_EQ(cat.matches("plus15"), 0);
+  EXPECT_EQ(cat.matches("minus15"), 0);
+  EXPECT_EQ(cat.matches("plus14.9"), 1);
+  EXPECT_EQ(cat.matches("minus14.9"), 1);
+
+  q.useDiameter = false;
+  identifyModel(cat.map(), q, nullptr, 0);
+  EXPECT_EQ(cat.matches("plus15"), 1);
+  EXPECT_EQ(cat.model("plus15").count("Diameter"), 1);  // not even asked the second time
+}
+
+TEST(IdentifyModel, ThicknessDifferenceOf15RejectsAnd14Point9Keeps) {
+  Catalogue cat;
+  for (const auto& [name, thickness] : std::vector<std::pair<QString, double>>{
+           {"plus15", 195.0}, {"minus15", 165.0}, {"plus14.9", 194.9}, {"minus14.9", 165.1}}) {
+    Catalogue::Model m;
+    m.score = 0.9;
+    m.thickness = thickness;
+    m.diameter = 9999.0;  // far off, but the diameter filter is off
+    cat.add(name, m);
+  }
+  ModelQuery q = query({"plus15", "minus15", "plus14.9", "minus14.9"});
+  q.thickness = 180;
+  q.useThickness = true;
+  identifyModel(cat.map(), q, nullptr, 0);
+  EXPECT_EQ(cat.matches("plus15"), 0);
+  EXPECT_EQ(cat.matches("minus15"), 0);
+  EXPECT_EQ(cat.matches("plus14.9"), 1);
+  EXPECT_EQ(cat.matches("minus14.9"), 1);
+}
+
+TEST(IdentifyModel, RatioRangeFiltersOnlyForType1AndPositiveValues) {
+  Catalogue cat;
+  const std::vector<std::pair<QString, std::pair<double, double>>> ranges = {
+      {"above", {1.6, 2.0}},    // 1.5 is below the range
+      {"below", {1.0, 1.4}},    // 1.5 is above it
+      {"edges", {1.5, 1.5}},    // neither below nor above
+      {"openLow", {0.0, 1.4}},  // a bound of 0 switches the range off
+      {"openHigh", {1.6, 0.0}}, {"negative", {-1.0, 1.4}}};
+  for (const auto& [name, range] : ranges) {
+    Catalogue::Model m;
+    m.score = 0.9;
+    m.ratioMin = range.first;
+    m.ratioMax = range.second;
+    cat.add(name, m);
+  }
+  QStringList names;
+  for (const auto& entry : ranges) names << entry.first;
+
+  ModelQuery q = query(names);
+  q.ratioType = 1;
+  q.ratio = 1.5;
+  identifyModel(cat.map(), q, nullptr, 0);
+  EXPECT_EQ(cat.matches("above"), 0);
+  EXPECT_EQ(cat.matches("below"), 0);
+  EXPECT_EQ(cat.matches("edges"), 1);
+  EXPECT_EQ(cat.matches("openLow"), 1);
+  EXPECT_EQ(cat.matches("openHigh"), 1);
+  EXPECT_EQ(cat.matches("negative"), 1);
+
+  // A ratio of 0 lets every model through; so does any type other than 1.
+  q.ratio = 0.0;
+  identifyModel(cat.map(), q, nullptr, 0);
+  q.ratio = 1.5;
+  q.ratioType = 2;
+  identifyModel(cat.map(), q, nullptr, 0);
+  q.ratioType = 0;
+  identifyModel(cat.map(), q, nullptr, 0);
+  EXPECT_EQ(cat.matches("above"), 3);
+  EXPECT_EQ(cat.matches("below"), 3);
+  EXPECT_EQ(cat.model("above").count("RatioMin"), 2);  // asked with type 1 only
+}
+
+TEST(IdentifyModel, ModelsWithoutTemplateAreNotScored) {
+  Catalogue cat;
+  Catalogue::Model bare;
+  bare.score = 0.01;
+  bare.withTemplate = false;
+  cat.add("bare", bare).add("B", 0.8);
+  double best = 0.0;
+  EXPECT_EQ(identifyModel(cat.map(), query({"bare", "B"}), &best, 1), "B");
+  EXPECT_EQ(best, 0.8);
+  EXPECT_EQ(cat.matcher("bare").calls(), std::vector<std::string>{"TemplateImage"});
+}
+
+// --- Choosing and reporting ----------------------------------------------------------------
+
+TEST(IdentifyModel, LowestScoreWinsAndTiesKeepTheEarlierListedName) {
+  Catalogue cat;
+  cat.add("A", 0.6).add("B", 0.6).add("C", 0.9);
+  EXPECT_EQ(identifyModel(cat.map(), query({"C", "B", "A"}), nullptr, 0), "B");
+  EXPECT_EQ(identifyModel(cat.map(), query({"A", "B", "C"}), nullptr, 0), "A");
+  cat.matcher("C").setScore(0.55);
+  EXPECT_EQ(identifyModel(cat.map(), query({"A", "B", "C"}), nullptr, 0), "C");
+}
+
+TEST(IdentifyModel, MinusOneIsStoredAndCountsAsAcceptedButNeverWins) {
+  Catalogue cat;
+  cat.add("none", -1.0, 0.5).add("B", 0.8, 0.5);
+  double one = 0.0;
+  EXPECT_EQ(identifyModel(cat.map(), query({"none", "B"}), &one, 1), "B");
+  EXPECT_EQ(one, 0.8);  // the best score
+  double two[2] = {0.0, 0.0};
+  EXPECT_EQ(identifyModel(cat.map(), query({"none", "B"}), two, 2), "B");
+  EXPECT_EQ(two[0], -1.0);  // the sorted own scores: -1.0 comes first
+  EXPECT_EQ(two[1], 0.8);
+
+  // -1.0 is below the limit 0.5: the look-alike check runs and needs a 220 x 220 cut-out.
+  EXPECT_THROW(identifyModel(cat.map(), query({"none", "B"}, tooSmallForCounting()), nullptr, 0),
+               cv::Exception);
+
+  // Only a -1.0: no name, and the best stays the largest double.
+  EXPECT_EQ(identifyModel(cat.map(), query({"none"}), &one, 1), QString());
+  EXPECT_EQ(one, kMax);
+}
+
+TEST(IdentifyModel, CallersFirstEntryIsTheBestOrTheSmallestOfTheSortedScores) {
+  // One catalogue entry, a list naming none of it: "" and the largest double.
+  Catalogue single;
+  single.add("A", 0.3);
+  double one = 5.0;
+  EXPECT_EQ(identifyModel(single.map(), query({"X", "Y"}), &one, 1), QString());
+  EXPECT_EQ(one, kMax);
+
+  // Three entries, the same list: the sorted own array is all untouched 0.0.
+  Catalogue three;
+  three.add("A", 0.5).add("B", 0.4).add("C", 0.2);
+  double scores[3] = {5.0, 6.0, 7.0};
+  EXPECT_EQ(identifyModel(three.map(), query({"X"}), scores, 3), QString());
+  EXPECT_EQ(scores[0], 0.0);
+  EXPECT_EQ(scores[1], 0.0);
+  EXPECT_EQ(scores[2], 0.0);
+
+  // Two of three listed: one entry stays 0.0 and sorts first, before the best 0.2.
+  EXPECT_EQ(identifyModel(three.map(), query({"A", "C"}), scores, 3), "C");
+  EXPECT_EQ(scores[0], 0.0);
+  EXPECT_EQ(scores[1], 0.2);
+  EXPECT_EQ(scores[2], 0.5);
+
+  // All listed, one rejected by its diameter: its entry is the largest double.
+  Catalogue::Model far;
+  far.score = 0.1;
+  far.diameter = 900.0;
+  Catalogue mixed;
+  mixed.add("far", far).add("near", 0.45);
+  ModelQuery q = query({"far", "near"});
+  q.diameter = 500;
+  q.useDiameter = true;
+  double two[2] = {0.0, 0.0};
+  EXPECT_EQ(identifyModel(mixed.map(), q, two, 2), "near");
+  EXPECT_EQ(two[0], 0.45);
+  EXPECT_EQ(two[1], kMax);
+
+  // A length of 2 on a three-entry catalogue copies the two smallest only.
+  double partial[3] = {5.0, 6.0, 7.0};
+  identifyModel(three.map(), query({"A", "B", "C"}), partial, 2);
+  EXPECT_EQ(partial[0], 0.2);
+  EXPECT_EQ(partial[1], 0.4);
+  EXPECT_EQ(partial[2], 7.0);
+}
+
+TEST(IdentifyModel, NamesTheCatalogueLacksTakeNoEntry) {
+  Catalogue cat;
+  cat.add("A", 0.4).add("B", 0.6);
+  double scores[2] = {0.0, 0.0};
+  // Had the unknown names taken entries, an untouched 0.0 would sort to the front.
+  EXPECT_EQ(identifyModel(cat.map(), query({"X", "A", "Y", "B", "Z"}), scores, 2), "A");
+  EXPECT_EQ(scores[0], 0.4);
+  EXPECT_EQ(scores[1], 0.6);
+}
+
+TEST(IdentifyModel, NullModelEndsTheSearch) {
+  Catalogue cat;
+  cat.addNull("hole").add("B", 0.6).add("C", 0.1);
+  EXPECT_EQ(identifyModel(cat.map(), query({"B", "hole", "C"}), nullptr, 0), "B");
+  EXPECT_EQ(cat.matches("C"), 0);
+  double best = 0.0;
+  EXPECT_EQ(identifyModel(cat.map(), query({"hole", "B"}), &best, 1), QString());
+  EXPECT_EQ(best, kMax);
+}
+
+TEST(IdentifyModel, RepeatedNamesAreScoredAgainWithoutOverrunningTheScores) {
+  // One catalogue entry named twice: two scores for an array of one.
+  Catalogue single;
+  single.add("A", 0.3);
+  double one = 0.0;
+  EXPECT_EQ(identifyModel(single.map(), query({"A", "A"}), &one, 1), "A");
+  EXPECT_EQ(single.matches("A"), 2);
+  EXPECT_EQ(one, 0.3);
+
+  // The extra entries take part in the sort like any other.
+  Catalogue two;
+  two.add("A", 0.3).add("B", 0.2);
+  double scores[2] = {0.0, 0.0};
+  EXPECT_EQ(identifyModel(two.map(), query({"A", "A", "B", "A"}), scores, 2), "B");
+  EXPECT_EQ(scores[0], 0.2);
+  EXPECT_EQ(scores[1], 0.3);
+}
+
+TEST(IdentifyModel, NoAcceptedModelMeansNoCircleCounting) {
+  Catalogue cat;
+  cat.add("A", 0.5, 0.5).add("B", 0.7, 0.6);  // a score equal to its limit is not accepted
+  // The cut-out is too small for the check: returning at all shows it did not run.
+  const cv::Mat small = tooSmallForCounting();
+  EXPECT_EQ(identifyModel(cat.map(), query({"B", "A"}, small), nullptr, 0), "A");
+  cat.matcher("B").setAcceptLimit(0.71);
+  EXPECT_THROW(identifyModel(cat.map(), query({"B", "A"}, small), nullptr, 0), cv::Exception);
+}
+
+TEST(IdentifyModel, HostFailuresPassThrough) {
+  Catalogue cat;
+  cat.add("A", 0.5);
+  cat.matcher("A").failOn("Match");
+  EXPECT_THROW(identifyModel(cat.map(), query({"A"}), nullptr, 0), std::runtime_error);
+}
+
+// --- The look-alike pair -------------------------------------------------------------------
+
+// A cut-out wheel (400 x 400, radius 200) whose 220 x 220 centre shows the hub (radius 90,
+// the largest circle there), the bore (radius 14) and `holes` bolt holes of radius 5 on a
+// circle of radius 60. Between 0.038 x 0.038 x 90 = 0.13 px and 0.072 x 90 = 6.5 px lie
+// exactly the bolt holes.
+cv::Mat lookAlikeCutOut(int holes) {
+  scenes::WheelSpec wheel;
+  wheel.size = {400, 400};
+  wheel.centre = {200.0, 200.0};
+  wheel.radius = 200.0;
+  wheel.hubRadius = 0.45;
+  wheel.boreRadius = 0.07;
+  wheel.boltCircle = 0.30;
+  wheel.boltRadius = 0.025;
+  wheel.boltHoles = holes;
+  wheel.angleDeg = 10.0;
+  return scenes::renderWheel(wheel);
+}
+
+cv::Mat centreCrop(const cv::Mat& cutOut) { return cutOut(cv::Rect(90, 90, 220, 220)).clone(); }
+
+TEST(CountSmallCircles, CountsTheBoltHolesButNotTheBoreOrTheHub) {
+  EXPECT_EQ(countSmallCircles(centreCrop(lookAlikeCutOut(8))), 8);
+  EXPECT_EQ(countSmallCircles(centreCrop(lookAlikeCutOut(1))), 1);
+  EXPECT_EQ(countSmallCircles(centreCrop(lookAlikeCutOut(0))), 0);
+  EXPECT_EQ(countSmallCircles(cv::Mat(220, 220, CV_8UC1, cv::Scalar(60))), 0);
+}
+
+TEST(CountSmallCircles, BandIsRelativeToTheLargestCircle) {
+  // Dark discs of radius 5, 9 and 13 on a bright disc of radius 150. The band runs from
+  // 0.038 x 0.038 x 150 = 0.22 to 0.072 x 150 = 10.8: the two of radius 5 and the one of 9
+  // count, the one of 13 does not. (A lower bound of 0.038 x 150 = 5.7 would drop the 5s.)
+  // Without the large disc the largest is 13 and the band (0.02, 0.94) keeps none. A bar
+  // across the top gives the detector the straight edges it needs before it looks at closed
+  // outlines at all.
+  const cv::Size size(330, 340);
+  scenes::Scene withLarge(size, 30.0);
+  withLarge.disc({165, 175}, 150.0, 190.0);
+  scenes::Scene smallOnly(size, 190.0);
+  for (scenes::Scene* s : {&withLarge, &smallOnly}) {
+    s->disc({105, 175}, 5.0, 30.0);
+    s->disc({225, 175}, 5.0, 30.0);
+    s->disc({165, 115}, 9.0, 30.0);
+    s->disc({165, 235}, 13.0, 30.0);
+    s->polygon({{-10, 3.3}, {340, 3.3}, {340, 12.6}, {-10, 12.6}}, 120.0);
+  }
+  EXPECT_EQ(countSmallCircles(withLarge.render(1.0, 2.0)), 3);
+  const cv::Mat onlySmall = smallOnly.render(1.0, 2.0);
+  EXPECT_EQ(countSmallCircles(onlySmall), 0);
+  EXPECT_GE(ced::CircleEllipseDetector(onlySmall).circles().size(), 4u);  // all were seen
+}
+
+TEST(IdentifyModel, LookAlikePairIsSettledByTheSmallCircles) {
+  const cv::Mat many = lookAlikeCutOut(8), few = lookAlikeCutOut(1);
+  const QString ra = "RA620418", rb = "RB620493";
+  Catalogue cat;
+  cat.add(ra, 0.1).add(rb, 0.2).add("OTHER", 0.3);
+
+  // RA620418 scores best.
+  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb}, many), nullptr, 0), rb);
+  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb}, few), nullptr, 0), ra);
+  EXPECT_EQ(identifyModel(cat.map(), query({ra}, many), nullptr, 0), ra);  // rb not listed
+  // The list alone counts: RB620493 need not be in the catalogue, nor scored.
+  Catalogue onlyRa;
+  onlyRa.add(ra, 0.1);
+  EXPECT_EQ(identifyModel(onlyRa.map(), query({ra, rb}, many), nullptr, 0), rb);
+
+  // RB620493 scores best.
+  cat.matcher(rb).setScore(0.05);
+  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb}, few), nullptr, 0), ra);
+  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb}, many), nullptr, 0), rb);
+  EXPECT_EQ(identifyModel(cat.map(), query({rb}, few), nullptr, 0), rb);  // ra not listed
+
+  // Without an accepted model nothing is counted, so nothing is swapped.
+  cat.matcher(rb).setAcceptLimit(0.05);
+  cat.matcher(ra).setAcceptLimit(0.1);
+  cat.matcher("OTHER").setAcceptLimit(0.3);
+  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb, "OTHER"}, few), nullptr, 0), rb);
+
+  // Another model's name is never swapped, whatever the count.
+  cat.matcher("OTHER").setScore(0.01);
+  cat.matcher("OTHER").setAcceptLimit(0.5);
+  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb, "OTHER"}, many), nullptr, 0), "OTHER");
+  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb, "OTHER"}, few), nullptr, 0), "OTHER");
+}
+
+TEST(IdentifyModel, LowerCaseBestNameIsRecognisedButOnlyAnExactPartnerReplacesIt) {
+  const cv::Mat many = lookAlikeCutOut(8), few = lookAlikeCutOut(1);
+  Catalogue cat;
+  cat.add("ra620418", 0.1).add("RB620493", 0.2).add("rb620493", 0.3);
+  EXPECT_EQ(identifyModel(cat.map(), query({"ra620418", "RB620493"}, many), nullptr, 0),
+            "RB620493");
+  EXPECT_EQ(identifyModel(cat.map(), query({"ra620418", "rb620493"}, many), nullptr, 0),
+            "ra620418");
+
+  Catalogue lowerRb;
+  lowerRb.add("rb620493", 0.1).add("RA620418", 0.2).add("ra620418", 0.3);
+  EXPECT_EQ(identifyModel(lowerRb.map(), query({"rb620493", "RA620418"}, few), nullptr, 0),
+            "RA620418");
+  EXPECT_EQ(identifyModel(lowerRb.map(), query({"rb620493", "ra620418"}, few), nullptr, 0),
+            "rb620493");
+}
+
+}  // namespace
