@@ -6,23 +6,14 @@
 #include <vector>
 
 #include "circleellipsedetector.h"
-#include "scenes/scenes.h"
+#include "wheelshots.h"
 
 namespace {
 
 using ced::mCircle;
 
-// The renderer puts pixel centres at half-integers, the analysis at integers.
-cv::Point2d toRenderer(cv::Point2d p) { return p + cv::Point2d(0.5, 0.5); }
-
-// A bright-rimmed wheel on a dark belt (rim 200 on 30, rim width 12 % of the radius).
-cv::Mat brightWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed = 1) {
-  scenes::WheelSpec wheel;
-  wheel.size = size;
-  wheel.centre = toRenderer(centre);
-  wheel.radius = radius;
-  wheel.seed = seed;
-  return scenes::renderWheel(wheel);
+cv::Mat brightWheel(cv::Size size, cv::Point2d centre, double radius) {
+  return wheelshots::brightWheel(size, centre, radius).image;
 }
 
 CircleParams brightRimParams(int minSize = 0) {
@@ -119,8 +110,7 @@ TEST(CoarseWheelCentre, FindsTheRenderedWheelWithinAPixelOfItsCentre) {
   // Its outline is 760 px across: a filter size above that leaves no candidate.
   EXPECT_EQ(coarseWheelCentre(scene, false, 800, false), cv::Point2f(0.0f, 0.0f));
 
-  cv::Mat empty(256, 320, CV_8UC1, cv::Scalar(90));
-  scenes::addGaussianNoise(empty, 3.0, 4);
+  const cv::Mat empty = wheelshots::emptyBelt({320, 256});
   EXPECT_EQ(coarseWheelCentre(empty, false, 0, true), cv::Point2f(0.0f, 0.0f));
 }
 
@@ -213,8 +203,7 @@ TEST(RefineWheel, PolaritySelectsTheOuterOrTheInnerEdgeOfTheRim) {
 }
 
 TEST(RefineWheel, NothingFoundGivesAnEmptyCutOutAtTheOrigin) {
-  cv::Mat empty(256, 320, CV_8UC1, cv::Scalar(90));
-  scenes::addGaussianNoise(empty, 3.0, 4);
+  const cv::Mat empty = wheelshots::emptyBelt({320, 256});
   cv::Point2f centre(150.0f, 120.0f);
   double found = 123.0;
   const cv::Mat cut = refineWheel(empty, cv::Mat(), centre, found, false, brightRimParams());
@@ -223,64 +212,34 @@ TEST(RefineWheel, NothingFoundGivesAnEmptyCutOutAtTheOrigin) {
   EXPECT_EQ(found, 0.0);
 }
 
-// A wheel of radius 330 on a belt that shows a bright ring light (380 to 410 px) around it in
-// every shot: the ring's outer edge is the stronger circle until the empty scene is subtracted.
-struct RingLightScene {
-  cv::Mat shot;
-  cv::Mat emptyScene;
-  cv::Point2d centre{640.0, 512.0};
-  double wheelRadius = 330.0, ringOuter = 410.0;
-};
-
-RingLightScene ringLightScene() {
-  RingLightScene s;
-  const cv::Size size(1280, 1024);
-  const cv::Point2d c = toRenderer(s.centre);
-  const cv::Mat belt = scenes::renderRing(size, c, 380.0, s.ringOuter, 250.0, 30.0);
-  scenes::WheelSpec look;
-  look.size = size;
-  look.centre = c;
-  look.radius = s.wheelRadius;
-  look.blurSigma = 1.0;
-  look.noiseSigma = 0.0;
-  cv::Mat wheel, alpha, beltF;
-  scenes::renderWheel(look).convertTo(wheel, CV_32F);
-  scenes::renderDisc(size, c, s.wheelRadius, 255.0, 0.0).convertTo(alpha, CV_32F, 1.0 / 255.0);
-  belt.convertTo(beltF, CV_32F);
-  const cv::Mat composed = wheel.mul(alpha) + beltF.mul(1.0f - alpha);
-  composed.convertTo(s.shot, CV_8U);
-  scenes::addGaussianNoise(s.shot, 3.0, 11);
-  s.emptyScene = belt.clone();
-  scenes::addGaussianNoise(s.emptyScene, 3.0, 12);  // another shot, other noise
-  return s;
-}
-
 TEST(RefineWheel, SubtractingTheEmptySceneRemovesItsCirclesButCutsTheDeliveredImage) {
-  const RingLightScene s = ringLightScene();
+  // A wheel of radius 330 inside a ring light whose outer edge (410) is the stronger circle.
+  const wheelshots::RingLightShot ring = wheelshots::ringLightShot({1280, 1024}, {640, 512}, 330);
+  const wheelshots::Shot& s = ring.shot;
   const CircleParams params = brightRimParams(200);
 
   cv::Point2f centre(641.0f, 511.0f);
   double found = 0.0;
-  refineWheel(s.shot, cv::Mat(), centre, found, false, params);
-  EXPECT_NEAR(found, s.ringOuter, 1.0);  // the ring light wins on the raw shot
+  refineWheel(s.image, cv::Mat(), centre, found, false, params);
+  EXPECT_NEAR(found, ring.ringOuter, 1.0);  // the ring light wins on the raw shot
 
   centre = cv::Point2f(641.0f, 511.0f);
-  const cv::Mat cut = refineWheel(s.shot, s.emptyScene, centre, found, false, params);
-  EXPECT_NEAR(found, s.wheelRadius, 0.5);
+  const cv::Mat cut = refineWheel(s.image, ring.emptyScene, centre, found, false, params);
+  EXPECT_NEAR(found, s.radius, 0.5);
   EXPECT_NEAR(centre.x, s.centre.x, 0.3);
   EXPECT_NEAR(centre.y, s.centre.y, 0.3);
   // The pixels are the delivered image's, not the difference image's.
   ASSERT_FALSE(cut.empty());
-  EXPECT_EQ(cut.datastart, s.shot.datastart);
+  EXPECT_EQ(cut.datastart, s.image.datastart);
 
   // Both variants start from the coarse stage, which always sees the shot as delivered.
   cv::Point2f viaVariant;
   double viaVariantRadius = 0.0;
-  localiseWheelWithBackground(s.shot, s.emptyScene, false, 200, params, viaVariant,
+  localiseWheelWithBackground(s.image, ring.emptyScene, false, 200, params, viaVariant,
                               viaVariantRadius);
-  EXPECT_NEAR(viaVariantRadius, s.wheelRadius, 0.5);
-  localiseWheel(s.shot, false, 200, params, viaVariant, viaVariantRadius);
-  EXPECT_NEAR(viaVariantRadius, s.ringOuter, 1.0);
+  EXPECT_NEAR(viaVariantRadius, s.radius, 0.5);
+  localiseWheel(s.image, false, 200, params, viaVariant, viaVariantRadius);
+  EXPECT_NEAR(viaVariantRadius, ring.ringOuter, 1.0);
 }
 
 TEST(LocaliseWheel, WithoutCandidateOnlyTheVariantWithoutBackgroundFallsBack) {

@@ -1,0 +1,712 @@
+// The analysis as a host runs it: the plug-in loaded from its file, objects made by its entry
+// points, the host's stand-in objects, and rendered wheels of known centre and radius.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QLibrary>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <opencv2/imgcodecs.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fluorescenceresult.h"
+#include "ialgorithm.h"
+#include "objects/configobject.h"
+#include "objects/imageobject.h"
+#include "objects/parameterbuilder.h"
+#include "objects/wheelmodel.h"
+#include "wheelshots.h"
+
+namespace {
+
+using wheelhost::ConfigObject;
+using wheelhost::ImageObject;
+using wheelhost::ParameterBuilder;
+using wheelhost::ScriptedMatcher;
+using wheelhost::ScriptedWheelModel;
+using wheelshots::Shot;
+
+// --- The plug-in, its objects and its log ----------------------------------------------------
+
+struct EntryPoints {
+  AlgorithmCreateFn create = nullptr;
+  AlgorithmDeleteFn destroy = nullptr;
+};
+
+// Loaded once and kept until the process ends, as a host keeps its plug-in. All process-wide
+// state of the analysis (the background cache above all) lives inside this library.
+const EntryPoints& plugin() {
+  static const EntryPoints entryPoints = [] {
+    static QLibrary library(QString::fromUtf8(ALGORITHM_PLUGIN_PATH));
+    EntryPoints e;
+    if (library.load()) {
+      e.create = reinterpret_cast<AlgorithmCreateFn>(library.resolve(kAlgorithmCreateName));
+      e.destroy = reinterpret_cast<AlgorithmDeleteFn>(library.resolve(kAlgorithmDeleteName));
+    }
+    return e;
+  }();
+  return entryPoints;
+}
+
+struct AlgorithmDeleter {
+  void operator()(IAlgorithm* algorithm) const { plugin().destroy(algorithm); }
+};
+using Algorithm = std::unique_ptr<IAlgorithm, AlgorithmDeleter>;
+
+Algorithm newAlgorithm() { return Algorithm(plugin().create(nullptr)); }
+
+// Collects the messages of Qt's debug channel while it lives, from any thread.
+class DebugLog {
+ public:
+  DebugLog() {
+    std::lock_guard<std::mutex> lock(mutex());
+    current() = this;
+    previous_ = qInstallMessageHandler(&DebugLog::handle);
+  }
+  ~DebugLog() {
+    qInstallMessageHandler(previous_);
+    std::lock_guard<std::mutex> lock(mutex());
+    current() = nullptr;
+  }
+  DebugLog(const DebugLog&) = delete;
+  DebugLog& operator=(const DebugLog&) = delete;
+
+  std::vector<std::string> lines() const {
+    std::lock_guard<std::mutex> lock(mutex());
+    return lines_;
+  }
+
+ private:
+  static std::mutex& mutex() {
+    static std::mutex m;
+    return m;
+  }
+  static DebugLog*& current() {
+    static DebugLog* log = nullptr;
+    return log;
+  }
+  static void handle(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtDebugMsg) return;
+    std::lock_guard<std::mutex> lock(mutex());
+    if (current() != nullptr) current()->lines_.push_back(message.toStdString());
+  }
+
+  QtMessageHandler previous_ = nullptr;
+  std::vector<std::string> lines_;
+};
+
+using Lines = std::vector<std::string>;
+const Lines kFinishedLog = {"start alg", "pull result", "finish alg"};
+// Qt's debug stream puts a space between the two items, after the one that ends the first.
+const Lines kErrorLog = {"start alg", "algo run Error  CAlgorithmFluorescence::IImageAnalysis"};
+
+// --- The host's side ---------------------------------------------------------------------
+
+// A catalogue of scripted models, all listed by name in the order they were added.
+class HostCatalogue {
+ public:
+  HostCatalogue& add(const QString& name, double score, double limit) {
+    auto matcher =
+        std::make_unique<ScriptedMatcher>(score, limit, cv::Mat(8, 8, CV_8UC1, cv::Scalar(9)));
+    auto model = std::make_unique<ScriptedWheelModel>(0.0, 0.0, matcher.get());
+    map_.insert(name, model.get());
+    names_ << name;
+    matchers_[name] = std::move(matcher);
+    models_[name] = std::move(model);
+    return *this;
+  }
+  WheelModelMap* map() { return &map_; }
+  QStringList* names() { return &names_; }
+  ScriptedMatcher& matcher(const QString& name) { return *matchers_.at(name); }
+  int matches() const {
+    int n = 0;
+    for (const auto& m : matchers_) n += m.second->count("Match");
+    return n;
+  }
+
+ private:
+  WheelModelMap map_;
+  QStringList names_;
+  std::map<QString, std::unique_ptr<ScriptedMatcher>> matchers_;
+  std::map<QString, std::unique_ptr<ScriptedWheelModel>> models_;
+};
+
+// Two models; "WHEEL-A" matches best (0.1 under a limit of 0.5: similarity
+// (0.5 - 0.1) / 0.5 x 0.4 + 0.6 = 0.92).
+HostCatalogue twoModels() {
+  HostCatalogue catalogue;
+  catalogue.add("WHEEL-A", 0.1, 0.5).add("WHEEL-B", 0.3, 0.5);
+  return catalogue;
+}
+
+// The parameters of a bright-rimmed wheel camera: 0.5 mm per pixel, so a wheel's diameter
+// in mm equals its radius in pixels.
+constexpr double kD2h = 0.5;
+ParameterBuilder wheelParameters(HostCatalogue* catalogue) {
+  ParameterBuilder p;
+  if (catalogue != nullptr) p.modelMap(catalogue->map()).defectList(catalogue->names());
+  p.d2h(kD2h).filterSize(100).circlePolarity(1).thickness(180).ratio(2.5);
+  return p;
+}
+
+struct Outcome {
+  int status = -1;
+  QVariantMap results;
+  std::unique_ptr<FluorescenceResult> record;
+};
+
+Outcome analyse(IAlgorithm& algorithm, ImageObject& image) {
+  Outcome o;
+  o.status = algorithm.IImageAnalysis(&image, nullptr, nullptr);
+  o.results = image.results();
+  o.record = image.takeResult();
+  return o;
+}
+
+Outcome analyse(IAlgorithm& algorithm, const cv::Mat& pixels, const ParameterBuilder& params,
+                ConfigObject* config = nullptr) {
+  ImageObject image(pixels);
+  image.setParameters(params.map());
+  image.setConfig(config);
+  return analyse(algorithm, image);
+}
+
+QStringList keysOf(const Outcome& o) { return o.results.keys(); }
+
+cv::Mat greyPixels(const QPixmap& pixmap) {
+  const QImage image = pixmap.toImage().convertToFormat(QImage::Format_Grayscale8);
+  cv::Mat grey(image.height(), image.width(), CV_8UC1);
+  for (int y = 0; y < grey.rows; ++y) {
+    std::copy_n(image.constScanLine(y), grey.cols, grey.ptr(y));
+  }
+  return grey;
+}
+
+bool samePixels(const cv::Mat& a, const cv::Mat& b) {
+  return a.size() == b.size() && cv::norm(a, b, cv::NORM_INF) == 0.0;
+}
+
+// Where `cut` lies in `shot`: the origin near `guess` whose pixels equal the cut-out's.
+cv::Point locateCutOut(const cv::Mat& cut, const cv::Mat& shot, cv::Point guess) {
+  for (int dy = -3; dy <= 3; ++dy) {
+    for (int dx = -3; dx <= 3; ++dx) {
+      const cv::Rect r(guess.x + dx, guess.y + dy, cut.cols, cut.rows);
+      if ((r & cv::Rect(0, 0, shot.cols, shot.rows)) != r) continue;
+      if (samePixels(shot(r), cut)) return r.tl();
+    }
+  }
+  return {-1, -1};
+}
+
+// The record's cut-out is the square around the true circle, to the pixel.
+void expectCutOutCovers(const FluorescenceResult& record, const Shot& shot) {
+  const cv::Mat cut = greyPixels(record.image);
+  const double left = shot.centre.x - shot.radius, top = shot.centre.y - shot.radius;
+  const cv::Point origin = locateCutOut(
+      cut, shot.image, {std::max(0, static_cast<int>(left)), std::max(0, static_cast<int>(top))});
+  ASSERT_NE(origin, cv::Point(-1, -1)) << "the cut-out is no part of the shot";
+  EXPECT_NEAR(origin.x, left, 1.0);
+  EXPECT_NEAR(origin.y, top, 1.0);
+  EXPECT_NEAR(cut.cols, 2 * shot.radius, 1.0);
+  EXPECT_EQ(cut.rows, cut.cols);
+}
+
+void expectDiameterOf(const FluorescenceResult& record, double radius) {
+  const double truth = kD2h * 2.0 * radius;
+  EXPECT_NEAR(record.diameter, truth, 0.005 * truth);
+}
+
+// The shots, each rendered once per process.
+const Shot& bright1280() {
+  static const Shot s = wheelshots::brightWheel({1280, 1024}, {600.0, 520.0}, 380.0, 3);
+  return s;
+}
+const Shot& bright640() {
+  static const Shot s = wheelshots::brightWheel({640, 512}, {322.0, 250.0}, 180.0, 4);
+  return s;
+}
+const wheelshots::RingLightShot& ringLight() {
+  static const wheelshots::RingLightShot s =
+      wheelshots::ringLightShot({1280, 1024}, {640.0, 512.0}, 330.0);
+  return s;
+}
+
+class Analysis : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(plugin().create, nullptr) << ALGORITHM_PLUGIN_PATH;
+    ASSERT_NE(plugin().destroy, nullptr);
+    // A scratch current directory: the analysis looks for ".\user\background.png" there.
+    ASSERT_TRUE(currentDir_.isValid());
+    previousDir_ = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(currentDir_.path()));
+  }
+  void TearDown() override { QDir::setCurrent(previousDir_); }
+
+ private:
+  QTemporaryDir currentDir_;
+  QString previousDir_;
+};
+
+// --- A wheel found, measured and named --------------------------------------------------------
+
+TEST_F(Analysis, FindsTheWheelMeasuresItAndNamesItsModel) {
+  const Shot& shot = bright1280();
+  HostCatalogue catalogue = twoModels();
+  Algorithm algorithm = newAlgorithm();
+  DebugLog log;
+  ImageObject image(shot.image);
+  image.setParameters(wheelParameters(&catalogue).map());
+  const Outcome o = analyse(*algorithm, image);
+
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(keysOf(o), QStringList({"ratioVal", "result"}));
+  EXPECT_EQ(o.results.value("ratioVal").toDouble(), 2.5);
+  ASSERT_NE(o.record, nullptr);
+  const FluorescenceResult& r = *o.record;
+  expectDiameterOf(r, shot.radius);
+  expectCutOutCovers(r, shot);
+  EXPECT_EQ(r.thickness, 180.0);
+  EXPECT_GT(r.seconds, 0.0);
+  EXPECT_EQ(r.model, "WHEEL-A");
+  EXPECT_EQ(r.score, 0.1);
+  EXPECT_DOUBLE_EQ(r.similarity, 0.92);
+  EXPECT_EQ(r.reserved, 0);
+  EXPECT_TRUE(samePixels(greyPixels(r.source), shot.image));
+
+  // Both matchers scored the cut-out itself.
+  for (const char* name : {"WHEEL-A", "WHEEL-B"}) {
+    ASSERT_EQ(catalogue.matcher(name).matchCalls().size(), 1u) << name;
+    EXPECT_TRUE(samePixels(catalogue.matcher(name).matchCalls()[0].image, greyPixels(r.image)));
+  }
+  // The host's objects in the order of its interface; one delivery.
+  const std::vector<std::string>& calls = image.calls();
+  ASSERT_GE(calls.size(), 4u);
+  EXPECT_EQ(calls[0], "GetImageFormat");
+  EXPECT_EQ(calls[1], "GetImageData");
+  EXPECT_EQ(calls[2], "QueryParams");
+  EXPECT_EQ(calls.back(), "SetResults");
+  EXPECT_EQ(image.setResultsCount(), 1);
+  EXPECT_EQ(log.lines(), kFinishedLog);
+}
+
+TEST_F(Analysis, FourChannelImagesAreAnalysedByTheirFirstChannel) {
+  const Shot& shot = bright640();
+  // The other channels hold a different wheel, which must not matter.
+  const Shot other = wheelshots::brightWheel(shot.image.size(), {300.0, 260.0}, 150.0, 9);
+  cv::Mat bgra;
+  cv::merge(std::vector<cv::Mat>{shot.image, other.image, 255 - other.image,
+                                 cv::Mat(shot.image.size(), CV_8UC1, cv::Scalar(255))},
+            bgra);
+  HostCatalogue catalogue = twoModels();
+  Algorithm algorithm = newAlgorithm();
+  const Outcome o = analyse(*algorithm, bgra, wheelParameters(&catalogue));
+  EXPECT_EQ(o.status, 1);
+  ASSERT_NE(o.record, nullptr);
+  expectDiameterOf(*o.record, shot.radius);
+  expectCutOutCovers(*o.record, shot);
+  EXPECT_TRUE(samePixels(greyPixels(o.record->source), shot.image));
+}
+
+TEST_F(Analysis, PolarityAndEqualisationChooseWhichOutlineIsMeasured) {
+  Algorithm algorithm = newAlgorithm();
+  HostCatalogue catalogue = twoModels();
+
+  // A dark rim on a bright belt needs polarity 0 (darker inside)...
+  const Shot dark = wheelshots::darkWheel({1280, 1024}, {700.0, 480.0}, 350.0, 5);
+  Outcome o = analyse(*algorithm, dark.image, wheelParameters(&catalogue).circlePolarity(0));
+  ASSERT_NE(o.record, nullptr);
+  expectDiameterOf(*o.record, dark.radius);
+  expectCutOutCovers(*o.record, dark);
+
+  // ...which on a bright rim finds its inner edge, 12 % of the radius further in.
+  const Shot& bright = bright1280();
+  o = analyse(*algorithm, bright.image, wheelParameters(&catalogue).circlePolarity(0));
+  ASSERT_NE(o.record, nullptr);
+  expectDiameterOf(*o.record, 0.88 * bright.radius);
+
+  // A faint wheel, equalised first. (Equalising bends the grey values of the blurred edge,
+  // which moves the outline found by about a pixel: the diameter is still within 0.5 %.)
+  const Shot faint = wheelshots::faintWheel({1280, 1024}, {620.0, 500.0}, 360.0, 6);
+  o = analyse(*algorithm, faint.image, wheelParameters(&catalogue).equalize(true));
+  ASSERT_NE(o.record, nullptr);
+  expectDiameterOf(*o.record, faint.radius);
+}
+
+TEST_F(Analysis, CutOutsOf900PixelsOrMoreAreHalvedBeforeMeasuringAndMatching) {
+  Algorithm algorithm = newAlgorithm();
+  HostCatalogue catalogue = twoModels();
+
+  // 2448 x 2048, radius 760: a cut-out of 1520 px, delivered and matched at 760.
+  const Shot big = wheelshots::brightWheel({2448, 2048}, {1300.0, 1000.0}, 760.0, 7);
+  Outcome o = analyse(*algorithm, big.image, wheelParameters(&catalogue).filterSize(400));
+  EXPECT_EQ(o.status, 1);
+  ASSERT_NE(o.record, nullptr);
+  expectDiameterOf(*o.record, big.radius / 2);
+  EXPECT_NEAR(o.record->image.width(), big.radius, 1.0);
+  EXPECT_EQ(o.record->image.height(), o.record->image.width());
+  EXPECT_EQ(catalogue.matcher("WHEEL-A").matchCalls().back().image.cols, o.record->image.width());
+
+  // At the threshold: 2 x 449.7 = 899.4 gives 899 columns and stays; 2 x 450.3 gives 900.
+  const Shot below = wheelshots::brightWheel({1280, 1024}, {640.0, 512.0}, 449.7, 8);
+  o = analyse(*algorithm, below.image, wheelParameters(&catalogue));
+  ASSERT_NE(o.record, nullptr);
+  EXPECT_EQ(o.record->image.width(), 899);
+  expectDiameterOf(*o.record, below.radius);
+  const Shot at = wheelshots::brightWheel({1280, 1024}, {640.0, 512.0}, 450.3, 8);
+  o = analyse(*algorithm, at.image, wheelParameters(&catalogue));
+  ASSERT_NE(o.record, nullptr);
+  EXPECT_EQ(o.record->image.width(), 450);
+  expectDiameterOf(*o.record, at.radius / 2);
+}
+
+TEST_F(Analysis, CutImagesSkipLocalisationButAreStillIdentified) {
+  // 960 x 920: whole, not halved, and not searched (the wheel is off-centre and small).
+  const Shot shot = wheelshots::brightWheel({960, 920}, {300.0, 400.0}, 200.0, 10);
+  HostCatalogue catalogue = twoModels();
+  Algorithm algorithm = newAlgorithm();
+  DebugLog log;
+  const Outcome o = analyse(*algorithm, shot.image, wheelParameters(&catalogue).isCutImg(1));
+  EXPECT_EQ(o.status, 1);
+  ASSERT_NE(o.record, nullptr);
+  EXPECT_EQ(o.record->diameter, 0.0);
+  EXPECT_EQ(o.record->thickness, 180.0);
+  EXPECT_EQ(o.record->model, "WHEEL-A");
+  EXPECT_TRUE(samePixels(greyPixels(o.record->image), shot.image));
+  EXPECT_TRUE(samePixels(greyPixels(o.record->source), shot.image));
+  EXPECT_TRUE(samePixels(catalogue.matcher("WHEEL-A").matchCalls()[0].image, shot.image));
+  EXPECT_EQ(log.lines(), kFinishedLog);
+}
+
+TEST_F(Analysis, WithoutCatalogueTheWheelIsMeasuredButNotNamed) {
+  const Shot& shot = bright640();
+  Algorithm algorithm = newAlgorithm();
+  WheelModelMap empty;
+  QStringList names{"WHEEL-A"};
+  for (WheelModelMap* catalogue : {static_cast<WheelModelMap*>(nullptr), &empty}) {
+    ParameterBuilder params = wheelParameters(nullptr);
+    if (catalogue != nullptr) params.modelMap(catalogue).defectList(&names);
+    const Outcome o = analyse(*algorithm, shot.image, params);
+    EXPECT_EQ(o.status, 1);
+    ASSERT_NE(o.record, nullptr);
+    expectDiameterOf(*o.record, shot.radius);
+    EXPECT_EQ(o.record->model, "");
+    EXPECT_EQ(o.record->score, 1000.0);
+    EXPECT_EQ(o.record->similarity, 0.0);
+  }
+}
+
+// --- No wheel, failures --------------------------------------------------------------------
+
+TEST_F(Analysis, NoWheelDeliversNoCircleWithAnUntouchedRecord) {
+  const cv::Mat belt = wheelshots::emptyBelt({320, 256}, 3);
+  HostCatalogue catalogue = twoModels();
+  Algorithm algorithm = newAlgorithm();
+  DebugLog log;
+  const Outcome o = analyse(*algorithm, belt, wheelParameters(&catalogue));
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(keysOf(o), QStringList({"noCircle", "ratioVal", "result"}));
+  EXPECT_EQ(o.results.value("noCircle").userType(), QMetaType::Int);
+  EXPECT_EQ(o.results.value("noCircle").toInt(), 0);
+  EXPECT_EQ(o.results.value("ratioVal").toDouble(), 2.5);
+  ASSERT_NE(o.record, nullptr);
+  EXPECT_EQ(o.record->score, 1000.0);
+  EXPECT_EQ(o.record->diameter, 0.0);
+  EXPECT_EQ(o.record->thickness, 0.0);  // the parameter said 180
+  EXPECT_EQ(o.record->seconds, 0.0);
+  EXPECT_EQ(o.record->similarity, 0.0);
+  EXPECT_EQ(o.record->model, "");
+  EXPECT_TRUE(o.record->image.isNull());
+  EXPECT_TRUE(samePixels(greyPixels(o.record->source), belt));
+  EXPECT_EQ(catalogue.matches(), 0);
+  EXPECT_EQ(log.lines(), Lines{"start alg"});
+}
+
+TEST_F(Analysis, FailuresAreCaughtLoggedAndDeliverNothing) {
+  const Shot& shot = bright640();
+  Algorithm algorithm = newAlgorithm();
+
+  {  // A host matcher that throws.
+    HostCatalogue catalogue = twoModels();
+    catalogue.matcher("WHEEL-B").failOn("Match");
+    DebugLog log;
+    ImageObject image(shot.image);
+    image.setParameters(wheelParameters(&catalogue).map());
+    EXPECT_EQ(algorithm->IImageAnalysis(&image, nullptr, nullptr), 1);
+    EXPECT_EQ(image.setResultsCount(), 0);
+    EXPECT_EQ(log.lines(), kErrorLog);
+  }
+  {  // The object is usable afterwards: its lock was released.
+    HostCatalogue catalogue = twoModels();
+    const Outcome o = analyse(*algorithm, shot.image, wheelParameters(&catalogue));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.record, nullptr);
+  }
+  {  // No parameter map.
+    DebugLog log;
+    ImageObject image(shot.image);
+    image.setNullParameters(true);
+    EXPECT_EQ(algorithm->IImageAnalysis(&image, nullptr, nullptr), 1);
+    EXPECT_EQ(image.calls(),
+              (std::vector<std::string>{"GetImageFormat", "GetImageData", "QueryParams"}));
+    EXPECT_EQ(log.lines(), kErrorLog);
+  }
+  {  // No pixels, and an image object that fails.
+    ImageObject noPixels(shot.image);
+    noPixels.setNullPixels(true);
+    EXPECT_EQ(algorithm->IImageAnalysis(&noPixels, nullptr, nullptr), 1);
+    EXPECT_EQ(noPixels.setResultsCount(), 0);
+    ImageObject failing(shot.image);
+    failing.failOn("GetImageData");
+    EXPECT_EQ(algorithm->IImageAnalysis(&failing, nullptr, nullptr), 1);
+    EXPECT_EQ(failing.setResultsCount(), 0);
+  }
+  {  // An accepted model on a cut-out smaller than the 220 x 220 centre of the look-alike check.
+    HostCatalogue catalogue = twoModels();
+    DebugLog log;
+    ImageObject image(cv::Mat(200, 200, CV_8UC1, cv::Scalar(80)));
+    image.setParameters(wheelParameters(&catalogue).isCutImg(1).map());
+    EXPECT_EQ(algorithm->IImageAnalysis(&image, nullptr, nullptr), 1);
+    EXPECT_EQ(image.setResultsCount(), 0);
+    EXPECT_EQ(log.lines(), kErrorLog);
+  }
+}
+
+// --- The reference background ------------------------------------------------------------
+
+// The host's configured directory with a reference background in it, and a way to bring the
+// plug-in's process-wide cache to a known state whatever earlier tests left in it.
+class AnalysisWithBackground : public Analysis {
+ protected:
+  void SetUp() override {
+    Analysis::SetUp();
+    ASSERT_TRUE(configured_.isValid());
+    ASSERT_TRUE(QDir(configured_.path()).mkpath("user"));
+  }
+
+  // The configured directory the host's way, with backslashes.
+  QString hostDirectory() const {
+    return QString(configured_.path()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+  }
+
+  // Stores `background` under both names the analysis reads from the configured directory.
+  void storeBackground(const cv::Mat& background) {
+    const std::string user = (configured_.path() + "/user/").toStdString();
+    cv::Mat mirrored;
+    cv::flip(background, mirrored, 1);
+    ASSERT_TRUE(cv::imwrite(user + "background.png", background));
+    ASSERT_TRUE(cv::imwrite(user + "background_r.png", mirrored));
+  }
+
+  // Leaves the cache so that the next call with `config` reads `background`: one call with a
+  // size no background has sets the reload flag, or finds the cache empty and loads the
+  // mirrored file.
+  void prime(IAlgorithm& algorithm, ConfigObject& config, const cv::Mat& background) {
+    storeBackground(background);
+    const Outcome o = analyse(algorithm, cv::Mat(12, 16, CV_8UC1, cv::Scalar(0)),
+                              ParameterBuilder().useBackground(true), &config);
+    ASSERT_EQ(o.status, 0);
+    ASSERT_EQ(keysOf(o), QStringList({"error", "ratioVal"}));
+  }
+
+  static int filepathQueries(const ConfigObject& config) {
+    return static_cast<int>(config.askedKeys().count("filepath"));
+  }
+
+  QTemporaryDir configured_;
+};
+
+TEST_F(AnalysisWithBackground, SubtractingTheEmptySceneFindsTheWheelInsideTheRingLight) {
+  const wheelshots::RingLightShot& scene = ringLight();
+  Algorithm algorithm = newAlgorithm();
+  ConfigObject config({hostDirectory()});
+  prime(*algorithm, config, scene.emptyScene);
+  HostCatalogue catalogue = twoModels();
+
+  Outcome o = analyse(*algorithm, scene.shot.image, wheelParameters(&catalogue).useBackground(true),
+                      &config);
+  EXPECT_EQ(o.status, 1);
+  ASSERT_NE(o.record, nullptr);
+  expectDiameterOf(*o.record, scene.shot.radius);
+  expectCutOutCovers(*o.record, scene.shot);  // cut from the shot, not from the difference
+
+  // Without subtraction the ring light's outer edge is the stronger circle.
+  o = analyse(*algorithm, scene.shot.image, wheelParameters(&catalogue), &config);
+  ASSERT_NE(o.record, nullptr);
+  EXPECT_NEAR(o.record->diameter, kD2h * 2.0 * scene.ringOuter, 0.01 * scene.ringOuter);
+}
+
+TEST_F(AnalysisWithBackground, MismatchedSizeReportsErrorAndTheNextCallReloads) {
+  const wheelshots::RingLightShot& scene = ringLight();
+  const Shot& small = bright640();
+  Algorithm algorithm = newAlgorithm();
+  ConfigObject config({hostDirectory()});
+  prime(*algorithm, config, scene.emptyScene);
+  HostCatalogue catalogue = twoModels();
+  const ParameterBuilder withBackground = wheelParameters(&catalogue).useBackground(true);
+
+  int asked = filepathQueries(config);
+  Outcome o = analyse(*algorithm, scene.shot.image, withBackground, &config);  // reloads
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(filepathQueries(config) - asked, 1);
+  asked = filepathQueries(config);
+
+  // A 640 x 512 shot against the 1280 x 1024 background: "ratioVal" and "error" only.
+  DebugLog log;
+  ImageObject image(small.image);
+  image.setParameters(withBackground.map());
+  image.setConfig(&config);
+  o = analyse(*algorithm, image);
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(keysOf(o), QStringList({"error", "ratioVal"}));
+  EXPECT_EQ(o.results.value("error").userType(), QMetaType::Int);
+  EXPECT_EQ(o.results.value("error").toInt(), 0);
+  EXPECT_EQ(o.results.value("ratioVal").toDouble(), 2.5);
+  EXPECT_EQ(o.record, nullptr);
+  EXPECT_EQ(image.setResultsCount(), 1);
+  EXPECT_EQ(filepathQueries(config), asked);  // the cache was loaded and not due for reload
+  EXPECT_EQ(log.lines(), Lines{"start alg"});
+
+  // The host changed the background meanwhile: the next call reads it again and succeeds.
+  storeBackground(wheelshots::emptyBelt(small.image.size(), 5));
+  o = analyse(*algorithm, small.image, withBackground, &config);
+  EXPECT_EQ(o.status, 1);
+  ASSERT_NE(o.record, nullptr);
+  expectDiameterOf(*o.record, small.radius);
+  EXPECT_EQ(filepathQueries(config) - asked, 1);
+  o = analyse(*algorithm, small.image, withBackground, &config);
+  EXPECT_EQ(filepathQueries(config) - asked, 1);  // loaded, sizes agree: no more reading
+
+  // A cut image neither sets nor clears the reload flag, though it reads the background.
+  o = analyse(*algorithm, scene.shot.image, withBackground, &config);
+  ASSERT_EQ(keysOf(o), QStringList({"error", "ratioVal"}));  // the flag is set
+  ParameterBuilder cut = withBackground;
+  cut.isCutImg(1);
+  asked = filepathQueries(config);
+  for (int call = 1; call <= 2; ++call) {
+    o = analyse(*algorithm, small.image, cut, &config);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(filepathQueries(config) - asked, call);  // read again each time
+  }
+  o = analyse(*algorithm, small.image, withBackground, &config);  // clears the flag
+  o = analyse(*algorithm, small.image, withBackground, &config);
+  EXPECT_EQ(filepathQueries(config) - asked, 3);
+}
+
+TEST_F(AnalysisWithBackground, TwoObjectsShareOneBackground) {
+  const wheelshots::RingLightShot& scene = ringLight();
+  Algorithm first = newAlgorithm(), second = newAlgorithm();
+  ConfigObject firstConfig({hostDirectory()});
+  QTemporaryDir nothingThere;
+  ConfigObject secondConfig({QDir::toNativeSeparators(nothingThere.path())});
+  prime(*first, firstConfig, scene.emptyScene);
+  HostCatalogue catalogue = twoModels();
+  const ParameterBuilder params = wheelParameters(&catalogue).useBackground(true);
+
+  Outcome o = analyse(*first, scene.shot.image, params, &firstConfig);
+  EXPECT_EQ(o.status, 1);
+
+  // The second object has a directory without backgrounds, and needs none: it uses the
+  // background the first one loaded.
+  o = analyse(*second, scene.shot.image, params, &secondConfig);
+  EXPECT_EQ(o.status, 1);
+  ASSERT_NE(o.record, nullptr);
+  expectDiameterOf(*o.record, scene.shot.radius);
+  EXPECT_EQ(filepathQueries(secondConfig), 0);
+}
+
+// --- Threads -------------------------------------------------------------------------------
+
+// What two analyses of the same shot must share.
+struct RecordSummary {
+  int status;
+  double diameter, thickness, score, similarity;
+  QString model;
+  QImage image, source;
+};
+
+RecordSummary summarise(const Outcome& o) {
+  RecordSummary s{o.status, 0, 0, 0, 0, QString(), QImage(), QImage()};
+  if (o.record != nullptr) {
+    s = {o.status,
+         o.record->diameter,
+         o.record->thickness,
+         o.record->score,
+         o.record->similarity,
+         o.record->model,
+         o.record->image.toImage(),
+         o.record->source.toImage()};
+  }
+  return s;
+}
+
+void expectSame(const RecordSummary& a, const RecordSummary& b, int job) {
+  EXPECT_EQ(a.status, b.status) << job;
+  EXPECT_EQ(a.diameter, b.diameter) << job;
+  EXPECT_EQ(a.thickness, b.thickness) << job;
+  EXPECT_EQ(a.score, b.score) << job;
+  EXPECT_EQ(a.similarity, b.similarity) << job;
+  EXPECT_EQ(a.model, b.model) << job;
+  EXPECT_TRUE(a.image == b.image) << job;
+  EXPECT_TRUE(a.source == b.source) << job;
+}
+
+TEST_F(AnalysisWithBackground, FourThreadsOnFourObjectsGiveTheOneThreadRecords) {
+  const wheelshots::RingLightShot& scene = ringLight();
+  {
+    Algorithm primer = newAlgorithm();
+    ConfigObject config({hostDirectory()});
+    prime(*primer, config, scene.emptyScene);
+    analyse(*primer, scene.shot.image, ParameterBuilder().useBackground(true), &config);
+  }
+  // Four jobs of 640 x 512 and 1280 x 1024, two of them subtracting the shared background.
+  struct Job {
+    cv::Mat image;
+    bool background;
+    int polarity;
+  };
+  const std::vector<Job> jobs = {
+      {bright640().image, false, 1},
+      {scene.shot.image, true, 1},
+      {wheelshots::darkWheel({640, 512}, {300.0, 270.0}, 190.0, 12).image, false, 0},
+      {scene.shot.image, false, 1},
+  };
+  auto run = [&jobs](IAlgorithm& algorithm, size_t job, ConfigObject& config) {
+    HostCatalogue catalogue = twoModels();
+    return summarise(analyse(algorithm, jobs[job].image,
+                             wheelParameters(&catalogue)
+                                 .useBackground(jobs[job].background)
+                                 .circlePolarity(jobs[job].polarity),
+                             &config));
+  };
+
+  ConfigObject config({hostDirectory()});
+  std::vector<RecordSummary> expected;
+  {
+    Algorithm one = newAlgorithm();
+    for (size_t job = 0; job < jobs.size(); ++job) expected.push_back(run(*one, job, config));
+  }
+  for (const RecordSummary& s : expected) ASSERT_EQ(s.status, 1);
+
+  std::vector<RecordSummary> got(jobs.size());
+  std::vector<ConfigObject> configs(jobs.size(), ConfigObject({hostDirectory()}));
+  std::vector<std::thread> threads;
+  for (size_t job = 0; job < jobs.size(); ++job) {
+    threads.emplace_back([&, job] {
+      Algorithm own = newAlgorithm();
+      got[job] = run(*own, job, configs[job]);
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (size_t job = 0; job < jobs.size(); ++job) {
+    expectSame(got[job], expected[job], static_cast<int>(job));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+#include "wheelshots.h"
+
+namespace wheelshots {
+
+namespace {
+
+// The renderer puts pixel centres at half-integers.
+cv::Point2d toRenderer(cv::Point2d p) { return p + cv::Point2d(0.5, 0.5); }
+
+}  // namespace
+
+scenes::WheelSpec brightLook(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
+  scenes::WheelSpec look;
+  look.size = size;
+  look.centre = toRenderer(centre);
+  look.radius = radius;
+  look.seed = seed;
+  look.angleDeg = 7.0 * static_cast<double>(seed % 50);
+  return look;
+}
+
+Shot shotOf(const scenes::WheelSpec& look) {
+  return {scenes::renderWheel(look), look.centre - cv::Point2d(0.5, 0.5), look.radius};
+}
+
+Shot brightWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
+  return shotOf(brightLook(size, centre, radius, seed));
+}
+
+Shot darkWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
+  scenes::WheelSpec look = brightLook(size, centre, radius, seed);
+  look.background = 220.0;
+  look.rim = 40.0;
+  look.face = 150.0;
+  look.spoke = 60.0;
+  look.hub = 50.0;
+  look.hole = 240.0;
+  return shotOf(look);
+}
+
+Shot faintWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
+  scenes::WheelSpec look = brightLook(size, centre, radius, seed);
+  look.background = 100.0;
+  look.rim = 118.0;
+  look.face = 106.0;
+  look.spoke = 114.0;
+  look.hub = 116.0;
+  look.hole = 98.0;
+  look.noiseSigma = 1.5;
+  return shotOf(look);
+}
+
+RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadius) {
+  RingLightShot s;
+  const cv::Point2d c = toRenderer(centre);
+  s.ringOuter = wheelRadius * 410.0 / 330.0;
+  const cv::Mat ring =
+      scenes::renderRing(size, c, wheelRadius * 380.0 / 330.0, s.ringOuter, 250.0, 30.0);
+
+  scenes::WheelSpec look = brightLook(size, centre, wheelRadius);
+  look.noiseSigma = 0.0;
+  cv::Mat wheel, alpha, ringF;
+  scenes::renderWheel(look).convertTo(wheel, CV_32F);
+  scenes::renderDisc(size, c, wheelRadius, 255.0, 0.0).convertTo(alpha, CV_32F, 1.0 / 255.0);
+  ring.convertTo(ringF, CV_32F);
+  const cv::Mat composed = wheel.mul(alpha) + ringF.mul(1.0f - alpha);
+  composed.convertTo(s.shot.image, CV_8U);
+  scenes::addGaussianNoise(s.shot.image, 3.0, 11);
+  s.shot.centre = centre;
+  s.shot.radius = wheelRadius;
+  s.emptyScene = ring.clone();
+  scenes::addGaussianNoise(s.emptyScene, 3.0, 12);  // another exposure, other noise
+  return s;
+}
+
+cv::Mat emptyBelt(cv::Size size, scenes::Seed seed) {
+  cv::Mat belt(size, CV_8UC1, cv::Scalar(90));
+  scenes::addGaussianNoise(belt, 3.0, seed);
+  return belt;
+}
+
+cv::Mat wheelTemplate(scenes::WheelSpec design, int radius) {
+  design.size = cv::Size(2 * radius, 2 * radius);
+  design.centre = cv::Point2d(radius, radius);  // the square's centre in the renderer's frame
+  design.radius = radius;
+  design.angleDeg = 0.0;
+  design.noiseSigma = 2.0;
+  design.seed = 7;
+  return scenes::renderWheel(design);
+}
+
+}  // namespace wheelshots

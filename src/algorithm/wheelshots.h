@@ -1,0 +1,54 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include "scenes/scenes.h"
+
+// Camera shots of wheels with known geometry, for the analysis tests and benchmark. Built on
+// the shared scene renderer; every pixel is deterministic. Coordinates are the analysis' own:
+// the centre of pixel (column j, row i) is at (j, i).
+namespace wheelshots {
+
+struct Shot {
+  cv::Mat image;        // CV_8UC1
+  cv::Point2d centre;   // the wheel's true centre
+  double radius = 0.0;  // the true radius of its outline (the rim's outer edge)
+};
+
+// The default look of the renderer: a bright rim (200) on a dark belt (30), 12 % of the
+// radius wide, five spokes and five bolt holes; blur 1 px, noise 5 grey levels.
+scenes::WheelSpec brightLook(cv::Size size, cv::Point2d centre, double radius,
+                             scenes::Seed seed = 1);
+
+// A wheel of `look` as the camera delivers it.
+Shot shotOf(const scenes::WheelSpec& look);
+
+// A bright-rimmed wheel (brightLook).
+Shot brightWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed = 1);
+
+// The same design with grey values turned over: a dark rim (40) on a bright belt (220), so
+// that its outline has the darker side inside.
+Shot darkWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed = 1);
+
+// A faint wheel: every grey value between 98 and 118, noise 1.5.
+Shot faintWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed = 1);
+
+// A wheel standing inside a bright ring light (250 on 30, from 380/330 to 410/330 of the
+// wheel's radius) that the camera sees in every shot, and the empty scene (the ring light
+// alone, with noise of its own). On the shot, the ring light's outer edge is a stronger circle
+// than the wheel's outline; subtracting the empty scene leaves the wheel alone.
+struct RingLightShot {
+  Shot shot;
+  cv::Mat emptyScene;      // CV_8UC1, the shot's size
+  double ringOuter = 0.0;  // radius of the ring light's outer edge
+};
+RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadius);
+
+// A flat belt with noise and nothing on it.
+cv::Mat emptyBelt(cv::Size size, scenes::Seed seed = 1);
+
+// The template a host keeps for a design: the square of side 2 * radius around the wheel,
+// rim touching the edges, light noise.
+cv::Mat wheelTemplate(scenes::WheelSpec design, int radius);
+
+}  // namespace wheelshots
