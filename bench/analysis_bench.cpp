@@ -119,7 +119,39 @@ wheelhost::ParameterBuilder parameters() {
   return p;
 }
 
+// The analysis logs each call on Qt's debug channel; a benchmark has no use for it.
+void dropDebugMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type != QtDebugMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+// What the process needs before the first call, done once: a GUI application (the result
+// record holds pixmaps; no display is needed) and a quiet debug channel.
+void prepareProcess() {
+  static const bool prepared = [] {
+#if defined(__GLIBC__)
+    // A call allocates and frees images of several MB (copies, pixmaps). By default glibc
+    // maps each afresh and hands it back to the system on free, and on a virtual machine the
+    // page faults of touching new memory then cost more than the work and vary from run to
+    // run. Keeping freed memory in the process, as a long-running host's heap does, measures
+    // the analysis instead; set ANALYSIS_BENCH_FRESH_MEMORY=1 to measure glibc's defaults.
+    if (qEnvironmentVariableIsEmpty("ANALYSIS_BENCH_FRESH_MEMORY")) {
+      mallopt(M_MMAP_THRESHOLD, 256 << 20);
+      mallopt(M_TRIM_THRESHOLD, 1024 << 20);
+    }
+#endif
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "analysis_bench";
+    static char* argv[] = {name, nullptr};
+    new QGuiApplication(argc, argv);  // lives until the process ends
+    qInstallMessageHandler(&dropDebugMessages);
+    return true;
+  }();
+  (void)prepared;
+}
+
 void BM_AnalysisCall(benchmark::State& state) {
+  prepareProcess();
   cv::setNumThreads(1);
   const wheelshots::Shot& s = shot(static_cast<int>(state.range(0)));
   wheelhost::ImageObject image(s.image);
@@ -141,6 +173,7 @@ void BM_AnalysisCall(benchmark::State& state) {
 
 void BM_AnalysisStages(benchmark::State& state) {
   using Clock = std::chrono::steady_clock;
+  prepareProcess();
   cv::setNumThreads(1);
   const wheelshots::Shot& s = shot(static_cast<int>(state.range(0)));
   wheelhost::ImageObject image(s.image);
@@ -202,42 +235,6 @@ void BM_AnalysisStages(benchmark::State& state) {
 BENCHMARK(BM_AnalysisCall)->Arg(1280)->Arg(2448)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AnalysisStages)->Arg(1280)->Arg(2448)->Unit(benchmark::kMillisecond);
 
-// The analysis logs each call on Qt's debug channel; a benchmark has no use for it.
-void dropDebugMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (type != QtDebugMsg) fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-#if defined(__GLIBC__)
-  // A call allocates and frees images of several MB (copies, pixmaps). By default glibc maps
-  // each afresh and hands it back to the system on free, and on a virtual machine the page
-  // faults of touching new memory then cost more than the work and vary from run to run.
-  // Keeping freed memory in the process, as a long-running host's heap does, measures the
-  // analysis instead. Pass --fresh-memory to measure with glibc's defaults.
-  bool freshMemory = false;
-  int kept = 1;
-  for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--fresh-memory") {
-      freshMemory = true;
-    } else {
-      argv[kept++] = argv[i];
-    }
-  }
-  argc = kept;
-  if (!freshMemory) {
-    mallopt(M_MMAP_THRESHOLD, 256 << 20);
-    mallopt(M_TRIM_THRESHOLD, 1024 << 20);
-  }
-#endif
-  // The result record holds pixmaps, which need a GUI application; no display is needed.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  qInstallMessageHandler(&dropDebugMessages);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+BENCHMARK_MAIN();
