@@ -49,8 +49,8 @@ constexpr int kFilterSize = 200;
 constexpr double kD2h = 0.5;
 
 // Three designs a template matcher tells apart; the shots show the first.
-scenes::WheelSpec design(int index) {
-  scenes::WheelSpec d;  // the renderer's default: 5 spokes, 5 bolt holes
+scenes::WheelLayout design(int index) {
+  scenes::WheelLayout d;  // the renderer's default: 5 spokes, 5 bolt holes
   if (index == 1) {
     d.spokes = 6;
     d.spokeWidth = 0.10;
@@ -99,7 +99,7 @@ const wheelshots::Shot& shot(int width) {
   auto it = shots.find(width);
   if (it != shots.end()) return it->second;
   const bool big = width > 2000;
-  scenes::WheelSpec look = design(0);
+  scenes::WheelLayout look = design(0);
   look.size = big ? cv::Size(2448, 2048) : cv::Size(1280, 1024);
   look.centre = big ? cv::Point2d(1300.5, 1000.5) : cv::Point2d(600.5, 520.5);
   look.radius = big ? 760.0 : 380.0;

@@ -27,7 +27,7 @@ const WheelScene& wheel(int width, int height) {
   static std::map<std::pair<int, int>, WheelScene> cache;
   auto it = cache.find({width, height});
   if (it != cache.end()) return it->second;
-  scenes::WheelSpec shape;
+  scenes::WheelLayout shape;
   shape.size = {width, height};
   shape.centre = {width * 0.5 + 11.3, height * 0.5 - 7.6};
   shape.radius = height * 0.39;

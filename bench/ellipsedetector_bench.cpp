@@ -13,7 +13,7 @@
 namespace {
 
 cv::Mat wheel(cv::Size size) {
-  scenes::WheelSpec shape;
+  scenes::WheelLayout shape;
   shape.size = size;
   shape.centre = {size.width * 0.51, size.height * 0.49};
   shape.radius = std::min(size.width, size.height) * 0.43;

@@ -14,7 +14,7 @@ using wheelhost::PolarSignature;
 
 // A wheel centred in a square of `side` px, its rim touching the square's edges.
 cv::Mat wheelSquare(int side, int spokes, int boltHoles, double angleDeg, scenes::Seed seed = 1) {
-  scenes::WheelSpec look;
+  scenes::WheelLayout look;
   look.size = {side, side};
   look.centre = {side / 2.0, side / 2.0};
   look.radius = side / 2.0;

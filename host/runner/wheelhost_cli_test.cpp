@@ -50,7 +50,7 @@ class Workspace {
   // A bright-rimmed wheel on a dark ground; `centre` in OpenCV pixel coordinates.
   static cv::Mat wheel(cv::Size size, cv::Point2d centre, double radius, int spokes,
                        double angleDeg) {
-    scenes::WheelSpec look;
+    scenes::WheelLayout look;
     look.size = size;
     look.centre = centre + cv::Point2d(0.5, 0.5);
     look.radius = radius;

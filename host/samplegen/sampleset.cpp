@@ -22,9 +22,9 @@ constexpr int kTemplateRadius = 200;
 constexpr double kBlurSigma = 1.0;
 constexpr double kNoiseSigma = 4.0;
 
-scenes::WheelSpec design(int spokes, double spokeWidth, int boltHoles, double hubRadius,
+scenes::WheelLayout design(int spokes, double spokeWidth, int boltHoles, double hubRadius,
                          double rimWidth, double boreRadius) {
-  scenes::WheelSpec s;
+  scenes::WheelLayout s;
   s.spokes = spokes;
   s.spokeWidth = spokeWidth;
   s.boltHoles = boltHoles;
@@ -142,7 +142,7 @@ const std::vector<Shot>& bundledShots() {
 const char* setVersion() { return "wheel sample set 2"; }
 
 cv::Mat renderTemplate(const WheelModel& model, int radiusPx) {
-  scenes::WheelSpec look = model.design;
+  scenes::WheelLayout look = model.design;
   const int side = 2 * radiusPx;
   look.size = {side, side};
   look.centre = cv::Point2d(radiusPx, radiusPx);  // the square's centre in the renderer's frame
@@ -167,7 +167,7 @@ cv::Mat renderShot(const Shot& shot) {
     // The renderer puts pixel centres at half-integers; truth uses OpenCV's integers.
     const cv::Point2d centre = shot.centre + cv::Point2d(0.5, 0.5);
     const double radius = shot.radiusPx(bundledModels());
-    scenes::WheelSpec look = model.design;
+    scenes::WheelLayout look = model.design;
     look.size = shot.size;
     look.centre = centre;
     look.radius = radius;

@@ -32,7 +32,7 @@ struct WheelModel {
   double thicknessMm;
   double ratioMin, ratioMax;
   double acceptLimit;
-  scenes::WheelSpec design;  // proportions and grey values; size, centre and radius unused
+  scenes::WheelLayout design;  // proportions and grey values; size, centre and radius unused
 };
 
 struct Shot {

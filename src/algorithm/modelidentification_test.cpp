@@ -387,7 +387,7 @@ TEST(IdentifyModel, HostFailuresPassThrough) {
 // circle of radius 60. Between 0.038 x 0.038 x 90 = 0.13 px and 0.072 x 90 = 6.5 px lie
 // exactly the bolt holes.
 cv::Mat lookAlikeCutOut(int holes) {
-  scenes::WheelSpec wheel;
+  scenes::WheelLayout wheel;
   wheel.size = {400, 400};
   wheel.centre = {200.0, 200.0};
   wheel.radius = 200.0;

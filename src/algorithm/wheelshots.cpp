@@ -9,8 +9,8 @@ cv::Point2d toRenderer(cv::Point2d p) { return p + cv::Point2d(0.5, 0.5); }
 
 }  // namespace
 
-scenes::WheelSpec brightLook(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
-  scenes::WheelSpec look;
+scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
+  scenes::WheelLayout look;
   look.size = size;
   look.centre = toRenderer(centre);
   look.radius = radius;
@@ -19,7 +19,7 @@ scenes::WheelSpec brightLook(cv::Size size, cv::Point2d centre, double radius, s
   return look;
 }
 
-Shot shotOf(const scenes::WheelSpec& look) {
+Shot shotOf(const scenes::WheelLayout& look) {
   return {scenes::renderWheel(look), look.centre - cv::Point2d(0.5, 0.5), look.radius};
 }
 
@@ -28,7 +28,7 @@ Shot brightWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed 
 }
 
 Shot darkWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
-  scenes::WheelSpec look = brightLook(size, centre, radius, seed);
+  scenes::WheelLayout look = brightLook(size, centre, radius, seed);
   look.background = 220.0;
   look.rim = 40.0;
   look.face = 150.0;
@@ -39,7 +39,7 @@ Shot darkWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed se
 }
 
 Shot faintWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
-  scenes::WheelSpec look = brightLook(size, centre, radius, seed);
+  scenes::WheelLayout look = brightLook(size, centre, radius, seed);
   look.background = 100.0;
   look.rim = 118.0;
   look.face = 106.0;
@@ -57,7 +57,7 @@ RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadiu
   const cv::Mat ring =
       scenes::renderRing(size, c, wheelRadius * 380.0 / 330.0, s.ringOuter, 250.0, 30.0);
 
-  scenes::WheelSpec look = brightLook(size, centre, wheelRadius);
+  scenes::WheelLayout look = brightLook(size, centre, wheelRadius);
   look.noiseSigma = 0.0;
   cv::Mat wheel, alpha, ringF;
   scenes::renderWheel(look).convertTo(wheel, CV_32F);
@@ -79,7 +79,7 @@ cv::Mat emptyBelt(cv::Size size, scenes::Seed seed) {
   return belt;
 }
 
-cv::Mat wheelTemplate(scenes::WheelSpec design, int radius) {
+cv::Mat wheelTemplate(scenes::WheelLayout design, int radius) {
   design.size = cv::Size(2 * radius, 2 * radius);
   design.centre = cv::Point2d(radius, radius);  // the square's centre in the renderer's frame
   design.radius = radius;

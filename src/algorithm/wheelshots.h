@@ -17,11 +17,11 @@ struct Shot {
 
 // The default look of the renderer: a bright rim (200) on a dark belt (30), 12 % of the
 // radius wide, five spokes and five bolt holes; blur 1 px, noise 5 grey levels.
-scenes::WheelSpec brightLook(cv::Size size, cv::Point2d centre, double radius,
+scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius,
                              scenes::Seed seed = 1);
 
 // A wheel of `look` as the camera delivers it.
-Shot shotOf(const scenes::WheelSpec& look);
+Shot shotOf(const scenes::WheelLayout& look);
 
 // A bright-rimmed wheel (brightLook).
 Shot brightWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed = 1);
@@ -49,6 +49,6 @@ cv::Mat emptyBelt(cv::Size size, scenes::Seed seed = 1);
 
 // The template a host keeps for a design: the square of side 2 * radius around the wheel,
 // rim touching the edges, light noise.
-cv::Mat wheelTemplate(scenes::WheelSpec design, int radius);
+cv::Mat wheelTemplate(scenes::WheelLayout design, int radius);
 
 }  // namespace wheelshots

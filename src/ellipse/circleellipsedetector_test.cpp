@@ -228,7 +228,7 @@ TEST(CircleEllipseDetector, EllipsesAreReportedWithTheirCentreAxesAndAngle) {
 }
 
 cv::Mat wheelScene(cv::Size size, scenes::Seed seed = 1) {
-  scenes::WheelSpec wheel;
+  scenes::WheelLayout wheel;
   wheel.size = size;
   wheel.centre = {size.width * 0.52, size.height * 0.48};
   wheel.radius = std::min(size.width, size.height) * 0.42;
@@ -259,7 +259,7 @@ TEST(CircleEllipseDetector, SameImageSameResultsAndViewsEqualCopies) {
 }
 
 TEST(CircleEllipseDetector, TheWheelsOutlineIsTheLargestCircle) {
-  scenes::WheelSpec wheel;
+  scenes::WheelLayout wheel;
   wheel.size = {640, 480};
   wheel.centre = {330.4, 236.8};
   wheel.radius = 200;

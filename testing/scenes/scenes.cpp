@@ -198,7 +198,7 @@ cv::Mat renderEllipse(cv::Size size, cv::Point2d centre, double a, double b, dou
   return scene.render(blurSigma, noiseSigma, seed);
 }
 
-cv::Mat renderWheel(const WheelSpec& s) {
+cv::Mat renderWheel(const WheelLayout& s) {
   Scene scene(s.size, s.background);
   const double R = s.radius;
   scene.disc(s.centre, R, s.rim);

@@ -30,7 +30,7 @@ cv::Mat renderEllipse(cv::Size size, cv::Point2d centre, double a, double b, dou
                       double noiseSigma = 0.0, Seed seed = 1);
 
 // A wheel seen from the front. Lengths other than `radius` are fractions of `radius`.
-struct WheelSpec {
+struct WheelLayout {
   cv::Size size{1280, 1024};
   cv::Point2d centre{640.0, 512.0};
   double radius = 400.0;     // outer edge of the rim, in pixels
@@ -48,7 +48,7 @@ struct WheelSpec {
   double noiseSigma = 5.0;
   Seed seed = 1;
 };
-cv::Mat renderWheel(const WheelSpec& wheel);
+cv::Mat renderWheel(const WheelLayout& wheel);
 
 // A natural-looking textured scene: smooth shading, blobs, bars and fine texture at several
 // scales, with no dominant circle.

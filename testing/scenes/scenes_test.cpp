@@ -70,7 +70,7 @@ TEST(Scenes, PolygonOrientationDoesNotMatter) {
 }
 
 TEST(Scenes, DeterministicWithNoiseAndBlur) {
-  scenes::WheelSpec wheel;
+  scenes::WheelLayout wheel;
   wheel.size = {320, 240};
   wheel.centre = {160, 120};
   wheel.radius = 100;
