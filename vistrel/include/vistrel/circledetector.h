@@ -56,6 +56,8 @@ enum class FindBy : std::int32_t {
 // Detection method. Only PeakCircle is implemented.
 enum CircleMethod : std::int32_t { HoughCircle = 0, PeakCircle = 1 };
 
+struct PeakCircleParams;  // the search's settings, internal
+
 class VISTREL_EXPORT CircleDetector : public IVistrelModuleInstance {
  public:
   CircleDetector();
@@ -162,6 +164,11 @@ class VISTREL_EXPORT CircleDetector : public IVistrelModuleInstance {
   static bool releaseInstance(const std::string& name);
 
  private:
+  // The grey image and search settings both in-region searches start from; false (after the
+  // report) when the image, the method or the radius range rules the search out.
+  bool prepareSearch(const cv::Mat& roiImage, bool severalCircles, cv::Mat& grey,
+                     PeakCircleParams& params) const;
+
   Polarity polarity_ = Polarity::Either;
   FindBy findBy_ = FindBy::Best;
   int acceptThreshold_ = 0;

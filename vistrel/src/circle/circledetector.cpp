@@ -85,6 +85,18 @@ bool toGrey(const cv::Mat& roiImage, cv::Mat& grey) {
 
 bool isZero(const cv::Vec3f& c) { return c[0] == 0 && c[1] == 0 && c[2] == 0; }
 
+// The checks and the cut shared by detect and detectMany: false (nothing cut) for a centre
+// that is not finite or an image narrower or lower than 2 x maxRadius.
+bool cutSearchRegion(const cv::Mat& image, cv::Point2f center, int minRadius, int maxRadius,
+                     DetectRoi& roi, cv::Mat& roiImage, cv::Mat& mask) {
+  VISTREL_ASSERT(std::isfinite(center.x) && std::isfinite(center.y));
+  if (!(std::isfinite(center.x) && std::isfinite(center.y))) return false;
+  const std::int64_t size = 2 * std::int64_t{maxRadius};
+  if (image.cols < size || image.rows < size) return false;
+  roi = cutAnnulus(image, center, minRadius, maxRadius, roiImage, mask);
+  return true;
+}
+
 }  // namespace
 
 CircleDetector::CircleDetector() = default;
@@ -96,14 +108,33 @@ int CircleDetector::precisionCode(int preset, bool severalCircles) {
   return preset < 4 ? kCodes[preset] : 0;
 }
 
+// The checks before either search, in the order their reports come; fills the grey image and
+// the search settings.
+bool CircleDetector::prepareSearch(const cv::Mat& roiImage, bool severalCircles, cv::Mat& grey,
+                                   PeakCircleParams& params) const {
+  if (!toGrey(roiImage, grey)) return false;
+  if (method_ != PeakCircle) {
+    VISTREL_REPORT("Unexpected algorithm type, or it's not implemented.");
+    return false;
+  }
+  VISTREL_ASSERT(minRadius_ >= 0);
+  if (minRadius_ < 0) return false;
+  params = PeakCircleParams{acceptThreshold_,
+                            edgeWidth_,
+                            minRadius_,
+                            maxRadius_,
+                            static_cast<int>(polarity_),
+                            static_cast<int>(findBy_),
+                            precisionCode(precisionPreset_, severalCircles),
+                            fixedMagnitudeScale_};
+  return true;
+}
+
 float CircleDetector::detect(const cv::Mat& image, cv::Point2f center, cv::Vec3f& circle,
                              std::vector<float>* profile) const {
-  VISTREL_ASSERT(std::isfinite(center.x) && std::isfinite(center.y));
-  if (!(std::isfinite(center.x) && std::isfinite(center.y))) return 0;
-  const std::int64_t size = 2 * std::int64_t{maxRadius_};
-  if (image.cols < size || image.rows < size) return 0;
   cv::Mat roiImage, mask;
-  DetectRoi roi = cutAnnulus(image, center, minRadius_, maxRadius_, roiImage, mask);
+  DetectRoi roi;
+  if (!cutSearchRegion(image, center, minRadius_, maxRadius_, roi, roiImage, mask)) return 0;
   cv::Vec3f found(0, 0, 0);
   const float score = detectInRoi(roiImage, found, profile, mask);
   if (!isZero(found)) {
@@ -117,33 +148,17 @@ float CircleDetector::detect(const cv::Mat& image, cv::Point2f center, cv::Vec3f
 float CircleDetector::detectInRoi(const cv::Mat& roiImage, cv::Vec3f& circle,
                                   std::vector<float>* profile, const cv::Mat& mask) const {
   cv::Mat grey;
-  if (!toGrey(roiImage, grey)) return 0;
-  if (method_ != PeakCircle) {
-    VISTREL_REPORT("Unexpected algorithm type, or it's not implemented.");
-    return 0;
-  }
-  VISTREL_ASSERT(minRadius_ >= 0);
-  if (minRadius_ < 0) return 0;
-  const PeakCircleParams params{acceptThreshold_,
-                                edgeWidth_,
-                                minRadius_,
-                                maxRadius_,
-                                static_cast<int>(polarity_),
-                                static_cast<int>(findBy_),
-                                precisionCode(precisionPreset_, false),
-                                fixedMagnitudeScale_};
+  PeakCircleParams params;
+  if (!prepareSearch(roiImage, false, grey, params)) return 0;
   return detectBestPeakCircle(grey, circle, profile, params, &mask);
 }
 
 int CircleDetector::detectMany(const cv::Mat& image, cv::Point2f center,
                                std::vector<cv::Vec3f>* circles, std::vector<float>* scores,
                                std::vector<float>* profile, int reserved, int maxCount) const {
-  VISTREL_ASSERT(std::isfinite(center.x) && std::isfinite(center.y));
-  if (!(std::isfinite(center.x) && std::isfinite(center.y))) return 0;
-  const std::int64_t size = 2 * std::int64_t{maxRadius_};
-  if (image.cols < size || image.rows < size) return 0;
   cv::Mat roiImage, mask;
-  DetectRoi roi = cutAnnulus(image, center, minRadius_, maxRadius_, roiImage, mask);
+  DetectRoi roi;
+  if (!cutSearchRegion(image, center, minRadius_, maxRadius_, roi, roiImage, mask)) return 0;
   const int n = detectManyInRoi(roiImage, circles, scores, profile, reserved, maxCount, mask);
   if (circles) {
     for (int i = 0; i < n && i < static_cast<int>(circles->size()); ++i) {
@@ -158,21 +173,8 @@ int CircleDetector::detectManyInRoi(const cv::Mat& roiImage, std::vector<cv::Vec
                                     std::vector<float>* scores, std::vector<float>* profile,
                                     int /*reserved*/, int maxCount, const cv::Mat& mask) const {
   cv::Mat grey;
-  if (!toGrey(roiImage, grey)) return 0;
-  if (method_ != PeakCircle) {
-    VISTREL_REPORT("Unexpected algorithm type, or it's not implemented.");
-    return 0;
-  }
-  VISTREL_ASSERT(minRadius_ >= 0);
-  if (minRadius_ < 0) return 0;
-  const PeakCircleParams params{acceptThreshold_,
-                                edgeWidth_,
-                                minRadius_,
-                                maxRadius_,
-                                static_cast<int>(polarity_),
-                                static_cast<int>(findBy_),
-                                precisionCode(precisionPreset_, true),
-                                fixedMagnitudeScale_};
+  PeakCircleParams params;
+  if (!prepareSearch(roiImage, true, grey, params)) return 0;
   return detectPeakCircles(grey, circles, scores, profile, params, maxCount, &mask);
 }
 
