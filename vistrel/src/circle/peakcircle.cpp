@@ -46,6 +46,22 @@ inline double radialCos(const EdgePeak& p, const cv::Point2d& c, double& d) {
   return d > 0 ? (p.nx * dx + p.ny * dy) / d : 0;
 }
 
+// The non-maximum test of pixel (x, y) of `magnitude` (CV_32FC1), of magnitude m and unit
+// gradient (nx, ny), against its two neighbours along the gradient. On a peak, `mB` and `mF`
+// hold their magnitudes and `forward` the neighbour the gradient points to, for subpixelPeak.
+// The caller keeps (x, y) one pixel inside `magnitude`.
+inline bool edgePeakAlong(const cv::Mat& magnitude, int x, int y, float m, float nx, float ny,
+                          float& mB, float& mF, const NeighbourDir*& forward) {
+  int f = 0, b = 0;
+  quantizeDirection(ny, nx, f, b);
+  const NeighbourDir& fd = neighbourDir(f);
+  const NeighbourDir& bd = neighbourDir(b);
+  mF = magnitude.at<float>(y + fd.offset.y, x + fd.offset.x);
+  mB = magnitude.at<float>(y + bd.offset.y, x + bd.offset.x);
+  forward = &fd;
+  return isEdgePeak(m, mB, mF);
+}
+
 struct SearchState {
   const cv::Mat& grey;
   const PeakCircleParams& params;
@@ -76,16 +92,12 @@ void redetect(const cv::Mat& grey, const EdgePeak& p, float X, float Y,
       const float gxv = gx.at<short>(row, col), gyv = gy.at<short>(row, col);
       const float nx = gxv / m, ny = gyv / m;
       if (nx * p.nx + ny * p.ny < cos10) continue;
-      int f = 0, b = 0;
-      quantizeDirection(ny, nx, f, b);
-      const NeighbourDir& fd = neighbourDir(f);
-      const NeighbourDir& bd = neighbourDir(b);
-      const float mF = mag.at<float>(row + fd.offset.y, col + fd.offset.x);
-      const float mB = mag.at<float>(row + bd.offset.y, col + bd.offset.x);
-      if (!isEdgePeak(m, mB, mF)) continue;
+      float mB = 0, mF = 0;
+      const NeighbourDir* fd = nullptr;
+      if (!edgePeakAlong(mag, col, row, m, nx, ny, mB, mF, fd)) continue;
       float ox = 0, oy = 0, om = 0;
-      subpixelPeak(m, mB, mF, gxv, gyv, X + col - kPatchHalf, Y + row - kPatchHalf, fd.unit, ox, oy,
-                   om);
+      subpixelPeak(m, mB, mF, gxv, gyv, X + col - kPatchHalf, Y + row - kPatchHalf, fd->unit, ox,
+                   oy, om);
       out.emplace_back(ox, oy, om);
     }
   }
@@ -336,18 +348,14 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
       const int x = facing[i];
       const float m = mrow[x];
       const float nx = gxrow[x] / m, ny = gyrow[x] / m;
-      int f = 0, b = 0;
-      quantizeDirection(ny, nx, f, b);
-      const NeighbourDir& fd = neighbourDir(f);
-      const NeighbourDir& bd = neighbourDir(b);
-      const float mF = magnitude.at<float>(y + fd.offset.y, x + fd.offset.x);
-      const float mB = magnitude.at<float>(y + bd.offset.y, x + bd.offset.x);
-      if (!isEdgePeak(m, mB, mF)) continue;
+      float mB = 0, mF = 0;
+      const NeighbourDir* fd = nullptr;
+      if (!edgePeakAlong(magnitude, x, y, m, nx, ny, mB, mF, fd)) continue;
       maxMag = std::max(maxMag, m);
       EdgePeak p;
       p.nx = nx, p.ny = ny;
       if (subpixel) {
-        subpixelPeak(m, mB, mF, gxrow[x], gyrow[x], float(x), float(y), fd.unit, p.x, p.y,
+        subpixelPeak(m, mB, mF, gxrow[x], gyrow[x], float(x), float(y), fd->unit, p.x, p.y,
                      p.magnitude);
       } else {
         p.x = float(x), p.y = float(y), p.magnitude = m;
