@@ -55,13 +55,9 @@ std::unique_ptr<Catalogue> Catalogue::load(const QString& path, QStringList* war
     if (error) *error = QString("%1: %2").arg(path, what);
     return nullptr;
   };
-  QJsonDocument doc;
   QString problem;
-  if (!readJsonFile(path, &doc, &problem)) return fail(problem);
-  if (!doc.isObject() || !doc.object().value("models").isArray()) {
-    return fail("expected a JSON object with a \"models\" array");
-  }
-  const QJsonArray models = doc.object().value("models").toArray();
+  QJsonArray models;
+  if (!readJsonArrayFile(path, "models", &models, &problem)) return fail(problem);
   if (models.isEmpty()) return fail("the \"models\" array is empty");
 
   const QDir base = QFileInfo(path).absoluteDir();

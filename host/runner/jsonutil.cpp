@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QJsonParseError>
 
 namespace wheelhost {
@@ -37,6 +38,21 @@ bool readJsonFile(const QString& path, QJsonDocument* doc, QString* problem) {
     }
     return false;
   }
+  return true;
+}
+
+bool readJsonArrayFile(const QString& path, const char* key, QJsonArray* array, QString* problem) {
+  QJsonDocument doc;
+  if (!readJsonFile(path, &doc, problem)) return false;
+  if (!doc.isObject() || !doc.object().value(key).isArray()) {
+    const bool vowel = QString("aeiouAEIOU").contains(QLatin1Char(key[0]));
+    if (problem) {
+      *problem =
+          QString("expected a JSON object with %1 \"%2\" array").arg(vowel ? "an" : "a").arg(key);
+    }
+    return false;
+  }
+  *array = doc.object().value(key).toArray();
   return true;
 }
 

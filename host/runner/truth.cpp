@@ -20,15 +20,11 @@ std::unique_ptr<TruthTable> TruthTable::load(const QString& path, QString* error
     if (error) *error = QString("%1: %2").arg(path, what);
     return nullptr;
   };
-  QJsonDocument doc;
   QString problem;
-  if (!readJsonFile(path, &doc, &problem)) return fail(problem);
-  if (!doc.isObject() || !doc.object().value("images").isArray()) {
-    return fail("expected a JSON object with an \"images\" array");
-  }
+  QJsonArray images;
+  if (!readJsonArrayFile(path, "images", &images, &problem)) return fail(problem);
   const QDir base = QFileInfo(path).absoluteDir();
   std::unique_ptr<TruthTable> table(new TruthTable());
-  const QJsonArray images = doc.object().value("images").toArray();
   for (int i = 0; i < images.size(); ++i) {
     const QJsonObject e = images[i].toObject();
     const QString file = e.value("file").toString();
