@@ -5,25 +5,13 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
-#include "scenes/scenes.h"
+#include "matcher/matchertest_wheels.h"
 
 namespace {
 
+using matchertest::wheelSquare;
 using wheelhost::PolarGrid;
 using wheelhost::PolarSignature;
-
-// A wheel centred in a square of `side` px, its rim touching the square's edges.
-cv::Mat wheelSquare(int side, int spokes, int boltHoles, double angleDeg, scenes::Seed seed = 1) {
-  scenes::WheelLayout look;
-  look.size = {side, side};
-  look.centre = {side / 2.0, side / 2.0};
-  look.radius = side / 2.0;
-  look.spokes = spokes;
-  look.boltHoles = boltHoles;
-  look.angleDeg = angleDeg;
-  look.seed = seed;
-  return scenes::renderWheel(look);
-}
 
 // The angular distance between two angles in degrees, in [0, 180].
 double angleGap(double a, double b) {

@@ -8,24 +8,13 @@
 #include <opencv2/imgproc.hpp>
 #include <vector>
 
+#include "matcher/matchertest_wheels.h"
 #include "samplegen/sampleset.h"
-#include "scenes/scenes.h"
 
 namespace {
 
+using matchertest::wheelSquare;
 using wheelhost::TemplateMatcher;
-
-cv::Mat wheelSquare(int side, int spokes, int boltHoles, double angleDeg, scenes::Seed seed = 1) {
-  scenes::WheelLayout look;
-  look.size = {side, side};
-  look.centre = {side / 2.0, side / 2.0};
-  look.radius = side / 2.0;
-  look.spokes = spokes;
-  look.boltHoles = boltHoles;
-  look.angleDeg = angleDeg;
-  look.seed = seed;
-  return scenes::renderWheel(look);
-}
 
 // `image` turned about its centre by `angleDeg` (cv::getRotationMatrix2D's sense).
 cv::Mat rotated(const cv::Mat& image, double angleDeg) {
