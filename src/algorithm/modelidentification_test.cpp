@@ -151,23 +151,38 @@ TEST(IdentifyModel, MatchersGetACopyOfTheCutOut) {
 
 // --- Filters -------------------------------------------------------------------------------
 
-TEST(IdentifyModel, DiameterDifferenceOf15RejectsAnd14Point9Keeps) {
-  Catalogue cat;
-  for (const auto& [name, diameter] : std::vector<std::pair<QString, double>>{
-           {"plus15", 515.0}, {"minus15", 485.0}, {"plus14.9", 514.9}, {"minus14.9", 485.1}}) {
-    Catalogue::Model m;
-    m.score = 0.9;
-    m.diameter = diameter;
-    cat.add(name, m);
+// The models of a tolerance test, named for their distance from the queried value.
+const QStringList kBoundaryNames{"plus15", "minus15", "plus14.9", "minus14.9"};
+
+// Adds copies of `base` under kBoundaryNames, `field` set to the matching entry of `values`.
+void addBoundaryModels(Catalogue& cat, const Catalogue::Model& base,
+                       double Catalogue::Model::*field, const std::vector<double>& values) {
+  ASSERT_EQ(values.size(), static_cast<size_t>(kBoundaryNames.size()));
+  for (int i = 0; i < kBoundaryNames.size(); ++i) {
+    Catalogue::Model m = base;
+    m.*field = values[i];
+    cat.add(kBoundaryNames[i], m);
   }
-  ModelQuery q = query({"plus15", "minus15", "plus14.9", "minus14.9"});
-  q.diameter = 500;
-  q.useDiameter = true;
-  identifyModel(cat.map(), q, nullptr, 0);
+}
+
+// A difference of 15 rejects the model before its matcher runs; 14.9 keeps it.
+void expectRejectedAt15KeptAt14Point9(Catalogue& cat) {
   EXPECT_EQ(cat.matches("plus15"), 0);
   EXPECT_EQ(cat.matches("minus15"), 0);
   EXPECT_EQ(cat.matches("plus14.9"), 1);
   EXPECT_EQ(cat.matches("minus14.9"), 1);
+}
+
+TEST(IdentifyModel, DiameterDifferenceOf15RejectsAnd14Point9Keeps) {
+  Catalogue cat;
+  Catalogue::Model m;
+  m.score = 0.9;
+  addBoundaryModels(cat, m, &Catalogue::Model::diameter, {515.0, 485.0, 514.9, 485.1});
+  ModelQuery q = query(kBoundaryNames);
+  q.diameter = 500;
+  q.useDiameter = true;
+  identifyModel(cat.map(), q, nullptr, 0);
+  expectRejectedAt15KeptAt14Point9(cat);
 
   q.useDiameter = false;
   identifyModel(cat.map(), q, nullptr, 0);
@@ -177,22 +192,15 @@ TEST(IdentifyModel, DiameterDifferenceOf15RejectsAnd14Point9Keeps) {
 
 TEST(IdentifyModel, ThicknessDifferenceOf15RejectsAnd14Point9Keeps) {
   Catalogue cat;
-  for (const auto& [name, thickness] : std::vector<std::pair<QString, double>>{
-           {"plus15", 195.0}, {"minus15", 165.0}, {"plus14.9", 194.9}, {"minus14.9", 165.1}}) {
-    Catalogue::Model m;
-    m.score = 0.9;
-    m.thickness = thickness;
-    m.diameter = 9999.0;  // far off, but the diameter filter is off
-    cat.add(name, m);
-  }
-  ModelQuery q = query({"plus15", "minus15", "plus14.9", "minus14.9"});
+  Catalogue::Model m;
+  m.score = 0.9;
+  m.diameter = 9999.0;  // far off, but the diameter filter is off
+  addBoundaryModels(cat, m, &Catalogue::Model::thickness, {195.0, 165.0, 194.9, 165.1});
+  ModelQuery q = query(kBoundaryNames);
   q.thickness = 180;
   q.useThickness = true;
   identifyModel(cat.map(), q, nullptr, 0);
-  EXPECT_EQ(cat.matches("plus15"), 0);
-  EXPECT_EQ(cat.matches("minus15"), 0);
-  EXPECT_EQ(cat.matches("plus14.9"), 1);
-  EXPECT_EQ(cat.matches("minus14.9"), 1);
+  expectRejectedAt15KeptAt14Point9(cat);
 }
 
 TEST(IdentifyModel, RatioRangeFiltersOnlyForType1AndPositiveValues) {
