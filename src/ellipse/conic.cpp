@@ -74,6 +74,15 @@ bool distancesAtAbscissa(const ConicCoefficients& eq, double x, double px, doubl
   return std::isfinite(d1) && std::isfinite(d2);
 }
 
+// Both roots of qa·t² + qb·t + qc = 0; a negative discriminant is taken as zero.
+void quadraticRoots(double qa, double qb, double qc, double& t1, double& t2) {
+  double disc = qb * qb - 4 * qa * qc;
+  if (disc < 0) disc = 0;
+  const double root = std::sqrt(disc);
+  t1 = (-qb + root) / (2 * qa);
+  t2 = (-qb - root) / (2 * qa);
+}
+
 // The nearest of the conic's two intersections with the ray from the centre through the
 // point; returns the squared distance and its abscissa.
 void rayIntersection(const ConicCoefficients& eq, double qx, double qy, double px, double py,
@@ -87,11 +96,7 @@ void rayIntersection(const ConicCoefficients& eq, double qx, double qy, double p
     const double qa = A + B * m + C * m * m;
     const double qb = B * k + 2 * C * m * k + D + E * m;
     const double qc = C * k * k + E * k + F;
-    double disc = qb * qb - 4 * qa * qc;
-    if (disc < 0) disc = 0;
-    const double root = std::sqrt(disc);
-    x1 = (-qb + root) / (2 * qa);
-    x2 = (-qb - root) / (2 * qa);
+    quadraticRoots(qa, qb, qc, x1, x2);
     y1 = m * x1 + k;
     y2 = m * x2 + k;
   } else {
@@ -101,11 +106,7 @@ void rayIntersection(const ConicCoefficients& eq, double qx, double qy, double p
     const double qa = A * m * m + B * m + C;
     const double qb = 2 * A * m * k + B * k + D * m + E;
     const double qc = A * k * k + D * k + F;
-    double disc = qb * qb - 4 * qa * qc;
-    if (disc < 0) disc = 0;
-    const double root = std::sqrt(disc);
-    y1 = (-qb + root) / (2 * qa);
-    y2 = (-qb - root) / (2 * qa);
+    quadraticRoots(qa, qb, qc, y1, y2);
     x1 = m * y1 + k;
     x2 = m * y2 + k;
   }
