@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "arctest_world.h"
+#include "ellipsetest_expect.h"
 #include "vistrel/assert.h"
 
 namespace ced {
@@ -178,11 +179,7 @@ TEST(ArcDetection, ElongatedArcsBecomeEllipticArcsAndClosedOnesEllipses) {
   EXPECT_TRUE(r.arcs.empty());
   ASSERT_EQ(r.candidates.size(), 1u);
   EXPECT_TRUE(r.candidates[0].elliptic);
-  const EllipseGeometry h = ellipseCentreAndAxes(r.candidates[0].eq);
-  EXPECT_NEAR(h.xc, 250, 1.0);
-  EXPECT_NEAR(h.yc, 200, 1.0);
-  EXPECT_NEAR(std::max(h.a, h.b), 90, 1.5);
-  EXPECT_NEAR(std::min(h.a, h.b), 40, 1.5);
+  EXPECT_ELLIPSE_NEAR(r.candidates[0].eq, 250, 200, 90, 40, 1.0, 1.5);
 }
 
 TEST(ArcDetection, SecondIterationRules) {

@@ -8,6 +8,7 @@
 #include "circlefit.h"
 #include "conic.h"
 #include "ellipsefit.h"
+#include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
@@ -83,11 +84,7 @@ TEST(ArcsToCandidates, ACircularArcThatIsReallyElliptic) {
   ASSERT_EQ(out.size(), 1u);
   EXPECT_TRUE(out[0].elliptic);
   EXPECT_LE(out[0].ellipseError, 1.5);
-  const EllipseGeometry g = ellipseCentreAndAxes(out[0].eq);
-  EXPECT_NEAR(g.xc, 100, 0.1);
-  EXPECT_NEAR(g.yc, 90, 0.1);
-  EXPECT_NEAR(std::max(g.a, g.b), 60, 0.2);
-  EXPECT_NEAR(std::min(g.a, g.b), 30, 0.2);
+  EXPECT_ELLIPSE_NEAR(out[0].eq, 100, 90, 60, 30, 0.1, 0.2);
   // Below 0.33 covered there is no ellipse attempt.
   ArcPixels small(60, 30, 0.3 * kTwoPi, 0.3, 3.0);
   out.clear();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "conic.h"
+#include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
@@ -59,11 +60,7 @@ TEST(ClosedSegment, AnEllipseChainBecomesAnEllipseCandidateUnlessTooElongated) {
   EXPECT_TRUE(list[0].elliptic);
   EXPECT_LE(list[0].ellipseError, 1.5);
   EXPECT_GT(list[0].circleError, 1.5);
-  const EllipseGeometry g = ellipseCentreAndAxes(list[0].eq);
-  EXPECT_NEAR(g.xc, 100, 0.1);
-  EXPECT_NEAR(g.yc, 80, 0.1);
-  EXPECT_NEAR(std::max(g.a, g.b), 45, 0.3);
-  EXPECT_NEAR(std::min(g.a, g.b), 20, 0.3);
+  EXPECT_ELLIPSE_NEAR(list[0].eq, 100, 80, 45, 20, 0.1, 0.3);
 
   // 90 by 5: major is 18 times minor; the closed curve is dropped, nothing is added.
   Chain thin = ellipseChain(100, 80, 90, 5);

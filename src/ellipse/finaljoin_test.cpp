@@ -9,6 +9,7 @@
 #include "circlefit.h"
 #include "conic.h"
 #include "ellipsefit.h"
+#include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
@@ -120,11 +121,7 @@ TEST(FinalJoin, TwoCircleCandidatesOfOneEllipseJoinAsAnEllipse) {
   EXPECT_TRUE(out[0].elliptic);
   EXPECT_EQ(out[0].pixelCount, 0);
   EXPECT_LE(out[0].ellipseError, 2.0);
-  const EllipseGeometry g = ellipseCentreAndAxes(out[0].eq);
-  EXPECT_NEAR(g.xc, 150, 0.05);
-  EXPECT_NEAR(g.yc, 150, 0.05);
-  EXPECT_NEAR(std::max(g.a, g.b), 60, 0.05);
-  EXPECT_NEAR(std::min(g.a, g.b), 54, 0.05);
+  EXPECT_ELLIPSE_NEAR(out[0].eq, 150, 150, 60, 54, 0.05, 0.05);
 }
 
 TEST(FinalJoin, PartnersThatFitNeitherShapeStaySeparate) {
