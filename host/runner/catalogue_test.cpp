@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "runner/testing/qtprinters.h"
+#include "runner/testing/textfile.h"
 
 namespace {
 
@@ -26,11 +26,7 @@ class CatalogueFile : public ::testing::Test {
                             cv::Mat(40, 40, CV_8UC1, cv::Scalar(90))));
   }
   QString write(const QByteArray& text) {
-    const QString path = dir_.filePath("catalogue.json");
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
-    return path;
+    return writeTextFile(dir_.filePath("catalogue.json"), text);
   }
   QTemporaryDir dir_;
 };

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include "runner/testing/qtprinters.h"
+#include "runner/testing/textfile.h"
 
 namespace {
 
@@ -15,11 +15,7 @@ using wheelhost::loadParameterFile;
 class ParameterFile : public ::testing::Test {
  protected:
   QString write(const QByteArray& text) {
-    const QString path = dir_.filePath("params.json");
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
-    return path;
+    return writeTextFile(dir_.filePath("params.json"), text);
   }
   QTemporaryDir dir_;
 };
