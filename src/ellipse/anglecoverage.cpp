@@ -4,11 +4,11 @@
 #include <cmath>
 
 #include "arcangles.h"
+#include "detectorconstants.h"
 
 namespace ced {
 
 namespace {
-constexpr double kTwoPi = 6.283185307179586;
 // One joining search rarely inserts more than a few dozen intervals; this keeps the common
 // case free of reallocation.
 constexpr int kReservedNodes = 360;

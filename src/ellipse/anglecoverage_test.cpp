@@ -4,10 +4,10 @@
 
 #include <cmath>
 
+#include "detectorconstants.h"
+
 namespace ced {
 namespace {
-
-constexpr double kTwoPi = 6.283185307179586;
 
 void expectNodes(const AngleCoverage& c, std::vector<std::pair<double, double>> expected) {
   const std::vector<AngleCoverage::Node> nodes = c.sortedNodes();

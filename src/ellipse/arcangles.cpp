@@ -4,11 +4,11 @@
 #include <cmath>
 #include <utility>
 
+#include "detectorconstants.h"
+
 namespace ced {
 
-namespace {
-constexpr double kTwoPi = 6.283185307179586;
-}  // namespace
+namespace {}  // namespace
 
 namespace {
 

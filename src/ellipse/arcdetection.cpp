@@ -5,6 +5,7 @@
 
 #include "arcangles.h"
 #include "circlefit.h"
+#include "detectorconstants.h"
 #include "ellipsefit.h"
 #include "vistrel/assert.h"
 
@@ -12,7 +13,6 @@ namespace ced {
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kMinAngle = 0.10471975511965977;        // π/30
 constexpr double kMaxAngleFirst = 1.0471975511965976;    // π/3
 constexpr double kMaxAngleSecond = 1.6534698176788385;   // admitted in the second iteration
@@ -20,8 +20,6 @@ constexpr double kTwoLineMinAngle = 0.2617993877991494;  // π/12
 constexpr double kTwoLineMaxAngle = 0.7853981633974483;  // π/4
 constexpr int kTwoLineMinLength = 40;
 constexpr double kTinyArcRatio = 0.0625;
-constexpr double kCircleCover = 0.87;
-constexpr double kCircleError = 1.5;
 constexpr double kShortRunError = 1.0;
 constexpr double kAlmostClosedDistance = 1.72;
 constexpr double kEllipseTryRatio = 0.25;

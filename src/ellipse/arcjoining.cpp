@@ -9,6 +9,7 @@
 #include "anglecoverage.h"
 #include "arcangles.h"
 #include "circlefit.h"
+#include "detectorconstants.h"
 #include "ellipsefit.h"
 #include "vistrel/assert.h"
 
@@ -16,10 +17,7 @@ namespace ced {
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kJoinError = 1.5;
-constexpr double kCircleCover = 0.87;
-constexpr double kCircleError = 1.5;
 constexpr double kEllipseFailed = 1e10;
 
 struct PassRules {

@@ -7,13 +7,13 @@
 #include "anglecoverage.h"
 #include "arcangles.h"
 #include "circlefit.h"
+#include "detectorconstants.h"
 #include "vistrel/assert.h"
 
 namespace ced {
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kMergeRadiusShare = 0.25;
 constexpr double kMergeGap = 10.0;
 constexpr double kMergeError = 1.5;

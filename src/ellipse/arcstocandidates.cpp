@@ -4,12 +4,12 @@
 
 #include "arcangles.h"
 #include "conic.h"
+#include "detectorconstants.h"
 #include "ellipsefit.h"
 
 namespace ced {
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kMinArcCoverage = 0.25;
 constexpr double kMinEllipseTryCoverage = 0.33;
 constexpr double kMinEllipseCoverage = 0.5;

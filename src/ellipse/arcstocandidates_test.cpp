@@ -7,13 +7,12 @@
 
 #include "circlefit.h"
 #include "conic.h"
+#include "detectorconstants.h"
 #include "ellipsefit.h"
 #include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
-
-constexpr double kTwoPi = 6.283185307179586;
 
 // Pixels along the ellipse (cx + a·cos t, cy + b·sin t), t in [0, sweep), rounded to 1/8
 // pixel, and a circular arc record over them with the given coverage and circle error.

@@ -6,6 +6,7 @@
 
 #include "circlefit.h"
 #include "conic.h"
+#include "detectorconstants.h"
 #include "ellipsefit.h"
 #include "linesplit.h"
 #include "vistrel/assert.h"
@@ -19,7 +20,6 @@ constexpr int kMinLineLength = 6;
 constexpr double kLineError = 1.0;
 constexpr double kMaxFitError = 1.5;
 constexpr double kMaxElongation = 8.0;
-constexpr double kTwoPi = 6.283185307179586;
 
 }  // namespace
 

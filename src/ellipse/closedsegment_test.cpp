@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "conic.h"
+#include "detectorconstants.h"
 #include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
-
-constexpr double kTwoPi = 6.283185307179586;
 
 // An 8-connected pixel chain along the ellipse (cx + a·cos t, cy + b·sin t) for t from t0
 // over `sweep`, consecutive repeats removed: what the edge tracer hands over for such an edge.

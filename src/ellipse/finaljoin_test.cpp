@@ -8,13 +8,12 @@
 
 #include "circlefit.h"
 #include "conic.h"
+#include "detectorconstants.h"
 #include "ellipsefit.h"
 #include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
-
-constexpr double kTwoPi = 6.283185307179586;
 
 // Owns the pixel arrays the candidates point into (a deque never moves its elements).
 struct Pixels {

@@ -2,11 +2,11 @@
 
 #include <cmath>
 
+#include "detectorconstants.h"
+
 namespace ced {
 
-namespace {
-constexpr double kTwoPi = 6.283185307179586;
-}  // namespace
+namespace {}  // namespace
 
 std::vector<cv::Point> circleOutline(double xc, double yc, double r) {
   std::vector<cv::Point> pts;

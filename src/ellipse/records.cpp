@@ -2,13 +2,12 @@
 
 #include <cmath>
 
+#include "detectorconstants.h"
 #include "vistrel/assert.h"
 
 namespace ced {
 
-namespace {
-constexpr double kTwoPi = 6.283185307179586;
-}  // namespace
+namespace {}  // namespace
 
 void addCircleCandidate(CandidateList& list, double xc, double yc, double r, double circleError,
                         double* x, double* y, int pixelCount) {

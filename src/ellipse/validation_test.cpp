@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "circlefit.h"
+#include "detectorconstants.h"
 #include "ellipsetest_expect.h"
 #include "outline.h"
 #include "scenes/scenes.h"
@@ -14,8 +15,6 @@
 
 namespace ced {
 namespace {
-
-constexpr double kTwoPi = 6.283185307179586;
 
 // Edge map with 255 on every pixel whose centre lies within half a pixel of the circle
 // (detector coordinates: pixel (row i, column j) is the point (j, i)).
