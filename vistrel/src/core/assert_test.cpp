@@ -20,6 +20,35 @@ TEST(Assert, ReportsConditionTextAndContinues) {
   EXPECT_TRUE(capture.contains("not implemented."));
 }
 
+TEST(Assert, CheckYieldsWhetherItHeldAndReportsOnlyFailures) {
+  vistrel::AssertCapture capture;
+  const int r = -1;
+  EXPECT_TRUE(VISTREL_CHECK(r < 0));
+  EXPECT_FALSE(VISTREL_CHECK(r >= 0));
+  EXPECT_EQ(capture.messages(), std::vector<std::string>{"r >= 0"});
+}
+
+TEST(Assert, ComparisonReportsBothValuesAndEvaluatesEachOperandOnce) {
+  vistrel::AssertCapture capture;
+  int calls = 0;
+  const auto lo = [&] {
+    ++calls;
+    return 12;
+  };
+  const int hi = 7;
+  EXPECT_FALSE(VISTREL_CHECK_LE(lo(), hi));
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(VISTREL_CHECK_GT(lo(), hi));
+  EXPECT_TRUE(VISTREL_CHECK_NE(hi, 8) && VISTREL_CHECK_GE(hi, 7) && VISTREL_CHECK_LT(hi, 8));
+  enum class Colour { Red = 2 };
+  const unsigned char byte = 65;
+  EXPECT_FALSE(VISTREL_CHECK_EQ(Colour::Red, Colour{3}));
+  EXPECT_FALSE(VISTREL_CHECK_EQ(byte, 66));
+  EXPECT_EQ(capture.messages(),
+            (std::vector<std::string>{"lo() <= hi (12 vs 7)", "Colour::Red == Colour{3} (2 vs 3)",
+                                      "byte == 66 (65 vs 66)"}));
+}
+
 TEST(Assert, CapturesNestAndRestoreThePreviousHandler) {
   vistrel::AssertCapture outer;
   {
