@@ -125,8 +125,7 @@ void ArcDetector::segment(int segmentIndex, int first, int stop, int iteration) 
     int n = pixelsOf(j, k);
     if (wrapFront >= 0) n += lines_[wrapFront].len;
     if (wrapBack >= 0) n += lines_[wrapBack].len;
-    if (buffer_.room() < n) {
-      VISTREL_REPORT("buffer.room() >= n");
+    if (!VISTREL_CHECK_GE(buffer_.room(), n)) {
       j = k;
       continue;
     }
@@ -258,9 +257,9 @@ void detectArcs(const std::vector<LineSegment>& lines, std::vector<Info>& infos,
                 const std::vector<int>& firstLineOfSegment,
                 const std::vector<std::vector<cv::Point>>& segments, PixelBuffer& buffer,
                 CandidateList& candidates, ArcList& arcs, int width, int height) {
-  VISTREL_ASSERT(infos.size() == lines.size());
-  VISTREL_ASSERT(firstLineOfSegment.size() == segments.size() + 1);
-  if (infos.size() != lines.size() || firstLineOfSegment.size() != segments.size() + 1) return;
+  const bool infosOk = VISTREL_CHECK_EQ(infos.size(), lines.size());
+  const bool rangesOk = VISTREL_CHECK_EQ(firstLineOfSegment.size(), segments.size() + 1);
+  if (!infosOk || !rangesOk) return;
   // Every line must lie inside its own segment, and the segments' line ranges must be ordered.
   for (size_t i = 0; i + 1 < firstLineOfSegment.size(); ++i) {
     const int first = firstLineOfSegment[i], stop = firstLineOfSegment[i + 1];

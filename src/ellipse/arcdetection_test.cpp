@@ -249,10 +249,10 @@ TEST(ArcDetection, InconsistentStateIsReportedAndIgnored) {
   vistrel::AssertCapture capture;
   std::vector<Info> tooFew(1);
   detectArcs(w.lines, tooFew, w.firstLine, w.segments, buffer, candidates, arcs, 500, 500);
-  EXPECT_TRUE(capture.contains("infos.size() == lines.size()"));
+  EXPECT_TRUE(capture.contains("infos.size() == lines.size() (1 vs 2)"));
   std::vector<int> badFirst = {0};
   detectArcs(w.lines, w.infos, badFirst, w.segments, buffer, candidates, arcs, 500, 500);
-  EXPECT_TRUE(capture.contains("firstLineOfSegment.size() == segments.size() + 1"));
+  EXPECT_TRUE(capture.contains("firstLineOfSegment.size() == segments.size() + 1 (1 vs 2)"));
   w.lines[1].len = 500;  // past its segment's end
   detectArcs(w.lines, w.infos, w.firstLine, w.segments, buffer, candidates, arcs, 500, 500);
   EXPECT_TRUE(capture.contains("every line lies within its segment"));

@@ -93,8 +93,7 @@ void joinPass(const PassRules& rules, ArcList& in, ArcList& out, PixelBuffer& bu
       out.push_back(arc);
       continue;
     }
-    if (buffer.room() < arc.pixelCount) {
-      VISTREL_REPORT("buffer.room() >= arc.pixelCount");
+    if (!VISTREL_CHECK_GE(buffer.room(), arc.pixelCount)) {
       out.push_back(arc);
       continue;
     }
@@ -144,8 +143,7 @@ void joinPass(const PassRules& rules, ArcList& in, ArcList& out, PixelBuffer& bu
       for (const Candidate& c : found) {
         const ArcCandidate& other = in[c.index];
         const int total = w.n + other.pixelCount;
-        if (buffer.room() < total) {
-          VISTREL_REPORT("buffer.room() >= total");
+        if (!VISTREL_CHECK_GE(buffer.room(), total)) {
           continue;
         }
         std::memcpy(w.x + w.n, other.x, sizeof(double) * other.pixelCount);

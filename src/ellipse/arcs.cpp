@@ -33,8 +33,7 @@ void mergeWithPrevious(ArcList& list, PixelBuffer& buffer) {
   double* x = p.x;
   double* y = p.y;
   if (!inOrder) {
-    if (buffer.room() < total) {
-      VISTREL_REPORT("buffer.room() >= total");
+    if (!VISTREL_CHECK_GE(buffer.room(), total)) {
       return;
     }
     x = buffer.x();

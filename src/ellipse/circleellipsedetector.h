@@ -49,7 +49,7 @@ struct mEllipse {
 class CircleEllipseDetector : public ValidatedEdgeDrawing {
  public:
   // Detects circles and ellipses in `image`, an 8-bit single-channel image (CV_8UC1) of at
-  // least 5 x 5 pixels; any other image is reported (VISTREL_ASSERT) and gives no results. The
+  // least 5 x 5 pixels; any other image is reported (VISTREL_CHECK) and gives no results. The
   // caller's pixels are never written. A sub-matrix view gives the same results as its copy
   // (a non-contiguous image is copied once). Writes the line "zvk: here!" to standard output.
   explicit CircleEllipseDetector(cv::Mat image);

@@ -59,8 +59,7 @@ std::vector<int> closedShapesAndLines(const std::vector<std::vector<cv::Point>>&
     const std::vector<cv::Point>& seg = segments[i];
     const int n = static_cast<int>(seg.size());
     if (n < kMinSegmentPixels) continue;
-    VISTREL_ASSERT(n <= buffer.room());
-    if (n > buffer.room()) continue;
+    if (!VISTREL_CHECK_LE(n, buffer.room())) continue;
     double* x = buffer.x();
     double* y = buffer.y();
     for (int k = 0; k < n; ++k) {

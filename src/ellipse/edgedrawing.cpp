@@ -517,12 +517,11 @@ EdgeDrawing::EdgeDrawing(const cv::Mat& image, int gradientOperator, int gradien
   edgeImage_ = cv::Mat::zeros(height_, width_, CV_8UC1);
   edgeImg_ = edgeImage_.data;
 
-  VISTREL_ASSERT(image.type() == CV_8UC1);
-  VISTREL_ASSERT(image.rows >= 5 && image.cols >= 5);
+  const bool typeOk = VISTREL_CHECK(image.type() == CV_8UC1);
+  const bool sizeOk = VISTREL_CHECK(image.rows >= 5 && image.cols >= 5);
   // Flat indices are ints; this keeps row * width + column (and a row beyond) in range.
-  VISTREL_ASSERT(image.total() <= kMaxPixels);
-  validInput_ = twoDimensional && image.type() == CV_8UC1 && image.rows >= 5 && image.cols >= 5 &&
-                image.total() <= kMaxPixels;
+  const bool countOk = VISTREL_CHECK_LE(image.total(), kMaxPixels);
+  validInput_ = twoDimensional && typeOk && sizeOk && countOk;
   if (!validInput_) {
     smoothImage_ = cv::Mat::zeros(height_, width_, CV_8UC1);
     gradImage_ = cv::Mat::zeros(height_, width_, CV_16SC1);

@@ -42,7 +42,7 @@ class EdgeDrawing {
  public:
   // Traces the edge segments of `image`, which must be 8-bit single-channel (CV_8UC1) with at
   // least 5 rows and 5 columns and at most kMaxPixels pixels; any other image is reported
-  // (VISTREL_ASSERT) and yields no segments and all-zero maps. A sub-matrix view is fine: the
+  // (VISTREL_CHECK) and yields no segments and all-zero maps. A sub-matrix view is fine: the
   // result equals that of a copy.
   //
   //  - gradientOperator: 101 Prewitt, 102 Sobel, 103 Scharr, 104 2x2 differences. An unknown

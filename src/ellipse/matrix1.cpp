@@ -13,8 +13,7 @@ Matrix1::Matrix1(int rows, int cols)
       v_(static_cast<size_t>(rows_ + 1) * (cols_ + 1), 0.0) {}
 
 Matrix1 multiply(const Matrix1& a, const Matrix1& b) {
-  if (a.cols() != b.rows()) {
-    VISTREL_REPORT("a.cols() == b.rows()");
+  if (!VISTREL_CHECK_EQ(a.cols(), b.rows())) {
     return Matrix1(a.rows(), b.cols());
   }
   Matrix1 r(a.rows(), b.cols());
@@ -28,8 +27,7 @@ Matrix1 multiply(const Matrix1& a, const Matrix1& b) {
 }
 
 Matrix1 multiplyTransposedLeft(const Matrix1& a, const Matrix1& b) {
-  if (a.rows() != b.rows()) {
-    VISTREL_REPORT("a.rows() == b.rows()");
+  if (!VISTREL_CHECK_EQ(a.rows(), b.rows())) {
     return Matrix1(a.cols(), b.cols());
   }
   Matrix1 r(a.cols(), b.cols());
@@ -43,8 +41,7 @@ Matrix1 multiplyTransposedLeft(const Matrix1& a, const Matrix1& b) {
 }
 
 Matrix1 multiplyTransposedRight(const Matrix1& a, const Matrix1& b) {
-  if (a.cols() != b.cols()) {
-    VISTREL_REPORT("a.cols() == b.cols()");
+  if (!VISTREL_CHECK_EQ(a.cols(), b.cols())) {
     return Matrix1(a.rows(), b.rows());
   }
   Matrix1 r(a.rows(), b.rows());
@@ -66,9 +63,8 @@ Matrix1 transpose(const Matrix1& a) {
 
 Matrix1 choleskyLower(const Matrix1& s) {
   const int n = s.rows();
-  VISTREL_ASSERT(s.rows() == s.cols());
   Matrix1 l(n, n);
-  if (s.rows() != s.cols()) return l;
+  if (!VISTREL_CHECK_EQ(s.rows(), s.cols())) return l;
   for (int i = 1; i <= n; ++i) {
     for (int j = i; j <= n; ++j) {
       double sum = s(i, j);
@@ -86,8 +82,7 @@ Matrix1 choleskyLower(const Matrix1& s) {
 Matrix1 invertGaussJordan(const Matrix1& m, bool* ok) {
   const int n = m.rows();
   if (ok) *ok = false;
-  VISTREL_ASSERT(m.rows() == m.cols());
-  if (m.rows() != m.cols()) return Matrix1(m.rows(), m.cols());
+  if (!VISTREL_CHECK_EQ(m.rows(), m.cols())) return Matrix1(m.rows(), m.cols());
   // Work on [M | I]; a non-finite entry (from a failed Cholesky column) makes it singular.
   Matrix1 w(n, 2 * n);
   for (int i = 1; i <= n; ++i) {
@@ -127,10 +122,9 @@ Matrix1 invertGaussJordan(const Matrix1& m, bool* ok) {
 
 int jacobiEigen(const Matrix1& m, std::vector<double>& d, Matrix1& v) {
   const int n = m.rows();
-  VISTREL_ASSERT(m.rows() == m.cols());
   d.assign(static_cast<size_t>(n) + 1, 0.0);
   v = Matrix1(n, n);
-  if (m.rows() != m.cols()) return 0;
+  if (!VISTREL_CHECK_EQ(m.rows(), m.cols())) return 0;
   Matrix1 a = m;
   for (int i = 1; i <= n; ++i) v(i, i) = 1;
   int rotations = 0;

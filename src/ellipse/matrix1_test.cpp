@@ -49,7 +49,7 @@ TEST(Matrix1, ProductsAndTransposedProductsByHand) {
 
   vistrel::AssertCapture capture;
   const Matrix1 bad = multiply(a, a);
-  EXPECT_TRUE(capture.contains("a.cols() == b.rows()"));
+  EXPECT_TRUE(capture.contains("a.cols() == b.rows() (3 vs 2)"));
   expectMatrix(bad, 2, 3, {0, 0, 0, 0, 0, 0});
 }
 

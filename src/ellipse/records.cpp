@@ -1,5 +1,6 @@
 #include "records.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "detectorconstants.h"
@@ -50,9 +51,7 @@ PixelBuffer::PixelBuffer(int capacity)
 }
 
 void PixelBuffer::advance(int n) {
-  VISTREL_ASSERT(n >= 0 && n <= room());
-  if (n < 0) n = 0;
-  if (n > room()) n = room();
+  if (!VISTREL_CHECK(n >= 0 && n <= room())) n = std::clamp(n, 0, room());
   cursor_ += n;
 }
 

@@ -1,5 +1,7 @@
 #include "validation.h"
 
+#include <opencv2/core/cvdef.h>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -14,7 +16,6 @@ namespace ced {
 namespace {
 
 constexpr double kAngleTolerance = 0.19634954084936207;  // π/16
-constexpr double kPi = 3.141592653589793;
 constexpr double kSecondChanceCoverage = 0.5;
 constexpr double kSecondChanceError = 1.5;
 // An outline longer than this many samples cannot belong to a curve the detector fitted in an
@@ -25,9 +26,8 @@ constexpr double kMaxOutlineSamples = 1e6;
 
 CandidateValidator::CandidateValidator(const cv::Mat& edgeMap, const cv::Mat& grey)
     : table_(edgeMap.cols, edgeMap.rows) {
-  VISTREL_ASSERT(edgeMap.type() == CV_8UC1 && grey.type() == CV_8UC1 &&
-                 edgeMap.size() == grey.size());
-  if (!(edgeMap.type() == CV_8UC1 && grey.type() == CV_8UC1 && edgeMap.size() == grey.size())) {
+  if (!VISTREL_CHECK(edgeMap.type() == CV_8UC1 && grey.type() == CV_8UC1 &&
+                     edgeMap.size() == grey.size())) {
     return;
   }
   ready_ = true;
@@ -105,7 +105,7 @@ AlignmentCount CandidateValidator::countAligned(const ShapeCandidate& c) const {
     const int gy = com1 - com2 + down[cc] - up[cc];
     const double pixelAngle = orientationAngle(gx, -gy);
     const double diff = std::fabs(pixelAngle - curveAngle(r, cc));
-    if (diff <= kAngleTolerance || diff >= kPi - kAngleTolerance) ++count.aligned;
+    if (diff <= kAngleTolerance || diff >= CV_PI - kAngleTolerance) ++count.aligned;
   }
   return count;
 }

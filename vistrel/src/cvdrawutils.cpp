@@ -35,21 +35,15 @@ void createCanvas(cv::Mat& canvas, const std::vector<cv::Point>& poly, uchar bac
   canvas.setTo(background);
 }
 
-bool isByteCanvas(const cv::Mat& canvas) {
-  return canvas.depth() == CV_8U && canvas.channels() == 1;
-}
-
 }  // namespace
 
 void drawPolygonPoints(cv::Mat& canvas, const std::vector<cv::Point>& poly, const uchar& background,
                        const uchar& edge, cv::Point& offset) {
-  VISTREL_ASSERT(!poly.empty());
-  if (poly.empty()) {
+  if (!VISTREL_CHECK(!poly.empty())) {
     return;
   }
   createCanvas(canvas, poly, background, offset);
-  VISTREL_ASSERT(canvas.depth() == CV_8U && canvas.channels() == 1);
-  if (!isByteCanvas(canvas)) {
+  if (!VISTREL_CHECK(canvas.depth() == CV_8U && canvas.channels() == 1)) {
     return;
   }
   const cv::Rect frame(0, 0, canvas.cols, canvas.rows);
@@ -74,8 +68,7 @@ void drawDensePolygon(cv::Mat& canvas, const std::vector<cv::Point>& poly, const
     VISTREL_REPORT("drawDensePolygon: not closed polygon, or not dense");
     return;
   }
-  if (!canvas.empty() && !isByteCanvas(canvas)) {
-    VISTREL_REPORT("canvas.depth() == CV_8U && canvas.channels() == 1");
+  if (!canvas.empty() && !VISTREL_CHECK(canvas.depth() == CV_8U && canvas.channels() == 1)) {
     return;
   }
 

@@ -70,16 +70,14 @@ void DetectRoi::setAngle(const cv::Point2f& direction) {
 }
 
 void DetectRoi::setAngle(float degrees) {
-  VISTREL_ASSERT(std::isfinite(degrees));
-  if (std::isfinite(degrees) && degrees != angle_) {
+  if (VISTREL_CHECK(std::isfinite(degrees)) && degrees != angle_) {
     angle_ = degrees;
     needUpdate_ = true;
   }
 }
 
 void DetectRoi::setScale(float scale) {
-  VISTREL_ASSERT(scale > 0 && std::isfinite(scale));
-  if (scale > 0 && std::isfinite(scale) && scale != scale_) {
+  if (VISTREL_CHECK(scale > 0 && std::isfinite(scale)) && scale != scale_) {
     scale_ = scale;
     needUpdate_ = true;
   }
@@ -94,8 +92,7 @@ void DetectRoi::setReserveSize(int size) {
 
 void DetectRoi::setFracBit(int bits) {
   // OpenCV's drawing calls take at most 16 fractional bits.
-  VISTREL_ASSERT(bits >= 0 && bits <= 16);
-  if (bits >= 0 && bits <= 16) {
+  if (VISTREL_CHECK(bits >= 0 && bits <= 16)) {
     fracBit_ = bits;
   }
 }
@@ -116,10 +113,8 @@ bool DetectRoi::addShape(const std::vector<cv::Point2f>& pts, ShapeType type, co
   }
   if (type == ShapeType::Mask) {
     // Without an image the shape still takes its place in the hull but draws nothing.
-    VISTREL_ASSERT(mask != nullptr);
-    if (mask != nullptr) {
-      VISTREL_ASSERT(mask->empty() || mask->type() == CV_8UC1);
-      if (!mask->empty() && mask->type() != CV_8UC1) {
+    if (VISTREL_CHECK(mask != nullptr)) {
+      if (!VISTREL_CHECK(mask->empty() || mask->type() == CV_8UC1)) {
         return false;
       }
       static_cast<RoiMask&>(*shape).mask = *mask;

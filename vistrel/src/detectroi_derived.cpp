@@ -57,8 +57,7 @@ DetectRoi DetectRoi::translate(const cv::Point2f& offset) const {
 }
 
 DetectRoi DetectRoi::scaled(float sx, float sy) const {
-  VISTREL_ASSERT(sx > 0 && sy > 0);
-  if (!(sx > 0 && sy > 0)) {
+  if (!VISTREL_CHECK(sx > 0 && sy > 0)) {
     return DetectRoi();
   }
   DetectRoi out;
@@ -79,8 +78,7 @@ DetectRoi DetectRoi::scaled(float sx, float sy) const {
 }
 
 DetectRoi DetectRoi::convert(const cv::Mat& m) const {
-  VISTREL_ASSERT(m.type() == CV_64FC1 && m.rows == 2 && m.cols == 3);
-  if (!(m.type() == CV_64FC1 && m.rows == 2 && m.cols == 3)) {
+  if (!VISTREL_CHECK(m.type() == CV_64FC1 && m.rows == 2 && m.cols == 3)) {
     return DetectRoi();
   }
   const cv::Matx23d a(m.ptr<double>(0)[0], m.ptr<double>(0)[1], m.ptr<double>(0)[2],
@@ -137,8 +135,7 @@ cv::Mat DetectRoi::highlightRoi(const cv::Mat& image) {
     VISTREL_REPORT("highlightRoi: unexpected channel.");
     return cv::Mat();
   }
-  VISTREL_ASSERT(image.depth() == CV_8U);
-  if (image.depth() != CV_8U) {
+  if (!VISTREL_CHECK(image.depth() == CV_8U)) {
     return cv::Mat();
   }
   cv::Mat mask = getMask(image.size());

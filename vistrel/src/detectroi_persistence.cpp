@@ -48,29 +48,25 @@ double readNumber(const cv::FileNode& region, const char* key, double fallback) 
   if (value.empty()) {
     return fallback;
   }
-  VISTREL_ASSERT(isNumber(value));
-  return isNumber(value) ? value.real() : fallback;
+  return VISTREL_CHECK(isNumber(value)) ? value.real() : fallback;
 }
 
 // Reads one shape entry; false when it cannot be read at all.
 bool readShape(const cv::FileNode& entry, int& type, std::vector<cv::Point2f>& pts, cv::Mat& mask) {
-  VISTREL_ASSERT(entry.isMap());
-  if (!entry.isMap()) {
+  if (!VISTREL_CHECK(entry.isMap())) {
     return false;
   }
   const cv::FileNode typeNode = entry[kType];
   type = isNumber(typeNode) ? static_cast<int>(typeNode) : 0;
   const cv::FileNode vertexes = entry[kVertexes];
   if (!vertexes.empty()) {
-    VISTREL_ASSERT(vertexes.isSeq() && vertexes.size() % 2 == 0);
-    if (!vertexes.isSeq() || vertexes.size() % 2 != 0) {
+    if (!VISTREL_CHECK(vertexes.isSeq() && vertexes.size() % 2 == 0)) {
       return false;
     }
     for (std::size_t i = 0; i + 1 < vertexes.size(); i += 2) {
       const cv::FileNode x = vertexes[static_cast<int>(i)];
       const cv::FileNode y = vertexes[static_cast<int>(i + 1)];
-      VISTREL_ASSERT(isNumber(x) && isNumber(y));
-      if (!isNumber(x) || !isNumber(y)) {
+      if (!VISTREL_CHECK(isNumber(x) && isNumber(y))) {
         return false;
       }
       pts.emplace_back(static_cast<float>(x), static_cast<float>(y));
@@ -89,8 +85,7 @@ void readShapes(DetectRoi& roi, const cv::FileNode& list, bool united) {
   if (list.empty()) {
     return;
   }
-  VISTREL_ASSERT(list.isSeq());
-  if (!list.isSeq()) {
+  if (!VISTREL_CHECK(list.isSeq())) {
     return;
   }
   for (cv::FileNodeIterator it = list.begin(); it != list.end(); ++it) {
@@ -158,8 +153,7 @@ bool DetectRoi::deserialize(const cv::FileNode& node) {
   if (node.empty()) {
     return true;
   }
-  VISTREL_ASSERT(node.isMap());
-  if (!node.isMap()) {
+  if (!VISTREL_CHECK(node.isMap())) {
     return true;
   }
   // Through the setters, so that a value they refuse is reported and the default stays.

@@ -70,25 +70,21 @@ class VISTREL_EXPORT CircleDetector : public IVistrelModuleInstance {
 
   // Default Either.
   void setPolarity(Polarity val) {
-    VISTREL_ASSERT(val >= Polarity::Black2White && val <= Polarity::Either);
-    if (val >= Polarity::Black2White && val <= Polarity::Either) polarity_ = val;
+    if (VISTREL_CHECK(val >= Polarity::Black2White && val <= Polarity::Either)) polarity_ = val;
   }
   // Default Best. Innermost and Outermost take the first radius peak above the acceptance
   // threshold from their side, and All every one: give them a threshold (10 to 30 percent is
   // typical), or a ripple of the image noise may come first.
   void setFindBy(FindBy val) {
-    VISTREL_ASSERT(val >= FindBy::Best && val <= FindBy::All);
-    if (val >= FindBy::Best && val <= FindBy::All) findBy_ = val;
+    if (VISTREL_CHECK(val >= FindBy::Best && val <= FindBy::All)) findBy_ = val;
   }
   // Minimum absolute score in percent, 0..100. Default 0.
   void setAcceptThreshold(int val) {
-    VISTREL_ASSERT(val >= 0 && val <= 100);
-    if (val >= 0 && val <= 100) acceptThreshold_ = val;
+    if (VISTREL_CHECK(val >= 0 && val <= 100)) acceptThreshold_ = val;
   }
   // Default PeakCircle.
   void setMethod(CircleMethod val) {
-    VISTREL_ASSERT(val >= HoughCircle && val <= PeakCircle);
-    if (val >= HoughCircle && val <= PeakCircle) method_ = val;
+    if (VISTREL_CHECK(val >= HoughCircle && val <= PeakCircle)) method_ = val;
   }
   // Expected edge width in pixels (default 3); sizes the radial vote kernel (3: 17 bins,
   // 2: 9 bins, 1 or less: 1 bin) and below 3 makes a wide search run at full resolution.
@@ -105,8 +101,7 @@ class VISTREL_EXPORT CircleDetector : public IVistrelModuleInstance {
   // edges at full resolution (up to 5 reweightings); 3 also searches at full resolution
   // whenever the reduction would be 2 or less, with L1-L2 weights.
   void setPrecisionPreset(int val) {
-    VISTREL_ASSERT(val >= -1 && val <= 3);
-    if (val >= -1 && val <= 3) precisionPreset_ = val;
+    if (VISTREL_CHECK(val >= -1 && val <= 3)) precisionPreset_ = val;
   }
   // false (default): scores are relative to the strongest edge found in the region; true:
   // relative to the fixed gradient magnitude 1024, so that scores compare across images.

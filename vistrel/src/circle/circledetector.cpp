@@ -89,8 +89,7 @@ bool isZero(const cv::Vec3f& c) { return c[0] == 0 && c[1] == 0 && c[2] == 0; }
 // that is not finite or an image narrower or lower than 2 x maxRadius.
 bool cutSearchRegion(const cv::Mat& image, cv::Point2f center, int minRadius, int maxRadius,
                      DetectRoi& roi, cv::Mat& roiImage, cv::Mat& mask) {
-  VISTREL_ASSERT(std::isfinite(center.x) && std::isfinite(center.y));
-  if (!(std::isfinite(center.x) && std::isfinite(center.y))) return false;
+  if (!VISTREL_CHECK(std::isfinite(center.x) && std::isfinite(center.y))) return false;
   const std::int64_t size = 2 * std::int64_t{maxRadius};
   if (image.cols < size || image.rows < size) return false;
   roi = cutAnnulus(image, center, minRadius, maxRadius, roiImage, mask);
@@ -117,8 +116,7 @@ bool CircleDetector::prepareSearch(const cv::Mat& roiImage, bool severalCircles,
     VISTREL_REPORT("Unexpected algorithm type, or it's not implemented.");
     return false;
   }
-  VISTREL_ASSERT(minRadius_ >= 0);
-  if (minRadius_ < 0) return false;
+  if (!VISTREL_CHECK_GE(minRadius_, 0)) return false;
   params = PeakCircleParams{acceptThreshold_,
                             edgeWidth_,
                             minRadius_,

@@ -316,7 +316,7 @@ TEST(CircleDetector, ColourImagesAndUnsupportedInput) {
   CircleDetector negative = d;
   negative.setRadiusRange(-20, 100);
   EXPECT_EQ(negative.detect(grey, {120, 120}, c), 0.f);
-  EXPECT_TRUE(capture.contains("minRadius_ >= 0"));
+  EXPECT_TRUE(capture.contains("minRadius_ >= 0 (-20 vs 0)"));
   // A centre that is no number, or one far outside the image, finds nothing.
   EXPECT_EQ(d.detect(grey, {NAN, 120}, c), 0.f);
   EXPECT_TRUE(capture.contains("std::isfinite(center.x) && std::isfinite(center.y)"));

@@ -273,8 +273,7 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
                      const cv::Mat* /*mask*/, const cv::Mat* reducedMask, int step,
                      const cv::Point2f* centre) {
   const int halfImgRows = halfSobelX.rows, halfImgCols = halfSobelX.cols;
-  VISTREL_ASSERT(halfImgRows == halfSobelY.rows && halfImgCols == halfSobelY.cols);
-  if (!(halfImgRows == halfSobelY.rows && halfImgCols == halfSobelY.cols)) return 0;
+  if (!VISTREL_CHECK(halfImgRows == halfSobelY.rows && halfImgCols == halfSobelY.cols)) return 0;
   if (circles) circles->clear();
   if (scores) scores->clear();
   if (profile) profile->clear();
@@ -441,12 +440,10 @@ float detectBestPeakCircle(const cv::Mat& grey, cv::Vec3f& circle, std::vector<f
 int detectPeakCircles(const cv::Mat& grey, std::vector<cv::Vec3f>* circles,
                       std::vector<float>* scores, std::vector<float>* profile,
                       const PeakCircleParams& params, int maxCount, const cv::Mat* mask) {
-  VISTREL_ASSERT(grey.type() == CV_8UC1);
-  if (grey.type() != CV_8UC1 || grey.empty()) return 0;
+  if (!VISTREL_CHECK(grey.type() == CV_8UC1) || grey.empty()) return 0;
   const bool useMask = mask && !mask->empty();
   if (useMask) {
-    VISTREL_ASSERT(mask->type() == CV_8UC1 && mask->size() == grey.size());
-    if (!(mask->type() == CV_8UC1 && mask->size() == grey.size())) return 0;
+    if (!VISTREL_CHECK(mask->type() == CV_8UC1 && mask->size() == grey.size())) return 0;
   }
   const int step = samplingStep(params, grey, maxCount);
   cv::Mat gx, gy, reducedMask;

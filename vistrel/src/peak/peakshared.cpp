@@ -60,10 +60,8 @@ float cosLimit10() {
 
 void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, int yStep,
                       const cv::Mat* mask, cv::Mat* reducedMask) {
-  const bool xOk = xStep > 0 && (xStep % 2 == 0 || xStep == 1);
-  const bool yOk = yStep > 0 && (yStep % 2 == 0 || yStep == 1);
-  VISTREL_ASSERT(xStep > 0 && (xStep % 2 == 0 || xStep == 1));
-  VISTREL_ASSERT(yStep > 0 && (yStep % 2 == 0 || yStep == 1));
+  const bool xOk = VISTREL_CHECK(xStep > 0 && (xStep % 2 == 0 || xStep == 1));
+  const bool yOk = VISTREL_CHECK(yStep > 0 && (yStep % 2 == 0 || yStep == 1));
   if (!xOk || !yOk || grey.empty()) {
     gx.release();
     gy.release();
@@ -89,8 +87,8 @@ void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, 
 }
 
 void gradientMagnitude(const cv::Mat& sobelX, const cv::Mat& sobelY, cv::Mat& magnitude) {
-  VISTREL_ASSERT(sobelX.size == sobelY.size);
-  if (!(sobelX.size == sobelY.size) || sobelX.type() != CV_16SC1 || sobelY.type() != CV_16SC1) {
+  if (!VISTREL_CHECK(sobelX.size == sobelY.size) || sobelX.type() != CV_16SC1 ||
+      sobelY.type() != CV_16SC1) {
     magnitude.release();
     return;
   }
@@ -118,12 +116,9 @@ void subpixelPeak(float m, float mBackward, float mForward, float gx, float gy, 
 
 void sobelPatch(const cv::Mat& img, cv::Mat& gx, cv::Mat& gy, cv::Mat& magnitude, int px, int py,
                 int half_m, int half_n) {
-  const bool sizeOk = half_m >= 1 && half_m <= 5 && half_n >= 1 && half_n <= 5;
-  VISTREL_ASSERT(half_m >= 1 && half_m <= 5 && half_n >= 1 && half_n <= 5);
-  const bool xOk = px >= half_n && px <= img.cols - 1 - half_n;
-  const bool yOk = py >= half_m && py <= img.rows - 1 - half_m;
-  VISTREL_ASSERT(px >= half_n && px <= img.cols - 1 - half_n);
-  VISTREL_ASSERT(py >= half_m && py <= img.rows - 1 - half_m);
+  const bool sizeOk = VISTREL_CHECK(half_m >= 1 && half_m <= 5 && half_n >= 1 && half_n <= 5);
+  const bool xOk = VISTREL_CHECK(px >= half_n && px <= img.cols - 1 - half_n);
+  const bool yOk = VISTREL_CHECK(py >= half_m && py <= img.rows - 1 - half_m);
   if (!sizeOk || !xOk || !yOk || img.type() != CV_8UC1) {
     gx.release();
     gy.release();

@@ -38,8 +38,7 @@ struct Channel {
 
 // Checks the profile's layout; on success fills the bin count and channel count.
 bool profileLayout(const cv::Mat& analysisMat, int& bins, int& channels) {
-  VISTREL_ASSERT(analysisMat.depth() == CV_32F);
-  if (analysisMat.depth() != CV_32F) return false;
+  if (!VISTREL_CHECK(analysisMat.depth() == CV_32F)) return false;
   channels = analysisMat.channels();
   if (channels < 2 || channels > 4) {
     VISTREL_REPORT("not implemented.");
@@ -125,11 +124,10 @@ void select(const Channel& score, const Channel& support, int n, int maxCount,
 }  // namespace
 
 cv::Mat makeVoteKernel(int edgeWidth, float scale) {
-  VISTREL_ASSERT(scale > 0);
   // A half width below 1 (edge width below 2, or no usable scale) means a sharp edge: one tap.
   // A kernel far longer than any radius profile spreads nothing more, so the half width is
   // capped before it could overflow.
-  const double half = scale > 0 ? (4.0 * edgeWidth - 4.0) / scale : 0.0;
+  const double half = VISTREL_CHECK(scale > 0) ? (4.0 * edgeWidth - 4.0) / scale : 0.0;
   const int h = static_cast<int>(std::min(half, static_cast<double>(kMaxVoteHalfWidth)));
   const int taps = h > 0 ? 2 * h + 1 : 1;
   if (taps == 17) return sharedKernel17();
@@ -170,9 +168,9 @@ void peakExtent(const cv::Mat& analysisMat, int index, int& left, int& right, in
   int n = 0, cn = 0;
   left = right = index;
   if (!profileLayout(analysisMat, n, cn)) return;
-  VISTREL_ASSERT(index >= 0 && index < n);
-  VISTREL_ASSERT(channel >= 0 && channel < cn);
-  if (index < 0 || index >= n || channel < 0 || channel >= cn) return;
+  const bool indexOk = VISTREL_CHECK(index >= 0 && index < n);
+  const bool channelOk = VISTREL_CHECK(channel >= 0 && channel < cn);
+  if (!indexOk || !channelOk) return;
   const Channel v{analysisMat.ptr<float>(), cn, channel};
   const bool sign = std::signbit(v[index]);
   const int lo = std::max(0, index - 5);

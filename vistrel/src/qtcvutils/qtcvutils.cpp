@@ -44,8 +44,7 @@ const QVector<QRgb>& QtCVUtils::greyColorTable() {
 }
 
 QImage QtCVUtils::cvMatToQImage(const cv::Mat& mat, bool copyData, bool swapRgb) {
-  VISTREL_ASSERT(mat.dims <= 2);
-  if (mat.empty() || mat.dims > 2) return QImage();
+  if (!VISTREL_CHECK_LE(mat.dims, 2) || mat.empty()) return QImage();
 
   switch (mat.type()) {
     case CV_8UC1: {
