@@ -47,7 +47,7 @@ enum class Polarity : std::int32_t {
 
 // Which radius peaks are reported, and in what order.
 enum class FindBy : std::int32_t {
-  Best = 0,       // largest absolute score first
+  Best = 0,       // the largest absolute scores, best first when some are left out
   Innermost = 1,  // from the smallest radius outward
   Outermost = 2,  // from the largest radius inward
   All = 3,        // every peak, by ascending radius (several-circle operations)

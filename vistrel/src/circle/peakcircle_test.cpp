@@ -167,7 +167,9 @@ TEST(PeakCircle, SeveralEdgesComeInFindByOrder) {
   };
   using V = std::vector<int>;
   EXPECT_EQ(radii(kFindByAll, 3), (V{40, 70, 100}));
-  EXPECT_EQ(radii(kFindByBest, 3), (V{70, 100, 40}));  // by contrast: 90, 60, 30
+  // Best trims by contrast (90, 60, 30 at radii 70, 100, 40) and keeps the radius order when
+  // nothing is trimmed.
+  EXPECT_EQ(radii(kFindByBest, 3), (V{40, 70, 100}));
   EXPECT_EQ(radii(kFindByBest, 2), (V{70, 100}));
   EXPECT_EQ(radii(kFindByInnermost, 2), (V{40, 70}));
   EXPECT_EQ(radii(kFindByOutermost, 2), (V{100, 70}));

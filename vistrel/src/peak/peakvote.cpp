@@ -112,12 +112,12 @@ void select(const Channel& score, const Channel& support, int n, int maxCount,
     indices.push_back(k);
     if (stopEarly && indices.size() - start == static_cast<size_t>(maxCount)) break;
   }
-  if (findBy == kFindByBest) {
-    // Best first even when fewer than maxCount were found, so that the order means the same
-    // whatever the count; ties keep ascending radius.
+  // Best trims only a surplus: then the strongest come first (ties keep ascending radius);
+  // when all found peaks fit, they stay in scan order.
+  if (findBy == kFindByBest && indices.size() - start > static_cast<size_t>(maxCount)) {
     std::stable_sort(indices.begin() + start, indices.end(),
                      [&](int a, int b) { return std::fabs(score[a]) > std::fabs(score[b]); });
-    if (indices.size() - start > static_cast<size_t>(maxCount)) indices.resize(start + maxCount);
+    indices.resize(start + maxCount);
   }
 }
 

@@ -37,9 +37,10 @@ cv::Mat makeVoteKernel(int edgeWidth, float scale);
 //   downward from bin n - 3, and both stop at the first candidate that is not better than the
 //   best so far; Best and All scan every bin from 2 upward.
 // - maxCount above 1: the local extremes among bins 2 .. n - 3 (a plateau counts once, at its
-//   right-hand bin). Best keeps the maxCount of largest absolute score, best first;
-//   Innermost / Outermost the first maxCount from the inside / outside; All every extreme in
-//   ascending radius order, whatever maxCount.
+//   right-hand bin). Best keeps the maxCount of largest absolute score, best first, when
+//   there are more; otherwise every extreme in ascending radius order. Innermost / Outermost the
+//   first maxCount from the inside / outside; All every extreme in ascending radius order, whatever
+//   maxCount.
 // - maxCount below 1 selects nothing.
 // A depth other than CV_32F, another channel count or an unknown polarity is reported and
 // selects nothing.

@@ -110,8 +110,10 @@ TEST(PeakVote, SeveralPeaksAreLocalExtremesInFindByOrder) {
   EXPECT_EQ(select(p, 3, kPolarityBlack2White, kFindByInnermost), (V{3, 6, 9}));
   EXPECT_EQ(select(p, 2, kPolarityBlack2White, kFindByOutermost), (V{15, 12}));
   EXPECT_EQ(select(p, 2, kPolarityBlack2White, kFindByAll), (V{3, 6, 9, 12, 15}));
-  // Fewer extremes than asked for: Best still reports the best first.
-  EXPECT_EQ(select(p, 10, kPolarityBlack2White, kFindByBest), (V{6, 12, 3, 15, 9}));
+  // Fewer extremes than asked for: nothing to trim, so Best keeps the scan order.
+  EXPECT_EQ(select(p, 10, kPolarityBlack2White, kFindByBest), (V{3, 6, 9, 12, 15}));
+  EXPECT_EQ(select(p, 5, kPolarityBlack2White, kFindByBest), (V{3, 6, 9, 12, 15}));
+  EXPECT_EQ(select(p, 4, kPolarityBlack2White, kFindByBest), (V{6, 12, 3, 15}));
   EXPECT_EQ(select(p, 0, kPolarityBlack2White, kFindByAll), V{});
 
   // A plateau counts once, at its right-hand bin.
@@ -123,7 +125,17 @@ TEST(PeakVote, SeveralPeaksAreLocalExtremesInFindByOrder) {
   // Either takes both signs; the first two and last two bins are never extremes.
   const cv::Mat mixed = profile({9, 0, 0, 4, 0, 0, -6, 0, 0, 9});
   EXPECT_EQ(select(mixed, 5, kPolarityEither, kFindByAll), (V{3, 6}));
-  EXPECT_EQ(select(mixed, 5, kPolarityEither, kFindByBest), (V{6, 3}));
+  EXPECT_EQ(select(mixed, 5, kPolarityEither, kFindByBest), (V{3, 6}));
+}
+
+TEST(PeakVote, BestSortsOnlyWhenItTrims) {
+  // Two extremes, the outer one stronger: bin 4 (score 4), bin 8 (score 8).
+  const cv::Mat p = profile({0, 0, 0, 1, 4, 1, 0, 1, 8, 1, 0, 0});
+  EXPECT_EQ(select(p, 3, kPolarityBlack2White, kFindByBest), (V{4, 8}));
+  EXPECT_EQ(select(p, 2, kPolarityBlack2White, kFindByBest), (V{4, 8}));
+  EXPECT_EQ(select(p, 1, kPolarityBlack2White, kFindByBest), V{8});
+  const cv::Mat three = profile({0, 0, 0, 1, 4, 1, 0, 1, 8, 1, 0, 6, 0, 0});
+  EXPECT_EQ(select(three, 2, kPolarityBlack2White, kFindByBest), (V{8, 11}));
 }
 
 TEST(PeakVote, AnyChannelLayoutSelectsTheSame) {
