@@ -127,7 +127,8 @@ DetectRoi DetectRoi::convert(const cv::Mat& m) const {
 }
 
 cv::Mat DetectRoi::highlightRoi(const cv::Mat& image) {
-  if (image.empty() || !updateTransform(image.size())) {
+  // Without a mask every pixel of the region's rectangle counts: nothing to highlight.
+  if (image.empty() || !needMask() || !updateTransform(image.size())) {
     return image;
   }
   const int channels = image.channels();
@@ -138,10 +139,7 @@ cv::Mat DetectRoi::highlightRoi(const cv::Mat& image) {
   if (!VISTREL_CHECK(image.depth() == CV_8U)) {
     return cv::Mat();
   }
-  cv::Mat mask = getMask(image.size());
-  if (mask.empty()) {
-    mask = cv::Mat(roiSize_, CV_8UC1, cv::Scalar(255));  // every ROI pixel is inside
-  }
+  const cv::Mat mask = getMask(image.size());
   // The alpha channel lines up with the region in the source image: an unturned mask is placed
   // at the top-left of the region's rectangle, a turned one is warped back by invTransMat.
   // Parts of the ROI image outside the source image are cut off.

@@ -537,28 +537,32 @@ TEST(DetectRoi, DerivedMaskRegionsKeepEveryMaskPixelInPlace) {
 
 TEST(DetectRoi, HighlightPutsTheRegionIntoAlpha) {
   const cv::Mat image = positionImage(40, 50);
-  DetectRoi roi;
-  roi.addRoi({{10, 5}, {29, 5}, {29, 14}, {10, 14}}, Shape::Rectangle);
-  const cv::Mat lit = roi.highlightRoi(image);
+  // A region that needs no mask has nothing to highlight: the image itself comes back.
+  DetectRoi rect;
+  rect.addRoi({{10, 5}, {29, 5}, {29, 14}, {10, 14}}, Shape::Rectangle);
+  const cv::Mat same = rect.highlightRoi(image);
+  EXPECT_EQ(same.data, image.data);
+  EXPECT_EQ(same.type(), image.type());
+
+  // Grey goes into the colour channels; a circle lines up with its source position.
+  DetectRoi disc;
+  disc.addRoi({{30, 20}, {36, 20}}, Shape::Circle);
+  const cv::Mat lit = disc.highlightRoi(image);
   ASSERT_EQ(lit.type(), CV_8UC4);
   ASSERT_EQ(lit.size(), image.size());
   std::vector<cv::Mat> planes;
   cv::split(lit, planes);
   EXPECT_EQ(differing(planes[0], image), 0);
   EXPECT_EQ(differing(planes[2], image), 0);
-  cv::Mat alpha = cv::Mat::zeros(image.size(), CV_8UC1);
-  alpha(cv::Rect(10, 5, 20, 10)).setTo(255);
-  EXPECT_EQ(differing(planes[3], alpha), 0);
-
-  // Colour input keeps its channels; a circle lines up with its source position.
-  cv::Mat colour;
-  cv::merge(std::vector<cv::Mat>{image, image + 1, image * 0}, colour);
-  DetectRoi disc;
-  disc.addRoi({{30, 20}, {36, 20}}, Shape::Circle);
-  cv::split(disc.highlightRoi(colour), planes);
-  EXPECT_EQ(differing(planes[1], image + 1), 0);
   cv::Mat want = cv::Mat::zeros(image.size(), CV_8UC1);
   cv::circle(want, {30, 20}, 6, cv::Scalar(255), cv::FILLED, cv::LINE_8);
+  EXPECT_EQ(differing(planes[3], want), 0);
+
+  // Colour input keeps its channels.
+  cv::Mat colour;
+  cv::merge(std::vector<cv::Mat>{image, image + 1, image * 0}, colour);
+  cv::split(disc.highlightRoi(colour), planes);
+  EXPECT_EQ(differing(planes[1], image + 1), 0);
   EXPECT_EQ(differing(planes[3], want), 0);
 
   // Turned: the alpha still sits on the region in the source image.
@@ -571,7 +575,7 @@ TEST(DetectRoi, HighlightPutsTheRegionIntoAlpha) {
   EXPECT_EQ(planes[3].at<uchar>(5, 5), 0);
 
   vistrel::AssertCapture capture;
-  EXPECT_TRUE(roi.highlightRoi(cv::Mat(10, 10, CV_8UC2)).empty());
+  EXPECT_TRUE(disc.highlightRoi(cv::Mat(10, 10, CV_8UC2)).empty());
   EXPECT_TRUE(capture.contains("highlightRoi: unexpected channel."));
 }
 

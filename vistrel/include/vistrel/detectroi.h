@@ -129,8 +129,8 @@ class VISTREL_EXPORT DetectRoi : public IVistrelModuleInstance {
 
   // The source image as 8-bit BGRA with the region's mask (placed in the source frame) as
   // alpha: 255 inside the region, 0 outside. `image` must be 8-bit with 1, 3 or 4 channels;
-  // otherwise reported, and an empty matrix is returned. An invalid region returns `image`
-  // (shared).
+  // otherwise reported, and an empty matrix is returned. A region that needs no mask, or an
+  // invalid one, returns `image` itself (shared, same type).
   virtual cv::Mat highlightRoi(const cv::Mat& image);
 
   // The crop of `rect` from `image`: a view when `rect` lies inside the image; otherwise a new
