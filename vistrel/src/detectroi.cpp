@@ -140,24 +140,22 @@ bool DetectRoi::updateTransform(const cv::Size& imageSize) {
   if (!needUpdate_) {
     return transformValid();
   }
+  // One run per change, whatever its outcome: a mask-only region first asked without an image
+  // size stays invalid until the next change.
+  needUpdate_ = false;
   if (roiHull_.empty() || empty()) {
-    needUpdate_ = false;
     return false;
   }
   if (maskOnly_) {
-    // Without an image size nothing can be derived yet: stay pending, so that the next call
-    // with a size is not answered from the cache.
     if (!sizeGiven) {
       return false;
     }
-    needUpdate_ = false;
     roiRect_ = cv::Rect(cv::Point(0, 0), imageSize);
     roiSize_ = imageSize;
     transMat_ = affine(1, 0, 0, 0, 1, 0);
     invTransMat_ = affine(1, 0, 0, 0, 1, 0);
     return true;
   }
-  needUpdate_ = false;
 
   float x1 = FLT_MAX, y1 = FLT_MAX, x2 = -FLT_MAX, y2 = -FLT_MAX;
   for (const cv::Point2f& p : roiHull_) {
