@@ -1,14 +1,13 @@
 #include "arcangles.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 #include <vector>
 
 namespace ced {
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // Pixels on the circle (0, 0, 10) at the given angles; only first, middle and last matter, the
 // rest pad the count n.
@@ -52,15 +51,15 @@ TEST(ArcAngles, LongArcsRunTheLongWayRound) {
 
 TEST(ArcAngles, HalfArcsTakeTheirDirectionFromTheMiddlePixel) {
   // n = 31: ratio 0.493. The lower half (y down: angles 0..π through π/2), walked either way.
-  ArcAngles g = anglesOf(arcAt(0, kPi / 2, kPi, 31));
+  ArcAngles g = anglesOf(arcAt(0, CV_PI / 2, CV_PI, 31));
   EXPECT_NEAR(g.start, 0, 1e-12);
-  EXPECT_NEAR(g.end, kPi, 1e-12);
-  g = anglesOf(arcAt(kPi, kPi / 2, 0, 31));
+  EXPECT_NEAR(g.end, CV_PI, 1e-12);
+  g = anglesOf(arcAt(CV_PI, CV_PI / 2, 0, 31));
   EXPECT_NEAR(g.start, 0, 1e-12);
-  EXPECT_NEAR(g.end, kPi, 1e-12);
+  EXPECT_NEAR(g.end, CV_PI, 1e-12);
   // The upper half runs from π to 0; an end below 0.159 is written 6.28.
-  g = anglesOf(arcAt(kPi, 3 * kPi / 2, 0, 31));
-  EXPECT_NEAR(g.start, kPi, 1e-12);
+  g = anglesOf(arcAt(CV_PI, 3 * CV_PI / 2, 0, 31));
+  EXPECT_NEAR(g.start, CV_PI, 1e-12);
   EXPECT_EQ(g.end, 6.28);
 }
 
@@ -81,7 +80,7 @@ TEST(ArcAngles, ClosedArcsAndTheLimitsNear2Pi) {
   // the pair runs start > end, and the end 0 is written 6.28.
   const double x[] = {25, 0, -25}, y[] = {0.5, 10, 0.5};
   g = arcAngles(0, 0, 10, x, y, 3);
-  EXPECT_EQ(g.start, kPi);
+  EXPECT_EQ(g.start, CV_PI);
   EXPECT_EQ(g.end, 6.28);
   // No pixels or no radius: nothing to measure.
   g = arcAngles(0, 0, 0, x, y, 3);
@@ -91,8 +90,8 @@ TEST(ArcAngles, ClosedArcsAndTheLimitsNear2Pi) {
 
 TEST(ArcAngles, AngularSpanWrapsThroughZero) {
   EXPECT_DOUBLE_EQ(angularSpan(1, 3), 2);
-  EXPECT_DOUBLE_EQ(angularSpan(5.5, 0.5), 2 * kPi - 5);
-  EXPECT_DOUBLE_EQ(angularSpan(2, 2), 2 * kPi);
+  EXPECT_DOUBLE_EQ(angularSpan(5.5, 0.5), 2 * CV_PI - 5);
+  EXPECT_DOUBLE_EQ(angularSpan(2, 2), 2 * CV_PI);
   EXPECT_DOUBLE_EQ(angularSpan(0, 6.26), 6.26);
 }
 

@@ -1,6 +1,7 @@
 #include "arcdetection.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 #include <memory>
@@ -36,14 +37,14 @@ Result detect(World& w, int width = 500, int height = 500) {
 World twoLines(int la, int lb, double deg) {
   std::vector<cv::Point> px;
   for (int t = 0; t < la; ++t) px.emplace_back(100 + t, 100);
-  const double c = std::cos(deg * kPi / 180), s = std::sin(deg * kPi / 180);
+  const double c = std::cos(deg * CV_PI / 180), s = std::sin(deg * CV_PI / 180);
   for (int t = 1; t <= lb; ++t)
     px.emplace_back(static_cast<int>(std::lround(99 + la + c * t)),
                     static_cast<int>(std::lround(100 + s * t)));
   World w;
   w.addWithLines(px, {{0, la}, {la, lb}});
   w.finish();
-  w.infos[0].turnAngle = deg * kPi / 180;
+  w.infos[0].turnAngle = deg * CV_PI / 180;
   w.infos[0].turn = 1;
   w.infos[1].turnAngle = 10.0;
   w.infos[1].turn = 2;
@@ -131,7 +132,7 @@ TEST(ArcDetection, ALongLineNeverTakesPartInAnArc) {
 TEST(ArcDetection, ArcsOfKnownCirclesHaveTheirCentreRadiusAndAngles) {
   // The lower half of a circle (y down: angles 0 → π through π/2).
   World w;
-  w.add(circlePixels(200, 150, 60, 0, kPi));
+  w.add(circlePixels(200, 150, 60, 0, CV_PI));
   w.finish();
   Result r = detect(w);
   ASSERT_EQ(r.arcs.size(), 1u);
@@ -141,13 +142,13 @@ TEST(ArcDetection, ArcsOfKnownCirclesHaveTheirCentreRadiusAndAngles) {
   EXPECT_NEAR(a.r, 60, 0.5);
   EXPECT_LT(a.circleError, 0.5);
   EXPECT_NEAR(a.startAngle, 0, 0.15);
-  EXPECT_NEAR(a.endAngle, kPi, 0.15);
+  EXPECT_NEAR(a.endAngle, CV_PI, 0.15);
   EXPECT_NEAR(a.coverage, 0.5, 0.05);
   EXPECT_FALSE(a.elliptic);
 
   // A whole circle in one open segment is a circle candidate, not an arc.
   World full;
-  full.add(circlePixels(200, 150, 60, 0.3, 0.3 + 2 * kPi - 0.1));
+  full.add(circlePixels(200, 150, 60, 0.3, 0.3 + 2 * CV_PI - 0.1));
   full.finish();
   r = detect(full);
   EXPECT_TRUE(r.arcs.empty());
@@ -173,7 +174,7 @@ TEST(ArcDetection, ElongatedArcsBecomeEllipticArcsAndClosedOnesEllipses) {
 
   // Almost the whole ellipse: an ellipse candidate.
   World closed;
-  closed.add(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 2 * kPi - 0.15));
+  closed.add(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 2 * CV_PI - 0.15));
   closed.finish();
   r = detect(closed);
   EXPECT_TRUE(r.arcs.empty());
@@ -185,7 +186,7 @@ TEST(ArcDetection, ElongatedArcsBecomeEllipticArcsAndClosedOnesEllipses) {
 TEST(ArcDetection, SecondIterationRules) {
   // Turns of 1.2 rad qualify only in the second iteration, which then finds the arc.
   World w;
-  w.add(circlePixels(200, 150, 60, 0, kPi));
+  w.add(circlePixels(200, 150, 60, 0, CV_PI));
   w.finish();
   for (Info& i : w.infos)
     if (i.turn != 2) i.turnAngle = 1.2;
@@ -194,14 +195,14 @@ TEST(ArcDetection, SecondIterationRules) {
   EXPECT_NEAR(r.arcs[0].r, 60, 0.5);
   // Beyond 1.6534698176788385 nothing qualifies.
   World steep;
-  steep.add(circlePixels(200, 150, 60, 0, kPi));
+  steep.add(circlePixels(200, 150, 60, 0, CV_PI));
   steep.finish();
   for (Info& i : steep.infos)
     if (i.turn != 2) i.turnAngle = 1.66;
   EXPECT_TRUE(detect(steep).arcs.empty());
   // Lines the first iteration used are not taken again: one arc, not two.
   World once;
-  once.add(circlePixels(200, 150, 60, 0, kPi));
+  once.add(circlePixels(200, 150, 60, 0, CV_PI));
   once.finish();
   EXPECT_EQ(detect(once).arcs.size(), 1u);
   // No ellipse for an open run in the second iteration: the elongated arc of the test above,
@@ -220,8 +221,8 @@ TEST(ArcDetection, LongRunsThatFitNoCurveAreSplitIntoCircularPieces) {
   // A curve of two radii turning the same way: half of r = 40, then, tangent to it, 2 rad of
   // r = 100. At angle π the first circle is at (160, 200) heading −y; the circle of radius 100
   // about (260, 200) passes there with the same heading, turning the same way.
-  std::vector<cv::Point> px = circlePixels(200, 200, 40, 0, kPi);
-  const std::vector<cv::Point> second = circlePixels(260, 200, 100, kPi, kPi + 2.0);
+  std::vector<cv::Point> px = circlePixels(200, 200, 40, 0, CV_PI);
+  const std::vector<cv::Point> second = circlePixels(260, 200, 100, CV_PI, CV_PI + 2.0);
   px.insert(px.end(), second.begin() + 1, second.end());
   World w;
   w.add(px);

@@ -1,6 +1,7 @@
 #include "arcjoining.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 #include <vector>
@@ -40,7 +41,7 @@ ArcCandidate arcOn(PixelBuffer& buffer, double cx, double cy, double a, double b
   const ArcAngles ang = arcAngles(f.xc, f.yc, f.r, x, y, n);
   arc.startAngle = ang.start;
   arc.endAngle = ang.end;
-  arc.coverage = angularSpan(ang.start, ang.end) / (2 * kPi);
+  arc.coverage = angularSpan(ang.start, ang.end) / (2 * CV_PI);
   arc.turn = turn;
   arc.segmentIndex = segment;
   arc.sx = static_cast<int>(x[0]);
@@ -56,8 +57,8 @@ ArcCandidate arcOn(PixelBuffer& buffer, double cx, double cy, double a, double b
 TEST(ArcJoining, TwoHalvesOfACircleBecomeACircleInPassOne) {
   // Two segments, each a half of one circle, found by arc detection and joined.
   World w;
-  w.add(circlePixels(200, 150, 60, 0.05, kPi - 0.05));
-  w.add(circlePixels(200, 150, 60, kPi + 0.05, 2 * kPi - 0.05));
+  w.add(circlePixels(200, 150, 60, 0.05, CV_PI - 0.05));
+  w.add(circlePixels(200, 150, 60, CV_PI + 0.05, 2 * CV_PI - 0.05));
   w.finish();
   PixelBuffer buffer(w.totalPixels() * 8);
   ArcList list1, list2;
@@ -95,7 +96,7 @@ TEST(ArcJoining, PassOneJoinsQuarterArcsIntoALongerArc) {
   EXPECT_NEAR(joined.r, 50, 1e-6);
   EXPECT_NEAR(joined.startAngle, 0.0, 1e-6);
   EXPECT_NEAR(joined.endAngle, 3.1, 1e-6);
-  EXPECT_NEAR(joined.coverage, 3.1 / (2 * kPi), 1e-6);
+  EXPECT_NEAR(joined.coverage, 3.1 / (2 * CV_PI), 1e-6);
   EXPECT_EQ(joined.turn, 1);
   // Radii more than a quarter apart are not joined in pass 1.
   ArcList in2, out2;

@@ -1,6 +1,7 @@
 #include "arcs.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 #include <vector>
@@ -10,8 +11,6 @@
 
 namespace ced {
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // Writes n points of the circle (cx, cy, r) at angles t0 + i·dt to the buffer, keeps them and
 // returns an arc record over them (the angles are the sampled ones, not computed).
@@ -46,13 +45,13 @@ TEST(Arcs, CircularArcCoverageIsItsAngularSpan) {
   const Sampled s = sample(buffer, 50, 50, 30, 1.0, 2.5, 40);
   store(list, buffer, s, 0, 1);
   ASSERT_EQ(list.size(), 1u);
-  EXPECT_DOUBLE_EQ(list[0].coverage, 1.5 / (2 * kPi));
+  EXPECT_DOUBLE_EQ(list[0].coverage, 1.5 / (2 * CV_PI));
   EXPECT_FALSE(list[0].elliptic);
   EXPECT_NEAR(list[0].r, 30, 1e-9);
   EXPECT_EQ(list[0].pixelCount, 40);
   // A wrapping arc: 5.5 → 0.5 spans 2π − 5.
   addCircularArc(list, buffer, 0, 0, 10, 0, 5.5, 0.5, 1, 9, 0, 0, 0, 0, s.x, s.y, 3);
-  EXPECT_DOUBLE_EQ(list[1].coverage, (2 * kPi - 5) / (2 * kPi));
+  EXPECT_DOUBLE_EQ(list[1].coverage, (2 * CV_PI - 5) / (2 * CV_PI));
 }
 
 TEST(Arcs, EllipticArcCoverageDiscountsTheOverlap) {
@@ -88,7 +87,7 @@ TEST(Arcs, ConsecutiveArcsOfOneSegmentMergeImmediately) {
   EXPECT_NEAR(m.r, 30, 1e-9);
   EXPECT_DOUBLE_EQ(m.startAngle, 0.0);
   EXPECT_DOUBLE_EQ(m.endAngle, 2.0);
-  EXPECT_DOUBLE_EQ(m.coverage, 2.0 / (2 * kPi));
+  EXPECT_DOUBLE_EQ(m.coverage, 2.0 / (2 * CV_PI));
   EXPECT_EQ(m.ex, static_cast<int>(q.x[q.n - 1]));
   EXPECT_EQ(m.ey, static_cast<int>(q.y[q.n - 1]));
   EXPECT_EQ(m.sx, static_cast<int>(p.x[0]));

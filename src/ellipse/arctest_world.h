@@ -15,8 +15,6 @@
 namespace ced {
 namespace arctest {
 
-constexpr double kPi = 3.14159265358979323846;
-
 // An 8-connected pixel chain along the curve f(t), t from t0 to t1: fine samples, rounded,
 // consecutive repeats removed.
 inline std::vector<cv::Point> digitise(const std::function<cv::Point2d(double)>& f, double t0,

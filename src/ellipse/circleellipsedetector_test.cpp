@@ -14,8 +14,6 @@
 namespace ced {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-
 // The scene renderer puts pixel (row i, column j) at [j, j+1) x [i, i+1); the detector puts
 // that pixel at (j, i). A shape rendered at scene point p is therefore expected at p - 0.5.
 cv::Point2d toDetector(cv::Point2d scene) { return scene - cv::Point2d(0.5, 0.5); }
@@ -182,7 +180,7 @@ TEST(CircleEllipseDetector, ACircleWithAThirdOfItsOutlineHiddenIsStillFound) {
     scene.disc(centre, radius, 190);
     // A square occluder of the background grey whose near side is a chord at half the radius
     // from the centre: it hides the 120 degrees of the outline beyond that chord.
-    const double a = angleDeg * kPi / 180;
+    const double a = angleDeg * CV_PI / 180;
     const cv::Point2d u(std::cos(a), std::sin(a)), v(-std::sin(a), std::cos(a));
     const cv::Point2d near = centre + u * (radius / 2);
     const cv::Point2d far = centre + u * (radius * 1.4);
@@ -212,10 +210,10 @@ TEST(CircleEllipseDetector, EllipsesAreReportedWithTheirCentreAxesAndAngle) {
     const mEllipse& e = ellipses[0];
     EXPECT_LE(cv::norm(e.center - toDetector(centre)), 0.5);
     // The axis along theta: the major one when the major axis is within 45 degrees of +x.
-    double expectedTheta = c.angleDeg * kPi / 180;
+    double expectedTheta = c.angleDeg * CV_PI / 180;
     int along = static_cast<int>(c.a), across = static_cast<int>(c.b);
-    if (expectedTheta > kPi / 4) {
-      expectedTheta -= kPi / 2;
+    if (expectedTheta > CV_PI / 4) {
+      expectedTheta -= CV_PI / 2;
       std::swap(along, across);
     }
     EXPECT_NEAR(e.theta, expectedTheta, 0.03);
@@ -331,8 +329,8 @@ TEST(CircleEllipseDetector, OddImagesGiveFiniteResultsAndNeverBreakIt) {
     for (const mEllipse& e : d.ellipses()) {
       EXPECT_TRUE(std::isfinite(e.center.x) && std::isfinite(e.center.y));
       EXPECT_LE(std::fabs(e.center.x), limit);
-      EXPECT_GE(e.theta, -kPi / 4 - 1e-9);
-      EXPECT_LE(e.theta, kPi / 4 + 1e-9);
+      EXPECT_GE(e.theta, -CV_PI / 4 - 1e-9);
+      EXPECT_LE(e.theta, CV_PI / 4 + 1e-9);
     }
     EXPECT_EQ(d.circleCount(), static_cast<int>(d.circles().size()));
     EXPECT_EQ(d.ellipseCount(), static_cast<int>(d.ellipses().size()));

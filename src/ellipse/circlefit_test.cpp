@@ -1,6 +1,7 @@
 #include "circlefit.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 
@@ -18,8 +19,8 @@ TEST(CircleFit, RecoversKnownCirclesFromFullAndPartialArcs) {
     double t0, dt;
   };
   const Case cases[] = {
-      {0, 0, 1, 3, 0, 2 * kPi / 3},            // the smallest determined case
-      {50, 40, 10, 63, 0, 2 * kPi / 63},       // full circle
+      {0, 0, 1, 3, 0, 2 * CV_PI / 3},          // the smallest determined case
+      {50, 40, 10, 63, 0, 2 * CV_PI / 63},     // full circle
       {320.25, 240.75, 200, 200, 1.0, 0.004},  // a short arc of a large circle
       {-15, 900, 35.5, 40, 4.0, 0.05},         // negative centre coordinate, 2 rad of arc
   };
@@ -39,7 +40,7 @@ TEST(CircleFit, ErrorIsTheRmsOfRadialResiduals) {
   // centre, r = √((121 + 81)/2) = √101, residuals 11 − √101 and 9 − √101.
   Points p;
   for (int i = 0; i < 60; ++i) {
-    const double t = i * 2 * kPi / 60, rr = i % 2 ? 9 : 11;
+    const double t = i * 2 * CV_PI / 60, rr = i % 2 ? 9 : 11;
     p.x.push_back(rr * std::cos(t));
     p.y.push_back(rr * std::sin(t));
   }

@@ -1,6 +1,7 @@
 #include "conic.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 
@@ -15,8 +16,8 @@ using namespace testshapes;
 // it by quarter turns that exchange the axes.
 void expectGeometry(const EllipseGeometry& g, double cx, double cy, double a, double b,
                     double phi) {
-  while (phi > kPi / 4) phi -= kPi / 2, std::swap(a, b);
-  while (phi <= -kPi / 4) phi += kPi / 2, std::swap(a, b);
+  while (phi > CV_PI / 4) phi -= CV_PI / 2, std::swap(a, b);
+  while (phi <= -CV_PI / 4) phi += CV_PI / 2, std::swap(a, b);
   EXPECT_NEAR(g.xc, cx, 1e-9 * (1 + std::fabs(cx)));
   EXPECT_NEAR(g.yc, cy, 1e-9 * (1 + std::fabs(cy)));
   EXPECT_NEAR(g.a, a, 1e-9 * a);
@@ -45,7 +46,7 @@ TEST(Conic, NormalisedRotationRemovesTheCrossTerm) {
   eq[3] = 1;
   eq[6] = -1;
   const NormalisedConic n = normaliseRotation(eq);
-  EXPECT_NEAR(n.theta, kPi / 4, 1e-12);
+  EXPECT_NEAR(n.theta, CV_PI / 4, 1e-12);
   EXPECT_NEAR(n.A, 1.5, 1e-12);
   EXPECT_NEAR(n.C, 0.5, 1e-12);
   EXPECT_NEAR(n.a, std::sqrt(1 / 1.5), 1e-12);
@@ -74,7 +75,7 @@ TEST(Conic, PerimeterIsRamanujansApproximationWithTheShortPi) {
   const double kShortPi = 3.14159265;
   for (double phi : {0.0, 0.4, -1.1}) {
     for (auto ab : {std::pair<double, double>{10, 5}, {100, 99}, {80, 8}}) {
-      const double expected = ramanujan(ab.first, ab.second) / kPi * kShortPi;
+      const double expected = ramanujan(ab.first, ab.second) / CV_PI * kShortPi;
       EXPECT_NEAR(ellipsePerimeter(ellipseConic(7, 9, ab.first, ab.second, phi)), expected,
                   1e-9 * expected);
     }
@@ -96,11 +97,11 @@ TEST(Conic, FitErrorIsZeroOnTheCurveAndTheDistanceOffIt) {
   // 0.8 give close to 0.8 (the local search works in half-pixel steps).
   const double cx = 100, cy = 70, a = 60, b = 25, phi = 0.6;
   const ConicCoefficients eq = ellipseConic(cx, cy, a, b, phi);
-  Points e = ellipseArc(cx, cy, a, b, phi, 90, 0, 2 * kPi / 90);
+  Points e = ellipseArc(cx, cy, a, b, phi, 90, 0, 2 * CV_PI / 90);
   EXPECT_LT(ellipseFitError(eq, e.x.data(), e.y.data(), e.n()), 1e-9);
   Points pushed = e;
   for (int i = 0; i < e.n(); ++i) {
-    const double t = i * 2 * kPi / 90;
+    const double t = i * 2 * CV_PI / 90;
     // Outward normal of the ellipse at parameter t, in its own frame (b cos t, a sin t).
     double nx = b * std::cos(t), ny = a * std::sin(t);
     const double len = std::hypot(nx, ny);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <opencv2/core/cvdef.h>
+
 // Constants shared by the stages of the circle and ellipse detector.
 namespace ced {
 
-// 2π as the detector's angle arithmetic writes it.
-inline constexpr double kTwoPi = 6.283185307179586;
+// A full turn, in radians.
+inline constexpr double kTwoPi = 2 * CV_PI;
 
 // A run of pixels that covers at least this share of its circle, with a circle fit error of at
 // most kCircleError, is taken as a whole circle.

@@ -1,6 +1,7 @@
 #include "ellipsefit.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 
@@ -14,8 +15,8 @@ using namespace testshapes;
 void expectEllipse(const ConicCoefficients& eq, double cx, double cy, double a, double b,
                    double phi, double tol) {
   const EllipseGeometry g = ellipseCentreAndAxes(eq);
-  while (phi > kPi / 4) phi -= kPi / 2, std::swap(a, b);
-  while (phi <= -kPi / 4) phi += kPi / 2, std::swap(a, b);
+  while (phi > CV_PI / 4) phi -= CV_PI / 2, std::swap(a, b);
+  while (phi <= -CV_PI / 4) phi += CV_PI / 2, std::swap(a, b);
   const double scale = std::max(a, b);
   EXPECT_NEAR(g.xc, cx, tol * scale);
   EXPECT_NEAR(g.yc, cy, tol * scale);
@@ -36,12 +37,12 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {0, 0, 10, 5, 0, 40, 0, 2 * kPi / 40, 1e-5},
-    {120, 80, 40, 25, 0.3, 100, 0, 2 * kPi / 100, 1e-5},
-    {300.5, 200.25, 150, 60, -0.7, 300, 0.2, 2 * kPi / 300, 1e-4},
-    {640, 512, 400, 380, 1.2, 500, 0, 2 * kPi / 500, 1e-4},  // wheel-sized, turned past pi/4
-    {64, 48, 30, 20, 0.9, 30, 0.5, 0.07, 1e-5},              // a 2-radian arc only
-    {50, 50, 20, 20, 0, 60, 0, 2 * kPi / 60, 1e-5},          // a circle is an ellipse too
+    {0, 0, 10, 5, 0, 40, 0, 2 * CV_PI / 40, 1e-5},
+    {120, 80, 40, 25, 0.3, 100, 0, 2 * CV_PI / 100, 1e-5},
+    {300.5, 200.25, 150, 60, -0.7, 300, 0.2, 2 * CV_PI / 300, 1e-4},
+    {640, 512, 400, 380, 1.2, 500, 0, 2 * CV_PI / 500, 1e-4},  // wheel-sized, turned past pi/4
+    {64, 48, 30, 20, 0.9, 30, 0.5, 0.07, 1e-5},                // a 2-radian arc only
+    {50, 50, 20, 20, 0, 60, 0, 2 * CV_PI / 60, 1e-5},          // a circle is an ellipse too
 };
 
 TEST(EllipseFit, RecoversCentreAxesAndAngleOfKnownEllipses) {
@@ -103,11 +104,11 @@ TEST(EllipseFit, FailsOnTooFewAndDegeneratePoints) {
 
 TEST(EllipseFit, RejectsPerimetersOutsideOneTo50000Pixels) {
   // A huge ellipse (perimeter ≈ 2π·10000 > 50000) fits exactly but is refused.
-  const Points big = ellipseZigZag(0, 0, 10000, 9000, 0, 200, 0, 2 * kPi / 200, 0.5);
+  const Points big = ellipseZigZag(0, 0, 10000, 9000, 0, 200, 0, 2 * CV_PI / 200, 0.5);
   ConicCoefficients eq;
   EXPECT_FALSE(fitEllipse(big.x.data(), big.y.data(), big.n(), eq, 1));
   // Just inside the limit (perimeter ≈ 2π·7000 ≈ 43982) it is accepted.
-  const Points large = ellipseZigZag(0, 0, 7000, 7000, 0, 200, 0, 2 * kPi / 200, 0.5);
+  const Points large = ellipseZigZag(0, 0, 7000, 7000, 0, 200, 0, 2 * CV_PI / 200, 0.5);
   EXPECT_TRUE(fitEllipse(large.x.data(), large.y.data(), large.n(), eq, 1));
 }
 

@@ -3,6 +3,8 @@
 // Exact sample points and conics of known circles and ellipses, built from geometry alone, for
 // the fitting tests.
 
+#include <opencv2/core/cvdef.h>
+
 #include <cmath>
 #include <vector>
 
@@ -10,8 +12,6 @@
 
 namespace ced {
 namespace testshapes {
-
-constexpr double kPi = 3.14159265358979323846;
 
 struct Points {
   std::vector<double> x, y;
@@ -71,7 +71,7 @@ inline ConicCoefficients ellipseConic(double cx, double cy, double a, double b, 
 // Ramanujan's second approximation, written independently of the code under test.
 inline double ramanujan(double a, double b) {
   const double h = std::pow((a - b) / (a + b), 2);
-  return kPi * (a + b) * (1 + 3 * h / (10 + std::sqrt(4 - 3 * h)));
+  return CV_PI * (a + b) * (1 + 3 * h / (10 + std::sqrt(4 - 3 * h)));
 }
 
 }  // namespace testshapes

@@ -1,5 +1,7 @@
 #include "orientation.h"
 
+#include <opencv2/core/cvdef.h>
+
 #include <array>
 #include <cmath>
 #include <limits>
@@ -8,8 +10,6 @@ namespace ced {
 namespace {
 
 constexpr int kAtanSteps = 1024;
-constexpr double kHalfPi = 1.5707963267948966;
-constexpr double kPi = 3.141592653589793;
 
 // Filled completely inside a function-local static initialiser, which C++11 runs exactly once
 // while other threads wait: detectors constructed in several threads at once all read the
@@ -35,9 +35,9 @@ double orientationAngle(double u, double v) {
   const double ratio = lo / hi;
   if (!(ratio <= 1.0)) return std::numeric_limits<double>::quiet_NaN();  // NaN or infinite input
   const double t = atanTable()[static_cast<int>(ratio * kAtanSteps)];
-  const double a = au <= av ? t : kHalfPi - t;
+  const double a = au <= av ? t : CV_PI / 2 - t;
   const bool sameSign = (u >= 0.0) == (v >= 0.0);
-  return sameSign ? a : kPi - a;
+  return sameSign ? a : CV_PI - a;
 }
 
 }  // namespace ced

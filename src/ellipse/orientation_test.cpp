@@ -1,35 +1,34 @@
 #include "orientation.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 
 namespace ced {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-
 double foldedAtan2(double u, double v) {
   double a = std::atan2(u, v);
-  if (a < 0) a += kPi;
+  if (a < 0) a += CV_PI;
   return a;
 }
 
 TEST(Orientation, TableEntriesAreArctangents) {
   EXPECT_EQ(atanTableEntry(0), 0.0);
-  EXPECT_DOUBLE_EQ(atanTableEntry(1024), kPi / 4);
+  EXPECT_DOUBLE_EQ(atanTableEntry(1024), CV_PI / 4);
   EXPECT_DOUBLE_EQ(atanTableEntry(512), std::atan(0.5));
 }
 
 TEST(Orientation, AxesAndDiagonalsAreExact) {
   EXPECT_EQ(orientationAngle(0, 1), 0.0);
-  EXPECT_DOUBLE_EQ(orientationAngle(1, 0), kPi / 2);
-  EXPECT_DOUBLE_EQ(orientationAngle(0, -1), kPi);  // 0 counts as positive: opposite signs
-  EXPECT_DOUBLE_EQ(orientationAngle(-1, 0), kPi / 2);
-  EXPECT_DOUBLE_EQ(orientationAngle(3, 3), kPi / 4);
-  EXPECT_DOUBLE_EQ(orientationAngle(-3, -3), kPi / 4);
-  EXPECT_DOUBLE_EQ(orientationAngle(-2, 2), 3 * kPi / 4);
-  EXPECT_DOUBLE_EQ(orientationAngle(2, -2), 3 * kPi / 4);
+  EXPECT_DOUBLE_EQ(orientationAngle(1, 0), CV_PI / 2);
+  EXPECT_DOUBLE_EQ(orientationAngle(0, -1), CV_PI);  // 0 counts as positive: opposite signs
+  EXPECT_DOUBLE_EQ(orientationAngle(-1, 0), CV_PI / 2);
+  EXPECT_DOUBLE_EQ(orientationAngle(3, 3), CV_PI / 4);
+  EXPECT_DOUBLE_EQ(orientationAngle(-3, -3), CV_PI / 4);
+  EXPECT_DOUBLE_EQ(orientationAngle(-2, 2), 3 * CV_PI / 4);
+  EXPECT_DOUBLE_EQ(orientationAngle(2, -2), 3 * CV_PI / 4);
   EXPECT_EQ(orientationAngle(0, 0), 0.0);
   EXPECT_TRUE(std::isnan(orientationAngle(std::nan(""), 1.0)));
 }
@@ -43,7 +42,7 @@ TEST(Orientation, FollowsFoldedAtan2WithinOneTableStep) {
       const double got = orientationAngle(u, v);
       const double want = foldedAtan2(u, v);
       EXPECT_GE(got, 0.0);
-      EXPECT_LE(got, kPi);
+      EXPECT_LE(got, CV_PI);
       EXPECT_NEAR(got, want, 1.0 / 1024 + 1e-12) << u << " " << v;
       // Opposite vectors have the same orientation.
       if (iu != 0 && iv != 0) {

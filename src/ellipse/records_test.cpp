@@ -1,6 +1,7 @@
 #include "records.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 
@@ -19,7 +20,7 @@ TEST(Records, CandidatesFillTheirCoverageFromTheCurveLength) {
   addCircleCandidate(list, 30, 40, 20, 0.7, buffer.x(), buffer.y(), 100);
   ASSERT_EQ(list.size(), 1u);
   const ShapeCandidate& c = list[0];
-  EXPECT_DOUBLE_EQ(c.coverage, 100 / (2 * kPi * 20));
+  EXPECT_DOUBLE_EQ(c.coverage, 100 / (2 * CV_PI * 20));
   EXPECT_NEAR(c.coverage, 0.796, 5e-4);
   EXPECT_EQ(c.xc, 30);
   EXPECT_EQ(c.yc, 40);

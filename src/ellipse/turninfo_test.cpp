@@ -1,13 +1,12 @@
 #include "turninfo.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 
 namespace ced {
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 
 LineSegment line(double sx, double sy, double ex, double ey, int segment) {
   LineSegment l;
@@ -28,7 +27,7 @@ TEST(TurnInfo, SquareTurnsAQuarterEachWayAndClosesOnItself) {
   const std::vector<Info> info = computeTurnInfo(lines, {0, 4, 8});
   ASSERT_EQ(info.size(), 8u);
   for (int j = 0; j < 8; ++j) {
-    EXPECT_NEAR(info[j].turnAngle, kPi / 2, 1e-12) << j;
+    EXPECT_NEAR(info[j].turnAngle, CV_PI / 2, 1e-12) << j;
     EXPECT_EQ(info[j].turn, j < 4 ? 1 : -1) << j;
     EXPECT_FALSE(info[j].used);
   }
@@ -44,7 +43,7 @@ TEST(TurnInfo, GapsOfFifteenPixelsAreMarked) {
   EXPECT_EQ(info[0].turn, 2);
   EXPECT_EQ(info[0].turnAngle, 10.0);
   EXPECT_EQ(info[1].turn, 1);
-  EXPECT_NEAR(info[1].turnAngle, kPi / 4, 1e-12);
+  EXPECT_NEAR(info[1].turnAngle, CV_PI / 4, 1e-12);
   EXPECT_EQ(info[2].turn, 2);
   EXPECT_EQ(info[2].turnAngle, 10.0);
 }

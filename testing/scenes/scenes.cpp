@@ -9,7 +9,6 @@ namespace scenes {
 namespace {
 
 constexpr int kSubSamples = 16;
-constexpr double kPi = 3.14159265358979323846;
 
 // Uniform (0, 1] and standard normal draws from a fully defined generator, so that noise is the
 // same with every standard library.
@@ -24,9 +23,9 @@ class Noise {
     }
     const double u1 = uniform(), u2 = uniform();
     const double m = std::sqrt(-2.0 * std::log(u1));
-    spare_ = m * std::sin(2.0 * kPi * u2);
+    spare_ = m * std::sin(2.0 * CV_PI * u2);
     hasSpare_ = true;
-    return m * std::cos(2.0 * kPi * u2);
+    return m * std::cos(2.0 * CV_PI * u2);
   }
 
  private:
@@ -95,8 +94,8 @@ void Scene::ellipse(cv::Point2d centre, double a, double b, double angleDeg, dou
   layer.centre = centre;
   layer.a = a;
   layer.b = b;
-  layer.cosA = std::cos(angleDeg * kPi / 180.0);
-  layer.sinA = std::sin(angleDeg * kPi / 180.0);
+  layer.cosA = std::cos(angleDeg * CV_PI / 180.0);
+  layer.sinA = std::sin(angleDeg * CV_PI / 180.0);
   const double m = std::max(a, b);
   layer.bounds = cv::Rect2d(centre.x - m, centre.y - m, 2 * m, 2 * m);
   layers_.push_back(layer);
@@ -204,9 +203,9 @@ cv::Mat renderWheel(const WheelLayout& s) {
   scene.disc(s.centre, R, s.rim);
   const double inner = R * (1.0 - s.rimWidth);
   scene.disc(s.centre, inner, s.spokes > 0 ? s.face : s.rim * 0.8);
-  const double rad = s.angleDeg * kPi / 180.0;
+  const double rad = s.angleDeg * CV_PI / 180.0;
   for (int k = 0; k < s.spokes; ++k) {
-    const double t = rad + 2.0 * kPi * k / s.spokes;
+    const double t = rad + 2.0 * CV_PI * k / s.spokes;
     const cv::Point2d d(std::cos(t), std::sin(t)), n(-d.y, d.x);
     const double hw = 0.5 * s.spokeWidth * R;
     const double r0 = R * s.hubRadius * 0.5, r1 = inner + 1.0;
@@ -216,7 +215,7 @@ cv::Mat renderWheel(const WheelLayout& s) {
   }
   scene.disc(s.centre, R * s.hubRadius, s.hub);
   for (int k = 0; k < s.boltHoles; ++k) {
-    const double t = rad + 2.0 * kPi * (k + 0.5) / s.boltHoles;
+    const double t = rad + 2.0 * CV_PI * (k + 0.5) / s.boltHoles;
     const cv::Point2d p = s.centre + cv::Point2d(std::cos(t), std::sin(t)) * (R * s.boltCircle);
     scene.disc(p, R * s.boltRadius, s.hole);
   }
@@ -238,7 +237,7 @@ cv::Mat renderClutter(cv::Size size, Seed seed) {
     if (kind < 0.4) {
       scene.ellipse(c, size0, size0 * (0.3 + 0.7 * rng.uniform()), 360.0 * rng.uniform(), value);
     } else {
-      const double t = 2.0 * kPi * rng.uniform();
+      const double t = 2.0 * CV_PI * rng.uniform();
       const cv::Point2d d(std::cos(t), std::sin(t)), n(-d.y, d.x);
       const double len = size0 * (1.0 + 3.0 * rng.uniform()), wid = size0 * 0.3;
       scene.polygon({c + d * len + n * wid, c - d * len + n * wid, c - d * len - n * wid,

@@ -1,12 +1,11 @@
 #include "scenes/scenes.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // Area and centroid of the foreground, from grey values linear between outside and inside.
 struct Moments {
@@ -35,7 +34,7 @@ TEST(Scenes, DiscHasExactAreaAndCentroid) {
   const Moments m = foreground(img, 250, 0);
   // Coverage is quantised to 1/256 and grey values to 1/250: the area is within a small
   // fraction of a pixel per boundary pixel, the centroid within a few thousandths.
-  EXPECT_NEAR(m.area, kPi * r * r, 0.5);
+  EXPECT_NEAR(m.area, CV_PI * r * r, 0.5);
   EXPECT_NEAR(m.cx, c.x, 0.005);
   EXPECT_NEAR(m.cy, c.y, 0.005);
   EXPECT_EQ(img.at<uchar>(38, 40), 250);  // well inside
@@ -44,14 +43,14 @@ TEST(Scenes, DiscHasExactAreaAndCentroid) {
 
 TEST(Scenes, RingAndEllipseAreas) {
   const cv::Mat ring = scenes::renderRing({100, 100}, {50, 50}, 20, 30, 200, 0);
-  EXPECT_NEAR(foreground(ring, 200, 0).area, kPi * (30 * 30 - 20 * 20), 1.0);
+  EXPECT_NEAR(foreground(ring, 200, 0).area, CV_PI * (30 * 30 - 20 * 20), 1.0);
   const cv::Mat ell = scenes::renderEllipse({120, 100}, {60.5, 50.25}, 40, 15, 30, 200, 0);
   const Moments m = foreground(ell, 200, 0);
-  EXPECT_NEAR(m.area, kPi * 40 * 15, 1.0);
+  EXPECT_NEAR(m.area, CV_PI * 40 * 15, 1.0);
   EXPECT_NEAR(m.cx, 60.5, 0.01);
   EXPECT_NEAR(m.cy, 50.25, 0.01);
   // The long axis lies along 30 degrees: a point 35 px along it is inside, 35 px across is not.
-  const double t = 30 * kPi / 180;
+  const double t = 30 * CV_PI / 180;
   EXPECT_EQ(ell.at<uchar>(cvRound(50.25 + 35 * std::sin(t) - 0.5),
                           cvRound(60.5 + 35 * std::cos(t) - 0.5)),
             200);

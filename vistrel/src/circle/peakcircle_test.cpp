@@ -15,8 +15,6 @@
 namespace vistrel {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 // The renderer's pixel (i, j) covers [j, j + 1) x [i, i + 1); here pixel centres are integers.
 cv::Point2d rendered(const cv::Point2d& c) { return c + cv::Point2d(0.5, 0.5); }
 
@@ -84,7 +82,7 @@ TEST(PeakCircle, RefineCenterFindsTheCentreOfTheDominantRadius) {
   const cv::Point2d truth(40.3, 37.6);
   std::vector<EdgePeak> peaks;
   for (int i = 0; i < 720; ++i) {
-    const double a = i * kPi / 360;
+    const double a = i * CV_PI / 360;
     EdgePeak p;
     p.x = static_cast<float>(truth.x + 25 * std::cos(a));
     p.y = static_cast<float>(truth.y + 25 * std::sin(a));
@@ -97,7 +95,7 @@ TEST(PeakCircle, RefineCenterFindsTheCentreOfTheDominantRadius) {
   for (int i = 0; i < 150; ++i) {
     EdgePeak p;
     p.x = rng.uniform(0.f, 80.f), p.y = rng.uniform(0.f, 75.f);
-    const double a = rng.uniform(0., 2 * kPi);
+    const double a = rng.uniform(0., 2 * CV_PI);
     p.nx = static_cast<float>(std::cos(a)), p.ny = static_cast<float>(std::sin(a));
     p.magnitude = 40;
     peaks.push_back(p);

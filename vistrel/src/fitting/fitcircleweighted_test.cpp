@@ -1,6 +1,7 @@
 #include "fitting/fitcircleweighted.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 #include <vector>
@@ -10,8 +11,6 @@
 namespace vistrel {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 // n points of strength `strength` on the circle, spread over [a0, a1) degrees; each point moved
 // radially by offsets[i % offsets.size()].
 std::vector<cv::Vec3f> onCircle(double cx, double cy, double r, int n, double a0 = 0,
@@ -19,7 +18,7 @@ std::vector<cv::Vec3f> onCircle(double cx, double cy, double r, int n, double a0
                                 float strength = 1) {
   std::vector<cv::Vec3f> pts;
   for (int i = 0; i < n; ++i) {
-    const double a = (a0 + (a1 - a0) * i / n) * kPi / 180;
+    const double a = (a0 + (a1 - a0) * i / n) * CV_PI / 180;
     const double rr = r + offsets[i % offsets.size()];
     pts.emplace_back(static_cast<float>(cx + rr * std::cos(a)),
                      static_cast<float>(cy + rr * std::sin(a)), strength);

@@ -10,8 +10,6 @@
 namespace vistrel {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 TEST(PeakShared, NeighbourTableAndAngleLimits) {
   const int dx[8] = {1, 1, 0, -1, -1, -1, 0, 1};
   const int dy[8] = {0, 1, 1, 1, 0, -1, -1, -1};
@@ -47,16 +45,16 @@ TEST(PeakShared, QuantizeDirectionPicksTheNeighbourWithinHalfASector) {
     EXPECT_EQ(b, c.backward) << c.nx << "," << c.ny;
   }
   // Sector boundaries: ny exactly sin 22.5 still counts as horizontal, just above as diagonal.
-  const float s1 = static_cast<float>(std::sin(22.5 * kPi / 180));
+  const float s1 = static_cast<float>(std::sin(22.5 * CV_PI / 180));
   int f = 0, b = 0;
   quantizeDirection(s1, std::sqrt(1 - s1 * s1), f, b);
   EXPECT_EQ(f, 0);
   quantizeDirection(std::nextafter(s1, 1.f), std::sqrt(1 - s1 * s1), f, b);
   EXPECT_EQ(f, 1);
   // Every direction lands within 22.5 degrees of its forward neighbour, and backward is opposite.
-  const float cos225 = static_cast<float>(std::cos(22.5 * kPi / 180));
+  const float cos225 = static_cast<float>(std::cos(22.5 * CV_PI / 180));
   for (int deg10 = 0; deg10 < 3600; ++deg10) {
-    const double a = deg10 * kPi / 1800;
+    const double a = deg10 * CV_PI / 1800;
     const float nx = static_cast<float>(std::cos(a)), ny = static_cast<float>(std::sin(a));
     quantizeDirection(ny, nx, f, b);
     const cv::Point2f u = neighbourDir(f).unit;
