@@ -41,7 +41,7 @@
 #include "objects/wheelmodel.h"
 #include "vistrel/qtcvutils.h"
 #include "wheellocalisation.h"
-#include "wheelshots.h"
+#include "wheelshots/wheelshots.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "circleellipsedetector.h"
-#include "wheelshots.h"
+#include "wheelshots/wheelshots.h"
 
 namespace {
 

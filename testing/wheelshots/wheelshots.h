@@ -18,7 +18,7 @@ struct Shot {
 // The default look of the renderer: a bright rim (200) on a dark belt (30), 12 % of the
 // radius wide, five spokes and five bolt holes; blur 1 px, noise 5 grey levels.
 scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius,
-                             scenes::Seed seed = 1);
+                               scenes::Seed seed = 1);
 
 // A wheel of `look` as the camera delivers it.
 Shot shotOf(const scenes::WheelLayout& look);

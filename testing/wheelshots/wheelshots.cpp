@@ -1,4 +1,4 @@
-#include "wheelshots.h"
+#include "wheelshots/wheelshots.h"
 
 namespace wheelshots {
 
@@ -9,7 +9,8 @@ cv::Point2d toRenderer(cv::Point2d p) { return p + cv::Point2d(0.5, 0.5); }
 
 }  // namespace
 
-scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
+scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius,
+                               scenes::Seed seed) {
   scenes::WheelLayout look;
   look.size = size;
   look.centre = toRenderer(centre);
