@@ -19,7 +19,8 @@ int countSmallCircles(const cv::Mat& crop) {
   const std::vector<ced::mCircle> circles = ced::CircleEllipseDetector(crop).circles();
   float maxR = 0.0f;
   for (const ced::mCircle& c : circles) maxR = std::max(maxR, static_cast<float>(c.r));
-  // The lower bound is 0.038 of 0.038 of the largest radius, as the check has always used it.
+  // The lower bound is 0.038 squared (not 0.038) times the largest radius, far below the upper
+  // bound: only the tiniest circles are left out of the count.
   const double upper = 0.072 * maxR;
   const double lower = 0.038 * (0.038 * maxR);
   int n = 0;

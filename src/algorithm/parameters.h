@@ -24,8 +24,8 @@ struct AnalysisParameters {
   CircleParams circle;                // the three circle keys and "filterSize"
 };
 
-// Reads every key of `params` in the host's documented order, each with its default, and
-// converts it with the documented QVariant conversion (a failed conversion gives that
-// conversion's zero: "abc" as "thickness" is 0, not -1). Other keys are ignored. The name list
+// Reads every key of `params`, each with its default, and converts it with QVariant's
+// conversion to the field's type (a failed conversion gives that conversion's zero: "abc" as
+// "thickness" is 0, not -1). Other keys are ignored. The name list
 // behind "defectList" is copied at once; the catalogue behind "modelMap" stays the host's.
 AnalysisParameters readParameters(const QVariantMap& params);

@@ -9,7 +9,7 @@ namespace {
 
 using wheelhost::ParameterBuilder;
 
-TEST(ReadParameters, EmptyMapGivesTheDocumentedDefaults) {
+TEST(ReadParameters, EmptyMapGivesEveryKeyItsDefault) {
   const AnalysisParameters p = readParameters(QVariantMap());
   EXPECT_EQ(p.modelMap, nullptr);
   EXPECT_TRUE(p.defectList.isEmpty());

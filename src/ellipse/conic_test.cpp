@@ -12,8 +12,8 @@ namespace {
 
 using namespace testshapes;
 
-// The documented frame: theta in (−pi/4, pi/4], a along theta. An ellipse turned by phi maps to
-// it by quarter turns that exchange the axes.
+// The frame the geometry is reported in: theta in (−pi/4, pi/4], a along theta. An ellipse turned
+// by phi maps to it by quarter turns that exchange the axes.
 void expectGeometry(const EllipseGeometry& g, double cx, double cy, double a, double b,
                     double phi) {
   while (phi > CV_PI / 4) phi -= CV_PI / 2, std::swap(a, b);

@@ -6,7 +6,7 @@ namespace {
 
 int checkedHalf(int value) {
   VISTREL_ASSERT(value % 2 == 0);
-  return value / 2;  // goes on after the report, as documented
+  return value / 2;  // goes on after the report
 }
 
 TEST(Assert, ReportsConditionTextAndContinues) {
