@@ -43,6 +43,7 @@
 #include "wheellocalisation.h"
 #include "wheelshots/wheelshots.h"
 
+namespace fluorescence {
 namespace {
 
 constexpr int kFilterSize = 200;
@@ -236,5 +237,6 @@ BENCHMARK(BM_AnalysisCall)->Arg(1280)->Arg(2448)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AnalysisStages)->Arg(1280)->Arg(2448)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+}  // namespace fluorescence
 
 BENCHMARK_MAIN();

@@ -34,7 +34,7 @@ std::mutex& backgroundMutex() {
 
 void setReloadFlag(bool reload) {
   std::lock_guard<std::mutex> lock(backgroundMutex());
-  BackgroundCache::instance().setReloadRequested(reload);
+  fluorescence::BackgroundCache::instance().setReloadRequested(reload);
 }
 
 QDebug debugLog() {
@@ -52,22 +52,23 @@ int CAlgorithmFluorescence::IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_
   debugLog() << "start alg";
   QMutexLocker locker(&m_mutex);
   try {
-    CircleParams circleParams;
+    fluorescence::CircleParams circleParams;
     const int64 t0 = cv::getTickCount();
     // The host's buffer is read only here: everything after works on this copy.
     const cv::Mat input = fetchImage(image).clone();
 
     QVariant* params = image->QueryParams();
     if (params == nullptr) throw std::invalid_argument("the host gave no parameter map");
-    const AnalysisParameters p = readParameters(params->toMap());
+    const fluorescence::AnalysisParameters p = fluorescence::readParameters(params->toMap());
     circleParams = p.circle;
 
-    QVariantMap results = beginResultMap(p.ratio);
+    QVariantMap results = fluorescence::beginResultMap(p.ratio);
     float radius = 0.0f;
     cv::Mat background;
     {
       std::lock_guard<std::mutex> lock(backgroundMutex());
-      background = getBackground(image, BackgroundCache::instance().reloadRequested());
+      background =
+          getBackground(image, fluorescence::BackgroundCache::instance().reloadRequested());
     }
 
     cv::Mat working;
@@ -75,7 +76,7 @@ int CAlgorithmFluorescence::IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_
       working = input;
     } else {
       if (p.useBackground && (background.cols != input.cols || background.rows != input.rows)) {
-        addBackgroundMismatch(results);
+        fluorescence::addBackgroundMismatch(results);
         image->SetResults(results);
         setReloadFlag(true);
         return 0;
@@ -84,9 +85,10 @@ int CAlgorithmFluorescence::IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_
       cv::Point2f centre(0.0f, 0.0f);
       double found = 0.0;
       working = p.useBackground
-                    ? localiseWheelWithBackground(input, background, p.equalize, p.filterSize,
-                                                  circleParams, centre, found)
-                    : localiseWheel(input, p.equalize, p.filterSize, circleParams, centre, found);
+                    ? fluorescence::localiseWheelWithBackground(
+                          input, background, p.equalize, p.filterSize, circleParams, centre, found)
+                    : fluorescence::localiseWheel(input, p.equalize, p.filterSize, circleParams,
+                                                  centre, found);
       radius = static_cast<float>(found);
       if (working.cols >= kHalvingSize || working.rows >= kHalvingSize) {
         cv::Mat half;
@@ -97,15 +99,15 @@ int CAlgorithmFluorescence::IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_
       }
     }
 
-    std::unique_ptr<FluorescenceResult> record = newFluorescenceResult(input);
+    std::unique_ptr<FluorescenceResult> record = fluorescence::newFluorescenceResult(input);
     if (working.empty()) {
-      addNoCircle(results, std::move(record));
+      fluorescence::addNoCircle(results, std::move(record));
       image->SetResults(results);
       return 0;
     }
 
     const double diameter = p.d2h * radius * 2.0;
-    ModelQuery query;
+    fluorescence::ModelQuery query;
     query.image = working.clone();
     query.thickness = p.thickness;
     query.diameter = static_cast<int>(diameter);
@@ -117,14 +119,14 @@ int CAlgorithmFluorescence::IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_
 
     if (p.modelMap != nullptr && !p.modelMap->isEmpty()) {
       std::vector<double> scores(static_cast<size_t>(p.modelMap->size()), 0.0);
-      record->model =
-          identifyModel(p.modelMap, query, scores.data(), static_cast<int>(scores.size()));
+      record->model = fluorescence::identifyModel(p.modelMap, query, scores.data(),
+                                                  static_cast<int>(scores.size()));
       record->score = scores[0];
       const auto it = p.modelMap->constFind(record->model);
       if (it != p.modelMap->constEnd() && it.value() != nullptr &&
           it.value()->Matcher() != nullptr) {
         record->similarity =
-            similarityFromScore(record->score, it.value()->Matcher()->AcceptLimit());
+            fluorescence::similarityFromScore(record->score, it.value()->Matcher()->AcceptLimit());
       }
     }
 
@@ -133,7 +135,7 @@ int CAlgorithmFluorescence::IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_
     record->diameter = diameter;
     record->thickness = static_cast<double>(p.thickness);
     record->seconds = static_cast<double>(cv::getTickCount() - t0) / cv::getTickFrequency();
-    addResult(results, std::move(record));
+    fluorescence::addResult(results, std::move(record));
     image->SetResults(results);
     debugLog() << "finish alg";
     return 1;
@@ -146,9 +148,10 @@ int CAlgorithmFluorescence::IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_
 }
 
 cv::Mat CAlgorithmFluorescence::fetchImage(IImageObject* image) {
-  return fetchDeliveredImage(image);
+  return fluorescence::fetchDeliveredImage(image);
 }
 
 cv::Mat CAlgorithmFluorescence::getBackground(IImageObject* image, bool reload) {
-  return BackgroundCache::instance().get([image] { return configuredDirectory(image); }, reload);
+  return fluorescence::BackgroundCache::instance().get(
+      [image] { return fluorescence::configuredDirectory(image); }, reload);
 }

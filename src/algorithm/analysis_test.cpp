@@ -23,6 +23,7 @@
 #include "objects/wheelmodel.h"
 #include "wheelshots/wheelshots.h"
 
+namespace fluorescence {
 namespace {
 
 using wheelhost::ConfigObject;
@@ -710,3 +711,4 @@ TEST_F(AnalysisWithBackground, FourThreadsOnFourObjectsGiveTheOneThreadRecords) 
 }
 
 }  // namespace
+}  // namespace fluorescence

@@ -8,6 +8,8 @@
 #include "hostconfig.h"
 #include "iimageobject.h"
 
+namespace fluorescence {
+
 QString localFilePath(const QString& hostPath) {
 #if defined(_WIN32)
   return hostPath;
@@ -76,3 +78,5 @@ cv::Mat subtractBackground(const cv::Mat& source, const cv::Mat& background) {
   cv::subtract(source, scaled, difference);
   return difference;
 }
+
+}  // namespace fluorescence

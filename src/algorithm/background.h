@@ -6,6 +6,8 @@
 
 class IImageObject;
 
+namespace fluorescence {
+
 // The reference background: an image of the empty scene, subtracted from the delivered image
 // before the wheel is searched for. Paths are written the host's way, with backslashes.
 
@@ -67,3 +69,5 @@ class BackgroundCache {
 // background of another size is first scaled to the source's size (bilinear); the caller's
 // background is not changed. Returns a new matrix.
 cv::Mat subtractBackground(const cv::Mat& source, const cv::Mat& background);
+
+}  // namespace fluorescence

@@ -10,6 +10,7 @@
 #include "objects/configobject.h"
 #include "objects/imageobject.h"
 
+namespace fluorescence {
 namespace {
 
 using wheelhost::ConfigObject;
@@ -208,3 +209,4 @@ TEST(SubtractBackground, ScalesABackgroundOfAnotherSizeFirst) {
 }
 
 }  // namespace
+}  // namespace fluorescence

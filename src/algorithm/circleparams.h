@@ -1,5 +1,7 @@
 #pragma once
 
+namespace fluorescence {
+
 // Settings of the wheel's circle search, gathered from the parameter map.
 struct CircleParams {
   int polarity = 0;    // "Circle_Polarity": 0 dark-to-bright rim edge, else bright-to-dark
@@ -7,3 +9,5 @@ struct CircleParams {
   int edgeWidth = 3;   // "Circle_EdgeWidth": edge width in pixels
   int minSize = 0;     // "filterSize": smallest wheel size in pixels
 };
+
+}  // namespace fluorescence

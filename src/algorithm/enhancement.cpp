@@ -3,6 +3,8 @@
 #include <array>
 #include <opencv2/imgproc.hpp>
 
+namespace fluorescence {
+
 namespace {
 
 // The same mapping as cv::equalizeHist, computed over the pixels inside `mask` only.
@@ -74,3 +76,5 @@ cv::Mat unsharpMask(const cv::Mat& source) {
   source.copyTo(sharpened, lowContrast);
   return sharpened;
 }
+
+}  // namespace fluorescence

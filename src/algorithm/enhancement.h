@@ -2,6 +2,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace fluorescence {
+
 // Contrast enhancement of 8-bit grey images before the wheel's rim is searched for.
 
 // Histogram equalisation of `source` into `destination` (which may be `source`). Without a
@@ -16,3 +18,5 @@ void equalizeImage(const cv::Mat& source, cv::Mat& destination, const cv::Mat& m
 // less than 5, which keep their source values (flat areas and noise are left alone). Returns a
 // new matrix; an empty source gives an empty matrix. Throws cv::Exception for a non-grey source.
 cv::Mat unsharpMask(const cv::Mat& source);
+
+}  // namespace fluorescence

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+namespace fluorescence {
 namespace {
 
 // A vertical step edge: columns left of `edge` are `dark`, the others `bright`.
@@ -116,3 +117,4 @@ TEST(EqualizeImage, MaskLimitsBothTheHistogramAndTheRemapping) {
 }
 
 }  // namespace
+}  // namespace fluorescence

@@ -6,6 +6,8 @@
 
 #include "iimageobject.h"
 
+namespace fluorescence {
+
 cv::Mat fetchDeliveredImage(IImageObject* image) {
   if (image == nullptr) throw std::invalid_argument("delivered image: no image object");
   const int format = image->GetImageFormat();
@@ -33,3 +35,5 @@ cv::Mat fetchDeliveredImage(IImageObject* image) {
   cv::extractChannel(wrapped, first, 0);
   return first;
 }
+
+}  // namespace fluorescence

@@ -7,6 +7,7 @@
 #include "algorithmfluorescence.h"
 #include "objects/imageobject.h"
 
+namespace fluorescence {
 namespace {
 
 using wheelhost::ImageObject;
@@ -89,3 +90,4 @@ TEST(FetchDeliveredImage, AnalysisObjectFetchesTheSameWay) {
 }
 
 }  // namespace
+}  // namespace fluorescence

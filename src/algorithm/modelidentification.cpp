@@ -7,6 +7,8 @@
 
 #include "circleellipsedetector.h"
 
+namespace fluorescence {
+
 namespace {
 
 constexpr double kTolerance = 15.0;
@@ -104,3 +106,5 @@ QString identifyModel(const WheelModelMap* catalogue, const ModelQuery& query, d
   }
   return bestName;
 }
+
+}  // namespace fluorescence

@@ -6,6 +6,8 @@
 
 #include "iwheelmodel.h"
 
+namespace fluorescence {
+
 // What model identification is asked: the cut-out wheel and the measurements and filters of
 // the call.
 struct ModelQuery {
@@ -40,3 +42,5 @@ QString identifyModel(const WheelModelMap* catalogue, const ModelQuery& query, d
 // Counts the circles the look-alike check sees: of the circle detector's circles in `crop`,
 // those whose radius lies strictly between 0.038 * 0.038 and 0.072 times the largest one's.
 int countSmallCircles(const cv::Mat& crop);
+
+}  // namespace fluorescence

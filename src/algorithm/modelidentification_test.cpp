@@ -13,6 +13,7 @@
 #include "objects/wheelmodel.h"
 #include "scenes/scenes.h"
 
+namespace fluorescence {
 namespace {
 
 using wheelhost::ScriptedMatcher;
@@ -493,3 +494,4 @@ TEST(IdentifyModel, LowerCaseBestNameIsRecognisedButOnlyAnExactPartnerReplacesIt
 }
 
 }  // namespace
+}  // namespace fluorescence

@@ -3,6 +3,8 @@
 #include "analysiskeys.h"
 #include "variantpointer.h"
 
+namespace fluorescence {
+
 namespace keys = algorithmkeys;
 
 AnalysisParameters readParameters(const QVariantMap& params) {
@@ -29,3 +31,5 @@ AnalysisParameters readParameters(const QVariantMap& params) {
   p.circle.minSize = p.filterSize;
   return p;
 }
+
+}  // namespace fluorescence

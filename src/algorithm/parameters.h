@@ -6,6 +6,8 @@
 #include "circleparams.h"
 #include "iwheelmodel.h"
 
+namespace fluorescence {
+
 // Everything one analysis call reads from the host's parameter map. The members hold the
 // values after the host's QVariant conversions; a missing key gives the default shown.
 struct AnalysisParameters {
@@ -29,3 +31,5 @@ struct AnalysisParameters {
 // "thickness" is 0, not -1). Other keys are ignored. The name list
 // behind "defectList" is copied at once; the catalogue behind "modelMap" stays the host's.
 AnalysisParameters readParameters(const QVariantMap& params);
+
+}  // namespace fluorescence

@@ -5,6 +5,7 @@
 #include "objects/parameterbuilder.h"
 #include "objects/wheelmodel.h"
 
+namespace fluorescence {
 namespace {
 
 using wheelhost::ParameterBuilder;
@@ -121,3 +122,4 @@ TEST(ReadParameters, FailedConversionsGiveZeroNotTheDefault) {
 }
 
 }  // namespace
+}  // namespace fluorescence

@@ -4,6 +4,8 @@
 #include "variantpointer.h"
 #include "vistrel/qtcvutils.h"
 
+namespace fluorescence {
+
 namespace keys = algorithmkeys;
 
 QVariantMap beginResultMap(double ratio) {
@@ -32,3 +34,5 @@ std::unique_ptr<FluorescenceResult> newFluorescenceResult(const cv::Mat& input) 
 double similarityFromScore(double score, double limit) {
   return (limit - score) / limit * 0.4 + 0.6;
 }
+
+}  // namespace fluorescence

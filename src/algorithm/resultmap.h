@@ -6,6 +6,8 @@
 
 #include "fluorescenceresult.h"
 
+namespace fluorescence {
+
 // Building the result map handed to IImageObject::SetResults. Every map starts with
 // "ratioVal"; then exactly one of the three outcomes below is added.
 
@@ -31,3 +33,5 @@ std::unique_ptr<FluorescenceResult> newFluorescenceResult(const cv::Mat& input);
 // `limit` the model's acceptance limit. A limit of 0 gives an infinite or NaN value, as the
 // formula does; the host's catalogue is expected to hold positive limits.
 double similarityFromScore(double score, double limit);
+
+}  // namespace fluorescence

@@ -4,6 +4,7 @@
 
 #include "variantpointer.h"
 
+namespace fluorescence {
 namespace {
 
 TEST(ResultMap, EveryMapStartsWithTheRatioAsADouble) {
@@ -66,3 +67,4 @@ TEST(ResultMap, SimilarityMapsScoresAgainstTheLimitOntoPointSixToOne) {
 }
 
 }  // namespace
+}  // namespace fluorescence

@@ -10,6 +10,8 @@
 #include "enhancement.h"
 #include "vistrel/circledetector.h"
 
+namespace fluorescence {
+
 cv::Point2f coarseStartCentre(const std::vector<ced::mCircle>& circles, cv::Size halfSize,
                               int filterSize, bool fallbackToLargest) {
   double largest = 0.0, bestR = 0.0;
@@ -112,3 +114,5 @@ cv::Mat localiseWheelWithBackground(const cv::Mat& input, const cv::Mat& backgro
   centre = coarseWheelCentre(input, equalize, filterSize, false);
   return refineWheel(input, background, centre, radius, equalize, params);
 }
+
+}  // namespace fluorescence

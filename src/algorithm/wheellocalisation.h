@@ -9,6 +9,8 @@ namespace ced {
 struct mCircle;
 }
 
+namespace fluorescence {
+
 // Finding the wheel's circular outline in the delivered grey image and cutting it out, in two
 // stages: a coarse circle search on a half-size sharpened copy, then a guided sub-pixel
 // refinement on the full-size image. All coordinates are pixels of the delivered image unless
@@ -51,3 +53,5 @@ cv::Mat localiseWheel(const cv::Mat& input, bool equalize, int filterSize,
 cv::Mat localiseWheelWithBackground(const cv::Mat& input, const cv::Mat& background, bool equalize,
                                     int filterSize, const CircleParams& params, cv::Point2f& centre,
                                     double& radius);
+
+}  // namespace fluorescence

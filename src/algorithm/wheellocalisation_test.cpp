@@ -8,6 +8,7 @@
 #include "circleellipsedetector.h"
 #include "wheelshots/wheelshots.h"
 
+namespace fluorescence {
 namespace {
 
 using ced::mCircle;
@@ -269,3 +270,4 @@ TEST(LocaliseWheel, WithoutCandidateOnlyTheVariantWithoutBackgroundFallsBack) {
 }
 
 }  // namespace
+}  // namespace fluorescence
