@@ -6,9 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "runner/overlay.h"
-#include "runner/pixmapgrey.h"
 #include "runner/testing/qtprinters.h"
-#include "vistrel/qtcvutils.h"
 
 namespace {
 
@@ -119,16 +117,6 @@ TEST(Overlay, DrawsTheCircleOnASourceSizedColourImage) {
   none.status = Status::NoWheel;
   const cv::Mat plain = wheelhost::drawOverlay(grey, none);
   EXPECT_GT(cv::norm(plain, out, cv::NORM_L1), 0.0);  // says "no wheel" instead
-}
-
-TEST(PixmapGrey, RecoversTheGreyPixelsOfAPluginPixmap) {
-  cv::Mat grey(37, 53, CV_8UC1);
-  cv::randu(grey, 0, 256);
-  const cv::Mat view = grey(cv::Rect(3, 4, 31, 29));  // a view with a row step of its own
-  const cv::Mat back = wheelhost::greyFromPixmap(zq::QtCVUtils::cvMatToQPixmap(view, false));
-  ASSERT_EQ(back.size(), view.size());
-  EXPECT_EQ(cv::norm(back, view, cv::NORM_INF), 0.0);
-  EXPECT_TRUE(wheelhost::greyFromPixmap(QPixmap()).empty());
 }
 
 }  // namespace

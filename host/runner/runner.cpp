@@ -19,10 +19,10 @@
 #include "runner/imageio.h"
 #include "runner/overlay.h"
 #include "runner/parameters.h"
-#include "runner/pixmapgrey.h"
 #include "runner/pluginlibrary.h"
 #include "runner/truth.h"
 #include "variantpointer.h"
+#include "vistrel/qtcvutils.h"
 
 namespace wheelhost {
 
@@ -195,7 +195,7 @@ bool Run::prepare() {
 }
 
 void Run::locate(const cv::Mat& grey, const FluorescenceResult& record, ImageOutcome& o) {
-  const cv::Mat cut = greyFromPixmap(record.image);
+  const cv::Mat cut = zq::QtCVUtils::qPixmapToGreyMat(record.image);
   o.cutoutSize = cut.size();
   // A pre-cut image is analysed whole: there is no circle to report.
   if (params_.value(algorithmkeys::kIsCutImg).toInt() != 0 || cut.empty()) return;
@@ -323,7 +323,7 @@ void Run::writeFiles(const QString& file, const cv::Mat& grey, const Fluorescenc
   QString problem;
   if (record && o.status == ImageOutcome::Status::Found) {
     const QString path = out.filePath("cutouts/" + stem + ".png");
-    if (!writeImageFile(path, greyFromPixmap(record->image), &problem)) {
+    if (!writeImageFile(path, zq::QtCVUtils::qPixmapToGreyMat(record->image), &problem)) {
       ++writeProblems_;
       message(QString("%1: %2").arg(path, problem));
     }

@@ -21,6 +21,7 @@
 #include "objects/imageobject.h"
 #include "objects/parameterbuilder.h"
 #include "objects/wheelmodel.h"
+#include "vistrel/qtcvutils.h"
 #include "wheelshots/wheelshots.h"
 
 namespace fluorescence {
@@ -180,15 +181,6 @@ Outcome analyse(IAlgorithm& algorithm, const cv::Mat& pixels, const ParameterBui
 
 QStringList keysOf(const Outcome& o) { return o.results.keys(); }
 
-cv::Mat greyPixels(const QPixmap& pixmap) {
-  const QImage image = pixmap.toImage().convertToFormat(QImage::Format_Grayscale8);
-  cv::Mat grey(image.height(), image.width(), CV_8UC1);
-  for (int y = 0; y < grey.rows; ++y) {
-    std::copy_n(image.constScanLine(y), grey.cols, grey.ptr(y));
-  }
-  return grey;
-}
-
 bool samePixels(const cv::Mat& a, const cv::Mat& b) {
   return a.size() == b.size() && cv::norm(a, b, cv::NORM_INF) == 0.0;
 }
@@ -207,7 +199,7 @@ cv::Point locateCutOut(const cv::Mat& cut, const cv::Mat& shot, cv::Point guess)
 
 // The record's cut-out is the square around the true circle, to the pixel.
 void expectCutOutCovers(const FluorescenceResult& record, const Shot& shot) {
-  const cv::Mat cut = greyPixels(record.image);
+  const cv::Mat cut = zq::QtCVUtils::qPixmapToGreyMat(record.image);
   const double left = shot.centre.x - shot.radius, top = shot.centre.y - shot.radius;
   const cv::Point origin = locateCutOut(
       cut, shot.image, {std::max(0, static_cast<int>(left)), std::max(0, static_cast<int>(top))});
@@ -279,12 +271,13 @@ TEST_F(Analysis, FindsTheWheelMeasuresItAndNamesItsModel) {
   EXPECT_EQ(r.score, 0.1);
   EXPECT_DOUBLE_EQ(r.similarity, 0.92);
   EXPECT_EQ(r.reserved, 0);
-  EXPECT_TRUE(samePixels(greyPixels(r.source), shot.image));
+  EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(r.source), shot.image));
 
   // Both matchers scored the cut-out itself.
   for (const char* name : {"WHEEL-A", "WHEEL-B"}) {
     ASSERT_EQ(catalogue.matcher(name).matchCalls().size(), 1u) << name;
-    EXPECT_TRUE(samePixels(catalogue.matcher(name).matchCalls()[0].image, greyPixels(r.image)));
+    EXPECT_TRUE(samePixels(catalogue.matcher(name).matchCalls()[0].image,
+                           zq::QtCVUtils::qPixmapToGreyMat(r.image)));
   }
   // The host's objects in the order of its interface; one delivery.
   const std::vector<std::string>& calls = image.calls();
@@ -312,7 +305,7 @@ TEST_F(Analysis, FourChannelImagesAreAnalysedByTheirFirstChannel) {
   ASSERT_NE(o.record, nullptr);
   expectDiameterOf(*o.record, shot.radius);
   expectCutOutCovers(*o.record, shot);
-  EXPECT_TRUE(samePixels(greyPixels(o.record->source), shot.image));
+  EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(o.record->source), shot.image));
 }
 
 TEST_F(Analysis, PolarityAndEqualisationChooseWhichOutlineIsMeasured) {
@@ -379,8 +372,8 @@ TEST_F(Analysis, CutImagesSkipLocalisationButAreStillIdentified) {
   EXPECT_EQ(o.record->diameter, 0.0);
   EXPECT_EQ(o.record->thickness, 180.0);
   EXPECT_EQ(o.record->model, "WHEEL-A");
-  EXPECT_TRUE(samePixels(greyPixels(o.record->image), shot.image));
-  EXPECT_TRUE(samePixels(greyPixels(o.record->source), shot.image));
+  EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(o.record->image), shot.image));
+  EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(o.record->source), shot.image));
   EXPECT_TRUE(samePixels(catalogue.matcher("WHEEL-A").matchCalls()[0].image, shot.image));
   EXPECT_EQ(log.lines(), kFinishedLog);
 }
@@ -424,7 +417,7 @@ TEST_F(Analysis, NoWheelDeliversNoCircleWithAnUntouchedRecord) {
   EXPECT_EQ(o.record->similarity, 0.0);
   EXPECT_EQ(o.record->model, "");
   EXPECT_TRUE(o.record->image.isNull());
-  EXPECT_TRUE(samePixels(greyPixels(o.record->source), belt));
+  EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(o.record->source), belt));
   EXPECT_EQ(catalogue.matches(), 0);
   EXPECT_EQ(log.lines(), Lines{"start alg"});
 }

@@ -30,6 +30,12 @@ class VISTREL_EXPORT QtCVUtils {
   // does not depend on `mat` afterwards. Needs a running QGuiApplication.
   static QPixmap cvMatToQPixmap(const cv::Mat& mat, bool copyData);
 
+  // The inverse for grey images: the grey pixels of a pixmap made from a grey matrix, as a new
+  // CV_8UC1 matrix. The pixmap may hold them as indexed, grey or 32-bit colour pixels; for
+  // colour, where the three channels of a grey image are equal, the blue one is taken. A null
+  // pixmap gives an empty matrix. Needs a running QGuiApplication.
+  static cv::Mat qPixmapToGreyMat(const QPixmap& pixmap);
+
   // The shared 256-entry opaque grey colour table of indexed images; built once per process.
   static const QVector<QRgb>& greyColorTable();
 };

@@ -174,6 +174,16 @@ TEST(QtCVUtils, PixmapsOwnTheirPixelsAndShowColourImagesInRgb) {
   EXPECT_TRUE(QtCVUtils::cvMatToQPixmap(cv::Mat(), true).isNull());
 }
 
+TEST(QtCVUtils, GreyPixmapsConvertBackToTheirPixels) {
+  cv::Mat grey(37, 53, CV_8UC1);
+  cv::randu(grey, 0, 256);
+  const cv::Mat view = grey(cv::Rect(3, 4, 31, 29));  // a view with a row step of its own
+  const cv::Mat back = QtCVUtils::qPixmapToGreyMat(QtCVUtils::cvMatToQPixmap(view, false));
+  ASSERT_EQ(back.size(), view.size());
+  EXPECT_EQ(cv::norm(back, view, cv::NORM_INF), 0.0);
+  EXPECT_TRUE(QtCVUtils::qPixmapToGreyMat(QPixmap()).empty());
+}
+
 TEST(QtCVUtils, GreyTableIsBuiltOnceAndSharedAcrossThreads) {
   std::vector<const QVector<QRgb>*> seen(8, nullptr);
   std::vector<std::thread> threads;
