@@ -22,7 +22,7 @@
 #include "objects/wheelmodel.h"
 #include "scenes/scenes.h"
 #include "vistrel/circledetector.h"
-#include "wheelshots.h"
+#include "wheelshots/wheelshots.h"
 
 namespace regression {
 
