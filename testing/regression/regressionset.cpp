@@ -50,17 +50,6 @@ scenes::WheelLayout withDesign(scenes::WheelLayout look, int design) {
   return look;
 }
 
-// Grey values of a dark rim on a bright belt.
-scenes::WheelLayout darkened(scenes::WheelLayout look) {
-  look.background = 220.0;
-  look.rim = 40.0;
-  look.face = 150.0;
-  look.spoke = 60.0;
-  look.hub = 50.0;
-  look.hole = 240.0;
-  return look;
-}
-
 struct WheelSpec {
   cv::Size size;
   cv::Point2d centre;  // pixel centres at integer positions
@@ -73,7 +62,7 @@ struct WheelSpec {
 cv::Mat renderSpec(const WheelSpec& w) {
   scenes::WheelLayout look = wheelshots::brightLook(w.size, w.centre, w.radius, w.seed);
   look = withDesign(look, w.design);
-  if (w.dark) look = darkened(look);
+  if (w.dark) look = wheelshots::darkened(look);
   return scenes::renderWheel(look);
 }
 

@@ -28,15 +28,18 @@ Shot brightWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed 
   return shotOf(brightLook(size, centre, radius, seed));
 }
 
-Shot darkWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
-  scenes::WheelLayout look = brightLook(size, centre, radius, seed);
+scenes::WheelLayout darkened(scenes::WheelLayout look) {
   look.background = 220.0;
   look.rim = 40.0;
   look.face = 150.0;
   look.spoke = 60.0;
   look.hub = 50.0;
   look.hole = 240.0;
-  return shotOf(look);
+  return look;
+}
+
+Shot darkWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
+  return shotOf(darkened(brightLook(size, centre, radius, seed)));
 }
 
 Shot faintWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {

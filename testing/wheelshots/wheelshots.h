@@ -26,8 +26,11 @@ Shot shotOf(const scenes::WheelLayout& look);
 // A bright-rimmed wheel (brightLook).
 Shot brightWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed = 1);
 
-// The same design with grey values turned over: a dark rim (40) on a bright belt (220), so
-// that its outline has the darker side inside.
+// `look` with its grey values turned over: a dark rim (40) on a bright belt (220), so that its
+// outline has the darker side inside.
+scenes::WheelLayout darkened(scenes::WheelLayout look);
+
+// A dark-rimmed wheel (darkened brightLook).
 Shot darkWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed = 1);
 
 // A faint wheel: every grey value between 98 and 118, noise 1.5.
