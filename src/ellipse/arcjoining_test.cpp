@@ -168,40 +168,44 @@ TEST(ArcJoining, PassTwoJoinsEllipseArcsOfTheSameSegmentOnly) {
   EXPECT_TRUE(candidates.empty());
 }
 
-TEST(ArcJoining, PassThreeEndDistanceLimitFollowsTheRadiusDifference) {
-  // Two pieces of one r = 20 circle; the second's start pixel is moved `gap` pixels along x
-  // from the first's end pixel, and its stored radius decides the limit: difference
-  // <= 0.5·minR → 0.75·minR, <= 0.75·minR → 0.5·minR, else 0.25·minR, never beyond minR.
-  struct Case {
-    double r2;
-    int gap;
-    bool joins;
-  };
-  const Case cases[] = {
-      {20, 14, true}, {20, 16, false},  // limit 15
-      {32, 9, true},  {32, 11, false},  // difference 12 <= 0.75·20: limit 10
-      {36, 4, true},  {36, 6, false},   // difference 16 > 0.75·20: limit 5
-      {41, 1, false},                   // difference 21 > 20
-  };
-  for (const Case& c : cases) {
-    PixelBuffer buffer(4000);
-    CandidateList candidates;
-    ArcList out;
-    ArcCandidate a = arcOn(buffer, 100, 100, 20, 20, 0, 0.0, 2.0, 0, 1);
-    ArcCandidate b = arcOn(buffer, 100, 100, 20, 20, 0, 2.1, 3.9, 1, 1);
-    a.coverage = 0.4;  // keeps the order a, b
-    b.coverage = 0.3;
-    b.r = c.r2;
-    b.sx = a.ex + c.gap;
-    b.sy = a.ey;
-    b.ex = b.sx + 100;  // far from everything else
-    b.ey = b.sy + 100;
-    ArcList in = {a, b};
-    joinArcsPass3(in, out, buffer, candidates);
-    EXPECT_TRUE(candidates.empty());
-    EXPECT_EQ(out.size(), c.joins ? 1u : 2u) << c.r2 << " " << c.gap;
-  }
+// Two pieces of one r = 20 circle; the second's start pixel is moved `gap` pixels along x
+// from the first's end pixel, and its stored radius decides the limit: difference
+// <= 0.5·minR → 0.75·minR, <= 0.75·minR → 0.5·minR, else 0.25·minR, never beyond minR.
+struct EndGapCase {
+  double r2;
+  int gap;
+  bool joins;
+};
+class PassThreeEndGap : public ::testing::TestWithParam<EndGapCase> {};
+
+TEST_P(PassThreeEndGap, LimitFollowsTheRadiusDifference) {
+  const EndGapCase& c = GetParam();
+  PixelBuffer buffer(4000);
+  CandidateList candidates;
+  ArcList out;
+  ArcCandidate a = arcOn(buffer, 100, 100, 20, 20, 0, 0.0, 2.0, 0, 1);
+  ArcCandidate b = arcOn(buffer, 100, 100, 20, 20, 0, 2.1, 3.9, 1, 1);
+  a.coverage = 0.4;  // keeps the order a, b
+  b.coverage = 0.3;
+  b.r = c.r2;
+  b.sx = a.ex + c.gap;
+  b.sy = a.ey;
+  b.ex = b.sx + 100;  // far from everything else
+  b.ey = b.sy + 100;
+  ArcList in = {a, b};
+  joinArcsPass3(in, out, buffer, candidates);
+  EXPECT_TRUE(candidates.empty());
+  EXPECT_EQ(out.size(), c.joins ? 1u : 2u);
 }
+
+INSTANTIATE_TEST_SUITE_P(ArcJoining, PassThreeEndGap,
+                         ::testing::Values(EndGapCase{20, 14, true},    // limit 15
+                                           EndGapCase{20, 16, false},   //
+                                           EndGapCase{32, 9, true},     // 12 <= 0.75·20: limit 10
+                                           EndGapCase{32, 11, false},   //
+                                           EndGapCase{36, 4, true},     // 16 > 0.75·20: limit 5
+                                           EndGapCase{36, 6, false},    //
+                                           EndGapCase{41, 1, false}));  // difference 21 > 20
 
 }  // namespace
 }  // namespace ced

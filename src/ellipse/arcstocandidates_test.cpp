@@ -51,28 +51,33 @@ TEST(ArcsToCandidates, CircleCoverThresholds) {
   EXPECT_FALSE(coversEnoughForCircle(0.99, 1.51));
 }
 
-TEST(ArcsToCandidates, CircularArcsBecomeCirclesByCoverAndError) {
-  // Coverage and error are set by hand; the pixels are a clean circular arc of radius 40.
-  struct Case {
-    double coverage, error;
-    bool circle;
-  };
-  for (const Case& c : {Case{0.9, 1.4, true}, Case{0.6, 1.2, true}, Case{0.35, 0.9, true},
-                        Case{0.24, 0.1, false}, Case{0.30, 1.1, false}}) {
-    ArcPixels p(40, 40, c.coverage * kTwoPi, c.coverage, c.error);
-    CandidateList out;
-    arcsToCandidates({p.arc}, out);
-    ASSERT_EQ(out.size(), c.circle ? 1u : 0u) << c.coverage << " " << c.error;
-    if (!c.circle) continue;
-    EXPECT_FALSE(out[0].elliptic);
-    EXPECT_EQ(out[0].x, p.x.data());
-    EXPECT_EQ(out[0].pixelCount, p.arc.pixelCount);
-    EXPECT_EQ(out[0].r, p.arc.r);
-    EXPECT_EQ(out[0].circleError, c.error);
-    // The candidate's coverage is its own: pixels over the circle's length.
-    EXPECT_DOUBLE_EQ(out[0].coverage, p.arc.pixelCount / (kTwoPi * p.arc.r));
-  }
+// Coverage and error are set by hand; the pixels are a clean circular arc of radius 40.
+struct CoverCase {
+  double coverage, error;
+  bool circle;
+};
+class CircularArcs : public ::testing::TestWithParam<CoverCase> {};
+
+TEST_P(CircularArcs, BecomeCirclesByCoverAndError) {
+  const CoverCase& c = GetParam();
+  ArcPixels p(40, 40, c.coverage * kTwoPi, c.coverage, c.error);
+  CandidateList out;
+  arcsToCandidates({p.arc}, out);
+  ASSERT_EQ(out.size(), c.circle ? 1u : 0u);
+  if (!c.circle) return;
+  EXPECT_FALSE(out[0].elliptic);
+  EXPECT_EQ(out[0].x, p.x.data());
+  EXPECT_EQ(out[0].pixelCount, p.arc.pixelCount);
+  EXPECT_EQ(out[0].r, p.arc.r);
+  EXPECT_EQ(out[0].circleError, c.error);
+  // The candidate's coverage is its own: pixels over the circle's length.
+  EXPECT_DOUBLE_EQ(out[0].coverage, p.arc.pixelCount / (kTwoPi * p.arc.r));
 }
+
+INSTANTIATE_TEST_SUITE_P(ArcsToCandidates, CircularArcs,
+                         ::testing::Values(CoverCase{0.9, 1.4, true}, CoverCase{0.6, 1.2, true},
+                                           CoverCase{0.35, 0.9, true}, CoverCase{0.24, 0.1, false},
+                                           CoverCase{0.30, 1.1, false}));
 
 TEST(ArcsToCandidates, ACircularArcThatIsReallyElliptic) {
   // Two thirds of an ellipse 60 x 30: its circle error (set to 3) disqualifies the circle, an

@@ -194,36 +194,41 @@ TEST(CircleEllipseDetector, ACircleWithAThirdOfItsOutlineHiddenIsStillFound) {
   }
 }
 
-TEST(CircleEllipseDetector, EllipsesAreReportedWithTheirCentreAxesAndAngle) {
-  struct Case {
-    double a, b, angleDeg;
-  };
-  for (const Case& c : {Case{80, 45, 0}, Case{70, 40, 30}, Case{90, 55, 60}, Case{60, 36, -20}}) {
-    const cv::Size size(260, 240);
-    const cv::Point2d centre(131.3, 122.6);
-    scenes::Scene scene(size, 45);
-    scene.ellipse(centre, c.a, c.b, c.angleDeg, 200);
-    addBar(scene, size);
-    const CircleEllipseDetector d(scene.render(0.0, 3.0, 9));
-    const std::vector<mEllipse> ellipses = d.ellipses();
-    ASSERT_EQ(ellipses.size(), 1u) << c.a << "x" << c.b << " at " << c.angleDeg;
-    const mEllipse& e = ellipses[0];
-    EXPECT_LE(cv::norm(e.center - toDetector(centre)), 0.5);
-    // The axis along theta: the major one when the major axis is within 45 degrees of +x.
-    double expectedTheta = c.angleDeg * CV_PI / 180;
-    int along = static_cast<int>(c.a), across = static_cast<int>(c.b);
-    if (expectedTheta > CV_PI / 4) {
-      expectedTheta -= CV_PI / 2;
-      std::swap(along, across);
-    }
-    EXPECT_NEAR(e.theta, expectedTheta, 0.03);
-    // Axes are truncated: within one pixel of the true semi-axis, from below or above.
-    EXPECT_NEAR(e.axes.width, along, 1) << c.a << "x" << c.b;
-    EXPECT_NEAR(e.axes.height, across, 1) << c.a << "x" << c.b;
-    EXPECT_EQ(d.ellipseCount(), 1);
-    EXPECT_EQ(d.circleCount(), static_cast<int>(d.circles().size()));
+struct EllipseCase {
+  double a, b, angleDeg;
+};
+class EllipseScenes : public ::testing::TestWithParam<EllipseCase> {};
+
+TEST_P(EllipseScenes, EllipseIsReportedWithItsCentreAxesAndAngle) {
+  const EllipseCase& c = GetParam();
+  const cv::Size size(260, 240);
+  const cv::Point2d centre(131.3, 122.6);
+  scenes::Scene scene(size, 45);
+  scene.ellipse(centre, c.a, c.b, c.angleDeg, 200);
+  addBar(scene, size);
+  const CircleEllipseDetector d(scene.render(0.0, 3.0, 9));
+  const std::vector<mEllipse> ellipses = d.ellipses();
+  ASSERT_EQ(ellipses.size(), 1u);
+  const mEllipse& e = ellipses[0];
+  EXPECT_LE(cv::norm(e.center - toDetector(centre)), 0.5);
+  // The axis along theta: the major one when the major axis is within 45 degrees of +x.
+  double expectedTheta = c.angleDeg * CV_PI / 180;
+  int along = static_cast<int>(c.a), across = static_cast<int>(c.b);
+  if (expectedTheta > CV_PI / 4) {
+    expectedTheta -= CV_PI / 2;
+    std::swap(along, across);
   }
+  EXPECT_NEAR(e.theta, expectedTheta, 0.03);
+  // Axes are truncated: within one pixel of the true semi-axis, from below or above.
+  EXPECT_NEAR(e.axes.width, along, 1);
+  EXPECT_NEAR(e.axes.height, across, 1);
+  EXPECT_EQ(d.ellipseCount(), 1);
+  EXPECT_EQ(d.circleCount(), static_cast<int>(d.circles().size()));
 }
+
+INSTANTIATE_TEST_SUITE_P(CircleEllipseDetector, EllipseScenes,
+                         ::testing::Values(EllipseCase{80, 45, 0}, EllipseCase{70, 40, 30},
+                                           EllipseCase{90, 55, 60}, EllipseCase{60, 36, -20}));
 
 cv::Mat wheelScene(cv::Size size, scenes::Seed seed = 1) {
   scenes::WheelLayout wheel;

@@ -45,22 +45,24 @@ const Case kCases[] = {
     {50, 50, 20, 20, 0, 60, 0, 2 * CV_PI / 60, 1e-5},          // a circle is an ellipse too
 };
 
-TEST(EllipseFit, RecoversCentreAxesAndAngleOfKnownEllipses) {
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.cx);
-    const Points p = ellipseZigZag(c.cx, c.cy, c.a, c.b, c.phi, c.n, c.t0, c.dt, c.delta);
-    ConicCoefficients eq;
-    ASSERT_TRUE(fitEllipse(p.x.data(), p.y.data(), p.n(), eq, 1));
-    expectEllipse(eq, c.cx, c.cy, c.a, c.b, c.phi, 1e-6);
-    // Every point is delta from the true curve; the error measures along the ray from the
-    // centre, which is never shorter than the normal.
-    const double err = ellipseFitError(eq, p.x.data(), p.y.data(), p.n());
-    EXPECT_GE(err, 0.95 * c.delta);
-    EXPECT_LE(err, 1.3 * c.delta);
-    // The mode-1 constraint makes the quadratic part an ellipse: 4AC − B² > 0.
-    EXPECT_GT(4 * eq[1] * eq[3] - eq[2] * eq[2], 0);
-  }
+class EllipseFitKnown : public ::testing::TestWithParam<Case> {};
+
+TEST_P(EllipseFitKnown, RecoversCentreAxesAndAngle) {
+  const Case& c = GetParam();
+  const Points p = ellipseZigZag(c.cx, c.cy, c.a, c.b, c.phi, c.n, c.t0, c.dt, c.delta);
+  ConicCoefficients eq;
+  ASSERT_TRUE(fitEllipse(p.x.data(), p.y.data(), p.n(), eq, 1));
+  expectEllipse(eq, c.cx, c.cy, c.a, c.b, c.phi, 1e-6);
+  // Every point is delta from the true curve; the error measures along the ray from the
+  // centre, which is never shorter than the normal.
+  const double err = ellipseFitError(eq, p.x.data(), p.y.data(), p.n());
+  EXPECT_GE(err, 0.95 * c.delta);
+  EXPECT_LE(err, 1.3 * c.delta);
+  // The mode-1 constraint makes the quadratic part an ellipse: 4AC − B² > 0.
+  EXPECT_GT(4 * eq[1] * eq[3] - eq[2] * eq[2], 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, EllipseFitKnown, ::testing::ValuesIn(kCases));
 
 TEST(EllipseFit, ErrorGrowsWithDistanceFromTheCurve) {
   const Case c = kCases[1];

@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <opencv2/imgproc.hpp>
+#include <tuple>
 
 #include "roishapes.h"
 #include "vistrel/assert.h"
@@ -203,52 +204,58 @@ TEST(DetectRoi, QuarterTurnOfARectangle) {
   EXPECT_EQ(roi.getRoiSize(), cv::Size(52, 102));
 }
 
-TEST(DetectRoi, TurnedMasksLieOnTheWarpedImage) {
-  // Each shape drawn into a source image by OpenCV, then cut out by a turned and scaled region:
-  // the mask must cover what the warped ROI image shows, up to the boundary pixels.
+// A shape drawn into a source image by OpenCV, and the same shape as region points.
+struct DrawnShape {
+  Shape type;
+  Points pts;
+  cv::Mat image;
+};
+
+DrawnShape drawnShape(Shape type) {
   const cv::Point2f c(100, 100);
-  const double a = 30 * CV_PI / 180;
-  const cv::Point2f major(static_cast<float>(40 * std::cos(a)),
-                          static_cast<float>(40 * std::sin(a)));
-  const cv::Point2f minor(static_cast<float>(-20 * std::sin(a)),
-                          static_cast<float>(20 * std::cos(a)));
-  cv::Mat ellipseImage = cv::Mat::zeros(200, 200, CV_8UC1);
-  cv::ellipse(ellipseImage, cv::Point(100, 100), cv::Size(40, 20), 30, 0, 360, cv::Scalar(255),
-              cv::FILLED);
-  cv::Mat sectorImage = cv::Mat::zeros(200, 200, CV_8UC1);
-  cv::ellipse(sectorImage, cv::Point(100, 100), cv::Size(45, 45), 0, 0, 120, cv::Scalar(255),
-              cv::FILLED);
-  cv::circle(sectorImage, cv::Point(100, 100), 20, cv::Scalar(0), cv::FILLED);
+  cv::Mat image = cv::Mat::zeros(200, 200, CV_8UC1);
+  if (type == Shape::Ellipse) {
+    const double a = 30 * CV_PI / 180;
+    const cv::Point2f major(static_cast<float>(40 * std::cos(a)),
+                            static_cast<float>(40 * std::sin(a)));
+    const cv::Point2f minor(static_cast<float>(-20 * std::sin(a)),
+                            static_cast<float>(20 * std::cos(a)));
+    cv::ellipse(image, cv::Point(100, 100), cv::Size(40, 20), 30, 0, 360, cv::Scalar(255),
+                cv::FILLED);
+    return {type, {c, c + major, c + minor}, image};
+  }
+  cv::ellipse(image, cv::Point(100, 100), cv::Size(45, 45), 0, 0, 120, cv::Scalar(255), cv::FILLED);
+  cv::circle(image, cv::Point(100, 100), 20, cv::Scalar(0), cv::FILLED);
   const cv::Point2f ray120(static_cast<float>(std::cos(120 * CV_PI / 180)),
                            static_cast<float>(std::sin(120 * CV_PI / 180)));
-
-  struct Case {
-    Shape type;
-    Points pts;
-    cv::Mat image;
-  };
-  const std::vector<Case> cases = {
-      {Shape::Ellipse, {c, c + major, c + minor}, ellipseImage},
-      {Shape::AnnulusSector,
-       {c, c + cv::Point2f(20, 0), c + cv::Point2f(45, 0), c, c + 45 * ray120, c + 20 * ray120},
-       sectorImage}};
-  for (const Case& k : cases) {
-    for (float angle : {0.f, 50.f, -100.f}) {
-      DetectRoi roi;
-      roi.setAngle(angle);
-      roi.setScale(1.5f);
-      roi.setInterFlag(cv::INTER_NEAREST);
-      ASSERT_TRUE(roi.addRoi(k.pts, k.type));
-      cv::Mat mask;
-      const cv::Mat shown = roi.getRoiImage(k.image, &mask);
-      ASSERT_EQ(mask.size(), shown.size());
-      const int area = cv::countNonZero(mask);
-      const int mismatched = cv::countNonZero(mask != (shown > 127));
-      EXPECT_GT(area, 1000) << angle;
-      EXPECT_LT(mismatched, area / 10) << static_cast<int>(k.type) << " at " << angle;
-    }
-  }
+  return {type,
+          {c, c + cv::Point2f(20, 0), c + cv::Point2f(45, 0), c, c + 45 * ray120, c + 20 * ray120},
+          image};
 }
+
+class TurnedMasks : public ::testing::TestWithParam<std::tuple<Shape, float>> {};
+
+// Cut out by a turned and scaled region, the mask must cover what the warped ROI image shows,
+// up to the boundary pixels.
+TEST_P(TurnedMasks, LieOnTheWarpedImage) {
+  const DrawnShape k = drawnShape(std::get<0>(GetParam()));
+  DetectRoi roi;
+  roi.setAngle(std::get<1>(GetParam()));
+  roi.setScale(1.5f);
+  roi.setInterFlag(cv::INTER_NEAREST);
+  ASSERT_TRUE(roi.addRoi(k.pts, k.type));
+  cv::Mat mask;
+  const cv::Mat shown = roi.getRoiImage(k.image, &mask);
+  ASSERT_EQ(mask.size(), shown.size());
+  const int area = cv::countNonZero(mask);
+  const int mismatched = cv::countNonZero(mask != (shown > 127));
+  EXPECT_GT(area, 1000);
+  EXPECT_LT(mismatched, area / 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(DetectRoi, TurnedMasks,
+                         ::testing::Combine(::testing::Values(Shape::Ellipse, Shape::AnnulusSector),
+                                            ::testing::Values(0.f, 50.f, -100.f)));
 
 TEST(DetectRoi, ToRoiThenToImageReturnsThePoint) {
   for (float angle : {0.f, 30.f, -75.f, 90.f, 181.f}) {

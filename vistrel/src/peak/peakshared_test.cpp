@@ -24,26 +24,29 @@ TEST(PeakShared, NeighbourTableAndAngleLimits) {
   EXPECT_NEAR(cosLimit10(), 0.9848078, 1e-6);
 }
 
-TEST(PeakShared, QuantizeDirectionPicksTheNeighbourWithinHalfASector) {
-  struct Case {
-    float nx, ny;
-    int forward, backward;
-  } cases[] = {
-      {1, 0, 0, 4},
-      {0, 1, 2, 6},
-      {-1, 0, 4, 0},
-      {0, -1, 6, 2},
-      {.7071f, .7071f, 1, 5},
-      {-.7071f, .7071f, 3, 7},
-      {.7071f, -.7071f, 7, 3},
-      {-.7071f, -.7071f, 5, 1},
-  };
-  for (const Case& c : cases) {
-    int f = -1, b = -1;
-    quantizeDirection(c.ny, c.nx, f, b);
-    EXPECT_EQ(f, c.forward) << c.nx << "," << c.ny;
-    EXPECT_EQ(b, c.backward) << c.nx << "," << c.ny;
-  }
+struct DirectionCase {
+  float nx, ny;
+  int forward, backward;
+};
+class QuantizeDirection : public ::testing::TestWithParam<DirectionCase> {};
+
+TEST_P(QuantizeDirection, PicksTheNeighbourOfTheSector) {
+  const DirectionCase& c = GetParam();
+  int f = -1, b = -1;
+  quantizeDirection(c.ny, c.nx, f, b);
+  EXPECT_EQ(f, c.forward);
+  EXPECT_EQ(b, c.backward);
+}
+
+INSTANTIATE_TEST_SUITE_P(EightNeighbours, QuantizeDirection,
+                         ::testing::Values(DirectionCase{1, 0, 0, 4}, DirectionCase{0, 1, 2, 6},
+                                           DirectionCase{-1, 0, 4, 0}, DirectionCase{0, -1, 6, 2},
+                                           DirectionCase{.7071f, .7071f, 1, 5},
+                                           DirectionCase{-.7071f, .7071f, 3, 7},
+                                           DirectionCase{.7071f, -.7071f, 7, 3},
+                                           DirectionCase{-.7071f, -.7071f, 5, 1}));
+
+TEST(PeakShared, QuantizeDirectionSectorBoundaries) {
   // Sector boundaries: ny exactly sin 22.5 still counts as horizontal, just above as diagonal.
   const float s1 = static_cast<float>(std::sin(22.5 * CV_PI / 180));
   int f = 0, b = 0;
