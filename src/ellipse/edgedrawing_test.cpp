@@ -6,10 +6,8 @@
 #include <cmath>
 #include <limits>
 #include <opencv2/imgproc.hpp>
-#include <random>
 #include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "edgedrawing_internal.h"
@@ -68,36 +66,8 @@ struct Maps {
                         minPathLength, s);
     return s;
   }
-
-  // The same maps mirrored about the main diagonal: rows become columns, and vertical edges
-  // horizontal ones.
-  Maps transposed() const {
-    Maps t = *this;
-    t.w = h;
-    t.h = w;
-    for (int r = 0; r < h; ++r) {
-      for (int c = 0; c < w; ++c) {
-        const int from = r * w + c, to = c * h + r;
-        t.grad[to] = grad[from];
-        t.edge[to] = edge[from];
-        t.dir[to] = dir[from] == kVerticalEdge     ? kHorizontalEdge
-                    : dir[from] == kHorizontalEdge ? kVerticalEdge
-                                                   : kBelowThreshold;
-      }
-    }
-    for (int& a : t.anchors) a = (a % w) * h + a / w;
-    return t;
-  }
 };
 
-Segment column(int x, int fromY, int toY) {
-  Segment s;
-  for (int y = fromY;; y += fromY <= toY ? 1 : -1) {
-    s.emplace_back(x, y);
-    if (y == toY) break;
-  }
-  return s;
-}
 Segment row(int y, int fromX, int toX) {
   Segment s;
   for (int x = fromX;; x += fromX <= toX ? 1 : -1) {
@@ -106,12 +76,6 @@ Segment row(int y, int fromX, int toX) {
   }
   return s;
 }
-Segment join(std::initializer_list<Segment> parts) {
-  Segment s;
-  for (const Segment& p : parts) s.insert(s.end(), p.begin(), p.end());
-  return s;
-}
-
 std::set<std::pair<int, int>> pixelsOf(const cv::Mat& edge, unsigned char value) {
   std::set<std::pair<int, int>> out;
   for (int r = 0; r < edge.rows; ++r)
@@ -301,95 +265,6 @@ TEST(EdgeDrawingLinking, StraightRidgeFromAnchorToBothEnds) {
                           [](unsigned char v) { return v == 0; }));
 }
 
-TEST(EdgeDrawingLinking, LoopTrimsCornersAndDropsTheFirstPixelWhenClosed) {
-  // Walked by hand: from the anchor V at (row 8, column 6) the up walk turns at each corner
-  // and comes back along row 8 to the pixel left of the anchor; the down walk stops at once.
-  const std::vector<std::string> art = {"..............",  //
-                                        "..............",  //
-                                        "..............",  //
-                                        "......----|...",  //
-                                        "......|...|...",  //
-                                        "......|...|...",  //
-                                        "......|...|...",  //
-                                        "......|...|...",  //
-                                        "...---V...|...",  //
-                                        "...|......|...",  //
-                                        "...|-------...",  //
-                                        "..............",  //
-                                        "..............",  //
-                                        ".............."};
-  Maps m(art);
-  const Segments s = m.link(10);
-  // Corner pixels are trimmed where the path cuts diagonally, and because the last pixel
-  // (5, 8) touches the second, the anchor itself is dropped from the front.
-  const Segment expected = join(
-      {column(6, 7, 4), row(3, 7, 9), column(10, 4, 9), row(10, 9, 4), {{3, 9}, {4, 8}, {5, 8}}});
-  ASSERT_EQ(s.size(), 1u);
-  EXPECT_EQ(s[0], expected);
-  // The edge map keeps every walked pixel, corners and anchor included: the 28 ridge pixels.
-  std::set<std::pair<int, int>> ridge;
-  for (int r = 0; r < m.h; ++r)
-    for (int c = 0; c < m.w; ++c)
-      if (art[r][c] != '.') ridge.emplace(c, r);
-  std::set<std::pair<int, int>> walked;
-  for (int r = 0; r < m.h; ++r)
-    for (int c = 0; c < m.w; ++c)
-      if (m.at(r, c) == kEdgePixel) walked.emplace(c, r);
-  EXPECT_EQ(walked, ridge);
-  EXPECT_EQ(ridge.size(), 28u);
-
-  // The walk counts 34 recorded pixels less 6 starts on pixels not yet drawn: 28. A minimum
-  // of 29 erases it, 28 keeps it.
-  Maps tooLong(art);
-  EXPECT_TRUE(tooLong.link(29).empty());
-  EXPECT_EQ(std::count(tooLong.edge.begin(), tooLong.edge.end(), kEdgePixel), 0);
-  Maps justEnough(art);
-  EXPECT_EQ(justEnough.link(28).size(), 1u);
-}
-
-std::vector<std::string> teeArt(int topRow, int bottomRow) {
-  // A horizontal ridge on row 12 (columns 2..9, anchor at 5) ending in a vertical ridge on
-  // column 10 from topRow to bottomRow.
-  std::vector<std::string> art(28, std::string(16, '.'));
-  for (int c = 2; c <= 9; ++c) art[12][c] = '-';
-  art[12][5] = 'H';
-  for (int r = topRow; r <= bottomRow; ++r) art[r][10] = '|';
-  return art;
-}
-
-TEST(EdgeDrawingLinking, LongerBranchJoinsTheSegmentAndLongSideBranchesStandAlone) {
-  {
-    // Up branch rows 12..2 (11 pixels), down branch rows 12..25 (14): the main segment goes
-    // down, the up branch becomes a segment of its own.
-    Maps m(teeArt(2, 25));
-    const Segments s = m.link(10);
-    ASSERT_EQ(s.size(), 2u);
-    EXPECT_EQ(s[0], join({column(10, 25, 13), row(12, 9, 2)}));
-    EXPECT_EQ(s[1], column(10, 12, 2));
-  }
-  {
-    // Up branch of exactly 10 pixels still stands alone; 9 does not.
-    Maps ten(teeArt(3, 25));
-    const Segments s10 = ten.link(10);
-    ASSERT_EQ(s10.size(), 2u);
-    EXPECT_EQ(s10[1], column(10, 12, 3));
-    Maps nine(teeArt(4, 25));
-    const Segments s9 = nine.link(10);
-    ASSERT_EQ(s9.size(), 1u);
-    EXPECT_EQ(s9[0], join({column(10, 25, 13), row(12, 9, 2)}));
-    // The short branch was walked: it stays in the edge map though no segment holds it.
-    for (int r = 4; r <= 12; ++r) EXPECT_EQ(nine.at(r, 10), kEdgePixel);
-  }
-  {
-    // Branches of equal length (11 and 11): the tie goes to child 0, the up branch.
-    Maps m(teeArt(2, 22));
-    const Segments s = m.link(10);
-    ASSERT_EQ(s.size(), 2u);
-    EXPECT_EQ(s[0], join({column(10, 2, 11), row(12, 9, 2)}));
-    EXPECT_EQ(s[1], column(10, 12, 22));
-  }
-}
-
 // A right walk from H reaches column 6, where rows 2, 3 and 4 all continue to column 10.
 // Returns the row it continues on.
 int rightWalkRowAfterFork(short a, short b, short c, std::vector<int> anchorRows = {}) {
@@ -428,96 +303,6 @@ TEST(EdgeDrawingLinking, RightWalkTieRules) {
   EXPECT_EQ(rightWalkRowAfterFork(40, 60, 40, {2}), 2);
   EXPECT_EQ(rightWalkRowAfterFork(40, 60, 40, {2, 4}), 4);
   EXPECT_EQ(rightWalkRowAfterFork(60, 20, 60, {3, 4}), 3);
-}
-
-TEST(EdgeDrawingLinking, LeftWalkPrefersTheUpperDiagonal) {
-  // Mirror image of the fork: the walk goes left from H.
-  auto walk = [](short a, short b, short c, std::vector<int> anchorRows) {
-    Maps m({"............",  //
-            "............",  //
-            ".-----......",  //
-            ".--------H..",  //
-            ".-----......",  //
-            "............",  //
-            "............"});
-    m.setGrad(2, 5, a);
-    m.setGrad(3, 5, b);
-    m.setGrad(4, 5, c);
-    for (int r : anchorRows) m.at(r, 5) = kAnchorPixel;
-    const Segments s = m.link(0);
-    // H's right walk stops at once; the left walk is appended after the anchor.
-    EXPECT_EQ(s.size(), 1u);
-    return s.empty() ? -1 : s[0].back().y;
-  };
-  EXPECT_EQ(walk(40, 60, 40, {2, 4}), 2);
-  EXPECT_EQ(walk(60, 40, 60, {}), 4);  // ties between A and C still go to C
-  EXPECT_EQ(walk(60, 40, 50, {}), 2);
-}
-
-TEST(EdgeDrawingLinking, CoveredOrClearedAnchorsAreNotWalkedAgain) {
-  const std::vector<std::string> art = {"................",  //
-                                        "................",  //
-                                        "................",  //
-                                        ".---H---H-----..",  //
-                                        "........V.......",  //
-                                        "........|.......",  //
-                                        "........|.......",  //
-                                        "........|.......",  //
-                                        "........|.......",  //
-                                        "........|.......",  //
-                                        "........|.......",  //
-                                        "........|.......",  //
-                                        "........|.......",  //
-                                        "........|.......",  //
-                                        "........|.......",  //
-                                        "................"};
-  // Anchors in raster order: (3,4), (3,8), (4,8). The first walk draws (3,8) and clears (4,8)
-  // below it, so only one segment comes out and the vertical ridge is never drawn.
-  Maps m(art);
-  const Segments s = m.link(10);
-  ASSERT_EQ(s.size(), 1u);
-  EXPECT_EQ(s[0], row(3, 13, 1));
-  for (int r = 4; r <= 14; ++r) EXPECT_EQ(m.at(r, 8), kNoEdgePixel) << r;
-
-  // Walked first, the vertical anchor draws its own ridge down to row 14 (and, going up, steps
-  // onto the horizontal ridge and follows it both ways).
-  Maps alone(art);
-  const Segments v = alone.link(10, {4 * alone.w + 8});
-  ASSERT_FALSE(v.empty());
-  for (int r = 3; r <= 14; ++r) EXPECT_EQ(alone.at(r, 8), kEdgePixel) << r;
-}
-
-TEST(EdgeDrawingLinking, TransposedMapsGiveTransposedSegments) {
-  // Every walk rule has its transposed twin (right <-> down, left <-> up), so linking is
-  // equivariant under transposition. Checked on random ridge maps with random anchors.
-  std::mt19937 rng(7);
-  for (int trial = 0; trial < 40; ++trial) {
-    const int w = 12 + trial % 9, h = 10 + trial % 7;
-    std::vector<std::string> art(h, std::string(w, '.'));
-    std::uniform_int_distribution<int> pick(0, 9);
-    for (int r = 1; r < h - 1; ++r)
-      for (int c = 1; c < w - 1; ++c) {
-        const int p = pick(rng);
-        art[r][c] = p < 3 ? '-' : p < 6 ? '|' : p == 6 ? '.' : (p == 7 ? '-' : '|');
-      }
-    for (int r = 2; r < h - 2; ++r)
-      for (int c = 2; c < w - 2; ++c)
-        if (pick(rng) == 0) art[r][c] = art[r][c] == '-' ? 'H' : art[r][c] == '|' ? 'V' : '.';
-    Maps m(art);
-    std::uniform_int_distribution<int> g(11, 40);
-    for (int r = 1; r < h - 1; ++r)
-      for (int c = 1; c < w - 1; ++c)
-        if (art[r][c] != '.') m.setGrad(r, c, static_cast<short>(g(rng)));
-    Maps t = m.transposed();
-    const Segments a = m.link(4);
-    const Segments b = t.link(4);
-    ASSERT_EQ(a.size(), b.size()) << "trial " << trial;
-    for (size_t i = 0; i < a.size(); ++i) {
-      Segment flipped;
-      for (const cv::Point& p : a[i]) flipped.emplace_back(p.y, p.x);
-      EXPECT_EQ(flipped, b[i]) << "trial " << trial << " segment " << i;
-    }
-  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -561,47 +346,6 @@ TEST(EdgeDrawing, FlatImageHasNoAnchorsAndNoSegments) {
   EXPECT_EQ(g.at<short>(0, 25), 10);
   EXPECT_EQ(g.at<short>(20, 49), 10);
   EXPECT_EQ(ed.smoothImage().at<unsigned char>(20, 25), 77);
-  EXPECT_EQ(ed.width(), 50);
-  EXPECT_EQ(ed.height(), 40);
-  EXPECT_EQ(ed.minPathLength(), 10);
-}
-
-TEST(EdgeDrawing, RectangleOutlineIsOneClosedSegmentOnTheBoundaryPixels) {
-  // Rectangle [11.5, 28.5) x [9.5, 20.5) in pixel coordinates: the boundary runs through the
-  // centres of rows 9 and 20 and columns 11 and 28, so by symmetry the gradient ridge lies
-  // exactly on those pixels (values: inside 200, half-covered 120, corners 80, outside 40).
-  cv::Mat img(30, 40, CV_8UC1, cv::Scalar(40));
-  img(cv::Rect(11, 9, 18, 12)).setTo(120);
-  img(cv::Rect(12, 10, 16, 10)).setTo(200);
-  for (const cv::Point& c :
-       {cv::Point(11, 9), cv::Point(28, 9), cv::Point(11, 20), cv::Point(28, 20)}) {
-    img.at<unsigned char>(c) = 80;
-  }
-  EdgeDrawing ed(img);
-  expectTracingInvariants(ed);
-  ASSERT_EQ(ed.segmentCount(), 1);
-  const Segment& s = ed.segments()[0];
-  auto onRing = [](const cv::Point& p) {
-    return ((p.y == 9 || p.y == 20) && p.x >= 11 && p.x <= 28) ||
-           ((p.x == 11 || p.x == 28) && p.y >= 9 && p.y <= 20);
-  };
-  std::set<std::pair<int, int>> inSegment;
-  for (const cv::Point& p : s) {
-    EXPECT_TRUE(onRing(p)) << p;
-    EXPECT_TRUE(inSegment.emplace(p.x, p.y).second) << "pixel twice: " << p;
-  }
-  // All side pixels away from the corners are there; corners may be cut diagonally.
-  for (int x = 13; x <= 26; ++x) {
-    EXPECT_TRUE(inSegment.count({x, 9}) && inSegment.count({x, 20})) << x;
-  }
-  for (int y = 11; y <= 18; ++y) {
-    EXPECT_TRUE(inSegment.count({11, y}) && inSegment.count({28, y})) << y;
-  }
-  // Closed: the ends touch. The ring has 56 pixels; each diagonal corner cut saves one.
-  EXPECT_LE(std::abs(s.front().x - s.back().x), 1);
-  EXPECT_LE(std::abs(s.front().y - s.back().y), 1);
-  EXPECT_GE(s.size(), 52u);
-  EXPECT_LE(s.size(), 56u);
 }
 
 TEST(EdgeDrawing, DiscOutlineIsOneClosedSegmentAtTheRadius) {
@@ -628,92 +372,6 @@ TEST(EdgeDrawing, DiscOutlineIsOneClosedSegmentAtTheRadius) {
   EXPECT_EQ(octants.size(), 8u);
   EXPECT_LE(std::abs(s.front().x - s.back().x), 1);
   EXPECT_LE(std::abs(s.front().y - s.back().y), 1);
-}
-
-TEST(EdgeDrawing, OnePixelLineHasAnEdgeOnEachSide) {
-  // The gradient across a thin bright line vanishes on the line itself and peaks on the two
-  // rows beside it.
-  cv::Mat img(21, 40, CV_8UC1, cv::Scalar(30));
-  img.row(10).colRange(5, 35).setTo(220);
-  EdgeDrawing ed(img);
-  expectTracingInvariants(ed);
-  std::set<std::pair<int, int>> drawn;
-  for (const Segment& s : ed.segments())
-    for (const cv::Point& p : s) drawn.emplace(p.x, p.y);
-  for (int x = 8; x <= 31; ++x) {
-    EXPECT_TRUE(drawn.count({x, 9})) << x;
-    EXPECT_TRUE(drawn.count({x, 11})) << x;
-    EXPECT_FALSE(drawn.count({x, 10})) << x;
-  }
-  for (const auto& [x, y] : drawn) {
-    EXPECT_TRUE(y >= 8 && y <= 12 && x >= 2 && x <= 37) << x << "," << y;
-  }
-}
-
-TEST(EdgeDrawing, WalksMayRunOnTheSecondRowThoughAnchorsStayTwoAway) {
-  // A rectangle whose top border runs through the centres of row 1: its ridge is on row 1,
-  // where no anchor may lie, but the walks up its sides turn onto it. Nothing reaches row 0.
-  cv::Mat img(30, 40, CV_8UC1, cv::Scalar(40));
-  img(cv::Rect(10, 1, 21, 20)).setTo(120);
-  img(cv::Rect(11, 2, 19, 18)).setTo(200);
-  EdgeDrawing ed(img);
-  expectTracingInvariants(ed);
-  std::set<std::pair<int, int>> drawn;
-  for (const Segment& s : ed.segments())
-    for (const cv::Point& p : s) drawn.emplace(p.x, p.y);
-  for (int x = 14; x <= 26; ++x) EXPECT_TRUE(drawn.count({x, 1})) << x;
-  for (const cv::Point& a : ed.anchors()) EXPECT_GE(a.y, 2);
-}
-
-TEST(EdgeDrawing, TwoTouchingRegionsShareTheirBorder) {
-  // Two squares side by side (100 and 200) on 0: x in [10.5, 30.5) and [30.5, 50.5), y in
-  // [10.5, 30.5). Every border runs through pixel centres (column 10, 30, 50; row 10, 30), so
-  // the ridges lie on those pixels; the shared border meets the outline in two T-junctions.
-  scenes::Scene scene({60, 40}, 0.0);
-  scene.polygon({{10.5, 10.5}, {30.5, 10.5}, {30.5, 30.5}, {10.5, 30.5}}, 100.0);
-  scene.polygon({{30.5, 10.5}, {50.5, 10.5}, {50.5, 30.5}, {30.5, 30.5}}, 200.0);
-  const cv::Mat img = scene.render();
-  EdgeDrawing ed(img);
-  expectTracingInvariants(ed);
-  std::set<std::pair<int, int>> drawn;
-  for (const Segment& s : ed.segments())
-    for (const cv::Point& p : s) drawn.emplace(p.x, p.y);
-  for (int y = 13; y <= 27; ++y) {
-    EXPECT_TRUE(drawn.count({30, y})) << "shared border, row " << y;
-    EXPECT_TRUE(drawn.count({10, y})) << "left side, row " << y;
-    EXPECT_TRUE(drawn.count({50, y})) << "right side, row " << y;
-  }
-  for (int x = 13; x <= 47; ++x) {
-    if (x >= 28 && x <= 32) continue;  // the junctions
-    EXPECT_TRUE(drawn.count({x, 10})) << "top, column " << x;
-    EXPECT_TRUE(drawn.count({x, 30})) << "bottom, column " << x;
-  }
-  // Nothing more than a pixel away from the borders.
-  for (const auto& [x, y] : drawn) {
-    const bool onVertical =
-        (std::abs(x - 10) <= 1 || std::abs(x - 30) <= 1 || std::abs(x - 50) <= 1) && y >= 9 &&
-        y <= 31;
-    const bool onHorizontal = (std::abs(y - 10) <= 1 || std::abs(y - 30) <= 1) && x >= 9 && x <= 51;
-    EXPECT_TRUE(onVertical || onHorizontal) << x << "," << y;
-  }
-}
-
-TEST(EdgeDrawing, NaturalScenesKeepTheInvariantsAndRepeatExactly) {
-  // A small wheel: size, centre and radius; the rest as the renderer's defaults.
-  const cv::Mat wheel = scenes::renderWheel({{320, 240}, {161.3, 118.7}, 100.0});
-  const cv::Mat images[] = {scenes::renderClutter({200, 150}, 3), wheel};
-  for (const cv::Mat& img : images) {
-    EdgeDrawing a(img);
-    expectTracingInvariants(a);
-    EXPECT_GT(a.segmentCount(), 5);
-    EdgeDrawing b(img);
-    EXPECT_EQ(a.segments(), b.segments());
-    EXPECT_EQ(cv::norm(a.edgeImage(), b.edgeImage(), cv::NORM_INF), 0.0);
-    for (int op = kPrewittOperator; op <= kDifferenceOperator; ++op) {
-      expectTracingInvariants(EdgeDrawing(img, op, 11, 3, 1, 10, 1.0, false));
-      expectTracingInvariants(EdgeDrawing(img, op, 20, 1, 3, 5, 1.7, true));
-    }
-  }
 }
 
 TEST(EdgeDrawing, SubMatrixViewGivesTheSameResultAsItsCopy) {

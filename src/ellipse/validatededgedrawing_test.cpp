@@ -236,17 +236,6 @@ TEST(ValidatedEdgeDrawing, CleanDiscIsValidAsAWholeLessItsLastPixel) {
   expectValidatedInvariants(img);
 }
 
-TEST(ValidatedEdgeDrawing, NaturalScenesKeepTheInvariants) {
-  // A small wheel: size, centre and radius; the rest as the renderer's defaults.
-  const cv::Mat wheel = scenes::renderWheel({{320, 240}, {161.3, 118.7}, 100.0});
-  expectValidatedInvariants(wheel);
-  expectValidatedInvariants(scenes::renderClutter({200, 150}, 3));
-  expectValidatedInvariants(scenes::renderClutter({123, 97}, 8));
-  cv::Mat lowContrast = scenes::renderDisc({120, 100}, {60.5, 50.5}, 30.0, 60, 50);
-  scenes::addGaussianNoise(lowContrast, 4.0, 2);
-  expectValidatedInvariants(lowContrast);
-}
-
 TEST(ValidatedEdgeDrawing, PureNoiseGivesAlmostNothing) {
   // Edge drawing finds plenty of chains in noise; at most about one false alarm per image
   // survives validation.
