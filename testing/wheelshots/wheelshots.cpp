@@ -7,6 +7,18 @@ namespace {
 // The renderer puts pixel centres at half-integers.
 cv::Point2d toRenderer(cv::Point2d p) { return p + cv::Point2d(0.5, 0.5); }
 
+// `look` with the grey values of its parts replaced.
+scenes::WheelLayout withGreys(scenes::WheelLayout look, double background, double rim, double face,
+                              double spoke, double hub, double hole) {
+  look.background = background;
+  look.rim = rim;
+  look.face = face;
+  look.spoke = spoke;
+  look.hub = hub;
+  look.hole = hole;
+  return look;
+}
+
 }  // namespace
 
 scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius,
@@ -29,13 +41,7 @@ Shot brightWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed 
 }
 
 scenes::WheelLayout darkened(scenes::WheelLayout look) {
-  look.background = 220.0;
-  look.rim = 40.0;
-  look.face = 150.0;
-  look.spoke = 60.0;
-  look.hub = 50.0;
-  look.hole = 240.0;
-  return look;
+  return withGreys(look, 220.0, 40.0, 150.0, 60.0, 50.0, 240.0);
 }
 
 Shot darkWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
@@ -43,13 +49,8 @@ Shot darkWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed se
 }
 
 Shot faintWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
-  scenes::WheelLayout look = brightLook(size, centre, radius, seed);
-  look.background = 100.0;
-  look.rim = 118.0;
-  look.face = 106.0;
-  look.spoke = 114.0;
-  look.hub = 116.0;
-  look.hole = 98.0;
+  scenes::WheelLayout look =
+      withGreys(brightLook(size, centre, radius, seed), 100.0, 118.0, 106.0, 114.0, 116.0, 98.0);
   look.noiseSigma = 1.5;
   return shotOf(look);
 }
