@@ -128,15 +128,34 @@ ParsedArguments parseArguments(const QStringList& arguments) {
   return parsed;
 }
 
-QString helpText(const QString& defaultSamples, const QString& defaultPlugin) {
-  QString keys;
+QString parameterTable() {
+  // Key, type and default in columns; the meaning wrapped under its own column.
+  constexpr int kMeaningColumn = 34, kWidth = 80;
+  QString table;
   for (const ParameterKey& k : parameterKeys()) {
-    keys += QString("  %1 %2 %3 %4\n")
-                .arg(QString(k.key), -17)
-                .arg(QString(typeName(k.type)), -7)
-                .arg(QString(k.defaultValue), -6)
-                .arg(QString(k.meaning));
+    QString line = QString("  %1 %2 %3 ")
+                       .arg(QString(k.key), -17)
+                       .arg(QString(typeName(k.type)), -6)
+                       .arg(QString(k.defaultText), -6);
+    int column = line.size();
+    for (const QString& word : QString(k.meaning).split(' ', Qt::SkipEmptyParts)) {
+      if (column > kMeaningColumn && column + word.size() > kWidth) {
+        line += "\n" + QString(kMeaningColumn, ' ');
+        column = kMeaningColumn;
+      } else if (column > kMeaningColumn) {
+        line += ' ';
+        ++column;
+      }
+      line += word;
+      column += word.size();
+    }
+    table += line + "\n";
   }
+  return table;
+}
+
+QString helpText(const QString& defaultSamples, const QString& defaultPlugin) {
+  const QString keys = parameterTable();
   return QString(
              "usage: wheelhost [options] [IMAGE|FOLDER ...]\n"
              "\n"

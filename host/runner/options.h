@@ -37,6 +37,9 @@ struct ParsedArguments {
 ParsedArguments parseArguments(const QStringList& arguments);
 
 // The --help text. `defaultSamples` and `defaultPlugin` are shown as the defaults.
+// The parameter keys, one per line: key, type, default and meaning (wrapped).
+QString parameterTable();
+
 QString helpText(const QString& defaultSamples, const QString& defaultPlugin);
 
 }  // namespace wheelhost

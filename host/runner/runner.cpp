@@ -60,7 +60,8 @@ class Run {
  private:
   bool prepare();  // false: unusable arguments (already reported)
   ImageOutcome analyse(const QString& file, IAlgorithm* algorithm);
-  void locate(const cv::Mat& grey, const FluorescenceResult& record, ImageOutcome& o);
+  void locate(const cv::Mat& grey, const FluorescenceResult& record, const QVariantMap& results,
+              ImageOutcome& o);
   void writeFiles(const QString& file, const cv::Mat& grey, const FluorescenceResult* record,
                   const ImageOutcome& o);
   void report(const ImageOutcome& o);
@@ -144,6 +145,8 @@ bool Run::prepare() {
   }
   warnings << checkParameterValues(params_);
   for (const QString& w : warnings) warn(w);
+  // The plug-in's own sub-pixel circle; a plug-in that does not know the key ignores it.
+  params_.insert(algorithmkeys::kReportCircle, QVariant(true));
   if (catalogue_) {
     params_.insert(algorithmkeys::kModelMap, variantFromPointer(catalogue_->modelMap()));
     params_.insert(algorithmkeys::kDefectList, variantFromPointer(&names_));
@@ -194,12 +197,19 @@ bool Run::prepare() {
   return true;
 }
 
-void Run::locate(const cv::Mat& grey, const FluorescenceResult& record, ImageOutcome& o) {
+void Run::locate(const cv::Mat& grey, const FluorescenceResult& record, const QVariantMap& results,
+                 ImageOutcome& o) {
   const cv::Mat cut = greyFromPixmap(record.image);
   o.cutoutSize = cut.size();
   // A pre-cut image is analysed whole: there is no circle to report.
   if (params_.value(algorithmkeys::kIsCutImg).toInt() != 0 || cut.empty()) return;
-  if (const auto placement = locateCutout(grey, cut)) {
+  if (const auto circle = reportedCircle(results)) {
+    o.centre = circle->centre;
+    o.radius = circle->radius;
+    o.circleFromPlugin = true;
+    o.halved = cutoutWasHalved(circle->radius, cut.size());
+  } else if (const auto placement = locateCutout(grey, cut)) {
+    // A plug-in that does not report its circle: where its cut-out lies tells it to a pixel.
     const LocatedCircle c = circleOf(*placement);
     o.centre = c.centre;
     o.radius = c.radius;
@@ -293,7 +303,7 @@ ImageOutcome Run::analyse(const QString& file, IAlgorithm* algorithm) {
     o.status = ImageOutcome::Status::NoWheel;
   } else if (record) {
     o.status = ImageOutcome::Status::Found;
-    locate(grey, *record, o);
+    locate(grey, *record, results, o);
   } else {
     o.status = ImageOutcome::Status::Failed;
     o.error = "the analysis delivered results without a result record";

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
 
@@ -58,6 +59,11 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedWithOutputsWritten) {
   ASSERT_EQ(lines.size(), static_cast<int>(shots.size()));
   EXPECT_TRUE(r.err.contains(QString("truth: %1 of %1 named correctly").arg(shots.size())))
       << r.err.toStdString();
+  const QRegularExpressionMatch centreError =
+      QRegularExpression("centre error median ([0-9.]+) px, worst ([0-9.]+) px").match(r.err);
+  ASSERT_TRUE(centreError.hasMatch()) << r.err.toStdString();
+  EXPECT_LE(centreError.captured(1).toDouble(), 0.05);
+  EXPECT_LE(centreError.captured(2).toDouble(), 0.2);
 
   for (const QJsonObject& o : lines) {
     const QString file = o["file"].toString();
@@ -69,9 +75,10 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedWithOutputsWritten) {
     }
     EXPECT_EQ(o["status"].toString(), "found") << file.toStdString();
     EXPECT_EQ(o["model"].toString(), truth["model"].toString()) << file.toStdString();
-    // The located circle: the cut-out's place carries 0.75 px of its own uncertainty.
-    EXPECT_LT(truth["centreError"].toDouble(), 2.0) << file.toStdString();
-    EXPECT_LT(std::abs(truth["radiusError"].toDouble()), 2.0) << file.toStdString();
+    // The plug-in's own sub-pixel circle, in the truth's pixel convention.
+    EXPECT_EQ(o["circleFrom"].toString(), "plug-in") << file.toStdString();
+    EXPECT_LT(truth["centreError"].toDouble(), 0.2) << file.toStdString();
+    EXPECT_LT(std::abs(truth["radiusError"].toDouble()), 0.5) << file.toStdString();
     // One "d2h" fits both cameras because the large cut-outs are halved.
     const QString model = o["model"].toString();
     for (const ws::WheelModel& m : ws::bundledModels()) {
