@@ -23,6 +23,7 @@
 #include "runner/catalogue.h"
 #include "runner/console.h"
 #include "runner/cutoutlocator.h"
+#include "runner/htmlreport.h"
 #include "runner/imageio.h"
 #include "runner/overlay.h"
 #include "runner/parameters.h"
@@ -77,7 +78,7 @@ struct Worker {
 // One image's outcome and what the runner has to say about it, held back until its turn so
 // that everything comes out in input order however many threads analyse.
 struct ImageReport {
-  ImageOutcome outcome;
+  ReportEntry entry;  // the outcome, and the files written for the report page
   QStringList messages;
   int writeProblems = 0;
 };
@@ -97,6 +98,7 @@ class Run {
   void writeFiles(int index, const cv::Mat& grey, const FluorescenceResult* record, ImageReport& r);
   void runAll(std::vector<std::unique_ptr<Worker>>& workers);
   void report(const ImageReport& r);
+  void writeReport(const QStringList& modelOrder);
   void message(const QString& text);
   void warn(const QString& text) { message("warning: " + text); }
 
@@ -111,6 +113,7 @@ class Run {
   QString outDir_;
   std::unique_ptr<QFile> jsonl_, csv_;
   QStringList files_, stems_;
+  std::vector<ReportEntry> reportEntries_;  // with --report, in input order
   std::unique_ptr<ProgressBar> progress_;
   Summary summary_;
   int writeProblems_ = 0;
@@ -209,7 +212,8 @@ bool Run::prepare() {
   // Created last, so that unusable arguments leave no empty result files behind.
   if (!opt_.outDir.isEmpty()) {
     const QDir out(opt_.outDir);
-    if (!out.mkpath("cutouts") || !out.mkpath("overlays")) {
+    if (!out.mkpath("cutouts") || !out.mkpath("overlays") ||
+        (opt_.report && !out.mkpath("thumbs"))) {
       return unusable(QString("--out %1: cannot create the folder").arg(opt_.outDir));
     }
     outDir_ = out.path();
@@ -254,7 +258,7 @@ std::unique_ptr<Worker> Run::makeWorker(QString* error) {
 
 void Run::locate(const cv::Mat& grey, const FluorescenceResult& record, const QVariantMap& results,
                  ImageReport& r) {
-  ImageOutcome& o = r.outcome;
+  ImageOutcome& o = r.entry.outcome;
   const cv::Mat cut = greyFromPixmap(record.image);
   o.cutoutSize = cut.size();
   // A pre-cut image is analysed whole: there is no circle to report.
@@ -285,7 +289,7 @@ ImageReport Run::analyseSafely(int index, Worker& worker) {
     return analyse(index, worker);
   } catch (const std::exception& e) {
     ImageReport r;
-    ImageOutcome& o = r.outcome;
+    ImageOutcome& o = r.entry.outcome;
     o.file = files_[index];
     o.status = ImageOutcome::Status::Failed;
     o.error = QString("wheelhost could not process the outcome: %1").arg(e.what());
@@ -296,7 +300,7 @@ ImageReport Run::analyseSafely(int index, Worker& worker) {
 
 ImageReport Run::analyse(int index, Worker& worker) {
   ImageReport r;
-  ImageOutcome& o = r.outcome;
+  ImageOutcome& o = r.entry.outcome;
   const QString& file = files_[index];
   o.file = file;
   QString problem;
@@ -403,29 +407,39 @@ ImageReport Run::analyse(int index, Worker& worker) {
 
 void Run::writeFiles(int index, const cv::Mat& grey, const FluorescenceResult* record,
                      ImageReport& r) {
-  const ImageOutcome& o = r.outcome;
+  const ImageOutcome& o = r.entry.outcome;
   const QString& stem = stems_[index];
   const QDir out(outDir_);
-  QString problem;
+  // Writes `image` to `relative` under the output folder; returns the path when it worked.
+  const auto write = [&](const QString& relative, const cv::Mat& image) {
+    QString problem;
+    if (writeImageFile(out.filePath(relative), image, &problem)) return relative;
+    ++r.writeProblems;
+    r.messages << QString("%1: %2").arg(out.filePath(relative), problem);
+    return QString();
+  };
   if (record && o.status == ImageOutcome::Status::Found) {
-    const QString path = out.filePath("cutouts/" + stem + ".png");
-    if (!writeImageFile(path, greyFromPixmap(record->image), &problem)) {
-      ++r.writeProblems;
-      r.messages << QString("%1: %2").arg(path, problem);
+    const cv::Mat cut = greyFromPixmap(record->image);
+    r.entry.cutout = write("cutouts/" + stem + ".png", cut);
+    if (opt_.report) {
+      r.entry.cutoutThumb =
+          write("thumbs/" + stem + "-cutout.png", thumbnailOf(cut, kThumbnailSide));
     }
   }
-  const QString path = out.filePath("overlays/" + stem + ".png");
-  if (!writeImageFile(path, drawOverlay(grey, o), &problem)) {
-    ++r.writeProblems;
-    r.messages << QString("%1: %2").arg(path, problem);
+  const cv::Mat overlay = drawOverlay(grey, o);
+  r.entry.overlay = write("overlays/" + stem + ".png", overlay);
+  if (opt_.report) {
+    r.entry.overlayThumb =
+        write("thumbs/" + stem + "-overlay.png", thumbnailOf(overlay, kThumbnailSide));
   }
 }
 
 void Run::report(const ImageReport& r) {
   for (const QString& m : r.messages) message(m);
-  const ImageOutcome& o = r.outcome;
+  const ImageOutcome& o = r.entry.outcome;
   writeProblems_ += r.writeProblems;
   summary_.add(o);
+  if (opt_.report) reportEntries_.push_back(r.entry);
   std::lock_guard<std::mutex> lock(g_sink->writing);
   if (progress_) progress_->clear();
   const QByteArray json = QJsonDocument(toJson(o)).toJson(QJsonDocument::Compact);
@@ -442,6 +456,15 @@ void Run::report(const ImageReport& r) {
   if (csv_) {
     csv_->write((csvRow(o) + "\n").toUtf8());
     csv_->flush();
+  }
+}
+
+void Run::writeReport(const QStringList& modelOrder) {
+  QFile page(QDir(outDir_).filePath("report.html"));
+  if (!page.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+      page.write(htmlReport(reportEntries_, summary_, modelOrder).toUtf8()) < 0 || !page.flush()) {
+    ++writeProblems_;
+    message(QString("%1: cannot write: %2").arg(page.fileName(), page.errorString()));
   }
 }
 
@@ -576,6 +599,7 @@ int Run::execute() {
   } else {
     std::fprintf(env_.results, "\n%s\n", qPrintable(summary_.text(order)));
   }
+  if (opt_.report) writeReport(order);
   if (!outDir_.isEmpty()) {
     std::fprintf(env_.messages, "wheelhost: results written to %s\n",
                  qPrintable(QDir::toNativeSeparators(outDir_)));
