@@ -46,8 +46,25 @@ struct MessageSink {
   std::mutex writing;
 };
 MessageSink* g_sink = nullptr;
-// The log of the analysis call running on this thread, or null between calls.
+// While an image is analysed on this thread: the plug-in's log of the call, and the lines to
+// show, held back for the image's turn so that they come out in input order.
 thread_local QStringList* t_callLog = nullptr;
+thread_local QStringList* t_shown = nullptr;
+
+// Directs this thread's messages to an image's lists while it lives.
+class ImageMessages {
+ public:
+  ImageMessages(QStringList* callLog, QStringList* shown) {
+    t_callLog = callLog;
+    t_shown = shown;
+  }
+  ~ImageMessages() {
+    t_callLog = nullptr;
+    t_shown = nullptr;
+  }
+  ImageMessages(const ImageMessages&) = delete;
+  ImageMessages& operator=(const ImageMessages&) = delete;
+};
 
 void handleMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
   if (g_sink == nullptr) {
@@ -58,9 +75,13 @@ void handleMessage(QtMsgType type, const QMessageLogContext&, const QString& tex
   const bool show =
       g_sink->verbose || type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg;
   if (!show) return;
+  const char* kind = type == QtDebugMsg || type == QtInfoMsg ? "log" : "warning";
+  if (t_shown != nullptr) {
+    *t_shown << QString("%1: %2").arg(kind, text);
+    return;
+  }
   std::lock_guard<std::mutex> lock(g_sink->writing);
   if (g_sink->beforeWrite) g_sink->beforeWrite();
-  const char* kind = type == QtDebugMsg || type == QtInfoMsg ? "log" : "warning";
   std::fprintf(g_sink->stream, "wheelhost: %s: %s\n", kind, qPrintable(text));
 }
 
@@ -290,7 +311,7 @@ ImageReport Run::analyseSafely(int index, Worker& worker) {
   } catch (const std::exception& e) {
     ImageReport r;
     ImageOutcome& o = r.entry.outcome;
-    o.file = files_[index];
+    o.file = files_.at(index);
     o.status = ImageOutcome::Status::Failed;
     o.error = QString("wheelhost could not process the outcome: %1").arg(e.what());
     r.messages << QString("%1: %2").arg(o.file, o.error);
@@ -300,8 +321,10 @@ ImageReport Run::analyseSafely(int index, Worker& worker) {
 
 ImageReport Run::analyse(int index, Worker& worker) {
   ImageReport r;
+  QStringList callLog;
+  const ImageMessages scope(&callLog, &r.messages);
   ImageOutcome& o = r.entry.outcome;
-  const QString& file = files_[index];
+  const QString& file = files_.at(index);
   o.file = file;
   QString problem;
   const cv::Mat image = readImageFile(file, &problem);
@@ -323,8 +346,6 @@ ImageReport Run::analyse(int index, Worker& worker) {
       worker.catalogue->matcher(name)->clearLast();
     }
   }
-  QStringList callLog;
-  t_callLog = &callLog;
   QElapsedTimer timer;
   timer.start();
   try {
@@ -335,7 +356,6 @@ ImageReport Run::analyse(int index, Worker& worker) {
     problem = "the plug-in let an exception escape";
   }
   o.wallSeconds = timer.nsecsElapsed() / 1e9;
-  t_callLog = nullptr;
   // The record is ours from delivery on; it goes when this function returns.
   const std::unique_ptr<FluorescenceResult> record = host.takeResult();
   const QVariantMap results = host.results();
@@ -408,7 +428,7 @@ ImageReport Run::analyse(int index, Worker& worker) {
 void Run::writeFiles(int index, const cv::Mat& grey, const FluorescenceResult* record,
                      ImageReport& r) {
   const ImageOutcome& o = r.entry.outcome;
-  const QString& stem = stems_[index];
+  const QString& stem = stems_.at(index);
   const QDir out(outDir_);
   // Writes `image` to `relative` under the output folder; returns the path when it worked.
   const auto write = [&](const QString& relative, const cv::Mat& image) {
@@ -477,7 +497,7 @@ void Run::runAll(std::vector<std::unique_ptr<Worker>>& workers) {
   if (workers.size() == 1) {
     // One worker analyses on this thread, as a host does.
     for (int i = 0; i < total; ++i) {
-      showProgress(i, files_[i]);
+      showProgress(i, files_.at(i));
       report(analyseSafely(i, *workers[0]));
     }
     return;
@@ -499,7 +519,7 @@ void Run::runAll(std::vector<std::unique_ptr<Worker>>& workers) {
           std::lock_guard<std::mutex> lock(mutex);
           if (next >= total) return;
           i = next++;
-          lastStarted = files_[i];
+          lastStarted = files_.at(i);
         }
         ImageReport r = analyseSafely(i, *worker);
         {
