@@ -203,8 +203,11 @@ bool Run::prepare() {
   }
   warnings << checkParameterValues(params_);
   for (const QString& w : warnings) warn(w);
-  // The plug-in's own sub-pixel circle; a plug-in that does not know the key ignores it.
-  params_.insert(algorithmkeys::kReportCircle, QVariant(true));
+  // The plug-in's own sub-pixel circle, unless the user asks for the cut-out's place; a
+  // plug-in that does not know the key ignores it.
+  if (!params_.contains(algorithmkeys::kReportCircle)) {
+    params_.insert(algorithmkeys::kReportCircle, QVariant(true));
+  }
 
   if (!opt_.configDir.isEmpty()) {
     const QFileInfo dir(opt_.configDir);
