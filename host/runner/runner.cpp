@@ -309,17 +309,22 @@ void Run::locate(const cv::Mat& grey, const FluorescenceResult& record, const QV
 }
 
 ImageReport Run::analyseSafely(int index, Worker& worker) {
+  QString problem;
   try {
     return analyse(index, worker);
   } catch (const std::exception& e) {
-    ImageReport r;
-    ImageOutcome& o = r.entry.outcome;
-    o.file = files_.at(index);
-    o.status = ImageOutcome::Status::Failed;
-    o.error = QString("wheelhost could not process the outcome: %1").arg(e.what());
-    r.messages << QString("%1: %2").arg(o.file, o.error);
-    return r;
+    problem = e.what();
+  } catch (...) {
+    // On a worker thread nothing may escape: it would end the process.
+    problem = "unknown exception";
   }
+  ImageReport r;
+  ImageOutcome& o = r.entry.outcome;
+  o.file = files_.at(index);
+  o.status = ImageOutcome::Status::Failed;
+  o.error = QString("wheelhost could not process the outcome: %1").arg(problem);
+  r.messages << QString("%1: %2").arg(o.file, o.error);
+  return r;
 }
 
 ImageReport Run::analyse(int index, Worker& worker) {
