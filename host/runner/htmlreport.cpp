@@ -56,7 +56,7 @@ position:sticky;top:0}
 #images th[aria-sort=ascending]::after{content:" \25B2"}
 #images th[aria-sort=descending]::after{content:" \25BC"}
 #images td{border-top:1px solid #dde3e8;padding:4px 6px;vertical-align:middle;white-space:nowrap}
-#images td.file,#images td.error{white-space:normal;word-break:break-all;max-width:320px}
+#images td.file,#images td.error{white-space:normal;overflow-wrap:anywhere;max-width:320px}
 #images td.thumb{width:160px;height:160px;text-align:center;padding:2px}
 #images img{max-width:160px;max-height:160px;display:block;margin:auto}
 #images td.num{text-align:right;font-variant-numeric:tabular-nums}
@@ -284,7 +284,9 @@ QString row(int index, const ReportEntry& e) {
   html += cell(QString::number(index + 1), QString::number(index + 1), "num");
   html += thumbCell(e.overlay, e.overlayThumb, "overlay of " + o.file);
   html += thumbCell(e.cutout, e.cutoutThumb, "cut-out of " + o.file);
-  html += cell(o.file, o.file, "file");
+  // Long paths break after a folder rather than inside a name.
+  html += QString("<td class=\"file\" data-sort=\"%1\">%2</td>")
+              .arg(esc(o.file), esc(o.file).replace("/", "/<wbr>"));
   html += cell(status, status, o.failed() ? "error" : "");
   html += cell(found ? (o.model.isEmpty() ? QString("-") : o.model) : QString(), o.model, "");
   html += cell(truth, truth, "");
