@@ -64,7 +64,8 @@ tr.failed{background:#fde8e8}tr.unnamed{background:#fff5d6}
 .error{color:#c0262d}
 )";
 
-// Sorting by a click on a column heading: numbers by value (empty last), text by locale.
+// Sorting by a click on a column heading: numbers by value (empty last), text by locale; the
+// order goes into the address, so a link or a reload keeps it.
 const char* kScript = R"(
 (function(){
   var table=document.getElementById('images');
@@ -89,8 +90,18 @@ const char* kScript = R"(
         return asc?d:-d;
       });
       rows.forEach(function(r){body.appendChild(r);});
+      if(history.replaceState)history.replaceState(null,'','#sort='+th.getAttribute('data-key')+(asc?'':'-desc'));
     });
   });
+  // A link may carry its order: report.html#sort=score or #sort=time-desc.
+  var wanted=/^#sort=([a-z]+)(-desc)?$/.exec(location.hash);
+  if(wanted){
+    Array.prototype.forEach.call(heads,function(th){
+      if(th.getAttribute('data-key')!==wanted[1])return;
+      th.click();
+      if(wanted[2])th.click();
+    });
+  }
   // The rendered size, for a screenshot of the whole page.
   function measure(){
     var e=document.documentElement;
@@ -328,11 +339,14 @@ QString htmlReport(const std::vector<ReportEntry>& entries, const Summary& summa
   html +=
       "<section><h2>Images</h2>\n<p>Failures first, then wheels found without a model; click a "
       "column heading to sort.</p>\n<table id=\"images\">\n<thead><tr>"
-      "<th data-type=\"number\">#</th><th class=\"nosort\">overlay</th>"
-      "<th class=\"nosort\">cut-out</th><th>file</th><th>status</th><th>model</th>"
-      "<th>truth</th><th data-type=\"number\">score</th>"
-      "<th data-type=\"number\">similarity</th><th data-type=\"number\">diameter</th>"
-      "<th data-type=\"number\">centre error (px)</th><th data-type=\"number\">time (s)</th>"
+      "<th data-type=\"number\" data-key=\"index\">#</th><th class=\"nosort\">overlay</th>"
+      "<th class=\"nosort\">cut-out</th><th data-key=\"file\">file</th>"
+      "<th data-key=\"status\">status</th><th data-key=\"model\">model</th>"
+      "<th data-key=\"truth\">truth</th><th data-type=\"number\" data-key=\"score\">score</th>"
+      "<th data-type=\"number\" data-key=\"similarity\">similarity</th>"
+      "<th data-type=\"number\" data-key=\"diameter\">diameter</th>"
+      "<th data-type=\"number\" data-key=\"centre\">centre error (px)</th>"
+      "<th data-type=\"number\" data-key=\"time\">time (s)</th>"
       "</tr></thead>\n<tbody>\n";
   for (int i : reportOrder(entries)) html += row(i, entries[static_cast<size_t>(i)]);
   html += "</tbody>\n</table>\n</section>\n<script>";

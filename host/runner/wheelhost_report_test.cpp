@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <algorithm>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -28,8 +29,12 @@ QString chromium() {
   return QString();
 }
 
-// Runs headless Chromium on `page` with a fresh profile; returns its standard output.
-QByteArray runChromium(const QString& page, const QStringList& what, cv::Size window) {
+// Runs headless Chromium on `page` (a file, with `fragment` when not empty) with a fresh
+// profile; returns its standard output.
+QByteArray runChromium(const QString& page, const QString& fragment, const QStringList& what,
+                       cv::Size window) {
+  QUrl url = QUrl::fromLocalFile(page);
+  if (!fragment.isEmpty()) url.setFragment(fragment);
   QTemporaryDir profile;
   QProcess p;
   p.start(
@@ -38,7 +43,7 @@ QByteArray runChromium(const QString& page, const QStringList& what, cv::Size wi
                   "--disable-background-networking", "--disable-component-update", "--disable-sync",
                   "--hide-scrollbars", "--user-data-dir=" + profile.path(),
                   QString("--window-size=%1,%2").arg(window.width).arg(window.height)} +
-          what + QStringList{QUrl::fromLocalFile(page).toString()});
+          what + QStringList{url.toString()});
   EXPECT_TRUE(p.waitForFinished(180000)) << "chromium did not finish";
   EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
   return p.readAllStandardOutput();
@@ -68,7 +73,7 @@ TEST(WheelhostReport, SampleReportRendersInChromium) {
 
   // The DOM after the page's script ran: one row per image, the summary's figures.
   const cv::Size window(1280, 900);
-  const QString dom = QString::fromUtf8(runChromium(page, {"--dump-dom"}, window));
+  const QString dom = QString::fromUtf8(runChromium(page, "", {"--dump-dom"}, window));
   const int shots = static_cast<int>(ws::bundledShots().size());
   EXPECT_EQ(dom.count(QRegularExpression("<tr class=\"\\w+\" id=\"image-\\d+\">")), shots);
   EXPECT_EQ(textOf(dom, "sum-images"), QString::number(shots));
@@ -95,13 +100,37 @@ TEST(WheelhostReport, SampleReportRendersInChromium) {
   EXPECT_TRUE(dom.contains("<svg id=\"chart-time\""));
   EXPECT_TRUE(dom.contains("<svg id=\"chart-score\""));
 
+  // Sorted by a click on "score", as the address asks: the found wheels by rising score, the
+  // rows without a score last.
+  const QString sorted = QString::fromUtf8(runChromium(page, "sort=score", {"--dump-dom"}, window));
+  QList<double> scores;
+  int unscored = 0;
+  auto cells = QRegularExpression(
+                   "<tr class=\"\\w+\" id=\"image-\\d+\">(?:<td[^>]*>.*?</td>){7}"
+                   "<td class=\"num\" data-sort=\"([^\"]*)\">")
+                   .globalMatch(sorted);
+  while (cells.hasNext()) {
+    const QString key = cells.next().captured(1);
+    if (key.isEmpty()) {
+      ++unscored;
+    } else {
+      EXPECT_EQ(unscored, 0) << "a score after a row without one";
+      scores << key.toDouble();
+    }
+  }
+  EXPECT_EQ(scores.size(), shots - 1);
+  EXPECT_EQ(unscored, 1);
+  EXPECT_TRUE(std::is_sorted(scores.begin(), scores.end()));
+  EXPECT_TRUE(sorted.contains("aria-sort=\"ascending\" data-key=\"score\"") ||
+              sorted.contains("data-key=\"score\" aria-sort=\"ascending\""));
+
   // A screenshot of the whole page, as tall as the page measured itself.
   const QRegularExpressionMatch size = QRegularExpression("data-height=\"(\\d+)\"").match(dom);
   ASSERT_TRUE(size.hasMatch());
   const cv::Size whole(window.width, size.captured(1).toInt());
   ASSERT_GT(whole.height, window.height);
   const QString shot = QDir(out.path()).filePath("report.png");
-  runChromium(page, {"--screenshot=" + shot}, whole);
+  runChromium(page, "", {"--screenshot=" + shot}, whole);
   const cv::Mat png = cv::imread(shot.toStdString(), cv::IMREAD_COLOR);
   ASSERT_FALSE(png.empty());
   EXPECT_EQ(png.size(), whole);
