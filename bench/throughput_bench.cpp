@@ -53,15 +53,16 @@ double blurSeconds(const cv::Mat& image) {
 }
 
 // Four different cluttered shots of one size: the wheel's place, size, turn and the clutter
-// behind it change from shot to shot.
+// behind it change from shot to shot. The wheel stays 50 px or more inside the frame (the
+// refinement searches radii up to the distance to the border less 50).
 const std::vector<wheelshots::Shot>& sequence(cv::Size size, int count = 4) {
   static std::map<int, std::vector<wheelshots::Shot>> cache;
   std::vector<wheelshots::Shot>& shots = cache[size.width];
   for (int k = static_cast<int>(shots.size()); k < count; ++k) {
     const double h = size.height;
-    const cv::Point2d centre(size.width * (0.46 + 0.03 * k), h * (0.52 - 0.02 * k));
+    const cv::Point2d centre(size.width * (0.48 + 0.015 * k), h * (0.51 - 0.01 * k));
     shots.push_back(
-        wheelshots::clutteredWheel(size, centre, h * (0.34 + 0.02 * k), scenes::Seed(k + 1)));
+        wheelshots::clutteredWheel(size, centre, h * (0.30 + 0.015 * k), scenes::Seed(k + 1)));
   }
   return shots;
 }

@@ -86,8 +86,10 @@ RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadiu
 }
 
 Shot clutteredWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
-  return wheelInFront(brightLook(size, centre, radius, seed), scenes::renderClutter(size, seed),
-                      seed + 100);
+  // The clutter's contrast is damped to 45 % around grey 70, so that the rim stands out.
+  cv::Mat floor;
+  scenes::renderClutter(size, seed).convertTo(floor, CV_8U, 0.45, 70.0 - 0.45 * 128.0);
+  return wheelInFront(brightLook(size, centre, radius, seed), floor, seed + 100);
 }
 
 cv::Mat emptyBelt(cv::Size size, scenes::Seed seed) {

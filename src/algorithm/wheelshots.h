@@ -45,8 +45,8 @@ struct RingLightShot {
 RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadius);
 
 // A bright-rimmed wheel (brightLook, without its noise) standing on a cluttered floor: the
-// scene renderer's clutter everywhere outside the wheel's outline, blended by area coverage,
-// then noise of 3 grey levels over the whole shot.
+// scene renderer's clutter, its contrast damped to 45 % around grey 70, everywhere outside the
+// wheel's outline, blended by area coverage, then noise of 3 grey levels over the whole shot.
 Shot clutteredWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed = 1);
 
 // A flat belt with noise and nothing on it.
