@@ -46,19 +46,7 @@ void dropDebugMessages(QtMsgType type, const QMessageLogContext&, const QString&
 }  // namespace
 
 scenes::WheelLayout design(int index) {
-  scenes::WheelLayout d;  // the renderer's default: 5 spokes, 5 bolt holes
-  if (index == 1) {
-    d.spokes = 6;
-    d.spokeWidth = 0.10;
-    d.boltHoles = 4;
-    d.hubRadius = 0.26;
-  } else if (index == 2) {
-    d.spokes = 0;
-    d.boltHoles = 8;
-    d.hubRadius = 0.40;
-    d.rimWidth = 0.14;
-  }
-  return d;
+  return wheelshots::withDesign(scenes::WheelLayout(), index);  // the renderer's default look
 }
 
 WheelModelMap* catalogueModels() { return &catalogue().map_; }

@@ -21,11 +21,9 @@
 
 #include <algorithm>
 #include <ctime>
-#include <iostream>
 #include <map>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
-#include <sstream>
 #include <vector>
 
 #include "algorithmfluorescence.h"
@@ -33,6 +31,7 @@
 #include "circleellipsedetector.h"
 #include "fluorescenceresult.h"
 #include "objects/imageobject.h"
+#include "quietstdout.h"
 #include "scenes/scenes.h"
 #include "wheelshots.h"
 
@@ -177,17 +176,6 @@ void BM_HoughAlt(benchmark::State& state) {
   }
   state.counters["x_call"] = houghSum / callSum;
 }
-
-// The detector writes one line per construction; keep it out of the benchmark's output.
-class QuietStdout {
- public:
-  QuietStdout() : previous_(std::cout.rdbuf(sink_.rdbuf())) {}
-  ~QuietStdout() { std::cout.rdbuf(previous_); }
-
- private:
-  std::ostringstream sink_;
-  std::streambuf* previous_;
-};
 
 const cv::Mat& detectorScene(int which) {
   static const cv::Mat wheel = [] {

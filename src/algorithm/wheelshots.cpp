@@ -20,6 +20,21 @@ scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius,
   return look;
 }
 
+scenes::WheelLayout withDesign(scenes::WheelLayout look, int design) {
+  if (design == 1) {
+    look.spokes = 6;
+    look.spokeWidth = 0.10;
+    look.boltHoles = 4;
+    look.hubRadius = 0.26;
+  } else if (design == 2) {
+    look.spokes = 0;
+    look.boltHoles = 8;
+    look.hubRadius = 0.40;
+    look.rimWidth = 0.14;
+  }
+  return look;
+}
+
 Shot shotOf(const scenes::WheelLayout& look) {
   return {scenes::renderWheel(look), look.centre - cv::Point2d(0.5, 0.5), look.radius};
 }

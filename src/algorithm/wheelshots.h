@@ -20,6 +20,11 @@ struct Shot {
 scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius,
                                scenes::Seed seed = 1);
 
+// `look` in one of three designs a template matcher tells apart: 0 keeps it (five spokes, five
+// bolt holes), 1 has six narrower spokes, four bolt holes and a smaller hub, 2 a solid face with
+// eight bolt holes, a larger hub and a wider rim.
+scenes::WheelLayout withDesign(scenes::WheelLayout look, int design);
+
 // A wheel of `look` as the camera delivers it.
 Shot shotOf(const scenes::WheelLayout& look);
 
