@@ -9,6 +9,7 @@
 #include "runner/options.h"
 #include "runner/pluginlibrary.h"
 #include "runner/runner.h"
+#include "samplegen/sampledir.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Qt's offscreen platform keeps a QScreen and friends until exit; these are Qt's, not ours.
@@ -41,9 +42,11 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("wheelhost");
 
   const QString exeDir = QCoreApplication::applicationDirPath();
+  const QString defaultSamples = wheelhost::samples::defaultSamplesDir(
+      exeDir, WHEELHOST_INSTALLED_SAMPLES_RELDIR, WHEELHOST_BUILD_SAMPLES_RELDIR);
   if (parsed.options.help) {
     const QString text = wheelhost::helpText(
-        WHEELHOST_SAMPLES_DIR,
+        defaultSamples,
         wheelhost::defaultPluginCandidates(exeDir).join("\n                        or "));
     std::fputs(text.toLocal8Bit().constData(), stdout);
     return 0;
@@ -56,7 +59,7 @@ int main(int argc, char** argv) {
   wheelhost::OutputChannels channels(parsed.options.verbose);
   wheelhost::RunnerEnvironment env;
   env.executableDir = exeDir;
-  env.defaultSamples = WHEELHOST_SAMPLES_DIR;
+  env.defaultSamples = defaultSamples;
   env.results = channels.results();
   env.messages = stderr;
   env.messagesIsTerminal = wheelhost::isTerminal(stderr);
