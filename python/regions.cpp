@@ -19,7 +19,8 @@ using vistrel::DetectRoi;
 using Shape = DetectRoi::ShapeType;
 
 // Adds a united or removed shape; refusals become ValueError with the library's own report.
-void addShape(DetectRoi& roi, bool unite, const py::object& points, Shape type,
+template <bool unite>
+void addShape(DetectRoi& roi, const py::object& points, Shape type,
               const std::optional<py::object>& mask) {
   const std::vector<cv::Point2f> pts = pointsFrom(points, "points");
   cv::Mat maskCopy;
@@ -71,6 +72,13 @@ DetectRoi load(const std::string& path, const std::string& key) {
   return roi;
 }
 
+// A point mapped by one of the region's mappings (toImage or toRoi).
+template <void (DetectRoi::*map)(double&, double&)>
+std::tuple<double, double> mapPoint(DetectRoi& roi, double x, double y) {
+  (roi.*map)(x, y);
+  return {x, y};
+}
+
 std::tuple<int, int> shapeOf(const std::tuple<int, int>& imageShape) {
   if (std::get<0>(imageShape) <= 0 || std::get<1>(imageShape) <= 0) {
     throw py::value_error("image_shape must be (rows, cols), both above 0");
@@ -94,18 +102,11 @@ void bindRegions(py::module_& m) {
   m.attr("ShapeType") = cls.attr("ShapeType");
 
   cls.def(py::init<>())
-      .def(
-          "add_roi",
-          [](DetectRoi& r, const py::object& points, Shape type,
-             const std::optional<py::object>& mask) { addShape(r, true, points, type, mask); },
-          py::arg("points"), py::arg("type"), py::arg("mask") = py::none(),
-          "Unites a shape given by its points (an N x 2 array-like, source pixels).")
-      .def(
-          "sub_roi",
-          [](DetectRoi& r, const py::object& points, Shape type,
-             const std::optional<py::object>& mask) { addShape(r, false, points, type, mask); },
-          py::arg("points"), py::arg("type"), py::arg("mask") = py::none(),
-          "Removes a shape from the region.")
+      .def("add_roi", &addShape<true>, py::arg("points"), py::arg("type"),
+           py::arg("mask") = py::none(),
+           "Unites a shape given by its points (an N x 2 array-like, source pixels).")
+      .def("sub_roi", &addShape<false>, py::arg("points"), py::arg("type"),
+           py::arg("mask") = py::none(), "Removes a shape from the region.")
       .def("clear", &DetectRoi::clear)
       .def("empty", &DetectRoi::empty)
       .def(
@@ -148,20 +149,10 @@ void bindRegions(py::module_& m) {
                                   mask.empty() ? py::object(py::none()) : arrayCopy(mask));
           },
           py::arg("image"), "(ROI image, mask or None), both copies.")
-      .def(
-          "to_image",
-          [](DetectRoi& r, double x, double y) {
-            r.toImage(x, y);
-            return std::make_tuple(x, y);
-          },
-          py::arg("x"), py::arg("y"), "A point of the ROI image in source coordinates.")
-      .def(
-          "to_roi",
-          [](DetectRoi& r, double x, double y) {
-            r.toRoi(x, y);
-            return std::make_tuple(x, y);
-          },
-          py::arg("x"), py::arg("y"), "A source point in ROI image coordinates.")
+      .def("to_image", &mapPoint<&DetectRoi::toImage>, py::arg("x"), py::arg("y"),
+           "A point of the ROI image in source coordinates.")
+      .def("to_roi", &mapPoint<&DetectRoi::toRoi>, py::arg("x"), py::arg("y"),
+           "A source point in ROI image coordinates.")
       .def(
           "save",
           [](const DetectRoi& r, const std::string& path, const std::string& key) {
