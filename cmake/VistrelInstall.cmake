@@ -38,7 +38,8 @@ install(FILES
   DESTINATION ${VISTREL_CMAKE_DIR})
 
 # pkg-config: relocatable (paths from the file's own folder). Debian's OpenCV module packages
-# ship no .pc file, so their flags are written out.
+# ship no .pc file, so their flags are written out; they are public, as the API is OpenCV's
+# matrices.
 get_target_property(_ocv_include OpenCV::core INTERFACE_INCLUDE_DIRECTORIES)
 set(VISTREL_PC_CFLAGS "-I\${includedir}")
 foreach(_dir IN LISTS _ocv_include)
@@ -47,15 +48,13 @@ endforeach()
 set(VISTREL_PC_OPENCV_LIBS "-lopencv_imgproc -lopencv_core")
 if(VISTREL_SHARED)
   string(APPEND VISTREL_PC_CFLAGS " -DVISTREL_SHARED")
-  set(VISTREL_PC_LIBS "-L\${libdir} -lvistrel")
-  set(VISTREL_PC_LIBS_PRIVATE "${VISTREL_PC_OPENCV_LIBS}")
+  set(VISTREL_PC_LIBS "-L\${libdir} -lvistrel ${VISTREL_PC_OPENCV_LIBS}")
 else()
   # Whole, so that the modules that register themselves are found by name alone.
   set(VISTREL_PC_LIBS
       "-L\${libdir} -Wl,--whole-archive -lvistrel -Wl,--no-whole-archive ${VISTREL_PC_OPENCV_LIBS}")
-  set(VISTREL_PC_LIBS_PRIVATE "")
 endif()
-file(RELATIVE_PATH VISTREL_PC_PREFIX_FROM_PCDIR
-  /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+file(RELATIVE_PATH VISTREL_PC_PREFIX_FROM_PCDIR /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" VISTREL_PC_PREFIX_FROM_PCDIR "${VISTREL_PC_PREFIX_FROM_PCDIR}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/vistrel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/vistrel.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/vistrel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
