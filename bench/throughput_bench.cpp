@@ -28,11 +28,11 @@
 
 #include "algorithmfluorescence.h"
 #include "benchhost.h"
-#include "circleellipsedetector.h"
 #include "fluorescenceresult.h"
 #include "objects/imageobject.h"
 #include "quietstdout.h"
 #include "scenes/scenes.h"
+#include "vistrel/ellipsedetector.h"
 #include "wheelshots.h"
 
 namespace {
@@ -196,10 +196,8 @@ void BM_Detector(benchmark::State& state) {
   double detectorSum = 0.0, blurSum = 0.0;
   int circles = 0;
   for (auto _ : state) {
-    const double t = secondsOf([&] {
-      ced::CircleEllipseDetector d(image);
-      circles = d.circleCount();
-    });
+    const double t = secondsOf(
+        [&] { circles = static_cast<int>(ced::detectCirclesAndEllipses(image).circles.size()); });
     blurSum += blurSeconds(image);
     detectorSum += t;
     state.SetIterationTime(t);

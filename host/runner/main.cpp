@@ -13,6 +13,7 @@
 #include "runner/options.h"
 #include "runner/pluginlibrary.h"
 #include "runner/runner.h"
+#include "samplegen/sampledir.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Qt's offscreen platform keeps a QScreen and friends until exit; these are Qt's, not ours.
@@ -85,7 +86,8 @@ int main(int argc, char** argv) {
   wheelhost::OutputChannels channels(parsed.options.verbose);
   wheelhost::RunnerEnvironment env;
   env.executableDir = QCoreApplication::applicationDirPath();
-  env.defaultSamples = WHEELHOST_SAMPLES_DIR;
+  env.defaultSamples = wheelhost::samples::defaultSamplesDir(
+      env.executableDir, WHEELHOST_INSTALLED_SAMPLES_RELDIR, WHEELHOST_BUILD_SAMPLES_RELDIR);
   env.results = channels.results();
   env.messages = stderr;
   env.messagesIsTerminal = wheelhost::isTerminal(stderr);

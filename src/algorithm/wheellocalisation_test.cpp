@@ -5,7 +5,7 @@
 #include <opencv2/core.hpp>
 #include <vector>
 
-#include "circleellipsedetector.h"
+#include "vistrel/ellipsedetector.h"
 #include "wheelshots.h"
 
 namespace {

@@ -14,7 +14,6 @@
 #include <stdexcept>
 
 #include "algorithmfluorescence.h"
-#include "circleellipsedetector.h"
 #include "fluorescenceresult.h"
 #include "matcher/templatematcher.h"
 #include "objects/imageobject.h"
@@ -22,6 +21,7 @@
 #include "objects/wheelmodel.h"
 #include "scenes/scenes.h"
 #include "vistrel/circledetector.h"
+#include "vistrel/ellipsedetector.h"
 #include "wheelshots.h"
 
 namespace regression {
@@ -288,10 +288,11 @@ class Catalogue {
 };
 
 void detectorOutputs(const cv::Mat& image, std::vector<std::string>& out) {
-  const ced::CircleEllipseDetector detector(image);
-  const std::vector<ced::mCircle> circles = detector.circles();
-  const std::vector<ced::mEllipse> ellipses = detector.ellipses();
-  out.push_back(format("detector %d %d", detector.circleCount(), detector.ellipseCount()));
+  const ced::CircleEllipseResults found = ced::detectCirclesAndEllipses(image);
+  const std::vector<ced::mCircle>& circles = found.circles;
+  const std::vector<ced::mEllipse>& ellipses = found.ellipses;
+  out.push_back(format("detector %d %d", static_cast<int>(circles.size()),
+                       static_cast<int>(ellipses.size())));
   for (const ced::mCircle& c : circles) {
     out.push_back(format("circle %.17g %.17g %.17g", c.center.x, c.center.y, c.r));
   }
