@@ -122,16 +122,29 @@ HardSceneSpec hardSceneSpec(int index) {
 
   // Rim-grey objects joining the outline from outside (behind) and sitting on it (in front).
   s.clutterGrey = w.rim + draw.in(-6.0, 6.0);
-  const int behind = 1 + static_cast<int>(draw() * 2.0);
+  const int behind = 2 + static_cast<int>(draw() * 2.0);
   const int inFront = 1 + static_cast<int>(draw() * 2.0);
   for (int k = 0; k < behind + inFront; ++k) {
-    const double rho = w.radius * draw.in(0.03, 0.07);
     const double angle = draw.in(0.0, 2 * kPi);
-    const bool back = k < behind;
-    const double dist =
-        back ? w.radius + rho * draw.in(0.2, 0.9) : w.radius + rho * draw.in(-0.5, 0.5);
-    const cv::Point2d c = polar(w.centre, dist, angle);
-    (back ? s.clutterBehind : s.clutterInFront).emplace_back(c.x, c.y, rho);
+    HardSceneSpec::Blob b;
+    if (k < behind) {
+      b.along = w.radius * draw.in(0.12, 0.28);
+      b.across = w.radius * draw.in(0.02, 0.05);
+      b.centre = polar(w.centre, w.radius + b.across * draw.in(0.3, 0.9), angle);
+      b.angleDeg = angle * 180.0 / kPi + 90.0;
+      s.clutterBehind.push_back(b);
+    } else {
+      b.along = b.across = w.radius * draw.in(0.03, 0.07);
+      b.centre = polar(w.centre, w.radius + b.across * draw.in(-0.5, 0.5), angle);
+      s.clutterInFront.push_back(b);
+    }
+  }
+
+  // Rail segments: the outline there lies 2 to 4 % of the radius outside the rim.
+  const int rails = 1 + static_cast<int>(draw() * 2.0);
+  for (int k = 0; k < rails; ++k) {
+    const double start = draw.in(0.0, 2 * kPi), span = draw.in(25.0, 50.0) * kPi / 180.0;
+    s.rails.emplace_back(start, start + span, w.radius * (1.0 + draw.in(0.02, 0.04)));
   }
 
   s.rampGain = draw.in(0.15, 0.45);
@@ -163,9 +176,27 @@ HardScene renderHardScene(const HardSceneSpec& s) {
                     s.clutterGrey);
     }
   }
-  for (const cv::Vec3d& d : s.clutterBehind) scene.disc({d[0], d[1]}, d[2], s.clutterGrey);
+  for (const cv::Vec3d& rail : s.rails) {
+    // Convex pieces of about 2 degrees each.
+    const int pieces = std::max(1, static_cast<int>((rail[1] - rail[0]) * 90.0 / kPi));
+    const double inner = 0.95 * w.radius, outer = rail[2];
+    for (int k = 0; k < pieces; ++k) {
+      const double t0 = rail[0] + (rail[1] - rail[0]) * k / pieces;
+      const double t1 = rail[0] + (rail[1] - rail[0]) * (k + 1) / pieces;
+      // The outer corners sit a little beyond the outer radius so the chord does not dent it.
+      const double o = outer / std::cos(0.5 * (t1 - t0));
+      scene.polygon({polar(w.centre, inner, t0), polar(w.centre, o, t0), polar(w.centre, o, t1),
+                     polar(w.centre, inner, t1)},
+                    s.clutterGrey);
+    }
+  }
+  for (const HardSceneSpec::Blob& b : s.clutterBehind) {
+    scene.ellipse(b.centre, b.along, b.across, b.angleDeg, s.clutterGrey);
+  }
   addWheel(scene, w);
-  for (const cv::Vec3d& d : s.clutterInFront) scene.disc({d[0], d[1]}, d[2], s.clutterGrey);
+  for (const HardSceneSpec::Blob& b : s.clutterInFront) {
+    scene.ellipse(b.centre, b.along, b.across, b.angleDeg, s.clutterGrey);
+  }
   for (size_t k = 0; k < s.occluders.size(); ++k) scene.polygon(s.occluders[k], s.occluderGrey[k]);
 
   // Light: a linear ramp across the image times a quadratic fall-off from its centre.

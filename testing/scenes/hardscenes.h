@@ -20,9 +20,17 @@ struct HardSceneSpec {
   std::vector<std::vector<cv::Point2d>> occluders;
   std::vector<double> occluderGrey;
   double occludedShare = 0.0;  // share of the rim's circumference behind the bars
-  // Objects of the rim's grey, (centre, radius) of a disc, painted behind the wheel so that they
-  // join its outline, and in front of it so that they overlap it.
-  std::vector<cv::Vec3d> clutterBehind, clutterInFront;
+  // Objects of the rim's grey: behind the wheel, long ones lying along the rim that join its
+  // outline (guides, belts); in front of it, small ones sitting on the outline.
+  struct Blob {
+    cv::Point2d centre;
+    double along = 0.0, across = 0.0;  // semi-axes: along the rim, and towards the centre
+    double angleDeg = 0.0;             // direction of the `along` axis
+  };
+  std::vector<Blob> clutterBehind, clutterInFront;
+  // Rail segments hugging the rim from behind: (start angle, end angle in radians, outer
+  // radius); their inner radius is inside the rim, so the outline there runs at the outer one.
+  std::vector<cv::Vec3d> rails;
   double clutterGrey = 0.0;
   double rampGain = 0.0;      // the light rises by this share across the image...
   double rampAngleDeg = 0.0;  // ...in this direction
