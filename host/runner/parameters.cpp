@@ -131,6 +131,8 @@ const std::vector<ParameterKey>& parameterKeys() {
        "0: rim edge dark inside to bright outside, else bright inside"},
       {"Circle_ACThres", ParameterType::Int, "3", "circle acceptance threshold, 0 to 100"},
       {"Circle_EdgeWidth", ParameterType::Int, "3", "circle edge width in pixels"},
+      {"RobustRefine", ParameterType::Bool, "false",
+       "refit the circle robustly against edges not of the rim (hidden rim, clutter)"},
   };
   return keys;
 }

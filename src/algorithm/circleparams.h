@@ -6,4 +6,5 @@ struct CircleParams {
   int acceptance = 3;  // "Circle_ACThres": acceptance threshold, 0 to 100
   int edgeWidth = 3;   // "Circle_EdgeWidth": edge width in pixels
   int minSize = 0;     // "filterSize": smallest wheel size in pixels
+  bool robust = false;  // "RobustRefine": make the refined circle robust to foreign edges
 };

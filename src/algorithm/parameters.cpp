@@ -27,5 +27,6 @@ AnalysisParameters readParameters(const QVariantMap& params) {
   p.circle.acceptance = params.value(keys::kCircleAcceptance, QVariant(3)).toInt();
   p.circle.edgeWidth = params.value(keys::kCircleEdgeWidth, QVariant(3)).toInt();
   p.circle.minSize = p.filterSize;
+  p.circle.robust = params.value(keys::kRobustRefine, QVariant(false)).toBool();
   return p;
 }

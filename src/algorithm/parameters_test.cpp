@@ -27,6 +27,7 @@ TEST(ReadParameters, EmptyMapGivesTheDocumentedDefaults) {
   EXPECT_EQ(p.circle.acceptance, 3);
   EXPECT_EQ(p.circle.edgeWidth, 3);
   EXPECT_EQ(p.circle.minSize, 0);
+  EXPECT_FALSE(p.circle.robust);
 }
 
 TEST(ReadParameters, HostValuesAreTakenAndTheNameListIsCopied) {
@@ -118,6 +119,14 @@ TEST(ReadParameters, FailedConversionsGiveZeroNotTheDefault) {
   EXPECT_EQ(p.circle.acceptance, 0);
   EXPECT_EQ(p.circle.edgeWidth, 0);
   EXPECT_FALSE(p.useBackground);
+}
+
+TEST(ReadParameters, RobustRefineIsABoolThatOnlyItsOwnKeySets) {
+  EXPECT_TRUE(readParameters(ParameterBuilder().set("RobustRefine", true).map()).circle.robust);
+  EXPECT_TRUE(readParameters(ParameterBuilder().set("RobustRefine", 1).map()).circle.robust);
+  EXPECT_TRUE(readParameters(ParameterBuilder().set("RobustRefine", "true").map()).circle.robust);
+  EXPECT_FALSE(readParameters(ParameterBuilder().set("RobustRefine", 0).map()).circle.robust);
+  EXPECT_FALSE(readParameters(ParameterBuilder().set("robustrefine", true).map()).circle.robust);
 }
 
 }  // namespace

@@ -36,6 +36,10 @@ inline constexpr const char kCirclePolarity[] = "Circle_Polarity";
 inline constexpr const char kCircleAcceptance[] = "Circle_ACThres";
 // int: circle edge width in pixels [3].
 inline constexpr const char kCircleEdgeWidth[] = "Circle_EdgeWidth";
+// bool: after the refinement, refit the circle robustly against edges that are not the rim's
+// (a hidden part of the rim, objects touching it); kept only when it is better supported
+// [false].
+inline constexpr const char kRobustRefine[] = "RobustRefine";
 
 // --- Results --------------------------------------------------------------------------------
 // double: the "Ratio" parameter; in every call that got past reading the parameters.
