@@ -33,6 +33,7 @@ void usage(std::FILE* out) {
       "  --jobs N         parallel localisations (default: every core, here %u)\n"
       "  --best FILE      write the best setting, over the parameters, as a parameter file\n"
       "                   for wheelhost --params or a host\n"
+      "  --misses         list, per setting, the images not located and how far off\n"
       "  --recursive      descend into sub-folders\n"
       "  --help           this text\n"
       "A set folder holds truth.json, images/ and optionally params.json (samplegen writes\n"
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
   QStringList inputs;
   QString grid, truth, paramsFile, backgroundFile, bestFile;
   int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  bool recursive = false;
+  bool recursive = false, misses = false;
   for (int i = 1; i < argc; ++i) {
     const QString a = QString::fromLocal8Bit(argv[i]);
     const auto value = [&](QString* out) {
@@ -67,6 +68,8 @@ int main(int argc, char** argv) {
       return 0;
     } else if (a == "--recursive") {
       recursive = true;
+    } else if (a == "--misses") {
+      misses = true;
     } else if ((a == "--grid" && !value(&grid)) || (a == "--truth" && !value(&truth)) ||
                (a == "--params" && !value(&paramsFile)) ||
                (a == "--background" && !value(&backgroundFile)) ||
@@ -121,12 +124,19 @@ int main(int argc, char** argv) {
   // The detector writes a line to standard output for each construction: kept off the table.
   wheelhost::OutputChannels channels(false);
   const bool terminal = wheelhost::isTerminal(stderr);
-  const auto stats = wheelhost::runSweep(images, background, settings, jobs, [&](int d, int t) {
-    if (terminal) std::fprintf(stderr, "\r%d/%d", d, t);
-  });
+  std::vector<wheelhost::Localisation> results;
+  const auto stats = wheelhost::runSweep(
+      images, background, settings, jobs,
+      [&](int d, int t) {
+        if (terminal) std::fprintf(stderr, "\r%d/%d", d, t);
+      },
+      &results);
   if (terminal) std::fprintf(stderr, "\r\n");
   const int best = wheelhost::bestSetting(stats);
   std::fputs(qPrintable(wheelhost::sweepTable(labels, stats, best)), channels.results());
+  if (misses) {
+    std::fputs(qPrintable(wheelhost::missList(labels, images, results)), channels.results());
+  }
   std::fflush(channels.results());
   if (!bestFile.isEmpty()) {
     if (!wheelhost::writeParameterFile(bestFile, images.front().params,

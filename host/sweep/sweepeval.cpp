@@ -100,7 +100,8 @@ SettingStats summarise(const std::vector<LabelledImage>& images,
 std::vector<SettingStats> runSweep(const std::vector<LabelledImage>& images,
                                    const cv::Mat& background,
                                    const std::vector<QVariantMap>& settings, int jobs,
-                                   const std::function<void(int, int)>& progress) {
+                                   const std::function<void(int, int)>& progress,
+                                   std::vector<Localisation>* allResults) {
   const int perSetting = static_cast<int>(images.size());
   const int total = perSetting * static_cast<int>(settings.size());
   std::vector<Localisation> results(static_cast<size_t>(total));
@@ -132,6 +133,7 @@ std::vector<SettingStats> runSweep(const std::vector<LabelledImage>& images,
     const auto first = results.begin() + static_cast<std::ptrdiff_t>(s * perSetting);
     stats.push_back(summarise(images, std::vector<Localisation>(first, first + perSetting)));
   }
+  if (allResults) *allResults = std::move(results);
   return stats;
 }
 

@@ -51,11 +51,13 @@ SettingStats summarise(const std::vector<LabelledImage>& images,
 // threads and returns
 // the figures per setting, in the settings' order. OpenCV's own threads are held to one while
 // it runs, so that jobs do not compete with them. `progress` (optional) is told how many of
-// the images x settings calls are done.
+// the images x settings calls are done. `results` (optional) receives every localisation,
+// setting by setting, each in the images' order.
 std::vector<SettingStats> runSweep(const std::vector<LabelledImage>& images,
                                    const cv::Mat& background,
                                    const std::vector<QVariantMap>& settings, int jobs,
-                                   const std::function<void(int done, int total)>& progress = {});
+                                   const std::function<void(int done, int total)>& progress = {},
+                                   std::vector<Localisation>* results = nullptr);
 
 // The best setting's index: most located, then the smaller centre median, then the faster.
 // -1 for no settings.

@@ -40,6 +40,26 @@ QString sweepTable(const QStringList& labels, const std::vector<SettingStats>& s
   return lines.join('\n') + '\n';
 }
 
+QString missList(const QStringList& labels, const std::vector<LabelledImage>& images,
+                 const std::vector<Localisation>& results) {
+  QStringList lines;
+  const size_t n = images.size();
+  for (int s = 0; s < labels.size() && n > 0 && (s + 1) * n <= results.size(); ++s) {
+    QStringList missed;
+    for (size_t i = 0; i < n; ++i) {
+      const Localisation& r = results[static_cast<size_t>(s) * n + i];
+      if (isLocated(r, images[i])) continue;
+      missed << (r.found ? QString("  %1: centre %2 px, radius %3 px off")
+                               .arg(images[i].file)
+                               .arg(cv::norm(r.centre - images[i].centre), 0, 'f', 2)
+                               .arg(r.radius - images[i].radius, 0, 'f', 2)
+                         : QString("  %1: no circle").arg(images[i].file));
+    }
+    lines << QString("%1: %2 not located").arg(labels[s]).arg(missed.size()) << missed;
+  }
+  return lines.join('\n') + '\n';
+}
+
 bool writeParameterFile(const QString& path, const QVariantMap& base, const QVariantMap& setting,
                         QString* error) {
   QVariantMap merged = base;

@@ -14,6 +14,11 @@ namespace wheelhost {
 // median, milliseconds per image), the best setting marked with '*'.
 QString sweepTable(const QStringList& labels, const std::vector<SettingStats>& stats, int best);
 
+// Per setting, the images not located: file, centre error and radius error (or "no circle").
+// `results` holds the localisations setting by setting, as runSweep gives them.
+QString missList(const QStringList& labels, const std::vector<LabelledImage>& images,
+                 const std::vector<Localisation>& results);
+
 // Writes `base` with `setting` laid over it as a parameter file (a JSON object of key: value)
 // that wheelhost --params and a host read. Returns false and sets `error` (naming the file)
 // when it cannot be written.

@@ -8,6 +8,7 @@
 #include "background.h"
 #include "circleellipsedetector.h"
 #include "enhancement.h"
+#include "robustrefine.h"
 #include "vistrel/circledetector.h"
 
 cv::Point2f coarseStartCentre(const std::vector<ced::mCircle>& circles, cv::Size halfSize,
@@ -88,7 +89,13 @@ cv::Mat refineWheel(const cv::Mat& input, const cv::Mat& background, cv::Point2f
   cv::Vec3f circle(0.0f, 0.0f, 0.0f);
   std::vector<float> profile;
   const float score = detector.detect(grey, centre, circle, &profile);
-  if (std::fabs(score) > FLT_EPSILON && circle != cv::Vec3f(0.0f, 0.0f, 0.0f)) {
+  bool found = std::fabs(score) > FLT_EPSILON && circle != cv::Vec3f(0.0f, 0.0f, 0.0f);
+  if (params.robust) {
+    // Only with the key: the detector's result is otherwise final.
+    found = found ? (robustRimCircle(grey, circle, params.polarity == 0, circle), true)
+                  : searchRimCircle(grey, centre, range, params.polarity == 0, circle);
+  }
+  if (found) {
     const cv::Mat cut(input, wheelCutOutRect(circle));
     centre = cv::Point2f(circle[0], circle[1]);
     radius = circle[2];
