@@ -80,6 +80,9 @@ inline constexpr ParameterKey kParameterKeys[] = {
      "circle edge width in pixels"},
     {kReportCircle, ParameterType::Bool, LookupDefault::Bool, 0, "false",
      "also report the found circle under \"circle\""},
+    {kRobustRefine, ParameterType::Bool, LookupDefault::Bool, 0, "false",
+     "after the refinement, refit the circle against edges not of the rim (a hidden part of the "
+     "rim, objects touching it); kept only when it is better supported"},
 };
 
 inline constexpr std::size_t kParameterKeyCount = sizeof(kParameterKeys) / sizeof(ParameterKey);
