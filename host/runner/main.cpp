@@ -13,6 +13,7 @@
 #include "runner/options.h"
 #include "runner/pluginlibrary.h"
 #include "runner/runner.h"
+#include "sweep/pluginsweep.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Qt's offscreen platform keeps a QScreen and friends until exit; these are Qt's, not ours.
@@ -89,5 +90,6 @@ int main(int argc, char** argv) {
   env.results = channels.results();
   env.messages = stderr;
   env.messagesIsTerminal = wheelhost::isTerminal(stderr);
+  if (!parsed.options.sweep.isEmpty()) return wheelhost::runPluginSweep(parsed.options, env);
   return wheelhost::runWheelhost(parsed.options, env);
 }

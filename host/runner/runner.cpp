@@ -443,6 +443,7 @@ void Run::report(const ImageReport& r) {
     csv_->write((csvRow(o) + "\n").toUtf8());
     csv_->flush();
   }
+  if (env_.onOutcome) env_.onOutcome(o);
 }
 
 void Run::runAll(std::vector<std::unique_ptr<Worker>>& workers) {

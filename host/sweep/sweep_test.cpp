@@ -73,6 +73,10 @@ TEST(SweepStats, BestLocatesMostThenSharpestThenFastest) {
   d.located = 4, d.centreMedian = 0.1, d.secondsPerImage = 1;
   EXPECT_EQ(bestSetting({a, b, c, d}), 3);
   EXPECT_EQ(bestSetting({a, b, c}), 2);
+  // Within noise of each other: the earlier stays.
+  SettingStats e = d;
+  e.centreMedian = 0.1004, e.secondsPerImage = 0.95;
+  EXPECT_EQ(bestSetting({d, e}), 0);
   EXPECT_EQ(bestSetting({a}), 0);
   EXPECT_EQ(bestSetting({}), -1);
 }

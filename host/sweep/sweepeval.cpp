@@ -15,15 +15,6 @@ namespace wheelhost {
 
 namespace {
 
-double median(std::vector<double> v) {
-  if (v.empty()) return -1.0;
-  const size_t mid = v.size() / 2;
-  std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
-  if (v.size() % 2 == 1) return v[mid];
-  const double upper = v[mid];
-  return 0.5 * (upper + *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid)));
-}
-
 // Holds OpenCV to one thread while it lives.
 class SingleThreadedOpenCv {
  public:
@@ -61,40 +52,6 @@ Localisation localiseWithParameters(const cv::Mat& grey, const cv::Mat& backgrou
     out.radius = radius;
   }
   return out;
-}
-
-bool isLocated(const Localisation& found, const LabelledImage& truth) {
-  if (!found.found) return false;
-  const double tolerance = 0.01 * truth.radius;
-  return cv::norm(found.centre - truth.centre) <= tolerance &&
-         std::abs(found.radius - truth.radius) <= tolerance;
-}
-
-SettingStats summarise(const std::vector<LabelledImage>& images,
-                       const std::vector<Localisation>& results) {
-  SettingStats s;
-  s.images = static_cast<int>(images.size());
-  std::vector<double> centres, radii;
-  double seconds = 0.0;
-  for (size_t i = 0; i < images.size() && i < results.size(); ++i) {
-    const Localisation& r = results[i];
-    seconds += r.seconds;
-    if (!r.found) continue;
-    ++s.found;
-    const double e = cv::norm(r.centre - images[i].centre);
-    s.centreWorst = std::max(s.centreWorst, e);
-    if (!isLocated(r, images[i])) continue;
-    ++s.located;
-    centres.push_back(e);
-    radii.push_back(std::abs(r.radius - images[i].radius));
-  }
-  if (s.images > 0) {
-    s.locatedShare = static_cast<double>(s.located) / s.images;
-    s.secondsPerImage = seconds / s.images;
-  }
-  s.centreMedian = median(centres);
-  s.radiusMedian = median(radii);
-  return s;
 }
 
 std::vector<SettingStats> runSweep(const std::vector<LabelledImage>& images,
@@ -135,28 +92,6 @@ std::vector<SettingStats> runSweep(const std::vector<LabelledImage>& images,
   }
   if (allResults) *allResults = std::move(results);
   return stats;
-}
-
-int bestSetting(const std::vector<SettingStats>& stats) {
-  int best = -1;
-  for (int i = 0; i < static_cast<int>(stats.size()); ++i) {
-    if (best < 0) {
-      best = i;
-      continue;
-    }
-    const SettingStats &a = stats[static_cast<size_t>(i)], &b = stats[static_cast<size_t>(best)];
-    // An empty median (-1) ranks after any real one.
-    const double am = a.centreMedian < 0 ? 1e300 : a.centreMedian;
-    const double bm = b.centreMedian < 0 ? 1e300 : b.centreMedian;
-    if (a.located != b.located) {
-      if (a.located > b.located) best = i;
-    } else if (am != bm) {
-      if (am < bm) best = i;
-    } else if (a.secondsPerImage < b.secondsPerImage) {
-      best = i;
-    }
-  }
-  return best;
 }
 
 }  // namespace wheelhost

@@ -5,7 +5,7 @@
 #include <QVariantMap>
 #include <vector>
 
-#include "sweep/sweepeval.h"
+#include "sweep/sweepstats.h"
 
 namespace wheelhost {
 
