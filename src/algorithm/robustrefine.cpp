@@ -14,7 +14,9 @@ constexpr int kMaxPerRay = 3;
 constexpr int kSectors = 36;
 // A circle must be seen round this share of its sectors to replace the detector's.
 constexpr double kMinCoverage = 0.6;
-constexpr int kHypotheses = 300;
+// With at least half the points on the rim, a triple is all rim in one draw of eight: 128 draws
+// miss it with a chance below 1e-7.
+constexpr int kHypotheses = 128;
 
 // Bilinear grey value at (x, y); the caller keeps the point one pixel inside the image.
 inline float sample(const cv::Mat& grey, float x, float y) {
@@ -125,9 +127,15 @@ bool circleThrough(const cv::Point2f& a, const cv::Point2f& b, const cv::Point2f
 }
 
 int raySupport(const std::vector<RimEdgePoint>& points, const cv::Vec3f& circle, float tolerance) {
+  // Compared squared: |d - r| <= t  <=>  (r - t)^2 <= d^2 <= (r + t)^2 (for r >= t).
+  const float inner = std::max(0.0f, circle[2] - tolerance), outer = circle[2] + tolerance;
+  const float lo = inner * inner, hi = outer * outer;
   int support = 0, lastRay = -1;
   for (const RimEdgePoint& e : points) {  // points come ray by ray
-    if (e.ray != lastRay && residual(e.p, circle) <= tolerance) {
+    if (e.ray == lastRay) continue;
+    const float dx = e.p.x - circle[0], dy = e.p.y - circle[1];
+    const float d2 = dx * dx + dy * dy;
+    if (d2 >= lo && d2 <= hi) {
       ++support;
       lastRay = e.ray;
     }
