@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
 constexpr int kMaxPerRay = 3;
 constexpr int kSectors = 36;
 // A circle must be seen round this share of its sectors to replace the detector's.
@@ -60,7 +59,7 @@ std::vector<RimEdgePoint> rimEdgePoints(const cv::Mat& grey, const cv::Vec3f& ci
   std::vector<float> profile(static_cast<size_t>(n)), deriv(static_cast<size_t>(n), 0.0f);
   cv::Mat gx, gy, mag;
   for (int k = 0; k < rays; ++k) {
-    const double t = kTwoPi * k / rays;
+    const double t = CV_2PI * k / rays;
     const float dx = static_cast<float>(std::cos(t)), dy = static_cast<float>(std::sin(t));
     // The ray's samples one pixel apart; a ray leaving the image is cut short.
     int len = 0;
@@ -149,7 +148,7 @@ double sectorCoverage(const std::vector<RimEdgePoint>& points, const cv::Vec3f& 
   for (const RimEdgePoint& e : points) {
     if (residual(e.p, circle) > tolerance) continue;
     const double a = std::atan2(e.p.y - circle[1], e.p.x - circle[0]);
-    const int s = static_cast<int>((a + kTwoPi / 2) / kTwoPi * kSectors);
+    const int s = static_cast<int>((a + CV_PI) / CV_2PI * kSectors);
     seen[std::clamp(s, 0, kSectors - 1)] = true;
   }
   return static_cast<double>(std::count(seen, seen + kSectors, true)) / kSectors;
@@ -162,7 +161,7 @@ bool robustRimCircle(const cv::Mat& grey, const cv::Vec3f& detected, bool inside
   // Wide enough for the drifts seen where the rim is partly hidden (a few per cent of the
   // radius), with one ray per three pixels of circumference.
   const float band = std::max(12.0f, 0.05f * r);
-  const int rays = std::clamp(static_cast<int>(kTwoPi * r / 3.0), 90, 1440);
+  const int rays = std::clamp(static_cast<int>(CV_2PI * r / 3.0), 90, 1440);
   const std::vector<RimEdgePoint> points = rimEdgePoints(grey, detected, band, rays, insideDarker);
   if (points.size() < 3) return false;
   const float tolerance = inlierTolerance(r);
