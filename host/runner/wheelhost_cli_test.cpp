@@ -101,7 +101,7 @@ TEST(WheelhostCli, HelpDocumentsEveryOptionAndParameter) {
   for (const char* key :
        {"IsCutImg", "thickness", "useThickness", "useDiameter", "d2h", "useBackground", "RatioType",
         "Ratio", "bEqual", "filterSize", "Circle_Polarity", "Circle_ACThres", "Circle_EdgeWidth",
-        "ReportCircle"}) {
+        "ReportCircle", "RobustRefine"}) {
     EXPECT_TRUE(r.out.contains(key)) << key;
   }
   EXPECT_TRUE(r.out.contains("Exit status"));
