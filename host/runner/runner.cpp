@@ -23,6 +23,7 @@
 #include "runner/catalogue.h"
 #include "runner/console.h"
 #include "runner/cutoutlocator.h"
+#include "runner/htmlreport.h"
 #include "runner/imageio.h"
 #include "runner/overlay.h"
 #include "runner/parameters.h"
@@ -45,8 +46,25 @@ struct MessageSink {
   std::mutex writing;
 };
 MessageSink* g_sink = nullptr;
-// The log of the analysis call running on this thread, or null between calls.
+// While an image is analysed on this thread: the plug-in's log of the call, and the lines to
+// show, held back for the image's turn so that they come out in input order.
 thread_local QStringList* t_callLog = nullptr;
+thread_local QStringList* t_shown = nullptr;
+
+// Directs this thread's messages to an image's lists while it lives.
+class ImageMessages {
+ public:
+  ImageMessages(QStringList* callLog, QStringList* shown) {
+    t_callLog = callLog;
+    t_shown = shown;
+  }
+  ~ImageMessages() {
+    t_callLog = nullptr;
+    t_shown = nullptr;
+  }
+  ImageMessages(const ImageMessages&) = delete;
+  ImageMessages& operator=(const ImageMessages&) = delete;
+};
 
 void handleMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
   if (g_sink == nullptr) {
@@ -57,9 +75,13 @@ void handleMessage(QtMsgType type, const QMessageLogContext&, const QString& tex
   const bool show =
       g_sink->verbose || type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg;
   if (!show) return;
+  const char* kind = type == QtDebugMsg || type == QtInfoMsg ? "log" : "warning";
+  if (t_shown != nullptr) {
+    *t_shown << QString("%1: %2").arg(kind, text);
+    return;
+  }
   std::lock_guard<std::mutex> lock(g_sink->writing);
   if (g_sink->beforeWrite) g_sink->beforeWrite();
-  const char* kind = type == QtDebugMsg || type == QtInfoMsg ? "log" : "warning";
   std::fprintf(g_sink->stream, "wheelhost: %s: %s\n", kind, qPrintable(text));
 }
 
@@ -77,7 +99,7 @@ struct Worker {
 // One image's outcome and what the runner has to say about it, held back until its turn so
 // that everything comes out in input order however many threads analyse.
 struct ImageReport {
-  ImageOutcome outcome;
+  ReportEntry entry;  // the outcome, and the files written for the report page
   QStringList messages;
   int writeProblems = 0;
 };
@@ -97,6 +119,7 @@ class Run {
   void writeFiles(int index, const cv::Mat& grey, const FluorescenceResult* record, ImageReport& r);
   void runAll(std::vector<std::unique_ptr<Worker>>& workers);
   void report(const ImageReport& r);
+  void writeReport(const QStringList& modelOrder);
   void message(const QString& text);
   void warn(const QString& text) { message("warning: " + text); }
 
@@ -111,6 +134,7 @@ class Run {
   QString outDir_;
   std::unique_ptr<QFile> jsonl_, csv_;
   QStringList files_, stems_;
+  std::vector<ReportEntry> reportEntries_;  // with --report, in input order
   std::unique_ptr<ProgressBar> progress_;
   Summary summary_;
   int writeProblems_ = 0;
@@ -179,8 +203,11 @@ bool Run::prepare() {
   }
   warnings << checkParameterValues(params_);
   for (const QString& w : warnings) warn(w);
-  // The plug-in's own sub-pixel circle; a plug-in that does not know the key ignores it.
-  params_.insert(algorithmkeys::kReportCircle, QVariant(true));
+  // The plug-in's own sub-pixel circle, unless the user asks for the cut-out's place; a
+  // plug-in that does not know the key ignores it.
+  if (!params_.contains(algorithmkeys::kReportCircle)) {
+    params_.insert(algorithmkeys::kReportCircle, QVariant(true));
+  }
 
   if (!opt_.configDir.isEmpty()) {
     const QFileInfo dir(opt_.configDir);
@@ -209,7 +236,8 @@ bool Run::prepare() {
   // Created last, so that unusable arguments leave no empty result files behind.
   if (!opt_.outDir.isEmpty()) {
     const QDir out(opt_.outDir);
-    if (!out.mkpath("cutouts") || !out.mkpath("overlays")) {
+    if (!out.mkpath("cutouts") || !out.mkpath("overlays") ||
+        (opt_.report && !out.mkpath("thumbs"))) {
       return unusable(QString("--out %1: cannot create the folder").arg(opt_.outDir));
     }
     outDir_ = out.path();
@@ -254,7 +282,7 @@ std::unique_ptr<Worker> Run::makeWorker(QString* error) {
 
 void Run::locate(const cv::Mat& grey, const FluorescenceResult& record, const QVariantMap& results,
                  ImageReport& r) {
-  ImageOutcome& o = r.outcome;
+  ImageOutcome& o = r.entry.outcome;
   const cv::Mat cut = greyFromPixmap(record.image);
   o.cutoutSize = cut.size();
   // A pre-cut image is analysed whole: there is no circle to report.
@@ -281,23 +309,30 @@ void Run::locate(const cv::Mat& grey, const FluorescenceResult& record, const QV
 }
 
 ImageReport Run::analyseSafely(int index, Worker& worker) {
+  QString problem;
   try {
     return analyse(index, worker);
   } catch (const std::exception& e) {
-    ImageReport r;
-    ImageOutcome& o = r.outcome;
-    o.file = files_[index];
-    o.status = ImageOutcome::Status::Failed;
-    o.error = QString("wheelhost could not process the outcome: %1").arg(e.what());
-    r.messages << QString("%1: %2").arg(o.file, o.error);
-    return r;
+    problem = e.what();
+  } catch (...) {
+    // On a worker thread nothing may escape: it would end the process.
+    problem = "unknown exception";
   }
+  ImageReport r;
+  ImageOutcome& o = r.entry.outcome;
+  o.file = files_.at(index);
+  o.status = ImageOutcome::Status::Failed;
+  o.error = QString("wheelhost could not process the outcome: %1").arg(problem);
+  r.messages << QString("%1: %2").arg(o.file, o.error);
+  return r;
 }
 
 ImageReport Run::analyse(int index, Worker& worker) {
   ImageReport r;
-  ImageOutcome& o = r.outcome;
-  const QString& file = files_[index];
+  QStringList callLog;
+  const ImageMessages scope(&callLog, &r.messages);
+  ImageOutcome& o = r.entry.outcome;
+  const QString& file = files_.at(index);
   o.file = file;
   QString problem;
   const cv::Mat image = readImageFile(file, &problem);
@@ -319,8 +354,6 @@ ImageReport Run::analyse(int index, Worker& worker) {
       worker.catalogue->matcher(name)->clearLast();
     }
   }
-  QStringList callLog;
-  t_callLog = &callLog;
   QElapsedTimer timer;
   timer.start();
   try {
@@ -331,7 +364,6 @@ ImageReport Run::analyse(int index, Worker& worker) {
     problem = "the plug-in let an exception escape";
   }
   o.wallSeconds = timer.nsecsElapsed() / 1e9;
-  t_callLog = nullptr;
   // The record is ours from delivery on; it goes when this function returns.
   const std::unique_ptr<FluorescenceResult> record = host.takeResult();
   const QVariantMap results = host.results();
@@ -403,29 +435,39 @@ ImageReport Run::analyse(int index, Worker& worker) {
 
 void Run::writeFiles(int index, const cv::Mat& grey, const FluorescenceResult* record,
                      ImageReport& r) {
-  const ImageOutcome& o = r.outcome;
-  const QString& stem = stems_[index];
+  const ImageOutcome& o = r.entry.outcome;
+  const QString& stem = stems_.at(index);
   const QDir out(outDir_);
-  QString problem;
+  // Writes `image` to `relative` under the output folder; returns the path when it worked.
+  const auto write = [&](const QString& relative, const cv::Mat& image) {
+    QString problem;
+    if (writeImageFile(out.filePath(relative), image, &problem)) return relative;
+    ++r.writeProblems;
+    r.messages << QString("%1: %2").arg(out.filePath(relative), problem);
+    return QString();
+  };
   if (record && o.status == ImageOutcome::Status::Found) {
-    const QString path = out.filePath("cutouts/" + stem + ".png");
-    if (!writeImageFile(path, greyFromPixmap(record->image), &problem)) {
-      ++r.writeProblems;
-      r.messages << QString("%1: %2").arg(path, problem);
+    const cv::Mat cut = greyFromPixmap(record->image);
+    r.entry.cutout = write("cutouts/" + stem + ".png", cut);
+    if (opt_.report) {
+      r.entry.cutoutThumb =
+          write("thumbs/" + stem + "-cutout.png", thumbnailOf(cut, kThumbnailSide));
     }
   }
-  const QString path = out.filePath("overlays/" + stem + ".png");
-  if (!writeImageFile(path, drawOverlay(grey, o), &problem)) {
-    ++r.writeProblems;
-    r.messages << QString("%1: %2").arg(path, problem);
+  const cv::Mat overlay = drawOverlay(grey, o);
+  r.entry.overlay = write("overlays/" + stem + ".png", overlay);
+  if (opt_.report) {
+    r.entry.overlayThumb =
+        write("thumbs/" + stem + "-overlay.png", thumbnailOf(overlay, kThumbnailSide));
   }
 }
 
 void Run::report(const ImageReport& r) {
   for (const QString& m : r.messages) message(m);
-  const ImageOutcome& o = r.outcome;
+  const ImageOutcome& o = r.entry.outcome;
   writeProblems_ += r.writeProblems;
   summary_.add(o);
+  if (opt_.report) reportEntries_.push_back(r.entry);
   std::lock_guard<std::mutex> lock(g_sink->writing);
   if (progress_) progress_->clear();
   const QByteArray json = QJsonDocument(toJson(o)).toJson(QJsonDocument::Compact);
@@ -446,6 +488,15 @@ void Run::report(const ImageReport& r) {
   if (env_.onOutcome) env_.onOutcome(o);
 }
 
+void Run::writeReport(const QStringList& modelOrder) {
+  QFile page(QDir(outDir_).filePath("report.html"));
+  if (!page.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+      page.write(htmlReport(reportEntries_, summary_, modelOrder).toUtf8()) < 0 || !page.flush()) {
+    ++writeProblems_;
+    message(QString("%1: cannot write: %2").arg(page.fileName(), page.errorString()));
+  }
+}
+
 void Run::runAll(std::vector<std::unique_ptr<Worker>>& workers) {
   const int total = files_.size();
   const auto showProgress = [this](int finished, const QString& current) {
@@ -455,7 +506,7 @@ void Run::runAll(std::vector<std::unique_ptr<Worker>>& workers) {
   if (workers.size() == 1) {
     // One worker analyses on this thread, as a host does.
     for (int i = 0; i < total; ++i) {
-      showProgress(i, files_[i]);
+      showProgress(i, files_.at(i));
       report(analyseSafely(i, *workers[0]));
     }
     return;
@@ -477,7 +528,7 @@ void Run::runAll(std::vector<std::unique_ptr<Worker>>& workers) {
           std::lock_guard<std::mutex> lock(mutex);
           if (next >= total) return;
           i = next++;
-          lastStarted = files_[i];
+          lastStarted = files_.at(i);
         }
         ImageReport r = analyseSafely(i, *worker);
         {
@@ -577,6 +628,7 @@ int Run::execute() {
   } else {
     std::fprintf(env_.results, "\n%s\n", qPrintable(summary_.text(order)));
   }
+  if (opt_.report) writeReport(order);
   if (!outDir_.isEmpty()) {
     std::fprintf(env_.messages, "wheelhost: results written to %s\n",
                  qPrintable(QDir::toNativeSeparators(outDir_)));

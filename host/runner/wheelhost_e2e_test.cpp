@@ -128,6 +128,18 @@ TEST(WheelhostSamples, BackgroundSubtractionUsesTheConfiguredFolder) {
   }
 }
 
+TEST(WheelhostSamples, WithoutTheReportedCircleTheCutOutsPlaceIsTheFallback) {
+  const Result r = wheelhost({"--samples", sampleSet(), "--json", "--set", "ReportCircle=false"});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  for (const QJsonObject& o : jsonLines(r.out)) {
+    if (o["status"].toString() != "found") continue;
+    const std::string file = o["file"].toString().toStdString();
+    EXPECT_EQ(o["circleFrom"].toString(), "cut-out") << file;
+    // The cut-out's place carries 0.75 px of its own uncertainty.
+    EXPECT_LT(o["truth"].toObject()["centreError"].toDouble(), 2.0) << file;
+  }
+}
+
 // A result file's text without the times, which differ from run to run.
 QString withoutSeconds(QString text) {
   text.replace(QRegularExpression("\"(wallSeconds|seconds)\":[-0-9.e]+"), "\"\\1\":0");
