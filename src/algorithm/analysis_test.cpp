@@ -719,6 +719,8 @@ struct CircleCase {
   bool reported;               // "circle" expected with "ReportCircle" true
 };
 
+void PrintTo(const CircleCase& c, std::ostream* os) { *os << c.name; }
+
 class ReportCircle : public Analysis, public ::testing::WithParamInterface<CircleCase> {};
 
 // The result map without the record's address, which differs from call to call.

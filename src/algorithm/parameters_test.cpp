@@ -123,6 +123,14 @@ TEST(ReadParameters, FailedConversionsGiveZeroNotTheDefault) {
   EXPECT_FALSE(p.useBackground);
 }
 
+}  // namespace
+
+namespace algorithmkeys {
+void PrintTo(const ParameterKey& k, std::ostream* os) { *os << k.key; }
+}  // namespace algorithmkeys
+
+namespace {
+
 // Every key of the shared table is read: a value of its type, unlike its default, changes
 // what the reading gives. Catches a key added to the table but not read.
 class EveryTableKey : public ::testing::TestWithParam<algorithmkeys::ParameterKey> {};

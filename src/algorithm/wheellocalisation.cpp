@@ -41,7 +41,7 @@ cv::Point2f coarseWheelCentre(const cv::Mat& input, bool equalize, int filterSiz
   cv::resize(input, small, cv::Size(input.cols / 2, input.rows / 2), 0, 0, cv::INTER_LINEAR);
   if (equalize) equalizeImage(small, small);
   small = unsharpMask(small);
-  const ced::CircleEllipseDetector detector(small.clone());
+  const ced::CircleEllipseDetector detector(small);  // it never writes the caller's pixels
   return coarseStartCentre(detector.circles(), small.size(), filterSize, fallbackToLargest);
 }
 

@@ -35,20 +35,7 @@ const char* const kModelNames[] = {"WHEEL-5", "WHEEL-6", "WHEEL-0"};
 
 // Three designs the catalogue's template matchers tell apart: five spokes, six spokes, a
 // solid face with eight bolt holes.
-scenes::WheelLayout withDesign(scenes::WheelLayout look, int design) {
-  if (design == 1) {
-    look.spokes = 6;
-    look.spokeWidth = 0.10;
-    look.boltHoles = 4;
-    look.hubRadius = 0.26;
-  } else if (design == 2) {
-    look.spokes = 0;
-    look.boltHoles = 8;
-    look.hubRadius = 0.40;
-    look.rimWidth = 0.14;
-  }
-  return look;
-}
+using wheelshots::withDesign;
 
 // Grey values of a dark rim on a bright belt.
 scenes::WheelLayout darkened(scenes::WheelLayout look) {
