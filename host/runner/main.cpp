@@ -14,6 +14,7 @@
 #include "runner/pluginlibrary.h"
 #include "runner/runner.h"
 #include "samplegen/sampledir.h"
+#include "sweep/pluginsweep.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Qt's offscreen platform keeps a QScreen and friends until exit; these are Qt's, not ours.
@@ -91,5 +92,6 @@ int main(int argc, char** argv) {
   env.results = channels.results();
   env.messages = stderr;
   env.messagesIsTerminal = wheelhost::isTerminal(stderr);
+  if (!parsed.options.sweep.isEmpty()) return wheelhost::runPluginSweep(parsed.options, env);
   return wheelhost::runWheelhost(parsed.options, env);
 }

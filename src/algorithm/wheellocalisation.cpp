@@ -9,6 +9,7 @@
 #include "enhancement.h"
 #include "vistrel/circledetector.h"
 #include "vistrel/ellipsedetector.h"
+#include "vistrel/robustcircle.h"
 
 cv::Point2f coarseStartCentre(const std::vector<ced::mCircle>& circles, cv::Size halfSize,
                               int filterSize, bool fallbackToLargest) {
@@ -89,7 +90,13 @@ cv::Mat refineWheel(const cv::Mat& input, const cv::Mat& background, cv::Point2f
   cv::Vec3f circle(0.0f, 0.0f, 0.0f);
   std::vector<float> profile;
   const float score = detector.detect(grey, centre, circle, &profile);
-  if (std::fabs(score) > FLT_EPSILON && circle != cv::Vec3f(0.0f, 0.0f, 0.0f)) {
+  bool found = std::fabs(score) > FLT_EPSILON && circle != cv::Vec3f(0.0f, 0.0f, 0.0f);
+  if (params.robust) {
+    // Only with the key: the detector's result is otherwise final.
+    found = found ? (vistrel::robustRimCircle(grey, circle, params.polarity == 0, circle), true)
+                  : vistrel::searchRimCircle(grey, centre, range, params.polarity == 0, circle);
+  }
+  if (found) {
     const cv::Mat cut(input, wheelCutOutRect(circle));
     centre = cv::Point2f(circle[0], circle[1]);
     radius = circle[2];
