@@ -13,6 +13,8 @@
 #include "runner/options.h"
 #include "runner/pluginlibrary.h"
 #include "runner/runner.h"
+#include "samplegen/sampledir.h"
+#include "sweep/pluginsweep.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Qt's offscreen platform keeps a QScreen and friends until exit; these are Qt's, not ours.
@@ -85,9 +87,11 @@ int main(int argc, char** argv) {
   wheelhost::OutputChannels channels(parsed.options.verbose);
   wheelhost::RunnerEnvironment env;
   env.executableDir = QCoreApplication::applicationDirPath();
-  env.defaultSamples = WHEELHOST_SAMPLES_DIR;
+  env.defaultSamples = wheelhost::samples::defaultSamplesDir(
+      env.executableDir, WHEELHOST_INSTALLED_SAMPLES_RELDIR, WHEELHOST_BUILD_SAMPLES_RELDIR);
   env.results = channels.results();
   env.messages = stderr;
   env.messagesIsTerminal = wheelhost::isTerminal(stderr);
+  if (!parsed.options.sweep.isEmpty()) return wheelhost::runPluginSweep(parsed.options, env);
   return wheelhost::runWheelhost(parsed.options, env);
 }

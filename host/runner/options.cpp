@@ -34,6 +34,8 @@ ParsedArguments parseArguments(const QStringList& arguments) {
   const QCommandLineOption truth({"t", "truth"}, "", "FILE");
   const QCommandLineOption samples("samples", "", "DIR");
   const QCommandLineOption jobs({"j", "jobs"}, "", "N");
+  const QCommandLineOption sweep("sweep", "", "GRID");
+  const QCommandLineOption best("best", "", "FILE");
   const QCommandLineOption json("json");
   const QCommandLineOption report("report");
   const QCommandLineOption recursive(QStringList{"r", "recursive"});
@@ -41,8 +43,8 @@ ParsedArguments parseArguments(const QStringList& arguments) {
   const QCommandLineOption noProgress("no-progress");
   const QCommandLineOption help(QStringList{"h", "help"});
   const QCommandLineOption version("version");
-  const QList<QCommandLineOption> valued = {catalogue, models, params, set,     config,
-                                            plugin,    out,    truth,  samples, jobs};
+  const QList<QCommandLineOption> valued = {catalogue, models, params,  set,  config, plugin,
+                                            out,       truth,  samples, jobs, sweep,  best};
   parser.addOptions(valued);
   parser.addOptions({json, report, recursive, verbose, noProgress, help, version});
 
@@ -97,6 +99,8 @@ ParsedArguments parseArguments(const QStringList& arguments) {
       return parsed;
     }
   }
+  o.sweep = parser.value(sweep);
+  o.best = parser.value(best);
   o.json = parser.isSet(json);
   o.report = parser.isSet(report);
   o.recursive = parser.isSet(recursive);
@@ -106,6 +110,8 @@ ParsedArguments parseArguments(const QStringList& arguments) {
   o.version = parser.isSet(version);
   if (o.report && o.outDir.isEmpty() && !o.help && !o.version) {
     parsed.error = "option '--report' needs --out DIR (the page is written there)";
+  } else if (!o.best.isEmpty() && o.sweep.isEmpty() && !o.help && !o.version) {
+    parsed.error = "option '--best' needs --sweep GRID (it writes the sweep's best setting)";
   }
   return parsed;
 }
@@ -175,6 +181,15 @@ QString helpText(const QString& defaultSamples, const QString& defaultPlugin) {
              "                        every image with thumbnails, and charts\n"
              "  -j, --jobs N          analyses N images at once, on N analysis objects\n"
              "                        (default: one per core); output stays in input order\n"
+             "      --sweep GRID      runs the images once per setting of GRID, "
+             "\"KEY=V1,V2;KEY=V1,...\"\n"
+             "                        over Circle_Polarity, Circle_ACThres, Circle_EdgeWidth,\n"
+             "                        bEqual, filterSize and RobustRefine (each over --params and\n"
+             "                        --set), and prints per setting the share located within\n"
+             "                        1 % of the radius, centre error median and worst, radius\n"
+             "                        error median and time per image (needs truth)\n"
+             "      --best FILE       with --sweep: writes the best setting, over the\n"
+             "                        parameters, as a parameter file for --params or a host\n"
              "      --json            JSON lines on standard output instead of text\n"
              "  -t, --truth FILE      truth file (as samplegen writes it): counts the models\n"
              "                        named correctly and the centre errors\n"

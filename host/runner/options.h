@@ -24,6 +24,8 @@ struct RunnerOptions {
   bool progress = true;    // --no-progress clears it
   int jobs = 0;            // --jobs N: analyses at once; 0: one per core
   bool report = false;     // --report: DIR/report.html beside the results (needs --out)
+  QString sweep;           // --sweep GRID: figures per parameter setting instead of per image
+  QString best;            // --best FILE: the sweep's best setting as a parameter file
   bool help = false;       // --help
   bool version = false;    // --version
 };

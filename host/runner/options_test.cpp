@@ -58,6 +58,11 @@ TEST(RunnerOptions, DefaultsAndOrderingRules) {
   ASSERT_TRUE(jobs.error.isEmpty()) << jobs.error.toStdString();
   EXPECT_EQ(jobs.options.jobs, 3);
   EXPECT_TRUE(jobs.options.report);
+  EXPECT_TRUE(none.options.sweep.isEmpty());
+  const auto sweep = parseArguments({"--sweep", "bEqual=0,1;RobustRefine=1", "--best=b.json"});
+  ASSERT_TRUE(sweep.error.isEmpty()) << sweep.error.toStdString();
+  EXPECT_EQ(sweep.options.sweep, "bEqual=0,1;RobustRefine=1");
+  EXPECT_EQ(sweep.options.best, "b.json");
 
   EXPECT_TRUE(parseArguments({"-h"}).options.help);
   EXPECT_TRUE(parseArguments({"--version"}).options.version);
@@ -80,6 +85,8 @@ TEST(RunnerOptions, UnusableArgumentsAreNamed) {
             "option '--jobs' expects a positive number, got \"many\"");
   EXPECT_EQ(parseArguments({"--report", "a.png"}).error,
             "option '--report' needs --out DIR (the page is written there)");
+  EXPECT_EQ(parseArguments({"--best", "b.json"}).error,
+            "option '--best' needs --sweep GRID (it writes the sweep's best setting)");
   // A value that looks like an option is still the value.
   EXPECT_EQ(parseArguments({"--out", "--json"}).options.outDir, "--json");
 }

@@ -485,6 +485,7 @@ void Run::report(const ImageReport& r) {
     csv_->write((csvRow(o) + "\n").toUtf8());
     csv_->flush();
   }
+  if (env_.onOutcome) env_.onOutcome(o);
 }
 
 void Run::writeReport(const QStringList& modelOrder) {

@@ -2,8 +2,10 @@
 
 #include <QString>
 #include <cstdio>
+#include <functional>
 
 #include "runner/options.h"
+#include "runner/outcome.h"
 
 namespace wheelhost {
 
@@ -14,6 +16,8 @@ struct RunnerEnvironment {
   std::FILE* results = stdout;   // per-image lines and (in text mode) the summary
   std::FILE* messages = stderr;  // errors, warnings, progress, the plug-in's log with --verbose
   bool messagesIsTerminal = false;
+  // Called with each image's outcome, in input order, after its line is written (optional).
+  std::function<void(const ImageOutcome&)> onOutcome;
 };
 
 // Runs the plug-in over the images the options name (or the sample set) and reports. Returns

@@ -92,15 +92,16 @@ QJsonObject parseLine(const QString& line) {
 TEST(WheelhostCli, HelpDocumentsEveryOptionAndParameter) {
   const Result r = Workspace::runRaw({"--help"});
   EXPECT_EQ(r.exitCode, 0);
-  for (const char* option : {"--catalogue", "--models", "--params", "--set", "--config", "--plugin",
-                             "--out", "--report", "--jobs", "--json", "--truth", "--samples",
-                             "--recursive", "--verbose", "--no-progress", "--help", "--version"}) {
+  for (const char* option :
+       {"--catalogue", "--models", "--params", "--set", "--config", "--plugin", "--out", "--report",
+        "--jobs", "--json", "--truth", "--samples", "--recursive", "--verbose", "--no-progress",
+        "--help", "--version", "--sweep", "--best"}) {
     EXPECT_TRUE(r.out.contains(option)) << option;
   }
   for (const char* key :
        {"IsCutImg", "thickness", "useThickness", "useDiameter", "d2h", "useBackground", "RatioType",
         "Ratio", "bEqual", "filterSize", "Circle_Polarity", "Circle_ACThres", "Circle_EdgeWidth",
-        "ReportCircle"}) {
+        "ReportCircle", "RobustRefine"}) {
     EXPECT_TRUE(r.out.contains(key)) << key;
   }
   EXPECT_TRUE(r.out.contains("Exit status"));

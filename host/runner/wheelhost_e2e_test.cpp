@@ -196,3 +196,36 @@ TEST(WheelhostSamples, FourJobsGiveTheOneJobOutputs) {
 }
 
 }  // namespace
+
+namespace {
+
+// A sweep of the rim polarity over the sample set: its bright rims need polarity 1, which the
+// table marks best and the parameter file carries over the set's own parameters.
+TEST(WheelhostSamples, SweepMarksTheRimsPolarityBestAndWritesIt) {
+  const QString set = sampleSet();
+  QTemporaryDir out;
+  const QString best = out.filePath("best.json");
+  const Result r = wheelhost(
+      {"--samples", set, "--jobs", "2", "--sweep", "Circle_Polarity=0,1", "--best", best});
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  const QStringList rows = r.out.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(rows.size(), 4) << r.out.toStdString();  // header, as given, 0, 1
+  EXPECT_TRUE(rows[0].contains("located"));
+  // The set's parameters already say polarity 1: as given locates all 14 wheels, and so does 1
+  // (either may be marked: on a tie the faster by a tenth wins); 0 finds the rims' inner edge.
+  EXPECT_TRUE(rows[1].contains("(as given)") && rows[1].contains("100.0 % (14/14)"));
+  EXPECT_TRUE(rows[2].contains("Circle_Polarity=0") && !rows[2].contains("(14/14)"));
+  EXPECT_FALSE(rows[2].startsWith("*"));
+  EXPECT_TRUE(rows[3].contains("Circle_Polarity=1") && rows[3].contains("(14/14)"));
+  EXPECT_TRUE(rows[1].startsWith("*") != rows[3].startsWith("*")) << r.out.toStdString();
+  QFile file(best);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QJsonObject params = QJsonDocument::fromJson(file.readAll()).object();
+  EXPECT_EQ(params.value("Circle_Polarity").toInt(), 1);
+  EXPECT_EQ(params.value("filterSize").toInt(), 200);
+  // It reads back as wheelhost's parameters.
+  const Result again = wheelhost({"--samples", set, "--params", best, "--jobs", "2"});
+  EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+}
+
+}  // namespace

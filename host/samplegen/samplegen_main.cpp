@@ -1,35 +1,55 @@
 // samplegen: writes the bundled sample set (see sampleset.h) into a directory.
+#include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "samplegen/hardsceneset.h"
+#include "samplegen/sampledir.h"
 #include "samplegen/sampleset.h"
 
 namespace {
 
-void usage(std::FILE* out) {
+void usage(std::FILE* out, const std::string& defaultDir) {
   std::fprintf(out,
                "usage: samplegen [--force] [DIR]\n"
+               "       samplegen --hard DIR\n"
                "Writes the bundled wheel sample set into DIR (default: %s).\n"
-               "A set of the current version is left as it is unless --force is given.\n",
-               WHEELHOST_SAMPLES_DIR);
+               "A set of the current version is left as it is unless --force is given.\n"
+               "--hard writes the hard-scene set (hidden rims, rim-grey clutter, uneven light)\n"
+               "into DIR/bright and DIR/dark, each a set folder for wheelsweep.\n",
+               defaultDir.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const std::string defaultDir =
+      wheelhost::samples::defaultSamplesDir(QCoreApplication::applicationDirPath(),
+                                            WHEELHOST_INSTALLED_SAMPLES_RELDIR,
+                                            WHEELHOST_BUILD_SAMPLES_RELDIR)
+          .toStdString();
   bool force = false;
-  std::string dir = WHEELHOST_SAMPLES_DIR;
+  std::string dir = defaultDir;
   bool haveDir = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--force") == 0) {
       force = true;
+    } else if (std::strcmp(argv[i], "--hard") == 0 && i + 1 < argc) {
+      std::string error;
+      if (!wheelhost::samples::writeHardSceneSet(argv[i + 1], &error)) {
+        std::fprintf(stderr, "samplegen: %s\n", error.c_str());
+        return 1;
+      }
+      std::printf("samplegen: wrote the hard-scene set to %s\n", argv[i + 1]);
+      return 0;
     } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      usage(stdout);
+      usage(stdout, defaultDir);
       return 0;
     } else if (argv[i][0] == '-' || haveDir) {
       std::fprintf(stderr, "samplegen: unexpected argument '%s'\n", argv[i]);
-      usage(stderr);
+      usage(stderr, defaultDir);
       return 2;
     } else {
       dir = argv[i];

@@ -23,7 +23,7 @@ constexpr double kBlurSigma = 1.0;
 constexpr double kNoiseSigma = 4.0;
 
 scenes::WheelLayout design(int spokes, double spokeWidth, int boltHoles, double hubRadius,
-                         double rimWidth, double boreRadius) {
+                           double rimWidth, double boreRadius) {
   scenes::WheelLayout s;
   s.spokes = spokes;
   s.spokeWidth = spokeWidth;
@@ -61,6 +61,20 @@ cv::Mat finish(const cv::Mat& scene32, scenes::Seed seed) {
   return out;
 }
 
+QString templateFile(const WheelModel& m) {
+  return QString("templates/%1.png").arg(QString::fromStdString(m.name));
+}
+
+std::vector<QString> expectedFiles() {
+  std::vector<QString> files = {"catalogue.json", "params.json", "truth.json",
+                                "user/background.png", "user/background_r.png"};
+  for (const WheelModel& m : bundledModels()) files.push_back(templateFile(m));
+  for (const Shot& s : bundledShots()) files.push_back(QString::fromStdString(s.file));
+  return files;
+}
+
+}  // namespace
+
 bool writeImage(const QString& path, const cv::Mat& image, std::string* error) {
   std::vector<int> params;
   if (path.endsWith(".jpg")) params = {cv::IMWRITE_JPEG_QUALITY, 95};
@@ -84,20 +98,6 @@ bool writeJson(const QString& path, const QJsonDocument& doc, std::string* error
   }
   return true;
 }
-
-QString templateFile(const WheelModel& m) {
-  return QString("templates/%1.png").arg(QString::fromStdString(m.name));
-}
-
-std::vector<QString> expectedFiles() {
-  std::vector<QString> files = {"catalogue.json", "params.json", "truth.json",
-                                "user/background.png", "user/background_r.png"};
-  for (const WheelModel& m : bundledModels()) files.push_back(templateFile(m));
-  for (const Shot& s : bundledShots()) files.push_back(QString::fromStdString(s.file));
-  return files;
-}
-
-}  // namespace
 
 double Shot::radiusPx(const std::vector<WheelModel>& models) const {
   if (model < 0 || model >= static_cast<int>(models.size())) return 0.0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QJsonDocument>
+#include <QString>
 #include <opencv2/core.hpp>
 #include <string>
 #include <vector>
@@ -63,6 +65,11 @@ cv::Mat renderEmptyScene(cv::Size size, scenes::Seed seed);
 
 // The shot as it is stored: CV_8UC1, or CV_8UC3 (BGR) for a colour shot.
 cv::Mat renderShot(const Shot& shot);
+
+// Writes an image (the extension picks the format; JPEG at quality 95) or a JSON document.
+// Return false and set `error` to a message naming the file when it cannot be written.
+bool writeImage(const QString& path, const cv::Mat& image, std::string* error);
+bool writeJson(const QString& path, const QJsonDocument& doc, std::string* error);
 
 // True when `dir` holds a complete set of the current version.
 bool isUpToDate(const std::string& dir);

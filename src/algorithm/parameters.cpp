@@ -53,6 +53,7 @@ AnalysisParameters readParameters(const QVariantMap& params) {
   p.circle.edgeWidth = lookUp(params, keys::kCircleEdgeWidth).toInt();
   p.circle.minSize = p.filterSize;
   p.reportCircle = lookUp(params, keys::kReportCircle).toBool();
+  p.circle.robust = lookUp(params, keys::kRobustRefine).toBool();
   return p;
 }
 

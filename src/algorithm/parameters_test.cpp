@@ -30,6 +30,7 @@ TEST(ReadParameters, EmptyMapGivesEveryKeyItsDefault) {
   EXPECT_EQ(p.circle.edgeWidth, 3);
   EXPECT_EQ(p.circle.minSize, 0);
   EXPECT_FALSE(p.reportCircle);
+  EXPECT_FALSE(p.circle.robust);
 }
 
 TEST(ReadParameters, HostValuesAreTakenAndTheNameListIsCopied) {
@@ -138,7 +139,7 @@ namespace {
 class EveryTableKey : public ::testing::TestWithParam<algorithmkeys::ParameterKey> {};
 
 std::string describe(const AnalysisParameters& p) {
-  return QString("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14 %15 %16")
+  return QString("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14 %15 %16 %17")
       .arg(reinterpret_cast<qulonglong>(p.modelMap))
       .arg(p.defectList.join(','))
       .arg(p.isCutImg)
@@ -155,6 +156,7 @@ std::string describe(const AnalysisParameters& p) {
       .arg(p.circle.acceptance)
       .arg(p.circle.edgeWidth)
       .arg(p.reportCircle)
+      .arg(p.circle.robust)
       .toStdString();
 }
 
@@ -189,6 +191,14 @@ INSTANTIATE_TEST_SUITE_P(ReadParameters, EveryTableKey,
                          [](const ::testing::TestParamInfo<algorithmkeys::ParameterKey>& info) {
                            return std::string(info.param.key);
                          });
+
+TEST(ReadParameters, RobustRefineIsABoolThatOnlyItsOwnKeySets) {
+  EXPECT_TRUE(readParameters(ParameterBuilder().set("RobustRefine", true).map()).circle.robust);
+  EXPECT_TRUE(readParameters(ParameterBuilder().set("RobustRefine", 1).map()).circle.robust);
+  EXPECT_TRUE(readParameters(ParameterBuilder().set("RobustRefine", "true").map()).circle.robust);
+  EXPECT_FALSE(readParameters(ParameterBuilder().set("RobustRefine", 0).map()).circle.robust);
+  EXPECT_FALSE(readParameters(ParameterBuilder().set("robustrefine", true).map()).circle.robust);
+}
 
 }  // namespace
 }  // namespace fluorescence

@@ -6,9 +6,10 @@
 #include <opencv2/imgproc.hpp>
 
 #include "background.h"
-#include "circleellipsedetector.h"
 #include "enhancement.h"
 #include "vistrel/circledetector.h"
+#include "vistrel/ellipsedetector.h"
+#include "vistrel/robustcircle.h"
 
 namespace fluorescence {
 
@@ -42,8 +43,9 @@ cv::Point2f coarseWheelCentre(const cv::Mat& input, bool equalize, int filterSiz
   cv::resize(input, small, cv::Size(input.cols / 2, input.rows / 2), 0, 0, cv::INTER_LINEAR);
   if (equalize) equalizeImage(small, small);
   small = unsharpMask(small);
-  const ced::CircleEllipseDetector detector(small.clone());
-  return coarseStartCentre(detector.circles(), small.size(), filterSize, fallbackToLargest);
+  // The detector never writes the caller's pixels.
+  const std::vector<ced::mCircle> circles = ced::detectCirclesAndEllipses(small).circles;
+  return coarseStartCentre(circles, small.size(), filterSize, fallbackToLargest);
 }
 
 cv::Vec2i refinementRadiusRange(cv::Point2f start, cv::Size size, int minSize) {
@@ -90,7 +92,13 @@ cv::Mat refineWheel(const cv::Mat& input, const cv::Mat& background, cv::Point2f
   cv::Vec3f circle(0.0f, 0.0f, 0.0f);
   std::vector<float> profile;
   const float score = detector.detect(grey, centre, circle, &profile);
-  if (std::fabs(score) > FLT_EPSILON && circle != cv::Vec3f(0.0f, 0.0f, 0.0f)) {
+  bool found = std::fabs(score) > FLT_EPSILON && circle != cv::Vec3f(0.0f, 0.0f, 0.0f);
+  if (params.robust) {
+    // Only with the key: the detector's result is otherwise final.
+    found = found ? (vistrel::robustRimCircle(grey, circle, params.polarity == 0, circle), true)
+                  : vistrel::searchRimCircle(grey, centre, range, params.polarity == 0, circle);
+  }
+  if (found) {
     const cv::Mat cut(input, wheelCutOutRect(circle));
     centre = cv::Point2f(circle[0], circle[1]);
     radius = circle[2];

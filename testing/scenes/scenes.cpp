@@ -34,7 +34,9 @@ class Noise {
   double spare_ = 0.0;
 };
 
-cv::Mat finish(const cv::Mat& canvas, double blurSigma, double noiseSigma, Seed seed) {
+}  // namespace
+
+cv::Mat finishCanvas(const cv::Mat& canvas, double blurSigma, double noiseSigma, Seed seed) {
   cv::Mat work = canvas;
   if (blurSigma > 0.0) {
     cv::GaussianBlur(canvas, work, cv::Size(0, 0), blurSigma, blurSigma, cv::BORDER_REPLICATE);
@@ -51,8 +53,6 @@ cv::Mat finish(const cv::Mat& canvas, double blurSigma, double noiseSigma, Seed 
   work.convertTo(out, CV_8U);  // rounds and saturates
   return out;
 }
-
-}  // namespace
 
 struct Scene::Layer {
   enum Kind { kEllipse, kPolygon } kind;
@@ -129,6 +129,10 @@ void Scene::polygon(const std::vector<cv::Point2d>& v, double value) {
 }
 
 cv::Mat Scene::render(double blurSigma, double noiseSigma, Seed seed) const {
+  return finishCanvas(canvas(), blurSigma, noiseSigma, seed);
+}
+
+cv::Mat Scene::canvas() const {
   cv::Mat canvas(size_, CV_32F, cv::Scalar(background_));
   std::vector<unsigned char> corners;
   for (const Layer& layer : layers_) {
@@ -171,7 +175,7 @@ cv::Mat Scene::render(double blurSigma, double noiseSigma, Seed seed) const {
       }
     }
   }
-  return finish(canvas, blurSigma, noiseSigma, seed);
+  return canvas;
 }
 
 cv::Mat renderDisc(cv::Size size, cv::Point2d centre, double radius, double inside, double outside,
@@ -197,8 +201,7 @@ cv::Mat renderEllipse(cv::Size size, cv::Point2d centre, double a, double b, dou
   return scene.render(blurSigma, noiseSigma, seed);
 }
 
-cv::Mat renderWheel(const WheelLayout& s) {
-  Scene scene(s.size, s.background);
+void addWheel(Scene& scene, const WheelLayout& s) {
   const double R = s.radius;
   scene.disc(s.centre, R, s.rim);
   const double inner = R * (1.0 - s.rimWidth);
@@ -220,6 +223,11 @@ cv::Mat renderWheel(const WheelLayout& s) {
     scene.disc(p, R * s.boltRadius, s.hole);
   }
   if (s.boreRadius > 0.0) scene.disc(s.centre, R * s.boreRadius, s.hole);
+}
+
+cv::Mat renderWheel(const WheelLayout& s) {
+  Scene scene(s.size, s.background);
+  addWheel(scene, s);
   return scene.render(s.blurSigma, s.noiseSigma, s.seed);
 }
 

@@ -68,6 +68,8 @@ class Scene {
   void polygon(const std::vector<cv::Point2d>& vertices, double value);
   // Renders, blurs, adds noise and converts to CV_8UC1 (rounded, saturated).
   cv::Mat render(double blurSigma = 0.0, double noiseSigma = 0.0, Seed seed = 1) const;
+  // The layers painted, before blur and noise: CV_32FC1, grey values unrounded.
+  cv::Mat canvas() const;
 
  private:
   struct Layer;
@@ -80,5 +82,13 @@ class Scene {
   Scene(const Scene&);
   Scene& operator=(const Scene&);
 };
+
+// Paints the layers of renderWheel's wheel into `scene` (size, blur, noise and seed of `wheel`
+// are not used), so that a caller can put layers behind and in front of it.
+void addWheel(Scene& scene, const WheelLayout& wheel);
+
+// What Scene::render does after painting: blurs a CV_32FC1 canvas, adds noise and converts it
+// to CV_8UC1 (rounded, saturated).
+cv::Mat finishCanvas(const cv::Mat& canvas, double blurSigma, double noiseSigma, Seed seed);
 
 }  // namespace scenes

@@ -25,6 +25,7 @@ inline constexpr const char kCirclePolarity[] = "Circle_Polarity";
 inline constexpr const char kCircleAcceptance[] = "Circle_ACThres";
 inline constexpr const char kCircleEdgeWidth[] = "Circle_EdgeWidth";
 inline constexpr const char kReportCircle[] = "ReportCircle";
+inline constexpr const char kRobustRefine[] = "RobustRefine";
 
 // How the plug-in converts a parameter's variant: toLongLong taken as a host pointer, toInt,
 // toBool or toDouble (Qt's rules; a failed conversion gives that conversion's zero).
@@ -79,6 +80,9 @@ inline constexpr ParameterKey kParameterKeys[] = {
      "circle edge width in pixels"},
     {kReportCircle, ParameterType::Bool, LookupDefault::Bool, 0, "false",
      "also report the found circle under \"circle\""},
+    {kRobustRefine, ParameterType::Bool, LookupDefault::Bool, 0, "false",
+     "after the refinement, refit the circle against edges not of the rim (a hidden part of the "
+     "rim, objects touching it); kept only when it is better supported"},
 };
 
 inline constexpr std::size_t kParameterKeyCount = sizeof(kParameterKeys) / sizeof(ParameterKey);

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "runner/parameters.h"
+#include "scenes/scenes.h"
+#include "sweep/sweepeval.h"
+#include "sweep/sweepgrid.h"
+#include "sweep/sweepreport.h"
+
+namespace {
+
+using namespace wheelhost;
+
+TEST(SweepGrid, ParsesTypedValuesAndExpandsWithTheLastKeyFastest) {
+  std::vector<SweepAxis> axes;
+  QString error;
+  ASSERT_TRUE(parseGrid("Circle_Polarity=0,1; bEqual=false,true,0 ;RobustRefine=1", &axes, &error))
+      << error.toStdString();
+  ASSERT_EQ(axes.size(), 3u);
+  EXPECT_EQ(axes[0].values, (QVariantList{0, 1}));
+  EXPECT_EQ(axes[1].values, (QVariantList{false, true}));  // "0" repeats false
+  EXPECT_EQ(axes[2].values, (QVariantList{true}));
+  const std::vector<QVariantMap> settings = expandGrid(axes);
+  ASSERT_EQ(settings.size(), 4u);
+  EXPECT_EQ(settingLabel(settings[0], axes), "Circle_Polarity=0 bEqual=false RobustRefine=true");
+  EXPECT_EQ(settingLabel(settings[1], axes), "Circle_Polarity=0 bEqual=true RobustRefine=true");
+  EXPECT_EQ(settingLabel(settings[2], axes), "Circle_Polarity=1 bEqual=false RobustRefine=true");
+  EXPECT_EQ(expandGrid({}).size(), 1u);
+}
+
+TEST(SweepGrid, RefusesWhatItCannotSweep) {
+  struct Case {
+    const char* grid;
+    const char* expected;
+  };
+  for (const Case& c : {Case{"", "no KEY"}, Case{"d2h=1,2", "cannot be swept"},
+                        Case{"bEqual=0;bEqual=1", "given twice"},
+                        Case{"Circle_ACThres=3,high", "\"high\""}, Case{"filterSize", "KEY=V1"}}) {
+    std::vector<SweepAxis> axes;
+    QString error;
+    EXPECT_FALSE(parseGrid(c.grid, &axes, &error)) << c.grid;
+    EXPECT_TRUE(error.contains(c.expected)) << c.grid << ": " << error.toStdString();
+  }
+}
+
+TEST(SweepStats, LocatedMeansWithinOnePercentAndWorstCountsEveryCircle) {
+  const LabelledImage truth{"a.png", cv::Mat(), {100, 100}, 100.0, {}};
+  const std::vector<LabelledImage> images(5, truth);
+  std::vector<Localisation> results(5);
+  results[0] = {true, {100, 100}, 100.0, 0.1};
+  results[1] = {true, {100.5, 100}, 100.4, 0.1};    // 0.5 px: located
+  results[2] = {true, {100.6, 100.8}, 100.0, 0.1};  // exactly 1 px: located
+  results[3] = {true, {102, 100}, 100.0, 0.1};      // 2 px: a miss
+  results[4] = {false, {0, 0}, 0.0, 0.1};
+  const SettingStats s = summarise(images, results);
+  EXPECT_EQ(s.images, 5);
+  EXPECT_EQ(s.found, 4);
+  EXPECT_EQ(s.located, 3);
+  EXPECT_DOUBLE_EQ(s.locatedShare, 0.6);
+  EXPECT_NEAR(s.centreMedian, 0.5, 1e-12);
+  EXPECT_NEAR(s.radiusMedian, 0.0, 1e-12);
+  EXPECT_NEAR(s.centreWorst, 2.0, 1e-12);
+  EXPECT_NEAR(s.secondsPerImage, 0.1, 1e-12);
+  EXPECT_FALSE(isLocated({true, {100, 100}, 101.5, 0}, truth));  // radius 1.5 % off
+}
+
+TEST(SweepStats, BestLocatesMostThenSharpestThenFastest) {
+  SettingStats a, b, c, d;
+  a.located = 3, a.centreMedian = 0.2, a.secondsPerImage = 1;
+  b.located = 4, b.centreMedian = 0.3, b.secondsPerImage = 1;
+  c.located = 4, c.centreMedian = 0.1, c.secondsPerImage = 2;
+  d.located = 4, d.centreMedian = 0.1, d.secondsPerImage = 1;
+  EXPECT_EQ(bestSetting({a, b, c, d}), 3);
+  EXPECT_EQ(bestSetting({a, b, c}), 2);
+  // Within noise of each other: the earlier stays.
+  SettingStats e = d;
+  e.centreMedian = 0.1004, e.secondsPerImage = 0.95;
+  EXPECT_EQ(bestSetting({d, e}), 0);
+  EXPECT_EQ(bestSetting({a}), 0);
+  EXPECT_EQ(bestSetting({}), -1);
+}
+
+// Two bright-rimmed wheels: polarity 1 finds their outlines, polarity 0 the inner rim edge.
+TEST(RunSweep, ASmallGridFindsThePolarityOfTheRimsAndThreadsChangeNothing) {
+  std::vector<LabelledImage> images;
+  for (int k = 0; k < 2; ++k) {
+    scenes::WheelLayout w;
+    w.size = {400, 320};  // the refinement searches up to 50 px short of the border
+    w.centre = {200.5 + 7.3 * k, 160.5 - 3.1 * k};
+    w.radius = 80.0 + 5 * k;
+    w.seed = 11 + k;
+    images.push_back({QString("w%1").arg(k),
+                      scenes::renderWheel(w),
+                      w.centre - cv::Point2d(0.5, 0.5),
+                      w.radius,
+                      {{"filterSize", 40}}});
+  }
+  std::vector<SweepAxis> axes;
+  ASSERT_TRUE(parseGrid("Circle_Polarity=0,1;RobustRefine=0,1", &axes, nullptr));
+  const std::vector<QVariantMap> settings = expandGrid(axes);
+  std::vector<Localisation> one, two;
+  int calls = 0;
+  const auto stats = runSweep(
+      images, cv::Mat(), settings, 1, [&](int, int) { ++calls; }, &one);
+  const auto again = runSweep(images, cv::Mat(), settings, 3, {}, &two);
+  EXPECT_EQ(calls, 8);
+  ASSERT_EQ(stats.size(), 4u);
+  EXPECT_EQ(stats[2].located, 2);
+  EXPECT_EQ(stats[3].located, 2);
+  EXPECT_EQ(stats[0].located, 0);
+  EXPECT_LT(stats[2].centreMedian, 0.1);
+  const int best = bestSetting(stats);
+  EXPECT_EQ(settings[static_cast<size_t>(best)].value("Circle_Polarity").toInt(), 1);
+  ASSERT_EQ(one.size(), two.size());
+  for (size_t i = 0; i < one.size(); ++i) {
+    EXPECT_EQ(one[i].found, two[i].found);
+    EXPECT_EQ(one[i].centre, two[i].centre);
+    EXPECT_EQ(one[i].radius, two[i].radius);
+  }
+  const QString table = sweepTable({"a", "b", "c", "d"}, stats, best);
+  EXPECT_TRUE(table.contains("100.0 % (2/2)"));
+  EXPECT_EQ(table.count('\n'), 5);
+}
+
+TEST(ParameterFile, TheBestSettingReadsBackAsWheelhostParameters) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("best.json");
+  const QVariantMap base{{"filterSize", 100}, {"Circle_Polarity", 0}, {"d2h", 0.8}};
+  const QVariantMap setting{{"Circle_Polarity", 1}, {"RobustRefine", true}};
+  QString error;
+  ASSERT_TRUE(writeParameterFile(path, base, setting, &error)) << error.toStdString();
+  QVariantMap read;
+  QStringList warnings;
+  ASSERT_TRUE(loadParameterFile(path, read, &warnings, &error)) << error.toStdString();
+  EXPECT_TRUE(warnings.isEmpty()) << warnings.join("; ").toStdString();
+  EXPECT_EQ(read.value("filterSize"), QVariant(100));
+  EXPECT_EQ(read.value("Circle_Polarity"), QVariant(1));
+  EXPECT_EQ(read.value("RobustRefine"), QVariant(true));
+  EXPECT_EQ(read.value("d2h"), QVariant(0.8));
+  EXPECT_FALSE(writeParameterFile(dir.filePath("missing/best.json"), base, setting, &error));
+  EXPECT_TRUE(error.contains("missing/best.json"));
+}
+
+}  // namespace
