@@ -15,6 +15,7 @@
 #include "wheellocalisation.h"
 #include "wheelshots/wheelshots.h"
 
+namespace fluorescence {
 namespace {
 
 struct Case {
@@ -78,5 +79,6 @@ void BM_Reference(benchmark::State& state) {
 BENCHMARK(BM_Reference)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+}  // namespace fluorescence
 
 BENCHMARK_MAIN();

@@ -15,6 +15,11 @@ namespace wheelhost {
 
 namespace {
 
+using fluorescence::AnalysisParameters;
+using fluorescence::localiseWheel;
+using fluorescence::localiseWheelWithBackground;
+using fluorescence::readParameters;
+
 // Holds OpenCV to one thread while it lives.
 class SingleThreadedOpenCv {
  public:

@@ -10,6 +10,7 @@
 #include "regressionset.h"
 #include "wheellocalisation.h"
 
+namespace fluorescence {
 namespace {
 
 struct Located {
@@ -65,3 +66,4 @@ TEST(RobustRefineOnTheRegressionSet,
 }
 
 }  // namespace
+}  // namespace fluorescence
