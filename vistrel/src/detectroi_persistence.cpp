@@ -1,5 +1,9 @@
 // DetectRoi: reading and writing a region with cv::FileStorage (YAML, XML or JSON).
+#include <cfloat>
+#include <climits>
+#include <cmath>
 #include <opencv2/core/persistence.hpp>
+#include <string>
 
 #include "roishapes.h"
 #include "vistrel/assert.h"
@@ -52,6 +56,44 @@ double readNumber(const cv::FileNode& region, const char* key, double fallback) 
   return isNumber(value) ? value.real() : fallback;
 }
 
+// A float setting under `key`, as readNumber; a finite number beyond float is reported and
+// gives `fallback` (one that is no number goes on to the setter, which reports it).
+float readFloat(const cv::FileNode& region, const char* key, float fallback) {
+  const double value = readNumber(region, key, fallback);
+  VISTREL_ASSERT(!(std::fabs(value) > FLT_MAX));
+  return std::fabs(value) > FLT_MAX ? fallback : static_cast<float>(value);
+}
+
+// An integer setting under `key`: `fallback` when the key is missing, or (reported) when it
+// holds something else or a number no int holds.
+int readInteger(const cv::FileNode& region, const char* key, int fallback) {
+  const double value = readNumber(region, key, fallback);
+  VISTREL_ASSERT(value > INT_MIN - 1.0 && value < INT_MAX + 1.0);
+  return value > INT_MIN - 1.0 && value < INT_MAX + 1.0 ? static_cast<int>(value) : fallback;
+}
+
+// The channel count of an OpenCV element type code such as "u", "3u" or "2f".
+int channelsOf(const std::string& dt) {
+  int n = 0;
+  std::size_t i = 0;
+  for (; i < dt.size() && i < 2 && dt[i] >= '0' && dt[i] <= '9'; ++i) n = n * 10 + (dt[i] - '0');
+  return i == 0 ? 1 : n;
+}
+
+// A matrix node that says what it holds and holds that much: OpenCV allocates what "rows" and
+// "cols" claim before it looks at the data.
+bool plausibleMatrix(const cv::FileNode& node) {
+  if (!node.isMap()) return false;
+  const cv::FileNode rows = node["rows"], cols = node["cols"], dt = node["dt"], data = node["data"];
+  if (!rows.isInt() || !cols.isInt() || !dt.isString() || !(data.isSeq() || data.empty())) {
+    return false;
+  }
+  const int r = static_cast<int>(rows), c = static_cast<int>(cols);
+  const int cn = channelsOf(static_cast<std::string>(dt));
+  if (r < 0 || c < 0 || cn < 1) return false;
+  return double(r) * c * cn == double(data.size());
+}
+
 // Reads one shape entry; false when it cannot be read at all.
 bool readShape(const cv::FileNode& entry, int& type, std::vector<cv::Point2f>& pts, cv::Mat& mask) {
   VISTREL_ASSERT(entry.isMap());
@@ -79,6 +121,10 @@ bool readShape(const cv::FileNode& entry, int& type, std::vector<cv::Point2f>& p
   if (type == static_cast<int>(DetectRoi::ShapeType::Mask)) {
     const cv::FileNode maskNode = entry[kMask];
     if (!maskNode.empty()) {
+      VISTREL_ASSERT(plausibleMatrix(maskNode));
+      if (!plausibleMatrix(maskNode)) {
+        return false;
+      }
       maskNode >> mask;
     }
   }
@@ -163,13 +209,13 @@ bool DetectRoi::deserialize(const cv::FileNode& node) {
     return true;
   }
   // Through the setters, so that a value they refuse is reported and the default stays.
-  setAngle(static_cast<float>(readNumber(node, kAngle, defaults.angle_)));
-  setScale(static_cast<float>(readNumber(node, kScale, defaults.scale_)));
-  interFlag_ = static_cast<int>(readNumber(node, kInterFlag, defaults.interFlag_));
-  borderMode_ = static_cast<int>(readNumber(node, kBorderMode, defaults.borderMode_));
-  setReserveSize(static_cast<int>(readNumber(node, kReserveSize, defaults.reserveSize_)));
-  setFracBit(static_cast<int>(readNumber(node, kFracBit, defaults.fracBit_)));
-  maskOnly_ = static_cast<int>(readNumber(node, kMaskOnly, 0)) != 0;
+  setAngle(readFloat(node, kAngle, defaults.angle_));
+  setScale(readFloat(node, kScale, defaults.scale_));
+  setInterFlag(readInteger(node, kInterFlag, defaults.interFlag_));
+  setBorderMode(readInteger(node, kBorderMode, defaults.borderMode_));
+  setReserveSize(readInteger(node, kReserveSize, defaults.reserveSize_));
+  setFracBit(readInteger(node, kFracBit, defaults.fracBit_));
+  maskOnly_ = readInteger(node, kMaskOnly, 0) != 0;
   readShapes(*this, node[kAddRois], true);
   readShapes(*this, node[kSubRois], false);
   needUpdate_ = true;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <opencv2/core/persistence.hpp>
 
 #include "roishapes.h"
@@ -193,10 +194,52 @@ TEST(DetectRoiPersistence, BadEntriesAreSkippedAndReported) {
   EXPECT_EQ(count("vertexes.isSeq() && vertexes.size() % 2 == 0"), 1);
   EXPECT_EQ(count("isNumber(x) && isNumber(y)"), 1);
   EXPECT_EQ(count("entry.isMap()"), 1);
-  EXPECT_EQ(count("unreadable shape entry"), 1);
+  EXPECT_EQ(count("plausibleMatrix(maskNode)"), 1);
   EXPECT_EQ(count("bits >= 0 && bits <= 16"), 1);
   EXPECT_EQ(count("isNumber(value)"), 1);
   EXPECT_EQ(messages.size(), 8u);  // the rectangle with two points is dropped silently
+}
+
+// Values a hand-edited file may hold that no region can use: refused on reading (reported,
+// defaults kept, entries skipped) before they reach integer arithmetic, a warp or an
+// allocation, so the region read is usable on an image.
+TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
+  vistrel::AssertCapture capture;
+  DetectRoi roi =
+      read(yaml("  angle: 30.\n"
+                "  scale: 1e300\n"
+                "  interFlag: 7\n"
+                "  borderMode: 99\n"
+                "  reserveSize: 1e300\n"
+                "  fracBit: -3e12\n"
+                "  addRois:\n"
+                "    - { type:1, vertexes:[ .nan, 0., 9., 0., 9., 9., 0., 9. ] }\n"
+                "    - { type:1, vertexes:[ 0., 0., .inf, 0., 9., 9., 0., 9. ] }\n"
+                "    - { type:3, vertexes:[ 10., 10., 3e9, 10. ] }\n"
+                "    - { type:4, vertexes:[ 10., 10., 10., 1e300, 10., 20. ] }\n"
+                "    - { type:7, vertexes:[ 0., 0., 0., 0., 2., 0., 2., 2. ],\n"
+                "        mask:{ rows:x, cols:50000, dt:u, data:[ 1 ] } }\n"
+                "    - { type:7, vertexes:[ 0., 0., 0., 0., 2., 0., 2., 2. ],\n"
+                "        mask:{ rows:60000, cols:50000, dt:u, data:[ 1 ] } }\n"
+                "    - { type:1, vertexes:[ 20., 20., 40., 20., 40., 30., 20., 30. ] }\n"));
+  EXPECT_FLOAT_EQ(roi.angle(), 30);
+  EXPECT_FLOAT_EQ(roi.scale(), 1);
+  EXPECT_EQ(roi.interFlag(), 3);
+  EXPECT_EQ(roi.borderMode(), 0);
+  EXPECT_EQ(roi.reserveSize(), 0);
+  EXPECT_EQ(roi.fracBit(), 0);
+  ASSERT_EQ(roi.addRois().size(), 1u);
+  EXPECT_EQ(roi.addRois()[0]->getVertexes()[0], cv::Point2f(20, 20));
+  const std::vector<std::string> messages = capture.messages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "usableCoordinates(pts)"), 4);
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "plausibleMatrix(maskNode)"), 2);
+  EXPECT_EQ(messages.size(), 11u);  // and one each for the five settings
+  cv::Mat mask;
+  const cv::Mat image(60, 60, CV_8UC1, cv::Scalar(100));
+  cv::Mat turned;
+  ASSERT_NO_THROW(turned = roi.getRoiImage(image, &mask));
+  EXPECT_FALSE(turned.empty());
+  EXPECT_EQ(mask.size(), turned.size());
 }
 
 TEST(DetectRoiPersistence, MaskEntryWithoutImageDrawsNothing) {
