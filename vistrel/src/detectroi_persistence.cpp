@@ -85,13 +85,14 @@ int channelsOf(const std::string& dt) {
 bool plausibleMatrix(const cv::FileNode& node) {
   if (!node.isMap()) return false;
   const cv::FileNode rows = node["rows"], cols = node["cols"], dt = node["dt"], data = node["data"];
-  if (!rows.isInt() || !cols.isInt() || !dt.isString() || !(data.isSeq() || data.empty())) {
+  if (!rows.isInt() || !cols.isInt() || !dt.isString()) {
     return false;
   }
   const int r = static_cast<int>(rows), c = static_cast<int>(cols);
   const int cn = channelsOf(static_cast<std::string>(dt));
   if (r < 0 || c < 0 || cn < 1) return false;
-  return double(r) * c * cn == double(data.size());
+  // An empty matrix allocates nothing (XML writes its data as an empty string).
+  return double(r) * c == 0 || (data.isSeq() && double(r) * c * cn == double(data.size()));
 }
 
 // Reads one shape entry; false when it cannot be read at all.
@@ -162,7 +163,37 @@ void readShapes(DetectRoi& roi, const cv::FileNode& list, bool united) {
   }
 }
 
+// OpenCV's reader reads text of this size in well under a second; a region file is a few KiB.
+constexpr std::size_t kMaxRegionText = std::size_t{16} << 20;
+
 }  // namespace
+
+bool DetectRoi::readText(const std::string& text, const std::string& key) {
+  // A NUL byte ends the text for parts of OpenCV's reader and not for others: it then reads
+  // past the end.
+  VISTREL_ASSERT(text.size() <= kMaxRegionText && text.find('\0') == std::string::npos);
+  if (text.size() > kMaxRegionText || text.find('\0') != std::string::npos) {
+    return false;
+  }
+  DetectRoi read;
+  try {
+    cv::FileStorage fs(text, cv::FileStorage::READ | cv::FileStorage::MEMORY);
+    if (!fs.isOpened()) {
+      VISTREL_REPORT("region text could not be opened");
+      return false;
+    }
+    read.deserialize(fs[key]);
+  } catch (const cv::Exception&) {
+    VISTREL_REPORT("region text refused by the reader");
+    return false;
+  } catch (const std::exception&) {
+    // OpenCV 4.6's reader throws std::length_error on some malformed text.
+    VISTREL_REPORT("region text refused by the reader");
+    return false;
+  }
+  *this = std::move(read);
+  return true;
+}
 
 bool DetectRoi::serialize(cv::FileStorage& fs) const {
   if (angle_ != 0) {

@@ -242,6 +242,24 @@ TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
   EXPECT_EQ(mask.size(), turned.size());
 }
 
+// readText keeps text away from OpenCV's reader that it cannot take (a NUL byte made it read
+// past the end) and catches what the reader throws; the region is then unchanged.
+TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
+  DetectRoi roi;
+  const std::string good = yaml("  addRois:\n    - { type:3, vertexes:[ 10., 10., 13., 14. ] }\n");
+  ASSERT_TRUE(roi.readText(good, "roi"));
+  ASSERT_EQ(roi.addRois().size(), 1u);
+  vistrel::AssertCapture capture;
+  const std::string withNul("\x01<?xml type_id=\0%Y\"1.0\"", 26);
+  EXPECT_FALSE(roi.readText(withNul, "roi"));
+  EXPECT_FALSE(roi.readText("%YAML:1.0\n---\nroi: { a: [ 1, 2\n", "roi"));
+  EXPECT_FALSE(roi.readText(std::string((16 << 20) + 1, ' '), "roi"));
+  EXPECT_EQ(roi.addRois().size(), 1u);  // unchanged
+  EXPECT_EQ(capture.messages().size(), 3u);
+  EXPECT_TRUE(roi.readText("{\"other\": 1}", "roi"));  // JSON without the key: empty
+  EXPECT_TRUE(roi.empty());
+}
+
 TEST(DetectRoiPersistence, MaskEntryWithoutImageDrawsNothing) {
   DetectRoi roi =
       read(yaml("  addRois:\n"

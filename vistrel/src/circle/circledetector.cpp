@@ -67,6 +67,10 @@ DetectRoi cutAnnulus(const cv::Mat& image, cv::Point2f center, int minRadius, in
 
 // `roiImage` as one 8-bit grey channel: a view when it already is one.
 bool toGrey(const cv::Mat& roiImage, cv::Mat& grey) {
+  if (roiImage.empty() && (roiImage.channels() == 3 || roiImage.channels() == 4)) {
+    grey = cv::Mat();  // nothing to convert, and nothing to find
+    return true;
+  }
   switch (roiImage.channels()) {
     case 1:
       grey = roiImage;
