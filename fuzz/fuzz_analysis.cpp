@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   const int channels = in.ConsumeBool() ? 1 : 4;
-  cv::Mat pixels = fuzzsupport::image(in, 320, CV_8UC(channels));
+  cv::Mat pixels = fuzzsupport::image(in, 256, CV_8UC(channels));
   if (pixels.empty()) pixels = cv::Mat(1, 1, CV_8UC(channels), cv::Scalar::all(0));
   const int stride =
       in.ConsumeBool() ? 0 : pixels.cols * channels + in.ConsumeIntegralInRange(0, 9);

@@ -36,11 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       in.ConsumeBool() ? in.ConsumeIntegralInRange(-1, 8) : in.ConsumeIntegral<int>();
   const cv::Point2f centre =
       in.ConsumeBool()
-          ? cv::Point2f(in.ConsumeFloatingPointInRange(-50.f, 450.f),
-                        in.ConsumeFloatingPointInRange(-50.f, 450.f))
+          ? cv::Point2f(in.ConsumeFloatingPointInRange(-50.f, 150.f),
+                        in.ConsumeFloatingPointInRange(-50.f, 150.f))
           : cv::Point2f(in.ConsumeFloatingPoint<float>(), in.ConsumeFloatingPoint<float>());
   const int channels = in.PickValueInArray({1, 1, 1, 2, 3, 4});
-  const cv::Mat img = fuzzsupport::image(in, 400, CV_8UC(channels));
+  const cv::Mat img = fuzzsupport::image(in, 128, CV_8UC(channels));
   std::vector<float> profile, scores;
   std::vector<cv::Vec3f> circles;
 

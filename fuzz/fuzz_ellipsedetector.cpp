@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzsupport::quietProcess();
   FuzzedDataProvider in(data, size);
   const int type = in.PickValueInArray({CV_8UC1, CV_8UC1, CV_8UC1, CV_8UC3, CV_16UC1});
-  const cv::Mat whole = fuzzsupport::image(in, 160, type);
+  const cv::Mat whole = fuzzsupport::image(in, 96, type);
   cv::Mat input = whole;
   if (in.ConsumeBool() && whole.cols > 2 && whole.rows > 2) {
     const int x = in.ConsumeIntegralInRange(0, whole.cols - 1);
