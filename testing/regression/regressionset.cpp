@@ -1,0 +1,487 @@
+#include "regressionset.h"
+
+#include <QPixmap>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <opencv2/imgproc.hpp>
+#include <sstream>
+#include <stdexcept>
+
+#include "algorithmfluorescence.h"
+#include "circleellipsedetector.h"
+#include "fluorescenceresult.h"
+#include "matcher/templatematcher.h"
+#include "objects/imageobject.h"
+#include "objects/parameterbuilder.h"
+#include "objects/wheelmodel.h"
+#include "scenes/scenes.h"
+#include "vistrel/circledetector.h"
+#include "wheelshots.h"
+
+namespace regression {
+
+namespace {
+
+const cv::Size kSmall(640, 480), kMedium(1280, 1024), kLarge(2448, 2048);
+constexpr double kD2h = 0.5;
+constexpr int kThickness = 180;
+const char* const kModelNames[] = {"WHEEL-5", "WHEEL-6", "WHEEL-0"};
+
+// Three designs the catalogue's template matchers tell apart: five spokes, six spokes, a
+// solid face with eight bolt holes.
+scenes::WheelLayout withDesign(scenes::WheelLayout look, int design) {
+  if (design == 1) {
+    look.spokes = 6;
+    look.spokeWidth = 0.10;
+    look.boltHoles = 4;
+    look.hubRadius = 0.26;
+  } else if (design == 2) {
+    look.spokes = 0;
+    look.boltHoles = 8;
+    look.hubRadius = 0.40;
+    look.rimWidth = 0.14;
+  }
+  return look;
+}
+
+// Grey values of a dark rim on a bright belt.
+scenes::WheelLayout darkened(scenes::WheelLayout look) {
+  look.background = 220.0;
+  look.rim = 40.0;
+  look.face = 150.0;
+  look.spoke = 60.0;
+  look.hub = 50.0;
+  look.hole = 240.0;
+  return look;
+}
+
+struct WheelSpec {
+  cv::Size size;
+  cv::Point2d centre;  // pixel centres at integer positions
+  double radius;
+  int design = 0;
+  bool dark = false;
+  scenes::Seed seed = 1;
+};
+
+cv::Mat renderSpec(const WheelSpec& w) {
+  scenes::WheelLayout look = wheelshots::brightLook(w.size, w.centre, w.radius, w.seed);
+  look = withDesign(look, w.design);
+  if (w.dark) look = darkened(look);
+  return scenes::renderWheel(look);
+}
+
+// The wheel laid over another background: inside its outline the wheel, outside `belt`.
+cv::Mat overBelt(const cv::Mat& wheel, const cv::Mat& belt, cv::Point2d centre, double radius) {
+  cv::Mat alpha, wheelF, beltF, out;
+  // The disc's coverage, from its 8-bit rendering, weighs wheel against belt.
+  scenes::renderDisc(wheel.size(), centre + cv::Point2d(0.5, 0.5), radius, 255.0, 0.0)
+      .convertTo(alpha, CV_32F, 1.0 / 255.0);
+  wheel.convertTo(wheelF, CV_32F);
+  belt.convertTo(beltF, CV_32F);
+  cv::Mat composed = wheelF.mul(alpha) + beltF.mul(1.0f - alpha);
+  composed.convertTo(out, CV_8U);
+  return out;
+}
+
+// Clutter dimmed or lifted to lie around `level`, so that the rim still stands out.
+cv::Mat clutterAround(cv::Size size, double level, scenes::Seed seed) {
+  cv::Mat clutter = scenes::renderClutter(size, seed), out;
+  clutter.convertTo(out, CV_8U, 0.45, level - 0.45 * 128.0);
+  return out;
+}
+
+// A straight bar of `value` from `a` to `b`, `width` pixels wide, drawn over the image.
+void occlude(cv::Mat& image, cv::Point2d a, cv::Point2d b, double width, double value) {
+  const cv::Point2d d = (b - a) / cv::norm(b - a), n(-d.y * width / 2.0, d.x * width / 2.0);
+  const cv::Point2d corners[] = {a + n, b + n, b - n, a - n};
+  std::vector<cv::Point> polygon;
+  for (const cv::Point2d& c : corners) {
+    polygon.emplace_back(cvRound(c.x * 16.0), cvRound(c.y * 16.0));
+  }
+  cv::fillConvexPoly(image, polygon, cv::Scalar(value), cv::LINE_AA, 4);
+}
+
+Scene wheelScene(const std::string& name, const WheelSpec& w, int filterSize) {
+  Scene s;
+  s.name = name;
+  s.render = [w] { return renderSpec(w); };
+  s.centre = w.centre;
+  s.radius = w.radius;
+  s.polarity = w.dark ? 0 : 1;
+  s.filterSize = filterSize;
+  return s;
+}
+
+std::vector<Scene> buildScenes() {
+  std::vector<Scene> list;
+  // Clean wheels of the three designs, both polarities and a faint one, at the three sizes.
+  list.push_back(wheelScene("small-bright", {kSmall, {320.3, 240.7}, 180.0, 0, false, 1}, 100));
+  list.push_back(wheelScene("small-bright-six", {kSmall, {280.5, 250.25}, 150.0, 1, false, 2}, 80));
+  list.push_back(wheelScene("small-dark", {kSmall, {330.0, 235.0}, 170.0, 0, true, 3}, 100));
+  list.push_back(wheelScene("small-dark-solid", {kSmall, {300.6, 230.1}, 160.0, 2, true, 4}, 90));
+  list.push_back(wheelScene("small-solid", {kSmall, {340.2, 244.9}, 190.0, 2, false, 5}, 100));
+  list.push_back(wheelScene("small-little", {kSmall, {200.4, 300.8}, 60.0, 0, false, 6}, 30));
+  list.push_back(wheelScene("medium-bright", {kMedium, {600.5, 520.5}, 380.0, 0, false, 5}, 200));
+  list.push_back(wheelScene("medium-six", {kMedium, {650.2, 500.7}, 420.0, 1, false, 7}, 200));
+  list.push_back(
+      wheelScene("medium-dark-solid", {kMedium, {640.0, 512.0}, 400.0, 2, true, 8}, 200));
+  list.push_back(wheelScene("medium-filling", {kMedium, {641.3, 511.6}, 500.0, 0, false, 9}, 250));
+  list.push_back(wheelScene("large-bright", {kLarge, {1300.5, 1000.5}, 760.0, 0, false, 5}, 200));
+  list.push_back(wheelScene("large-dark-six", {kLarge, {1200.3, 1050.8}, 800.0, 1, true, 10}, 400));
+  list.push_back(wheelScene("large-solid", {kLarge, {1224.0, 1024.0}, 700.0, 2, false, 11}, 400));
+
+  // Faint wheels: every grey value within 20 levels.
+  {
+    Scene s;
+    s.name = "small-faint";
+    s.render = [] { return wheelshots::faintWheel(kSmall, {318.0, 242.0}, 175.0, 12).image; };
+    s.centre = {318.0, 242.0};
+    s.radius = 175.0;
+    s.filterSize = 100;
+    list.push_back(s);
+    s.name = "medium-faint";
+    s.render = [] { return wheelshots::faintWheel(kMedium, {630.7, 515.2}, 390.0, 13).image; };
+    s.centre = {630.7, 515.2};
+    s.radius = 390.0;
+    s.filterSize = 200;
+    list.push_back(s);
+  }
+  // A ring light whose outer edge is a stronger circle than the wheel's outline.
+  {
+    Scene s;
+    s.name = "medium-ring-light";
+    s.render = [] { return wheelshots::ringLightShot(kMedium, {640.0, 512.0}, 300.0).shot.image; };
+    s.centre = {640.0, 512.0};
+    s.radius = 300.0;
+    s.filterSize = 150;
+    list.push_back(s);
+  }
+  // Wheels on cluttered belts.
+  struct Cluttered {
+    const char* name;
+    WheelSpec wheel;
+    double level;
+    int filterSize;
+  };
+  const Cluttered cluttered[] = {
+      {"small-clutter", {kSmall, {322.4, 238.9}, 170.0, 0, false, 14}, 60.0, 100},
+      {"small-clutter-dark", {kSmall, {310.1, 250.3}, 165.0, 1, true, 15}, 170.0, 100},
+      {"medium-clutter", {kMedium, {612.8, 530.3}, 400.0, 1, false, 16}, 70.0, 200},
+      {"large-clutter", {kLarge, {1250.2, 990.7}, 780.0, 0, false, 17}, 70.0, 400},
+      {"large-clutter-dark", {kLarge, {1180.6, 1030.4}, 720.0, 2, true, 18}, 160.0, 400},
+  };
+  for (const Cluttered& c : cluttered) {
+    Scene s = wheelScene(c.name, c.wheel, c.filterSize);
+    const WheelSpec w = c.wheel;
+    const double level = c.level;
+    s.render = [w, level] {
+      return overBelt(renderSpec(w), clutterAround(w.size, level, w.seed + 100), w.centre,
+                      w.radius);
+    };
+    list.push_back(s);
+  }
+  // Bars hiding part of the rim.
+  {
+    const WheelSpec w{kSmall, {318.7, 241.3}, 175.0, 0, false, 19};
+    Scene s = wheelScene("small-occluded", w, 100);
+    s.render = [w] {
+      cv::Mat image = renderSpec(w);
+      occlude(image, {480.0, 0.0}, {520.0, 480.0}, 40.0, 120.0);
+      return image;
+    };
+    list.push_back(s);
+  }
+  {
+    const WheelSpec w{kMedium, {640.4, 505.9}, 410.0, 1, false, 20};
+    Scene s = wheelScene("medium-occluded", w, 200);
+    s.render = [w] {
+      cv::Mat image = renderSpec(w);
+      occlude(image, {0.0, 180.0}, {1280.0, 260.0}, 60.0, 200.0);
+      occlude(image, {900.0, 1024.0}, {1100.0, 600.0}, 50.0, 90.0);
+      return image;
+    };
+    list.push_back(s);
+  }
+  {
+    const WheelSpec w{kLarge, {1230.1, 1010.6}, 790.0, 2, true, 21};
+    Scene s = wheelScene("large-occluded-clutter", w, 400);
+    s.render = [w] {
+      cv::Mat image =
+          overBelt(renderSpec(w), clutterAround(w.size, 170.0, 121), w.centre, w.radius);
+      occlude(image, {300.0, 2048.0}, {700.0, 0.0}, 90.0, 35.0);
+      return image;
+    };
+    list.push_back(s);
+  }
+  // A wheel partly outside the image.
+  list.push_back(wheelScene("small-at-border", {kSmall, {560.2, 250.6}, 150.0, 0, false, 22}, 80));
+  // The right settings for another polarity, equalisation, a wide edge and a high threshold.
+  {
+    Scene s =
+        wheelScene("small-wrong-polarity", {kSmall, {320.3, 240.7}, 180.0, 0, false, 23}, 100);
+    s.polarity = 0;
+    list.push_back(s);
+    s = wheelScene("medium-equalised", {kMedium, {600.5, 520.5}, 380.0, 0, false, 24}, 200);
+    s.equalize = true;
+    list.push_back(s);
+    s = wheelScene("medium-wide-edge", {kMedium, {655.5, 498.2}, 395.0, 2, false, 25}, 200);
+    s.edgeWidth = 6;
+    s.acceptance = 20;
+    list.push_back(s);
+  }
+  // No wheel: an empty belt, clutter, an ellipse and a thin ring.
+  {
+    Scene s;
+    s.hasWheel = false;
+    s.centre = {320.0, 240.0};
+    s.radius = 150.0;
+    s.filterSize = 80;
+    s.name = "small-empty-belt";
+    s.render = [] { return wheelshots::emptyBelt(kSmall, 26); };
+    list.push_back(s);
+    s.name = "small-ellipse";
+    s.render = [] {
+      return scenes::renderEllipse(kSmall, {330.5, 230.5}, 200.0, 120.0, 25.0, 190.0, 40.0, 1.0,
+                                   4.0, 27);
+    };
+    list.push_back(s);
+    s.name = "small-ring";
+    s.render = [] {
+      return scenes::renderRing(kSmall, {300.5, 250.5}, 140.0, 150.0, 210.0, 50.0, 1.0, 4.0, 28);
+    };
+    list.push_back(s);
+    s.name = "medium-clutter-only";
+    s.centre = {640.0, 512.0};
+    s.radius = 350.0;
+    s.filterSize = 200;
+    s.render = [] { return scenes::renderClutter(kMedium, 29); };
+    list.push_back(s);
+  }
+  return list;
+}
+
+std::string format(const char* fmt, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, fmt);
+  std::vsnprintf(buffer, sizeof buffer, fmt, args);
+  va_end(args);
+  return buffer;
+}
+
+// The host's catalogue: the three designs, each with a real template matcher.
+class Catalogue {
+ public:
+  Catalogue() {
+    for (int i = 0; i < 3; ++i) {
+      scenes::WheelLayout design = withDesign(scenes::WheelLayout(), i);
+      matchers_.push_back(
+          std::make_unique<wheelhost::TemplateMatcher>(wheelshots::wheelTemplate(design, 200)));
+      models_.push_back(
+          std::make_unique<wheelhost::ScriptedWheelModel>(0.0, 0.0, matchers_.back().get()));
+      map_.insert(kModelNames[i], models_.back().get());
+      names_ << kModelNames[i];
+    }
+  }
+  WheelModelMap* map() { return &map_; }
+  QStringList* names() { return &names_; }
+
+ private:
+  std::vector<std::unique_ptr<wheelhost::TemplateMatcher>> matchers_;
+  std::vector<std::unique_ptr<wheelhost::ScriptedWheelModel>> models_;
+  WheelModelMap map_;
+  QStringList names_;
+};
+
+void detectorOutputs(const cv::Mat& image, std::vector<std::string>& out) {
+  const ced::CircleEllipseDetector detector(image);
+  const std::vector<ced::mCircle> circles = detector.circles();
+  const std::vector<ced::mEllipse> ellipses = detector.ellipses();
+  out.push_back(format("detector %d %d", detector.circleCount(), detector.ellipseCount()));
+  for (const ced::mCircle& c : circles) {
+    out.push_back(format("circle %.17g %.17g %.17g", c.center.x, c.center.y, c.r));
+  }
+  for (const ced::mEllipse& e : ellipses) {
+    out.push_back(format("ellipse %.17g %.17g %d %d %.17g", e.center.x, e.center.y, e.axes.width,
+                         e.axes.height, e.theta));
+  }
+}
+
+void guidedOutputs(const Scene& scene, const cv::Mat& image, std::vector<std::string>& out) {
+  vistrel::CircleDetector detector;
+  detector.setPolarity(scene.polarity == 0 ? vistrel::Polarity::Black2White
+                                           : vistrel::Polarity::White2Black);
+  detector.setRadiusRange(static_cast<int>(scene.radius * 0.85),
+                          static_cast<int>(scene.radius * 1.15));
+  // A start a few pixels off, as the coarse stage gives it.
+  const cv::Point2f start(static_cast<float>(scene.centre.x + 2.5),
+                          static_cast<float>(scene.centre.y - 1.5));
+  cv::Vec3f circle(0, 0, 0);
+  const float score = detector.detect(image, start, circle);
+  out.push_back(format("guided %.9g %.9g %.9g %.9g", score, circle[0], circle[1], circle[2]));
+
+  std::vector<cv::Vec3f> circles;
+  std::vector<float> scores;
+  const int found = detector.detectMany(image, start, &circles, &scores, nullptr, 0, 3);
+  out.push_back(format("guided-many %d", found));
+  for (size_t i = 0; i < circles.size() && i < scores.size(); ++i) {
+    out.push_back(format("guided-many-circle %.9g %.9g %.9g %.9g", scores[i], circles[i][0],
+                         circles[i][1], circles[i][2]));
+  }
+}
+
+// The debug-channel lines of the analysis while it lives (one thread).
+class DebugLines {
+ public:
+  DebugLines() {
+    lines().clear();
+    previous_ = qInstallMessageHandler(&DebugLines::handle);
+  }
+  ~DebugLines() { qInstallMessageHandler(previous_); }
+  DebugLines(const DebugLines&) = delete;
+  DebugLines& operator=(const DebugLines&) = delete;
+  std::string joined() const {
+    std::string out;
+    for (const std::string& line : lines()) out += (out.empty() ? "" : " | ") + line;
+    return out;
+  }
+
+ private:
+  static std::vector<std::string>& lines() {
+    static std::vector<std::string> l;
+    return l;
+  }
+  static void handle(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtDebugMsg) lines().push_back(message.toStdString());
+  }
+  QtMessageHandler previous_ = nullptr;
+};
+
+void analysisOutputs(const Scene& scene, const cv::Mat& image, std::vector<std::string>& out) {
+  static Catalogue catalogue;
+  wheelhost::ParameterBuilder p;
+  p.modelMap(catalogue.map())
+      .defectList(catalogue.names())
+      .d2h(kD2h)
+      .thickness(kThickness)
+      .filterSize(scene.filterSize)
+      .circlePolarity(scene.polarity)
+      .circleAcceptance(scene.acceptance)
+      .circleEdgeWidth(scene.edgeWidth)
+      .equalize(scene.equalize);
+  wheelhost::ImageObject host(image);
+  host.setParameters(p.map());
+  CAlgorithmFluorescence algorithm;
+  int returned = 0;
+  {
+    DebugLines log;
+    returned = algorithm.IImageAnalysis(&host, nullptr, nullptr);
+    out.push_back("log " + log.joined());
+  }
+  QStringList keys = host.results().keys();
+  keys.sort();
+  out.push_back(format("analysis %d %s", returned,
+                       keys.isEmpty() ? "-" : keys.join(',').toStdString().c_str()));
+  const FluorescenceResult* record = host.result();
+  if (record == nullptr) return;
+  const std::string model = record->model.isEmpty() ? "-" : record->model.toStdString();
+  out.push_back(format("record %.17g %.17g %s %.17g %.17g %d %d %d %d", record->diameter,
+                       record->thickness, model.c_str(), record->score, record->similarity,
+                       record->image.width(), record->image.height(), record->source.width(),
+                       record->source.height()));
+}
+
+bool isInteger(const std::string& word) {
+  size_t i = (!word.empty() && (word[0] == '-' || word[0] == '+')) ? 1 : 0;
+  if (i == word.size()) return false;
+  for (; i < word.size(); ++i) {
+    if (word[i] < '0' || word[i] > '9') return false;
+  }
+  return true;
+}
+
+bool isNumber(const std::string& word, double& value) {
+  if (word.empty()) return false;
+  char* end = nullptr;
+  value = std::strtod(word.c_str(), &end);
+  return end == word.c_str() + word.size();
+}
+
+std::vector<std::string> words(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> out;
+  for (std::string w; in >> w;) out.push_back(w);
+  return out;
+}
+
+}  // namespace
+
+const std::vector<Scene>& scenes() {
+  static const std::vector<Scene> list = buildScenes();
+  return list;
+}
+
+std::vector<std::string> outputsOf(const Scene& scene) {
+  const cv::Mat image = scene.render();
+  std::vector<std::string> out;
+  detectorOutputs(image, out);
+  guidedOutputs(scene, image, out);
+  analysisOutputs(scene, image, out);
+  return out;
+}
+
+Golden readGolden(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error("cannot read the golden file " + path);
+  Golden golden;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line.front() == '[' && line.back() == ']') {
+      golden.emplace_back(line.substr(1, line.size() - 2), std::vector<std::string>());
+    } else if (!golden.empty()) {
+      golden.back().second.push_back(line);
+    } else {
+      throw std::runtime_error("golden file " + path + ": a line before the first scene");
+    }
+  }
+  return golden;
+}
+
+void writeGolden(const std::string& path, const Golden& golden) {
+  std::ofstream out(path);
+  if (!out) throw std::runtime_error("cannot write the golden file " + path);
+  out << "# Every output of the regression set (testing/regression). Written by\n"
+         "# scripts/regen-golden; a change here is a change of behaviour: review it.\n";
+  for (const auto& scene : golden) {
+    out << '[' << scene.first << "]\n";
+    for (const std::string& line : scene.second) out << line << '\n';
+  }
+  if (!out) throw std::runtime_error("cannot write the golden file " + path);
+}
+
+std::string compareLine(const std::string& expected, const std::string& actual) {
+  const std::vector<std::string> e = words(expected), a = words(actual);
+  if (e.size() != a.size()) return "different number of values";
+  for (size_t i = 0; i < e.size(); ++i) {
+    double x = 0.0, y = 0.0;
+    if (isInteger(e[i]) || !isNumber(e[i], x) || !isNumber(a[i], y)) {
+      if (e[i] != a[i]) return "value " + std::to_string(i) + ": " + e[i] + " vs " + a[i];
+      continue;
+    }
+    const double scale = std::max({1.0, std::fabs(x), std::fabs(y)});
+    if (std::isnan(x) && std::isnan(y)) continue;
+    if (!(std::fabs(x - y) <= 1e-9 * scale)) {
+      return "value " + std::to_string(i) + ": " + e[i] + " vs " + a[i];
+    }
+  }
+  return "";
+}
+
+}  // namespace regression
