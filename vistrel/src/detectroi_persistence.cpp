@@ -166,6 +166,27 @@ void readShapes(DetectRoi& roi, const cv::FileNode& list, bool united) {
 // OpenCV's reader reads text of this size in well under a second; a region file is a few KiB.
 constexpr std::size_t kMaxRegionText = std::size_t{16} << 20;
 
+// Whether every bracket and brace outside quotes closes in order. A region file always
+// balances them; OpenCV 4.6's YAML reader loops forever on some text that does not (a stray
+// "}" after a line indented less than the one before).
+bool bracketsBalance(const std::string& text) {
+  std::string open;
+  char quote = 0;
+  for (const char ch : text) {
+    if (quote != 0) {
+      if (ch == quote) quote = 0;
+    } else if (ch == '"' || ch == '\'') {
+      quote = ch;
+    } else if (ch == '{' || ch == '[') {
+      open.push_back(ch);
+    } else if (ch == '}' || ch == ']') {
+      if (open.empty() || open.back() != (ch == '}' ? '{' : '[')) return false;
+      open.pop_back();
+    }
+  }
+  return open.empty() && quote == 0;
+}
+
 }  // namespace
 
 bool DetectRoi::readText(const std::string& text, const std::string& key) {
@@ -173,6 +194,10 @@ bool DetectRoi::readText(const std::string& text, const std::string& key) {
   // past the end.
   VISTREL_ASSERT(text.size() <= kMaxRegionText && text.find('\0') == std::string::npos);
   if (text.size() > kMaxRegionText || text.find('\0') != std::string::npos) {
+    return false;
+  }
+  VISTREL_ASSERT(bracketsBalance(text));
+  if (!bracketsBalance(text)) {
     return false;
   }
   DetectRoi read;
