@@ -1,7 +1,9 @@
 // DetectRoi: region content, derived geometry, ROI image and mask.
 #include "vistrel/detectroi.h"
 
+#include <algorithm>
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
@@ -269,6 +271,15 @@ bool DetectRoi::updateTransform(const cv::Size& imageSize) {
     roiSize_ += cv::Size(2 * reserveSize_, 2 * reserveSize_);
   }
   roiSize_ = cv::Size(std::max(1, roiSize_.width), std::max(1, roiSize_.height));
+  // OpenCV's warp takes images below 32767 pixels a side, on either end.
+  const bool warpable =
+      std::max({roiRect_.width, roiRect_.height, roiSize_.width, roiSize_.height}) < SHRT_MAX;
+  VISTREL_ASSERT(warpable);
+  if (!warpable) {
+    transMat_ = cv::Mat();
+    invTransMat_ = cv::Mat();
+    return false;
+  }
   // Centre the turned hull in the ROI image.
   const cv::Point2f shift(roiSize_.width / 2.f - (nb.x + nb.width / 2.f),
                           roiSize_.height / 2.f - (nb.y + nb.height / 2.f));

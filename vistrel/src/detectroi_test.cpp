@@ -618,6 +618,14 @@ TEST(DetectRoi, HostileGeometryIsRefusedBeforeItOverflowsOrAllocates) {
   EXPECT_TRUE(huge.getRoiRect().empty());
   EXPECT_TRUE(capture.contains("nb.width <= kMaxExtent && nb.height <= kMaxExtent"));
 
+  // A turned region longer than OpenCV's warp takes (32767 pixels) is refused, not thrown.
+  DetectRoi longTurned;
+  longTurned.addRoi({{0, 0}, {40000, 0}, {40000, 3}, {0, 3}}, Shape::Rectangle);
+  longTurned.setAngle(10.f);
+  EXPECT_NO_THROW(longTurned.highlightRoi(image));
+  EXPECT_EQ(longTurned.getRoiImage(image, &mask).data, image.data);
+  EXPECT_TRUE(capture.contains("warpable"));
+
   DetectRoi flags;
   flags.setInterFlag(7);
   flags.setBorderMode(-1);
