@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ialgorithm.h"
+#include "matcher/templatematcher.h"
 #include "objects/configobject.h"
 #include "objects/imageobject.h"
 #include "objects/parameterbuilder.h"
@@ -78,8 +79,11 @@ int main(int argc, char** argv) {
   cases.push_back(
       {wheelshots::brightWheel({256, 256}, {128.0, 128.0}, 120.0, 6).image, false, false, true});
 
-  wheelhost::ScriptedMatcher a(0.1, 0.5, cv::Mat(16, 16, CV_8UC1, cv::Scalar(90)));
-  wheelhost::ScriptedMatcher b(0.3, 0.5, cv::Mat(16, 16, CV_8UC1, cv::Scalar(140)));
+  // The runner's matcher: it keeps nothing of a call but its last score, so that memory the
+  // series shows is the plug-in's (a recording stand-in would grow by each image it is shown).
+  const scenes::WheelLayout design = wheelshots::brightLook({400, 400}, {200.0, 200.0}, 170.0);
+  wheelhost::TemplateMatcher a(wheelshots::wheelTemplate(design, 170), 0.5);
+  wheelhost::TemplateMatcher b(wheelshots::wheelTemplate(design, 120), 0.5);
   wheelhost::ScriptedWheelModel ma(120.0, 180.0, &a), mb(110.0, 180.0, &b);
   WheelModelMap catalogue{{"A", &ma}, {"B", &mb}};
   QStringList names{"A", "B"};
