@@ -53,6 +53,21 @@ void expectSameShapes(const DetectRoi::ShapeList& got, const DetectRoi::ShapeLis
   }
 }
 
+// The six numeric settings of a region, in the order of the file.
+struct Settings {
+  float angle, scale;
+  int interFlag, borderMode, reserveSize, fracBit;
+};
+
+void expectSettings(const DetectRoi& roi, const Settings& want) {
+  EXPECT_FLOAT_EQ(roi.angle(), want.angle);
+  EXPECT_FLOAT_EQ(roi.scale(), want.scale);
+  EXPECT_EQ(roi.interFlag(), want.interFlag);
+  EXPECT_EQ(roi.borderMode(), want.borderMode);
+  EXPECT_EQ(roi.reserveSize(), want.reserveSize);
+  EXPECT_EQ(roi.fracBit(), want.fracBit);
+}
+
 DetectRoi everyShape() {
   DetectRoi roi;
   roi.setAngle(12.5f);
@@ -97,12 +112,7 @@ TEST(DetectRoiPersistence, RoundTripKeepsSettingsShapesOrderAndMasks) {
     const std::string text = write(original, ext);
     DetectRoi back = read(text);
     EXPECT_TRUE(capture.messages().empty());
-    EXPECT_FLOAT_EQ(back.angle(), 12.5f);
-    EXPECT_FLOAT_EQ(back.scale(), 0.75f);
-    EXPECT_EQ(back.interFlag(), 1);
-    EXPECT_EQ(back.borderMode(), 1);
-    EXPECT_EQ(back.reserveSize(), 3);
-    EXPECT_EQ(back.fracBit(), 2);
+    expectSettings(back, {12.5f, 0.75f, 1, 1, 3, 2});
     EXPECT_FALSE(back.maskOnly());
     expectSameShapes(back.addRois(), original.addRois());
     expectSameShapes(back.subRois(), original.subRois());
@@ -222,12 +232,7 @@ TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
                 "    - { type:7, vertexes:[ 0., 0., 0., 0., 2., 0., 2., 2. ],\n"
                 "        mask:{ rows:60000, cols:50000, dt:u, data:[ 1 ] } }\n"
                 "    - { type:1, vertexes:[ 20., 20., 40., 20., 40., 30., 20., 30. ] }\n"));
-  EXPECT_FLOAT_EQ(roi.angle(), 30);
-  EXPECT_FLOAT_EQ(roi.scale(), 1);
-  EXPECT_EQ(roi.interFlag(), 3);
-  EXPECT_EQ(roi.borderMode(), 0);
-  EXPECT_EQ(roi.reserveSize(), 0);
-  EXPECT_EQ(roi.fracBit(), 0);
+  expectSettings(roi, {30.f, 1.f, 3, 0, 0, 0});  // the angle, and the defaults
   ASSERT_EQ(roi.addRois().size(), 1u);
   EXPECT_EQ(roi.addRois()[0]->getVertexes()[0], cv::Point2f(20, 20));
   const std::vector<std::string> messages = capture.messages();
