@@ -166,25 +166,26 @@ void readShapes(DetectRoi& roi, const cv::FileNode& list, bool united) {
 // OpenCV's reader reads text of this size in well under a second; a region file is a few KiB.
 constexpr std::size_t kMaxRegionText = std::size_t{16} << 20;
 
-// Whether every bracket and brace outside quotes closes in order. A region file always
-// balances them; OpenCV 4.6's YAML reader loops forever on some text that does not (a stray
-// "}" after a line indented less than the one before).
-bool bracketsBalance(const std::string& text) {
-  std::string open;
-  char quote = 0;
-  for (const char ch : text) {
-    if (quote != 0) {
-      if (ch == quote) quote = 0;
-    } else if (ch == '"' || ch == '\'') {
-      quote = ch;
-    } else if (ch == '{' || ch == '[') {
-      open.push_back(ch);
-    } else if (ch == '}' || ch == ']') {
-      if (open.empty() || open.back() != (ch == '}' ? '{' : '[')) return false;
-      open.pop_back();
+// Whether YAML text keeps every content line at least as far in as its first one. OpenCV 4.6's
+// YAML reader loops forever on some text that steps out further (a first line indented, a later
+// one at the margin with a dangling "-"); a file as serialize writes it starts at the margin.
+bool yamlIndentationHolds(const std::string& text) {
+  if (text.compare(0, 5, "%YAML") != 0) return true;
+  std::size_t base = std::string::npos;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::size_t first = text.find_first_not_of(" \t\r", pos);
+    if (first < end && text[first] != '#' && text[first] != '%' &&
+        text.compare(first, 3, "---") != 0) {
+      const std::size_t indent = first - pos;
+      if (base == std::string::npos) base = indent;
+      if (indent < base) return false;
     }
+    pos = end + 1;
   }
-  return open.empty() && quote == 0;
+  return true;
 }
 
 }  // namespace
@@ -196,8 +197,8 @@ bool DetectRoi::readText(const std::string& text, const std::string& key) {
   if (text.size() > kMaxRegionText || text.find('\0') != std::string::npos) {
     return false;
   }
-  VISTREL_ASSERT(bracketsBalance(text));
-  if (!bracketsBalance(text)) {
+  VISTREL_ASSERT(yamlIndentationHolds(text));
+  if (!yamlIndentationHolds(text)) {
     return false;
   }
   DetectRoi read;

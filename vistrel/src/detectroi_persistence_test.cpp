@@ -259,10 +259,11 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   EXPECT_FALSE(roi.readText(withNul, "roi"));
   EXPECT_FALSE(roi.readText("%YAML:1.0\n---\nroi: { a: [ 1, 2\n", "roi"));
   EXPECT_FALSE(roi.readText(std::string((16 << 20) + 1, ' '), "roi"));
-  // OpenCV's YAML reader never returns from this one.
+  // OpenCV's YAML reader never returns from these.
   EXPECT_FALSE(roi.readText("%YAML:1.0\n  - 1\nA  -\n}", "roi"));
+  EXPECT_FALSE(roi.readText("%YAML:1.0\n  a: 1\nA:\n  -\nb", "roi"));
   EXPECT_EQ(roi.addRois().size(), 1u);  // unchanged
-  EXPECT_EQ(capture.messages().size(), 4u);
+  EXPECT_EQ(capture.messages().size(), 5u);
   EXPECT_TRUE(roi.readText("{\"other\": 1}", "roi"));  // JSON without the key: empty
   EXPECT_TRUE(roi.empty());
 }
