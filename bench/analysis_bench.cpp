@@ -18,11 +18,8 @@
 // filter it with grep -v "zvk: here!").
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 #include <chrono>
-#include <cstdio>
 #include <map>
-#include <memory>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
@@ -33,73 +30,25 @@
 #endif
 
 #include "algorithmfluorescence.h"
+#include "benchhost.h"
 #include "fluorescenceresult.h"
-#include "matcher/templatematcher.h"
 #include "modelidentification.h"
 #include "objects/imageobject.h"
-#include "objects/parameterbuilder.h"
-#include "objects/wheelmodel.h"
 #include "vistrel/qtcvutils.h"
 #include "wheellocalisation.h"
 #include "wheelshots.h"
 
 namespace {
 
-constexpr int kFilterSize = 200;
-constexpr double kD2h = 0.5;
-
-// Three designs a template matcher tells apart; the shots show the first.
-scenes::WheelLayout design(int index) {
-  scenes::WheelLayout d;  // the renderer's default: 5 spokes, 5 bolt holes
-  if (index == 1) {
-    d.spokes = 6;
-    d.spokeWidth = 0.10;
-    d.boltHoles = 4;
-    d.hubRadius = 0.26;
-  } else if (index == 2) {
-    d.spokes = 0;
-    d.boltHoles = 8;
-    d.hubRadius = 0.40;
-    d.rimWidth = 0.14;
-  }
-  return d;
-}
-
-// The host's catalogue: three models, each with a real template matcher.
-class Catalogue {
- public:
-  Catalogue() {
-    const char* names[] = {"WHEEL-5", "WHEEL-6", "WHEEL-0"};
-    for (int i = 0; i < 3; ++i) {
-      matchers_.push_back(
-          std::make_unique<wheelhost::TemplateMatcher>(wheelshots::wheelTemplate(design(i), 200)));
-      models_.push_back(
-          std::make_unique<wheelhost::ScriptedWheelModel>(0.0, 0.0, matchers_.back().get()));
-      map_.insert(names[i], models_.back().get());
-      names_ << names[i];
-    }
-  }
-  WheelModelMap* map() { return &map_; }
-  QStringList* names() { return &names_; }
-
- private:
-  std::vector<std::unique_ptr<wheelhost::TemplateMatcher>> matchers_;
-  std::vector<std::unique_ptr<wheelhost::ScriptedWheelModel>> models_;
-  WheelModelMap map_;
-  QStringList names_;
-};
-
-Catalogue& catalogue() {
-  static Catalogue c;
-  return c;
-}
+using benchhost::kD2h;
+using benchhost::kFilterSize;
 
 const wheelshots::Shot& shot(int width) {
   static std::map<int, wheelshots::Shot> shots;
   auto it = shots.find(width);
   if (it != shots.end()) return it->second;
   const bool big = width > 2000;
-  scenes::WheelLayout look = design(0);
+  scenes::WheelLayout look = benchhost::design(0);
   look.size = big ? cv::Size(2448, 2048) : cv::Size(1280, 1024);
   look.centre = big ? cv::Point2d(1300.5, 1000.5) : cv::Point2d(600.5, 520.5);
   look.radius = big ? 760.0 : 380.0;
@@ -108,24 +57,7 @@ const wheelshots::Shot& shot(int width) {
   return shots.emplace(width, wheelshots::shotOf(look)).first->second;
 }
 
-wheelhost::ParameterBuilder parameters() {
-  wheelhost::ParameterBuilder p;
-  p.modelMap(catalogue().map())
-      .defectList(catalogue().names())
-      .d2h(kD2h)
-      .filterSize(kFilterSize)
-      .circlePolarity(1)
-      .thickness(180);
-  return p;
-}
-
-// The analysis logs each call on Qt's debug channel; a benchmark has no use for it.
-void dropDebugMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (type != QtDebugMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-}
-
-// What the process needs before the first call, done once: a GUI application (the result
-// record holds pixmaps; no display is needed) and a quiet debug channel.
+// What the process needs before the first call, done once.
 void prepareProcess() {
   static const bool prepared = [] {
 #if defined(__GLIBC__)
@@ -133,18 +65,14 @@ void prepareProcess() {
     // maps each afresh and hands it back to the system on free, and on a virtual machine the
     // page faults of touching new memory then cost more than the work and vary from run to
     // run. Keeping freed memory in the process, as a long-running host's heap does, measures
-    // the analysis instead; set ANALYSIS_BENCH_FRESH_MEMORY=1 to measure glibc's defaults.
+    // the analysis instead; set ANALYSIS_BENCH_FRESH_MEMORY=1 to measure glibc's defaults
+    // (throughput_bench measures them always).
     if (qEnvironmentVariableIsEmpty("ANALYSIS_BENCH_FRESH_MEMORY")) {
       mallopt(M_MMAP_THRESHOLD, 256 << 20);
       mallopt(M_TRIM_THRESHOLD, 1024 << 20);
     }
 #endif
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "analysis_bench";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);  // lives until the process ends
-    qInstallMessageHandler(&dropDebugMessages);
+    benchhost::prepareQt("analysis_bench");
     return true;
   }();
   (void)prepared;
@@ -155,7 +83,7 @@ void BM_AnalysisCall(benchmark::State& state) {
   cv::setNumThreads(1);
   const wheelshots::Shot& s = shot(static_cast<int>(state.range(0)));
   wheelhost::ImageObject image(s.image);
-  image.setParameters(parameters().map());
+  image.setParameters(benchhost::parameters().map());
   CAlgorithmFluorescence algorithm;
   for (auto _ : state) {
     benchmark::DoNotOptimize(algorithm.IImageAnalysis(&image, nullptr, nullptr));
@@ -206,9 +134,10 @@ void BM_AnalysisStages(benchmark::State& state) {
     query.diameter = static_cast<int>(kD2h * radius * 2.0);
     query.useDiameter = false;
     query.useThickness = false;
-    query.names = *catalogue().names();
-    std::vector<double> scores(static_cast<size_t>(catalogue().map()->size()), 0.0);
-    model = identifyModel(catalogue().map(), query, scores.data(), static_cast<int>(scores.size()));
+    query.names = *benchhost::catalogueNames();
+    std::vector<double> scores(static_cast<size_t>(benchhost::catalogueModels()->size()), 0.0);
+    model = identifyModel(benchhost::catalogueModels(), query, scores.data(),
+                          static_cast<int>(scores.size()));
     t[4] = Clock::now();
     const QPixmap source = zq::QtCVUtils::cvMatToQPixmap(input, false);
     const QPixmap cut = zq::QtCVUtils::cvMatToQPixmap(working, false);

@@ -3,11 +3,10 @@
 // One thread, as the plug-in runs it.
 #include <benchmark/benchmark.h>
 
-#include <iostream>
 #include <opencv2/core.hpp>
-#include <sstream>
 
 #include "circleellipsedetector.h"
+#include "quietstdout.h"
 #include "scenes/scenes.h"
 
 namespace {
@@ -20,17 +19,6 @@ cv::Mat wheel(cv::Size size) {
   shape.noiseSigma = 5.0;
   return scenes::renderWheel(shape);
 }
-
-// The detector writes one line per construction; keep it out of the benchmark's output.
-class QuietStdout {
- public:
-  QuietStdout() : previous_(std::cout.rdbuf(sink_.rdbuf())) {}
-  ~QuietStdout() { std::cout.rdbuf(previous_); }
-
- private:
-  std::ostringstream sink_;
-  std::streambuf* previous_;
-};
 
 void run(benchmark::State& state, const cv::Mat& image) {
   cv::setNumThreads(1);

@@ -1,12 +1,12 @@
 // The parameter-free circle and ellipse detector on any image, whole or as a view into a larger
 // one: it never writes the caller's pixels, a view gives the results of its copy, and every
-// result is finite with counts that match the lists.
+// result is finite.
 
 #include <cmath>
 #include <vector>
 
-#include "circleellipsedetector.h"
 #include "fuzzsupport.h"
+#include "vistrel/ellipsedetector.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzsupport::quietProcess();
@@ -21,29 +21,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                            in.ConsumeIntegralInRange(1, whole.rows - y)));
   }
   const cv::Mat before = whole.clone();
-  const ced::CircleEllipseDetector detector(input);
+  const ced::CircleEllipseResults found = ced::detectCirclesAndEllipses(input);
   fuzzsupport::require(whole.empty() || cv::norm(before, whole, cv::NORM_INF) == 0,
                        "the caller's pixels changed");
-
-  const std::vector<ced::mCircle> circles = detector.circles();
-  const std::vector<ced::mEllipse> ellipses = detector.ellipses();
-  fuzzsupport::require(detector.circleCount() == static_cast<int>(circles.size()), "circle count");
-  fuzzsupport::require(detector.ellipseCount() == static_cast<int>(ellipses.size()),
-                       "ellipse count");
-  for (const ced::mCircle& c : circles) {
+  for (const ced::mCircle& c : found.circles) {
     fuzzsupport::require(
         std::isfinite(c.center.x) && std::isfinite(c.center.y) && std::isfinite(c.r) && c.r >= 0,
         "circle not finite");
   }
-  for (const ced::mEllipse& e : ellipses) {
+  for (const ced::mEllipse& e : found.ellipses) {
     fuzzsupport::require(
         std::isfinite(e.center.x) && std::isfinite(e.center.y) && std::isfinite(e.theta),
         "ellipse not finite");
   }
   if (input.data != whole.data || input.size() != whole.size()) {
-    const ced::CircleEllipseDetector copy(input.clone());
-    fuzzsupport::require(copy.circleCount() == detector.circleCount() &&
-                             copy.ellipseCount() == detector.ellipseCount(),
+    const ced::CircleEllipseResults copy = ced::detectCirclesAndEllipses(input.clone());
+    fuzzsupport::require(copy.circles.size() == found.circles.size() &&
+                             copy.ellipses.size() == found.ellipses.size(),
                          "a view and its copy differ");
   }
   return 0;

@@ -1,7 +1,11 @@
 #include "runner/cutoutlocator.h"
 
+#include <QVariantList>
 #include <algorithm>
+#include <cmath>
 #include <opencv2/imgproc.hpp>
+
+#include "analysiskeys.h"
 
 namespace wheelhost {
 
@@ -94,6 +98,26 @@ LocatedCircle circleOf(const CutoutPlacement& p) {
   const double side = std::min(p.rect.width, p.rect.height);
   return {cv::Point2d(p.rect.x + side / 2.0 + 0.75, p.rect.y + side / 2.0 + 0.75),
           side / 2.0 + 0.25};
+}
+
+std::optional<LocatedCircle> reportedCircle(const QVariantMap& results) {
+  const QVariant value = results.value(algorithmkeys::kCircle);
+  if (!value.canConvert<QVariantList>()) return std::nullopt;
+  const QVariantList list = value.toList();
+  if (list.size() != 3) return std::nullopt;
+  double v[3];
+  for (int i = 0; i < 3; ++i) {
+    bool ok = false;
+    v[i] = list[i].toDouble(&ok);
+    if (!ok || !std::isfinite(v[i])) return std::nullopt;
+  }
+  if (v[2] <= 0.0) return std::nullopt;
+  return LocatedCircle{cv::Point2d(v[0], v[1]), v[2]};
+}
+
+bool cutoutWasHalved(double radius, cv::Size cutout) {
+  const int side = static_cast<int>(2 * radius);
+  return side >= 900 && std::max(cutout.width, cutout.height) < side;
 }
 
 }  // namespace wheelhost

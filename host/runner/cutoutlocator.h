@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QVariantMap>
 #include <opencv2/core.hpp>
 #include <optional>
 
 namespace wheelhost {
 
-// Where the analysis cut its cut-out from the source image. The result record carries the
-// cut-out and the source but not the circle, so the runner finds the cut-out in the source.
+// Where the analysis cut its cut-out from the source image. Unless the plug-in reports its
+// circle ("ReportCircle"), the result record carries the cut-out and the source but not the
+// circle, so the runner finds the cut-out in the source.
 struct CutoutPlacement {
   cv::Rect rect;          // the cut square in source pixels, before any halving
   bool halved = false;    // the cut-out is `rect` shrunk to half size (cut-outs of 900 px or more)
@@ -29,5 +31,13 @@ struct LocatedCircle {
   double radius;
 };
 LocatedCircle circleOf(const CutoutPlacement& placement);
+
+// The circle under the result key "circle" (centre x, centre y, radius in source pixels), when
+// the plug-in reported one as three finite numbers with a positive radius.
+std::optional<LocatedCircle> reportedCircle(const QVariantMap& results);
+
+// Whether a cut-out of `cutout` size delivered for a circle of `radius` (source pixels) was
+// halved: the analysis cuts a square of side trunc(2r) and halves it at 900 px or more.
+bool cutoutWasHalved(double radius, cv::Size cutout);
 
 }  // namespace wheelhost

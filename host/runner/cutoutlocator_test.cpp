@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QVariantList>
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
 namespace {
 
 using wheelhost::circleOf;
+using wheelhost::cutoutWasHalved;
 using wheelhost::locateCutout;
+using wheelhost::reportedCircle;
 
 // A smooth random texture: unique enough that a cut-out fits in exactly one place.
 cv::Mat texture(cv::Size size, int seed) {
@@ -87,6 +90,30 @@ TEST(CutoutLocator, CircleOfAPlacementIsWithinItsBounds) {
     EXPECT_LE(std::abs(back.centre.y - cy), 0.75 + 1e-9);
     EXPECT_LE(std::abs(back.radius - r), 0.25 + 1e-9);
   }
+}
+
+TEST(CutoutLocator, ReportedCircleTakesOnlyThreeFiniteNumbersWithAPositiveRadius) {
+  const auto withCircle = [](const QVariant& v) { return QVariantMap{{"circle", v}}; };
+  const auto c = reportedCircle(withCircle(QVariantList{640.25, 511.5, 252.75}));
+  ASSERT_TRUE(c);
+  EXPECT_EQ(c->centre, cv::Point2d(640.25, 511.5));
+  EXPECT_EQ(c->radius, 252.75);
+  EXPECT_TRUE(reportedCircle(withCircle(QVariantList{1, 2, 3})));  // ints convert
+  EXPECT_FALSE(reportedCircle(QVariantMap()));
+  EXPECT_FALSE(reportedCircle(withCircle(QVariantList{1.0, 2.0})));
+  EXPECT_FALSE(reportedCircle(withCircle(QVariantList{1.0, 2.0, 3.0, 4.0})));
+  EXPECT_FALSE(reportedCircle(withCircle(QVariantList{1.0, "two", 3.0})));
+  EXPECT_FALSE(reportedCircle(withCircle(QVariantList{1.0, 2.0, 0.0})));
+  EXPECT_FALSE(reportedCircle(withCircle(QVariantList{1.0, 2.0, -3.0})));
+  EXPECT_FALSE(reportedCircle(withCircle(QVariantList{std::nan(""), 2.0, 3.0})));
+  EXPECT_FALSE(reportedCircle(withCircle(QVariant(5.0))));
+}
+
+TEST(CutoutLocator, HalvingFollowsTheCutSquaresSide) {
+  // trunc(2 x 449.7) = 899 stays whole; trunc(2 x 450.3) = 900 is delivered at 450.
+  EXPECT_FALSE(cutoutWasHalved(449.7, {899, 899}));
+  EXPECT_TRUE(cutoutWasHalved(450.3, {450, 450}));
+  EXPECT_FALSE(cutoutWasHalved(100.0, {200, 200}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "runner/options.h"
 
-#include <functional>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 
 #include "runner/parameters.h"
 
@@ -8,46 +9,11 @@ namespace wheelhost {
 
 namespace {
 
-struct ValueOption {
-  const char* longName;
-  char shortName;  // 0: none
-  std::function<void(RunnerOptions&, const QString&)> store;
-};
-
-struct FlagOption {
-  const char* longName;
-  char shortName;
-  std::function<void(RunnerOptions&)> set;
-};
-
-const std::vector<ValueOption>& valueOptions() {
-  static const std::vector<ValueOption> options = {
-      {"catalogue", 'c', [](RunnerOptions& o, const QString& v) { o.catalogue = v; }},
-      {"models", 'm',
-       [](RunnerOptions& o, const QString& v) {
-         for (const QString& name : v.split(',', Qt::SkipEmptyParts)) o.models << name.trimmed();
-       }},
-      {"params", 'p', [](RunnerOptions& o, const QString& v) { o.params = v; }},
-      {"set", 's', [](RunnerOptions& o, const QString& v) { o.settings << v; }},
-      {"config", 0, [](RunnerOptions& o, const QString& v) { o.configDir = v; }},
-      {"plugin", 0, [](RunnerOptions& o, const QString& v) { o.plugin = v; }},
-      {"out", 'o', [](RunnerOptions& o, const QString& v) { o.outDir = v; }},
-      {"truth", 't', [](RunnerOptions& o, const QString& v) { o.truth = v; }},
-      {"samples", 0, [](RunnerOptions& o, const QString& v) { o.samples = v; }},
-  };
-  return options;
-}
-
-const std::vector<FlagOption>& flagOptions() {
-  static const std::vector<FlagOption> options = {
-      {"json", 0, [](RunnerOptions& o) { o.json = true; }},
-      {"recursive", 'r', [](RunnerOptions& o) { o.recursive = true; }},
-      {"verbose", 'v', [](RunnerOptions& o) { o.verbose = true; }},
-      {"no-progress", 0, [](RunnerOptions& o) { o.progress = false; }},
-      {"help", 'h', [](RunnerOptions& o) { o.help = true; }},
-      {"version", 0, [](RunnerOptions& o) { o.version = true; }},
-  };
-  return options;
+// Qt's parse errors, in wheelhost's words: the quoted option of "Missing value after '--out'."
+QString quotedOption(const QString& qtError) {
+  const int open = qtError.indexOf('\'');
+  const int close = qtError.lastIndexOf('\'');
+  return open >= 0 && close > open ? qtError.mid(open + 1, close - open - 1) : QString();
 }
 
 }  // namespace
@@ -55,88 +21,123 @@ const std::vector<FlagOption>& flagOptions() {
 ParsedArguments parseArguments(const QStringList& arguments) {
   ParsedArguments parsed;
   RunnerOptions& o = parsed.options;
-  bool optionsEnded = false;
-  for (int i = 0; i < arguments.size(); ++i) {
-    const QString arg = arguments[i];
-    if (optionsEnded || arg == "-" || !arg.startsWith('-')) {
-      o.inputs << arg;
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    // The option's name and, for --name=value, its attached value.
-    QString name;
-    QString attached;
-    bool hasAttached = false;
-    const bool isLong = arg.startsWith("--");
-    if (isLong) {
-      const int eq = arg.indexOf('=');
-      name = arg.mid(2, eq < 0 ? -1 : eq - 2);
-      if (eq >= 0) {
-        attached = arg.mid(eq + 1);
-        hasAttached = true;
-      }
-    } else if (arg.size() == 2) {
-      name = arg.mid(1);
-    } else {
-      parsed.error = QString("unknown option '%1' (options with one dash are one letter)").arg(arg);
-      return parsed;
-    }
-    const auto matches = [&](const char* longName, char shortName) {
-      return isLong ? name == QLatin1String(longName)
-                    : (shortName != 0 && name == QString(QChar(shortName)));
-    };
+  // One-dash options are one letter: "-cv" is no bundle of -c and -v but an unknown option.
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption catalogue({"c", "catalogue"}, "", "FILE");
+  const QCommandLineOption models({"m", "models"}, "", "A,B");
+  const QCommandLineOption params({"p", "params"}, "", "FILE");
+  const QCommandLineOption set({"s", "set"}, "", "KEY=VALUE");
+  const QCommandLineOption config("config", "", "DIR");
+  const QCommandLineOption plugin("plugin", "", "FILE");
+  const QCommandLineOption out({"o", "out"}, "", "DIR");
+  const QCommandLineOption truth({"t", "truth"}, "", "FILE");
+  const QCommandLineOption samples("samples", "", "DIR");
+  const QCommandLineOption jobs({"j", "jobs"}, "", "N");
+  const QCommandLineOption json("json");
+  const QCommandLineOption report("report");
+  const QCommandLineOption recursive(QStringList{"r", "recursive"});
+  const QCommandLineOption verbose(QStringList{"v", "verbose"});
+  const QCommandLineOption noProgress("no-progress");
+  const QCommandLineOption help(QStringList{"h", "help"});
+  const QCommandLineOption version("version");
+  const QList<QCommandLineOption> valued = {catalogue, models, params, set,     config,
+                                            plugin,    out,    truth,  samples, jobs};
+  parser.addOptions(valued);
+  parser.addOptions({json, report, recursive, verbose, noProgress, help, version});
 
-    bool known = false;
-    for (const ValueOption& opt : valueOptions()) {
-      if (!matches(opt.longName, opt.shortName)) continue;
-      known = true;
-      QString value;
-      if (hasAttached) {
-        value = attached;
-      } else if (i + 1 < arguments.size()) {
-        value = arguments[++i];
+  if (!parser.parse(QStringList{"wheelhost"} + arguments)) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+      const QString name = unknown.first();
+      if (name.size() > 1 && arguments.contains("-" + name)) {
+        parsed.error =
+            QString("unknown option '-%1' (options with one dash are one letter)").arg(name);
       } else {
-        parsed.error = QString("option '%1' needs a value").arg(arg);
-        return parsed;
+        parsed.error = QString("unknown option '%1%2'; wheelhost --help lists the options")
+                           .arg(name.size() > 1 ? "--" : "-", name);
       }
+    } else if (parser.errorText().startsWith("Missing value")) {
+      parsed.error = QString("option '%1' needs a value").arg(quotedOption(parser.errorText()));
+    } else if (parser.errorText().startsWith("Unexpected value")) {
+      const QString option = quotedOption(parser.errorText()).section('=', 0, 0);
+      parsed.error = QString("option '%1' takes no value").arg(option);
+    } else {
+      parsed.error = parser.errorText();
+    }
+    return parsed;
+  }
+  for (const QCommandLineOption& option : valued) {
+    for (const QString& value : parser.values(option)) {
       if (value.isEmpty()) {
-        parsed.error = QString("option '--%1' needs a non-empty value").arg(opt.longName);
+        parsed.error = QString("option '--%1' needs a non-empty value").arg(option.names().last());
         return parsed;
       }
-      opt.store(o, value);
-      break;
     }
-    if (known) continue;
-    for (const FlagOption& opt : flagOptions()) {
-      if (!matches(opt.longName, opt.shortName)) continue;
-      known = true;
-      if (hasAttached) {
-        parsed.error = QString("option '--%1' takes no value").arg(opt.longName);
-        return parsed;
-      }
-      opt.set(o);
-      break;
-    }
-    if (!known) {
-      parsed.error = QString("unknown option '%1'; wheelhost --help lists the options").arg(arg);
+  }
+
+  o.inputs = parser.positionalArguments();
+  o.catalogue = parser.value(catalogue);
+  for (const QString& list : parser.values(models)) {
+    for (const QString& name : list.split(',', Qt::SkipEmptyParts)) o.models << name.trimmed();
+  }
+  o.params = parser.value(params);
+  o.settings = parser.values(set);
+  o.configDir = parser.value(config);
+  o.plugin = parser.value(plugin);
+  o.outDir = parser.value(out);
+  o.truth = parser.value(truth);
+  o.samples = parser.value(samples);
+  if (parser.isSet(jobs)) {
+    bool ok = false;
+    o.jobs = parser.value(jobs).toInt(&ok);
+    if (!ok || o.jobs < 1) {
+      parsed.error =
+          QString("option '--jobs' expects a positive number, got \"%1\"").arg(parser.value(jobs));
       return parsed;
     }
+  }
+  o.json = parser.isSet(json);
+  o.report = parser.isSet(report);
+  o.recursive = parser.isSet(recursive);
+  o.verbose = parser.isSet(verbose);
+  o.progress = !parser.isSet(noProgress);
+  o.help = parser.isSet(help);
+  o.version = parser.isSet(version);
+  if (o.report && o.outDir.isEmpty() && !o.help && !o.version) {
+    parsed.error = "option '--report' needs --out DIR (the page is written there)";
   }
   return parsed;
 }
 
-QString helpText(const QString& defaultSamples, const QString& defaultPlugin) {
-  QString keys;
+QString parameterTable() {
+  // Key, type and default in columns; the meaning wrapped under its own column.
+  constexpr int kMeaningColumn = 34, kWidth = 80;
+  QString table;
   for (const ParameterKey& k : parameterKeys()) {
-    keys += QString("  %1 %2 %3 %4\n")
-                .arg(QString(k.key), -17)
-                .arg(QString(typeName(k.type)), -7)
-                .arg(QString(k.defaultValue), -6)
-                .arg(QString(k.meaning));
+    QString line = QString("  %1 %2 %3 ")
+                       .arg(QString(k.key), -17)
+                       .arg(QString(typeName(k.type)), -6)
+                       .arg(QString(k.defaultText), -6);
+    int column = line.size();
+    for (const QString& word : QString(k.meaning).split(' ', Qt::SkipEmptyParts)) {
+      if (column > kMeaningColumn && column + word.size() > kWidth) {
+        line += "\n" + QString(kMeaningColumn, ' ');
+        column = kMeaningColumn;
+      } else if (column > kMeaningColumn) {
+        line += ' ';
+        ++column;
+      }
+      line += word;
+      column += word.size();
+    }
+    table += line + "\n";
   }
+  return table;
+}
+
+QString helpText(const QString& defaultSamples, const QString& defaultPlugin) {
+  const QString keys = parameterTable();
   return QString(
              "usage: wheelhost [options] [IMAGE|FOLDER ...]\n"
              "\n"
@@ -165,9 +166,15 @@ QString helpText(const QString& defaultSamples, const QString& defaultPlugin) {
              "                        reads ./user/background.png or else DIR/user/\n"
              "                        background_r.png (mirrored), and DIR/user/background.png\n"
              "                        after an image of another size\n"
-             "      --plugin FILE     the plug-in library (default: %1)\n"
+             "      --plugin FILE     the plug-in library (default, relative to wheelhost:\n"
+             "                        %1)\n"
              "  -o, --out DIR         writes results.jsonl, results.csv, cutouts/NAME.png and\n"
              "                        overlays/NAME.png (found circle, centre, model)\n"
+             "      --report          also writes DIR/report.html (with --out DIR): one page\n"
+             "                        that works offline, with the summary, a sortable table of\n"
+             "                        every image with thumbnails, and charts\n"
+             "  -j, --jobs N          analyses N images at once, on N analysis objects\n"
+             "                        (default: one per core); output stays in input order\n"
              "      --json            JSON lines on standard output instead of text\n"
              "  -t, --truth FILE      truth file (as samplegen writes it): counts the models\n"
              "                        named correctly and the centre errors\n"
@@ -183,7 +190,9 @@ QString helpText(const QString& defaultSamples, const QString& defaultPlugin) {
              "\n"
              "Each image gives one line on standard output: file, found or not, centre and\n"
              "radius in source pixels, diameter, model, score (lower is better), similarity,\n"
-             "seconds. The centre is where the cut-out lies in the source (within a pixel).\n"
+             "seconds. Centre and radius are the plug-in's own circle (wheelhost sets\n"
+             "\"ReportCircle\" unless told otherwise); for a plug-in that does not report\n"
+             "one, where the cut-out lies in the source (within a pixel).\n"
              "A summary follows (on standard error with --json).\n"
              "\n"
              "Exit status: 0 all images analysed, 1 some image failed (unreadable, or the\n"

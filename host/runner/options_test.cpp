@@ -52,6 +52,13 @@ TEST(RunnerOptions, DefaultsAndOrderingRules) {
   EXPECT_FALSE(p.options.json);
   EXPECT_EQ(p.options.inputs, QStringList({"x.png", "y.png", "--json", "-"}));
 
+  EXPECT_EQ(none.options.jobs, 0);
+  EXPECT_FALSE(none.options.report);
+  const auto jobs = parseArguments({"-j", "3", "--report", "--out", "o"});
+  ASSERT_TRUE(jobs.error.isEmpty()) << jobs.error.toStdString();
+  EXPECT_EQ(jobs.options.jobs, 3);
+  EXPECT_TRUE(jobs.options.report);
+
   EXPECT_TRUE(parseArguments({"-h"}).options.help);
   EXPECT_TRUE(parseArguments({"--version"}).options.version);
 }
@@ -67,6 +74,12 @@ TEST(RunnerOptions, UnusableArgumentsAreNamed) {
   EXPECT_EQ(parseArguments({"--out="}).error, "option '--out' needs a non-empty value");
   EXPECT_EQ(parseArguments({"-o", ""}).error, "option '--out' needs a non-empty value");
   EXPECT_EQ(parseArguments({"--verbose=1"}).error, "option '--verbose' takes no value");
+  EXPECT_EQ(parseArguments({"--jobs", "0"}).error,
+            "option '--jobs' expects a positive number, got \"0\"");
+  EXPECT_EQ(parseArguments({"-j", "many"}).error,
+            "option '--jobs' expects a positive number, got \"many\"");
+  EXPECT_EQ(parseArguments({"--report", "a.png"}).error,
+            "option '--report' needs --out DIR (the page is written there)");
   // A value that looks like an option is still the value.
   EXPECT_EQ(parseArguments({"--out", "--json"}).options.outDir, "--json");
 }

@@ -65,9 +65,9 @@ QString textLine(const ImageOutcome& o) {
     return parts.join("  ");
   }
   if (o.status == ImageOutcome::Status::Found) {
-    parts << (o.centre ? QString("centre %1,%2").arg(num(o.centre->x, 1), num(o.centre->y, 1))
+    parts << (o.centre ? QString("centre %1,%2").arg(num(o.centre->x, 2), num(o.centre->y, 2))
                        : QString("centre ?"));
-    parts << (o.radius ? QString("r %1 px").arg(num(*o.radius, 1)) : QString("r ?"));
+    parts << (o.radius ? QString("r %1 px").arg(num(*o.radius, 2)) : QString("r ?"));
     parts << QString("diameter %1").arg(num(o.diameter, 1));
     parts << QString("model %1").arg(o.model.isEmpty() ? QString("-") : o.model);
     parts << QString("score %1").arg(o.hasScore() ? num(o.score, 4) : QString("-"));
@@ -96,6 +96,7 @@ QJsonObject toJson(const ImageOutcome& o) {
   if (o.ratioVal) j["ratioVal"] = *o.ratioVal;
   j["centre"] = o.centre ? QJsonValue(pair(o.centre->x, o.centre->y)) : QJsonValue();
   j["radius"] = o.radius ? QJsonValue(*o.radius) : QJsonValue();
+  if (o.centre) j["circleFrom"] = o.circleFromPlugin ? "plug-in" : "cut-out";
   if (o.hasRecord) {
     j["diameter"] = o.diameter;
     j["thickness"] = o.thickness;
@@ -215,8 +216,8 @@ QString Summary::text(const QStringList& catalogueNames) const {
     QString t = QString("truth: %1 of %2 named correctly").arg(correct_).arg(withTruth_);
     if (!centreErrors_.empty()) {
       t += QString("; centre error median %1 px, worst %2 px")
-               .arg(num(median(centreErrors_), 2),
-                    num(*std::max_element(centreErrors_.begin(), centreErrors_.end()), 2));
+               .arg(num(median(centreErrors_), 3),
+                    num(*std::max_element(centreErrors_.begin(), centreErrors_.end()), 3));
     }
     lines << t;
     if (!wrong_.isEmpty()) {

@@ -33,9 +33,11 @@ struct ImageOutcome {
   cv::Size cutoutSize;
   std::optional<double> ratioVal;
 
-  // The circle in source pixels, from where the cut-out lies in the source.
+  // The circle in source pixels: the plug-in's own ("circle"), or else from where the cut-out
+  // lies in the source.
   std::optional<cv::Point2d> centre;
   std::optional<double> radius;
+  bool circleFromPlugin = false;
   bool halved = false;  // the cut-out was shrunk to half size by the analysis
 
   // The score each catalogue matcher made during the call, in catalogue order.

@@ -36,7 +36,7 @@ ImageOutcome found(const QString& file, const QString& model, double wall) {
 TEST(ImageOutcome, TextLineAndJsonCarryTheRecord) {
   ImageOutcome o = found("a.png", "WM1", 0.3);
   EXPECT_EQ(wheelhost::textLine(o),
-            "a.png  found  centre 100.3,50.5  r 40.0 px  diameter 405.0  model WM1  "
+            "a.png  found  centre 100.25,50.50  r 40.00 px  diameter 405.0  model WM1  "
             "score 0.0314  similarity 0.875  0.250 s");
   o.hasTruth = true;
   o.truthModel = "WM2";
@@ -111,7 +111,7 @@ TEST(Summary, CountsModelsTimesAndTruth) {
             "images 5: found 3, no wheel 1, failed 1\n"
             "models named: A 1, B 2, C 0, unnamed 0\n"
             "time per image: median 0.250 s, worst 0.400 s (c.png)\n"
-            "truth: 3 of 4 named correctly; centre error median 2.00 px, worst 3.00 px\n"
+            "truth: 3 of 4 named correctly; centre error median 2.000 px, worst 3.000 px\n"
             "named wrongly: b.png");
   const QJsonObject j = s.json({"A", "B", "C"});
   EXPECT_EQ(j["models"].toObject()["C"].toInt(), 0);

@@ -51,4 +51,15 @@ cv::Mat drawOverlay(const cv::Mat& sourceGrey, const ImageOutcome& o) {
   return out;
 }
 
+cv::Mat thumbnailOf(const cv::Mat& image, int side) {
+  const int longer = std::max(image.cols, image.rows);
+  if (longer <= side || image.empty()) return image;
+  const double scale = static_cast<double>(side) / longer;
+  const cv::Size size(std::max(1, cvRound(image.cols * scale)),
+                      std::max(1, cvRound(image.rows * scale)));
+  cv::Mat thumb;
+  cv::resize(image, thumb, size, 0, 0, cv::INTER_AREA);
+  return thumb;
+}
+
 }  // namespace wheelhost

@@ -12,4 +12,8 @@ namespace wheelhost {
 // image. Returns a new CV_8UC3 image of the source's size.
 cv::Mat drawOverlay(const cv::Mat& sourceGrey, const ImageOutcome& outcome);
 
+// `image` shrunk with area interpolation to fit a square of `side` pixels, its aspect kept; an
+// image that fits already comes back as it is (shared, not copied).
+cv::Mat thumbnailOf(const cv::Mat& image, int side);
+
 }  // namespace wheelhost

@@ -15,7 +15,9 @@ namespace wheelhost {
 namespace {
 
 // Supplied by the runner from --catalogue and --models; the values are host pointers.
-bool isRunnerKey(const QString& key) { return key == "modelMap" || key == "defectList"; }
+bool isRunnerKey(const QString& key) {
+  return key == algorithmkeys::kModelMap || key == algorithmkeys::kDefectList;
+}
 
 QString runnerKeyError(const QString& key) {
   return QString("\"%1\" is set by wheelhost itself (use %2)")
@@ -73,6 +75,8 @@ QVariant fromJson(const ParameterKey& k, const QJsonValue& v) {
     case ParameterType::Double:
       if (v.isDouble()) return QVariant(v.toDouble());
       return QVariant();
+    case ParameterType::Pointer:
+      break;
   }
   return QVariant();
 }
@@ -96,6 +100,8 @@ QVariant fromText(const ParameterKey& k, const QString& text) {
       const double d = t.toDouble(&ok);
       return ok && std::isfinite(d) ? QVariant(d) : QVariant();
     }
+    case ParameterType::Pointer:
+      break;
   }
   return QVariant();
 }
@@ -108,6 +114,8 @@ QString expectation(ParameterType type) {
       return "true or false";
     case ParameterType::Double:
       return "a number";
+    case ParameterType::Pointer:
+      break;
   }
   return QString();
 }
@@ -115,23 +123,13 @@ QString expectation(ParameterType type) {
 }  // namespace
 
 const std::vector<ParameterKey>& parameterKeys() {
-  static const std::vector<ParameterKey> keys = {
-      {"IsCutImg", ParameterType::Int, "0", "non-zero: the image shows only the wheel already"},
-      {"thickness", ParameterType::Int, "-1", "measured wheel thickness"},
-      {"useThickness", ParameterType::Bool, "false", "filter the catalogue by thickness"},
-      {"useDiameter", ParameterType::Bool, "false", "filter the catalogue by diameter"},
-      {"d2h", ParameterType::Double, "-1", "diameter unit per pixel: diameter = d2h * 2 * radius"},
-      {"useBackground", ParameterType::Bool, "false",
-       "subtract the reference background (<config>/user/background_r.png)"},
-      {"RatioType", ParameterType::Int, "0", "1 enables the catalogue's ratio ranges"},
-      {"Ratio", ParameterType::Double, "0", "the ratio compared with each model's range"},
-      {"bEqual", ParameterType::Bool, "false", "equalise the histogram before localising"},
-      {"filterSize", ParameterType::Int, "0", "smallest wheel: radius in pixels"},
-      {"Circle_Polarity", ParameterType::Int, "0",
-       "0: rim edge dark inside to bright outside, else bright inside"},
-      {"Circle_ACThres", ParameterType::Int, "3", "circle acceptance threshold, 0 to 100"},
-      {"Circle_EdgeWidth", ParameterType::Int, "3", "circle edge width in pixels"},
-  };
+  static const std::vector<ParameterKey> keys = [] {
+    std::vector<ParameterKey> settable;
+    for (const ParameterKey& k : algorithmkeys::kParameterKeys) {
+      if (k.type != ParameterType::Pointer) settable.push_back(k);
+    }
+    return settable;
+  }();
   return keys;
 }
 
@@ -150,6 +148,8 @@ const char* typeName(ParameterType type) {
       return "bool";
     case ParameterType::Double:
       return "number";
+    case ParameterType::Pointer:
+      return "pointer";
   }
   return "";
 }

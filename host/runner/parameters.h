@@ -5,26 +5,22 @@
 #include <QVariantMap>
 #include <vector>
 
+#include "analysiskeys.h"
+
 namespace wheelhost {
 
-// The analysis parameters a user may set (the plug-in's parameter table without the two
-// pointers the runner supplies itself, "modelMap" and "defectList"), in the plug-in's reading
-// order. Each value is stored in the map with the QVariant type named here.
-enum class ParameterType { Int, Bool, Double };
-
-struct ParameterKey {
-  const char* key;
-  ParameterType type;
-  const char* defaultValue;  // the plug-in's default, as text
-  const char* meaning;
-};
+// The analysis parameters a user may set: the plug-in's key table without the two pointers the
+// runner supplies itself, "modelMap" and "defectList", in the plug-in's reading order. Each
+// value is stored in the map with the QVariant type of the key's conversion.
+using ParameterType = algorithmkeys::ParameterType;
+using ParameterKey = algorithmkeys::ParameterKey;
 
 const std::vector<ParameterKey>& parameterKeys();
 
 // The entry for `key` (exact spelling), or null.
 const ParameterKey* findParameterKey(const QString& key);
 
-// "int", "bool" or "number".
+// "int", "bool", "number" or "pointer".
 const char* typeName(ParameterType type);
 
 // Reads a parameter file - a JSON object of key: value - into `map`, over what it holds.

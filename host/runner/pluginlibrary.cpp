@@ -35,8 +35,10 @@ PluginLibrary::AlgorithmPtr PluginLibrary::create() {
 QStringList defaultPluginCandidates(const QString& executableDir) {
   const QDir dir(executableDir);
   const QString file = QStringLiteral(WHEELHOST_PLUGIN_FILE);
-  return {QDir::cleanPath(dir.filePath(file)),
-          QDir::cleanPath(dir.filePath(QStringLiteral(WHEELHOST_PLUGIN_RELDIR) + "/" + file))};
+  return {
+      QDir::cleanPath(dir.filePath(file)),
+      QDir::cleanPath(dir.filePath(QStringLiteral(WHEELHOST_PLUGIN_INSTALLED_RELDIR) + "/" + file)),
+      QDir::cleanPath(dir.filePath(QStringLiteral(WHEELHOST_PLUGIN_RELDIR) + "/" + file))};
 }
 
 }  // namespace wheelhost

@@ -40,7 +40,8 @@ class PluginLibrary {
 };
 
 // Where wheelhost looks for the plug-in when --plugin is not given, in order: beside the
-// executable, then where the build puts it relative to the executable's folder.
+// executable, in an installation's library folder, then where the build puts it; all relative
+// to the executable's folder.
 QStringList defaultPluginCandidates(const QString& executableDir);
 
 }  // namespace wheelhost

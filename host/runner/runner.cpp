@@ -6,9 +6,16 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSet>
+#include <QThread>
+#include <algorithm>
+#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include "analysiskeys.h"
 #include "objects/configobject.h"
@@ -16,6 +23,7 @@
 #include "runner/catalogue.h"
 #include "runner/console.h"
 #include "runner/cutoutlocator.h"
+#include "runner/htmlreport.h"
 #include "runner/imageio.h"
 #include "runner/overlay.h"
 #include "runner/parameters.h"
@@ -28,29 +36,73 @@ namespace wheelhost {
 
 namespace {
 
-// Qt's message channels during a run: the plug-in logs its progress there. Lines are kept per
-// analysis call (to explain a failed call) and shown only with --verbose; warnings always.
+// Qt's message channels during a run: the plug-in logs its progress there, on the thread of
+// the analysis call. Lines are kept per analysis call (to explain a failed call) and shown only
+// with --verbose; warnings always.
 struct MessageSink {
   std::FILE* stream = stderr;
   bool verbose = false;
-  QStringList callLog;
   std::function<void()> beforeWrite;
+  std::mutex writing;
 };
 MessageSink* g_sink = nullptr;
+// While an image is analysed on this thread: the plug-in's log of the call, and the lines to
+// show, held back for the image's turn so that they come out in input order.
+thread_local QStringList* t_callLog = nullptr;
+thread_local QStringList* t_shown = nullptr;
+
+// Directs this thread's messages to an image's lists while it lives.
+class ImageMessages {
+ public:
+  ImageMessages(QStringList* callLog, QStringList* shown) {
+    t_callLog = callLog;
+    t_shown = shown;
+  }
+  ~ImageMessages() {
+    t_callLog = nullptr;
+    t_shown = nullptr;
+  }
+  ImageMessages(const ImageMessages&) = delete;
+  ImageMessages& operator=(const ImageMessages&) = delete;
+};
 
 void handleMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
   if (g_sink == nullptr) {
     std::fprintf(stderr, "%s\n", qPrintable(text));
     return;
   }
-  g_sink->callLog << text;
+  if (t_callLog != nullptr) *t_callLog << text;
   const bool show =
       g_sink->verbose || type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg;
   if (!show) return;
-  if (g_sink->beforeWrite) g_sink->beforeWrite();
   const char* kind = type == QtDebugMsg || type == QtInfoMsg ? "log" : "warning";
+  if (t_shown != nullptr) {
+    *t_shown << QString("%1: %2").arg(kind, text);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(g_sink->writing);
+  if (g_sink->beforeWrite) g_sink->beforeWrite();
   std::fprintf(g_sink->stream, "wheelhost: %s: %s\n", kind, qPrintable(text));
 }
+
+// What one analysis thread owns: its analysis object and the host objects the plug-in reads
+// and changes during a call (matchers remember their last score, host objects their calls).
+struct Worker {
+  std::unique_ptr<Catalogue> ownCatalogue;
+  Catalogue* catalogue = nullptr;
+  QStringList names;
+  QVariantMap params;
+  std::unique_ptr<ConfigObject> config;
+  PluginLibrary::AlgorithmPtr algorithm;
+};
+
+// One image's outcome and what the runner has to say about it, held back until its turn so
+// that everything comes out in input order however many threads analyse.
+struct ImageReport {
+  ReportEntry entry;  // the outcome, and the files written for the report page
+  QStringList messages;
+  int writeProblems = 0;
+};
 
 class Run {
  public:
@@ -59,11 +111,15 @@ class Run {
 
  private:
   bool prepare();  // false: unusable arguments (already reported)
-  ImageOutcome analyse(const QString& file, IAlgorithm* algorithm);
-  void locate(const cv::Mat& grey, const FluorescenceResult& record, ImageOutcome& o);
-  void writeFiles(const QString& file, const cv::Mat& grey, const FluorescenceResult* record,
-                  const ImageOutcome& o);
-  void report(const ImageOutcome& o);
+  std::unique_ptr<Worker> makeWorker(QString* error);
+  ImageReport analyseSafely(int index, Worker& worker);
+  ImageReport analyse(int index, Worker& worker);
+  void locate(const cv::Mat& grey, const FluorescenceResult& record, const QVariantMap& results,
+              ImageReport& r);
+  void writeFiles(int index, const cv::Mat& grey, const FluorescenceResult* record, ImageReport& r);
+  void runAll(std::vector<std::unique_ptr<Worker>>& workers);
+  void report(const ImageReport& r);
+  void writeReport(const QStringList& modelOrder);
   void message(const QString& text);
   void warn(const QString& text) { message("warning: " + text); }
 
@@ -71,20 +127,23 @@ class Run {
   RunnerEnvironment env_;
   std::unique_ptr<Catalogue> catalogue_;
   QStringList names_;
-  QVariantMap params_;
-  std::unique_ptr<ConfigObject> config_;
+  QVariantMap params_;  // without the catalogue's pointers: each worker adds its own
+  QString configPath_;  // the host's "filepath", native separators; empty: no configuration
   std::unique_ptr<TruthTable> truth_;
   std::unique_ptr<PluginLibrary> plugin_;
   QString outDir_;
   std::unique_ptr<QFile> jsonl_, csv_;
-  QSet<QString> usedStems_;
+  QStringList files_, stems_;
+  std::vector<ReportEntry> reportEntries_;  // with --report, in input order
   std::unique_ptr<ProgressBar> progress_;
   Summary summary_;
   int writeProblems_ = 0;
   bool sampleMode_ = false;
+  bool firstWorkerMade_ = false;
 };
 
 void Run::message(const QString& text) {
+  std::lock_guard<std::mutex> lock(g_sink->writing);
   if (progress_) progress_->clear();
   std::fprintf(env_.messages, "wheelhost: %s\n", qPrintable(text));
   std::fflush(env_.messages);
@@ -144,16 +203,16 @@ bool Run::prepare() {
   }
   warnings << checkParameterValues(params_);
   for (const QString& w : warnings) warn(w);
-  if (catalogue_) {
-    params_.insert(algorithmkeys::kModelMap, variantFromPointer(catalogue_->modelMap()));
-    params_.insert(algorithmkeys::kDefectList, variantFromPointer(&names_));
+  // The plug-in's own sub-pixel circle, unless the user asks for the cut-out's place; a
+  // plug-in that does not know the key ignores it.
+  if (!params_.contains(algorithmkeys::kReportCircle)) {
+    params_.insert(algorithmkeys::kReportCircle, QVariant(true));
   }
 
   if (!opt_.configDir.isEmpty()) {
     const QFileInfo dir(opt_.configDir);
     if (!dir.isDir()) return unusable(QString("--config %1: no such folder").arg(opt_.configDir));
-    config_ = std::make_unique<ConfigObject>(
-        QStringList{QDir::toNativeSeparators(dir.absoluteFilePath())});
+    configPath_ = QDir::toNativeSeparators(dir.absoluteFilePath());
   }
   if (!opt_.truth.isEmpty()) {
     truth_ = TruthTable::load(opt_.truth, &error);
@@ -177,7 +236,8 @@ bool Run::prepare() {
   // Created last, so that unusable arguments leave no empty result files behind.
   if (!opt_.outDir.isEmpty()) {
     const QDir out(opt_.outDir);
-    if (!out.mkpath("cutouts") || !out.mkpath("overlays")) {
+    if (!out.mkpath("cutouts") || !out.mkpath("overlays") ||
+        (opt_.report && !out.mkpath("thumbs"))) {
       return unusable(QString("--out %1: cannot create the folder").arg(opt_.outDir));
     }
     outDir_ = out.path();
@@ -194,50 +254,110 @@ bool Run::prepare() {
   return true;
 }
 
-void Run::locate(const cv::Mat& grey, const FluorescenceResult& record, ImageOutcome& o) {
+std::unique_ptr<Worker> Run::makeWorker(QString* error) {
+  auto w = std::make_unique<Worker>();
+  w->params = params_;
+  if (catalogue_) {
+    // The first worker uses the catalogue read for the checks; the others read their own.
+    if (!firstWorkerMade_) {
+      w->catalogue = catalogue_.get();
+    } else {
+      w->ownCatalogue = Catalogue::load(opt_.catalogue, nullptr, error);
+      if (!w->ownCatalogue) return nullptr;
+      w->catalogue = w->ownCatalogue.get();
+    }
+    w->names = names_;
+    w->params.insert(algorithmkeys::kModelMap, variantFromPointer(w->catalogue->modelMap()));
+    w->params.insert(algorithmkeys::kDefectList, variantFromPointer(&w->names));
+  }
+  firstWorkerMade_ = true;
+  if (!configPath_.isEmpty()) w->config = std::make_unique<ConfigObject>(QStringList{configPath_});
+  w->algorithm = plugin_->create();
+  if (!w->algorithm) {
+    *error = QString("plug-in %1: Algorithm_Create returned no object").arg(plugin_->fileName());
+    return nullptr;
+  }
+  return w;
+}
+
+void Run::locate(const cv::Mat& grey, const FluorescenceResult& record, const QVariantMap& results,
+                 ImageReport& r) {
+  ImageOutcome& o = r.entry.outcome;
   const cv::Mat cut = greyFromPixmap(record.image);
   o.cutoutSize = cut.size();
   // A pre-cut image is analysed whole: there is no circle to report.
   if (params_.value(algorithmkeys::kIsCutImg).toInt() != 0 || cut.empty()) return;
-  if (const auto placement = locateCutout(grey, cut)) {
+  if (const auto circle = reportedCircle(results)) {
+    o.centre = circle->centre;
+    o.radius = circle->radius;
+    o.circleFromPlugin = true;
+    o.halved = cutoutWasHalved(circle->radius, cut.size());
+  } else if (const auto placement = locateCutout(grey, cut)) {
+    // A plug-in that does not report its circle: where its cut-out lies tells it to a pixel.
     const LocatedCircle c = circleOf(*placement);
     o.centre = c.centre;
     o.radius = c.radius;
     o.halved = placement->halved;
   } else {
-    warn(QString("%1: the cut-out (%2 x %3) was not found in the image; no centre reported")
-             .arg(o.file)
-             .arg(cut.cols)
-             .arg(cut.rows));
+    r.messages << QString(
+                      "warning: %1: the cut-out (%2 x %3) was not found in the image; no "
+                      "centre reported")
+                      .arg(o.file)
+                      .arg(cut.cols)
+                      .arg(cut.rows);
   }
 }
 
-ImageOutcome Run::analyse(const QString& file, IAlgorithm* algorithm) {
-  ImageOutcome o;
+ImageReport Run::analyseSafely(int index, Worker& worker) {
+  QString problem;
+  try {
+    return analyse(index, worker);
+  } catch (const std::exception& e) {
+    problem = e.what();
+  } catch (...) {
+    // On a worker thread nothing may escape: it would end the process.
+    problem = "unknown exception";
+  }
+  ImageReport r;
+  ImageOutcome& o = r.entry.outcome;
+  o.file = files_.at(index);
+  o.status = ImageOutcome::Status::Failed;
+  o.error = QString("wheelhost could not process the outcome: %1").arg(problem);
+  r.messages << QString("%1: %2").arg(o.file, o.error);
+  return r;
+}
+
+ImageReport Run::analyse(int index, Worker& worker) {
+  ImageReport r;
+  QStringList callLog;
+  const ImageMessages scope(&callLog, &r.messages);
+  ImageOutcome& o = r.entry.outcome;
+  const QString& file = files_.at(index);
   o.file = file;
   QString problem;
   const cv::Mat image = readImageFile(file, &problem);
   if (image.empty()) {
     o.error = problem;
-    message(QString("%1: %2").arg(file, problem));
-    return o;
+    r.messages << QString("%1: %2").arg(file, problem);
+    return r;
   }
   o.sourceSize = image.size();
   const cv::Mat delivered = toDelivered(image);
   // Rows padded to whole 32-bit words, the way camera frames and Windows bitmaps come.
   const int rowBytes = delivered.cols * static_cast<int>(delivered.elemSize());
   ImageObject host(delivered, (rowBytes + 3) / 4 * 4);
-  host.setParameters(params_);
-  host.setConfig(config_.get());
+  host.setParameters(worker.params);
+  host.setConfig(worker.config.get());
 
-  if (catalogue_) {
-    for (const QString& name : catalogue_->names()) catalogue_->matcher(name)->clearLast();
+  if (worker.catalogue) {
+    for (const QString& name : worker.catalogue->names()) {
+      worker.catalogue->matcher(name)->clearLast();
+    }
   }
-  g_sink->callLog.clear();
   QElapsedTimer timer;
   timer.start();
   try {
-    o.returnValue = algorithm->IImageAnalysis(&host, nullptr, nullptr);
+    o.returnValue = worker.algorithm->IImageAnalysis(&host, nullptr, nullptr);
   } catch (const std::exception& e) {
     problem = QString("the plug-in let an exception escape: %1").arg(e.what());
   } catch (...) {
@@ -248,9 +368,9 @@ ImageOutcome Run::analyse(const QString& file, IAlgorithm* algorithm) {
   const std::unique_ptr<FluorescenceResult> record = host.takeResult();
   const QVariantMap results = host.results();
 
-  if (catalogue_) {
-    for (const CatalogueEntry& e : catalogue_->entries()) {
-      if (const auto last = catalogue_->matcher(e.name)->last()) {
+  if (worker.catalogue) {
+    for (const CatalogueEntry& e : worker.catalogue->entries()) {
+      if (const auto last = worker.catalogue->matcher(e.name)->last()) {
         o.candidates.emplace_back(e.name, last->score);
       }
     }
@@ -275,16 +395,17 @@ ImageOutcome Run::analyse(const QString& file, IAlgorithm* algorithm) {
   } else if (host.setResultsCount() == 0) {
     o.status = ImageOutcome::Status::Failed;
     o.error = QString("the analysis delivered no results (it returned %1)").arg(o.returnValue);
-    for (const QString& line : g_sink->callLog) {
+    for (const QString& line : callLog) {
       if (line.contains("Error", Qt::CaseInsensitive)) o.error += "; its log: " + line;
     }
   } else if (results.contains(algorithmkeys::kError)) {
     o.status = ImageOutcome::Status::BackgroundError;
     // Where the plug-in looks: ./user/background.png, else the configured folder's
     // background_r.png (mirrored); that folder's background.png only after a size mismatch.
-    const QString where = config_ ? QString("./user/background.png or %1")
-                                        .arg(QDir(opt_.configDir).filePath("user/background_r.png"))
-                                  : QString("./user/background.png; no --config folder given");
+    const QString where = !configPath_.isEmpty()
+                              ? QString("./user/background.png or %1")
+                                    .arg(QDir(opt_.configDir).filePath("user/background_r.png"))
+                              : QString("./user/background.png; no --config folder given");
     o.error = QString(
                   "the reference background (%1) is missing or differs in size from the "
                   "image")
@@ -293,12 +414,12 @@ ImageOutcome Run::analyse(const QString& file, IAlgorithm* algorithm) {
     o.status = ImageOutcome::Status::NoWheel;
   } else if (record) {
     o.status = ImageOutcome::Status::Found;
-    locate(grey, *record, o);
+    locate(grey, *record, results, r);
   } else {
     o.status = ImageOutcome::Status::Failed;
     o.error = "the analysis delivered results without a result record";
   }
-  if (o.failed()) message(QString("%1: %2").arg(file, o.error));
+  if (o.failed()) r.messages << QString("%1: %2").arg(file, o.error);
 
   if (truth_) {
     if (const TruthEntry* t = truth_->find(file)) {
@@ -308,34 +429,46 @@ ImageOutcome Run::analyse(const QString& file, IAlgorithm* algorithm) {
       o.truthRadius = t->radius;
     }
   }
-  if (!outDir_.isEmpty()) writeFiles(file, grey, record.get(), o);
-  return o;
+  if (!outDir_.isEmpty()) writeFiles(index, grey, record.get(), r);
+  return r;
 }
 
-void Run::writeFiles(const QString& file, const cv::Mat& grey, const FluorescenceResult* record,
-                     const ImageOutcome& o) {
-  // One name per image, also when two folders hold files of the same name.
-  const QString base = QFileInfo(file).completeBaseName();
-  QString stem = base;
-  for (int n = 2; usedStems_.contains(stem); ++n) stem = QString("%1_%2").arg(base).arg(n);
-  usedStems_.insert(stem);
+void Run::writeFiles(int index, const cv::Mat& grey, const FluorescenceResult* record,
+                     ImageReport& r) {
+  const ImageOutcome& o = r.entry.outcome;
+  const QString& stem = stems_.at(index);
   const QDir out(outDir_);
-  QString problem;
+  // Writes `image` to `relative` under the output folder; returns the path when it worked.
+  const auto write = [&](const QString& relative, const cv::Mat& image) {
+    QString problem;
+    if (writeImageFile(out.filePath(relative), image, &problem)) return relative;
+    ++r.writeProblems;
+    r.messages << QString("%1: %2").arg(out.filePath(relative), problem);
+    return QString();
+  };
   if (record && o.status == ImageOutcome::Status::Found) {
-    const QString path = out.filePath("cutouts/" + stem + ".png");
-    if (!writeImageFile(path, greyFromPixmap(record->image), &problem)) {
-      ++writeProblems_;
-      message(QString("%1: %2").arg(path, problem));
+    const cv::Mat cut = greyFromPixmap(record->image);
+    r.entry.cutout = write("cutouts/" + stem + ".png", cut);
+    if (opt_.report) {
+      r.entry.cutoutThumb =
+          write("thumbs/" + stem + "-cutout.png", thumbnailOf(cut, kThumbnailSide));
     }
   }
-  const QString path = out.filePath("overlays/" + stem + ".png");
-  if (!writeImageFile(path, drawOverlay(grey, o), &problem)) {
-    ++writeProblems_;
-    message(QString("%1: %2").arg(path, problem));
+  const cv::Mat overlay = drawOverlay(grey, o);
+  r.entry.overlay = write("overlays/" + stem + ".png", overlay);
+  if (opt_.report) {
+    r.entry.overlayThumb =
+        write("thumbs/" + stem + "-overlay.png", thumbnailOf(overlay, kThumbnailSide));
   }
 }
 
-void Run::report(const ImageOutcome& o) {
+void Run::report(const ImageReport& r) {
+  for (const QString& m : r.messages) message(m);
+  const ImageOutcome& o = r.entry.outcome;
+  writeProblems_ += r.writeProblems;
+  summary_.add(o);
+  if (opt_.report) reportEntries_.push_back(r.entry);
+  std::lock_guard<std::mutex> lock(g_sink->writing);
   if (progress_) progress_->clear();
   const QByteArray json = QJsonDocument(toJson(o)).toJson(QJsonDocument::Compact);
   if (opt_.json) {
@@ -352,6 +485,77 @@ void Run::report(const ImageOutcome& o) {
     csv_->write((csvRow(o) + "\n").toUtf8());
     csv_->flush();
   }
+}
+
+void Run::writeReport(const QStringList& modelOrder) {
+  QFile page(QDir(outDir_).filePath("report.html"));
+  if (!page.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+      page.write(htmlReport(reportEntries_, summary_, modelOrder).toUtf8()) < 0 || !page.flush()) {
+    ++writeProblems_;
+    message(QString("%1: cannot write: %2").arg(page.fileName(), page.errorString()));
+  }
+}
+
+void Run::runAll(std::vector<std::unique_ptr<Worker>>& workers) {
+  const int total = files_.size();
+  const auto showProgress = [this](int finished, const QString& current) {
+    std::lock_guard<std::mutex> lock(g_sink->writing);
+    progress_->show(finished, qPrintable(QFileInfo(current).fileName()));
+  };
+  if (workers.size() == 1) {
+    // One worker analyses on this thread, as a host does.
+    for (int i = 0; i < total; ++i) {
+      showProgress(i, files_.at(i));
+      report(analyseSafely(i, *workers[0]));
+    }
+    return;
+  }
+  // Each worker takes the next image; finished reports wait here until all before them are
+  // reported, so the output is in input order.
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::optional<ImageReport>> done(static_cast<size_t>(total));
+  int next = 0, finished = 0;
+  QString lastStarted;
+  std::vector<std::thread> threads;
+  for (const auto& w : workers) {
+    Worker* worker = w.get();
+    threads.emplace_back([&, worker] {
+      for (;;) {
+        int i;
+        {
+          std::lock_guard<std::mutex> lock(mutex);
+          if (next >= total) return;
+          i = next++;
+          lastStarted = files_.at(i);
+        }
+        ImageReport r = analyseSafely(i, *worker);
+        {
+          std::lock_guard<std::mutex> lock(mutex);
+          done[static_cast<size_t>(i)] = std::move(r);
+          ++finished;
+        }
+        changed.notify_one();
+      }
+    });
+  }
+  for (int reported = 0, shown = 0; reported < total;) {
+    std::unique_lock<std::mutex> lock(mutex);
+    // Every report that becomes ready also counts as finished.
+    changed.wait(lock, [&] { return finished != shown; });
+    shown = finished;
+    const int finishedNow = finished;
+    const QString current = lastStarted;
+    std::vector<ImageReport> ready;
+    for (; reported < total && done[static_cast<size_t>(reported)]; ++reported) {
+      ready.push_back(std::move(*done[static_cast<size_t>(reported)]));
+      done[static_cast<size_t>(reported)].reset();
+    }
+    lock.unlock();
+    for (const ImageReport& r : ready) report(r);
+    showProgress(finishedNow, current);
+  }
+  for (std::thread& t : threads) t.join();
 }
 
 int Run::execute() {
@@ -374,45 +578,48 @@ int Run::execute() {
   if (!prepare()) return 2;
 
   QStringList problems;
-  QStringList files = collectImageFiles(opt_.inputs, opt_.recursive, &problems);
+  files_ = collectImageFiles(opt_.inputs, opt_.recursive, &problems);
   if (sampleMode_) {
     // Paths the user did not type are shown short: relative to the current folder when inside it.
     const QDir here = QDir::current();
-    for (QString& f : files) {
+    for (QString& f : files_) {
       const QString rel = here.relativeFilePath(f);
       if (!rel.startsWith("..")) f = rel;
     }
   }
   for (const QString& p : problems) message(p);
-  if (files.isEmpty()) {
+  if (files_.isEmpty()) {
     message("no images to analyse");
     return 2;
   }
+  // One output name per image, also when two folders hold files of the same name.
+  QSet<QString> usedStems;
+  for (const QString& file : files_) {
+    const QString base = QFileInfo(file).completeBaseName();
+    QString stem = base;
+    for (int n = 2; usedStems.contains(stem); ++n) stem = QString("%1_%2").arg(base).arg(n);
+    usedStems.insert(stem);
+    stems_ << stem;
+  }
 
-  PluginLibrary::AlgorithmPtr algorithm = plugin_->create();
-  if (!algorithm) {
-    message(QString("plug-in %1: Algorithm_Create returned no object").arg(plugin_->fileName()));
-    return 2;
+  const int jobs = std::max(1, std::min(opt_.jobs > 0 ? opt_.jobs : QThread::idealThreadCount(),
+                                        static_cast<int>(files_.size())));
+  std::vector<std::unique_ptr<Worker>> workers;
+  for (int j = 0; j < jobs; ++j) {
+    QString error;
+    std::unique_ptr<Worker> worker = makeWorker(&error);
+    if (!worker) {
+      message(error);
+      return 2;
+    }
+    workers.push_back(std::move(worker));
   }
 
   progress_ = std::make_unique<ProgressBar>(
-      env_.messages, files.size(), opt_.progress && env_.messagesIsTerminal && files.size() > 3);
-  for (int i = 0; i < files.size(); ++i) {
-    progress_->show(i, qPrintable(QFileInfo(files[i]).fileName()));
-    ImageOutcome o;
-    try {
-      o = analyse(files[i], algorithm.get());
-    } catch (const std::exception& e) {
-      o.file = files[i];
-      o.status = ImageOutcome::Status::Failed;
-      o.error = QString("wheelhost could not process the outcome: %1").arg(e.what());
-      message(QString("%1: %2").arg(files[i], o.error));
-    }
-    report(o);
-    summary_.add(o);
-  }
+      env_.messages, files_.size(), opt_.progress && env_.messagesIsTerminal && files_.size() > 3);
+  runAll(workers);
   progress_->clear();
-  algorithm.reset();
+  workers.clear();
 
   const QStringList order = catalogue_ ? names_ : QStringList();
   if (opt_.json) {
@@ -420,6 +627,7 @@ int Run::execute() {
   } else {
     std::fprintf(env_.results, "\n%s\n", qPrintable(summary_.text(order)));
   }
+  if (opt_.report) writeReport(order);
   if (!outDir_.isEmpty()) {
     std::fprintf(env_.messages, "wheelhost: results written to %s\n",
                  qPrintable(QDir::toNativeSeparators(outDir_)));

@@ -93,16 +93,47 @@ TEST(WheelhostCli, HelpDocumentsEveryOptionAndParameter) {
   const Result r = Workspace::runRaw({"--help"});
   EXPECT_EQ(r.exitCode, 0);
   for (const char* option : {"--catalogue", "--models", "--params", "--set", "--config", "--plugin",
-                             "--out", "--json", "--truth", "--samples", "--recursive", "--verbose",
-                             "--no-progress", "--help", "--version"}) {
+                             "--out", "--report", "--jobs", "--json", "--truth", "--samples",
+                             "--recursive", "--verbose", "--no-progress", "--help", "--version"}) {
     EXPECT_TRUE(r.out.contains(option)) << option;
   }
   for (const char* key :
        {"IsCutImg", "thickness", "useThickness", "useDiameter", "d2h", "useBackground", "RatioType",
-        "Ratio", "bEqual", "filterSize", "Circle_Polarity", "Circle_ACThres", "Circle_EdgeWidth"}) {
+        "Ratio", "bEqual", "filterSize", "Circle_Polarity", "Circle_ACThres", "Circle_EdgeWidth",
+        "ReportCircle"}) {
     EXPECT_TRUE(r.out.contains(key)) << key;
   }
   EXPECT_TRUE(r.out.contains("Exit status"));
+  // What "filterSize" bounds, in which pixels.
+  EXPECT_TRUE(r.out.contains("diameter in half-size pixels")) << r.out.toStdString();
+}
+
+// Runs wheelhost with XDG_RUNTIME_DIR unset, as a service or a container may.
+Result runWithoutRuntimeDir(const QStringList& args) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("XDG_RUNTIME_DIR");
+  p.setProcessEnvironment(env);
+  p.start(WHEELHOST_EXE, args);
+  EXPECT_TRUE(p.waitForFinished(120000));
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+          QString::fromUtf8(p.readAllStandardOutput()),
+          QString::fromUtf8(p.readAllStandardError())};
+}
+
+TEST(WheelhostCli, HelpAndARunPrintNoWarningAndHelpNoSourcePath) {
+  for (const QStringList& args : {QStringList{"--help"}, QStringList{"--version"}}) {
+    const Result r = runWithoutRuntimeDir(args);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    EXPECT_FALSE(r.out.contains(WHEELHOST_SOURCE_DIR)) << r.out.toStdString();
+  }
+  Workspace ws;
+  ws.writeImage("wheel.png", Workspace::wheel({320, 260}, {160.0, 130.0}, 90, 5, 0));
+  const Result r = runWithoutRuntimeDir({"--plugin", WHEELHOST_FAKE_PLUGIN, "--no-progress",
+                                         "--set", "d2h=0.5", ws.path("wheel.png")});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
 
 TEST(WheelhostCli, UnusableArgumentsExitWithTwoAndNameTheProblem) {

@@ -100,6 +100,8 @@ int CAlgorithmFluorescence::IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_
                                                   circleParams, centre, found)
                     : localiseWheel(input, p.equalize, p.filterSize, circleParams, centre, found);
       radius = static_cast<float>(found);
+      // Reported in the delivered image's pixels, before the halving below.
+      if (p.reportCircle && !working.empty()) addCircle(results, centre, found);
       if (working.cols >= kHalvingSize || working.rows >= kHalvingSize) {
         cv::Mat half;
         cv::resize(working, half, cv::Size(working.cols / 2, working.rows / 2), 0, 0,

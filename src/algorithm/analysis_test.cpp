@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -732,5 +733,81 @@ TEST_F(AnalysisWithBackground, FourThreadsOnFourObjectsGiveTheOneThreadRecords) 
     expectSame(got[job], expected[job], static_cast<int>(job));
   }
 }
+
+// --- The opt-in circle --------------------------------------------------------------------
+
+struct CircleCase {
+  const char* name;
+  std::function<Shot()> shot;  // an empty shot image: the belt without a wheel
+  bool cut;                    // "IsCutImg" set
+  bool reported;               // "circle" expected with "ReportCircle" true
+};
+
+void PrintTo(const CircleCase& c, std::ostream* os) { *os << c.name; }
+
+class ReportCircle : public Analysis, public ::testing::WithParamInterface<CircleCase> {};
+
+// The result map without the record's address, which differs from call to call.
+QVariantMap comparable(const Outcome& o) {
+  QVariantMap m = o.results;
+  m.remove("result");
+  return m;
+}
+
+TEST_P(ReportCircle, AddsOnlyTheCircleBeforeHalvingWhenAsked) {
+  const CircleCase& c = GetParam();
+  const Shot shot = c.shot();
+  const cv::Mat pixels = shot.image.empty() ? wheelshots::emptyBelt({320, 256}, 3) : shot.image;
+  Algorithm algorithm = newAlgorithm();
+  struct Call {
+    Outcome outcome;
+    Lines log;
+  };
+  const auto call = [&](const QVariant& report) {
+    HostCatalogue catalogue = twoModels();
+    ParameterBuilder params = wheelParameters(&catalogue).isCutImg(c.cut ? 1 : 0);
+    if (report.isValid()) params.set("ReportCircle", report);
+    DebugLog log;
+    Call result{analyse(*algorithm, pixels, params), {}};
+    result.log = log.lines();
+    return result;
+  };
+  const Call absent = call(QVariant()), off = call(false), on = call(true);
+
+  // Absent and false: the same map, record and log; true adds "circle" and nothing else.
+  EXPECT_EQ(comparable(off.outcome), comparable(absent.outcome));
+  expectSame(summarise(off.outcome), summarise(absent.outcome), 0);
+  EXPECT_EQ(off.log, absent.log);
+  QVariantMap withoutCircle = comparable(on.outcome);
+  const QVariant circle = withoutCircle.take("circle");
+  EXPECT_EQ(withoutCircle, comparable(absent.outcome));
+  expectSame(summarise(on.outcome), summarise(absent.outcome), 1);
+  EXPECT_EQ(on.log, absent.log);
+  EXPECT_FALSE(absent.outcome.results.contains("circle"));
+
+  ASSERT_EQ(circle.isValid(), c.reported);
+  if (!c.reported) return;
+  const QVariantList values = circle.toList();
+  ASSERT_EQ(values.size(), 3);
+  for (const QVariant& v : values) EXPECT_EQ(v.userType(), QMetaType::Double);
+  // The refined circle is accurate to a small fraction of a pixel, in full-size pixels even
+  // when the cut-out was halved.
+  EXPECT_NEAR(values[0].toDouble(), shot.centre.x, 0.1);
+  EXPECT_NEAR(values[1].toDouble(), shot.centre.y, 0.1);
+  EXPECT_NEAR(values[2].toDouble(), shot.radius, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Analysis, ReportCircle,
+    ::testing::Values(CircleCase{"Found", [] { return bright640(); }, false, true},
+                      CircleCase{
+                          "FoundAndHalved",
+                          [] {
+                            return wheelshots::brightWheel({1280, 1024}, {640.3, 511.6}, 460.4, 9);
+                          },
+                          false, true},
+                      CircleCase{"NoWheel", [] { return Shot(); }, false, false},
+                      CircleCase{"CutImage", [] { return bright640(); }, true, false}),
+    [](const ::testing::TestParamInfo<CircleCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "circleellipsedetector.h"
+#include "vistrel/ellipsedetector.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ constexpr int kCropSize = 220;
 }  // namespace
 
 int countSmallCircles(const cv::Mat& crop) {
-  const std::vector<ced::mCircle> circles = ced::CircleEllipseDetector(crop).circles();
+  const std::vector<ced::mCircle> circles = ced::detectCirclesAndEllipses(crop).circles;
   float maxR = 0.0f;
   for (const ced::mCircle& c : circles) maxR = std::max(maxR, static_cast<float>(c.r));
   // The lower bound is 0.038 of 0.038 of the largest radius, as the check has always used it.

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "circleellipsedetector.h"
 #include "objects/wheelmodel.h"
 #include "scenes/scenes.h"
+#include "vistrel/ellipsedetector.h"
 
 namespace {
 
@@ -438,7 +438,7 @@ TEST(CountSmallCircles, BandIsRelativeToTheLargestCircle) {
   EXPECT_EQ(countSmallCircles(withLarge.render(1.0, 2.0)), 3);
   const cv::Mat onlySmall = smallOnly.render(1.0, 2.0);
   EXPECT_EQ(countSmallCircles(onlySmall), 0);
-  EXPECT_GE(ced::CircleEllipseDetector(onlySmall).circles().size(), 4u);  // all were seen
+  EXPECT_GE(ced::detectCirclesAndEllipses(onlySmall).circles.size(), 4u);  // all were seen
 }
 
 TEST(IdentifyModel, LookAlikePairIsSettledByTheSmallCircles) {

@@ -5,27 +5,51 @@
 
 namespace keys = algorithmkeys;
 
+namespace {
+
+// The variant `key` is looked up with, from the key table.
+QVariant lookupDefault(const keys::ParameterKey& k) {
+  switch (k.lookup) {
+    case keys::LookupDefault::Int:
+      return QVariant(k.lookupValue);
+    case keys::LookupDefault::Bool:
+      return QVariant(k.lookupValue != 0);
+    case keys::LookupDefault::None:
+      break;
+  }
+  return QVariant();
+}
+
+// The value under `key`, or its default from the key table when it is missing.
+QVariant lookUp(const QVariantMap& params, const char* key) {
+  const keys::ParameterKey* k = keys::findParameterKey(key);
+  return k != nullptr ? params.value(QString::fromLatin1(key), lookupDefault(*k)) : QVariant();
+}
+
+}  // namespace
+
 AnalysisParameters readParameters(const QVariantMap& params) {
-  // Defaults are variants of the host's own types (int -1 for "d2h", int 0 for the bools), so a
-  // missing key converts exactly as the host's own default would.
+  // In the table's order; the defaults are variants of the host's own types (int -1 for "d2h",
+  // int 0 for some bools), so a missing key converts exactly as the host's own default would.
   AnalysisParameters p;
-  p.modelMap = pointerFromVariant<WheelModelMap>(params.value(keys::kModelMap, QVariant()));
-  if (const auto* names = pointerFromVariant<QStringList>(params.value(keys::kDefectList))) {
+  p.modelMap = pointerFromVariant<WheelModelMap>(lookUp(params, keys::kModelMap));
+  if (const auto* names = pointerFromVariant<QStringList>(lookUp(params, keys::kDefectList))) {
     p.defectList = *names;
   }
-  p.isCutImg = params.value(keys::kIsCutImg, QVariant(0)).toInt();
-  p.thickness = params.value(keys::kThickness, QVariant(-1)).toInt();
-  p.useThickness = params.value(keys::kUseThickness, QVariant(0)).toBool();
-  p.useDiameter = params.value(keys::kUseDiameter, QVariant(0)).toBool();
-  p.d2h = params.value(keys::kD2h, QVariant(-1)).toDouble();
-  p.useBackground = params.value(keys::kUseBackground, QVariant(false)).toBool();
-  p.ratioType = params.value(keys::kRatioType, QVariant()).toInt();
-  p.ratio = params.value(keys::kRatio, QVariant()).toDouble();
-  p.equalize = params.value(keys::kEqualize, QVariant()).toBool();
-  p.filterSize = params.value(keys::kFilterSize, QVariant()).toInt();
-  p.circle.polarity = params.value(keys::kCirclePolarity, QVariant(0)).toInt();
-  p.circle.acceptance = params.value(keys::kCircleAcceptance, QVariant(3)).toInt();
-  p.circle.edgeWidth = params.value(keys::kCircleEdgeWidth, QVariant(3)).toInt();
+  p.isCutImg = lookUp(params, keys::kIsCutImg).toInt();
+  p.thickness = lookUp(params, keys::kThickness).toInt();
+  p.useThickness = lookUp(params, keys::kUseThickness).toBool();
+  p.useDiameter = lookUp(params, keys::kUseDiameter).toBool();
+  p.d2h = lookUp(params, keys::kD2h).toDouble();
+  p.useBackground = lookUp(params, keys::kUseBackground).toBool();
+  p.ratioType = lookUp(params, keys::kRatioType).toInt();
+  p.ratio = lookUp(params, keys::kRatio).toDouble();
+  p.equalize = lookUp(params, keys::kEqualize).toBool();
+  p.filterSize = lookUp(params, keys::kFilterSize).toInt();
+  p.circle.polarity = lookUp(params, keys::kCirclePolarity).toInt();
+  p.circle.acceptance = lookUp(params, keys::kCircleAcceptance).toInt();
+  p.circle.edgeWidth = lookUp(params, keys::kCircleEdgeWidth).toInt();
   p.circle.minSize = p.filterSize;
+  p.reportCircle = lookUp(params, keys::kReportCircle).toBool();
   return p;
 }

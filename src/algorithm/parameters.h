@@ -22,10 +22,11 @@ struct AnalysisParameters {
   bool equalize = false;              // "bEqual"
   int filterSize = 0;                 // "filterSize"
   CircleParams circle;                // the three circle keys and "filterSize"
+  bool reportCircle = false;          // "ReportCircle": also deliver "circle"
 };
 
-// Reads every key of `params` in the host's documented order, each with its default, and
-// converts it with the documented QVariant conversion (a failed conversion gives that
+// Reads every key of `params` in the order of algorithmkeys::kParameterKeys, each with its
+// default, and converts it with the table's QVariant conversion (a failed conversion gives that
 // conversion's zero: "abc" as "thickness" is 0, not -1). Other keys are ignored. The name list
 // behind "defectList" is copied at once; the catalogue behind "modelMap" stays the host's.
 AnalysisParameters readParameters(const QVariantMap& params);

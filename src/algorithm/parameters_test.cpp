@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "analysiskeys.h"
 #include "objects/parameterbuilder.h"
 #include "objects/wheelmodel.h"
 
@@ -27,6 +28,7 @@ TEST(ReadParameters, EmptyMapGivesTheDocumentedDefaults) {
   EXPECT_EQ(p.circle.acceptance, 3);
   EXPECT_EQ(p.circle.edgeWidth, 3);
   EXPECT_EQ(p.circle.minSize, 0);
+  EXPECT_FALSE(p.reportCircle);
 }
 
 TEST(ReadParameters, HostValuesAreTakenAndTheNameListIsCopied) {
@@ -119,5 +121,70 @@ TEST(ReadParameters, FailedConversionsGiveZeroNotTheDefault) {
   EXPECT_EQ(p.circle.edgeWidth, 0);
   EXPECT_FALSE(p.useBackground);
 }
+
+}  // namespace
+
+namespace algorithmkeys {
+void PrintTo(const ParameterKey& k, std::ostream* os) { *os << k.key; }
+}  // namespace algorithmkeys
+
+namespace {
+
+// Every key of the shared table is read: a value of its type, unlike its default, changes
+// what the reading gives. Catches a key added to the table but not read.
+class EveryTableKey : public ::testing::TestWithParam<algorithmkeys::ParameterKey> {};
+
+std::string describe(const AnalysisParameters& p) {
+  return QString("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14 %15 %16")
+      .arg(reinterpret_cast<qulonglong>(p.modelMap))
+      .arg(p.defectList.join(','))
+      .arg(p.isCutImg)
+      .arg(p.thickness)
+      .arg(p.useThickness)
+      .arg(p.useDiameter)
+      .arg(p.d2h)
+      .arg(p.useBackground)
+      .arg(p.ratioType)
+      .arg(p.ratio)
+      .arg(p.equalize)
+      .arg(p.filterSize)
+      .arg(p.circle.polarity)
+      .arg(p.circle.acceptance)
+      .arg(p.circle.edgeWidth)
+      .arg(p.reportCircle)
+      .toStdString();
+}
+
+TEST_P(EveryTableKey, ChangesTheReading) {
+  const algorithmkeys::ParameterKey& k = GetParam();
+  wheelhost::ScriptedWheelModel model(600.0, 200.0, nullptr);
+  WheelModelMap catalogue{{"RA1", &model}};
+  QStringList names{"RA1"};
+  QVariant value;
+  switch (k.type) {
+    case algorithmkeys::ParameterType::Pointer:
+      value = std::string(k.key) == algorithmkeys::kModelMap
+                  ? QVariant(static_cast<qlonglong>(reinterpret_cast<quintptr>(&catalogue)))
+                  : QVariant(static_cast<qlonglong>(reinterpret_cast<quintptr>(&names)));
+      break;
+    case algorithmkeys::ParameterType::Int:
+      value = QVariant(7);
+      break;
+    case algorithmkeys::ParameterType::Bool:
+      value = QVariant(true);
+      break;
+    case algorithmkeys::ParameterType::Double:
+      value = QVariant(7.5);
+      break;
+  }
+  const QVariantMap map{{k.key, value}};
+  EXPECT_NE(describe(readParameters(map)), describe(readParameters(QVariantMap())));
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadParameters, EveryTableKey,
+                         ::testing::ValuesIn(algorithmkeys::kParameterKeys),
+                         [](const ::testing::TestParamInfo<algorithmkeys::ParameterKey>& info) {
+                           return std::string(info.param.key);
+                         });
 
 }  // namespace

@@ -23,6 +23,11 @@ void addResult(QVariantMap& results, std::unique_ptr<FluorescenceResult> record)
   results.insert(keys::kResult, variantFromPointer(record.release()));
 }
 
+void addCircle(QVariantMap& results, cv::Point2f centre, double radius) {
+  results.insert(keys::kCircle, QVariantList{static_cast<double>(centre.x),
+                                             static_cast<double>(centre.y), radius});
+}
+
 std::unique_ptr<FluorescenceResult> newFluorescenceResult(const cv::Mat& input) {
   auto record = std::make_unique<FluorescenceResult>();
   record->source = zq::QtCVUtils::cvMatToQPixmap(input, false);

@@ -23,6 +23,10 @@ void addNoCircle(QVariantMap& results, std::unique_ptr<FluorescenceResult> recor
 // Adds "result" = `record`, the outcome of a finished analysis; ownership as above.
 void addResult(QVariantMap& results, std::unique_ptr<FluorescenceResult> record);
 
+// Adds "circle" = [centre x, centre y, radius] as a QVariantList of doubles: the found circle
+// in pixels of the delivered image (pixel centres at integer coordinates), before any halving.
+void addCircle(QVariantMap& results, cv::Point2f centre, double radius);
+
 // A record at its initial values with its source pixmap made from `input` (the delivered
 // image as analysed). Needs a running QGuiApplication.
 std::unique_ptr<FluorescenceResult> newFluorescenceResult(const cv::Mat& input);

@@ -6,9 +6,9 @@
 #include <opencv2/imgproc.hpp>
 
 #include "background.h"
-#include "circleellipsedetector.h"
 #include "enhancement.h"
 #include "vistrel/circledetector.h"
+#include "vistrel/ellipsedetector.h"
 
 cv::Point2f coarseStartCentre(const std::vector<ced::mCircle>& circles, cv::Size halfSize,
                               int filterSize, bool fallbackToLargest) {
@@ -40,8 +40,9 @@ cv::Point2f coarseWheelCentre(const cv::Mat& input, bool equalize, int filterSiz
   cv::resize(input, small, cv::Size(input.cols / 2, input.rows / 2), 0, 0, cv::INTER_LINEAR);
   if (equalize) equalizeImage(small, small);
   small = unsharpMask(small);
-  const ced::CircleEllipseDetector detector(small.clone());
-  return coarseStartCentre(detector.circles(), small.size(), filterSize, fallbackToLargest);
+  // The detector never writes the caller's pixels.
+  const std::vector<ced::mCircle> circles = ced::detectCirclesAndEllipses(small).circles;
+  return coarseStartCentre(circles, small.size(), filterSize, fallbackToLargest);
 }
 
 cv::Vec2i refinementRadiusRange(cv::Point2f start, cv::Size size, int minSize) {

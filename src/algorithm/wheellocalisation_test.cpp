@@ -5,8 +5,8 @@
 #include <opencv2/core.hpp>
 #include <vector>
 
-#include "circleellipsedetector.h"
 #include "vistrel/assert.h"
+#include "vistrel/ellipsedetector.h"
 #include "wheelshots.h"
 
 namespace {

@@ -9,13 +9,29 @@ cv::Point2d toRenderer(cv::Point2d p) { return p + cv::Point2d(0.5, 0.5); }
 
 }  // namespace
 
-scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
+scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius,
+                               scenes::Seed seed) {
   scenes::WheelLayout look;
   look.size = size;
   look.centre = toRenderer(centre);
   look.radius = radius;
   look.seed = seed;
   look.angleDeg = 7.0 * static_cast<double>(seed % 50);
+  return look;
+}
+
+scenes::WheelLayout withDesign(scenes::WheelLayout look, int design) {
+  if (design == 1) {
+    look.spokes = 6;
+    look.spokeWidth = 0.10;
+    look.boltHoles = 4;
+    look.hubRadius = 0.26;
+  } else if (design == 2) {
+    look.spokes = 0;
+    look.boltHoles = 8;
+    look.hubRadius = 0.40;
+    look.rimWidth = 0.14;
+  }
   return look;
 }
 
@@ -50,27 +66,45 @@ Shot faintWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed s
   return shotOf(look);
 }
 
+namespace {
+
+// The noise-free bright wheel of `look` in front of `behind` (CV_8UC1, the shot's size),
+// blended by the wheel's area coverage, with noise of 3 grey levels.
+Shot wheelInFront(scenes::WheelLayout look, const cv::Mat& behind, scenes::Seed noiseSeed) {
+  look.noiseSigma = 0.0;
+  cv::Mat wheel, alpha, behindF;
+  scenes::renderWheel(look).convertTo(wheel, CV_32F);
+  scenes::renderDisc(look.size, look.centre, look.radius, 255.0, 0.0)
+      .convertTo(alpha, CV_32F, 1.0 / 255.0);
+  behind.convertTo(behindF, CV_32F);
+  const cv::Mat composed = wheel.mul(alpha) + behindF.mul(1.0f - alpha);
+  Shot s;
+  composed.convertTo(s.image, CV_8U);
+  scenes::addGaussianNoise(s.image, 3.0, noiseSeed);
+  s.centre = look.centre - cv::Point2d(0.5, 0.5);
+  s.radius = look.radius;
+  return s;
+}
+
+}  // namespace
+
 RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadius) {
   RingLightShot s;
   const cv::Point2d c = toRenderer(centre);
   s.ringOuter = wheelRadius * 410.0 / 330.0;
   const cv::Mat ring =
       scenes::renderRing(size, c, wheelRadius * 380.0 / 330.0, s.ringOuter, 250.0, 30.0);
-
-  scenes::WheelLayout look = brightLook(size, centre, wheelRadius);
-  look.noiseSigma = 0.0;
-  cv::Mat wheel, alpha, ringF;
-  scenes::renderWheel(look).convertTo(wheel, CV_32F);
-  scenes::renderDisc(size, c, wheelRadius, 255.0, 0.0).convertTo(alpha, CV_32F, 1.0 / 255.0);
-  ring.convertTo(ringF, CV_32F);
-  const cv::Mat composed = wheel.mul(alpha) + ringF.mul(1.0f - alpha);
-  composed.convertTo(s.shot.image, CV_8U);
-  scenes::addGaussianNoise(s.shot.image, 3.0, 11);
-  s.shot.centre = centre;
-  s.shot.radius = wheelRadius;
+  s.shot = wheelInFront(brightLook(size, centre, wheelRadius), ring, 11);
   s.emptyScene = ring.clone();
   scenes::addGaussianNoise(s.emptyScene, 3.0, 12);  // another exposure, other noise
   return s;
+}
+
+Shot clutteredWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
+  // The clutter's contrast is damped to 45 % around grey 70, so that the rim stands out.
+  cv::Mat floor;
+  scenes::renderClutter(size, seed).convertTo(floor, CV_8U, 0.45, 70.0 - 0.45 * 128.0);
+  return wheelInFront(brightLook(size, centre, radius, seed), floor, seed + 100);
 }
 
 cv::Mat emptyBelt(cv::Size size, scenes::Seed seed) {

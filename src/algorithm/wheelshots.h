@@ -18,7 +18,12 @@ struct Shot {
 // The default look of the renderer: a bright rim (200) on a dark belt (30), 12 % of the
 // radius wide, five spokes and five bolt holes; blur 1 px, noise 5 grey levels.
 scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius,
-                             scenes::Seed seed = 1);
+                               scenes::Seed seed = 1);
+
+// `look` in one of three designs a template matcher tells apart: 0 keeps it (five spokes, five
+// bolt holes), 1 has six narrower spokes, four bolt holes and a smaller hub, 2 a solid face with
+// eight bolt holes, a larger hub and a wider rim.
+scenes::WheelLayout withDesign(scenes::WheelLayout look, int design);
 
 // A wheel of `look` as the camera delivers it.
 Shot shotOf(const scenes::WheelLayout& look);
@@ -43,6 +48,11 @@ struct RingLightShot {
   double ringOuter = 0.0;  // radius of the ring light's outer edge
 };
 RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadius);
+
+// A bright-rimmed wheel (brightLook, without its noise) standing on a cluttered floor: the
+// scene renderer's clutter, its contrast damped to 45 % around grey 70, everywhere outside the
+// wheel's outline, blended by area coverage, then noise of 3 grey levels over the whole shot.
+Shot clutteredWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed = 1);
 
 // A flat belt with noise and nothing on it.
 cv::Mat emptyBelt(cv::Size size, scenes::Seed seed = 1);

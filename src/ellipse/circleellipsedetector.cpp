@@ -104,3 +104,12 @@ void CircleEllipseDetector::detect() {
 }
 
 }  // namespace ced
+
+namespace ced {
+
+CircleEllipseResults detectCirclesAndEllipses(const cv::Mat& image) {
+  const CircleEllipseDetector detector(image);
+  return {detector.circles(), detector.ellipses()};
+}
+
+}  // namespace ced

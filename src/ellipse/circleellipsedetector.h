@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "validatededgedrawing.h"
+#include "vistrel/ellipsedetector.h"
 
-// A parameter-free detector of circles and ellipses in 8-bit grey images.
+// A parameter-free detector of circles and ellipses in 8-bit grey images (the library's
+// users reach it through vistrel/ellipsedetector.h, which also holds the result records).
 //
 // Edge segments are traced along gradient ridges and kept only where an a-contrario test finds
 // them meaningful (ValidatedEdgeDrawing); closed segments are tried as whole circles or
@@ -24,27 +26,6 @@
 // (10, 0), (0, 10), (20, 10), ... has centre (10, 10).
 
 namespace ced {
-
-// A detected circle.
-struct mCircle {
-  cv::Point2d center;  // pixels
-  double r = 0;        // radius, pixels
-
-  mCircle() = default;
-  mCircle(cv::Point2d c, double radius) : center(c), r(radius) {}
-};
-
-// A detected ellipse.
-struct mEllipse {
-  cv::Point2d center;  // pixels
-  // The two semi-axes, each truncated toward zero; `width` lies along the ellipse's own x axis
-  // (the image x axis turned by `theta`), `height` across it. Not ordered by size.
-  cv::Size axes;
-  double theta = 0;  // radians, from −π/4 to π/4, turning +x toward +y
-
-  mEllipse() = default;
-  mEllipse(cv::Point2d c, cv::Size a, double angle) : center(c), axes(a), theta(angle) {}
-};
 
 class CircleEllipseDetector : public ValidatedEdgeDrawing {
  public:

@@ -1,6 +1,7 @@
 #include "edgedrawing.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -102,7 +103,25 @@ void interiorGradient(const cv::Mat& smooth, int gradThresh, short* grad, unsign
     const unsigned char* n = smooth.ptr<unsigned char>(i + 1);
     short* g = grad + static_cast<size_t>(i) * w;
     unsigned char* d = dir + static_cast<size_t>(i) * w;
-    for (int j = 1; j < w - 1; ++j) {
+    int j = 1;
+#if CV_SIMD128
+    // The detector's operator, eight pixels at a time; the loop below finishes the row.
+    if constexpr (Op == kPrewittOperator && Sum) {
+      if (gradThresh <= SHRT_MAX) {
+        const cv::v_int16x8 thresh = cv::v_setall_s16(static_cast<short>(gradThresh));
+        const cv::v_int16x8 vertical = cv::v_setall_s16(kVerticalEdge);
+        const cv::v_int16x8 horizontal = cv::v_setall_s16(kHorizontalEdge);
+        for (; j + 8 <= w - 1; j += 8) {
+          cv::v_int16x8 gx, gy;
+          prewittAbs8(p, q, n, j, gx, gy);
+          const cv::v_int16x8 sum = gx + gy;
+          cv::v_store(g + j, sum);
+          cv::v_pack_u_store(d + j, cv::v_select(gx >= gy, vertical, horizontal) & (sum >= thresh));
+        }
+      }
+    }
+#endif
+    for (; j < w - 1; ++j) {
       int gx, gy;
       gradientAt<Op>(p, q, n, j, gx, gy);
       // Squares of at most 2·4080 stay exact in a double, and its square root is correctly
@@ -439,9 +458,36 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
   std::vector<cv::Point> anchors;
   for (int i = 2; i < height - 2; ++i) {
     const bool fullRow = i % scanInterval == 0;
-    const int first = fullRow ? 2 : scanInterval;
+    int j = fullRow ? 2 : scanInterval;
     const int step = fullRow ? 1 : scanInterval;
-    for (int j = first; j < width - 2; j += step) {
+#if CV_SIMD128
+    // Full rows eight pixels at a time, with the scalar test's integers (gradients are
+    // non-negative and below 2^15, so their differences fit in 16 bits); the loop below
+    // finishes the row.
+    if (fullRow && gradThresh <= SHRT_MAX && anchorThresh <= SHRT_MAX) {
+      const cv::v_int16x8 thresh = cv::v_setall_s16(static_cast<short>(gradThresh));
+      const cv::v_int16x8 rise = cv::v_setall_s16(static_cast<short>(anchorThresh));
+      const cv::v_uint16x8 vertical = cv::v_setall_u16(kVerticalEdge);
+      for (; j + 8 <= width - 2; j += 8) {
+        const int idx = i * width + j;
+        const cv::v_int16x8 g = cv::v_load(grad + idx);
+        const cv::v_int16x8 isVertical =
+            cv::v_reinterpret_as_s16(cv::v_load_expand(dir + idx) == vertical);
+        const cv::v_int16x8 before =
+            cv::v_select(isVertical, cv::v_load(grad + idx - 1), cv::v_load(grad + idx - width));
+        const cv::v_int16x8 after =
+            cv::v_select(isVertical, cv::v_load(grad + idx + 1), cv::v_load(grad + idx + width));
+        unsigned bits = static_cast<unsigned>(
+            cv::v_signmask((g >= thresh) & (g - before >= rise) & (g - after >= rise)));
+        for (; bits != 0; bits &= bits - 1) {
+          const int k = static_cast<int>(trailingZeros32(bits));
+          edge[idx + k] = kAnchorPixel;
+          anchors.emplace_back(j + k, i);
+        }
+      }
+    }
+#endif
+    for (; j < width - 2; j += step) {
       const int idx = i * width + j;
       const int g = grad[idx];
       // Neighbours across the edge: left and right of a vertical edge, else above and below.

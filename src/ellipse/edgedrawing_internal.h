@@ -1,6 +1,7 @@
 #pragma once
 
 #include <opencv2/core.hpp>
+#include <opencv2/core/hal/intrin.hpp>
 #include <vector>
 
 // The steps of edge drawing as free functions on flat maps (index = row * width + column), so
@@ -8,6 +9,22 @@
 
 namespace ced {
 namespace detail {
+
+#if CV_SIMD128
+// |gx| and |gy| of the 3 x 3 Prewitt operator at columns j .. j + 7 of row `q` (`p` the row
+// above, `n` the row below): the scalar formula's integers, eight at a time (sums of 8-bit
+// differences stay well within 16 bits).
+inline void prewittAbs8(const unsigned char* p, const unsigned char* q, const unsigned char* n,
+                        int j, cv::v_int16x8& gx, cv::v_int16x8& gy) {
+  const auto at = [](const unsigned char* row, int k) {
+    return cv::v_reinterpret_as_s16(cv::v_load_expand(row + k));
+  };
+  const cv::v_int16x8 com1 = at(n, j + 1) - at(p, j - 1);
+  const cv::v_int16x8 com2 = at(p, j + 1) - at(n, j - 1);
+  gx = cv::v_reinterpret_as_s16(cv::v_abs(com1 + com2 + at(q, j + 1) - at(q, j - 1)));
+  gy = cv::v_reinterpret_as_s16(cv::v_abs(com1 - com2 + at(n, j) - at(p, j)));
+}
+#endif
 
 // Gradient magnitude and direction of every pixel of `smooth` (CV_8UC1, contiguous, at least
 // 3 x 3) into `grad` and `dir` (width * height entries each). The outermost rows and columns

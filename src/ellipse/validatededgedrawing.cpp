@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "edgedrawing_internal.h"
 #include "validatededgedrawing_internal.h"
 
 namespace ced {
@@ -17,7 +18,15 @@ void validationGradient(const cv::Mat& image, std::vector<std::uint16_t>& gradie
     const unsigned char* q = image.ptr<unsigned char>(i);
     const unsigned char* n = image.ptr<unsigned char>(i + 1);
     std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * w;
-    for (int j = 1; j < w - 1; ++j) {
+    int j = 1;
+#if CV_SIMD128
+    for (; j + 8 <= w - 1; j += 8) {  // eight at a time; the loop below finishes the row
+      cv::v_int16x8 gx, gy;
+      prewittAbs8(p, q, n, j, gx, gy);
+      cv::v_store(g + j, cv::v_reinterpret_as_u16(gx + gy));
+    }
+#endif
+    for (; j < w - 1; ++j) {
       const int com1 = n[j + 1] - p[j - 1];
       const int com2 = p[j + 1] - n[j - 1];
       const int gx = std::abs(com1 + com2 + q[j + 1] - q[j - 1]);

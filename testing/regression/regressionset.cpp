@@ -14,7 +14,6 @@
 #include <stdexcept>
 
 #include "algorithmfluorescence.h"
-#include "circleellipsedetector.h"
 #include "fluorescenceresult.h"
 #include "matcher/templatematcher.h"
 #include "objects/imageobject.h"
@@ -22,6 +21,7 @@
 #include "objects/wheelmodel.h"
 #include "scenes/scenes.h"
 #include "vistrel/circledetector.h"
+#include "vistrel/ellipsedetector.h"
 #include "wheelshots.h"
 
 namespace regression {
@@ -35,20 +35,7 @@ const char* const kModelNames[] = {"WHEEL-5", "WHEEL-6", "WHEEL-0"};
 
 // Three designs the catalogue's template matchers tell apart: five spokes, six spokes, a
 // solid face with eight bolt holes.
-scenes::WheelLayout withDesign(scenes::WheelLayout look, int design) {
-  if (design == 1) {
-    look.spokes = 6;
-    look.spokeWidth = 0.10;
-    look.boltHoles = 4;
-    look.hubRadius = 0.26;
-  } else if (design == 2) {
-    look.spokes = 0;
-    look.boltHoles = 8;
-    look.hubRadius = 0.40;
-    look.rimWidth = 0.14;
-  }
-  return look;
-}
+using wheelshots::withDesign;
 
 // Grey values of a dark rim on a bright belt.
 scenes::WheelLayout darkened(scenes::WheelLayout look) {
@@ -301,10 +288,11 @@ class Catalogue {
 };
 
 void detectorOutputs(const cv::Mat& image, std::vector<std::string>& out) {
-  const ced::CircleEllipseDetector detector(image);
-  const std::vector<ced::mCircle> circles = detector.circles();
-  const std::vector<ced::mEllipse> ellipses = detector.ellipses();
-  out.push_back(format("detector %d %d", detector.circleCount(), detector.ellipseCount()));
+  const ced::CircleEllipseResults found = ced::detectCirclesAndEllipses(image);
+  const std::vector<ced::mCircle>& circles = found.circles;
+  const std::vector<ced::mEllipse>& ellipses = found.ellipses;
+  out.push_back(format("detector %d %d", static_cast<int>(circles.size()),
+                       static_cast<int>(ellipses.size())));
   for (const ced::mCircle& c : circles) {
     out.push_back(format("circle %.17g %.17g %.17g", c.center.x, c.center.y, c.r));
   }

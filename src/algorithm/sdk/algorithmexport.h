@@ -13,6 +13,8 @@
 #else
 #define ALGORITHM_EXPORT __declspec(dllimport)
 #endif
-#else
+#elif defined(__GNUC__) || defined(__clang__)
 #define ALGORITHM_EXPORT __attribute__((visibility("default")))
+#else
+#define ALGORITHM_EXPORT
 #endif
