@@ -176,9 +176,12 @@ bool yamlIndentationHolds(const std::string& text) {
   while (pos < text.size()) {
     std::size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
-    const std::size_t first = text.find_first_not_of(" \t\r", pos);
-    if (first < end && text[first] != '#' && text[first] != '%' &&
-        text.compare(first, 3, "---") != 0) {
+    std::size_t first = text.find_first_not_of(" \t\r", pos);
+    // Content may follow the document marker on its line: it starts where it stands.
+    if (first < end && text.compare(first, 3, "---") == 0) {
+      first = text.find_first_not_of(" \t\r", first + 3);
+    }
+    if (first < end && text[first] != '#' && text[first] != '%') {
       const std::size_t indent = first - pos;
       if (base == std::string::npos) base = indent;
       if (indent < base) return false;
