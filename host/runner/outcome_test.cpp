@@ -63,9 +63,7 @@ TEST(ImageOutcome, ScoreOfNoModelIsShownAsNone) {
   ImageOutcome o = found("a.png", "", 0.3);
   o.score = std::numeric_limits<double>::max();
   EXPECT_FALSE(o.hasScore());
-  EXPECT_EQ(wheelhost::textLine(o),
-            "a.png  found  centre 100.3,50.5  r 40.0 px  diameter 405.0  model -  "
-            "score -  similarity 0.875  0.250 s");
+  EXPECT_TRUE(wheelhost::textLine(o).contains("  model -  score -  similarity 0.875  "));
   EXPECT_TRUE(wheelhost::toJson(o)["score"].isNull());
   EXPECT_TRUE(wheelhost::csvRow(o).contains(",405.040,,,0.875000,"));
   o.score = 1000.0;  // no catalogue: the record's initial score is a number
