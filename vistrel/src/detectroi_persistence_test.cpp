@@ -255,7 +255,8 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   ASSERT_TRUE(roi.readText(good, "roi"));
   ASSERT_EQ(roi.addRois().size(), 1u);
   vistrel::AssertCapture capture;
-  const std::string withNul("\x01<?xml type_id=\0%Y\"1.0\"", 26);
+  const char nulText[] = "\x01<?xml type_id=\0%Y\"1.0\"";
+  const std::string withNul(nulText, sizeof nulText - 1);
   EXPECT_FALSE(roi.readText(withNul, "roi"));
   EXPECT_FALSE(roi.readText("%YAML:1.0\n---\nroi: { a: [ 1, 2\n", "roi"));
   EXPECT_FALSE(roi.readText(std::string((16 << 20) + 1, ' '), "roi"));
