@@ -191,6 +191,21 @@ bool yamlIndentationHolds(const std::string& text) {
   return true;
 }
 
+// Whether every bracket and brace closes in order. Region files hold no brackets inside
+// strings, so quotes are not looked at; the reader loops on some text with a stray "}".
+bool bracketsBalance(const std::string& text) {
+  std::string open;
+  for (const char ch : text) {
+    if (ch == '{' || ch == '[') {
+      open.push_back(ch);
+    } else if (ch == '}' || ch == ']') {
+      if (open.empty() || open.back() != (ch == '}' ? '{' : '[')) return false;
+      open.pop_back();
+    }
+  }
+  return open.empty();
+}
+
 }  // namespace
 
 bool DetectRoi::readText(const std::string& text, const std::string& key) {
@@ -200,8 +215,8 @@ bool DetectRoi::readText(const std::string& text, const std::string& key) {
   if (text.size() > kMaxRegionText || text.find('\0') != std::string::npos) {
     return false;
   }
-  VISTREL_ASSERT(yamlIndentationHolds(text));
-  if (!yamlIndentationHolds(text)) {
+  VISTREL_ASSERT(yamlIndentationHolds(text) && bracketsBalance(text));
+  if (!yamlIndentationHolds(text) || !bracketsBalance(text)) {
     return false;
   }
   DetectRoi read;

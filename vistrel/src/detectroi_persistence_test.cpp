@@ -264,8 +264,9 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   EXPECT_FALSE(roi.readText("%YAML:1.0\n  - 1\nA  -\n}", "roi"));
   EXPECT_FALSE(roi.readText("%YAML:1.0\n  a: 1\nA:\n  -\nb", "roi"));
   EXPECT_FALSE(roi.readText("%YAML:1.0\n---[ 1 ]}\n-", "roi"));
+  EXPECT_FALSE(roi.readText("%YAML:1.0\n---\n[ 1, 2 ]}\n   - { a: 1 }\n", "roi"));
   EXPECT_EQ(roi.addRois().size(), 1u);  // unchanged
-  EXPECT_EQ(capture.messages().size(), 6u);
+  EXPECT_EQ(capture.messages().size(), 7u);
   EXPECT_TRUE(roi.readText("{\"other\": 1}", "roi"));  // JSON without the key: empty
   EXPECT_TRUE(roi.empty());
 }
