@@ -133,7 +133,8 @@ QStringList collectImageFiles(const QStringList& inputs, bool recursive, QString
       continue;
     }
     QStringList found;
-    QDirIterator it(input, QDir::Files | QDir::Readable,
+    // Unreadable files too: each keeps its line and fails with the reason, as when named.
+    QDirIterator it(input, QDir::Files,
                     recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
     while (it.hasNext()) {
       const QString path = it.next();

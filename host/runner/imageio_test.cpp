@@ -1,6 +1,8 @@
 #include "runner/imageio.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -99,6 +101,36 @@ TEST_F(ImageFiles, FoldersExpandToTheirImagesInNaturalOrder) {
   const QStringList deep = wheelhost::collectImageFiles({path("in")}, true, nullptr);
   EXPECT_EQ(deep.size(), 3);
   EXPECT_TRUE(deep.contains(path("in/sub/deep.tiff")));
+}
+
+// A folder lists every image file, readable or not: one that cannot be read keeps its line and
+// fails with the reason, as it does when named directly.
+TEST_F(ImageFiles, FoldersListUnreadableImagesToo) {
+  QDir(dir_.path()).mkpath("in");
+  writeBytes("in/a.png", "x");
+  writeBytes("in/b.png", "x");
+  QFile::setPermissions(path("in/b.png"), QFileDevice::Permissions());
+  const QStringList expected{path("in/a.png"), path("in/b.png")};
+  EXPECT_EQ(wheelhost::collectImageFiles({path("in")}, false, nullptr), expected);
+  if (geteuid() == 0) {
+    // Root reads every file: list the folder again as an unprivileged user, for whom b.png
+    // really is unreadable.
+    const auto open = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                      QFileDevice::ExeOther;
+    QFile::setPermissions(dir_.path(), open);
+    QFile::setPermissions(path("in"), open);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const bool same = setgid(65534) == 0 && setuid(65534) == 0 &&
+                        wheelhost::collectImageFiles({path("in")}, false, nullptr) == expected;
+      _exit(same ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  QFile::setPermissions(path("in/b.png"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 TEST_F(ImageFiles, WritesByExtension) {

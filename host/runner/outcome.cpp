@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace wheelhost {
 
@@ -32,6 +33,10 @@ bool ImageOutcome::correct() const {
   if (!hasTruth) return false;
   if (truthModel.isEmpty()) return status == Status::NoWheel;
   return status == Status::Found && model == truthModel;
+}
+
+bool ImageOutcome::hasScore() const {
+  return hasRecord && std::fabs(score) < std::numeric_limits<double>::max();
 }
 
 std::optional<double> ImageOutcome::centreError() const {
@@ -65,7 +70,7 @@ QString textLine(const ImageOutcome& o) {
     parts << (o.radius ? QString("r %1 px").arg(num(*o.radius, 2)) : QString("r ?"));
     parts << QString("diameter %1").arg(num(o.diameter, 1));
     parts << QString("model %1").arg(o.model.isEmpty() ? QString("-") : o.model);
-    parts << QString("score %1").arg(num(o.score, 4));
+    parts << QString("score %1").arg(o.hasScore() ? num(o.score, 4) : QString("-"));
     parts << QString("similarity %1").arg(num(o.similarity, 3));
   }
   // Only a found wheel's record carries the analysis' own time; otherwise it stays 0.
@@ -96,7 +101,7 @@ QJsonObject toJson(const ImageOutcome& o) {
     j["diameter"] = o.diameter;
     j["thickness"] = o.thickness;
     j["model"] = o.model;
-    j["score"] = o.score;
+    j["score"] = o.hasScore() ? QJsonValue(o.score) : QJsonValue();
     j["similarity"] = o.similarity;
     j["seconds"] = o.seconds;
     if (!o.cutoutSize.empty()) j["cutoutSize"] = pair(o.cutoutSize.width, o.cutoutSize.height);
@@ -129,7 +134,7 @@ QString csvRow(const ImageOutcome& o) {
   f << (o.centre ? num(o.centre->x, 3) : QString()) << (o.centre ? num(o.centre->y, 3) : QString());
   f << opt(o.radius, 3);
   f << (o.hasRecord ? num(o.diameter, 3) : QString()) << csvField(o.model);
-  f << (o.hasRecord ? num(o.score, 6) : QString())
+  f << (o.hasScore() ? num(o.score, 6) : QString())
     << (o.hasRecord ? num(o.similarity, 6) : QString());
   f << num(o.status == ImageOutcome::Status::Found ? o.seconds : o.wallSeconds, 4);
   f << csvField(o.hasTruth ? o.truthModel : QString());

@@ -52,6 +52,9 @@ struct ImageOutcome {
   std::optional<double> truthRadius;
 
   bool failed() const { return status == Status::Failed || status == Status::BackgroundError; }
+  // Whether the record's score is a real score: when the catalogue filters every model out,
+  // the analysis leaves the largest double there, which is shown as no score.
+  bool hasScore() const;
   // Whether the image was named right: its model when it shows a wheel, no wheel otherwise.
   bool correct() const;
   std::optional<double> centreError() const;

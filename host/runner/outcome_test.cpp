@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <limits>
 #include <opencv2/imgproc.hpp>
 
 #include "runner/overlay.h"
@@ -53,6 +54,19 @@ TEST(ImageOutcome, TextLineAndJsonCarryTheRecord) {
   EXPECT_TRUE(fj["centre"].isNull());
   EXPECT_FALSE(fj.contains("model"));
   EXPECT_FALSE(fj.contains("returnValue"));
+}
+
+// Every model filtered out leaves the largest double as the score: no 309-digit number.
+TEST(ImageOutcome, ScoreOfNoModelIsShownAsNone) {
+  ImageOutcome o = found("a.png", "", 0.3);
+  o.score = std::numeric_limits<double>::max();
+  EXPECT_FALSE(o.hasScore());
+  EXPECT_TRUE(wheelhost::textLine(o).contains("  model -  score -  similarity 0.875  "));
+  EXPECT_TRUE(wheelhost::toJson(o)["score"].isNull());
+  EXPECT_TRUE(wheelhost::csvRow(o).contains(",405.040,,,0.875000,"));
+  o.score = 1000.0;  // no catalogue: the record's initial score is a number
+  EXPECT_TRUE(o.hasScore());
+  EXPECT_TRUE(wheelhost::textLine(o).contains("score 1000.0000"));
 }
 
 TEST(ImageOutcome, CsvRowsQuoteAndLineUpWithTheHeader) {

@@ -36,7 +36,7 @@ cv::Mat drawOverlay(const cv::Mat& sourceGrey, const ImageOutcome& o) {
     cv::line(out, c - cv::Point(arm, 0), c + cv::Point(arm, 0), yellow, thick, cv::LINE_AA, kShift);
     cv::line(out, c - cv::Point(0, arm), c + cv::Point(0, arm), yellow, thick, cv::LINE_AA, kShift);
     const std::string text = (o.model.isEmpty() ? std::string("no model") : o.model.toStdString()) +
-                             cv::format("  score %.3f", o.score);
+                             (o.hasScore() ? cv::format("  score %.3f", o.score) : std::string());
     label(text,
           cv::Point(cvRound(o.centre->x - *o.radius), cvRound(o.centre->y - *o.radius) - 8 * thick),
           green);

@@ -228,6 +228,9 @@ bool applySetting(const QString& setting, QVariantMap& map, QString* error) {
   return true;
 }
 
+// Edges wider than this are no edge a wheel's outline makes on any camera here.
+constexpr int kMaxSensibleEdgeWidth = 100;
+
 QStringList checkParameterValues(const QVariantMap& map) {
   QStringList out;
   if (map.contains("Circle_ACThres")) {
@@ -239,8 +242,27 @@ QStringList checkParameterValues(const QVariantMap& map) {
                  .arg(a);
     }
   }
+  if (map.contains("filterSize") && map.value("filterSize").toInt() < 0) {
+    out << QString(
+               "\"filterSize\" %1 is negative: the circle detector refuses it and no wheel is "
+               "found")
+               .arg(map.value("filterSize").toInt());
+  }
+  if (map.contains("Circle_EdgeWidth")) {
+    const int w = map.value("Circle_EdgeWidth").toInt();
+    if (w < 1 || w > kMaxSensibleEdgeWidth) {
+      out << QString("\"Circle_EdgeWidth\" %1 is outside 1..%2: %3")
+                 .arg(w)
+                 .arg(kMaxSensibleEdgeWidth)
+                 .arg(w < 1 ? "it acts as 1"
+                            : "the vote spreads over that many radii and finds a wrong circle, "
+                              "or none");
+    }
+  }
   const double d2h = map.value("d2h", -1.0).toDouble();
-  if (d2h <= 0.0) {
+  if (!std::isfinite(d2h)) {
+    out << QString("\"d2h\" is %1: every image with a wheel fails").arg(d2h);
+  } else if (d2h <= 0.0) {
     out << QString("\"d2h\" is %1 (not set, or not positive): diameters come out %2")
                .arg(d2h)
                .arg(d2h < 0 ? "negative" : "as 0");

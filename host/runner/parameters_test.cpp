@@ -98,6 +98,28 @@ TEST_F(ParameterFile, BadFilesNameTheFileAndTheProblem) {
   EXPECT_EQ(error, dir_.path() + ": is a directory, not a file");
 }
 
+// Values the analysis accepts but that defeat it are flagged before the run.
+TEST(ParameterSetting, ValuesThatDefeatTheAnalysisAreWarnedAbout) {
+  const auto warnings = [](const QVariantMap& extra) {
+    QVariantMap map{{"d2h", 0.5}};
+    for (auto it = extra.begin(); it != extra.end(); ++it) map.insert(it.key(), it.value());
+    return wheelhost::checkParameterValues(map);
+  };
+  EXPECT_TRUE(warnings({}).isEmpty());
+  EXPECT_TRUE(warnings({{"filterSize", 0}, {"Circle_EdgeWidth", 1}}).isEmpty());
+  EXPECT_TRUE(warnings({{"Circle_EdgeWidth", 100}}).isEmpty());
+  EXPECT_EQ(warnings({{"filterSize", -5}}),
+            QStringList{"\"filterSize\" -5 is negative: the circle detector refuses it and no "
+                        "wheel is found"});
+  EXPECT_EQ(warnings({{"Circle_EdgeWidth", 0}}),
+            QStringList{"\"Circle_EdgeWidth\" 0 is outside 1..100: it acts as 1"});
+  ASSERT_EQ(warnings({{"Circle_EdgeWidth", 1000000}}).size(), 1);
+  EXPECT_TRUE(warnings({{"Circle_EdgeWidth", 1000000}})[0].startsWith(
+      "\"Circle_EdgeWidth\" 1000000 is outside 1..100: the vote spreads"));
+  EXPECT_EQ(warnings({{"d2h", QVariant("nan")}}),
+            QStringList{"\"d2h\" is nan: every image with a wheel fails"});
+}
+
 TEST(ParameterSetting, TextIsParsedAsTheKeysType) {
   QVariantMap map;
   QString error;

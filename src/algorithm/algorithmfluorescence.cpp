@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QMutexLocker>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <opencv2/imgproc.hpp>
@@ -35,6 +36,17 @@ std::mutex& backgroundMutex() {
 void setReloadFlag(bool reload) {
   std::lock_guard<std::mutex> lock(backgroundMutex());
   fluorescence::BackgroundCache::instance().setReloadRequested(reload);
+}
+
+// The diameter as the catalogue filter compares it, truncated to int. A scale that is no
+// number or far too large ("d2h" NaN, inf, 1e308) gives a diameter no int holds: that call
+// fails through the error path rather than converting it.
+int truncatedDiameter(double diameter) {
+  if (!(diameter > std::numeric_limits<int>::min() - 1.0 &&
+        diameter < std::numeric_limits<int>::max() + 1.0)) {
+    throw std::out_of_range("the diameter is not a number an int holds");
+  }
+  return static_cast<int>(diameter);
 }
 
 QDebug debugLog() {
@@ -112,7 +124,7 @@ int CAlgorithmFluorescence::IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_
     fluorescence::ModelQuery query;
     query.image = working.clone();
     query.thickness = p.thickness;
-    query.diameter = static_cast<int>(diameter);
+    query.diameter = truncatedDiameter(diameter);
     query.useThickness = p.useThickness;
     query.useDiameter = p.useDiameter;
     query.names = p.defectList;

@@ -7,6 +7,7 @@
 #include <QLibrary>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <memory>
@@ -377,6 +378,29 @@ TEST_F(Analysis, CutImagesSkipLocalisationButAreStillIdentified) {
   EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(o.record->source), shot.image));
   EXPECT_TRUE(samePixels(catalogue.matcher("WHEEL-A").matchCalls()[0].image, shot.image));
   EXPECT_EQ(log.lines(), kFinishedLog);
+}
+
+// A scale whose diameter no int holds ends the call through the error path: nothing is
+// delivered and the log says so.
+TEST_F(Analysis, DiameterBeyondIntFailsTheCallInsteadOfConverting) {
+  const Shot& shot = bright640();
+  HostCatalogue catalogue = twoModels();
+  Algorithm algorithm = newAlgorithm();
+  const std::vector<QVariant> scales = {QVariant(std::nan("")), QVariant(HUGE_VAL),
+                                        QVariant(-HUGE_VAL), QVariant(1e308), QVariant("nan")};
+  for (const QVariant& scale : scales) {
+    DebugLog log;
+    const Outcome o =
+        analyse(*algorithm, shot.image, wheelParameters(&catalogue).set("d2h", scale));
+    EXPECT_EQ(o.status, 1) << scale.toString().toStdString();
+    EXPECT_EQ(o.record, nullptr) << scale.toString().toStdString();
+    EXPECT_TRUE(o.results.isEmpty()) << scale.toString().toStdString();
+    EXPECT_EQ(log.lines(), kErrorLog) << scale.toString().toStdString();
+  }
+  // A large but representable diameter is delivered as computed.
+  const Outcome o = analyse(*algorithm, shot.image, wheelParameters(&catalogue).d2h(1e6));
+  ASSERT_NE(o.record, nullptr);
+  EXPECT_NEAR(o.record->diameter, 1e6 * 2 * shot.radius, 1e6);
 }
 
 TEST_F(Analysis, WithoutCatalogueTheWheelIsMeasuredButNotNamed) {

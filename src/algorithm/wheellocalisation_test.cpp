@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scenes/hardscenes.h"
+#include "vistrel/assert.h"
 #include "vistrel/ellipsedetector.h"
 #include "wheelshots/wheelshots.h"
 
@@ -213,6 +214,23 @@ TEST(RefineWheel, NothingFoundGivesAnEmptyCutOutAtTheOrigin) {
   EXPECT_TRUE(cut.empty());
   EXPECT_EQ(centre, cv::Point2f(0.0f, 0.0f));
   EXPECT_EQ(found, 0.0);
+}
+
+// A negative "filterSize" is a negative inner radius: the detector refuses it (a debug report)
+// before cutting anything sized by it, so the call is quick and finds no wheel.
+TEST(RefineWheel, NegativeSmallestSizeIsRefusedBeforeTheSearchRegionIsCut) {
+  const cv::Mat scene = brightWheel({640, 512}, {320.0, 256.0}, 180.0);
+  for (const int minSize : {-5, -30000, -2000000000}) {
+    vistrel::AssertCapture capture;
+    cv::Point2f centre(322.0f, 255.0f);
+    double found = 1.0;
+    const cv::Mat cut =
+        refineWheel(scene, cv::Mat(), centre, found, false, brightRimParams(minSize));
+    EXPECT_TRUE(cut.empty()) << minSize;
+    EXPECT_EQ(found, 0.0) << minSize;
+    ASSERT_EQ(capture.messages().size(), 1u) << minSize;
+    EXPECT_EQ(capture.messages()[0].rfind("minRadius_ >= 0 (", 0), 0u) << minSize;
+  }
 }
 
 TEST(RefineWheel, SubtractingTheEmptySceneRemovesItsCirclesButCutsTheDeliveredImage) {

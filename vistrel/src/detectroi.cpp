@@ -1,7 +1,9 @@
 // DetectRoi: region content, derived geometry, ROI image and mask.
 #include "vistrel/detectroi.h"
 
+#include <algorithm>
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
@@ -36,6 +38,28 @@ std::shared_ptr<DetectRoi::ShapedRoiBase> makeShape(DetectRoi::ShapeType type) {
       VISTREL_REPORT("unexpected shape type");
       return nullptr;
   }
+}
+
+// No image is this large: coordinates and margins beyond it are refused, which keeps every
+// derived rectangle (an annulus' hull reaches about four times as far) well inside int.
+constexpr float kMaxCoordinate = 1 << 24;
+// Derived extents beyond this (a huge scale, say) make the region invalid.
+constexpr double kMaxExtent = 1 << 28;
+
+bool usableCoordinates(const std::vector<cv::Point2f>& pts) {
+  for (const cv::Point2f& p : pts) {
+    if (!(std::fabs(p.x) <= kMaxCoordinate && std::fabs(p.y) <= kMaxCoordinate)) return false;
+  }
+  return true;
+}
+
+// A ROI image (or mask) of `roi` pixels next to an image of `image`: anything more than 16
+// times the image's area plus 256 x 256 pixels would be almost all fill, and its size would
+// follow a number in the region rather than the image. Without an image, a fixed bound.
+bool roiSizeFits(const cv::Size& roi, const cv::Size& image) {
+  const double area = double(roi.width) * roi.height;
+  const bool sizeGiven = image.width > 0 && image.height > 0;
+  return area <= (sizeGiven ? 16.0 * image.width * image.height + 65536.0 : double(1 << 26));
 }
 
 cv::Mat affine(double m00, double m01, double m02, double m10, double m11, double m12) {
@@ -84,9 +108,22 @@ void DetectRoi::setScale(float scale) {
 }
 
 void DetectRoi::setReserveSize(int size) {
-  if (size != reserveSize_) {
+  if (VISTREL_CHECK(size <= kMaxCoordinate) && size != reserveSize_) {
     reserveSize_ = size;
     needUpdate_ = true;
+  }
+}
+
+void DetectRoi::setInterFlag(int flag) {
+  // The interpolation in the low three bits, and the two warp flags above them.
+  if (VISTREL_CHECK(flag >= 0 && flag < 32 && (flag & 7) <= cv::INTER_LANCZOS4)) {
+    interFlag_ = flag;
+  }
+}
+
+void DetectRoi::setBorderMode(int mode) {
+  if (VISTREL_CHECK(mode >= cv::BORDER_CONSTANT && mode <= cv::BORDER_TRANSPARENT)) {
+    borderMode_ = mode;
   }
 }
 
@@ -108,7 +145,10 @@ bool DetectRoi::subRoi(const std::vector<cv::Point2f>& pts, ShapeType type, cons
 bool DetectRoi::addShape(const std::vector<cv::Point2f>& pts, ShapeType type, const cv::Mat* mask,
                          bool united) {
   std::shared_ptr<ShapedRoiBase> shape = makeShape(type);
-  if (shape == nullptr || shape->type == ShapeType::None || !shape->setVertexes(pts)) {
+  if (shape == nullptr || shape->type == ShapeType::None) {
+    return false;
+  }
+  if (!VISTREL_CHECK(usableCoordinates(pts)) || !shape->setVertexes(pts)) {
     return false;
   }
   if (type == ShapeType::Mask) {
@@ -171,6 +211,11 @@ bool DetectRoi::updateTransform(const cv::Size& imageSize) {
     x2 += r;
     y2 += r;
   }
+  if (!VISTREL_CHECK(x2 - x1 <= kMaxExtent && y2 - y1 <= kMaxExtent)) {
+    transMat_ = cv::Mat();
+    invTransMat_ = cv::Mat();
+    return false;
+  }
   const int left = static_cast<int>(std::floor(x1));
   const int top = static_cast<int>(std::floor(y1));
   // Both end pixels belong to the region.
@@ -200,6 +245,11 @@ bool DetectRoi::updateTransform(const cv::Size& imageSize) {
     ny2 = std::max(ny2, p.y);
   }
   const cv::Rect2f nb(nx1, ny1, nx2 - nx1, ny2 - ny1);
+  if (!VISTREL_CHECK(nb.width <= kMaxExtent && nb.height <= kMaxExtent)) {
+    transMat_ = cv::Mat();
+    invTransMat_ = cv::Mat();
+    return false;
+  }
   // One less than the floor of the turned extents (plus the margin on both sides). A region
   // under two pixels across keeps one pixel, so that the ROI image is never empty.
   roiSize_ = cv::Size(static_cast<int>(std::floor(nb.width) - 1),
@@ -208,6 +258,14 @@ bool DetectRoi::updateTransform(const cv::Size& imageSize) {
     roiSize_ += cv::Size(2 * reserveSize_, 2 * reserveSize_);
   }
   roiSize_ = cv::Size(std::max(1, roiSize_.width), std::max(1, roiSize_.height));
+  // OpenCV's warp takes images below 32767 pixels a side, on either end.
+  const bool warpable =
+      std::max({roiRect_.width, roiRect_.height, roiSize_.width, roiSize_.height}) < SHRT_MAX;
+  if (!VISTREL_CHECK(warpable)) {
+    transMat_ = cv::Mat();
+    invTransMat_ = cv::Mat();
+    return false;
+  }
   // Centre the turned hull in the ROI image.
   const cv::Point2f shift(roiSize_.width / 2.f - (nb.x + nb.width / 2.f),
                           roiSize_.height / 2.f - (nb.y + nb.height / 2.f));
@@ -230,7 +288,8 @@ cv::Mat DetectRoi::getRoiImage(const cv::Mat& image, float angle, cv::Mat* mask)
 }
 
 cv::Mat DetectRoi::getRoiImage(const cv::Mat& image, cv::Mat* mask) {
-  if (image.empty() || !updateTransform(image.size())) {
+  const bool usable = !image.empty() && updateTransform(image.size());
+  if (!VISTREL_CHECK(!usable || roiSizeFits(roiSize_, image.size())) || !usable) {
     if (mask != nullptr) {
       *mask = cv::Mat();
     }
@@ -292,6 +351,9 @@ bool DetectRoi::needMask() const {
 
 cv::Mat DetectRoi::getMask(const cv::Size& imageSize) {
   if (!needMask() || !updateTransform(imageSize)) {
+    return cv::Mat();
+  }
+  if (!VISTREL_CHECK(roiSizeFits(roiSize_, imageSize))) {
     return cv::Mat();
   }
   cv::Mat canvas = cv::Mat::zeros(roiSize_, CV_8UC1);

@@ -1,5 +1,9 @@
 // DetectRoi: reading and writing a region with cv::FileStorage (YAML, XML or JSON).
+#include <cfloat>
+#include <climits>
+#include <cmath>
 #include <opencv2/core/persistence.hpp>
+#include <string>
 
 #include "roishapes.h"
 #include "vistrel/assert.h"
@@ -51,6 +55,44 @@ double readNumber(const cv::FileNode& region, const char* key, double fallback) 
   return VISTREL_CHECK(isNumber(value)) ? value.real() : fallback;
 }
 
+// A float setting under `key`, as readNumber; a finite number beyond float is reported and
+// gives `fallback` (one that is no number goes on to the setter, which reports it).
+float readFloat(const cv::FileNode& region, const char* key, float fallback) {
+  const double value = readNumber(region, key, fallback);
+  return VISTREL_CHECK(!(std::fabs(value) > FLT_MAX)) ? static_cast<float>(value) : fallback;
+}
+
+// An integer setting under `key`: `fallback` when the key is missing, or (reported) when it
+// holds something else or a number no int holds.
+int readInteger(const cv::FileNode& region, const char* key, int fallback) {
+  const double value = readNumber(region, key, fallback);
+  return VISTREL_CHECK(value > INT_MIN - 1.0 && value < INT_MAX + 1.0) ? static_cast<int>(value)
+                                                                       : fallback;
+}
+
+// The channel count of an OpenCV element type code such as "u", "3u" or "2f".
+int channelsOf(const std::string& dt) {
+  int n = 0;
+  std::size_t i = 0;
+  for (; i < dt.size() && i < 2 && dt[i] >= '0' && dt[i] <= '9'; ++i) n = n * 10 + (dt[i] - '0');
+  return i == 0 ? 1 : n;
+}
+
+// A matrix node that says what it holds and holds that much: OpenCV allocates what "rows" and
+// "cols" claim before it looks at the data.
+bool plausibleMatrix(const cv::FileNode& node) {
+  if (!node.isMap()) return false;
+  const cv::FileNode rows = node["rows"], cols = node["cols"], dt = node["dt"], data = node["data"];
+  if (!rows.isInt() || !cols.isInt() || !dt.isString()) {
+    return false;
+  }
+  const int r = static_cast<int>(rows), c = static_cast<int>(cols);
+  const int cn = channelsOf(static_cast<std::string>(dt));
+  if (r < 0 || c < 0 || cn < 1) return false;
+  // An empty matrix allocates nothing (XML writes its data as an empty string).
+  return double(r) * c == 0 || (data.isSeq() && double(r) * c * cn == double(data.size()));
+}
+
 // Reads one shape entry; false when it cannot be read at all.
 bool readShape(const cv::FileNode& entry, int& type, std::vector<cv::Point2f>& pts, cv::Mat& mask) {
   if (!VISTREL_CHECK(entry.isMap())) {
@@ -75,6 +117,9 @@ bool readShape(const cv::FileNode& entry, int& type, std::vector<cv::Point2f>& p
   if (type == static_cast<int>(DetectRoi::ShapeType::Mask)) {
     const cv::FileNode maskNode = entry[kMask];
     if (!maskNode.empty()) {
+      if (!VISTREL_CHECK(plausibleMatrix(maskNode))) {
+        return false;
+      }
       maskNode >> mask;
     }
   }
@@ -111,7 +156,79 @@ void readShapes(DetectRoi& roi, const cv::FileNode& list, bool united) {
   }
 }
 
+// OpenCV's reader reads text of this size in well under a second; a region file is a few KiB.
+constexpr std::size_t kMaxRegionText = std::size_t{16} << 20;
+
+// Whether YAML text keeps every content line at least as far in as its first one. OpenCV 4.6's
+// YAML reader loops forever on some text that steps out further (a first line indented, a later
+// one at the margin with a dangling "-"); a file as serialize writes it starts at the margin.
+bool yamlIndentationHolds(const std::string& text) {
+  if (text.compare(0, 5, "%YAML") != 0) return true;
+  std::size_t base = std::string::npos;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::size_t first = text.find_first_not_of(" \t\r", pos);
+    // Content may follow the document marker on its line: it starts where it stands.
+    if (first < end && text.compare(first, 3, "---") == 0) {
+      first = text.find_first_not_of(" \t\r", first + 3);
+    }
+    if (first < end && text[first] != '#' && text[first] != '%') {
+      const std::size_t indent = first - pos;
+      if (base == std::string::npos) base = indent;
+      if (indent < base) return false;
+    }
+    pos = end + 1;
+  }
+  return true;
+}
+
+// Whether every bracket and brace closes in order. Region files hold no brackets inside
+// strings, so quotes are not looked at; the reader loops on some text with a stray "}".
+bool bracketsBalance(const std::string& text) {
+  std::string open;
+  for (const char ch : text) {
+    if (ch == '{' || ch == '[') {
+      open.push_back(ch);
+    } else if (ch == '}' || ch == ']') {
+      if (open.empty() || open.back() != (ch == '}' ? '{' : '[')) return false;
+      open.pop_back();
+    }
+  }
+  return open.empty();
+}
+
 }  // namespace
+
+bool DetectRoi::readText(const std::string& text, const std::string& key) {
+  // A NUL byte ends the text for parts of OpenCV's reader and not for others: it then reads
+  // past the end.
+  if (!VISTREL_CHECK(text.size() <= kMaxRegionText && text.find('\0') == std::string::npos)) {
+    return false;
+  }
+  if (!VISTREL_CHECK(yamlIndentationHolds(text) && bracketsBalance(text))) {
+    return false;
+  }
+  DetectRoi read;
+  try {
+    cv::FileStorage fs(text, cv::FileStorage::READ | cv::FileStorage::MEMORY);
+    if (!fs.isOpened()) {
+      VISTREL_REPORT("region text could not be opened");
+      return false;
+    }
+    read.deserialize(fs[key]);
+  } catch (const cv::Exception&) {
+    VISTREL_REPORT("region text refused by the reader");
+    return false;
+  } catch (const std::exception&) {
+    // OpenCV 4.6's reader throws std::length_error on some malformed text.
+    VISTREL_REPORT("region text refused by the reader");
+    return false;
+  }
+  *this = std::move(read);
+  return true;
+}
 
 bool DetectRoi::serialize(cv::FileStorage& fs) const {
   if (angle_ != 0) {
@@ -157,13 +274,13 @@ bool DetectRoi::deserialize(const cv::FileNode& node) {
     return true;
   }
   // Through the setters, so that a value they refuse is reported and the default stays.
-  setAngle(static_cast<float>(readNumber(node, kAngle, defaults.angle_)));
-  setScale(static_cast<float>(readNumber(node, kScale, defaults.scale_)));
-  interFlag_ = static_cast<int>(readNumber(node, kInterFlag, defaults.interFlag_));
-  borderMode_ = static_cast<int>(readNumber(node, kBorderMode, defaults.borderMode_));
-  setReserveSize(static_cast<int>(readNumber(node, kReserveSize, defaults.reserveSize_)));
-  setFracBit(static_cast<int>(readNumber(node, kFracBit, defaults.fracBit_)));
-  maskOnly_ = static_cast<int>(readNumber(node, kMaskOnly, 0)) != 0;
+  setAngle(readFloat(node, kAngle, defaults.angle_));
+  setScale(readFloat(node, kScale, defaults.scale_));
+  setInterFlag(readInteger(node, kInterFlag, defaults.interFlag_));
+  setBorderMode(readInteger(node, kBorderMode, defaults.borderMode_));
+  setReserveSize(readInteger(node, kReserveSize, defaults.reserveSize_));
+  setFracBit(readInteger(node, kFracBit, defaults.fracBit_));
+  maskOnly_ = readInteger(node, kMaskOnly, 0) != 0;
   readShapes(*this, node[kAddRois], true);
   readShapes(*this, node[kSubRois], false);
   needUpdate_ = true;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <opencv2/core/persistence.hpp>
 
 #include "roishapes.h"
@@ -52,6 +53,21 @@ void expectSameShapes(const DetectRoi::ShapeList& got, const DetectRoi::ShapeLis
   }
 }
 
+// The six numeric settings of a region, in the order of the file.
+struct Settings {
+  float angle, scale;
+  int interFlag, borderMode, reserveSize, fracBit;
+};
+
+void expectSettings(const DetectRoi& roi, const Settings& want) {
+  EXPECT_FLOAT_EQ(roi.angle(), want.angle);
+  EXPECT_FLOAT_EQ(roi.scale(), want.scale);
+  EXPECT_EQ(roi.interFlag(), want.interFlag);
+  EXPECT_EQ(roi.borderMode(), want.borderMode);
+  EXPECT_EQ(roi.reserveSize(), want.reserveSize);
+  EXPECT_EQ(roi.fracBit(), want.fracBit);
+}
+
 DetectRoi everyShape() {
   DetectRoi roi;
   roi.setAngle(12.5f);
@@ -96,12 +112,7 @@ TEST(DetectRoiPersistence, RoundTripKeepsSettingsShapesOrderAndMasks) {
     const std::string text = write(original, ext);
     DetectRoi back = read(text);
     EXPECT_TRUE(capture.messages().empty());
-    EXPECT_FLOAT_EQ(back.angle(), 12.5f);
-    EXPECT_FLOAT_EQ(back.scale(), 0.75f);
-    EXPECT_EQ(back.interFlag(), 1);
-    EXPECT_EQ(back.borderMode(), 1);
-    EXPECT_EQ(back.reserveSize(), 3);
-    EXPECT_EQ(back.fracBit(), 2);
+    expectSettings(back, {12.5f, 0.75f, 1, 1, 3, 2});
     EXPECT_FALSE(back.maskOnly());
     expectSameShapes(back.addRois(), original.addRois());
     expectSameShapes(back.subRois(), original.subRois());
@@ -193,10 +204,71 @@ TEST(DetectRoiPersistence, BadEntriesAreSkippedAndReported) {
   EXPECT_EQ(count("vertexes.isSeq() && vertexes.size() % 2 == 0"), 1);
   EXPECT_EQ(count("isNumber(x) && isNumber(y)"), 1);
   EXPECT_EQ(count("entry.isMap()"), 1);
-  EXPECT_EQ(count("unreadable shape entry"), 1);
+  EXPECT_EQ(count("plausibleMatrix(maskNode)"), 1);
   EXPECT_EQ(count("bits >= 0 && bits <= 16"), 1);
   EXPECT_EQ(count("isNumber(value)"), 1);
   EXPECT_EQ(messages.size(), 8u);  // the rectangle with two points is dropped silently
+}
+
+// Values a hand-edited file may hold that no region can use: refused on reading (reported,
+// defaults kept, entries skipped) before they reach integer arithmetic, a warp or an
+// allocation, so the region read is usable on an image.
+TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
+  vistrel::AssertCapture capture;
+  DetectRoi roi =
+      read(yaml("  angle: 30.\n"
+                "  scale: 1e300\n"
+                "  interFlag: 7\n"
+                "  borderMode: 99\n"
+                "  reserveSize: 1e300\n"
+                "  fracBit: -3e12\n"
+                "  addRois:\n"
+                "    - { type:1, vertexes:[ .nan, 0., 9., 0., 9., 9., 0., 9. ] }\n"
+                "    - { type:1, vertexes:[ 0., 0., .inf, 0., 9., 9., 0., 9. ] }\n"
+                "    - { type:3, vertexes:[ 10., 10., 3e9, 10. ] }\n"
+                "    - { type:4, vertexes:[ 10., 10., 10., 1e300, 10., 20. ] }\n"
+                "    - { type:7, vertexes:[ 0., 0., 0., 0., 2., 0., 2., 2. ],\n"
+                "        mask:{ rows:x, cols:50000, dt:u, data:[ 1 ] } }\n"
+                "    - { type:7, vertexes:[ 0., 0., 0., 0., 2., 0., 2., 2. ],\n"
+                "        mask:{ rows:60000, cols:50000, dt:u, data:[ 1 ] } }\n"
+                "    - { type:1, vertexes:[ 20., 20., 40., 20., 40., 30., 20., 30. ] }\n"));
+  expectSettings(roi, {30.f, 1.f, 3, 0, 0, 0});  // the angle, and the defaults
+  ASSERT_EQ(roi.addRois().size(), 1u);
+  EXPECT_EQ(roi.addRois()[0]->getVertexes()[0], cv::Point2f(20, 20));
+  const std::vector<std::string> messages = capture.messages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "usableCoordinates(pts)"), 4);
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "plausibleMatrix(maskNode)"), 2);
+  EXPECT_EQ(messages.size(), 11u);  // and one each for the five settings
+  cv::Mat mask;
+  const cv::Mat image(60, 60, CV_8UC1, cv::Scalar(100));
+  cv::Mat turned;
+  ASSERT_NO_THROW(turned = roi.getRoiImage(image, &mask));
+  EXPECT_FALSE(turned.empty());
+  EXPECT_EQ(mask.size(), turned.size());
+}
+
+// readText keeps text away from OpenCV's reader that it cannot take (a NUL byte made it read
+// past the end) and catches what the reader throws; the region is then unchanged.
+TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
+  DetectRoi roi;
+  const std::string good = yaml("  addRois:\n    - { type:3, vertexes:[ 10., 10., 13., 14. ] }\n");
+  ASSERT_TRUE(roi.readText(good, "roi"));
+  ASSERT_EQ(roi.addRois().size(), 1u);
+  vistrel::AssertCapture capture;
+  const char nulText[] = "\x01<?xml type_id=\0%Y\"1.0\"";
+  const std::string withNul(nulText, sizeof nulText - 1);
+  EXPECT_FALSE(roi.readText(withNul, "roi"));
+  EXPECT_FALSE(roi.readText("%YAML:1.0\n---\nroi: { a: [ 1, 2\n", "roi"));
+  EXPECT_FALSE(roi.readText(std::string((16 << 20) + 1, ' '), "roi"));
+  // OpenCV's YAML reader never returns from these.
+  EXPECT_FALSE(roi.readText("%YAML:1.0\n  - 1\nA  -\n}", "roi"));
+  EXPECT_FALSE(roi.readText("%YAML:1.0\n  a: 1\nA:\n  -\nb", "roi"));
+  EXPECT_FALSE(roi.readText("%YAML:1.0\n---[ 1 ]}\n-", "roi"));
+  EXPECT_FALSE(roi.readText("%YAML:1.0\n---\n[ 1, 2 ]}\n   - { a: 1 }\n", "roi"));
+  EXPECT_EQ(roi.addRois().size(), 1u);  // unchanged
+  EXPECT_EQ(capture.messages().size(), 7u);
+  EXPECT_TRUE(roi.readText("{\"other\": 1}", "roi"));  // JSON without the key: empty
+  EXPECT_TRUE(roi.empty());
 }
 
 TEST(DetectRoiPersistence, MaskEntryWithoutImageDrawsNothing) {

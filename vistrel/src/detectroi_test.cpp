@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <limits>
 #include <opencv2/imgproc.hpp>
 #include <tuple>
@@ -607,6 +609,55 @@ TEST(DetectRoi, SharedInstancesByName) {
   EXPECT_EQ(DetectRoi::getInstance("roi.test"), mine);
   EXPECT_TRUE(DetectRoi::releaseInstance("roi.test"));
   EXPECT_FALSE(DetectRoi::releaseInstance("roi.test"));
+}
+
+// Geometry that no image can hold is refused (reported) instead of overflowing int or sizing
+// a ROI image by a number: the region stays usable and getRoiImage falls back to the image.
+TEST(DetectRoi, HostileGeometryIsRefusedBeforeItOverflowsOrAllocates) {
+  vistrel::AssertCapture capture;
+  const cv::Mat image(50, 40, CV_8UC1, cv::Scalar(10));
+  DetectRoi far;
+  EXPECT_FALSE(
+      far.addRoi({{1e30f, 0}, {1e30f, 9}, {1e30f + 9, 9}, {1e30f + 9, 0}}, Shape::Rectangle));
+  EXPECT_FALSE(far.addRoi({{NAN, 0}, {3, 3}, {5, 0}}, Shape::Polygon));
+  EXPECT_TRUE(far.empty());
+  EXPECT_EQ(capture.messages(), std::vector<std::string>(2, "usableCoordinates(pts)"));
+
+  DetectRoi margin;
+  margin.addRoi({{5, 5}, {10, 5}, {10, 10}, {5, 10}}, Shape::Rectangle);
+  margin.setReserveSize(INT_MAX);
+  EXPECT_EQ(margin.reserveSize(), 0);
+  margin.setReserveSize(1 << 24);  // allowed, but its ROI image would be all fill
+  cv::Mat mask(1, 1, CV_8UC1);
+  EXPECT_EQ(margin.getRoiImage(image, &mask).data, image.data);
+  EXPECT_TRUE(mask.empty());
+  EXPECT_TRUE(capture.contains("!usable || roiSizeFits(roiSize_, image.size())"));
+
+  DetectRoi huge;
+  huge.addRoi({{5, 5}, {10, 5}, {10, 10}, {5, 10}}, Shape::Rectangle);
+  huge.setAngle(30.f);
+  huge.setScale(1e30f);
+  EXPECT_EQ(huge.getRoiImage(image, &mask).data, image.data);
+  EXPECT_TRUE(huge.getRoiRect().empty());
+  EXPECT_TRUE(capture.contains("nb.width <= kMaxExtent && nb.height <= kMaxExtent"));
+
+  // A turned region longer than OpenCV's warp takes (32767 pixels) is refused, not thrown.
+  DetectRoi longTurned;
+  longTurned.addRoi({{0, 0}, {40000, 0}, {40000, 3}, {0, 3}}, Shape::Rectangle);
+  longTurned.setAngle(10.f);
+  EXPECT_NO_THROW(longTurned.highlightRoi(image));
+  EXPECT_EQ(longTurned.getRoiImage(image, &mask).data, image.data);
+  EXPECT_TRUE(capture.contains("warpable"));
+
+  DetectRoi flags;
+  flags.setInterFlag(7);
+  flags.setBorderMode(-1);
+  flags.setInterFlag(cv::INTER_NEAREST | cv::WARP_INVERSE_MAP);
+  flags.setBorderMode(cv::BORDER_TRANSPARENT);
+  EXPECT_EQ(flags.interFlag(), cv::INTER_NEAREST | cv::WARP_INVERSE_MAP);
+  EXPECT_EQ(flags.borderMode(), cv::BORDER_TRANSPARENT);
+  EXPECT_TRUE(capture.contains("flag >= 0 && flag < 32 && (flag & 7) <= cv::INTER_LANCZOS4"));
+  EXPECT_TRUE(capture.contains("mode >= cv::BORDER_CONSTANT && mode <= cv::BORDER_TRANSPARENT"));
 }
 
 }  // namespace

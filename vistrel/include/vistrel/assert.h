@@ -16,7 +16,10 @@ namespace vistrel {
 using AssertHandler = std::function<void(const char* condition, const char* file, int line)>;
 
 // Replaces the process-wide handler and returns the previous one. An empty handler restores
-// the default, which writes one line to standard error.
+// the default, which writes one line to standard error. Reports are serialised and run under
+// the handler's lock: when this returns, the replaced handler is not running on any other
+// thread, so what it refers to may be destroyed. A handler must therefore not wait for
+// another thread that might report.
 VISTREL_EXPORT AssertHandler setAssertHandler(AssertHandler handler);
 
 // Passes a failed condition to the current handler. Execution continues afterwards: a failed

@@ -87,7 +87,9 @@ class VISTREL_EXPORT CircleDetector : public IVistrelModuleInstance {
     if (VISTREL_CHECK(val >= HoughCircle && val <= PeakCircle)) method_ = val;
   }
   // Expected edge width in pixels (default 3); sizes the radial vote kernel (3: 17 bins,
-  // 2: 9 bins, 1 or less: 1 bin) and below 3 makes a wide search run at full resolution.
+  // 2: 9 bins, 1 or less: 1 bin) and below 3 makes a wide search run at full resolution. An
+  // edge wider than the region image's longer side is no edge of anything in it: such a
+  // search reports and finds nothing.
   void setEdgeWidth(int val) { edgeWidth_ = val; }
   // Radius range in pixels, either order: the smaller value becomes the minimum. There is no
   // useful default (0, 0): set it before detecting. A negative minimum makes detection fail.
@@ -163,6 +165,8 @@ class VISTREL_EXPORT CircleDetector : public IVistrelModuleInstance {
   // report) when the image, the method or the radius range rules the search out.
   bool prepareSearch(const cv::Mat& roiImage, bool severalCircles, cv::Mat& grey,
                      PeakCircleParams& params) const;
+  // false (after the report) for a negative minimum radius.
+  bool radiusRangeUsable() const;
 
   Polarity polarity_ = Polarity::Either;
   FindBy findBy_ = FindBy::Best;

@@ -90,7 +90,8 @@ class VISTREL_EXPORT DetectRoi : public IVistrelModuleInstance {
   // Scale of the ROI image; used only when the angle is not 0. Must be above 0 (reported, the
   // old value is kept).
   virtual void setScale(float scale);
-  // Margin in pixels around the region's bounding box; used only when above 0.
+  // Margin in pixels around the region's bounding box; used only when above 0. A margin above
+  // 2^24 is reported and the old value is kept.
   virtual void setReserveSize(int size);
 
   // Adds a united (addRoi) or removed (subRoi) shape built from `pts` in source coordinates
@@ -98,8 +99,8 @@ class VISTREL_EXPORT DetectRoi : public IVistrelModuleInstance {
   // single-channel image whose values of 100 or more count as inside; its header is kept,
   // so the pixels are shared, not copied. Returns false when nothing was added: a code outside
   // 1..7 (reported as "unexpected shape type"), too few points (silent), or an unusable mask
-  // (reported). A region of removed shapes only stays invalid: the united shapes define the
-  // bounding box.
+  // (reported), or a point that is not finite or lies beyond +-2^24 (reported). A region of
+  // removed shapes only stays invalid: the united shapes define the bounding box.
   virtual bool addRoi(const std::vector<cv::Point2f>& pts, ShapeType type,
                       const cv::Mat* mask = nullptr);
   virtual bool subRoi(const std::vector<cv::Point2f>& pts, ShapeType type,
@@ -117,11 +118,14 @@ class VISTREL_EXPORT DetectRoi : public IVistrelModuleInstance {
   // warped with interFlag and borderMode. With maskOnly: `image` itself (shared).
   // `mask` (if given) receives getMask(image.size()).
   // An invalid region (empty, only removed shapes) returns `image` (shared) and an empty mask.
+  // So does a region whose ROI image would be far larger than `image` (more than 16 times its
+  // area plus 256 x 256 pixels; reported), which shows almost nothing of it.
   virtual cv::Mat getRoiImage(const cv::Mat& image, cv::Mat* mask = nullptr);
 
   // The mask in ROI image coordinates (roiSize, CV_8UC1, 255 inside, 0 outside; soft edges when
   // fracBit is above 0). Empty when needMask() is false (every pixel is inside) or the region
-  // is invalid. `imageSize` matters only with maskOnly, where it is the ROI image size.
+  // is invalid. `imageSize` matters only with maskOnly, where it is the ROI image size. Empty
+  // too, after a report, for a mask far larger than the image (as getRoiImage).
   virtual cv::Mat getMask(const cv::Size& imageSize);
   // Whether the ROI image has pixels outside the region: false only for a single united
   // rectangle that is axis-aligned in the ROI image, with nothing removed, and not maskOnly.
@@ -178,12 +182,16 @@ class VISTREL_EXPORT DetectRoi : public IVistrelModuleInstance {
   float angle() const { return angle_; }
   float scale() const { return scale_; }
   int reserveSize() const { return reserveSize_; }
-  // Interpolation of the ROI image warp (default cv::INTER_AREA).
+  // Interpolation of the ROI image warp (default cv::INTER_AREA): cv::INTER_NEAREST ..
+  // cv::INTER_LANCZOS4, optionally with cv::WARP_FILL_OUTLIERS and cv::WARP_INVERSE_MAP.
+  // Others are reported and the old value is kept.
   int interFlag() const { return interFlag_; }
-  void setInterFlag(int flag) { interFlag_ = flag; }
-  // Border mode of the ROI image warp (default cv::BORDER_CONSTANT, value 0).
+  void setInterFlag(int flag);
+  // Border mode of the ROI image warp (default cv::BORDER_CONSTANT, value 0):
+  // cv::BORDER_CONSTANT .. cv::BORDER_TRANSPARENT. Others are reported and the old value is
+  // kept.
   int borderMode() const { return borderMode_; }
-  void setBorderMode(int mode) { borderMode_ = mode; }
+  void setBorderMode(int mode);
   // Fractional bits of the mask rasterisation, 0..16: 0 draws hard 8-connected edges; 1 or
   // more draws anti-aliased edges on a 2^fracBit sub-pixel grid. Others are reported and the
   // old value is kept.
@@ -220,6 +228,13 @@ class VISTREL_EXPORT DetectRoi : public IVistrelModuleInstance {
   // Replaces the region with the content of `node` (a mapping written by serialize). Missing
   // keys take the defaults; unusable shape entries are reported and skipped. Always true.
   bool deserialize(const cv::FileNode& node);
+  // Reads the region stored under `key` in YAML, XML or JSON text (as serialize wrote it inside
+  // a mapping of that name), guarding OpenCV's reader: text it cannot take safely (over 16 MiB,
+  // holding a NUL byte, brackets that do not pair up, or YAML with a line further out than its
+  // first: the reader can loop on those) is refused before it reaches it, and what it throws is
+  // caught. On
+  // false (reported) the region is unchanged; a missing key reads as an empty region.
+  bool readText(const std::string& text, const std::string& key);
 
   // --- Shared instances by name (module "DetectRoi") -------------------------------------
 

@@ -67,6 +67,10 @@ DetectRoi cutAnnulus(const cv::Mat& image, cv::Point2f center, int minRadius, in
 
 // `roiImage` as one 8-bit grey channel: a view when it already is one.
 bool toGrey(const cv::Mat& roiImage, cv::Mat& grey) {
+  if (roiImage.empty() && (roiImage.channels() == 3 || roiImage.channels() == 4)) {
+    grey = cv::Mat();  // nothing to convert, and nothing to find
+    return true;
+  }
   switch (roiImage.channels()) {
     case 1:
       grey = roiImage;
@@ -86,12 +90,20 @@ bool toGrey(const cv::Mat& roiImage, cv::Mat& grey) {
 bool isZero(const cv::Vec3f& c) { return c[0] == 0 && c[1] == 0 && c[2] == 0; }
 
 // The checks and the cut shared by detect and detectMany: false (nothing cut) for a centre
-// that is not finite or an image narrower or lower than 2 x maxRadius.
+// that is not finite, an image narrower or lower than 2 x maxRadius, or an annulus that lies
+// wholly outside the image.
 bool cutSearchRegion(const cv::Mat& image, cv::Point2f center, int minRadius, int maxRadius,
                      DetectRoi& roi, cv::Mat& roiImage, cv::Mat& mask) {
   if (!VISTREL_CHECK(std::isfinite(center.x) && std::isfinite(center.y))) return false;
   const std::int64_t size = 2 * std::int64_t{maxRadius};
   if (image.cols < size || image.rows < size) return false;
+  // Outside the image the whole region would be masked off, so nothing can be found there;
+  // and a centre far out would overflow the region's integer geometry.
+  const double r = maxRadius;
+  if (center.x + r < 0 || center.y + r < 0 || center.x - r > image.cols ||
+      center.y - r > image.rows) {
+    return false;
+  }
   roi = cutAnnulus(image, center, minRadius, maxRadius, roiImage, mask);
   return true;
 }
@@ -107,6 +119,8 @@ int CircleDetector::precisionCode(int preset, bool severalCircles) {
   return preset < 4 ? kCodes[preset] : 0;
 }
 
+bool CircleDetector::radiusRangeUsable() const { return VISTREL_CHECK_GE(minRadius_, 0); }
+
 // The checks before either search, in the order their reports come; fills the grey image and
 // the search settings.
 bool CircleDetector::prepareSearch(const cv::Mat& roiImage, bool severalCircles, cv::Mat& grey,
@@ -116,7 +130,8 @@ bool CircleDetector::prepareSearch(const cv::Mat& roiImage, bool severalCircles,
     VISTREL_REPORT("Unexpected algorithm type, or it's not implemented.");
     return false;
   }
-  if (!VISTREL_CHECK_GE(minRadius_, 0)) return false;
+  if (!radiusRangeUsable()) return false;
+  if (!VISTREL_CHECK(edgeWidth_ <= std::max(grey.cols, grey.rows))) return false;
   params = PeakCircleParams{acceptThreshold_,
                             edgeWidth_,
                             minRadius_,
@@ -132,7 +147,12 @@ float CircleDetector::detect(const cv::Mat& image, cv::Point2f center, cv::Vec3f
                              std::vector<float>* profile) const {
   cv::Mat roiImage, mask;
   DetectRoi roi;
-  if (!cutSearchRegion(image, center, minRadius_, maxRadius_, roi, roiImage, mask)) return 0;
+  // The range is checked before the cut: a negative inner radius would cut a disc as wide
+  // as its magnitude.
+  if (!radiusRangeUsable() ||
+      !cutSearchRegion(image, center, minRadius_, maxRadius_, roi, roiImage, mask)) {
+    return 0;
+  }
   cv::Vec3f found(0, 0, 0);
   const float score = detectInRoi(roiImage, found, profile, mask);
   if (!isZero(found)) {
@@ -156,7 +176,12 @@ int CircleDetector::detectMany(const cv::Mat& image, cv::Point2f center,
                                std::vector<float>* profile, int reserved, int maxCount) const {
   cv::Mat roiImage, mask;
   DetectRoi roi;
-  if (!cutSearchRegion(image, center, minRadius_, maxRadius_, roi, roiImage, mask)) return 0;
+  // The range is checked before the cut: a negative inner radius would cut a disc as wide
+  // as its magnitude.
+  if (!radiusRangeUsable() ||
+      !cutSearchRegion(image, center, minRadius_, maxRadius_, roi, roiImage, mask)) {
+    return 0;
+  }
   const int n = detectManyInRoi(roiImage, circles, scores, profile, reserved, maxCount, mask);
   if (circles) {
     for (int i = 0; i < n && i < static_cast<int>(circles->size()); ++i) {

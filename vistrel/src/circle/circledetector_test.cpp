@@ -325,6 +325,48 @@ TEST(CircleDetector, ColourImagesAndUnsupportedInput) {
   EXPECT_EQ(c, cv::Vec3f(0, 0, 0));
 }
 
+// Settings and centres far beyond any image: refused before anything is sized by them.
+TEST(CircleDetector, HostileSettingsAreRefusedBeforeTheyAllocate) {
+  const cv::Mat grey =
+      scenes::renderDisc({240, 240}, rendered({120.2, 119.6}), 80, 50, 200, 1.0, 5.0, 3);
+  AssertCapture capture;
+  cv::Vec3f c(0, 0, 0);
+  std::vector<float> profile;
+  // A negative inner radius is refused before the annulus is cut (it would cut a disc of that
+  // magnitude, or overflow the region's geometry).
+  CircleDetector negative = detector(-2000000000, 100, Polarity::Either);
+  EXPECT_EQ(negative.detect(grey, {120, 120}, c, &profile), 0.f);
+  EXPECT_EQ(negative.detectMany(grey, {120, 120}, nullptr, nullptr, &profile, 0, 2), 0);
+  EXPECT_TRUE(capture.contains("minRadius_ >= 0"));
+  // A centre far outside: nothing to search, no overflow.
+  const CircleDetector d = detector(0, 100, Polarity::Either);
+  EXPECT_EQ(d.detect(grey, {1e30f, 1e30f}, c), 0.f);
+  EXPECT_EQ(d.detectMany(grey, {-3e9f, 120}, nullptr, nullptr, nullptr, 0, 2), 0);
+  EXPECT_EQ(c, cv::Vec3f(0, 0, 0));
+
+  // In a region: the profile ends at the region's diagonal, whatever the range.
+  const cv::Mat small = grey(cv::Rect(88, 88, 64, 64));
+  CircleDetector wide = detector(0, 1 << 30, Polarity::Either);
+  wide.detectInRoi(small, c, &profile, cv::Mat());
+  EXPECT_GT(profile.size(), 0u);
+  EXPECT_LE(profile.size(), 92u);  // hypot(64, 64) / step 1, plus one
+  // A region smaller than the reduction step (8 here) finds nothing instead of throwing.
+  CircleDetector coarse = detector(1000, 1200, Polarity::Either);
+  EXPECT_NO_THROW(
+      EXPECT_EQ(coarse.detectInRoi(grey(cv::Rect(0, 0, 5, 5)), c, nullptr, cv::Mat()), 0.f));
+  EXPECT_NO_THROW(EXPECT_EQ(coarse.detectManyInRoi(grey(cv::Rect(0, 0, 7, 3)), nullptr, nullptr,
+                                                   &profile, 0, 3, cv::Mat()),
+                            0));
+
+  // An edge wider than the region cannot be found in it: reported, no circle (a kernel that
+  // wide spreads every vote over every radius and picks a wrong one).
+  CircleDetector blurry = detector(40, 100, Polarity::Either);
+  blurry.setEdgeWidth(1000000);
+  EXPECT_EQ(blurry.detect(grey, {120, 120}, c), 0.f);
+  EXPECT_EQ(c, cv::Vec3f(0, 0, 0));
+  EXPECT_TRUE(capture.contains("edgeWidth_ <= std::max(grey.cols, grey.rows)"));
+}
+
 TEST(CircleDetector, SharedInstancesByName) {
   const std::shared_ptr<CircleDetector> a = CircleDetector::getInstance("wheel");
   ASSERT_NE(a, nullptr);

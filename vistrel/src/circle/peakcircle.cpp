@@ -293,7 +293,11 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
   const cv::Point2d c0 = centre ? cv::Point2d(centre->x / step, centre->y / step)
                                 : cv::Point2d(halfImgCols / 2.0, halfImgRows / 2.0);
   const int rMinH = static_cast<int>(std::ceil(double(params.minRadius) / step));
-  const int bins = static_cast<int>(std::floor(double(params.maxRadius) / step) - rMinH + 1);
+  // No radius about a centre inside the region is longer than its diagonal: the profile ends
+  // there, so that its size follows the image and not the range asked for.
+  const double reach = std::ceil(std::hypot(double(halfImgCols), double(halfImgRows))) + 1;
+  const double lastRadius = std::min(std::floor(double(params.maxRadius) / step), reach);
+  const int bins = static_cast<int>(lastRadius - rMinH + 1);
   if (bins < 1) return 0;
   SearchState s{grey, params, step, rMinH, cv::Mat::zeros(1, bins, CV_32FC2)};
 
@@ -378,8 +382,12 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
     const double cs = radialCos(p, c, d);
     if (d == 0 || std::fabs(cs) < cos20) continue;
     if (circles) fitPeaks.push_back(p);
+    // A distance whose kernel reaches no bin votes nothing; skipping it keeps the bin index
+    // of a far centre estimate within int.
+    const double rd = d - rMinH;
+    if (rd < -halfK - 1 || rd > bins + halfK) continue;
     const float w = static_cast<float>(p.magnitude * cs);
-    const int r = static_cast<int>(std::rint(d - rMinH));
+    const int r = static_cast<int>(std::rint(rd));
     const int k0 = std::max(0, r - halfK), k1 = std::min(r + halfK, bins - 1);
     for (int k = k0; k <= k1; ++k) {
       A[k][0] += K[k - r + halfK] * w;
@@ -446,6 +454,13 @@ int detectPeakCircles(const cv::Mat& grey, std::vector<cv::Vec3f>* circles,
     if (!VISTREL_CHECK(mask->type() == CV_8UC1 && mask->size() == grey.size())) return 0;
   }
   const int step = samplingStep(params, grey, maxCount);
+  if (grey.cols < step || grey.rows < step) {
+    // The reduced image would be empty: nothing to search.
+    if (circles) circles->clear();
+    if (scores) scores->clear();
+    if (profile) profile->clear();
+    return 0;
+  }
   cv::Mat gx, gy, reducedMask;
   reducedGradients(grey, gx, gy, step, step, useMask ? mask : nullptr, &reducedMask);
   return peakCircleSearch(grey, gx, gy, circles, scores, profile, params, maxCount,

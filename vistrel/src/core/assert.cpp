@@ -7,8 +7,12 @@
 namespace vistrel {
 namespace {
 
+// The handler runs under the slot's lock, so that once setAssertHandler has returned, the
+// handler it replaced is neither running nor about to run on any thread: an AssertCapture can
+// be destroyed while other threads report. Recursive, so that a handler may itself report or
+// swap handlers on its own thread.
 struct HandlerSlot {
-  std::mutex mutex;
+  std::recursive_mutex mutex;
   AssertHandler handler;
 };
 
@@ -25,20 +29,17 @@ void writeToStderr(const char* condition, const char* file, int line) {
 
 AssertHandler setAssertHandler(AssertHandler handler) {
   HandlerSlot& s = slot();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
   std::swap(s.handler, handler);
   return handler;
 }
 
 void reportAssertion(const char* condition, const char* file, int line) {
   HandlerSlot& s = slot();
-  AssertHandler handler;
-  {
-    // Call outside the lock so that a handler may itself report or swap handlers.
-    std::lock_guard<std::mutex> lock(s.mutex);
-    handler = s.handler;
-  }
-  if (handler) {
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  if (s.handler) {
+    // A copy: the handler may replace itself while it runs.
+    const AssertHandler handler = s.handler;
     handler(condition, file, line);
   } else {
     writeToStderr(condition, file, line);

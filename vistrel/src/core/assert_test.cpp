@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 namespace {
 
 int checkedHalf(int value) {
@@ -72,6 +76,57 @@ TEST(Assert, CustomHandlerReceivesFileAndLine) {
   vistrel::setAssertHandler(previous);
   EXPECT_NE(seenFile.find("assert_test.cpp"), std::string::npos);
   EXPECT_EQ(seenLine, line);
+}
+
+// A handler that another thread is running must not outlive its replacement: the caller that
+// swapped it out may destroy what it refers to (as ~AssertCapture does).
+TEST(Assert, ReplacedHandlerIsNotRunningOnceTheSwapReturns) {
+  std::atomic<bool> entered{false}, swapped{false}, sawSwapWhileRunning{false};
+  auto previous = vistrel::setAssertHandler([&](const char*, const char*, int) {
+    entered = true;
+    // Give the swapping thread ample time to return while this handler still runs.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < until) {
+      if (swapped) {
+        sawSwapWhileRunning = true;
+        break;
+      }
+      std::this_thread::yield();
+    }
+  });
+  std::thread reporter([] { VISTREL_REPORT("slow"); });
+  while (!entered) std::this_thread::yield();
+  vistrel::setAssertHandler(previous);
+  swapped = true;
+  reporter.join();
+  EXPECT_FALSE(sawSwapWhileRunning);
+}
+
+// Captures come and go on one thread while eight others report: every report lands in a live
+// capture or on the default handler, never in a destroyed one (ThreadSanitizer runs this too).
+TEST(Assert, CapturesComeAndGoWhileOtherThreadsReport) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> reporters;
+  // Reports without a capture go to standard error: silence them for this test.
+  auto previous = vistrel::setAssertHandler([](const char*, const char*, int) {});
+  for (int t = 0; t < 8; ++t) {
+    reporters.emplace_back([&] {
+      while (!stop) {
+        VISTREL_REPORT("busy");
+        std::this_thread::yield();  // leaves the swapping thread a chance at the lock
+      }
+    });
+  }
+  size_t seen = 0;
+  for (int round = 0; round < 100; ++round) {
+    vistrel::AssertCapture capture;
+    std::this_thread::yield();
+    seen += capture.messages().size();
+  }
+  stop = true;
+  for (std::thread& t : reporters) t.join();
+  vistrel::setAssertHandler(previous);
+  EXPECT_GT(seen, 0u);
 }
 
 }  // namespace

@@ -126,9 +126,9 @@ void select(const Channel& score, const Channel& support, int n, int maxCount,
 cv::Mat makeVoteKernel(int edgeWidth, float scale) {
   // A half width below 1 (edge width below 2, or no usable scale) means a sharp edge: one tap.
   // A kernel far longer than any radius profile spreads nothing more, so the half width is
-  // capped before it could overflow.
+  // capped on both sides before it is converted.
   const double half = VISTREL_CHECK(scale > 0) ? (4.0 * edgeWidth - 4.0) / scale : 0.0;
-  const int h = static_cast<int>(std::min(half, static_cast<double>(kMaxVoteHalfWidth)));
+  const int h = static_cast<int>(std::clamp(half, 0.0, static_cast<double>(kMaxVoteHalfWidth)));
   const int taps = h > 0 ? 2 * h + 1 : 1;
   if (taps == 17) return sharedKernel17();
   if (taps == 5) return sharedKernel5();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -63,6 +64,9 @@ TEST(PeakVote, VoteKernelSizesAndShape) {
   EXPECT_EQ(makeVoteKernel(3, 0).total(), 1u);
   EXPECT_TRUE(capture.contains("scale > 0"));
   EXPECT_EQ(makeVoteKernel(1 << 30, 1).total(), 2u * 65536 + 1);
+  // Edge widths whose half width leaves int on the negative side: a sharp edge, no overflow.
+  EXPECT_EQ(makeVoteKernel(INT_MIN, 1).total(), 1u);
+  EXPECT_EQ(makeVoteKernel(-600000000, 1).total(), 1u);
 }
 
 TEST(PeakVote, SharedKernelsAreBuiltOnceAcrossThreads) {
