@@ -24,7 +24,7 @@
 #include "objects/imageobject.h"
 #include "objects/parameterbuilder.h"
 #include "objects/wheelmodel.h"
-#include "wheelshots.h"
+#include "wheelshots/wheelshots.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "vistrel/circledetector.h"
 #include "vistrel/detectroi.h"
 #include "vistrel/moduleregistry.h"
-#include "wheelshots.h"
+#include "wheelshots/wheelshots.h"
 
 namespace {
 
