@@ -337,7 +337,7 @@ TEST(CircleDetector, HostileSettingsAreRefusedBeforeTheyAllocate) {
   CircleDetector negative = detector(-2000000000, 100, Polarity::Either);
   EXPECT_EQ(negative.detect(grey, {120, 120}, c, &profile), 0.f);
   EXPECT_EQ(negative.detectMany(grey, {120, 120}, nullptr, nullptr, &profile, 0, 2), 0);
-  EXPECT_TRUE(capture.contains("minRadius_ >= 0"));
+  EXPECT_TRUE(capture.contains("minRadius_ >= 0 (-2000000000 vs 0)"));
   // A centre far outside: nothing to search, no overflow.
   const CircleDetector d = detector(0, 100, Polarity::Either);
   EXPECT_EQ(d.detect(grey, {1e30f, 1e30f}, c), 0.f);
