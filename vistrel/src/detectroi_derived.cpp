@@ -144,7 +144,10 @@ cv::Mat DetectRoi::highlightRoi(const cv::Mat& image) {
   // at the top-left of the region's rectangle, a turned one is warped back by invTransMat.
   // Parts of the ROI image outside the source image are cut off.
   cv::Mat placed;
-  if (angle_ == 0 || maskOnly_) {
+  if (mask.empty()) {
+    // A region no image can hold (refused when its mask was made) highlights nothing.
+    placed = cv::Mat::zeros(image.size(), CV_8UC1);
+  } else if (angle_ == 0 || maskOnly_) {
     placed = cropImage(mask, cv::Rect(-roiRect_.x, -roiRect_.y, image.cols, image.rows));
   } else {
     // Nearest keeps a hard mask binary; a soft one (fracBit) blends.

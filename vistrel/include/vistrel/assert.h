@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -41,8 +42,10 @@ class VISTREL_EXPORT AssertCapture {
   void clear();
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> messages_;
+  struct Store;
+  // Shared with the installed handler: captures on several threads may restore each other's
+  // handlers out of order, and a handler that outlives its capture must still have a store.
+  std::shared_ptr<Store> store_;
   AssertHandler previous_;
 };
 

@@ -46,28 +46,34 @@ void reportAssertion(const char* condition, const char* file, int line) {
   }
 }
 
-AssertCapture::AssertCapture() {
-  previous_ = setAssertHandler([this](const char* condition, const char*, int) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    messages_.emplace_back(condition);
+struct AssertCapture::Store {
+  std::mutex mutex;
+  std::vector<std::string> messages;
+};
+
+AssertCapture::AssertCapture() : store_(std::make_shared<Store>()) {
+  previous_ = setAssertHandler([store = store_](const char* condition, const char*, int) {
+    std::lock_guard<std::mutex> lock(store->mutex);
+    store->messages.emplace_back(condition);
   });
 }
 
 AssertCapture::~AssertCapture() { setAssertHandler(std::move(previous_)); }
 
 std::vector<std::string> AssertCapture::messages() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return messages_;
+  std::lock_guard<std::mutex> lock(store_->mutex);
+  return store_->messages;
 }
 
 bool AssertCapture::contains(const std::string& condition) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return std::find(messages_.begin(), messages_.end(), condition) != messages_.end();
+  std::lock_guard<std::mutex> lock(store_->mutex);
+  return std::find(store_->messages.begin(), store_->messages.end(), condition) !=
+         store_->messages.end();
 }
 
 void AssertCapture::clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  messages_.clear();
+  std::lock_guard<std::mutex> lock(store_->mutex);
+  store_->messages.clear();
 }
 
 }  // namespace vistrel
