@@ -113,7 +113,8 @@ TEST(Assert, CapturesComeAndGoWhileOtherThreadsReport) {
     reporters.emplace_back([&] {
       while (!stop) {
         VISTREL_REPORT("busy");
-        std::this_thread::yield();  // leaves the swapping thread a chance at the lock
+        // Leaves the swapping thread a chance at the lock, also on a slow (sanitizer) build.
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
       }
     });
   }
