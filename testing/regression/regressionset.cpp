@@ -37,7 +37,7 @@ const char* const kModelNames[] = {"WHEEL-5", "WHEEL-6", "WHEEL-0"};
 // solid face with eight bolt holes.
 using wheelshots::withDesign;
 
-struct WheelSpec {
+struct ShotSettings {
   cv::Size size;
   cv::Point2d centre;  // pixel centres at integer positions
   double radius;
@@ -46,7 +46,7 @@ struct WheelSpec {
   scenes::Seed seed = 1;
 };
 
-cv::Mat renderSpec(const WheelSpec& w) {
+cv::Mat renderLayout(const ShotSettings& w) {
   scenes::WheelLayout look = wheelshots::brightLook(w.size, w.centre, w.radius, w.seed);
   look = withDesign(look, w.design);
   if (w.dark) look = wheelshots::darkened(look);
@@ -84,10 +84,10 @@ void occlude(cv::Mat& image, cv::Point2d a, cv::Point2d b, double width, double 
   cv::fillConvexPoly(image, polygon, cv::Scalar(value), cv::LINE_AA, 4);
 }
 
-Scene wheelScene(const std::string& name, const WheelSpec& w, int filterSize) {
+Scene wheelScene(const std::string& name, const ShotSettings& w, int filterSize) {
   Scene s;
   s.name = name;
-  s.render = [w] { return renderSpec(w); };
+  s.render = [w] { return renderLayout(w); };
   s.centre = w.centre;
   s.radius = w.radius;
   s.polarity = w.dark ? 0 : 1;
@@ -142,7 +142,7 @@ std::vector<Scene> buildScenes() {
   // Wheels on cluttered belts.
   struct Cluttered {
     const char* name;
-    WheelSpec wheel;
+    ShotSettings wheel;
     double level;
     int filterSize;
   };
@@ -155,30 +155,30 @@ std::vector<Scene> buildScenes() {
   };
   for (const Cluttered& c : cluttered) {
     Scene s = wheelScene(c.name, c.wheel, c.filterSize);
-    const WheelSpec w = c.wheel;
+    const ShotSettings w = c.wheel;
     const double level = c.level;
     s.render = [w, level] {
-      return overBelt(renderSpec(w), clutterAround(w.size, level, w.seed + 100), w.centre,
+      return overBelt(renderLayout(w), clutterAround(w.size, level, w.seed + 100), w.centre,
                       w.radius);
     };
     list.push_back(s);
   }
   // Bars hiding part of the rim.
   {
-    const WheelSpec w{kSmall, {318.7, 241.3}, 175.0, 0, false, 19};
+    const ShotSettings w{kSmall, {318.7, 241.3}, 175.0, 0, false, 19};
     Scene s = wheelScene("small-occluded", w, 100);
     s.render = [w] {
-      cv::Mat image = renderSpec(w);
+      cv::Mat image = renderLayout(w);
       occlude(image, {480.0, 0.0}, {520.0, 480.0}, 40.0, 120.0);
       return image;
     };
     list.push_back(s);
   }
   {
-    const WheelSpec w{kMedium, {640.4, 505.9}, 410.0, 1, false, 20};
+    const ShotSettings w{kMedium, {640.4, 505.9}, 410.0, 1, false, 20};
     Scene s = wheelScene("medium-occluded", w, 200);
     s.render = [w] {
-      cv::Mat image = renderSpec(w);
+      cv::Mat image = renderLayout(w);
       occlude(image, {0.0, 180.0}, {1280.0, 260.0}, 60.0, 200.0);
       occlude(image, {900.0, 1024.0}, {1100.0, 600.0}, 50.0, 90.0);
       return image;
@@ -186,11 +186,11 @@ std::vector<Scene> buildScenes() {
     list.push_back(s);
   }
   {
-    const WheelSpec w{kLarge, {1230.1, 1010.6}, 790.0, 2, true, 21};
+    const ShotSettings w{kLarge, {1230.1, 1010.6}, 790.0, 2, true, 21};
     Scene s = wheelScene("large-occluded-clutter", w, 400);
     s.render = [w] {
       cv::Mat image =
-          overBelt(renderSpec(w), clutterAround(w.size, 170.0, 121), w.centre, w.radius);
+          overBelt(renderLayout(w), clutterAround(w.size, 170.0, 121), w.centre, w.radius);
       occlude(image, {300.0, 2048.0}, {700.0, 0.0}, 90.0, 35.0);
       return image;
     };

@@ -57,12 +57,12 @@ std::vector<cv::Point2d> bar(const cv::Point2d& centre, double radius, double an
 
 int hardSceneCount() { return kSceneCount; }
 
-HardSceneSpec hardSceneSpec(int index) {
+HardSceneLayout hardSceneLayout(int index) {
   static const cv::Size kSizes[] = {{640, 480}, {1280, 1024}, {1600, 1200}, {2448, 2048}};
   static const int kSpokes[] = {5, 0, 6, 9};
   index = std::clamp(index, 0, kSceneCount - 1);
   Draw draw(0x4a11d5ce0000ULL + static_cast<Seed>(index));
-  HardSceneSpec s;
+  HardSceneLayout s;
   s.darkRim = index % 2 == 1;
   const cv::Size size = kSizes[(index / 2) % 4];
 
@@ -127,7 +127,7 @@ HardSceneSpec hardSceneSpec(int index) {
   const int inFront = 1 + static_cast<int>(draw() * 2.0);
   for (int k = 0; k < behind + inFront; ++k) {
     const double angle = draw.in(0.0, 2 * CV_PI);
-    HardSceneSpec::Blob b;
+    HardSceneLayout::Blob b;
     if (k < behind) {
       b.along = w.radius * draw.in(0.12, 0.28);
       b.across = w.radius * draw.in(0.02, 0.05);
@@ -159,7 +159,7 @@ HardSceneSpec hardSceneSpec(int index) {
   return s;
 }
 
-HardScene renderHardScene(const HardSceneSpec& s) {
+HardScene renderHardScene(const HardSceneLayout& s) {
   const WheelLayout& w = s.wheel;
   Scene scene(w.size, w.background);
   // Rim-grey bars and blobs away from the wheel, like other parts on the belt.
@@ -191,11 +191,11 @@ HardScene renderHardScene(const HardSceneSpec& s) {
                     s.clutterGrey);
     }
   }
-  for (const HardSceneSpec::Blob& b : s.clutterBehind) {
+  for (const HardSceneLayout::Blob& b : s.clutterBehind) {
     scene.ellipse(b.centre, b.along, b.across, b.angleDeg, s.clutterGrey);
   }
   addWheel(scene, w);
-  for (const HardSceneSpec::Blob& b : s.clutterInFront) {
+  for (const HardSceneLayout::Blob& b : s.clutterInFront) {
     scene.ellipse(b.centre, b.along, b.across, b.angleDeg, s.clutterGrey);
   }
   for (size_t k = 0; k < s.occluders.size(); ++k) scene.polygon(s.occluders[k], s.occluderGrey[k]);
@@ -227,6 +227,6 @@ HardScene renderHardScene(const HardSceneSpec& s) {
   return out;
 }
 
-HardScene renderHardScene(int index) { return renderHardScene(hardSceneSpec(index)); }
+HardScene renderHardScene(int index) { return renderHardScene(hardSceneLayout(index)); }
 
 }  // namespace scenes

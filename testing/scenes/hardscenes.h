@@ -12,7 +12,7 @@
 // deterministic.
 namespace scenes {
 
-struct HardSceneSpec {
+struct HardSceneLayout {
   std::string name;      // e.g. "hard07_bright_1280x1024"
   WheelLayout wheel;     // renderer coordinates: pixel centres at half-integers
   bool darkRim = false;  // the rim darker than the belt: the outline's inside is darker
@@ -39,7 +39,7 @@ struct HardSceneSpec {
 
 // The set's scenes, in a fixed order.
 int hardSceneCount();
-HardSceneSpec hardSceneSpec(int index);
+HardSceneLayout hardSceneLayout(int index);
 
 struct HardScene {
   std::string name;
@@ -49,7 +49,7 @@ struct HardScene {
   bool darkRim = false;
   double occludedShare = 0.0;
 };
-HardScene renderHardScene(const HardSceneSpec& spec);
+HardScene renderHardScene(const HardSceneLayout& layout);
 HardScene renderHardScene(int index);
 
 }  // namespace scenes

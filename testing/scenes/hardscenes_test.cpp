@@ -8,10 +8,10 @@
 
 namespace {
 
-class HardSceneSpecs : public ::testing::TestWithParam<int> {};
+class HardSceneLayouts : public ::testing::TestWithParam<int> {};
 
-TEST_P(HardSceneSpecs, HideFiveToFifteenPercentAndLeaveTheRefinementRoom) {
-  const scenes::HardSceneSpec s = scenes::hardSceneSpec(GetParam());
+TEST_P(HardSceneLayouts, HideFiveToFifteenPercentAndLeaveTheRefinementRoom) {
+  const scenes::HardSceneLayout s = scenes::hardSceneLayout(GetParam());
   const scenes::WheelLayout& w = s.wheel;
   // The bars' measured share, not only the share they were sized for (rounding of the tilt
   // approximation and two bars overlapping allow a point either side).
@@ -27,14 +27,15 @@ TEST_P(HardSceneSpecs, HideFiveToFifteenPercentAndLeaveTheRefinementRoom) {
   EXPECT_EQ(s.darkRim, w.rim < w.background);
   // Every rim-grey object touches or crosses the rim's outline.
   for (const auto* list : {&s.clutterBehind, &s.clutterInFront}) {
-    for (const scenes::HardSceneSpec::Blob& b : *list) {
+    for (const scenes::HardSceneLayout::Blob& b : *list) {
       const double dist = std::hypot(b.centre.x - w.centre.x, b.centre.y - w.centre.y);
       EXPECT_LT(std::abs(dist - w.radius), b.across);
     }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllScenes, HardSceneSpecs, ::testing::Range(0, scenes::hardSceneCount()));
+INSTANTIATE_TEST_SUITE_P(AllScenes, HardSceneLayouts,
+                         ::testing::Range(0, scenes::hardSceneCount()));
 
 TEST(HardSceneSet, CoversEverySizeWithBothPolaritiesAndUniqueNames) {
   EXPECT_GE(scenes::hardSceneCount(), 36);
@@ -42,7 +43,7 @@ TEST(HardSceneSet, CoversEverySizeWithBothPolaritiesAndUniqueNames) {
   std::set<std::string> names;
   double lo = 1.0, hi = 0.0;
   for (int i = 0; i < scenes::hardSceneCount(); ++i) {
-    const scenes::HardSceneSpec s = scenes::hardSceneSpec(i);
+    const scenes::HardSceneLayout s = scenes::hardSceneLayout(i);
     seen.insert({s.wheel.size.width, s.darkRim});
     names.insert(s.name);
     lo = std::min(lo, s.occludedShare);
@@ -55,14 +56,14 @@ TEST(HardSceneSet, CoversEverySizeWithBothPolaritiesAndUniqueNames) {
 }
 
 TEST(HardScene, IsDeterministicAndItsTruthMatchesThePixels) {
-  const scenes::HardSceneSpec spec = scenes::hardSceneSpec(0);  // bright rim, 640 x 480
-  const scenes::HardScene a = scenes::renderHardScene(spec);
+  const scenes::HardSceneLayout layout = scenes::hardSceneLayout(0);  // bright rim, 640 x 480
+  const scenes::HardScene a = scenes::renderHardScene(layout);
   const scenes::HardScene b = scenes::renderHardScene(0);
   ASSERT_EQ(a.image.type(), CV_8UC1);
-  ASSERT_EQ(a.image.size(), spec.wheel.size);
+  ASSERT_EQ(a.image.size(), layout.wheel.size);
   EXPECT_EQ(cv::norm(a.image, b.image, cv::NORM_INF), 0.0);
-  EXPECT_EQ(a.centre, spec.wheel.centre - cv::Point2d(0.5, 0.5));
-  EXPECT_EQ(a.radius, spec.wheel.radius);
+  EXPECT_EQ(a.centre, layout.wheel.centre - cv::Point2d(0.5, 0.5));
+  EXPECT_EQ(a.radius, layout.wheel.radius);
   // Across the outline, where no bar or object lies, the rim side is brighter than the belt
   // side by most of their contrast, whatever the light does.
   int checked = 0, brighterInside = 0;
@@ -71,12 +72,12 @@ TEST(HardScene, IsDeterministicAndItsTruthMatchesThePixels) {
     const cv::Point2d dir(std::cos(t), std::sin(t));
     const cv::Point2d in = a.centre + dir * (a.radius - 4), out = a.centre + dir * (a.radius + 4);
     bool clear = true;
-    for (const auto& poly : spec.occluders) {
+    for (const auto& poly : layout.occluders) {
       clear = clear && cv::pointPolygonTest(std::vector<cv::Point2f>(poly.begin(), poly.end()),
                                             cv::Point2f(out), true) < -8;
     }
-    for (const auto* list : {&spec.clutterBehind, &spec.clutterInFront}) {
-      for (const scenes::HardSceneSpec::Blob& b : *list) {
+    for (const auto* list : {&layout.clutterBehind, &layout.clutterInFront}) {
+      for (const scenes::HardSceneLayout::Blob& b : *list) {
         clear = clear && cv::norm(out - b.centre) > b.along + 8;
       }
     }
