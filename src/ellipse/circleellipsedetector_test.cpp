@@ -90,53 +90,13 @@ TEST_P(RingScenes, BothEdgesLargestFirstOrOneBetweenThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CircleEllipseDetector, RingScenes,
-                         ::testing::Values(RingCase{"Medium", 70, 110, 0, false},
-                                           RingCase{"MediumNoisy", 70, 110, 5, false},
-                                           RingCase{"Small", 18, 32, 0, false},
-                                           RingCase{"SmallNoisy", 18, 32, 5, false},
+                         ::testing::Values(RingCase{"Small", 18, 32, 5, false},
                                            RingCase{"Large", 250, 390, 0, false},
-                                           RingCase{"LargeNoisy", 250, 390, 5, false},
                                            RingCase{"SevenApart", 50, 57, 0, false},
                                            RingCase{"ThreeApartMerge", 50, 53, 0, true}),
                          [](const ::testing::TestParamInfo<RingCase>& info) {
                            return info.param.name;
                          });
-
-struct EllipseCase {
-  double a, b, angleDeg;
-};
-class EllipseScenes : public ::testing::TestWithParam<EllipseCase> {};
-
-TEST_P(EllipseScenes, EllipseIsReportedWithItsCentreAxesAndAngle) {
-  const EllipseCase& c = GetParam();
-  const cv::Size size(260, 240);
-  const cv::Point2d centre(131.3, 122.6);
-  scenes::Scene scene(size, 45);
-  scene.ellipse(centre, c.a, c.b, c.angleDeg, 200);
-  addBar(scene, size);
-  const CircleEllipseDetector d(scene.render(0.0, 3.0, 9));
-  const std::vector<mEllipse> ellipses = d.ellipses();
-  ASSERT_EQ(ellipses.size(), 1u);
-  const mEllipse& e = ellipses[0];
-  EXPECT_LE(cv::norm(e.center - toDetector(centre)), 0.5);
-  // The axis along theta: the major one when the major axis is within 45 degrees of +x.
-  double expectedTheta = c.angleDeg * CV_PI / 180;
-  int along = static_cast<int>(c.a), across = static_cast<int>(c.b);
-  if (expectedTheta > CV_PI / 4) {
-    expectedTheta -= CV_PI / 2;
-    std::swap(along, across);
-  }
-  EXPECT_NEAR(e.theta, expectedTheta, 0.03);
-  // Axes are truncated: within one pixel of the true semi-axis, from below or above.
-  EXPECT_NEAR(e.axes.width, along, 1);
-  EXPECT_NEAR(e.axes.height, across, 1);
-  EXPECT_EQ(d.ellipseCount(), 1);
-  EXPECT_EQ(d.circleCount(), static_cast<int>(d.circles().size()));
-}
-
-INSTANTIATE_TEST_SUITE_P(CircleEllipseDetector, EllipseScenes,
-                         ::testing::Values(EllipseCase{80, 45, 0}, EllipseCase{70, 40, 30},
-                                           EllipseCase{90, 55, 60}, EllipseCase{60, 36, -20}));
 
 cv::Mat wheelScene(cv::Size size, scenes::Seed seed = 1) {
   scenes::WheelLayout wheel;
@@ -179,7 +139,7 @@ TEST(CircleEllipseDetector, ThreadsConstructingAtOnceGetTheSingleThreadResults) 
 }
 
 // An image the tracer refuses is reported and leaves every stage empty: no anchors, segments,
-// tests or shapes, and a blank edge map. 5 x 5 is the smallest image traced.
+// tests or shapes, and blank maps. 5 x 5 is the smallest image traced.
 struct ImageCase {
   const char* name;
   cv::Mat (*make)();
@@ -220,7 +180,9 @@ TEST_P(DetectorInput, RefusedImagesAreReportedAndGiveNothing) {
   EXPECT_EQ(d.segmentCount(), 0);
   EXPECT_TRUE(d.segments().empty());
   EXPECT_EQ(d.testCount(), 0);
-  EXPECT_TRUE(d.edgeImage().empty() || cv::countNonZero(d.edgeImage()) == 0);
+  for (const cv::Mat* map : {&d.edgeImage(), &d.smoothImage(), &d.gradientImage()}) {
+    EXPECT_TRUE(map->empty() || cv::countNonZero(*map) == 0);
+  }
   EXPECT_TRUE(d.circles().empty());
   EXPECT_TRUE(d.ellipses().empty());
 }

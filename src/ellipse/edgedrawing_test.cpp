@@ -347,9 +347,11 @@ TEST(EdgeDrawing, SubMatrixViewGivesTheSameResultAsItsCopy) {
 
 TEST(EdgeDrawing, OutOfRangeParametersAreClamped) {
   const cv::Mat img = scenes::renderClutter({160, 120}, 5);
+  // The gradient map shows the clamped threshold too: its outermost ring holds threshold - 1.
   auto same = [&](const EdgeDrawing& a, const EdgeDrawing& b) {
     EXPECT_EQ(a.segments(), b.segments());
     EXPECT_EQ(a.anchors(), b.anchors());
+    EXPECT_EQ(cv::norm(a.gradientImage(), b.gradientImage(), cv::NORM_INF), 0.0);
   };
   same(EdgeDrawing(img, 101, 0), EdgeDrawing(img, 101, 1));
   same(EdgeDrawing(img, 101, 11, -5), EdgeDrawing(img, 101, 11, 0));
