@@ -124,6 +124,14 @@ TEST(Validation, EdgeSearchRunsAcrossTheCurveUpToTwoPixels) {
   ASSERT_GT(atColumn50, 20);
   EXPECT_EQ(v.countAligned(vertical).aligned, atColumn50);
 
+  // The same picture turned by 90 degrees: a nearly horizontal outline at y = 50 looks along
+  // its column and finds the edge row two below.
+  const CandidateValidator turned(edges.t(), grey.t());
+  const int atRow50 = countInImage(circleOutline(50, -950, 1000), size,
+                                   [](const cv::Point& p) { return p.y == 50; });
+  ASSERT_GT(atRow50, 20);
+  EXPECT_EQ(turned.countAligned(circleCandidate(50, -950, 1000)).aligned, atRow50);
+
   // Right place, wrong gradient direction (a horizontal step under a vertical edge line).
   cv::Mat greyH(size, CV_8UC1, cv::Scalar(40));
   greyH.rowRange(50, 100).setTo(220);
