@@ -80,21 +80,6 @@ TEST(ObjectFactory, SameNameSameObjectUntilReleased) {
   EXPECT_FALSE(factory.releaseInstance("f.never"));
 }
 
-TEST(ObjectFactory, SetInstanceReplacesAndStoresWhatItIsGiven) {
-  auto& factory = ObjectFactory<Widget>::instance();
-  auto mine = std::make_shared<Widget>();
-  EXPECT_TRUE(factory.setInstance("f.set", mine));
-  EXPECT_EQ(factory.getInstance("f.set"), mine);
-  auto replacement = std::make_shared<Widget>();
-  EXPECT_TRUE(factory.setInstance("f.set", replacement));
-  EXPECT_EQ(factory.getInstance("f.set"), replacement);
-  // An empty pointer is an entry too: getInstance returns it as it is.
-  EXPECT_TRUE(factory.setInstance("f.set", nullptr));
-  EXPECT_TRUE(factory.contains("f.set"));
-  EXPECT_EQ(factory.getInstance("f.set"), nullptr);
-  EXPECT_TRUE(factory.releaseInstance("f.set"));
-}
-
 TEST(ObjectFactory, ReleasingAnInstanceWhoseDestructorUsesTheFactoryDoesNotDeadlock) {
   auto& factory = ObjectFactory<Reentrant>::instance();
   factory.getInstance("self");
