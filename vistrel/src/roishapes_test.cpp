@@ -136,10 +136,6 @@ TEST(RoiShapes, MaskStoresAnchorThenOutline) {
   EXPECT_EQ(m.anchor, cv::Point2f(5, 6));
   EXPECT_EQ(m.vertexesRef(), Points(given.begin() + 1, given.end()));
   EXPECT_EQ(m.getVertexes(), given);
-  Roi::RoiMask fresh;
-  ASSERT_TRUE(fresh.setVertexes(m.getVertexes()));
-  EXPECT_EQ(fresh.anchor, m.anchor);
-  EXPECT_EQ(fresh.vertexes, m.vertexes);
 }
 
 TEST(RoiShapes, HullsMergeOutlines) {
