@@ -253,15 +253,4 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   EXPECT_TRUE(roi.empty());
 }
 
-TEST(DetectRoiPersistence, MaskEntryWithoutImageDrawsNothing) {
-  DetectRoi roi =
-      read(yaml("  addRois:\n"
-                "    - { type:1, vertexes:[ 0., 0., 9., 0., 9., 9., 0., 9. ] }\n"
-                "    - { type:7, vertexes:[ 2., 2., 2., 2., 5., 2., 5., 5. ] }\n"));
-  ASSERT_EQ(roi.addRois().size(), 2u);
-  const cv::Mat mask = roi.getMask(cv::Size());
-  ASSERT_EQ(mask.size(), cv::Size(10, 10));
-  EXPECT_EQ(cv::countNonZero(mask), 100);  // the rectangle alone
-}
-
 }  // namespace
