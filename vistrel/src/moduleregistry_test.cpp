@@ -47,6 +47,7 @@ TEST(ModuleRegistry, SecondRegistrationUnderATakenNameIsRefused) {
   EXPECT_TRUE(vistrel::registerModule("test.Taken", widgets));
   EXPECT_FALSE(vistrel::registerModule("test.Taken", gadgets));
   EXPECT_EQ(vistrel::findModule("test.Taken"), widgets);
+  EXPECT_EQ(&VistrelModule<Widget>::instance(), widgets);  // one module per class
   EXPECT_FALSE(vistrel::registerModule("test.Null", nullptr));
   EXPECT_EQ(vistrel::findModule("test.Null"), nullptr);
   EXPECT_EQ(vistrel::findModule("test.Unknown"), nullptr);
