@@ -74,6 +74,9 @@ TEST(RoiShapes, RectangleAndPolygonTakeTheirMinimumOfPoints) {
   // A refused call leaves the shape as it was.
   EXPECT_FALSE(poly.setVertexes({{7, 7}}));
   EXPECT_EQ(poly.getVertexes(), five);
+  // Both hand out their own point lists for editing in place.
+  EXPECT_EQ(&rect.vertexesRef(), &rect.vertexes);
+  EXPECT_EQ(&poly.vertexesRef(), &poly.vertexes);
 }
 
 TEST(RoiShapes, CircleShapesKeepRadiiAndHaveNoVertexList) {
