@@ -132,6 +132,7 @@ TEST(RoiShapes, EllipseKeepsTheLongerAxisFirst) {
 
 TEST(RoiShapes, MaskStoresAnchorThenOutline) {
   Roi::RoiMask m;
+  EXPECT_EQ(m.type, Roi::ShapeType::Mask);  // a polygon underneath, a type of its own
   EXPECT_FALSE(m.setVertexes({{5, 5}, {0, 0}, {1, 0}}));
   const Points given = {{5, 6}, {5, 6}, {15, 6}, {15, 16}, {5, 16}};
   ASSERT_TRUE(m.setVertexes(given));
