@@ -89,6 +89,7 @@ struct AccuracyCase {
   bool brightInside;
   bool ring;  // the ring's inner edge is the measured one; its outer edge lies 40 pixels out
 };
+void PrintTo(const AccuracyCase& k, std::ostream* os) { *os << k.name; }
 class CircleAccuracy : public ::testing::TestWithParam<AccuracyCase> {};
 
 TEST_P(CircleAccuracy, MeasuresTheEdgeToATwentiethOfAPixel) {
