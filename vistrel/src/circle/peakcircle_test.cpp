@@ -45,6 +45,8 @@ TEST(PeakCircle, SamplingStepFollowsRingWidthAndImageSize) {
   // Ring 60 at radius 600: 60 / 15 = 4; with two circles 60 / 30 = 2, the default.
   EXPECT_EQ(samplingStep(params(540, 600, 0), small, 1), 4);
   EXPECT_EQ(samplingStep(params(540, 600, 0), small, 2), 2);
+  // Ring 75 at radius 900: 75 / 15 = 5, made even 4.
+  EXPECT_EQ(samplingStep(params(825, 900, 0), small, 1), 4);
   // Ring 200 at radius 1000: 200 / 15 = 13, made even 12, capped at 8.
   EXPECT_EQ(samplingStep(params(800, 1000, 0), small, 1), 8);
   // A wide ring keeps 2; peak mode 4 or a thin edge makes it full resolution.
