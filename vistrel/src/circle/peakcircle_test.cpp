@@ -236,7 +236,7 @@ TEST(PeakCircle, RadiusZeroBinIsNeverScored) {
   EXPECT_NEAR(circle[2], 6, 0.2);
 }
 
-TEST(PeakCircle, EveryPeakModeMeasuresTheCircle) {
+TEST(PeakCircle, EveryPeakModeAndFittingLevelMeasuresTheCircle) {
   const cv::Point2d c(90.37, 85.81);
   const double r = 70.42;
   const cv::Mat img = scenes::renderDisc({181, 171}, rendered(c), r, 50, 180, 1.0, 5.0, 4);
@@ -253,6 +253,23 @@ TEST(PeakCircle, EveryPeakModeMeasuresTheCircle) {
     EXPECT_NEAR(circle[0], c.x, k.tolerance) << std::hex << k.precision;
     EXPECT_NEAR(circle[1], c.y, k.tolerance) << std::hex << k.precision;
     EXPECT_NEAR(circle[2], r, k.tolerance) << std::hex << k.precision;
+  }
+  // A bump on the edge: fitting levels 1 (hard cut-off), 3 (inverse residual) and 4 (L1-L2)
+  // weigh its points each their own way.
+  scenes::Scene bumped({181, 171}, 180);
+  bumped.disc(rendered(c), r, 50);
+  bumped.disc(rendered(c + cv::Point2d(r + 1, 0)), 5, 50);
+  const cv::Mat bump = bumped.render(1.0, 5.0, 4);
+  std::vector<cv::Vec3f> levels;
+  for (int precision : {0x13, 0x33, 0x43}) {
+    cv::Vec3f circle(0, 0, 0);
+    detectBestPeakCircle(bump, circle, nullptr, params(0, 90, 0, precision), nullptr);
+    levels.push_back(circle);
+  }
+  for (size_t i = 0; i < levels.size(); ++i) {
+    for (size_t j = i + 1; j < levels.size(); ++j) {
+      EXPECT_NE(levels[i], levels[j]) << i << " " << j;
+    }
   }
 }
 
