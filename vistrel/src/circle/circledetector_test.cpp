@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <opencv2/imgproc.hpp>
 #include <vector>
 
