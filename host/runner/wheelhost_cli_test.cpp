@@ -13,15 +13,12 @@
 #include <opencv2/imgproc.hpp>
 
 #include "runner/testing/qtprinters.h"
+#include "runner/testing/wheelhostprocess.h"
 #include "scenes/scenes.h"
 
 namespace {
 
-struct Result {
-  int exitCode = -1;
-  QString out, err;
-  QStringList outLines() const { return out.split('\n', Qt::SkipEmptyParts); }
-};
+using Result = WheelhostResult;
 
 // A scratch folder with two catalogue models (5 and 6 spokes) and helpers to run wheelhost.
 class Workspace {
@@ -69,35 +66,16 @@ class Workspace {
   }
   // `withoutRuntimeDir`: XDG_RUNTIME_DIR unset, as a service or a container may run it.
   static Result runRaw(const QStringList& args, bool withoutRuntimeDir = false) {
-    QProcess p;
-    if (withoutRuntimeDir) {
-      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-      env.remove("XDG_RUNTIME_DIR");
-      p.setProcessEnvironment(env);
-    }
-    p.start(WHEELHOST_EXE, args);
-    EXPECT_TRUE(p.waitForFinished(120000)) << "wheelhost did not finish";
-    Result r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runWheelhost(args, withoutRuntimeDir);
   }
 
  private:
   QTemporaryDir dir_;
 };
 
-QJsonObject parseLine(const QString& line) {
-  QJsonParseError e;
-  const QJsonDocument d = QJsonDocument::fromJson(line.toUtf8(), &e);
-  EXPECT_EQ(e.error, QJsonParseError::NoError) << line.toStdString();
-  return d.object();
-}
-
 TEST(WheelhostCli, HelpAndARunPrintNoWarningAndHelpNoSourcePath) {
   for (const QStringList& args : {QStringList{"--help"}, QStringList{"--version"}}) {
-    const Result r = Workspace::runRaw(args, true);
+    const Result r = runWheelhost(args, true);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     EXPECT_FALSE(r.out.isEmpty());
@@ -105,9 +83,9 @@ TEST(WheelhostCli, HelpAndARunPrintNoWarningAndHelpNoSourcePath) {
   }
   Workspace ws;
   ws.writeImage("wheel.png", Workspace::wheel({320, 260}, {160.0, 130.0}, 90, 5, 0));
-  const Result r = Workspace::runRaw({"--plugin", WHEELHOST_FAKE_PLUGIN, "--no-progress", "--set",
-                                      "d2h=0.5", ws.path("wheel.png")},
-                                     true);
+  const Result r = runWheelhost({"--plugin", WHEELHOST_FAKE_PLUGIN, "--no-progress", "--set",
+                                 "d2h=0.5", ws.path("wheel.png")},
+                                true);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
@@ -231,10 +209,11 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   const QStringList lines = r.outLines();
   ASSERT_EQ(lines.size(), 3) << r.out.toStdString();  // JSON only; the summary went to stderr
   // Natural name order: nowheel, w2, w10.
-  EXPECT_EQ(parseLine(lines[0])["status"].toString(), "no wheel");
-  const QJsonObject first = parseLine(lines[1]);
+  const QList<QJsonObject> json = jsonLines(r.out);
+  EXPECT_EQ(json[0]["status"].toString(), "no wheel");
+  const QJsonObject first = json[1];
   EXPECT_TRUE(first["file"].toString().endsWith("w2.png"));
-  EXPECT_TRUE(parseLine(lines[2])["file"].toString().endsWith("w10.jpg"));
+  EXPECT_TRUE(json[2]["file"].toString().endsWith("w10.jpg"));
   EXPECT_TRUE(r.err.contains("images 3: found 2, no wheel 1, failed 0"));
 
   // The fake finds the rim's bounding box: centre within a pixel, model by the matchers.
@@ -249,7 +228,7 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   EXPECT_LT(first["candidates"].toObject()["FIVE"].toDouble(),
             first["candidates"].toObject()["SIX"].toDouble());
   // The colour image is analysed on its first (blue) channel, where the wheel is.
-  EXPECT_EQ(parseLine(lines[2])["model"].toString(), "SIX");
+  EXPECT_EQ(json[2]["model"].toString(), "SIX");
 
   // Files: the JSON lines, the CSV, a cut-out per found wheel, an overlay per image.
   QFile jsonl(ws.path("out/results.jsonl"));

@@ -15,16 +15,14 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "runner/testing/qtprinters.h"
+#include "runner/testing/wheelhostprocess.h"
 #include "samplegen/sampleset.h"
 
 namespace {
 
 namespace ws = wheelhost::samples;
 
-struct Result {
-  int exitCode = -1;
-  QString out, err;
-};
+using Result = WheelhostResult;
 
 // The sample set in the build folder, written once for all tests (they may run in parallel).
 QString sampleSet() {
@@ -34,20 +32,7 @@ QString sampleSet() {
 }
 
 Result wheelhost(const QStringList& args) {
-  QProcess p;
-  p.start(WHEELHOST_EXE, QStringList{"--no-progress"} + args);
-  EXPECT_TRUE(p.waitForFinished(600000));
-  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-          QString::fromUtf8(p.readAllStandardOutput()),
-          QString::fromUtf8(p.readAllStandardError())};
-}
-
-QList<QJsonObject> jsonLines(const QString& text) {
-  QList<QJsonObject> out;
-  for (const QString& line : text.split('\n', Qt::SkipEmptyParts)) {
-    out << QJsonDocument::fromJson(line.toUtf8()).object();
-  }
-  return out;
+  return runWheelhost(QStringList{"--no-progress"} + args);
 }
 
 // A result file's text without the times, which differ from run to run.
@@ -164,6 +149,11 @@ TEST(WheelhostSamples, WithoutTheReportedCircleTheCutOutsPlaceIsTheFallback) {
     if (o["status"].toString() != "found") continue;
     const std::string file = o["file"].toString().toStdString();
     EXPECT_EQ(o["circleFrom"].toString(), "cut-out") << file;
+    // Cut-outs of 900 px or more come halved: found so, and still placed in source pixels.
+    const bool halved = o["sourceSize"].toArray()[0].toInt() > 2000;
+    EXPECT_EQ(o["halved"].toBool(), halved) << file;
+    EXPECT_NEAR(o["cutoutSize"].toArray()[0].toInt(), (halved ? 1 : 2) * o["radius"].toDouble(), 2)
+        << file;
     // The cut-out's place carries 0.75 px of its own uncertainty.
     EXPECT_LT(o["truth"].toObject()["centreError"].toDouble(), 2.0) << file;
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -39,6 +40,19 @@ TEST(SampleSet, EveryWheelLiesWellInsideItsImage) {
       EXPECT_GT(std::abs(models[i].diameterMm - models[j].diameterMm), 15.0);
     }
   }
+}
+
+// A colour shot is tinted, so that an analysis of the wrong channel cannot pass for the right.
+TEST(SampleSet, ColourShotIsBluish) {
+  const auto& shots = ws::bundledShots();
+  const auto colour =
+      std::find_if(shots.begin(), shots.end(), [](const ws::Shot& s) { return s.colour; });
+  ASSERT_NE(colour, shots.end());
+  std::vector<cv::Mat> bgr;
+  cv::split(ws::renderShot(*colour), bgr);
+  ASSERT_EQ(bgr.size(), 3u);
+  EXPECT_NEAR(cv::mean(bgr[1])[0], 0.85 * cv::mean(bgr[0])[0], 0.5);
+  EXPECT_NEAR(cv::mean(bgr[2])[0], 0.7 * cv::mean(bgr[0])[0], 0.5);
 }
 
 }  // namespace
