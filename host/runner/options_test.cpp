@@ -98,8 +98,9 @@ TEST(RunnerOptions, HelpDocumentsTheDefaultsEveryOptionAndEveryParameter) {
         "--help", "--version", "--sweep", "--best"}) {
     EXPECT_TRUE(help.contains(option)) << option;
   }
+  // Each parameter key starts a line of the key table.
   for (const auto& k : wheelhost::parameterKeys()) {
-    EXPECT_TRUE(help.contains(QString(k.key) + ' ')) << k.key;
+    EXPECT_TRUE(help.contains("\n  " + QString(k.key) + ' ')) << k.key;
   }
   EXPECT_TRUE(help.contains("Exit status"));
   // What "filterSize" bounds, in which pixels.

@@ -263,7 +263,8 @@ TEST(WheelhostCli, TruthFileIsCheckedAndSummarised) {
       {"file": "c.png", "model": null}]})");
   const Result r = ws.run(
       {"--truth", ws.path("truth.json"), ws.path("a.png"), ws.path("b.png"), ws.path("c.png")});
-  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  ASSERT_GE(r.outLines().size(), 3);
   EXPECT_TRUE(r.outLines()[0].endsWith("[truth ok]"));
   EXPECT_TRUE(r.outLines()[1].endsWith("[truth: FIVE]"));
   EXPECT_TRUE(r.outLines()[2].endsWith("[truth ok]"));
