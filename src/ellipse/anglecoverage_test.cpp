@@ -121,10 +121,12 @@ TEST(AngleCoverage, CoveredArcSpansFromTheLargestGap) {
   ASSERT_TRUE(d.coveredArc(s, e));
   EXPECT_EQ(s, 4);
   EXPECT_EQ(e, 1);
-  // Equal gaps: the earlier wins, and the wrap gap (1.0 = 0.5 + 0.5) must be strictly larger.
+  // Three equal gaps of 1.0 (the wrap gap 0.5 + 0.5): the earliest inner gap wins, and the
+  // wrap gap would have to be strictly larger.
   AngleCoverage t;
   t.insert(0.5, 1);
-  t.insert(2, kTwoPi - 0.5);
+  t.insert(2, 3);
+  t.insert(4, kTwoPi - 0.5);
   ASSERT_TRUE(t.coveredArc(s, e));
   EXPECT_EQ(s, 2);
   EXPECT_EQ(e, 1);

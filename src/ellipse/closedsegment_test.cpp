@@ -47,8 +47,9 @@ TEST(ClosedSegment, AnEllipseChainBecomesAnEllipseCandidateUnlessTooElongated) {
   EXPECT_GT(list[0].circleError, 1.5);
   EXPECT_ELLIPSE_NEAR(list[0].eq, 100, 80, 45, 20, 0.1, 0.3);
 
-  // 90 by 5: major is 18 times minor; the closed curve is dropped, nothing is added.
-  Chain thin = ellipseChain(100, 80, 90, 5);
+  // 90 by 10: major is 9 times minor, more than 8; the closed curve is dropped, nothing is
+  // added.
+  Chain thin = ellipseChain(100, 80, 90, 10);
   list.clear();
   EXPECT_EQ(tryClosedSegment(thin.x.data(), thin.y.data(), thin.size(), list),
             ClosedSegmentOutcome::kDropped);
@@ -90,7 +91,7 @@ std::vector<cv::Point> straight(int x0, int y0, int n) {
 TEST(ClosedSegment, EverySegmentBecomesAShapeLinesOrNothing) {
   const Chain circle = ellipseChain(60, 50, 20, 20);
   const Chain small = ellipseChain(30, 30, 3, 3);  // 24 pixels, closed
-  const Chain thin = ellipseChain(100, 80, 90, 5);
+  const Chain thin = ellipseChain(100, 80, 90, 10);
   const std::vector<std::vector<cv::Point>> segments = {
       straight(10, 10, 11),    // 0: too short to count at all
       straight(10, 40, 12),    // 1: long enough for one line

@@ -71,21 +71,6 @@ TEST(FinalJoin, ConcentricCirclesThreePixelsApartMergeSevenApartStay) {
   EXPECT_EQ(out[0].pixelCount, 360);  // unchanged candidates keep their pixels
 }
 
-TEST(FinalJoin, OutputIsOrderedByDecreasingRadius) {
-  Pixels px;
-  CandidateList in, out;
-  px.add(in, 50, 50, 10, 10, false);
-  px.add(in, 200, 50, 40, 40, false);
-  px.add(in, 350, 50, 25, 25, false);
-  px.add(in, 500, 50, 33, 33, false);
-  joinNearDuplicates(in, out);
-  ASSERT_EQ(out.size(), 4u);
-  EXPECT_NEAR(out[0].r, 40, 0.05);
-  EXPECT_NEAR(out[1].r, 33, 0.05);
-  EXPECT_NEAR(out[2].r, 25, 0.05);
-  EXPECT_NEAR(out[3].r, 10, 0.05);
-}
-
 TEST(FinalJoin, EllipseCandidatesGetTheirConicsCentreAndAxes) {
   Pixels px;
   CandidateList in, out;
