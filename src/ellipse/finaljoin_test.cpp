@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "circlefit.h"
@@ -83,6 +84,29 @@ TEST(FinalJoin, EllipseCandidatesGetTheirConicsCentreAndAxes) {
   EXPECT_NEAR(std::max(out[0].majorAxis, out[0].minorAxis), 40, 0.05);
   EXPECT_NEAR(std::min(out[0].majorAxis, out[0].minorAxis), 20, 0.05);
 }
+
+// A 40 x 20 ellipse and a second one with one axis 7 longer: no partners, though the other
+// axes match and, with only 12 pixels on the second, one ellipse would fit both within 2.
+struct AxesCase {
+  const char* name;
+  double a, b;
+};
+class FinalJoinAxes : public ::testing::TestWithParam<AxesCase> {};
+
+TEST_P(FinalJoinAxes, EllipsesWithAnAxisSevenApartStaySeparate) {
+  Pixels px;
+  CandidateList in, out;
+  px.add(in, 120, 90, 40, 20, true);
+  px.add(in, 120, 90, GetParam().a, GetParam().b, true, 12);
+  joinNearDuplicates(in, out);
+  EXPECT_EQ(out.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(FinalJoin, FinalJoinAxes,
+                         ::testing::Values(AxesCase{"Major", 47, 20}, AxesCase{"Minor", 40, 27}),
+                         [](const ::testing::TestParamInfo<AxesCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(FinalJoin, TwoCircleCandidatesOfOneEllipseJoinAsAnEllipse) {
   // One ellipse 60 x 54 found twice (samples half a step apart) as two circles: partners with
