@@ -99,6 +99,35 @@ TEST(ArcDetection, ALongLineNeverTakesPartInAnArc) {
   EXPECT_TRUE(detect(w, 100, 100).arcs.empty());
   World shorter = twoLines(20, 20, 20);
   EXPECT_EQ(detect(shorter, 105, 105).arcs.size(), 1u);  // T = 21
+
+  // Inside a turning chain: a 120-pixel chord across a circle's arc splits the runs around it.
+  World chain;
+  std::vector<cv::Point> px = circlePixels(250, 250, 80, 0, 1.2);
+  const cv::Point a = px.back();
+  const cv::Point b(static_cast<int>(std::lround(250 + 80 * std::cos(2.9))),
+                    static_cast<int>(std::lround(250 + 80 * std::sin(2.9))));
+  std::vector<cv::Point> chord =
+      digitise([&](double t) { return cv::Point2d(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t); },
+               0, 1, 400);
+  px.insert(px.end(), chord.begin() + 1, chord.end() - 1);
+  const std::vector<cv::Point> rest = circlePixels(250, 250, 80, 2.9, 4.2);
+  px.insert(px.end(), rest.begin(), rest.end());
+  chain.add(px);
+  chain.finish();
+  int longLine = -1;
+  for (size_t l = 0; l < chain.lines.size(); ++l)
+    if (chain.lines[l].len >= 100) longLine = static_cast<int>(l);
+  ASSERT_GE(longLine, 0);
+  Result r = detect(chain);
+  ASSERT_GE(r.arcs.size(), 1u);
+  const LineSegment& L = chain.lines[longLine];
+  for (const ArcCandidate& arc : r.arcs) {
+    // No arc holds a pixel of the long line's middle part.
+    const cv::Point mid = chain.segments[0][L.firstPixel + L.len / 2];
+    for (int i = 0; i < arc.pixelCount; ++i) EXPECT_FALSE(arc.x[i] == mid.x && arc.y[i] == mid.y);
+  }
+  // The long line stays free: no run takes it.
+  EXPECT_FALSE(chain.infos[longLine].used);
 }
 
 TEST(ArcDetection, ArcsOfKnownCirclesHaveTheirCentreRadiusAndAngles) {
