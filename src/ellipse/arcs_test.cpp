@@ -60,6 +60,7 @@ TEST(Arcs, CoverageOfCircularAndEllipticArcs) {
   ASSERT_EQ(list.size(), 3u);
   EXPECT_NEAR(list[2].coverage, 0.75 * 60 / (3.14159265 * 40), 1e-12);
   EXPECT_TRUE(list[2].elliptic);
+  EXPECT_EQ(list[2].ellipseError, 0.3);
 }
 
 // Two pieces of one circle (r = 30), 0.1 rad (3 px) apart, merge as they are stored; `gap`

@@ -66,6 +66,7 @@ TEST_P(CircularArcs, BecomeCirclesByCoverAndError) {
   ASSERT_EQ(out.size(), c.circle ? 1u : 0u);
   if (!c.circle) return;
   EXPECT_FALSE(out[0].elliptic);
+  EXPECT_EQ(out[0].circleError, c.error);
   // The candidate's coverage is its own: pixels over the circle's length.
   EXPECT_DOUBLE_EQ(out[0].coverage, p.arc.pixelCount / (kTwoPi * p.arc.r));
 }

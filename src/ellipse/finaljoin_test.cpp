@@ -121,6 +121,7 @@ TEST(FinalJoin, TwoCircleCandidatesOfOneEllipseJoinAsAnEllipse) {
   joinNearDuplicates(in, out);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_TRUE(out[0].elliptic);
+  EXPECT_EQ(out[0].pixelCount, 0);
   EXPECT_LE(out[0].ellipseError, 2.0);
   EXPECT_ELLIPSE_NEAR(out[0].eq, 150, 150, 60, 54, 0.05, 0.05);
 }

@@ -26,6 +26,8 @@ TEST(Records, CandidatesFillTheirCoverageFromTheCurveLength) {
   ASSERT_EQ(list.size(), 2u);
   EXPECT_NEAR(list[1].coverage, 100 / (3.14159265 * 40), 1e-12);
   EXPECT_TRUE(list[1].elliptic);
+  EXPECT_EQ(list[1].circleError, 0.7);
+  EXPECT_EQ(list[1].ellipseError, 0.25);
 }
 
 TEST(Records, PixelBufferHandsOutStablePositionsAndNeverGrows) {
