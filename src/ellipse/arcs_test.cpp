@@ -39,120 +39,102 @@ void store(ArcList& list, PixelBuffer& buffer, const Sampled& s, int segment, in
                  static_cast<int>(s.x[s.n - 1]), static_cast<int>(s.y[s.n - 1]), s.x, s.y, s.n);
 }
 
-TEST(Arcs, CircularArcCoverageIsItsAngularSpan) {
+TEST(Arcs, CoverageOfCircularAndEllipticArcs) {
   PixelBuffer buffer(100);
   ArcList list;
   const Sampled s = sample(buffer, 50, 50, 30, 1.0, 2.5, 40);
   store(list, buffer, s, 0, 1);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_DOUBLE_EQ(list[0].coverage, 1.5 / (2 * CV_PI));
-  EXPECT_FALSE(list[0].elliptic);
-  EXPECT_NEAR(list[0].r, 30, 1e-9);
-  EXPECT_EQ(list[0].pixelCount, 40);
   // A wrapping arc: 5.5 → 0.5 spans 2π − 5.
   addCircularArc(list, buffer, 0, 0, 10, 0, 5.5, 0.5, 1, 9, 0, 0, 0, 0, s.x, s.y, 3);
   EXPECT_DOUBLE_EQ(list[1].coverage, (2 * CV_PI - 5) / (2 * CV_PI));
-}
 
-TEST(Arcs, EllipticArcCoverageDiscountsTheOverlap) {
-  ArcList list;
-  ConicCoefficients circle;  // x² + y² − 400 = 0: perimeter 3.14159265 · 40
+  // An elliptic arc discounts the overlap from its pixels over the perimeter:
+  // x² + y² − 400 = 0 has perimeter 3.14159265 · 40.
+  ConicCoefficients circle;
   circle[1] = 1;
   circle[3] = 1;
   circle[6] = -400;
-  double x = 0, y = 0;
-  addEllipticArc(list, 0, 0, 20, 0.5, 0, 1, 1, 0, 0, 0, 0, 0, &x, &y, 60, circle, 0.3, 0.25);
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_NEAR(list[0].coverage, 0.75 * 60 / (3.14159265 * 40), 1e-12);
-  EXPECT_TRUE(list[0].elliptic);
-  EXPECT_EQ(list[0].ellipseError, 0.3);
-  EXPECT_EQ(list[0].eq[6], -400);
+  addEllipticArc(list, 0, 0, 20, 0.5, 0, 1, 1, 0, 0, 0, 0, 0, s.x, s.y, 60, circle, 0.3, 0.25);
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_NEAR(list[2].coverage, 0.75 * 60 / (3.14159265 * 40), 1e-12);
+  EXPECT_TRUE(list[2].elliptic);
+  EXPECT_EQ(list[2].ellipseError, 0.3);
 }
 
-TEST(Arcs, ConsecutiveArcsOfOneSegmentMergeImmediately) {
+// Two pieces of one circle (r = 30), 0.1 rad (3 px) apart, merge as they are stored; `gap`
+// extra buffer places lie between them.
+class ArcsMerge : public ::testing::TestWithParam<int> {};
+
+TEST_P(ArcsMerge, ConsecutiveArcsOfOneSegmentMergeImmediately) {
+  const int gap = GetParam();
   PixelBuffer buffer(1000);
   ArcList list;
-  // Two pieces of one circle (r = 30), back to back in the buffer, 0.1 rad (3 px) apart.
   const Sampled p = sample(buffer, 100, 80, 30, 0.0, 1.0, 31);
+  buffer.advance(gap);
   const Sampled q = sample(buffer, 100, 80, 30, 1.1, 2.0, 28);
   store(list, buffer, p, 3, -1);
+  const int before = buffer.cursor();
   store(list, buffer, q, 3, -1);
   ASSERT_EQ(list.size(), 1u);
   const ArcCandidate& m = list[0];
   EXPECT_EQ(m.pixelCount, 59);
-  EXPECT_EQ(m.x, p.x);  // already in order: no copy
-  EXPECT_EQ(buffer.cursor(), 59);
-  EXPECT_NEAR(m.xc, 100, 1e-9);
-  EXPECT_NEAR(m.yc, 80, 1e-9);
   EXPECT_NEAR(m.r, 30, 1e-9);
   EXPECT_DOUBLE_EQ(m.startAngle, 0.0);
   EXPECT_DOUBLE_EQ(m.endAngle, 2.0);
   EXPECT_DOUBLE_EQ(m.coverage, 2.0 / (2 * CV_PI));
   EXPECT_EQ(m.ex, static_cast<int>(q.x[q.n - 1]));
   EXPECT_EQ(m.ey, static_cast<int>(q.y[q.n - 1]));
-  EXPECT_EQ(m.sx, static_cast<int>(p.x[0]));
-}
-
-TEST(Arcs, ArcsApartInTheBufferAreCopiedWhenMerged) {
-  PixelBuffer buffer(1000);
-  ArcList list;
-  const Sampled p = sample(buffer, 100, 80, 30, 0.0, 1.0, 31);
-  buffer.advance(5);  // something else in between
-  const Sampled q = sample(buffer, 100, 80, 30, 1.1, 2.0, 28);
-  store(list, buffer, p, 3, 1);
-  const int before = buffer.cursor();
-  store(list, buffer, q, 3, 1);
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0].pixelCount, 59);
-  EXPECT_EQ(buffer.cursor(), before + 59);
-  // P's pixels, then Q's.
-  EXPECT_EQ(list[0].x[0], p.x[0]);
-  EXPECT_EQ(list[0].x[30], p.x[30]);
-  EXPECT_EQ(list[0].x[31], q.x[0]);
-  EXPECT_EQ(list[0].y[58], q.y[27]);
-}
-
-TEST(Arcs, MergeNeedsSegmentTurnRadiusGapAndFit) {
-  struct Variant {
-    int segQ, turnQ;
-    double rQ;      // the stored radius of Q (0: its fit)
-    double gap;     // angular gap in radians between P's end and Q's start (r = 30)
-    double shiftQ;  // moves Q's circle sideways
-    bool merges;
-  };
-  const Variant variants[] = {
-      {3, 1, 0, 0.1, 0, true},      // the plain case
-      {4, 1, 0, 0.1, 0, false},     // another segment
-      {3, -1, 0, 0.1, 0, false},    // another turn
-      {3, 1, 37.4, 0.1, 0, true},   // 7.4 ≤ 0.25 · 30
-      {3, 1, 37.6, 0.1, 0, false},  // 7.6 > 0.25 · 30
-      {3, 1, 0, 0.3, 0, true},      // 9 px apart
-      {3, 1, 0, 0.4, 0, false},     // 12 px apart
-      {3, 1, 0, 0.1, 12, false},    // one radius, but circles 12 px apart: the fit fails 1.5
-  };
-  for (const Variant& v : variants) {
-    PixelBuffer buffer(1000);
-    ArcList list;
-    const Sampled p = sample(buffer, 100, 80, 30, 0.0, 1.0, 31);
-    const Sampled q = sample(buffer, 100 + v.shiftQ, 80, 30, 1.0 + v.gap, 2.0 + v.gap, 31);
-    store(list, buffer, p, 3, 1);
-    store(list, buffer, q, v.segQ, v.turnQ, v.rQ);
-    EXPECT_EQ(list.size(), v.merges ? 1u : 2u)
-        << v.segQ << " " << v.turnQ << " " << v.rQ << " " << v.gap << " " << v.shiftQ;
+  if (gap == 0) {
+    EXPECT_EQ(m.x, p.x);  // already in order: no copy
+    EXPECT_EQ(buffer.cursor(), before);
+    return;
   }
-  // Elliptic arcs never merge.
+  // Apart in the buffer: P's pixels, then Q's, copied to the write position.
+  EXPECT_EQ(buffer.cursor(), before + 59);
+  EXPECT_EQ(m.x[30], p.x[30]);
+  EXPECT_EQ(m.x[31], q.x[0]);
+  EXPECT_EQ(m.y[58], q.y[27]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Arcs, ArcsMerge, ::testing::Values(0, 5));
+
+struct MergeCase {
+  const char* name;
+  int segQ, turnQ;
+  double rQ;      // the stored radius of Q (0: its fit)
+  double gap;     // angular gap in radians between P's end and Q's start (r = 30)
+  double shiftQ;  // moves Q's circle sideways
+  bool merges;
+};
+class ArcsMergeRule : public ::testing::TestWithParam<MergeCase> {};
+
+TEST_P(ArcsMergeRule, NeedsSegmentTurnRadiusGapAndFit) {
+  const MergeCase& v = GetParam();
   PixelBuffer buffer(1000);
   ArcList list;
   const Sampled p = sample(buffer, 100, 80, 30, 0.0, 1.0, 31);
-  const Sampled q = sample(buffer, 100, 80, 30, 1.1, 2.0, 28);
-  ConicCoefficients eq;
-  eq[1] = 1, eq[3] = 1, eq[4] = -200, eq[5] = -160, eq[6] = 100 * 100 + 80 * 80 - 900;
-  addEllipticArc(list, 100, 80, 30, 0, 0, 1, 1, 3, 130, 80, 116, 105, p.x, p.y, p.n, eq, 0, 0);
-  store(list, buffer, q, 3, 1);
-  EXPECT_EQ(list.size(), 2u);
+  const Sampled q = sample(buffer, 100 + v.shiftQ, 80, 30, 1.0 + v.gap, 2.0 + v.gap, 31);
+  store(list, buffer, p, 3, 1);
+  store(list, buffer, q, v.segQ, v.turnQ, v.rQ);
+  EXPECT_EQ(list.size(), v.merges ? 1u : 2u);
 }
 
-TEST(Arcs, MergeWithoutRoomIsReportedAndLeavesTheArcsApart) {
+INSTANTIATE_TEST_SUITE_P(
+    Arcs, ArcsMergeRule,
+    ::testing::Values(MergeCase{"Plain", 3, 1, 0, 0.1, 0, true},
+                      MergeCase{"OtherSegment", 4, 1, 0, 0.1, 0, false},
+                      MergeCase{"OtherTurn", 3, -1, 0, 0.1, 0, false},
+                      MergeCase{"RadiusWithinAQuarter", 3, 1, 37.4, 0.1, 0, true},  // 7.4 ≤ 7.5
+                      MergeCase{"RadiusBeyondAQuarter", 3, 1, 37.6, 0.1, 0, false},
+                      MergeCase{"NinePixelsApart", 3, 1, 0, 0.3, 0, true},
+                      MergeCase{"TwelvePixelsApart", 3, 1, 0, 0.4, 0, false},
+                      // One radius, but circles 12 px apart: the joint fit exceeds 1.5.
+                      MergeCase{"OffsetCircles", 3, 1, 0, 0.1, 12, false}),
+    [](const ::testing::TestParamInfo<MergeCase>& info) { return std::string(info.param.name); });
+
+TEST(Arcs, EllipticArcsAndMergesWithoutRoomStayApart) {
   PixelBuffer buffer(62);
   ArcList list;
   const Sampled p = sample(buffer, 100, 80, 30, 0.0, 1.0, 31);
@@ -163,6 +145,18 @@ TEST(Arcs, MergeWithoutRoomIsReportedAndLeavesTheArcsApart) {
   store(list, buffer, q, 3, 1);
   EXPECT_TRUE(capture.contains("buffer.room() >= total (2 vs 59)"));
   EXPECT_EQ(list.size(), 2u);
+
+  // An elliptic arc of the same circle, back to back with Q in a roomy buffer: no merge.
+  PixelBuffer roomy(100);
+  const Sampled e = sample(roomy, 100, 80, 30, 0.0, 1.0, 31);
+  const Sampled f = sample(roomy, 100, 80, 30, 1.1, 2.0, 28);
+  ArcList withEllipse;
+  ConicCoefficients eq;
+  eq[1] = 1, eq[3] = 1, eq[4] = -200, eq[5] = -160, eq[6] = 100 * 100 + 80 * 80 - 900;
+  addEllipticArc(withEllipse, 100, 80, 30, 0, 0, 1, 1, 3, 130, 80, 116, 105, e.x, e.y, e.n, eq, 0,
+                 0);
+  store(withEllipse, roomy, f, 3, 1);
+  EXPECT_EQ(withEllipse.size(), 2u);
 }
 
 }  // namespace

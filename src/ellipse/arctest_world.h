@@ -11,6 +11,7 @@
 
 #include "linesplit.h"
 #include "records.h"
+#include "turninfo.h"
 
 namespace ced {
 namespace arctest {
@@ -78,26 +79,11 @@ struct World {
     }
   }
 
-  // Closes the line list and computes the turn from each line to the next of its segment (the
-  // last line turns to the first); a gap of 15 pixels or more is marked turn 2, angle 10.
+  // Closes the line list and computes the turn from each line to the next of its segment, as
+  // the detector does.
   void finish() {
     firstLine.push_back(static_cast<int>(lines.size()));
-    infos.assign(lines.size(), Info{});
-    for (size_t s = 0; s + 1 < firstLine.size(); ++s) {
-      for (int j = firstLine[s]; j < firstLine[s + 1]; ++j) {
-        const int next = j + 1 < firstLine[s + 1] ? j + 1 : firstLine[s];
-        const LineSegment &a = lines[j], &b = lines[next];
-        if (std::hypot(a.ex - b.sx, a.ey - b.sy) >= 15.0) {
-          infos[j].turn = 2;
-          infos[j].turnAngle = 10.0;
-          continue;
-        }
-        const double px = a.ex - a.sx, py = a.ey - a.sy, qx = b.ex - b.sx, qy = b.ey - b.sy;
-        const double c = (px * qx + py * qy) / (std::hypot(px, py) * std::hypot(qx, qy));
-        infos[j].turnAngle = std::acos(std::clamp(c, -1.0, 1.0));
-        infos[j].turn = px * qy - qx * py >= 0 ? 1 : -1;
-      }
-    }
+    infos = computeTurnInfo(lines, firstLine);
   }
 
   int totalPixels() const {

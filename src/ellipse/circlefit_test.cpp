@@ -12,35 +12,6 @@ namespace {
 
 using namespace testshapes;
 
-struct ArcCase {
-  double cx, cy, r;
-  int n;
-  double t0, dt;
-};
-class CircleFitArcs : public ::testing::TestWithParam<ArcCase> {};
-
-TEST_P(CircleFitArcs, RecoversTheKnownCircle) {
-  const ArcCase& c = GetParam();
-  const Points p = circleArc(c.cx, c.cy, c.r, c.n, c.t0, c.dt);
-  const CircleFit f = fitCircle(p.x.data(), p.y.data(), p.n());
-  ASSERT_TRUE(f.ok);
-  EXPECT_NEAR(f.xc, c.cx, 1e-6 * c.r);
-  EXPECT_NEAR(f.yc, c.cy, 1e-6 * c.r);
-  EXPECT_NEAR(f.r, c.r, 1e-6 * c.r);
-  EXPECT_LT(f.error, 1e-6);
-}
-
-INSTANTIATE_TEST_SUITE_P(FullAndPartialArcs, CircleFitArcs,
-                         ::testing::Values(
-                             // the smallest determined case
-                             ArcCase{0, 0, 1, 3, 0, 2 * CV_PI / 3},
-                             // full circle
-                             ArcCase{50, 40, 10, 63, 0, 2 * CV_PI / 63},
-                             // a short arc of a large circle
-                             ArcCase{320.25, 240.75, 200, 200, 1.0, 0.004},
-                             // negative centre coordinate, 2 rad of arc
-                             ArcCase{-15, 900, 35.5, 40, 4.0, 0.05}));
-
 TEST(CircleFit, ErrorIsTheRmsOfRadialResiduals) {
   // Points at radius 11 and 9 in alternation around (0, 0), evenly spread: the fit keeps the
   // centre, r = √((121 + 81)/2) = √101, residuals 11 − √101 and 9 − √101.

@@ -26,8 +26,6 @@ void expectGeometry(const EllipseGeometry& g, double cx, double cy, double a, do
 }
 
 TEST(Conic, CentreAxesAndAngleOfKnownEllipses) {
-  expectGeometry(ellipseCentreAndAxes(ellipseConic(0, 0, 5, 3, 0)), 0, 0, 5, 3, 0);
-  expectGeometry(ellipseCentreAndAxes(ellipseConic(120, 80, 40, 25, 0.3)), 120, 80, 40, 25, 0.3);
   expectGeometry(ellipseCentreAndAxes(ellipseConic(300.5, 17.25, 60, 59, -0.7)), 300.5, 17.25, 60,
                  59, -0.7);
   // Turned by more than pi/4: the axes are reported across the quarter turn.
@@ -72,14 +70,9 @@ TEST(Conic, NormalisedRotationRemovesTheCrossTerm) {
 TEST(Conic, PerimeterIsRamanujansApproximationWithTheShortPi) {
   // A circle: h = 0, so exactly 3.14159265 · 2r.
   EXPECT_NEAR(ellipsePerimeter(ellipseConic(40, 40, 20, 20, 0)), 3.14159265 * 40, 1e-9);
-  const double kShortPi = 3.14159265;
-  for (double phi : {0.0, 0.4, -1.1}) {
-    for (auto ab : {std::pair<double, double>{10, 5}, {100, 99}, {80, 8}}) {
-      const double expected = ramanujan(ab.first, ab.second) / CV_PI * kShortPi;
-      EXPECT_NEAR(ellipsePerimeter(ellipseConic(7, 9, ab.first, ab.second, phi)), expected,
-                  1e-9 * expected);
-    }
-  }
+  // An ellipse: Ramanujan's second approximation, with that π.
+  const double expected = ramanujan(80, 8) / CV_PI * 3.14159265;
+  EXPECT_NEAR(ellipsePerimeter(ellipseConic(7, 9, 80, 8, 0.4)), expected, 1e-9 * expected);
 }
 
 TEST(Conic, FitErrorIsZeroOnTheCurveAndTheDistanceOffIt) {
@@ -93,36 +86,22 @@ TEST(Conic, FitErrorIsZeroOnTheCurveAndTheDistanceOffIt) {
   Points in = circleArc(50, 50, 19, 40, 0.05, 0.15);
   EXPECT_NEAR(ellipseFitError(ring, in.x.data(), in.y.data(), in.n()), 1.0, 1e-9);
 
-  // An elongated turned ellipse: exact points give ~0, points pushed out along the normal by
-  // 0.8 give close to 0.8 (the local search works in half-pixel steps).
+  // An elongated turned ellipse: exact points give ~0, points 0.8 off it along the normal
+  // give close to 0.8 (the local search works in half-pixel steps).
   const double cx = 100, cy = 70, a = 60, b = 25, phi = 0.6;
   const ConicCoefficients eq = ellipseConic(cx, cy, a, b, phi);
   Points e = ellipseArc(cx, cy, a, b, phi, 90, 0, 2 * CV_PI / 90);
   EXPECT_LT(ellipseFitError(eq, e.x.data(), e.y.data(), e.n()), 1e-9);
-  Points pushed = e;
-  for (int i = 0; i < e.n(); ++i) {
-    const double t = i * 2 * CV_PI / 90;
-    // Outward normal of the ellipse at parameter t, in its own frame (b cos t, a sin t).
-    double nx = b * std::cos(t), ny = a * std::sin(t);
-    const double len = std::hypot(nx, ny);
-    nx /= len;
-    ny /= len;
-    pushed.x[i] += 0.8 * (nx * std::cos(phi) - ny * std::sin(phi));
-    pushed.y[i] += 0.8 * (nx * std::sin(phi) + ny * std::cos(phi));
-  }
+  // Alternately 0.8 outside and inside the curve along its normal.
+  const Points pushed = ellipseZigZag(cx, cy, a, b, phi, 90, 0, 2 * CV_PI / 90, 0.8);
   const double err = ellipseFitError(eq, pushed.x.data(), pushed.y.data(), pushed.n());
   EXPECT_GT(err, 0.78);
   EXPECT_LT(err, 0.95);
   // No points: no error.
   EXPECT_EQ(ellipseFitError(eq, nullptr, nullptr, 0), 0);
-}
-
-TEST(Conic, FitErrorOfAPointAtTheCentreIsItsDistanceToTheCurve) {
-  // A point on the centre has no ray; it takes the vertical line through it. On a circle of
-  // radius 10 it is 10 away from the curve.
-  const ConicCoefficients ring = ellipseConic(30, 30, 10, 10, 0);
-  const double x = 30, y = 30;
-  EXPECT_NEAR(ellipseFitError(ring, &x, &y, 1), 10.0, 1e-9);
+  // A point on the centre has no ray; it takes the vertical line through it, 20 from the ring.
+  const double x = 50, y = 50;
+  EXPECT_NEAR(ellipseFitError(ring, &x, &y, 1), 20.0, 1e-9);
 }
 
 }  // namespace

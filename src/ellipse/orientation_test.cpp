@@ -14,12 +14,6 @@ double foldedAtan2(double u, double v) {
   return a;
 }
 
-TEST(Orientation, TableEntriesAreArctangents) {
-  EXPECT_EQ(atanTableEntry(0), 0.0);
-  EXPECT_DOUBLE_EQ(atanTableEntry(1024), CV_PI / 4);
-  EXPECT_DOUBLE_EQ(atanTableEntry(512), std::atan(0.5));
-}
-
 TEST(Orientation, AxesAndDiagonalsAreExact) {
   EXPECT_EQ(orientationAngle(0, 1), 0.0);
   EXPECT_DOUBLE_EQ(orientationAngle(1, 0), CV_PI / 2);
