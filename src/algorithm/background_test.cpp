@@ -116,10 +116,13 @@ TEST_F(BackgroundFiles, ReloadFallsBackToTheMirroredFileAndThenToEmpty) {
   EXPECT_EQ(asked_, 1);
 
   // Nothing left below the configured directory: the reload empties the cache, and the next
-  // call starts over from the current directory.
+  // call starts over from the current directory. A reset also forgets a requested reload.
   removeConfigured("background_r.png");
   EXPECT_TRUE(cache.get(countingQuery(), true).empty());
   EXPECT_TRUE(sameImage(cache.get(countingQuery(), false), local));
+  cache.setReloadRequested(true);
+  cache.reset();
+  EXPECT_FALSE(cache.reloadRequested());
 }
 
 TEST(BackgroundPaths, HostPathsUseSlashesOnThisFileSystem) {

@@ -80,12 +80,6 @@ TEST(IdentifyModel, AsksEachModelAndMatcherInTheHostsOrder) {
   EXPECT_EQ(call.option3, 0);
   EXPECT_EQ(call.value1, 0.0);
   EXPECT_EQ(call.value2, 0.0);
-
-  // With every filter off, the model is asked for its matcher only.
-  Catalogue plain;
-  plain.add("A", 0.7);
-  identifyModel(plain.map(), query({"A"}), nullptr, 0);
-  EXPECT_EQ(plain.model("A").calls(), std::vector<std::string>{"Matcher"});
 }
 
 TEST(IdentifyModel, MatchersGetACopyOfTheCutOut) {
@@ -144,7 +138,7 @@ TEST_P(Tolerance, DifferenceOf15RejectsAnd14Point9Keeps) {
   EXPECT_EQ(cat.matches("plus14.9"), 1);
   EXPECT_EQ(cat.matches("minus14.9"), 1);
 
-  // Switched off, the filter does not even ask the model.
+  // Switched off, the filter does not even ask the model: only its matcher is asked for.
   q.useDiameter = q.useThickness = false;
   identifyModel(cat.map(), q, nullptr, 0);
   EXPECT_EQ(cat.matches("plus15"), 1);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scenes/hardscenes.h"
+#include "scenes/scenes.h"
 #include "vistrel/assert.h"
 #include "vistrel/ellipsedetector.h"
 #include "wheelshots/wheelshots.h"
@@ -94,6 +95,17 @@ TEST(CoarseStartCentre, WithoutCirclesOrWithBackgroundThereIsNoFallback) {
   EXPECT_EQ(coarseStartCentre({}, cv::Size(100, 100), 0, false), cv::Point2f(0.0f, 0.0f));
   const std::vector<mCircle> outside{mCircle({95.0, 50.0}, 30.0)};
   EXPECT_EQ(coarseStartCentre(outside, cv::Size(100, 100), 0, false), cv::Point2f(0.0f, 0.0f));
+}
+
+// A disc only 3 grey levels brighter than the belt: the coarse stage sees it only equalised.
+TEST(CoarseWheelCentre, EqualisingFirstFindsAFaintDisc) {
+  scenes::Scene scene({640, 512}, 100.0);
+  scene.disc({300.0, 260.0}, 150.0, 103.0);
+  const cv::Mat image = scene.render(1.5, 1.0);
+  EXPECT_EQ(coarseWheelCentre(image, false, 100, false), cv::Point2f(0.0f, 0.0f));
+  const cv::Point2f start = coarseWheelCentre(image, true, 100, false);
+  EXPECT_NEAR(start.x, 300.0, 1.5);
+  EXPECT_NEAR(start.y, 260.0, 1.5);
 }
 
 // --- Refinement ----------------------------------------------------------------------------
