@@ -96,10 +96,14 @@ TEST_F(BackgroundFiles, WithoutAnyFileEveryCallTriesAgain) {
   EXPECT_TRUE(cache.get(countingQuery(), false).empty());
   EXPECT_EQ(asked_, 3);
 
-  // A file that appears later is found by the next call.
-  const cv::Mat stored = asymmetric(3, 3);
-  writeLocal(stored);
-  EXPECT_TRUE(sameImage(cache.get(countingQuery(), false), stored));
+  // A file that appears later is found by the next call; the mirrored one comes back mirrored
+  // left to right.
+  const cv::Mat stored = asymmetric(3, 4);
+  writeConfigured("background_r.png", stored);
+  cv::Mat expected;
+  cv::flip(stored, expected, 1);
+  EXPECT_TRUE(sameImage(cache.get(countingQuery(), false), expected));
+  EXPECT_EQ(asked_, 4);
 }
 
 TEST_F(BackgroundFiles, ReloadFallsBackToTheMirroredFileAndThenToEmpty) {
