@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runner/parameters.h"
 #include "runner/testing/qtprinters.h"
 
 namespace {
@@ -36,12 +37,10 @@ TEST(RunnerOptions, LongShortAndAttachedFormsAllStore) {
   EXPECT_EQ(o.inputs, QStringList({"a.png", "folder"}));
 }
 
-TEST(RunnerOptions, DefaultsAndOrderingRules) {
+TEST(RunnerOptions, OrderingRulesAndTheRunOptions) {
   const auto none = parseArguments({});
   EXPECT_TRUE(none.error.isEmpty());
-  EXPECT_TRUE(none.options.inputs.isEmpty());
   EXPECT_TRUE(none.options.progress);
-  EXPECT_FALSE(none.options.json);
 
   // Options and inputs mix; a repeated single-valued option keeps the last value; after "--"
   // everything is an input, also what looks like an option.
@@ -52,13 +51,10 @@ TEST(RunnerOptions, DefaultsAndOrderingRules) {
   EXPECT_FALSE(p.options.json);
   EXPECT_EQ(p.options.inputs, QStringList({"x.png", "y.png", "--json", "-"}));
 
-  EXPECT_EQ(none.options.jobs, 0);
-  EXPECT_FALSE(none.options.report);
   const auto jobs = parseArguments({"-j", "3", "--report", "--out", "o"});
   ASSERT_TRUE(jobs.error.isEmpty()) << jobs.error.toStdString();
   EXPECT_EQ(jobs.options.jobs, 3);
   EXPECT_TRUE(jobs.options.report);
-  EXPECT_TRUE(none.options.sweep.isEmpty());
   const auto sweep = parseArguments({"--sweep", "bEqual=0,1;RobustRefine=1", "--best=b.json"});
   ASSERT_TRUE(sweep.error.isEmpty()) << sweep.error.toStdString();
   EXPECT_EQ(sweep.options.sweep, "bEqual=0,1;RobustRefine=1");
@@ -91,11 +87,24 @@ TEST(RunnerOptions, UnusableArgumentsAreNamed) {
   EXPECT_EQ(parseArguments({"--out", "--json"}).options.outDir, "--json");
 }
 
-TEST(RunnerOptions, HelpNamesTheDefaults) {
+TEST(RunnerOptions, HelpDocumentsTheDefaultsEveryOptionAndEveryParameter) {
   const QString help = wheelhost::helpText("/samples/here", "/plugins/lib.so");
+  EXPECT_TRUE(help.startsWith("usage: wheelhost [options] [IMAGE|FOLDER ...]"));
   EXPECT_TRUE(help.contains("/samples/here"));
   EXPECT_TRUE(help.contains("/plugins/lib.so"));
-  EXPECT_TRUE(help.startsWith("usage: wheelhost [options] [IMAGE|FOLDER ...]"));
+  for (const char* option :
+       {"--catalogue", "--models", "--params", "--set", "--config", "--plugin", "--out", "--report",
+        "--jobs", "--json", "--truth", "--samples", "--recursive", "--verbose", "--no-progress",
+        "--help", "--version", "--sweep", "--best"}) {
+    EXPECT_TRUE(help.contains(option)) << option;
+  }
+  // Each parameter key starts a line of the key table.
+  for (const auto& k : wheelhost::parameterKeys()) {
+    EXPECT_TRUE(help.contains("\n  " + QString(k.key) + ' ')) << k.key;
+  }
+  EXPECT_TRUE(help.contains("Exit status"));
+  // What "filterSize" bounds, in which pixels.
+  EXPECT_TRUE(help.contains("diameter in half-size pixels"));
 }
 
 }  // namespace

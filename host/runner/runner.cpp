@@ -335,17 +335,22 @@ ImageReport Run::analyse(int index, Worker& worker) {
   const QString& file = files_.at(index);
   o.file = file;
   QString problem;
-  const cv::Mat image = readImageFile(file, &problem);
+  cv::Mat image = readImageFile(file, &problem);
   if (image.empty()) {
     o.error = problem;
     r.messages << QString("%1: %2").arg(file, problem);
     return r;
   }
   o.sourceSize = image.size();
-  const cv::Mat delivered = toDelivered(image);
+  image = toDelivered(image);
   // Rows padded to whole 32-bit words, the way camera frames and Windows bitmaps come.
-  const int rowBytes = delivered.cols * static_cast<int>(delivered.elemSize());
-  ImageObject host(delivered, (rowBytes + 3) / 4 * 4);
+  const int rowBytes = image.cols * static_cast<int>(image.elemSize());
+  const int stride = (rowBytes + 3) / 4 * 4;
+  ImageObject host(image, stride);
+  // From here on the host object's buffer is the only copy of the pixels: a frame is megabytes.
+  const cv::Mat delivered(image.size(), image.type(),
+                          const_cast<unsigned char*>(host.buffer().data()), stride);
+  image.release();
   host.setParameters(worker.params);
   host.setConfig(worker.config.get());
 
@@ -388,7 +393,7 @@ ImageReport Run::analyse(int index, Worker& worker) {
     o.model = record->model;
   }
 
-  const cv::Mat grey = analysedGrey(image);
+  const cv::Mat grey = analysedGrey(delivered);
   if (!problem.isEmpty()) {
     o.status = ImageOutcome::Status::Failed;
     o.error = problem;

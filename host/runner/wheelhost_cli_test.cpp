@@ -13,15 +13,12 @@
 #include <opencv2/imgproc.hpp>
 
 #include "runner/testing/qtprinters.h"
+#include "runner/testing/wheelhostprocess.h"
 #include "scenes/scenes.h"
 
 namespace {
 
-struct Result {
-  int exitCode = -1;
-  QString out, err;
-  QStringList outLines() const { return out.split('\n', Qt::SkipEmptyParts); }
-};
+using Result = WheelhostResult;
 
 // A scratch folder with two catalogue models (5 and 6 spokes) and helpers to run wheelhost.
 class Workspace {
@@ -67,207 +64,130 @@ class Workspace {
     if (withCatalogue) all << "--catalogue" << path("catalogue.json");
     return runRaw(all + args);
   }
-  static Result runRaw(const QStringList& args) {
-    QProcess p;
-    p.start(WHEELHOST_EXE, args);
-    EXPECT_TRUE(p.waitForFinished(120000)) << "wheelhost did not finish";
-    Result r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+  // `withoutRuntimeDir`: XDG_RUNTIME_DIR unset, as a service or a container may run it.
+  static Result runRaw(const QStringList& args, bool withoutRuntimeDir = false) {
+    return runWheelhost(args, withoutRuntimeDir);
   }
 
  private:
   QTemporaryDir dir_;
 };
 
-QJsonObject parseLine(const QString& line) {
-  QJsonParseError e;
-  const QJsonDocument d = QJsonDocument::fromJson(line.toUtf8(), &e);
-  EXPECT_EQ(e.error, QJsonParseError::NoError) << line.toStdString();
-  return d.object();
-}
-
-TEST(WheelhostCli, HelpDocumentsEveryOptionAndParameter) {
-  const Result r = Workspace::runRaw({"--help"});
-  EXPECT_EQ(r.exitCode, 0);
-  for (const char* option :
-       {"--catalogue", "--models", "--params", "--set", "--config", "--plugin", "--out", "--report",
-        "--jobs", "--json", "--truth", "--samples", "--recursive", "--verbose", "--no-progress",
-        "--help", "--version", "--sweep", "--best"}) {
-    EXPECT_TRUE(r.out.contains(option)) << option;
-  }
-  for (const char* key :
-       {"IsCutImg", "thickness", "useThickness", "useDiameter", "d2h", "useBackground", "RatioType",
-        "Ratio", "bEqual", "filterSize", "Circle_Polarity", "Circle_ACThres", "Circle_EdgeWidth",
-        "ReportCircle", "RobustRefine"}) {
-    EXPECT_TRUE(r.out.contains(key)) << key;
-  }
-  EXPECT_TRUE(r.out.contains("Exit status"));
-  // What "filterSize" bounds, in which pixels.
-  EXPECT_TRUE(r.out.contains("diameter in half-size pixels")) << r.out.toStdString();
-}
-
-// Runs wheelhost with XDG_RUNTIME_DIR unset, as a service or a container may.
-Result runWithoutRuntimeDir(const QStringList& args) {
-  QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.remove("XDG_RUNTIME_DIR");
-  p.setProcessEnvironment(env);
-  p.start(WHEELHOST_EXE, args);
-  EXPECT_TRUE(p.waitForFinished(120000));
-  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-          QString::fromUtf8(p.readAllStandardOutput()),
-          QString::fromUtf8(p.readAllStandardError())};
-}
-
 TEST(WheelhostCli, HelpAndARunPrintNoWarningAndHelpNoSourcePath) {
   for (const QStringList& args : {QStringList{"--help"}, QStringList{"--version"}}) {
-    const Result r = runWithoutRuntimeDir(args);
+    const Result r = runWheelhost(args, true);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    EXPECT_FALSE(r.out.isEmpty());
     EXPECT_FALSE(r.out.contains(WHEELHOST_SOURCE_DIR)) << r.out.toStdString();
   }
   Workspace ws;
   ws.writeImage("wheel.png", Workspace::wheel({320, 260}, {160.0, 130.0}, 90, 5, 0));
-  const Result r = runWithoutRuntimeDir({"--plugin", WHEELHOST_FAKE_PLUGIN, "--no-progress",
-                                         "--set", "d2h=0.5", ws.path("wheel.png")});
+  const Result r = runWheelhost({"--plugin", WHEELHOST_FAKE_PLUGIN, "--no-progress", "--set",
+                                 "d2h=0.5", ws.path("wheel.png")},
+                                true);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
 
-TEST(WheelhostCli, UnusableArgumentsExitWithTwoAndNameTheProblem) {
+// Arguments wheelhost cannot use, one of each source of refusal: it exits with 2, names the
+// problem on standard error and writes no result. Arguments "ws:NAME" are files of the
+// workspace.
+struct Refusal {
+  const char* name;
+  QStringList args;
+  QString expected;
+  bool withCatalogue = true;
+};
+
+class WheelhostRefuses : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(WheelhostRefuses, ExitsWithTwoAndNamesTheProblem) {
   Workspace ws;
   ws.writeImage("a.png", Workspace::wheel({240, 200}, {120, 100}, 70, 5, 0));
-  const QString image = ws.path("a.png");
   ws.writeText("junk.so", "not a library");
-  struct Case {
-    QStringList args;
-    QString expected;
-  };
-  const Case cases[] = {
-      {{"--frobnicate", image}, "unknown option '--frobnicate'"},
-      {{"--out"}, "option '--out' needs a value"},
-      {{"--json=yes", image}, "'--json' takes no value"},
-      {{"--set", "filtersize=3", image}, "did you mean \"filterSize\""},
-      {{"--set", "filterSize=big", image}, "--set filterSize: expects an integer, got \"big\""},
-      {{"--set", "modelMap=1", image}, "set by wheelhost itself"},
-      {{"--models", "SEVEN", image}, "\"SEVEN\" is not in the catalogue"},
-      {{"--config", ws.path("nowhere"), image}, "nowhere: no such folder"},
-      {{"--truth", ws.path("truth.json"), image}, "truth.json: no such file"},
-      {{"--plugin", ws.path("missing.so"), image}, "missing.so: no such file"},
-      {{"--plugin", ws.path("junk.so"), image}, "junk.so: cannot load it"},
-      {{"--plugin", WHEELHOST_NOT_A_PLUGIN, image}, "lacks Algorithm_Create"},
-      {{ws.path("emptyfolder")}, ""},
-  };
+  ws.writeText("bad.json", R"({"models": [{"name": "A", "template": "templates/five.png"}]})");
+  ws.writeText("params.json", R"({"defectList": 5})");
   QDir(ws.path("")).mkpath("emptyfolder");
-  for (const Case& c : cases) {
-    const Result r = ws.run(c.args);
-    EXPECT_EQ(r.exitCode, 2) << c.args.join(' ').toStdString() << "\n" << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(c.expected)) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
-  }
-  // Without a catalogue, --models has nothing to choose from.
-  const Result r = ws.run({"--models", "FIVE", image}, false);
-  EXPECT_EQ(r.exitCode, 2);
-  EXPECT_TRUE(r.err.contains("--models needs a catalogue"));
+  QStringList args;
+  for (const QString& a : GetParam().args) args << (a.startsWith("ws:") ? ws.path(a.mid(3)) : a);
+  const Result r = ws.run(args, GetParam().withCatalogue);
+  EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains(GetParam().expected)) << r.err.toStdString();
+  EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
 }
 
-TEST(WheelhostCli, BadCatalogueAndParameterFilesExitWithTwo) {
-  Workspace ws;
-  ws.writeImage("a.png", Workspace::wheel({240, 200}, {120, 100}, 70, 5, 0));
-  ws.writeText("garbage.png", "this is not a picture");
-  struct Case {
-    QByteArray catalogue;  // empty: the workspace's own
-    QByteArray params;     // empty: none
-    QString expected;
-  };
-  const Case cases[] = {
-      {"{\"models\": [\n  {\"name\": \"A\",, }]}", "",
-       "catalogue.json: not valid JSON at line 2, column"},
-      {R"({"models": [{"name": "A", "template": "templates/five.png"}]})", "",
-       "model 1 (\"A\"): \"diameter\" is missing"},
-      {R"({"models": [{"name": "A", "diameter": "big", "template": "templates/five.png"}]})", "",
-       "\"diameter\" must be a number"},
-      {R"({"models": [{"name": "A", "diameter": 1, "template": "t/none.png"}]})", "",
-       "template " + QDir::cleanPath(ws.path("t/none.png")) + ": no such file"},
-      {R"({"models": [{"name": "A", "diameter": 1, "template": "garbage.png"}]})", "",
-       "garbage.png: not an image file"},
-      {R"({"models": [{"name": "A", "diameter": 1, "template": "templates/five.png"},
-                      {"name": "A", "diameter": 2, "template": "templates/six.png"}]})",
-       "", "model 2 (\"A\"): the name is used twice"},
-      {R"({"models": []})", "", "the \"models\" array is empty"},
-      {"", "[1, 2]", "params.json: expected a JSON object"},
-      {"", R"({"filterSize": 2.5})", "params.json: \"filterSize\" expects an integer, got 2.5"},
-      {"", R"({"useDiameter": "yes"})", "\"useDiameter\" expects true or false, got the string"},
-      {"", R"({"defectList": 5})", "\"defectList\" is set by wheelhost itself (use --models)"},
-  };
-  for (const Case& c : cases) {
-    QStringList args;
-    if (!c.catalogue.isEmpty()) ws.writeText("bad.json", c.catalogue);
-    args << "--catalogue" << ws.path(c.catalogue.isEmpty() ? "catalogue.json" : "bad.json");
-    if (!c.params.isEmpty()) {
-      ws.writeText("params.json", c.params);
-      args << "--params" << ws.path("params.json");
-    }
-    // The catalogue file name differs between cases: the expected text names the one used.
-    QString expected = c.expected;
-    if (!c.catalogue.isEmpty()) expected.replace("catalogue.json:", "bad.json:");
-    const Result r = ws.run(args << ws.path("a.png"), false);
-    EXPECT_EQ(r.exitCode, 2) << expected.toStdString();
-    EXPECT_TRUE(r.err.contains(expected))
-        << "expected: " << expected.toStdString() << "\ngot: " << r.err.toStdString();
-  }
-}
+INSTANTIATE_TEST_SUITE_P(
+    WheelhostCli, WheelhostRefuses,
+    ::testing::Values(
+        Refusal{"UnknownOption", {"--frobnicate", "ws:a.png"}, "unknown option '--frobnicate'"},
+        Refusal{"BadSetting",
+                {"--set", "filterSize=big", "ws:a.png"},
+                "--set filterSize: expects an integer, got \"big\""},
+        Refusal{"ModelNotInCatalogue",
+                {"--models", "SEVEN", "ws:a.png"},
+                "\"SEVEN\" is not in the catalogue"},
+        Refusal{"ModelsWithoutCatalogue",
+                {"--models", "FIVE", "ws:a.png"},
+                "--models needs a catalogue",
+                false},
+        Refusal{"BadCatalogue",
+                {"--catalogue", "ws:bad.json", "ws:a.png"},
+                "bad.json: model 1 (\"A\"): \"diameter\" is missing",
+                false},
+        Refusal{"BadParameterFile",
+                {"--params", "ws:params.json", "ws:a.png"},
+                "params.json: \"defectList\" is set by wheelhost itself (use --models)"},
+        Refusal{"MissingConfigFolder",
+                {"--config", "ws:nowhere", "ws:a.png"},
+                "nowhere: no such folder"},
+        Refusal{
+            "MissingTruth", {"--truth", "ws:truth.json", "ws:a.png"}, "truth.json: no such file"},
+        Refusal{
+            "MissingPlugin", {"--plugin", "ws:missing.so", "ws:a.png"}, "missing.so: no such file"},
+        Refusal{
+            "UnloadablePlugin", {"--plugin", "ws:junk.so", "ws:a.png"}, "junk.so: cannot load it"},
+        Refusal{"NotAPlugin",
+                {"--plugin", WHEELHOST_NOT_A_PLUGIN, "ws:a.png"},
+                "lacks Algorithm_Create"},
+        Refusal{"NoImageInFolder", {"ws:emptyfolder"}, ""}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
-TEST(WheelhostCli, BadImagesAreReportedAndTheOthersStillAnalysed) {
+TEST(WheelhostCli, EveryOutcomeHasItsLineAndTheOthersStillAnalysed) {
   Workspace ws;
   ws.writeImage("good1.png", Workspace::wheel({320, 260}, {150.0, 130.0}, 90, 5, 30));
   ws.writeText("garbage.png", "this is not a picture");
   ws.writeText("empty.jpg", "");
+  ws.writeImage("black.png", cv::Mat(100, 120, CV_8UC1, cv::Scalar(0)));
+  ws.writeImage("dim.png", cv::Mat(100, 120, CV_8UC1, cv::Scalar(60)));
   ws.writeImage("good2.png", Workspace::wheel({320, 260}, {170.0, 120.0}, 95, 6, 10));
-  const Result r = ws.run({ws.path("good1.png"), ws.path("missing.png"), ws.path("garbage.png"),
-                           ws.path("empty.jpg"), ws.path("good2.png")});
+  Result r = ws.run({ws.path("good1.png"), ws.path("missing.png"), ws.path("garbage.png"),
+                     ws.path("empty.jpg"), ws.path("black.png"), ws.path("dim.png"),
+                     ws.path("good2.png")});
   EXPECT_EQ(r.exitCode, 1);
   const QStringList lines = r.outLines();
   // One line per image in the order given, then the summary.
-  ASSERT_GE(lines.size(), 5) << r.out.toStdString();
+  ASSERT_GE(lines.size(), 7) << r.out.toStdString();
   EXPECT_TRUE(lines[0].contains("good1.png  found")) << lines[0].toStdString();
   EXPECT_TRUE(lines[0].contains("model FIVE"));
   EXPECT_TRUE(lines[1].contains("missing.png  failed: no such file"));
   EXPECT_TRUE(lines[2].contains("garbage.png  failed: not an image file"));
   EXPECT_TRUE(lines[3].contains("empty.jpg  failed: the file is empty"));
-  EXPECT_TRUE(lines[4].contains("good2.png  found")) << lines[4].toStdString();
-  EXPECT_TRUE(lines[4].contains("model SIX"));
-  EXPECT_TRUE(r.out.contains("images 5: found 2, no wheel 0, failed 3"));
+  // Nothing delivered: failed, with the plug-in's error log line.
+  EXPECT_TRUE(lines[4].contains("failed: the analysis delivered no results (it returned 1)"));
+  EXPECT_TRUE(lines[4].contains("algo run Error"));
+  EXPECT_TRUE(lines[5].contains("dim.png  no wheel"));
+  EXPECT_TRUE(lines[6].contains("good2.png  found")) << lines[6].toStdString();
+  EXPECT_TRUE(lines[6].contains("model SIX"));
+  EXPECT_TRUE(r.out.contains("images 7: found 2, no wheel 1, failed 4"));
   EXPECT_TRUE(r.out.contains("models named: FIVE 1, SIX 1, unnamed 0"));
   EXPECT_TRUE(r.err.contains(ws.path("missing.png") + ": no such file"));
   EXPECT_TRUE(r.err.contains(ws.path("garbage.png") + ": not an image file"));
   // The plug-in's own standard output never reaches the results.
   EXPECT_FALSE(r.out.contains("fake: here!"));
-}
-
-TEST(WheelhostCli, AnalysisOutcomesAndTheirExitStatus) {
-  Workspace ws;
-  ws.writeImage("wheel.png", Workspace::wheel({320, 260}, {160.0, 130.0}, 90, 5, 0));
-  ws.writeImage("black.png", cv::Mat(100, 120, CV_8UC1, cv::Scalar(0)));
-  ws.writeImage("dim.png", cv::Mat(100, 120, CV_8UC1, cv::Scalar(60)));
-
-  Result r = ws.run({ws.path("wheel.png"), ws.path("dim.png")});
-  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-  EXPECT_TRUE(r.outLines()[1].contains("dim.png  no wheel"));
-
-  // Nothing delivered: failed, with the plug-in's error log line.
-  r = ws.run({ws.path("black.png"), ws.path("wheel.png")});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_TRUE(
-      r.outLines()[0].contains("failed: the analysis delivered no results (it returned 1)"));
-  EXPECT_TRUE(r.outLines()[0].contains("algo run Error"));
-  EXPECT_TRUE(r.outLines()[1].contains("found"));
 
   // "error": the background does not fit; named as such.
-  r = ws.run({"--set", "useBackground=true", "--config", ws.path(""), ws.path("wheel.png")});
+  r = ws.run({"--set", "useBackground=true", "--config", ws.path(""), ws.path("good1.png")});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(r.out.contains("background error: the reference background")) << r.out.toStdString();
   EXPECT_TRUE(r.out.contains("user/background_r.png"));
@@ -289,10 +209,11 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   const QStringList lines = r.outLines();
   ASSERT_EQ(lines.size(), 3) << r.out.toStdString();  // JSON only; the summary went to stderr
   // Natural name order: nowheel, w2, w10.
-  EXPECT_EQ(parseLine(lines[0])["status"].toString(), "no wheel");
-  const QJsonObject first = parseLine(lines[1]);
+  const QList<QJsonObject> json = jsonLines(r.out);
+  EXPECT_EQ(json[0]["status"].toString(), "no wheel");
+  const QJsonObject first = json[1];
   EXPECT_TRUE(first["file"].toString().endsWith("w2.png"));
-  EXPECT_TRUE(parseLine(lines[2])["file"].toString().endsWith("w10.jpg"));
+  EXPECT_TRUE(json[2]["file"].toString().endsWith("w10.jpg"));
   EXPECT_TRUE(r.err.contains("images 3: found 2, no wheel 1, failed 0"));
 
   // The fake finds the rim's bounding box: centre within a pixel, model by the matchers.
@@ -307,7 +228,7 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   EXPECT_LT(first["candidates"].toObject()["FIVE"].toDouble(),
             first["candidates"].toObject()["SIX"].toDouble());
   // The colour image is analysed on its first (blue) channel, where the wheel is.
-  EXPECT_EQ(parseLine(lines[2])["model"].toString(), "SIX");
+  EXPECT_EQ(json[2]["model"].toString(), "SIX");
 
   // Files: the JSON lines, the CSV, a cut-out per found wheel, an overlay per image.
   QFile jsonl(ws.path("out/results.jsonl"));
@@ -331,21 +252,6 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   EXPECT_EQ(deep.outLines().size(), 4);
 }
 
-TEST(WheelhostCli, HalvedCutOutIsLocatedInTheSource) {
-  Workspace ws;
-  // A 940 px cut-out: the analysis halves it; the runner still reports source pixels.
-  ws.writeImage("big.png", Workspace::wheel({1100, 1000}, {540.0, 500.0}, 470, 5, 0));
-  const Result r = ws.run({"--json", ws.path("big.png")});
-  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-  const QJsonObject o = parseLine(r.outLines().value(0));
-  EXPECT_TRUE(o["halved"].toBool());
-  EXPECT_NEAR(o["cutoutSize"].toArray()[0].toInt(), 470, 1);
-  EXPECT_NEAR(o["centre"].toArray()[0].toDouble(), 540.0, 1.5);
-  EXPECT_NEAR(o["centre"].toArray()[1].toDouble(), 500.0, 1.5);
-  EXPECT_NEAR(o["radius"].toDouble(), 470.0, 1.5);
-  EXPECT_EQ(o["model"].toString(), "FIVE");
-}
-
 TEST(WheelhostCli, TruthFileIsCheckedAndSummarised) {
   Workspace ws;
   ws.writeImage("a.png", Workspace::wheel({320, 260}, {160.0, 130.0}, 90, 5, 0));
@@ -357,7 +263,8 @@ TEST(WheelhostCli, TruthFileIsCheckedAndSummarised) {
       {"file": "c.png", "model": null}]})");
   const Result r = ws.run(
       {"--truth", ws.path("truth.json"), ws.path("a.png"), ws.path("b.png"), ws.path("c.png")});
-  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  ASSERT_GE(r.outLines().size(), 3);
   EXPECT_TRUE(r.outLines()[0].endsWith("[truth ok]"));
   EXPECT_TRUE(r.outLines()[1].endsWith("[truth: FIVE]"));
   EXPECT_TRUE(r.outLines()[2].endsWith("[truth ok]"));

@@ -15,6 +15,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "runner/testing/qtprinters.h"
+#include "runner/testing/wheelhostprocess.h"
 #include "samplegen/sampleset.h"
 
 namespace {
@@ -63,30 +64,23 @@ TEST(WheelhostReport, SampleReportRendersInChromium) {
   std::string error;
   ASSERT_TRUE(ws::ensureSampleSet(WHEELHOST_E2E_SAMPLES, &error)) << error;
   QTemporaryDir out;
-  QProcess run;
-  run.start(WHEELHOST_EXE,
-            {"--no-progress", "--samples", WHEELHOST_E2E_SAMPLES, "--report", "--out", out.path()});
-  ASSERT_TRUE(run.waitForFinished(600000));
-  ASSERT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+  const WheelhostResult run = runWheelhost(
+      {"--no-progress", "--samples", WHEELHOST_E2E_SAMPLES, "--report", "--out", out.path()});
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
   const QString page = QDir(out.path()).filePath("report.html");
   ASSERT_TRUE(QFileInfo(page).isFile());
 
-  // The DOM after the page's script ran: one row per image, the summary's figures.
+  // The DOM after the page's script ran: one row per image, the summary's figures (their
+  // layout is the page generator's own test).
   const cv::Size window(1280, 900);
   const QString dom = QString::fromUtf8(runChromium(page, "", {"--dump-dom"}, window));
   const int shots = static_cast<int>(ws::bundledShots().size());
   EXPECT_EQ(dom.count(QRegularExpression("<tr class=\"\\w+\" id=\"image-\\d+\">")), shots);
-  EXPECT_EQ(textOf(dom, "sum-images"), QString::number(shots));
-  EXPECT_EQ(textOf(dom, "sum-found"), QString::number(shots - 1));
   EXPECT_EQ(textOf(dom, "sum-nowheel"), "1");
-  EXPECT_EQ(textOf(dom, "sum-failed"), "0");
   EXPECT_EQ(textOf(dom, "sum-truth"), QString("%1 of %1 named correctly").arg(shots));
-  const QRegularExpressionMatch centre =
-      QRegularExpression("median ([0-9.]+) px, worst ([0-9.]+) px")
-          .match(textOf(dom, "sum-centre"));
-  ASSERT_TRUE(centre.hasMatch()) << textOf(dom, "sum-centre").toStdString();
-  EXPECT_LE(centre.captured(1).toDouble(), 0.05);
-  EXPECT_LE(centre.captured(2).toDouble(), 0.2);
+  // The figures themselves are the end-to-end test's.
+  EXPECT_TRUE(textOf(dom, "sum-centre").startsWith("median "))
+      << textOf(dom, "sum-centre").toStdString();
 
   // Every thumbnail is a file in the output folder: an overlay per image, a cut-out per wheel.
   int thumbnails = 0;

@@ -64,13 +64,17 @@ int countInImage(const std::vector<cv::Point>& outline, cv::Size size, Pick pick
   return count;
 }
 
-TEST(Validation, ARenderedDiscsOwnOutlineIsMeaningfulAShiftedOneIsNot) {
-  // Scene centre (60.5, 50.5) is pixel (60, 50) in detector coordinates.
+// A rendered disc of radius 30; scene centre (60.5, 50.5) is pixel (60, 50) in detector
+// coordinates.
+class ValidationOfADisc : public ::testing::Test {
+ protected:
   const cv::Mat disc = scenes::renderDisc({120, 100}, {60.5, 50.5}, 30.0, 200, 50);
   const cv::Mat edges = ringEdges(disc.size(), 60, 50, 30);
   const cv::Mat grey = smoothHalf(disc);
-  const CandidateValidator v(edges, grey);
+  const CandidateValidator v{edges, grey};
+};
 
+TEST_F(ValidationOfADisc, ItsOwnOutlineIsMeaningfulAShiftedOneIsNot) {
   const AlignmentCount own = v.countAligned(circleCandidate(60, 50, 30));
   // About 2π·30 outline points; repeats of a pixel are counted once.
   EXPECT_GT(own.samples, 150);
@@ -89,9 +93,7 @@ TEST(Validation, ARenderedDiscsOwnOutlineIsMeaningfulAShiftedOneIsNot) {
   EXPECT_EQ(none.aligned, 0);
 }
 
-TEST(Validation, OutlineOutsideTheImageCountsSamplesButNeverAligns) {
-  const cv::Mat disc = scenes::renderDisc({120, 100}, {60.5, 50.5}, 30.0, 200, 50);
-  const CandidateValidator v(ringEdges(disc.size(), 60, 50, 30), smoothHalf(disc));
+TEST_F(ValidationOfADisc, OutlineOutsideTheImageCountsSamplesButNeverAligns) {
   const ShapeCandidate outside = circleCandidate(-100, -100, 20);
   const AlignmentCount c = v.countAligned(outside);
   // Every point of the outline lies outside, so none is skipped as a repeat.
@@ -204,11 +206,9 @@ TEST(Validation, AFailingCircleGetsASecondChanceAsAnEllipse) {
 constexpr const char* kInputCheck =
     "edgeMap.type() == CV_8UC1 && grey.type() == CV_8UC1 && edgeMap.size() == grey.size()";
 
-TEST(Validation, UnusableInputIsReportedAndValidatesNothing) {
-  const cv::Mat disc = scenes::renderDisc({120, 100}, {60.5, 50.5}, 30.0, 200, 50);
-  const cv::Mat edges = ringEdges(disc.size(), 60, 50, 30);
+TEST_F(ValidationOfADisc, UnusableInputIsReportedAndValidatesNothing) {
   vistrel::AssertCapture capture;
-  const CandidateValidator wrongSize(edges, smoothHalf(disc)(cv::Rect(0, 0, 60, 50)));
+  const CandidateValidator wrongSize(edges, grey(cv::Rect(0, 0, 60, 50)));
   EXPECT_TRUE(capture.contains(kInputCheck));
   CandidateList in, out;
   addCircleCandidate(in, 60, 50, 30, 0.1, nullptr, nullptr, 0);

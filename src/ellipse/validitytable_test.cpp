@@ -9,16 +9,6 @@
 namespace ced {
 namespace {
 
-long double exactTail(int n, int k, long double p) {
-  long double term = std::pow(1.0L - p, static_cast<long double>(n));
-  long double tail = 0.0L;
-  for (int i = 0; i <= n; ++i) {
-    if (i >= k) tail += term;
-    term *= static_cast<long double>(n - i) / (i + 1) * p / (1.0L - p);
-  }
-  return tail;
-}
-
 TEST(ValidityTable, SizeAndLogNTFollowTheImage) {
   const ValidityTable t(640, 480);
   EXPECT_EQ(t.size(), 140);  // (640 + 480) / 8
@@ -46,55 +36,33 @@ TEST(ValidityTable, HandCheckedEntriesFor640x480) {
   EXPECT_FALSE(t.isValid(5000, 0));
 }
 
-TEST(ValidityTable, EntriesAreTheSmallestExactlyMeaningfulCounts) {
-  // Independent brute force with exact long double tails; the table must agree wherever the
-  // exact score is not within a hair of 0 (the table uses the approximate score).
-  for (auto size : {std::pair<int, int>{640, 480}, {200, 120}, {1224, 1024}}) {
+// nfaScore itself is checked against exact binomial tails; each entry must be exactly the
+// smallest count it accepts, so the table agrees with the score everywhere.
+TEST(ValidityTable, EntriesAreTheScoresThresholdsAndNeverDecrease) {
+  for (auto size : {std::pair<int, int>{640, 480}, {1224, 1024}}) {
     const ValidityTable t(size.first, size.second);
-    const long double logNT = t.logNT();
-    int checked = 0;
+    int previous = 1;
+    bool seenValid = false;
     for (int n = 1; n < t.size(); ++n) {
-      int want = t.size() + 1;
-      bool borderline = false;
-      for (int k = 1; k <= n; ++k) {
-        const long double score = -std::log10(exactTail(n, k, 0.125L)) - logNT;
-        if (std::fabs(static_cast<double>(score)) < 0.05) borderline = true;
-        if (score >= 0) {
-          want = k;
-          break;
-        }
+      const int e = t.minAligned(n);
+      if (e == t.size() + 1) {
+        EXPECT_FALSE(seenValid) << "an invalid entry after a valid one at n=" << n;
+        EXPECT_LT(nfaScore(n, n, 0.125, t.logNT()), 0.0) << n;
+        continue;
       }
-      if (borderline) continue;
-      EXPECT_EQ(t.minAligned(n), want) << size.first << "x" << size.second << " n=" << n;
-      ++checked;
+      seenValid = true;
+      EXPECT_GE(e, previous);
+      EXPECT_LE(e, n);
+      previous = e;
+      EXPECT_GE(nfaScore(n, e, 0.125, t.logNT()), 0.0) << n;
+      EXPECT_LT(nfaScore(n, e - 1, 0.125, t.logNT()), 0.0) << n;
     }
-    EXPECT_GT(checked, t.size() * 3 / 4);
-  }
-}
-
-TEST(ValidityTable, EntriesNeverDecreaseAndAgreeWithTheScoreBeyond) {
-  const ValidityTable t(1224, 1024);
-  int previous = 1;
-  bool seenValid = false;
-  for (int n = 1; n < t.size(); ++n) {
-    const int e = t.minAligned(n);
-    if (e == t.size() + 1) {
-      EXPECT_FALSE(seenValid) << "an invalid entry after a valid one at n=" << n;
-      continue;
-    }
-    seenValid = true;
-    EXPECT_GE(e, previous);
-    EXPECT_LE(e, n);
-    previous = e;
-    // The entry is exactly the threshold of the score.
-    EXPECT_GE(nfaScore(n, e, 0.125, t.logNT()), 0.0);
-    EXPECT_LT(nfaScore(n, e - 1, 0.125, t.logNT()), 0.0);
-  }
-  EXPECT_TRUE(seenValid);
-  // Past the table the answer is the score itself.
-  for (int n : {t.size(), t.size() + 1, 1000, 5000}) {
-    for (int k : {n / 8, n / 4, n / 2, n}) {
-      EXPECT_EQ(t.isValid(n, k), nfaScore(n, k, 0.125, t.logNT()) >= 0.0) << n << " " << k;
+    EXPECT_TRUE(seenValid);
+    // Past the table the answer is the score itself.
+    for (int n : {t.size(), t.size() + 1, 1000, 5000}) {
+      for (int k : {n / 8, n / 4, n / 2, n}) {
+        EXPECT_EQ(t.isValid(n, k), nfaScore(n, k, 0.125, t.logNT()) >= 0.0) << n << " " << k;
+      }
     }
   }
 }

@@ -139,59 +139,49 @@ std::vector<Scene> buildScenes() {
     s.filterSize = 150;
     list.push_back(s);
   }
-  // Wheels on cluttered belts.
-  struct Cluttered {
+  // Wheels on cluttered belts, and bars hiding part of the rim.
+  struct Bar {
+    cv::Point2d from, to;
+    double width, grey;
+  };
+  struct Busy {
     const char* name;
     ShotSettings wheel;
-    double level;
     int filterSize;
+    double clutterLevel;  // 0: a plain background
+    std::vector<Bar> bars;
   };
-  const Cluttered cluttered[] = {
-      {"small-clutter", {kSmall, {322.4, 238.9}, 170.0, 0, false, 14}, 60.0, 100},
-      {"small-clutter-dark", {kSmall, {310.1, 250.3}, 165.0, 1, true, 15}, 170.0, 100},
-      {"medium-clutter", {kMedium, {612.8, 530.3}, 400.0, 1, false, 16}, 70.0, 200},
-      {"large-clutter", {kLarge, {1250.2, 990.7}, 780.0, 0, false, 17}, 70.0, 400},
-      {"large-clutter-dark", {kLarge, {1180.6, 1030.4}, 720.0, 2, true, 18}, 160.0, 400},
+  const Busy busy[] = {
+      {"small-clutter", {kSmall, {322.4, 238.9}, 170.0, 0, false, 14}, 100, 60.0, {}},
+      {"small-clutter-dark", {kSmall, {310.1, 250.3}, 165.0, 1, true, 15}, 100, 170.0, {}},
+      {"medium-clutter", {kMedium, {612.8, 530.3}, 400.0, 1, false, 16}, 200, 70.0, {}},
+      {"large-clutter", {kLarge, {1250.2, 990.7}, 780.0, 0, false, 17}, 400, 70.0, {}},
+      {"large-clutter-dark", {kLarge, {1180.6, 1030.4}, 720.0, 2, true, 18}, 400, 160.0, {}},
+      {"small-occluded",
+       {kSmall, {318.7, 241.3}, 175.0, 0, false, 19},
+       100,
+       0.0,
+       {{{480.0, 0.0}, {520.0, 480.0}, 40.0, 120.0}}},
+      {"medium-occluded",
+       {kMedium, {640.4, 505.9}, 410.0, 1, false, 20},
+       200,
+       0.0,
+       {{{0.0, 180.0}, {1280.0, 260.0}, 60.0, 200.0},
+        {{900.0, 1024.0}, {1100.0, 600.0}, 50.0, 90.0}}},
+      {"large-occluded-clutter",
+       {kLarge, {1230.1, 1010.6}, 790.0, 2, true, 21},
+       400,
+       170.0,
+       {{{300.0, 2048.0}, {700.0, 0.0}, 90.0, 35.0}}},
   };
-  for (const Cluttered& c : cluttered) {
-    Scene s = wheelScene(c.name, c.wheel, c.filterSize);
-    const ShotSettings w = c.wheel;
-    const double level = c.level;
-    s.render = [w, level] {
-      return overBelt(renderLayout(w), clutterAround(w.size, level, w.seed + 100), w.centre,
-                      w.radius);
-    };
-    list.push_back(s);
-  }
-  // Bars hiding part of the rim.
-  {
-    const ShotSettings w{kSmall, {318.7, 241.3}, 175.0, 0, false, 19};
-    Scene s = wheelScene("small-occluded", w, 100);
-    s.render = [w] {
+  for (const Busy& b : busy) {
+    Scene s = wheelScene(b.name, b.wheel, b.filterSize);
+    s.render = [w = b.wheel, level = b.clutterLevel, bars = b.bars] {
       cv::Mat image = renderLayout(w);
-      occlude(image, {480.0, 0.0}, {520.0, 480.0}, 40.0, 120.0);
-      return image;
-    };
-    list.push_back(s);
-  }
-  {
-    const ShotSettings w{kMedium, {640.4, 505.9}, 410.0, 1, false, 20};
-    Scene s = wheelScene("medium-occluded", w, 200);
-    s.render = [w] {
-      cv::Mat image = renderLayout(w);
-      occlude(image, {0.0, 180.0}, {1280.0, 260.0}, 60.0, 200.0);
-      occlude(image, {900.0, 1024.0}, {1100.0, 600.0}, 50.0, 90.0);
-      return image;
-    };
-    list.push_back(s);
-  }
-  {
-    const ShotSettings w{kLarge, {1230.1, 1010.6}, 790.0, 2, true, 21};
-    Scene s = wheelScene("large-occluded-clutter", w, 400);
-    s.render = [w] {
-      cv::Mat image =
-          overBelt(renderLayout(w), clutterAround(w.size, 170.0, 121), w.centre, w.radius);
-      occlude(image, {300.0, 2048.0}, {700.0, 0.0}, 90.0, 35.0);
+      if (level > 0.0) {
+        image = overBelt(image, clutterAround(w.size, level, w.seed + 100), w.centre, w.radius);
+      }
+      for (const Bar& bar : bars) occlude(image, bar.from, bar.to, bar.width, bar.grey);
       return image;
     };
     list.push_back(s);

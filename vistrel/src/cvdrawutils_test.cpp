@@ -41,18 +41,14 @@ TEST(DrawDensePolygon, SquareWithAndWithoutTheRepeatedPoint) {
   const cv::Mat want = rows({{kEdge, kEdge, kEdge}, {kEdge, kFill, kEdge}, {kEdge, kEdge, kEdge}});
   Poly closed = kSquare;
   closed.push_back(closed.front());
-  for (const Poly& poly : {closed, kSquare}) {
+  // Counter-clockwise gives the same.
+  for (const Poly& poly : {closed, kSquare, Poly(kSquare.rbegin(), kSquare.rend())}) {
     cv::Mat canvas;
     cv::Point offset(-1, -1);
     drawDensePolygon(canvas, poly, kBack, kFill, kEdge, offset);
     EXPECT_TRUE(same(canvas, want)) << canvas;
     EXPECT_EQ(offset, cv::Point(10, 20));
   }
-  // Counter-clockwise gives the same.
-  cv::Mat canvas;
-  cv::Point offset;
-  drawDensePolygon(canvas, Poly(kSquare.rbegin(), kSquare.rend()), kBack, kFill, kEdge, offset);
-  EXPECT_TRUE(same(canvas, want));
 }
 
 TEST(DrawDensePolygon, IntoAGivenCanvasAtAGivenOffset) {
@@ -62,7 +58,7 @@ TEST(DrawDensePolygon, IntoAGivenCanvasAtAGivenOffset) {
   EXPECT_EQ(offset, cv::Point(9, 19));
   EXPECT_EQ(cv::countNonZero(canvas == kEdge), 8);
   EXPECT_EQ(canvas.at<uchar>(2, 2), kFill);
-  EXPECT_EQ(canvas.at<uchar>(0, 0), 1);  // the background value is for created canvases only
+  // The background value is for created canvases only.
   EXPECT_EQ(cv::countNonZero(canvas == 1), 30 - 9);
   // Hanging over the canvas edge: the part inside is drawn, nothing outside is touched.
   cv::Mat small(2, 2, CV_8UC1, cv::Scalar(0));

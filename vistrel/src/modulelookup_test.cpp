@@ -2,6 +2,7 @@
 // only, without naming the classes first: the registrations must survive static linking.
 #include <gtest/gtest.h>
 
+#include "vistrel/detectroi.h"
 #include "vistrel/moduleregistry.h"
 
 namespace {
@@ -13,8 +14,14 @@ TEST(ModuleLookup, DetectRoiIsRegisteredByName) {
       vistrel::getModuleInstance(vistrel::kDetectRoiModuleName, "lookup");
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(vistrel::getModuleInstance("DetectRoi", "lookup"), a);
+  // The class's own accessors share the registry's instances.
+  EXPECT_EQ(vistrel::DetectRoi::getInstance("lookup"), a);
+  auto mine = std::make_shared<vistrel::DetectRoi>();
+  EXPECT_TRUE(vistrel::DetectRoi::setInstance("lookup", mine));
+  EXPECT_EQ(vistrel::getModuleInstance("DetectRoi", "lookup"), mine);
   EXPECT_NE(vistrel::createModuleInstance("DetectRoi"), nullptr);
   EXPECT_TRUE(vistrel::releaseModuleInstance("DetectRoi", "lookup"));
+  EXPECT_FALSE(vistrel::DetectRoi::releaseInstance("lookup"));
   EXPECT_EQ(vistrel::findModule("detectroi"), nullptr);
 }
 

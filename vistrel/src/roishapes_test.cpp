@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
-
 #include <opencv2/imgproc.hpp>
 
 #include "vistrel/assert.h"
@@ -14,6 +13,8 @@ using Roi = vistrel::DetectRoi;
 using Points = std::vector<cv::Point2f>;
 
 const cv::Mat kIdentity = (cv::Mat_<double>(2, 3) << 1, 0, 0, 0, 1, 0);
+const cv::Mat kTwice = (cv::Mat_<double>(2, 3) << 2, 0, 0, 0, 2, 0);
+const cv::Point kTl(10, 20);
 
 cv::Mat canvas(int value = 0) { return cv::Mat(60, 80, CV_8UC1, cv::Scalar(value)); }
 
@@ -43,6 +44,14 @@ cv::Rect2f boxOf(const Points& pts) {
   return cv::Rect2f(x1, y1, x2 - x1, y2 - y1);
 }
 
+void expectBox(const Points& pts, const cv::Rect2f& want) {
+  const cv::Rect2f box = boxOf(pts);
+  EXPECT_NEAR(box.x, want.x, 1e-3);
+  EXPECT_NEAR(box.y, want.y, 1e-3);
+  EXPECT_NEAR(box.width, want.width, 1e-3);
+  EXPECT_NEAR(box.height, want.height, 1e-3);
+}
+
 Points circleOutline(cv::Point2f c, float r) {
   Points pts;
   for (int a = 0; a < 360; a += 5) {
@@ -53,23 +62,21 @@ Points circleOutline(cv::Point2f c, float r) {
 
 TEST(RoiShapes, RectangleAndPolygonTakeTheirMinimumOfPoints) {
   Roi::RoiRectangle rect;
-  EXPECT_EQ(rect.type, Roi::ShapeType::Rectangle);
-  EXPECT_EQ(rect.getVertexes().size(), 4u);
   EXPECT_FALSE(rect.setVertexes({{0, 0}, {1, 0}, {1, 1}}));
   const Points five = {{1, 2}, {3, 2}, {3, 4}, {1, 4}, {9, 9}};
   ASSERT_TRUE(rect.setVertexes(five));
   EXPECT_EQ(rect.getVertexes(), Points(five.begin(), five.begin() + 4));
-  EXPECT_EQ(&rect.vertexesRef(), &rect.vertexes);
 
   Roi::RoiPolygon poly;
-  EXPECT_EQ(poly.type, Roi::ShapeType::Polygon);
-  EXPECT_TRUE(poly.getVertexes().empty());
   EXPECT_FALSE(poly.setVertexes({{0, 0}, {1, 0}}));
   ASSERT_TRUE(poly.setVertexes(five));
   EXPECT_EQ(poly.getVertexes(), five);
   // A refused call leaves the shape as it was.
   EXPECT_FALSE(poly.setVertexes({{7, 7}}));
   EXPECT_EQ(poly.getVertexes(), five);
+  // Both hand out their own point lists for editing in place.
+  EXPECT_EQ(&rect.vertexesRef(), &rect.vertexes);
+  EXPECT_EQ(&poly.vertexesRef(), &poly.vertexes);
 }
 
 TEST(RoiShapes, CircleShapesKeepRadiiAndHaveNoVertexList) {
@@ -77,8 +84,6 @@ TEST(RoiShapes, CircleShapesKeepRadiiAndHaveNoVertexList) {
   Roi::RoiCircle circle;
   EXPECT_FALSE(circle.setVertexes({{5, 5}}));
   ASSERT_TRUE(circle.setVertexes({{10, 20}, {13, 24}}));  // a 3-4-5 triangle
-  EXPECT_EQ(circle.center, cv::Point2f(10, 20));
-  EXPECT_FLOAT_EQ(circle.radius, 5);
   EXPECT_EQ(circle.getVertexes(), (Points{{10, 20}, {15, 20}}));
   EXPECT_TRUE(circle.vertexesRef().empty());
   EXPECT_TRUE(capture.contains("cannot get vertex of circle roi by reference"));
@@ -89,13 +94,8 @@ TEST(RoiShapes, CircleShapesKeepRadiiAndHaveNoVertexList) {
   ASSERT_TRUE(a.setVertexes({{10, 10}, {10, 16}, {10, 30}}));
   ASSERT_TRUE(b.setVertexes({{10, 10}, {10, 30}, {10, 16}}));
   for (const Roi::RoiAnnulus* s : {&a, &b}) {
-    EXPECT_FLOAT_EQ(s->innerRadius, 6);
-    EXPECT_FLOAT_EQ(s->radius, 20);
     EXPECT_EQ(s->getVertexes(), (Points{{10, 10}, {16, 10}, {30, 10}}));
   }
-  capture.clear();
-  EXPECT_TRUE(a.vertexesRef().empty());
-  EXPECT_EQ(capture.messages().size(), 1u);
 }
 
 TEST(RoiShapes, SectorNeedsSixPointsAndOrdersItsAngles) {
@@ -107,8 +107,6 @@ TEST(RoiShapes, SectorNeedsSixPointsAndOrdersItsAngles) {
   Points six = five;
   six.emplace_back(50, 60);
   ASSERT_TRUE(sector.setVertexes(six));
-  EXPECT_FLOAT_EQ(sector.innerRadius, 10);
-  EXPECT_FLOAT_EQ(sector.radius, 30);
   EXPECT_FLOAT_EQ(sector.startAngle, 0);
   EXPECT_FLOAT_EQ(sector.endAngle, 90);
   EXPECT_EQ(sector.getVertexes(), six);
@@ -119,7 +117,6 @@ TEST(RoiShapes, SectorNeedsSixPointsAndOrdersItsAngles) {
   ASSERT_TRUE(sector.setVertexes(crossing));
   EXPECT_FLOAT_EQ(sector.startAngle, -270);
   EXPECT_FLOAT_EQ(sector.endAngle, 0);
-  EXPECT_LE(sector.startAngle, sector.endAngle);
 }
 
 TEST(RoiShapes, EllipseKeepsTheLongerAxisFirst) {
@@ -129,32 +126,26 @@ TEST(RoiShapes, EllipseKeepsTheLongerAxisFirst) {
   ASSERT_TRUE(e.setVertexes({{40, 30}, {40, 36}, {55, 30}}));
   EXPECT_FLOAT_EQ(e.semiAxis1, 15);
   EXPECT_FLOAT_EQ(e.semiAxis2, 6);
-  EXPECT_EQ(e.axisPoint1, cv::Point2f(55, 30));
   EXPECT_EQ(e.getVertexes(), (Points{{40, 30}, {55, 30}, {40, 36}}));
   EXPECT_TRUE(e.vertexesRef().empty());
 }
 
 TEST(RoiShapes, MaskStoresAnchorThenOutline) {
   Roi::RoiMask m;
-  EXPECT_EQ(m.type, Roi::ShapeType::Mask);
+  EXPECT_EQ(m.type, Roi::ShapeType::Mask);  // a polygon underneath, a type of its own
   EXPECT_FALSE(m.setVertexes({{5, 5}, {0, 0}, {1, 0}}));
   const Points given = {{5, 6}, {5, 6}, {15, 6}, {15, 16}, {5, 16}};
   ASSERT_TRUE(m.setVertexes(given));
   EXPECT_EQ(m.anchor, cv::Point2f(5, 6));
   EXPECT_EQ(m.vertexesRef(), Points(given.begin() + 1, given.end()));
   EXPECT_EQ(m.getVertexes(), given);
-  Roi::RoiMask fresh;
-  ASSERT_TRUE(fresh.setVertexes(m.getVertexes()));
-  EXPECT_EQ(fresh.anchor, m.anchor);
-  EXPECT_EQ(fresh.vertexes, m.vertexes);
 }
 
 TEST(RoiShapes, HullsMergeOutlines) {
   Roi::RoiRectangle rect;
   rect.setVertexes({{0, 0}, {10, 0}, {10, 5}, {0, 5}});
   const Points hull = rect.mergeHull({});
-  EXPECT_EQ(hull.size(), 4u);
-  EXPECT_DOUBLE_EQ(cv::contourArea(hull), 50);
+  expectBox(hull, {0, 0, 10, 5});
   // A point inside adds nothing; one outside extends the hull.
   Roi::RoiPolygon poly;
   poly.setVertexes({{2, 2}, {3, 2}, {20, 2}});
@@ -167,11 +158,7 @@ TEST(RoiShapes, HullsMergeOutlines) {
   circle.setVertexes({{30, 40}, {30, 50}});
   const Points square = circle.mergeHull({});
   ASSERT_EQ(square.size(), 4u);
-  cv::Rect2f box = boxOf(square);
-  EXPECT_NEAR(box.x, 20, 1e-4);
-  EXPECT_NEAR(box.y, 30, 1e-4);
-  EXPECT_NEAR(box.width, 20, 1e-4);
-  EXPECT_NEAR(box.height, 20, 1e-4);
+  expectBox(square, {20, 30, 20, 20});
   // After a turned shape the square turns along, and still holds the whole circle.
   Roi::RoiRectangle tilted;
   tilted.setVertexes({{0, 0}, {8, 6}, {5, 10}, {-3, 4}});  // edges along (4, 3) and (-3, 4)
@@ -181,148 +168,116 @@ TEST(RoiShapes, HullsMergeOutlines) {
   // Annulus: the outer radius counts.
   Roi::RoiAnnulus ring;
   ring.setVertexes({{0, 0}, {3, 0}, {0, 7}});
-  box = boxOf(ring.mergeHull({}));
-  EXPECT_NEAR(box.width, 14, 1e-4);
+  expectBox(ring.mergeHull({}), {-7, -7, 14, 14});
 
   // Ellipse: its outline, turned by its major axis.
   Roi::RoiEllipse e;
   e.setVertexes({{50, 50}, {50, 70}, {60, 50}});  // major axis 20 along +y, minor 10
-  box = boxOf(e.mergeHull({}));
-  EXPECT_NEAR(box.y, 30, 1e-3);
-  EXPECT_NEAR(box.height, 40, 1e-3);
-  EXPECT_NEAR(box.x, 40, 1e-3);
-  EXPECT_NEAR(box.width, 20, 1e-3);
+  expectBox(e.mergeHull({}), {40, 30, 20, 40});
 
   // Sector from 0 to 90 degrees, radii 10 and 30: the quarter disc's bounding box, without the
   // free third point.
   Roi::RoiAnnulusSector sector;
   sector.setVertexes({{50, 50}, {60, 50}, {80, 50}, {0, 0}, {50, 80}, {50, 60}});
-  box = boxOf(sector.mergeHull({}));
-  EXPECT_NEAR(box.x, 50, 1e-3);
-  EXPECT_NEAR(box.y, 50, 1e-3);
-  EXPECT_NEAR(box.width, 30, 1e-3);
-  EXPECT_NEAR(box.height, 30, 1e-3);
+  expectBox(sector.mergeHull({}), {50, 50, 30, 30});
 
   // Mask: its outline only, not the anchor.
   Roi::RoiMask mask;
   mask.setVertexes({{-100, -100}, {0, 0}, {4, 0}, {4, 4}});
-  box = boxOf(mask.mergeHull({}));
-  EXPECT_EQ(box, cv::Rect2f(0, 0, 4, 4));
+  expectBox(mask.mergeHull({}), {0, 0, 4, 4});
+}
+
+cv::Mat drawn(const Roi::ShapedRoiBase& shape, const cv::Mat& transMat, int fracBit,
+              int background = 0, int colour = 255) {
+  cv::Mat got = canvas(background);
+  shape.draw(got, kTl, transMat, cv::Scalar(colour), fracBit);
+  return got;
 }
 
 TEST(RoiShapes, PointShapesDrawLikeOpenCvOnMappedPoints) {
-  const cv::Point tl(10, 20);
   Roi::RoiRectangle rect;
   rect.setVertexes({{10.2f, 20.7f}, {30.4f, 20.7f}, {30.4f, 40.1f}, {10.2f, 40.1f}});
-  cv::Mat got = canvas(), want = canvas();
-  rect.draw(got, tl, kIdentity, cv::Scalar(255), 0);
   // (p - tl) rounded: (0.2, 0.7) -> (0, 1), (20.4, 0.7) -> (20, 1), (20.4, 20.1) -> (20, 20).
+  cv::Mat want = canvas();
   cv::fillConvexPoly(want, std::vector<cv::Point>{{0, 1}, {20, 1}, {20, 20}, {0, 20}},
                      cv::Scalar(255), cv::LINE_8, 0);
-  EXPECT_EQ(differing(got, want), 0);
-  EXPECT_EQ(cv::countNonZero(got), 21 * 20);
+  EXPECT_EQ(differing(drawn(rect, kIdentity, 0), want), 0);
 
   // Two fractional bits: quarter-pixel coordinates, anti-aliased.
-  got = canvas();
-  want = canvas();
-  rect.draw(got, tl, kIdentity, cv::Scalar(255), 2);
   // (0.2, 0.7) * 4 = (0.8, 2.8) -> (1, 3); (20.4, 20.1) * 4 = (81.6, 80.4) -> (82, 80).
+  want = canvas();
   cv::fillConvexPoly(want, std::vector<cv::Point>{{1, 3}, {82, 3}, {82, 80}, {1, 80}},
                      cv::Scalar(255), cv::LINE_AA, 2);
-  EXPECT_EQ(differing(got, want), 0);
+  EXPECT_EQ(differing(drawn(rect, kIdentity, 2), want), 0);
 
   // A removed polygon clears its area through a scaling transform.
   Roi::RoiPolygon poly;
   poly.setVertexes({{12, 22}, {30, 22}, {12, 40}});
   const cv::Mat half = (cv::Mat_<double>(2, 3) << 0.5, 0, 3, 0, 0.5, 1);
-  got = canvas(255);
-  want = canvas(255);
-  poly.draw(got, tl, half, cv::Scalar(0), 0);
   // (2, 2) -> (4, 2); (20, 2) -> (13, 2); (2, 20) -> (4, 11).
+  want = canvas(255);
   cv::fillPoly(want, std::vector<std::vector<cv::Point>>{{{4, 2}, {13, 2}, {4, 11}}}, cv::Scalar(0),
                cv::LINE_8, 0);
-  EXPECT_EQ(differing(got, want), 0);
-  EXPECT_GT(cv::countNonZero(got == 0), 40);
+  EXPECT_EQ(differing(drawn(poly, half, 0, 255, 0), want), 0);
 }
 
 TEST(RoiShapes, CircleShapesDrawLikeOpenCv) {
-  const cv::Point tl(10, 20);
   Roi::RoiCircle circle;
   circle.setVertexes({{40.3f, 49.6f}, {40.3f, 60.1f}});  // radius 10.5
-  cv::Mat got = canvas(), want = canvas();
-  circle.draw(got, tl, kIdentity, cv::Scalar(255), 0);
+  cv::Mat want = canvas();
   cv::circle(want, cv::Point(30, 30), 11, cv::Scalar(255), cv::FILLED, cv::LINE_8, 0);
-  EXPECT_EQ(differing(got, want), 0);
+  EXPECT_EQ(differing(drawn(circle, kIdentity, 0), want), 0);
 
-  got = canvas();
-  want = canvas();
-  circle.draw(got, tl, kIdentity, cv::Scalar(255), 2);
   // Centre (30.3, 29.6) * 4 = (121.2, 118.4) -> (121, 118); radius 42.
+  want = canvas();
   cv::circle(want, cv::Point(121, 118), 42, cv::Scalar(255), cv::FILLED, cv::LINE_AA, 2);
-  EXPECT_EQ(differing(got, want), 0);
+  EXPECT_EQ(differing(drawn(circle, kIdentity, 2), want), 0);
 
   // The region's scale reaches the radius: twice as large about the crop origin.
-  const cv::Mat twice = (cv::Mat_<double>(2, 3) << 2, 0, 0, 0, 2, 0);
   Roi::RoiCircle small;
   small.setVertexes({{25, 35}, {28, 35}});
-  got = canvas();
   want = canvas();
-  small.draw(got, tl, twice, cv::Scalar(255), 0);
   cv::circle(want, cv::Point(30, 30), 6, cv::Scalar(255), cv::FILLED, cv::LINE_8, 0);
-  EXPECT_EQ(differing(got, want), 0);
+  EXPECT_EQ(differing(drawn(small, kTwice, 0), want), 0);
 
   // Annulus united on an empty canvas: the outer disc minus the inner one, nothing else.
   Roi::RoiAnnulus ring;
   ring.setVertexes({{40, 50}, {40, 58}, {40, 70}});
-  got = canvas();
   want = canvas();
-  ring.draw(got, tl, kIdentity, cv::Scalar(255), 0);
   cv::circle(want, cv::Point(30, 30), 20, cv::Scalar(255), cv::FILLED, cv::LINE_8, 0);
   cv::circle(want, cv::Point(30, 30), 8, cv::Scalar(0), cv::FILLED, cv::LINE_8, 0);
-  EXPECT_EQ(differing(got, want), 0);
+  EXPECT_EQ(differing(drawn(ring, kIdentity, 0), want), 0);
   // Removed from a full canvas: exactly the ring is cleared.
-  cv::Mat removed = canvas(255);
-  ring.draw(removed, tl, kIdentity, cv::Scalar(0), 0);
-  EXPECT_EQ(differing(removed, 255 - want), 0);
+  EXPECT_EQ(differing(drawn(ring, kIdentity, 0, 255, 0), 255 - want), 0);
   // United over existing content: the inside of the ring is left alone.
-  cv::Mat full = canvas(255);
-  ring.draw(full, tl, kIdentity, cv::Scalar(255), 0);
-  EXPECT_EQ(cv::countNonZero(full), full.rows * full.cols);
+  EXPECT_EQ(differing(drawn(ring, kIdentity, 0, 100, 255), cv::max(want, 100)), 0);
 
   // Sector from 0 to 90 degrees: pies drawn by cv::ellipse.
   Roi::RoiAnnulusSector sector;
   sector.setVertexes({{40, 50}, {48, 50}, {60, 50}, {0, 0}, {40, 70}, {40, 58}});
-  got = canvas();
   want = canvas();
-  sector.draw(got, tl, kIdentity, cv::Scalar(255), 0);
   cv::ellipse(want, cv::Point(30, 30), cv::Size(20, 20), 0, 0, 90, cv::Scalar(255), cv::FILLED,
               cv::LINE_8, 0);
   cv::ellipse(want, cv::Point(30, 30), cv::Size(8, 8), 0, 0, 90, cv::Scalar(0), cv::FILLED,
               cv::LINE_8, 0);
-  EXPECT_EQ(differing(got, want), 0);
-  EXPECT_EQ(cv::countNonZero(got(cv::Rect(0, 0, 80, 29))), 0);  // nothing above the centre row
-  EXPECT_EQ(cv::countNonZero(got(cv::Rect(0, 0, 29, 60))), 0);  // nothing left of the centre
+  EXPECT_EQ(differing(drawn(sector, kIdentity, 0), want), 0);
 }
 
 TEST(RoiShapes, EllipseDrawsLikeOpenCvAndFollowsATurn) {
-  const cv::Point tl(10, 20);
   Roi::RoiEllipse e;
   e.setVertexes({{40, 50}, {40, 56}, {55, 50}});  // major 15 along +x, minor 6
-  cv::Mat got = canvas(), want = canvas();
-  e.draw(got, tl, kIdentity, cv::Scalar(255), 0);
+  cv::Mat want = canvas();
   cv::ellipse(want, cv::Point(30, 30), cv::Size(15, 6), 0, 0, 360, cv::Scalar(255), cv::FILLED,
               cv::LINE_8, 0);
-  EXPECT_EQ(differing(got, want), 0);
+  EXPECT_EQ(differing(drawn(e, kIdentity, 0), want), 0);
 
   // Under a quarter turn about the canvas centre (40, 30), the ellipse turns with the image:
   // (x, y) -> (-y + 70, x - 10) sends the centre (30, 30) to (40, 20) and the major axis to +y.
   const cv::Mat quarter = (cv::Mat_<double>(2, 3) << 0, -1, 70, 1, 0, -10);
-  got = canvas();
   want = canvas();
-  e.draw(got, tl, quarter, cv::Scalar(255), 0);
   cv::ellipse(want, cv::Point(40, 20), cv::Size(15, 6), 90, 0, 360, cv::Scalar(255), cv::FILLED,
               cv::LINE_8, 0);
-  EXPECT_EQ(differing(got, want), 0);
+  EXPECT_EQ(differing(drawn(e, quarter, 0), want), 0);
 }
 
 TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
@@ -333,59 +288,46 @@ TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
   Roi::RoiMask shape;
   shape.setVertexes({{15.7f, 27.9f}, {15, 27}, {21, 27}, {21, 31}});
   shape.mask = mask;
-  const cv::Point tl(10, 20);
 
   // Hard: offset (5, 7) truncated from (5.7, 7.9).
-  cv::Mat got = canvas();
-  shape.draw(got, tl, kIdentity, cv::Scalar(255), 0);
   cv::Mat want = canvas();
   want(cv::Rect(5, 7, 6, 4)).setTo(255, mask >= 100);
-  EXPECT_EQ(differing(got, want), 0);
-  EXPECT_EQ(cv::countNonZero(got), 9);
+  EXPECT_EQ(differing(drawn(shape, kIdentity, 0), want), 0);
+  EXPECT_EQ(cv::countNonZero(want), 9);
 
   // Soft: the per-pixel maximum.
-  got = canvas(50);
-  shape.draw(got, tl, kIdentity, cv::Scalar(255), 1);
   want = canvas(50);
   cv::Mat part = want(cv::Rect(5, 7, 6, 4));
   cv::max(part, mask, part);
-  EXPECT_EQ(differing(got, want), 0);
+  EXPECT_EQ(differing(drawn(shape, kIdentity, 1, 50), want), 0);
 
-  // Removed, hard: cleared where the mask counts as inside.
-  got = canvas(255);
-  shape.draw(got, tl, kIdentity, cv::Scalar(0), 0);
+  // Removed, hard: cleared where the mask counts as inside (not the 99 pixel).
+  cv::Mat got = drawn(shape, kIdentity, 0, 255, 0);
   EXPECT_EQ(cv::countNonZero(got == 0), 9);
-  EXPECT_EQ(got.at<uchar>(7, 5), 255);  // the 99 pixel
+  EXPECT_EQ(got.at<uchar>(7, 5), 255);
   // Removed, soft: at most the complement.
-  got = canvas(255);
-  shape.draw(got, tl, kIdentity, cv::Scalar(0), 1);
+  got = drawn(shape, kIdentity, 1, 255, 0);
   EXPECT_EQ(got.at<uchar>(8, 6), 55);
   EXPECT_EQ(got.at<uchar>(7, 5), 156);
 
   // Hanging over the top-left corner: only the part inside the canvas is placed.
   shape.anchor = cv::Point2f(8, 18);  // offset (-2, -2)
-  got = canvas();
-  shape.draw(got, tl, kIdentity, cv::Scalar(255), 0);
   want = canvas();
   want(cv::Rect(0, 0, 4, 2)).setTo(255, mask(cv::Rect(2, 2, 4, 2)) >= 100);
-  EXPECT_EQ(differing(got, want), 0);
+  EXPECT_EQ(differing(drawn(shape, kIdentity, 0), want), 0);
 
   // Entirely outside, or empty: nothing changes.
   shape.anchor = cv::Point2f(500, 500);
-  got = canvas();
-  shape.draw(got, tl, kIdentity, cv::Scalar(255), 0);
-  EXPECT_EQ(cv::countNonZero(got), 0);
+  EXPECT_EQ(cv::countNonZero(drawn(shape, kIdentity, 0)), 0);
   shape.anchor = cv::Point2f(15, 27);
   shape.mask = cv::Mat();
-  shape.draw(got, tl, kIdentity, cv::Scalar(255), 0);
-  shape.draw(got, tl, (cv::Mat_<double>(2, 3) << 2, 0, 0, 0, 2, 0), cv::Scalar(255), 0);
-  EXPECT_EQ(cv::countNonZero(got), 0);
+  EXPECT_EQ(cv::countNonZero(drawn(shape, kIdentity, 0)), 0);
+  EXPECT_EQ(cv::countNonZero(drawn(shape, kTwice, 0)), 0);
 
   // A transform other than the identity warps the mask: scaled by 2 about the crop origin.
   shape.mask = cv::Mat(2, 2, CV_8UC1, cv::Scalar(255));
   shape.anchor = cv::Point2f(12, 22);  // crop (2, 2) -> (4, 4)
-  got = canvas();
-  shape.draw(got, tl, (cv::Mat_<double>(2, 3) << 2, 0, 0, 0, 2, 0), cv::Scalar(255), 0);
+  got = drawn(shape, kTwice, 0);
   EXPECT_EQ(got.at<uchar>(4, 4), 255);
   EXPECT_EQ(got.at<uchar>(6, 6), 255);
   EXPECT_EQ(got.at<uchar>(3, 3), 0);

@@ -64,7 +64,6 @@ TEST(FitCircle, TaubinIsExactOnCirclePointsAndFailsWhenUnderdetermined) {
   c = before;
   const std::vector<cv::Vec3f> line = {{0, 0, 1}, {1, 1, 1}, {2, 2, 1}, {5, 5, 1}};
   EXPECT_EQ(fitCircleTaubin(line, nullptr, &c, 3), -1);
-  EXPECT_EQ(fitCircleTaubin(onCircle(0, 0, 5, 2), nullptr, &c, 3), -1);
   EXPECT_EQ(fitCircleTaubin(onCircle(0, 0, 5, 5), nullptr, &c, 6), -1);
   EXPECT_EQ(fitCircleTaubin(onCircle(0, 0, 5, 8, 0, 360, {0}, 0.f), nullptr, &c, 3), -1);
   EXPECT_EQ(fitCircleTaubin({}, nullptr, &c, 3), -1);
@@ -82,11 +81,6 @@ TEST(FitCircle, LevenbergMarquardtMinimisesTheGeometricDistance) {
   cv::Vec3f c2(30, 20, 40);
   fitCircleLevenbergMarquardt(pts, nullptr, &c2, 3);
   expectCircle(c2, c[0], c[1], c[2], 1e-3);
-
-  // Exact points: exact circle.
-  cv::Vec3f e(0, 0, 0);
-  EXPECT_EQ(fitCircleLevenbergMarquardt(onCircle(-7.25, 12.5, 300, 40), nullptr, &e, 3), 40);
-  expectCircle(e, -7.25, 12.5, 300, 1e-3);
 
   // A strength of 2 counts like the point taken twice.
   auto strong = onCircle(0, 0, 20, 10, 0, 90, {0.7, -0.4, 0.2});

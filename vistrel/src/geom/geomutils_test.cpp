@@ -29,10 +29,7 @@ TEST(GeomTransformPoints, MapsThroughTheAffineMatrix) {
   const cv::Matx23f turn(0, -1, 10, 1, 0, 20);
   std::vector<cv::Point2f> pts = {{1, 2}, {0, 0}, {-3, 0.5f}};
   vistrel::transformPoints(pts, out, turn);
-  ASSERT_EQ(out.size(), 3u);
-  EXPECT_EQ(out[0], cv::Point2f(8, 21));
-  EXPECT_EQ(out[1], cv::Point2f(10, 20));
-  EXPECT_EQ(out[2], cv::Point2f(9.5f, 17));
+  EXPECT_EQ(out, (std::vector<cv::Point2f>{{8, 21}, {10, 20}, {9.5f, 17}}));
   // In place: every point is read before it is written.
   vistrel::transformPoints(pts, pts, turn);
   EXPECT_EQ(pts, out);
