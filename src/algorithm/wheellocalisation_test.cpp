@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scenes/hardscenes.h"
+#include "scenes/scenes.h"
 #include "vistrel/assert.h"
 #include "vistrel/ellipsedetector.h"
 #include "wheelshots/wheelshots.h"
@@ -25,13 +26,6 @@ CircleParams brightRimParams(int minSize = 0) {
   params.polarity = 1;  // the inside of the outline is brighter
   params.minSize = minSize;
   return params;
-}
-
-// Where `view` starts inside `whole` (it must share its pixels).
-cv::Point viewOrigin(const cv::Mat& view, const cv::Mat& whole) {
-  const std::ptrdiff_t offset = view.data - whole.data;
-  return {static_cast<int>(offset % static_cast<std::ptrdiff_t>(whole.step)),
-          static_cast<int>(offset / static_cast<std::ptrdiff_t>(whole.step))};
 }
 
 // --- Coarse stage: choosing the start centre ---------------------------------------------------
@@ -103,19 +97,15 @@ TEST(CoarseStartCentre, WithoutCirclesOrWithBackgroundThereIsNoFallback) {
   EXPECT_EQ(coarseStartCentre(outside, cv::Size(100, 100), 0, false), cv::Point2f(0.0f, 0.0f));
 }
 
-TEST(CoarseWheelCentre, FindsTheRenderedWheelWithinAPixelOfItsCentre) {
-  const cv::Point2d truth(600.0, 520.0);
-  const cv::Mat scene = brightWheel({1280, 1024}, truth, 380.0);
-  for (bool equalize : {false, true}) {
-    const cv::Point2f start = coarseWheelCentre(scene, equalize, 200, false);
-    EXPECT_NEAR(start.x, truth.x, 1.5) << equalize;
-    EXPECT_NEAR(start.y, truth.y, 1.5) << equalize;
-  }
-  // Its outline is 760 px across: a filter size above that leaves no candidate.
-  EXPECT_EQ(coarseWheelCentre(scene, false, 800, false), cv::Point2f(0.0f, 0.0f));
-
-  const cv::Mat empty = wheelshots::emptyBelt({320, 256});
-  EXPECT_EQ(coarseWheelCentre(empty, false, 0, true), cv::Point2f(0.0f, 0.0f));
+// A disc only 3 grey levels brighter than the belt: the coarse stage sees it only equalised.
+TEST(CoarseWheelCentre, EqualisingFirstFindsAFaintDisc) {
+  scenes::Scene scene({640, 512}, 100.0);
+  scene.disc({300.0, 260.0}, 150.0, 103.0);
+  const cv::Mat image = scene.render(1.5, 1.0);
+  EXPECT_EQ(coarseWheelCentre(image, false, 100, false), cv::Point2f(0.0f, 0.0f));
+  const cv::Point2f start = coarseWheelCentre(image, true, 100, false);
+  EXPECT_NEAR(start.x, 300.0, 1.5);
+  EXPECT_NEAR(start.y, 260.0, 1.5);
 }
 
 // --- Refinement ----------------------------------------------------------------------------
@@ -152,26 +142,6 @@ TEST(WheelCutOutRect, SquareOfTheTruncatedDiameterClippedOnlyAtLeftAndTop) {
   EXPECT_THROW(cv::Mat(image, pastRight), cv::Exception);
 }
 
-TEST(RefineWheel, FindsTheOutlineToSubPixelAndCutsAViewOfTheInput) {
-  const cv::Point2d truth(600.0, 520.0);
-  const double radius = 380.0;
-  const cv::Mat scene = brightWheel({1280, 1024}, truth, radius);
-  cv::Point2f centre(606.0f, 515.0f);  // a few pixels off, as the coarse stage leaves it
-  double found = -1.0;
-  const cv::Mat cut = refineWheel(scene, cv::Mat(), centre, found, false, brightRimParams(200));
-
-  EXPECT_NEAR(centre.x, truth.x, 0.2);
-  EXPECT_NEAR(centre.y, truth.y, 0.2);
-  EXPECT_NEAR(found, radius, 0.2);
-  ASSERT_FALSE(cut.empty());
-  EXPECT_TRUE(cut.isSubmatrix());
-  EXPECT_EQ(cut.datastart, scene.datastart);  // shares the input's pixels
-  EXPECT_EQ(viewOrigin(cut, scene),
-            cv::Point(static_cast<int>(centre.x - found), static_cast<int>(centre.y - found)));
-  EXPECT_EQ(cut.cols, static_cast<int>(2 * static_cast<float>(found)));
-  EXPECT_EQ(cut.rows, cut.cols);
-}
-
 TEST(RefineWheel, StartOnAnAxisMeansStartAtTheImageCentre) {
   const cv::Size size(640, 512);
   const cv::Point2d truth(320.0, 256.0);  // the image centre (columns / 2, rows / 2)
@@ -186,24 +156,6 @@ TEST(RefineWheel, StartOnAnAxisMeansStartAtTheImageCentre) {
     EXPECT_NEAR(centre.y, truth.y, 0.3) << start;
     EXPECT_NEAR(found, 180.0, 0.3) << start;
   }
-}
-
-TEST(RefineWheel, PolaritySelectsTheOuterOrTheInnerEdgeOfTheRim) {
-  const cv::Point2d truth(320.0, 256.0);
-  const double radius = 180.0;
-  const cv::Mat scene = brightWheel({640, 512}, truth, radius);
-  // A minimum radius of 100 keeps the bore (dark inside too) out of the search.
-  CircleParams params = brightRimParams(100);
-  cv::Point2f centre(322.0f, 255.0f);
-  double found = 0.0;
-  refineWheel(scene, cv::Mat(), centre, found, false, params);
-  EXPECT_NEAR(found, radius, 0.3);
-
-  // Dark inside, bright outside: the rim's inner edge, 12 % of the radius further in.
-  params.polarity = 0;
-  centre = cv::Point2f(322.0f, 255.0f);
-  refineWheel(scene, cv::Mat(), centre, found, false, params);
-  EXPECT_NEAR(found, radius * (1.0 - 0.12), 0.3);
 }
 
 TEST(RefineWheel, NothingFoundGivesAnEmptyCutOutAtTheOrigin) {
@@ -233,34 +185,24 @@ TEST(RefineWheel, NegativeSmallestSizeIsRefusedBeforeTheSearchRegionIsCut) {
   }
 }
 
-TEST(RefineWheel, SubtractingTheEmptySceneRemovesItsCirclesButCutsTheDeliveredImage) {
-  // A wheel of radius 330 inside a ring light whose outer edge (410) is the stronger circle.
+// A wheel of radius 330 inside a ring light whose outer edge (410) is the stronger circle: with
+// the empty scene subtracted the wheel is found, but the cut-out holds the delivered pixels.
+TEST(LocaliseWheel, SubtractingTheEmptySceneFindsTheWheelButCutsTheDeliveredImage) {
   const wheelshots::RingLightShot ring = wheelshots::ringLightShot({1280, 1024}, {640, 512}, 330);
   const wheelshots::Shot& s = ring.shot;
   const CircleParams params = brightRimParams(200);
-
-  cv::Point2f centre(641.0f, 511.0f);
+  cv::Point2f centre;
   double found = 0.0;
-  refineWheel(s.image, cv::Mat(), centre, found, false, params);
-  EXPECT_NEAR(found, ring.ringOuter, 1.0);  // the ring light wins on the raw shot
-
-  centre = cv::Point2f(641.0f, 511.0f);
-  const cv::Mat cut = refineWheel(s.image, ring.emptyScene, centre, found, false, params);
+  const cv::Mat cut =
+      localiseWheelWithBackground(s.image, ring.emptyScene, false, 200, params, centre, found);
   EXPECT_NEAR(found, s.radius, 0.5);
   EXPECT_NEAR(centre.x, s.centre.x, 0.3);
   EXPECT_NEAR(centre.y, s.centre.y, 0.3);
-  // The pixels are the delivered image's, not the difference image's.
   ASSERT_FALSE(cut.empty());
   EXPECT_EQ(cut.datastart, s.image.datastart);
 
-  // Both variants start from the coarse stage, which always sees the shot as delivered.
-  cv::Point2f viaVariant;
-  double viaVariantRadius = 0.0;
-  localiseWheelWithBackground(s.image, ring.emptyScene, false, 200, params, viaVariant,
-                              viaVariantRadius);
-  EXPECT_NEAR(viaVariantRadius, s.radius, 0.5);
-  localiseWheel(s.image, false, 200, params, viaVariant, viaVariantRadius);
-  EXPECT_NEAR(viaVariantRadius, ring.ringOuter, 1.0);
+  localiseWheel(s.image, false, 200, params, centre, found);
+  EXPECT_NEAR(found, ring.ringOuter, 1.0);  // the ring light wins on the raw shot
 }
 
 TEST(LocaliseWheel, WithoutCandidateOnlyTheVariantWithoutBackgroundFallsBack) {
