@@ -10,13 +10,13 @@
 #include <cmath>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <opencv2/imgcodecs.hpp>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "algorithmtest_catalogue.h"
+#include "debuglog/debuglog.h"
 #include "fluorescenceresult.h"
 #include "ialgorithm.h"
 #include "objects/configobject.h"
@@ -62,45 +62,7 @@ using Algorithm = std::unique_ptr<IAlgorithm, AlgorithmDeleter>;
 
 Algorithm newAlgorithm() { return Algorithm(plugin().create(nullptr)); }
 
-// Collects the messages of Qt's debug channel while it lives, from any thread.
-class DebugLog {
- public:
-  DebugLog() {
-    std::lock_guard<std::mutex> lock(mutex());
-    current() = this;
-    previous_ = qInstallMessageHandler(&DebugLog::handle);
-  }
-  ~DebugLog() {
-    qInstallMessageHandler(previous_);
-    std::lock_guard<std::mutex> lock(mutex());
-    current() = nullptr;
-  }
-  DebugLog(const DebugLog&) = delete;
-  DebugLog& operator=(const DebugLog&) = delete;
-
-  std::vector<std::string> lines() const {
-    std::lock_guard<std::mutex> lock(mutex());
-    return lines_;
-  }
-
- private:
-  static std::mutex& mutex() {
-    static std::mutex m;
-    return m;
-  }
-  static DebugLog*& current() {
-    static DebugLog* log = nullptr;
-    return log;
-  }
-  static void handle(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type != QtDebugMsg) return;
-    std::lock_guard<std::mutex> lock(mutex());
-    if (current() != nullptr) current()->lines_.push_back(message.toStdString());
-  }
-
-  QtMessageHandler previous_ = nullptr;
-  std::vector<std::string> lines_;
-};
+using testlog::DebugLog;
 
 using Lines = std::vector<std::string>;
 const Lines kFinishedLog = {"start alg", "pull result", "finish alg"};

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "algorithmfluorescence.h"
+#include "debuglog/debuglog.h"
 #include "fluorescenceresult.h"
 #include "matcher/templatematcher.h"
 #include "objects/imageobject.h"
@@ -304,33 +305,6 @@ void guidedOutputs(const Scene& scene, const cv::Mat& image, std::vector<std::st
   }
 }
 
-// The debug-channel lines of the analysis while it lives (one thread).
-class DebugLines {
- public:
-  DebugLines() {
-    lines().clear();
-    previous_ = qInstallMessageHandler(&DebugLines::handle);
-  }
-  ~DebugLines() { qInstallMessageHandler(previous_); }
-  DebugLines(const DebugLines&) = delete;
-  DebugLines& operator=(const DebugLines&) = delete;
-  std::string joined() const {
-    std::string out;
-    for (const std::string& line : lines()) out += (out.empty() ? "" : " | ") + line;
-    return out;
-  }
-
- private:
-  static std::vector<std::string>& lines() {
-    static std::vector<std::string> l;
-    return l;
-  }
-  static void handle(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtDebugMsg) lines().push_back(message.toStdString());
-  }
-  QtMessageHandler previous_ = nullptr;
-};
-
 void analysisOutputs(const Scene& scene, const cv::Mat& image, std::vector<std::string>& out) {
   static Catalogue catalogue;
   wheelhost::ParameterBuilder p;
@@ -348,9 +322,11 @@ void analysisOutputs(const Scene& scene, const cv::Mat& image, std::vector<std::
   CAlgorithmFluorescence algorithm;
   int returned = 0;
   {
-    DebugLines log;
+    testlog::DebugLog log;
     returned = algorithm.IImageAnalysis(&host, nullptr, nullptr);
-    out.push_back("log " + log.joined());
+    std::string joined;
+    for (const std::string& line : log.lines()) joined += (joined.empty() ? "" : " | ") + line;
+    out.push_back("log " + joined);
   }
   QStringList keys = host.results().keys();
   keys.sort();
