@@ -142,27 +142,6 @@ TEST(WheelhostSamples, BackgroundSubtractionUsesTheConfiguredFolder) {
   }
 }
 
-TEST(WheelhostSamples, WithoutTheReportedCircleTheCutOutsPlaceIsTheFallback) {
-  const Result r = wheelhost({"--samples", sampleSet(), "--json", "--set", "ReportCircle=false"});
-  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-  for (const QJsonObject& o : jsonLines(r.out)) {
-    if (o["status"].toString() != "found") continue;
-    const std::string file = o["file"].toString().toStdString();
-    EXPECT_EQ(o["circleFrom"].toString(), "cut-out") << file;
-    // Cut-outs of 900 px or more come halved: found so, and still placed in source pixels.
-    const bool halved = o["sourceSize"].toArray()[0].toInt() > 2000;
-    EXPECT_EQ(o["halved"].toBool(), halved) << file;
-    EXPECT_NEAR(o["cutoutSize"].toArray()[0].toInt(), (halved ? 1 : 2) * o["radius"].toDouble(), 2)
-        << file;
-    // The cut-out's place carries 0.75 px of its own uncertainty.
-    EXPECT_LT(o["truth"].toObject()["centreError"].toDouble(), 2.0) << file;
-  }
-}
-
-}  // namespace
-
-namespace {
-
 // A sweep of the rim polarity over the sample set: its bright rims need polarity 1, which the
 // table marks best and the parameter file carries over the set's own parameters.
 TEST(WheelhostSamples, SweepMarksTheRimsPolarityBestAndWritesIt) {
