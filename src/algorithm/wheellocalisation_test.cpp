@@ -185,26 +185,6 @@ TEST(RefineWheel, NegativeSmallestSizeIsRefusedBeforeTheSearchRegionIsCut) {
   }
 }
 
-// A wheel of radius 330 inside a ring light whose outer edge (410) is the stronger circle: with
-// the empty scene subtracted the wheel is found, but the cut-out holds the delivered pixels.
-TEST(LocaliseWheel, SubtractingTheEmptySceneFindsTheWheelButCutsTheDeliveredImage) {
-  const wheelshots::RingLightShot ring = wheelshots::ringLightShot({1280, 1024}, {640, 512}, 330);
-  const wheelshots::Shot& s = ring.shot;
-  const CircleParams params = brightRimParams(200);
-  cv::Point2f centre;
-  double found = 0.0;
-  const cv::Mat cut =
-      localiseWheelWithBackground(s.image, ring.emptyScene, false, 200, params, centre, found);
-  EXPECT_NEAR(found, s.radius, 0.5);
-  EXPECT_NEAR(centre.x, s.centre.x, 0.3);
-  EXPECT_NEAR(centre.y, s.centre.y, 0.3);
-  ASSERT_FALSE(cut.empty());
-  EXPECT_EQ(cut.datastart, s.image.datastart);
-
-  localiseWheel(s.image, false, 200, params, centre, found);
-  EXPECT_NEAR(found, ring.ringOuter, 1.0);  // the ring light wins on the raw shot
-}
-
 TEST(LocaliseWheel, WithoutCandidateOnlyTheVariantWithoutBackgroundFallsBack) {
   // A wheel of 160 px radius centred well away from the image centre: with a filter size
   // above its 160 px diameter in the half-size image the coarse stage has no candidate. Without
