@@ -56,8 +56,7 @@ const Lines kErrorLog = {"start alg", "algo run Error  CAlgorithmFluorescence::I
 
 // --- The host's side ---------------------------------------------------------------------
 
-// Two models; "WHEEL-A" matches best (0.1 under a limit of 0.5: similarity
-// (0.5 - 0.1) / 0.5 x 0.4 + 0.6 = 0.92).
+// Two models; "WHEEL-A" matches best (0.1 under a limit of 0.5).
 ScriptedCatalogue twoModels() {
   ScriptedCatalogue catalogue;
   catalogue.add("WHEEL-A", 0.1, 0.5).add("WHEEL-B", 0.3, 0.5);
@@ -159,21 +158,17 @@ TEST_F(Analysis, FindsTheWheelCutsItOutAndTalksToTheHostInOrder) {
   const Shot& shot = bright1280();
   ScriptedCatalogue catalogue = twoModels();
   Algorithm algorithm = newAlgorithm();
-  DebugLog log;
   ImageObject image(shot.image);
   image.setParameters(wheelParameters(&catalogue).map());
   const Outcome o = analyse(*algorithm, image);
 
-  EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(keysOf(o), QStringList({"ratioVal", "result"}));
+  // Status, keys, diameter, model, similarity and log lines of such a scene are the regression
+  // set's; it never sets "Ratio".
   EXPECT_EQ(o.results.value("ratioVal").toDouble(), 2.5);
   ASSERT_NE(o.record, nullptr);
   const FluorescenceResult& r = *o.record;
-  expectDiameterOf(r, shot.radius);
   expectCutOutCovers(r, shot);
   EXPECT_GT(r.seconds, 0.0);
-  EXPECT_EQ(r.model, "WHEEL-A");
-  EXPECT_DOUBLE_EQ(r.similarity, 0.92);
   EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(r.source), shot.image));
 
   // Both matchers scored the cut-out itself.
@@ -189,7 +184,6 @@ TEST_F(Analysis, FindsTheWheelCutsItOutAndTalksToTheHostInOrder) {
             (std::vector<std::string>{"GetImageFormat", "GetImageData", "QueryParams"}));
   EXPECT_EQ(calls.back(), "SetResults");
   EXPECT_EQ(image.setResultsCount(), 1);
-  EXPECT_EQ(log.lines(), kFinishedLog);
 }
 
 TEST_F(Analysis, CutOutsOf900PixelsOrMoreAreHalvedBeforeMeasuringAndMatching) {
