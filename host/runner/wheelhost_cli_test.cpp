@@ -176,11 +176,16 @@ TEST(WheelhostCli, EveryOutcomeHasItsLineAndTheOthersStillAnalysed) {
   // The plug-in's own standard output never reaches the results.
   EXPECT_FALSE(r.out.contains("fake: here!"));
 
-  // "error": the background does not fit; named as such.
-  r = ws.run({"--set", "useBackground=true", "--config", ws.path(""), ws.path("good1.png")});
+  // "error": the background does not fit; named as such. A sample set's folder is the folder
+  // the plug-in is given for its background.
+  QDir(ws.path("")).mkpath("images");
+  ASSERT_TRUE(QFile::copy(ws.path("good1.png"), ws.path("images/good1.png")));
+  r = ws.run({"-v", "--set", "useBackground=true", "--samples", ws.path("")});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(r.out.contains("background error: the reference background")) << r.out.toStdString();
-  EXPECT_TRUE(r.out.contains("user/background_r.png"));
+  EXPECT_TRUE(r.out.contains(ws.path("user/background_r.png"))) << r.out.toStdString();
+  EXPECT_TRUE(r.err.contains("configured folder " + QDir(ws.path("")).path()))
+      << r.err.toStdString();
 }
 
 TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {

@@ -142,24 +142,6 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedAndFourJobsGiveTheOneJobOutputs) {
   }
 }
 
-TEST(WheelhostSamples, BackgroundSubtractionUsesTheConfiguredFolder) {
-  const QString set = sampleSet();
-  // The background fits the 1280 x 1024 camera only: its images are found, the others are
-  // reported as background errors.
-  const Result r = wheelhost({"--samples", set, "--json", "--set", "useBackground=true"});
-  EXPECT_EQ(r.exitCode, 1);
-  for (const QJsonObject& o : jsonLines(r.out)) {
-    const bool fine = o["sourceSize"].toArray()[0].toInt() == 1280;
-    const QString file = o["file"].toString();
-    if (!fine) {
-      EXPECT_EQ(o["status"].toString(), "background error") << file.toStdString();
-    } else if (!o["truth"].toObject()["model"].isNull()) {
-      EXPECT_EQ(o["status"].toString(), "found") << file.toStdString();
-      EXPECT_TRUE(o["truth"].toObject()["correct"].toBool()) << file.toStdString();
-    }
-  }
-}
-
 // A sweep of the rim polarity over the sample set: its bright rims need polarity 1, which the
 // table marks best and the parameter file carries over the set's own parameters.
 TEST(WheelhostSamples, SweepMarksTheRimsPolarityBestAndWritesIt) {
