@@ -86,8 +86,6 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedAndFourJobsGiveTheOneJobOutputs) {
   const QList<QJsonObject> lines = jsonLines(r.out);
   const auto& shots = ws::bundledShots();
   ASSERT_EQ(lines.size(), static_cast<int>(shots.size()));
-  EXPECT_TRUE(r.err.contains(QString("truth: %1 of %1 named correctly").arg(shots.size())))
-      << r.err.toStdString();
   const QRegularExpressionMatch centreError =
       QRegularExpression("centre error median ([0-9.]+) px, worst ([0-9.]+) px").match(r.err);
   ASSERT_TRUE(centreError.hasMatch()) << r.err.toStdString();
