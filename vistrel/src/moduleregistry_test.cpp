@@ -117,57 +117,6 @@ TEST(ModuleRegistry, NamedFunctionsWorkOnTheClassFactory) {
   EXPECT_FALSE(vistrel::releaseModuleInstance("test.Named", "m.a"));
 }
 
-TEST(ObjectFactory, ManyThreadsOnOneFactoryKeepItConsistent) {
-  auto& factory = ObjectFactory<Widget>::instance();
-  const int aliveBefore = g_widgetsAlive;
-  constexpr int kThreads = 8;
-  constexpr int kRounds = 2000;
-  const std::vector<std::string> names = {"t.0", "t.1", "t.2", "t.3"};
-  std::atomic<int> emptyResults{0};
-  std::atomic<bool> registeredOnce{false};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < kRounds; ++i) {
-        const std::string& name = names[(i + t) % names.size()];
-        switch ((i * 7 + t) % 4) {
-          case 0:
-          case 1: {
-            std::shared_ptr<Widget> w = factory.getInstance(name);
-            if (w == nullptr) {
-              ++emptyResults;
-            }
-            break;
-          }
-          case 2:
-            factory.setInstance(name, std::make_shared<Widget>());
-            break;
-          default:
-            factory.releaseInstance(name);
-            break;
-        }
-        if (i % 97 == 0 &&
-            vistrel::registerModule("test.Hammered", &VistrelModule<Widget>::instance())) {
-          // Exactly one thread may win the name.
-          EXPECT_FALSE(registeredOnce.exchange(true));
-        }
-        if (i % 13 == 0) {
-          vistrel::findModule("test.Hammered");
-        }
-      }
-    });
-  }
-  for (std::thread& thread : threads) {
-    thread.join();
-  }
-  EXPECT_EQ(emptyResults, 0);  // nobody ever stored an empty pointer
-  EXPECT_TRUE(registeredOnce);
-  for (const std::string& name : names) {
-    factory.releaseInstance(name);
-  }
-  EXPECT_EQ(g_widgetsAlive, aliveBefore);  // nothing leaked, nothing destroyed twice
-}
-
 TEST(RwLock, ExclusiveFlagAndMutualExclusion) {
   vistrel::RwLock lock;
   EXPECT_FALSE(lock.isLockedExclusive());

@@ -290,17 +290,24 @@ TEST(CircleDetector, BadInputAndHostileSettingsFindNothing) {
                             0));
 }
 
-TEST(CircleDetector, SharedInstancesLiveInTheRegisteredModule) {
-  const std::shared_ptr<CircleDetector> a = CircleDetector::getInstance("wheel");
+// The classes' own accessors and the registry's named functions share one set of instances.
+template <class T>
+void expectInstancesShared(const char* moduleName) {
+  const std::shared_ptr<T> a = T::getInstance("shared");
   ASSERT_NE(a, nullptr);
-  EXPECT_EQ(std::dynamic_pointer_cast<CircleDetector>(
-                getModuleInstance(kCircleDetectorModuleName, "wheel")),
-            a);
-  EXPECT_TRUE(CircleDetector::releaseInstance("wheel"));
-  EXPECT_FALSE(CircleDetector::releaseInstance("wheel"));
-  EXPECT_TRUE(CircleDetector::setInstance("wheel", a));
-  EXPECT_EQ(CircleDetector::getInstance("wheel"), a);
-  EXPECT_TRUE(CircleDetector::releaseInstance("wheel"));
+  EXPECT_EQ(std::dynamic_pointer_cast<T>(getModuleInstance(moduleName, "shared")), a);
+  EXPECT_TRUE(T::releaseInstance("shared"));
+  EXPECT_FALSE(releaseModuleInstance(moduleName, "shared"));
+  const auto mine = std::make_shared<T>();
+  EXPECT_TRUE(T::setInstance("shared", mine));
+  EXPECT_EQ(getModuleInstance(moduleName, "shared"), mine);
+  EXPECT_TRUE(releaseModuleInstance(moduleName, "shared"));
+  EXPECT_FALSE(T::releaseInstance("shared"));
+}
+
+TEST(CircleDetector, SharedInstancesLiveInTheRegisteredModules) {
+  expectInstancesShared<CircleDetector>(kCircleDetectorModuleName);
+  expectInstancesShared<DetectRoi>(kDetectRoiModuleName);
 }
 
 }  // namespace

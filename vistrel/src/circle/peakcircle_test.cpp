@@ -139,43 +139,6 @@ TEST(PeakCircle, PolarityDecidesTheSignAndWhichEdgeCounts) {
   EXPECT_EQ(circle, cv::Vec3f(1, 2, 3));
 }
 
-TEST(PeakCircle, SeveralEdgesComeInFindByOrder) {
-  const cv::Mat img = concentricEdges();
-  const auto radii = [&](int findBy, int maxCount) {
-    PeakCircleParams p = params(20, 115, kPolarityBlack2White, 0x23);
-    p.findBy = findBy;
-    std::vector<cv::Vec3f> circles;
-    std::vector<float> scores;
-    const int n = detectPeakCircles(img, &circles, &scores, nullptr, p, maxCount, nullptr);
-    EXPECT_EQ(n, static_cast<int>(circles.size()));
-    EXPECT_EQ(scores.size(), circles.size());
-    std::vector<int> out;
-    for (const auto& c : circles) {
-      EXPECT_NEAR(c[0], kRingsCentre.x, 0.1);
-      EXPECT_NEAR(c[1], kRingsCentre.y, 0.1);
-      out.push_back(cvRound(c[2]));
-    }
-    return out;
-  };
-  using V = std::vector<int>;
-  // Best trims by contrast (90, 60, 30 at radii 70, 100, 40) and keeps the radius order when
-  // nothing is trimmed.
-  EXPECT_EQ(radii(kFindByBest, 3), (V{40, 70, 100}));
-  EXPECT_EQ(radii(kFindByBest, 2), (V{70, 100}));
-  EXPECT_EQ(radii(kFindByBest, 1), V{70});
-  EXPECT_EQ(radii(kFindByInnermost, 2), (V{40, 70}));
-
-  // Without circles requested, the radius peaks are counted and scored but not fitted.
-  PeakCircleParams p = params(20, 115, kPolarityBlack2White);
-  p.findBy = kFindByAll;
-  std::vector<float> scores;
-  EXPECT_EQ(detectPeakCircles(img, nullptr, &scores, nullptr, p, 3, nullptr), 3);
-  ASSERT_EQ(scores.size(), 3u);
-  EXPECT_GT(scores[1], scores[2]);
-  EXPECT_GT(scores[2], scores[0]);
-  EXPECT_EQ(detectPeakCircles(img, nullptr, nullptr, nullptr, p, 3, nullptr), 3);
-}
-
 TEST(PeakCircle, MaskHidesEdges) {
   const cv::Mat img = concentricEdges();
   // Only the annulus 85..115 counts: the strongest edge (radius 70) is hidden.

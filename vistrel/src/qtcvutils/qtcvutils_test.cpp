@@ -171,10 +171,4 @@ TEST(QtCVUtils, GreyPixmapsConvertBackToTheirPixels) {
   EXPECT_TRUE(QtCVUtils::qPixmapToGreyMat(QPixmap()).empty());
 }
 
-TEST(QtCVUtils, GreyTableMapsEveryIndexToItsOpaqueGrey) {
-  const QVector<QRgb>& table = QtCVUtils::greyColorTable();
-  ASSERT_EQ(table.size(), 256);
-  for (int i = 0; i < 256; ++i) ASSERT_EQ(table[i], qRgba(i, i, i, 255)) << i;
-}
-
 }  // namespace
