@@ -95,6 +95,7 @@ TEST_P(RampGradient, InteriorGradientIsTheHandComputedValue) {
   for (int r = 0; r < ramp.rows; ++r)
     for (int c = 0; c < ramp.cols; ++c) ramp.at<unsigned char>(r, c) = 3 * c + 2 * r;
   EdgeDrawing ed(ramp, k.op, 11, 3, 1, 10, 1.0, k.sum);
+  EXPECT_EQ(ed.sourceImage().data, ramp.data);  // shared, not copied
   const cv::Mat& g = ed.gradientImage();
   ASSERT_EQ(g.type(), CV_16SC1);
   for (int r = 3; r < ramp.rows - 3; ++r)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -117,6 +118,35 @@ TEST(ModuleRegistry, NamedFunctionsWorkOnTheClassFactory) {
   EXPECT_FALSE(vistrel::releaseModuleInstance("test.Named", "m.a"));
 }
 
+// For ThreadSanitizer (scripts/tsan): a registration racing lookups, and one factory's slots
+// taken, replaced and released from several threads at once.
+TEST(ObjectFactory, ThreadsRegisterLookUpAndReplaceAtOnce) {
+  auto& factory = ObjectFactory<Widget>::instance();
+  const int aliveBefore = g_widgetsAlive;
+  std::atomic<int> registered{0}, empty{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 500; ++i) {
+        const std::string name = "t." + std::to_string((i + t) % 3);
+        if (factory.getInstance(name) == nullptr) ++empty;
+        if ((i + t) % 2 == 0) factory.setInstance(name, std::make_shared<Widget>());
+        if ((i + t) % 3 == 0) factory.releaseInstance(name);
+        if (i % 50 == 0 &&
+            vistrel::registerModule("test.Hammered", &VistrelModule<Widget>::instance())) {
+          ++registered;
+        }
+        vistrel::findModule("test.Hammered");
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(registered, 1);
+  EXPECT_EQ(empty, 0);
+  for (const char* name : {"t.0", "t.1", "t.2"}) factory.releaseInstance(name);
+  EXPECT_EQ(g_widgetsAlive, aliveBefore);  // nothing leaked, nothing destroyed twice
+}
+
 TEST(RwLock, ExclusiveFlagAndMutualExclusion) {
   vistrel::RwLock lock;
   EXPECT_FALSE(lock.isLockedExclusive());
@@ -133,20 +163,20 @@ TEST(RwLock, ExclusiveFlagAndMutualExclusion) {
     EXPECT_FALSE(lock.isLockedExclusive());
   }
 
-  int counter = 0;  // unsynchronised on purpose: only the lock protects it
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&] {
-      for (int i = 0; i < 5000; ++i) {
-        vistrel::ScopedExclusiveLock guard(lock);
-        ++counter;
-      }
+  // A shared holder waits until the exclusive one lets go.
+  std::atomic<bool> entered{false};
+  std::thread reader;
+  {
+    vistrel::ScopedExclusiveLock guard(lock);
+    reader = std::thread([&] {
+      vistrel::ScopedSharedLock shared(lock);
+      entered = true;
     });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(entered);
   }
-  for (std::thread& thread : threads) {
-    thread.join();
-  }
-  EXPECT_EQ(counter, 20000);
+  reader.join();
+  EXPECT_TRUE(entered);
 }
 
 }  // namespace

@@ -263,7 +263,7 @@ TEST(RoiShapes, CircleShapesDrawLikeOpenCv) {
   EXPECT_EQ(differing(drawn(sector, kIdentity, 0), want), 0);
 }
 
-TEST(RoiShapes, EllipseDrawsLikeOpenCvAndFollowsATurn) {
+TEST(RoiShapes, EllipseDrawsLikeOpenCvAndWithASectorFollowsATurnAndAScale) {
   Roi::RoiEllipse e;
   e.setVertexes({{40, 50}, {40, 56}, {55, 50}});  // major 15 along +x, minor 6
   cv::Mat want = canvas();
@@ -271,13 +271,23 @@ TEST(RoiShapes, EllipseDrawsLikeOpenCvAndFollowsATurn) {
               cv::LINE_8, 0);
   EXPECT_EQ(differing(drawn(e, kIdentity, 0), want), 0);
 
-  // Under a quarter turn about the canvas centre (40, 30), the ellipse turns with the image:
-  // (x, y) -> (-y + 70, x - 10) sends the centre (30, 30) to (40, 20) and the major axis to +y.
-  const cv::Mat quarter = (cv::Mat_<double>(2, 3) << 0, -1, 70, 1, 0, -10);
+  // A quarter turn and twice the size, (x, y) -> (100 - 2 y, 2 x - 40): the centre (30, 30)
+  // goes to (40, 20), the axes double and the major one turns to +y.
+  const cv::Mat turnTwice = (cv::Mat_<double>(2, 3) << 0, -2, 100, 2, 0, -40);
   want = canvas();
-  cv::ellipse(want, cv::Point(40, 20), cv::Size(15, 6), 90, 0, 360, cv::Scalar(255), cv::FILLED,
+  cv::ellipse(want, cv::Point(40, 20), cv::Size(30, 12), 90, 0, 360, cv::Scalar(255), cv::FILLED,
               cv::LINE_8, 0);
-  EXPECT_EQ(differing(drawn(e, quarter, 0), want), 0);
+  EXPECT_EQ(differing(drawn(e, turnTwice, 0), want), 0);
+
+  // A sector from 0 to 90 degrees, radii 8 and 20, under the same transform.
+  Roi::RoiAnnulusSector sector;
+  sector.setVertexes({{40, 50}, {48, 50}, {60, 50}, {0, 0}, {40, 70}, {40, 58}});
+  want = canvas();
+  cv::ellipse(want, cv::Point(40, 20), cv::Size(40, 40), 90, 0, 90, cv::Scalar(255), cv::FILLED,
+              cv::LINE_8, 0);
+  cv::ellipse(want, cv::Point(40, 20), cv::Size(16, 16), 90, 0, 90, cv::Scalar(0), cv::FILLED,
+              cv::LINE_8, 0);
+  EXPECT_EQ(differing(drawn(sector, turnTwice, 0), want), 0);
 }
 
 TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
