@@ -353,7 +353,17 @@ TEST(DetectRoi, MaskOnlyRegionKeepsTheWholeImage) {
   DetectRoi roi;
   roi.setMaskOnly(true);
   roi.addRoi({{5, 5}, {10, 5}}, Shape::Circle);
-  cv::Mat mask;
+  // First asked without an image size, a copy stays invalid until it changes.
+  DetectRoi unsized = roi;
+  EXPECT_EQ(unsized.getRoiRect(), cv::Rect(0, 0, 0, 0));
+  cv::Mat mask(2, 2, CV_8UC1);
+  EXPECT_EQ(unsized.getRoiImage(image, &mask).data, image.data);
+  EXPECT_TRUE(mask.empty());
+  EXPECT_TRUE(unsized.getMask(image.size()).empty());
+  unsized.addRoi({{20, 20}, {22, 20}}, Shape::Circle);
+  unsized.getRoiImage(image, &mask);
+  EXPECT_EQ(mask.size(), image.size());
+
   const cv::Mat same = roi.getRoiImage(image, &mask);
   EXPECT_EQ(same.data, image.data);
   ASSERT_EQ(mask.size(), image.size());
@@ -374,21 +384,6 @@ TEST(DetectRoi, MaskOnlyRegionKeepsTheWholeImage) {
   const cv::Mat larger = positionImage(50, 60);
   roi.getRoiImage(larger, &mask);
   EXPECT_EQ(mask.size(), larger.size());
-}
-
-TEST(DetectRoi, MaskOnlyRegionFirstAskedWithoutASizeStaysInvalidUntilChanged) {
-  const cv::Mat image = positionImage(30, 40);
-  DetectRoi roi;
-  roi.setMaskOnly(true);
-  roi.addRoi({{5, 5}, {10, 5}}, Shape::Circle);
-  EXPECT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 0, 0));
-  cv::Mat mask(2, 2, CV_8UC1);
-  EXPECT_EQ(roi.getRoiImage(image, &mask).data, image.data);
-  EXPECT_TRUE(mask.empty());
-  EXPECT_TRUE(roi.getMask(image.size()).empty());
-  roi.addRoi({{20, 20}, {22, 20}}, Shape::Circle);
-  roi.getRoiImage(image, &mask);
-  EXPECT_EQ(mask.size(), image.size());
 }
 
 TEST(DetectRoi, DerivedRegionsTransformEveryShape) {
