@@ -17,8 +17,6 @@ using vistrel::DetectRoi;
 using Shape = DetectRoi::ShapeType;
 using Points = std::vector<cv::Point2f>;
 
-const Points kRect = {{10.2f, 20.7f}, {30.5f, 20.7f}, {30.5f, 40.0f}, {10.2f, 40.0f}};
-
 // Every pixel tells its own position: value = (x + 3 y) mod 256.
 cv::Mat positionImage(int rows, int cols) {
   cv::Mat image(rows, cols, CV_8UC1);
@@ -34,18 +32,12 @@ int differing(const cv::Mat& a, const cv::Mat& b) {
   return a.size() == b.size() && a.type() == b.type() ? cv::countNonZero(a != b) : -1;
 }
 
-DetectRoi annulusRoi(cv::Point2f c, float inner, float outer) {
-  DetectRoi roi;
-  EXPECT_TRUE(
-      roi.addRoi({c, c + cv::Point2f(0, inner), c + cv::Point2f(0, outer)}, Shape::Annulus));
-  return roi;
-}
-
 // The rectangle holds both end pixels; its crop is a view into the image, without a mask.
 TEST(DetectRoi, AxisAlignedRectangleCropIsAViewWithItsEndPixelsAndMargin) {
   const cv::Mat image = positionImage(100, 120);
   DetectRoi roi;
-  ASSERT_TRUE(roi.addRoi(kRect, Shape::Rectangle));
+  ASSERT_TRUE(roi.addRoi({{10.2f, 20.7f}, {30.5f, 20.7f}, {30.5f, 40.0f}, {10.2f, 40.0f}},
+                         Shape::Rectangle));
   EXPECT_EQ(roi.getRoiRect(), cv::Rect(10, 20, 22, 21));
   cv::Mat mask(3, 3, CV_8UC1);
   const cv::Mat crop = roi.getRoiImage(image, &mask);
@@ -178,7 +170,9 @@ class TurnedScaledMapping : public ::testing::TestWithParam<std::tuple<float, fl
 
 TEST_P(TurnedScaledMapping, ToRoiThenToImageReturnsThePoint) {
   const float angle = std::get<0>(GetParam()), scale = std::get<1>(GetParam());
-  DetectRoi roi = annulusRoi({150.3f, 120.7f}, 12, 47);
+  DetectRoi roi;
+  const cv::Point2f c(150.3f, 120.7f);
+  ASSERT_TRUE(roi.addRoi({c, c + cv::Point2f(0, 12), c + cv::Point2f(0, 47)}, Shape::Annulus));
   roi.setAngle(angle);
   roi.setScale(scale);
   roi.setReserveSize(3);
