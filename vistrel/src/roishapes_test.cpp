@@ -194,6 +194,23 @@ cv::Mat drawn(const Roi::ShapedRoiBase& shape, const cv::Mat& transMat, int frac
   return got;
 }
 
+// The sector from 0 to 90 degrees with radii 8 and 20 about (40, 50), crop (30, 30).
+Roi::RoiAnnulusSector quarterSector() {
+  Roi::RoiAnnulusSector sector;
+  sector.setVertexes({{40, 50}, {48, 50}, {60, 50}, {0, 0}, {40, 70}, {40, 58}});
+  return sector;
+}
+
+// How OpenCV draws that sector: two pies, the inner one cleared.
+cv::Mat pies(cv::Point centre, int outer, int inner, double turn) {
+  cv::Mat want = canvas();
+  cv::ellipse(want, centre, cv::Size(outer, outer), turn, 0, 90, cv::Scalar(255), cv::FILLED,
+              cv::LINE_8, 0);
+  cv::ellipse(want, centre, cv::Size(inner, inner), turn, 0, 90, cv::Scalar(0), cv::FILLED,
+              cv::LINE_8, 0);
+  return want;
+}
+
 TEST(RoiShapes, PointShapesDrawLikeOpenCvOnMappedPoints) {
   Roi::RoiRectangle rect;
   rect.setVertexes({{10.2f, 20.7f}, {30.4f, 20.7f}, {30.4f, 40.1f}, {10.2f, 40.1f}});
@@ -252,15 +269,7 @@ TEST(RoiShapes, CircleShapesDrawLikeOpenCv) {
   // United over existing content: the inside of the ring is left alone.
   EXPECT_EQ(differing(drawn(ring, kIdentity, 0, 100, 255), cv::max(want, 100)), 0);
 
-  // Sector from 0 to 90 degrees: pies drawn by cv::ellipse.
-  Roi::RoiAnnulusSector sector;
-  sector.setVertexes({{40, 50}, {48, 50}, {60, 50}, {0, 0}, {40, 70}, {40, 58}});
-  want = canvas();
-  cv::ellipse(want, cv::Point(30, 30), cv::Size(20, 20), 0, 0, 90, cv::Scalar(255), cv::FILLED,
-              cv::LINE_8, 0);
-  cv::ellipse(want, cv::Point(30, 30), cv::Size(8, 8), 0, 0, 90, cv::Scalar(0), cv::FILLED,
-              cv::LINE_8, 0);
-  EXPECT_EQ(differing(drawn(sector, kIdentity, 0), want), 0);
+  EXPECT_EQ(differing(drawn(quarterSector(), kIdentity, 0), pies({30, 30}, 20, 8, 0)), 0);
 }
 
 TEST(RoiShapes, EllipseDrawsLikeOpenCvAndWithASectorFollowsATurnAndAScale) {
@@ -279,15 +288,8 @@ TEST(RoiShapes, EllipseDrawsLikeOpenCvAndWithASectorFollowsATurnAndAScale) {
               cv::LINE_8, 0);
   EXPECT_EQ(differing(drawn(e, turnTwice, 0), want), 0);
 
-  // A sector from 0 to 90 degrees, radii 8 and 20, under the same transform.
-  Roi::RoiAnnulusSector sector;
-  sector.setVertexes({{40, 50}, {48, 50}, {60, 50}, {0, 0}, {40, 70}, {40, 58}});
-  want = canvas();
-  cv::ellipse(want, cv::Point(40, 20), cv::Size(40, 40), 90, 0, 90, cv::Scalar(255), cv::FILLED,
-              cv::LINE_8, 0);
-  cv::ellipse(want, cv::Point(40, 20), cv::Size(16, 16), 90, 0, 90, cv::Scalar(0), cv::FILLED,
-              cv::LINE_8, 0);
-  EXPECT_EQ(differing(drawn(sector, turnTwice, 0), want), 0);
+  // The sector under the same transform.
+  EXPECT_EQ(differing(drawn(quarterSector(), turnTwice, 0), pies({40, 20}, 40, 16, 90)), 0);
 }
 
 TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
