@@ -11,6 +11,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "runner/testing/qtprinters.h"
+#include "runner/testing/textfile.h"
 
 namespace {
 
@@ -31,9 +32,7 @@ class ImageFiles : public ::testing::Test {
  protected:
   QString path(const QString& name) const { return dir_.filePath(name); }
   void writeBytes(const QString& name, const QByteArray& bytes) {
-    QFile f(path(name));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    writeTextFile(path(name), bytes);
   }
   QTemporaryDir dir_;
 };
