@@ -191,10 +191,7 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   QDir(ws.path("")).mkpath("in/sub");
   // Natural order: w2 before w10; the sub-folder only with --recursive.
   ws.writeImage("in/w2.png", Workspace::wheel({360, 300}, {170.0, 150.0}, 100, 5, 40));
-  cv::Mat colour;
-  const cv::Mat grey = Workspace::wheel({300, 280}, {150.0, 141.0}, 110, 6, 0);
-  cv::merge(std::vector<cv::Mat>{grey, grey * 0.5, grey * 0.25}, colour);
-  ws.writeImage("in/w10.jpg", colour);
+  ws.writeImage("in/w10.jpg", Workspace::wheel({300, 280}, {150.0, 141.0}, 110, 6, 0));
   ws.writeImage("in/sub/deep.png", Workspace::wheel({300, 280}, {150.0, 140.0}, 100, 5, 0));
   ws.writeImage("in/nowheel.bmp", cv::Mat(50, 61, CV_8UC1, cv::Scalar(40)));
   // A cut-out of 900 px or more comes halved: the runner still places it in source pixels.
@@ -225,7 +222,6 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   EXPECT_TRUE(first["candidates"].toObject().contains("SIX"));
   EXPECT_LT(first["candidates"].toObject()["FIVE"].toDouble(),
             first["candidates"].toObject()["SIX"].toDouble());
-  // The colour image is analysed on its first (blue) channel, where the wheel is.
   EXPECT_EQ(json[2]["model"].toString(), "SIX");
   EXPECT_TRUE(json[3]["halved"].toBool());
   EXPECT_NEAR(json[3]["centre"].toArray()[0].toDouble(), 500.0, 1.0);
