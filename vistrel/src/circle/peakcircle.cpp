@@ -75,14 +75,21 @@ struct SearchState {
 // peak. Points whose patch would touch the image border are skipped: the border row and column
 // of a patch cannot be derived, so the neighbour test there would compare against nothing, and a
 // point so close to the region's edge is at best a partial edge.
-void redetect(const cv::Mat& grey, const EdgePeak& p, float X, float Y,
+// Patch buffers kept across the points of one fit, so that a patch allocates nothing.
+struct PatchBuffers {
+  cv::Mat gx, gy, mag;
+};
+
+void redetect(const cv::Mat& grey, const EdgePeak& p, float X, float Y, PatchBuffers& patch,
               std::vector<cv::Vec3f>& out) {
   const int cx = cvRound(X), cy = cvRound(Y);
   if (cx - kPatchHalf < 1 || cy - kPatchHalf < 1 || cx + kPatchHalf > grey.cols - 2 ||
       cy + kPatchHalf > grey.rows - 2) {
     return;
   }
-  cv::Mat gx, gy, mag;
+  cv::Mat& gx = patch.gx;
+  cv::Mat& gy = patch.gy;
+  cv::Mat& mag = patch.mag;
   sobelPatch(grey, gx, gy, mag, cx, cy, kPatchHalf, kPatchHalf);
   const float cos10 = cosLimit10();
   for (int row = 1; row <= 3; ++row) {
@@ -137,6 +144,7 @@ bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
   const int mode = peakMode(s.params.precision);
   const bool reduced = mode == 1 || mode == 2 || s.step == 1;
   std::vector<cv::Vec3f> points;
+  PatchBuffers patch;
   for (const EdgePeak& p : fitPeaks) {
     double d = 0;
     const double cs = radialCos(p, c2, d);
@@ -145,7 +153,7 @@ bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
     if (reduced) {
       points.emplace_back(X, Y, p.magnitude);
     } else {
-      redetect(s.grey, p, X, Y, points);
+      redetect(s.grey, p, X, Y, patch, points);
     }
   }
   if (points.size() < 3) return false;

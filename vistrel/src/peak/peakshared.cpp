@@ -1,8 +1,10 @@
 #include "peak/peakshared.h"
 
+#include <algorithm>
 #include <cmath>
 #include <opencv2/core/hal/intrin.hpp>
 #include <opencv2/imgproc.hpp>
+#include <vector>
 
 #include "vistrel/assert.h"
 
@@ -38,7 +40,53 @@ void magnitudeRow(const short* gx, const short* gy, float* out, int n) {
   }
 }
 
+// Row `y` of a one-byte image sampled at every second column: out[x] = in[2 x].
+void evenColumns(const uchar* in, uchar* out, int n) {
+  int x = 0;
+#if CV_SIMD128
+  for (; x + 16 <= n; x += 16) {
+    cv::v_uint8x16 even, odd;
+    cv::v_load_deinterleave(in + 2 * x, even, odd);
+    cv::v_store(out + x, even);
+  }
+#endif
+  for (; x < n; ++x) out[x] = in[2 * x];
+}
+
 }  // namespace
+
+void sampleEvery(const cv::Mat& src, cv::Mat& dst, int xStep, int yStep) {
+  if (!VISTREL_CHECK(src.type() == CV_8UC1 && xStep > 0 && yStep > 0) || src.empty()) {
+    dst.release();
+    return;
+  }
+  // Size and source pixels as OpenCV's nearest-neighbour resize by the factors 1 / step
+  // derives them, so that the result is that resize's, pixel for pixel.
+  const double fx = 1.0 / xStep, fy = 1.0 / yStep;
+  const double ifx = 1.0 / fx, ify = 1.0 / fy;
+  const cv::Size size(cv::saturate_cast<int>(src.cols * fx), cv::saturate_cast<int>(src.rows * fy));
+  if (size.width <= 0 || size.height <= 0) {
+    dst.release();
+    return;
+  }
+  cv::Mat out(size, CV_8UC1);  // not `dst` itself: it may be `src`
+  std::vector<int> xofs(static_cast<size_t>(size.width));
+  bool everySecond = true;
+  for (int x = 0; x < size.width; ++x) {
+    xofs[static_cast<size_t>(x)] = std::min(cvFloor(x * ifx), src.cols - 1);
+    everySecond = everySecond && xofs[static_cast<size_t>(x)] == 2 * x;
+  }
+  for (int y = 0; y < size.height; ++y) {
+    const uchar* in = src.ptr<uchar>(std::min(cvFloor(y * ify), src.rows - 1));
+    uchar* o = out.ptr<uchar>(y);
+    if (everySecond) {
+      evenColumns(in, o, size.width);
+    } else {
+      for (int x = 0; x < size.width; ++x) o[x] = in[xofs[static_cast<size_t>(x)]];
+    }
+  }
+  dst = out;
+}
 
 // Built at start-up; nothing uses it during static initialisation.
 const NeighbourDir kNeighbourDirs[8] = {
@@ -68,12 +116,25 @@ void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, 
     if (reducedMask) reducedMask->release();
     return;
   }
-  const double fx = 1.0 / xStep, fy = 1.0 / yStep;
+  // One-byte images take the fast path; any other keeps OpenCV's resize, which it equals.
+  const auto reduce = [xStep, yStep](const cv::Mat& src, cv::Mat& dst) {
+    if (src.type() == CV_8UC1) {
+      sampleEvery(src, dst, xStep, yStep);
+    } else {
+      cv::resize(src, dst, cv::Size(), 1.0 / xStep, 1.0 / yStep, cv::INTER_NEAREST);
+    }
+  };
   cv::Mat reduced;
   if (xStep == 1 && yStep == 1) {
     reduced = grey;
   } else {
-    cv::resize(grey, reduced, cv::Size(), fx, fy, cv::INTER_NEAREST);
+    reduce(grey, reduced);
+  }
+  if (reduced.empty()) {  // a step wider than the image
+    gx.release();
+    gy.release();
+    if (reducedMask) reducedMask->release();
+    return;
   }
   cv::Sobel(reduced, gx, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_DEFAULT);
   cv::Sobel(reduced, gy, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_DEFAULT);
@@ -81,7 +142,7 @@ void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, 
     if (xStep == 1 && yStep == 1) {
       *reducedMask = *mask;
     } else {
-      cv::resize(*mask, *reducedMask, cv::Size(), fx, fy, cv::INTER_NEAREST);
+      reduce(*mask, *reducedMask);
     }
   }
 }
@@ -126,26 +187,39 @@ void sobelPatch(const cv::Mat& img, cv::Mat& gx, cv::Mat& gy, cv::Mat& magnitude
     return;
   }
   const int rows = 2 * half_m + 1, cols = 2 * half_n + 1;
-  gx = cv::Mat::zeros(rows, cols, CV_16SC1);
-  gy = cv::Mat::zeros(rows, cols, CV_16SC1);
-  magnitude = cv::Mat::zeros(rows, cols, CV_32FC1);
+  // Outputs of the right size and type are reused: a caller that keeps them across patches
+  // allocates nothing. Every element is written, border ones with 0.
+  gx.create(rows, cols, CV_16SC1);
+  gy.create(rows, cols, CV_16SC1);
+  magnitude.create(rows, cols, CV_32FC1);
   for (int r = 0; r < rows; ++r) {
+    short* gxRow = gx.ptr<short>(r);
+    short* gyRow = gy.ptr<short>(r);
+    float* magRow = magnitude.ptr<float>(r);
     const int y = py - half_m + r;
-    if (y <= 0 || y >= img.rows - 1) continue;
+    if (y <= 0 || y >= img.rows - 1) {
+      std::fill(gxRow, gxRow + cols, short{0});
+      std::fill(gyRow, gyRow + cols, short{0});
+      std::fill(magRow, magRow + cols, 0.f);
+      continue;
+    }
     const uchar* up = img.ptr<uchar>(y - 1);
     const uchar* mid = img.ptr<uchar>(y);
     const uchar* down = img.ptr<uchar>(y + 1);
     for (int c = 0; c < cols; ++c) {
       const int x = px - half_n + c;
-      if (x <= 0 || x >= img.cols - 1) continue;
+      if (x <= 0 || x >= img.cols - 1) {
+        gxRow[c] = 0, gyRow[c] = 0, magRow[c] = 0.f;
+        continue;
+      }
       const int diag1 = down[x + 1] - up[x - 1];  // bottom-right minus top-left
       const int diag2 = up[x + 1] - down[x - 1];  // top-right minus bottom-left
       const int dx = diag1 + diag2 + 2 * (mid[x + 1] - mid[x - 1]);
       const int dy = diag1 - diag2 + 2 * (down[x] - up[x]);
-      gx.at<short>(r, c) = static_cast<short>(dx);
-      gy.at<short>(r, c) = static_cast<short>(dy);
+      gxRow[c] = static_cast<short>(dx);
+      gyRow[c] = static_cast<short>(dy);
       const float fx = static_cast<float>(dx), fy = static_cast<float>(dy);
-      magnitude.at<float>(r, c) = std::sqrt(fx * fx + fy * fy);
+      magRow[c] = std::sqrt(fx * fx + fy * fy);
     }
   }
 }

@@ -26,6 +26,12 @@ inline const NeighbourDir& neighbourDir(int index) { return kNeighbourDirs[index
 float cosLimit20();
 float cosLimit10();
 
+// `src` (8-bit, one channel) reduced by whole steps with nearest-neighbour sampling: exactly
+// cv::resize(src, dst, cv::Size(), 1.0 / xStep, 1.0 / yStep, cv::INTER_NEAREST), without its
+// per-pixel offset lookups where every second column is taken. Other types, a step below 1
+// (reported) and an empty source leave `dst` empty. `dst` may be `src`.
+void sampleEvery(const cv::Mat& src, cv::Mat& dst, int xStep, int yStep);
+
 // Resizes `grey` (8-bit, one channel) by 1/xStep and 1/yStep with nearest-neighbour sampling
 // (reduced pixel (x, y) is full pixel (x * xStep, y * yStep)) and writes its 3 x 3 Sobel
 // derivatives as CV_16SC1 images `gx` and `gy` (reflect-101 border). Each step must be 1 or a
@@ -76,7 +82,8 @@ void subpixelPeak(float m, float mBackward, float mForward, float gx, float gy, 
 // patch-sized: `gx`, `gy` CV_16SC1 and `magnitude` CV_32FC1, zero where the patch touches the
 // image border (those rows and columns cannot be derived and are left at 0). Half sizes must lie
 // in 1..5 and the centre at least that far inside the image; otherwise the failed condition is
-// reported and the outputs are left empty.
+// reported and the outputs are left empty. Outputs that already have the patch's size and type
+// are overwritten in place, so a caller that keeps them across patches allocates nothing.
 void sobelPatch(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, cv::Mat& magnitude, int px, int py,
                 int halfRows, int halfCols);
 

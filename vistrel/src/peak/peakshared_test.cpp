@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <opencv2/imgproc.hpp>
+#include <tuple>
 
 #include "vistrel/assert.h"
 
@@ -153,6 +154,77 @@ TEST(PeakShared, SobelPatchMatchesTheFullImageSobel) {
   sobelPatch(grey, gx, gy, mag, 10, 1, 2, 2);
   EXPECT_TRUE(capture.contains("py >= half_m && py <= img.rows - 1 - half_m"));
   EXPECT_TRUE(mag.empty());
+}
+
+// Odd and even sizes around the 32-byte vector width, every step the search uses and a few
+// more: the result is OpenCV's nearest-neighbour resize, pixel for pixel and size for size.
+class SampleEveryTest : public ::testing::TestWithParam<std::tuple<int, int, int, int>> {};
+
+TEST_P(SampleEveryTest, EqualsTheNearestNeighbourResize) {
+  const auto [cols, rows, xStep, yStep] = GetParam();
+  cv::Mat src(rows, cols, CV_8UC1);
+  cv::RNG(cols * 31 + rows).fill(src, cv::RNG::UNIFORM, 0, 256);
+  cv::Mat expected, got;
+  cv::resize(src, expected, cv::Size(), 1.0 / xStep, 1.0 / yStep, cv::INTER_NEAREST);
+  sampleEvery(src, got, xStep, yStep);
+  ASSERT_EQ(got.size(), expected.size());
+  ASSERT_EQ(got.type(), CV_8UC1);
+  EXPECT_EQ(cv::norm(got, expected, cv::NORM_INF), 0);
+  // In place, as reducedGradients may be handed an image and its own output.
+  sampleEvery(src, src, xStep, yStep);
+  EXPECT_EQ(cv::norm(src, expected, cv::NORM_INF), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, SampleEveryTest,
+    ::testing::Values(std::make_tuple(3, 5, 2, 2), std::make_tuple(31, 7, 2, 2),
+                      std::make_tuple(32, 9, 2, 2), std::make_tuple(33, 4, 2, 2),
+                      std::make_tuple(65, 65, 2, 2), std::make_tuple(1901, 3, 2, 2),
+                      std::make_tuple(67, 13, 4, 4), std::make_tuple(71, 29, 6, 6),
+                      std::make_tuple(2003, 17, 8, 8), std::make_tuple(45, 45, 1, 4),
+                      std::make_tuple(45, 45, 8, 2), std::make_tuple(100, 3, 10, 2)));
+
+TEST(PeakShared, SampleEveryRefusesWhatItCannotReduce) {
+  cv::Mat got(3, 3, CV_8UC1, cv::Scalar(7));
+  sampleEvery(cv::Mat(), got, 2, 2);
+  EXPECT_TRUE(got.empty());
+  // Half of one pixel rounds to none (where OpenCV's resize throws).
+  sampleEvery(cv::Mat(1, 1, CV_8UC1, cv::Scalar(1)), got, 2, 2);
+  EXPECT_TRUE(got.empty());
+  cv::Mat gx, gy;
+  reducedGradients(cv::Mat(1, 1, CV_8UC1, cv::Scalar(1)), gx, gy, 2, 2);
+  EXPECT_TRUE(gx.empty() && gy.empty());
+  AssertCapture capture;
+  sampleEvery(cv::Mat(4, 4, CV_16SC1, cv::Scalar(1)), got, 2, 2);
+  EXPECT_TRUE(capture.contains("src.type() == CV_8UC1 && xStep > 0 && yStep > 0"));
+  EXPECT_TRUE(got.empty());
+  sampleEvery(cv::Mat(4, 4, CV_8UC1, cv::Scalar(1)), got, 0, 2);
+  EXPECT_TRUE(got.empty());
+}
+
+TEST(PeakShared, SobelPatchOverwritesReusedOutputs) {
+  // An interior patch first, then one touching the border into the same outputs: the border
+  // row and column must come out 0 again, not keep the first patch's values.
+  cv::Mat grey(16, 16, CV_8UC1);
+  cv::RNG(5).fill(grey, cv::RNG::UNIFORM, 0, 256);
+  cv::Mat fx, fy;
+  cv::Sobel(grey, fx, CV_16S, 1, 0, 3);
+  cv::Sobel(grey, fy, CV_16S, 0, 1, 3);
+  cv::Mat gx, gy, mag;
+  sobelPatch(grey, gx, gy, mag, 8, 8, 2, 2);
+  const uchar* before = gx.data;
+  sobelPatch(grey, gx, gy, mag, 2, 2, 2, 2);
+  EXPECT_EQ(gx.data, before);  // reused, not reallocated
+  for (int r = 0; r < 5; ++r) {
+    for (int c = 0; c < 5; ++c) {
+      const bool border = r == 0 || c == 0;
+      EXPECT_EQ(gx.at<short>(r, c), border ? 0 : fx.at<short>(r, c)) << r << "," << c;
+      EXPECT_EQ(gy.at<short>(r, c), border ? 0 : fy.at<short>(r, c)) << r << "," << c;
+      if (border) {
+        EXPECT_EQ(mag.at<float>(r, c), 0.f);
+      }
+    }
+  }
 }
 
 }  // namespace
