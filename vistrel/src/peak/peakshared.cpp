@@ -159,6 +159,44 @@ void gradientMagnitude(const cv::Mat& sobelX, const cv::Mat& sobelY, cv::Mat& ma
   }
 }
 
+int facingColumns(const float* mag, const short* gx, const short* gy, const uchar* mask,
+                  const float* rx, float ry, float minMagnitude, float cosSquared, int n,
+                  int* out) {
+  const float ry2 = ry * ry;
+  int count = 0, x = 1;
+  const int end = n - 1;  // exclusive
+#if CV_SIMD128
+  const cv::v_float32x4 vMin = cv::v_setall_f32(minMagnitude), vCos = cv::v_setall_f32(cosSquared);
+  const cv::v_float32x4 vRy = cv::v_setall_f32(ry), vRy2 = cv::v_setall_f32(ry2);
+  const cv::v_float32x4 zero = cv::v_setzero_f32();
+  for (; x + 4 <= end; x += 4) {
+    cv::v_float32x4 keep = cv::v_load(mag + x) >= vMin;
+    if (mask) {
+      keep = keep & cv::v_reinterpret_as_f32(cv::v_load_expand_q(mask + x) != cv::v_setzero_u32());
+    }
+    const cv::v_float32x4 fx = cv::v_cvt_f32(cv::v_load_expand(gx + x));
+    const cv::v_float32x4 fy = cv::v_cvt_f32(cv::v_load_expand(gy + x));
+    const cv::v_float32x4 r = cv::v_load(rx + x);
+    const cv::v_float32x4 dot = fx * r + fy * vRy, r2 = r * r + vRy2;
+    keep = keep & (r2 != zero) & (dot * dot >= vCos * (fx * fx + fy * fy) * r2);
+    const int bits = cv::v_signmask(keep);
+    // Every column is written; only the kept ones advance the count.
+    out[count] = x, count += bits & 1;
+    out[count] = x + 1, count += (bits >> 1) & 1;
+    out[count] = x + 2, count += (bits >> 2) & 1;
+    out[count] = x + 3, count += (bits >> 3) & 1;
+  }
+#endif
+  for (; x < end; ++x) {
+    const float fx = gx[x], fy = gy[x];
+    const float dot = fx * rx[x] + fy * ry, r2 = rx[x] * rx[x] + ry2;
+    out[count] = x;
+    count += (mag[x] >= minMagnitude) & (!mask || mask[x] != 0) & (r2 != 0) &
+             (dot * dot >= cosSquared * (fx * fx + fy * fy) * r2);
+  }
+  return count;
+}
+
 void subpixelPeak(float m, float mBackward, float mForward, float gx, float gy, float x, float y,
                   const cv::Point2f& direction, float& outX, float& outY, float& outMagnitude) {
   const float c2 = (mBackward + mForward) / 2 - m;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 #include <tuple>
+#include <vector>
 
 #include "vistrel/assert.h"
 
@@ -225,6 +226,54 @@ TEST(PeakShared, SobelPatchOverwritesReusedOutputs) {
       }
     }
   }
+}
+
+TEST(PeakShared, FacingColumnsEqualThePerPixelTest) {
+  // Random rows of every width from 1 to 21 (vector rounds and every tail length), with and
+  // without a mask, a column on the centre (r = 0 is never kept) and the extreme gradients.
+  cv::RNG rng(17);
+  const float cosSq = cosLimit20() * cosLimit20();
+  for (int n = 1; n <= 21; ++n) {
+    for (int withMask = 0; withMask < 2; ++withMask) {
+      std::vector<float> mag(n), rx(n);
+      std::vector<short> gx(n), gy(n);
+      std::vector<uchar> mask(n);
+      for (int x = 0; x < n; ++x) {
+        gx[x] = static_cast<short>(rng.uniform(-1020, 1021));
+        gy[x] = static_cast<short>(x % 5 == 0 ? -1020 : rng.uniform(-1020, 1021));
+        mag[x] = std::sqrt(float(gx[x]) * gx[x] + float(gy[x]) * gy[x]);
+        if (x % 3 == 0) mag[x] = 20.f - (x % 2);  // at and just below the limit
+        rx[x] = x - 4.0f;                         // column 4 lies on the centre
+        mask[x] = static_cast<uchar>(rng.uniform(0, 2) * 255);
+      }
+      for (const float ry : {0.f, -3.5f, 200.f}) {
+        std::vector<int> expected;
+        for (int x = 1; x <= n - 2; ++x) {
+          const float fx = gx[x], fy = gy[x];
+          const float dot = fx * rx[x] + fy * ry, r2 = rx[x] * rx[x] + ry * ry;
+          if (mag[x] >= 20.f && (!withMask || mask[x]) && r2 != 0 &&
+              dot * dot >= cosSq * (fx * fx + fy * fy) * r2) {
+            expected.push_back(x);
+          }
+        }
+        std::vector<int> got(n + 1, -1);
+        const int count =
+            facingColumns(mag.data(), gx.data(), gy.data(), withMask ? mask.data() : nullptr,
+                          rx.data(), ry, 20.f, cosSq, n, got.data());
+        got.resize(std::max(count, 0));
+        EXPECT_EQ(got, expected) << "n " << n << " mask " << withMask << " ry " << ry;
+      }
+    }
+  }
+  // A hand-checked row: centre at column 2 of row 0; column 1 points at it, column 3 away
+  // from it, column 4 across (90 degrees), column 5 is too weak.
+  const float rx[] = {-2, -1, 0, 1, 2, 3, 4};
+  const short gx[] = {0, 50, 0, 50, 0, 5, 0}, gy[] = {0, 0, 0, 0, 50, 0, 0};
+  const float mag[] = {0, 50, 0, 50, 50, 5, 0};
+  int out[7];
+  ASSERT_EQ(facingColumns(mag, gx, gy, nullptr, rx, 0.f, 20.f, cosSq, 7, out), 2);
+  EXPECT_EQ(out[0], 1);
+  EXPECT_EQ(out[1], 3);
 }
 
 }  // namespace
