@@ -204,28 +204,22 @@ TEST(PeakShared, SampleEveryRefusesWhatItCannotReduce) {
 }
 
 TEST(PeakShared, SobelPatchOverwritesReusedOutputs) {
-  // An interior patch first, then one touching the border into the same outputs: the border
-  // row and column must come out 0 again, not keep the first patch's values.
+  // An interior patch first, then one touching the border into the same outputs: they are
+  // reused, and come out as into fresh ones, the border row and column 0 again.
   cv::Mat grey(16, 16, CV_8UC1);
   cv::RNG(5).fill(grey, cv::RNG::UNIFORM, 0, 256);
-  cv::Mat fx, fy;
-  cv::Sobel(grey, fx, CV_16S, 1, 0, 3);
-  cv::Sobel(grey, fy, CV_16S, 0, 1, 3);
-  cv::Mat gx, gy, mag;
+  cv::Mat gx, gy, mag, freshX, freshY, freshMag;
   sobelPatch(grey, gx, gy, mag, 8, 8, 2, 2);
   const uchar* before = gx.data;
   sobelPatch(grey, gx, gy, mag, 2, 2, 2, 2);
-  EXPECT_EQ(gx.data, before);  // reused, not reallocated
-  for (int r = 0; r < 5; ++r) {
-    for (int c = 0; c < 5; ++c) {
-      const bool border = r == 0 || c == 0;
-      EXPECT_EQ(gx.at<short>(r, c), border ? 0 : fx.at<short>(r, c)) << r << "," << c;
-      EXPECT_EQ(gy.at<short>(r, c), border ? 0 : fy.at<short>(r, c)) << r << "," << c;
-      if (border) {
-        EXPECT_EQ(mag.at<float>(r, c), 0.f);
-      }
-    }
-  }
+  sobelPatch(grey, freshX, freshY, freshMag, 2, 2, 2, 2);
+  EXPECT_EQ(gx.data, before);
+  EXPECT_EQ(cv::norm(gx, freshX, cv::NORM_INF), 0);
+  EXPECT_EQ(cv::norm(gy, freshY, cv::NORM_INF), 0);
+  EXPECT_EQ(cv::norm(mag, freshMag, cv::NORM_INF), 0);
+  EXPECT_EQ(cv::countNonZero(gy.row(0)) + cv::countNonZero(gy.col(0)), 0);
+  EXPECT_EQ(cv::countNonZero(mag.row(0)) + cv::countNonZero(mag.col(0)), 0);
+  EXPECT_NE(cv::countNonZero(mag(cv::Rect(1, 1, 4, 4))), 0);
 }
 
 TEST(PeakShared, FacingColumnsEqualThePerPixelTest) {
