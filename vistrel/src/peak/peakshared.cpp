@@ -40,11 +40,12 @@ void magnitudeRow(const short* gx, const short* gy, float* out, int n) {
   }
 }
 
-// Row `y` of a one-byte image sampled at every second column: out[x] = in[2 x].
-void evenColumns(const uchar* in, uchar* out, int n) {
+// Every second byte of a row of `inLength` bytes: out[x] = in[2 x] for x < n. The vector
+// rounds read 32 bytes each and stop before passing the row's end.
+void evenColumns(const uchar* in, int inLength, uchar* out, int n) {
   int x = 0;
 #if CV_SIMD128
-  for (; x + 16 <= n; x += 16) {
+  for (; x + 16 <= n && 2 * x + 32 <= inLength; x += 16) {
     cv::v_uint8x16 even, odd;
     cv::v_load_deinterleave(in + 2 * x, even, odd);
     cv::v_store(out + x, even);
@@ -80,7 +81,7 @@ void sampleEvery(const cv::Mat& src, cv::Mat& dst, int xStep, int yStep) {
     const uchar* in = src.ptr<uchar>(std::min(cvFloor(y * ify), src.rows - 1));
     uchar* o = out.ptr<uchar>(y);
     if (everySecond) {
-      evenColumns(in, o, size.width);
+      evenColumns(in, src.cols, o, size.width);
     } else {
       for (int x = 0; x < size.width; ++x) o[x] = in[xofs[static_cast<size_t>(x)]];
     }
@@ -172,7 +173,9 @@ int facingColumns(const float* mag, const short* gx, const short* gy, const ucha
   for (; x + 4 <= end; x += 4) {
     cv::v_float32x4 keep = cv::v_load(mag + x) >= vMin;
     if (mask) {
-      keep = keep & cv::v_reinterpret_as_f32(cv::v_load_expand_q(mask + x) != cv::v_setzero_u32());
+      // Byte by byte: OpenCV's four-byte expanding load assumes an aligned address.
+      const cv::v_uint32x4 m(mask[x], mask[x + 1], mask[x + 2], mask[x + 3]);
+      keep = keep & cv::v_reinterpret_as_f32(m != cv::v_setzero_u32());
     }
     const cv::v_float32x4 fx = cv::v_cvt_f32(cv::v_load_expand(gx + x));
     const cv::v_float32x4 fy = cv::v_cvt_f32(cv::v_load_expand(gy + x));
