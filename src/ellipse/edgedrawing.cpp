@@ -456,6 +456,10 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
                                    int height, int gradThresh, int anchorThresh, int scanInterval,
                                    unsigned char* edge) {
   std::vector<cv::Point> anchors;
+#if CV_SIMD128
+  // One row's anchors, written without branches and then appended in one go.
+  std::vector<cv::Point> rowAnchors(static_cast<size_t>(std::max(width, 0)));
+#endif
   for (int i = 2; i < height - 2; ++i) {
     const bool fullRow = i % scanInterval == 0;
     int j = fullRow ? 2 : scanInterval;
@@ -468,6 +472,10 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
       const cv::v_int16x8 thresh = cv::v_setall_s16(static_cast<short>(gradThresh));
       const cv::v_int16x8 rise = cv::v_setall_s16(static_cast<short>(anchorThresh));
       const cv::v_uint16x8 vertical = cv::v_setall_u16(kVerticalEdge);
+      const cv::v_uint16x8 anchorValue = cv::v_setall_u16(kAnchorPixel);
+      // Anchors are too frequent and too irregular for a branch per anchor to be predicted:
+      // every candidate is written, and the count advances only past the anchors.
+      size_t count = 0;
       for (; j + 8 <= width - 2; j += 8) {
         const int idx = i * width + j;
         const cv::v_int16x8 g = cv::v_load(grad + idx);
@@ -477,14 +485,16 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
             cv::v_select(isVertical, cv::v_load(grad + idx - 1), cv::v_load(grad + idx - width));
         const cv::v_int16x8 after =
             cv::v_select(isVertical, cv::v_load(grad + idx + 1), cv::v_load(grad + idx + width));
-        unsigned bits = static_cast<unsigned>(
-            cv::v_signmask((g >= thresh) & (g - before >= rise) & (g - after >= rise)));
-        for (; bits != 0; bits &= bits - 1) {
-          const int k = static_cast<int>(trailingZeros32(bits));
-          edge[idx + k] = kAnchorPixel;
-          anchors.emplace_back(j + k, i);
+        const cv::v_int16x8 isAnchor = (g >= thresh) & (g - before >= rise) & (g - after >= rise);
+        cv::v_pack_store(edge + idx, cv::v_select(cv::v_reinterpret_as_u16(isAnchor), anchorValue,
+                                                  cv::v_load_expand(edge + idx)));
+        const unsigned bits = static_cast<unsigned>(cv::v_signmask(isAnchor));
+        for (int k = 0; k < 8; ++k) {
+          rowAnchors[count] = cv::Point(j + k, i);
+          count += (bits >> k) & 1u;
         }
       }
+      anchors.insert(anchors.end(), rowAnchors.begin(), rowAnchors.begin() + count);
     }
 #endif
     for (; j < width - 2; j += step) {
