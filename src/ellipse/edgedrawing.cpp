@@ -182,6 +182,7 @@ class AnchorLinker {
   WorkArray<Chain> chains_;
   WorkArray<int> lengths_;
   std::vector<int> chainList_;
+  std::vector<cv::Point> scratch_;  // the segment being assembled
   int top_ = 0;
   int chainNo_ = 0;
   int noPixels_ = 0;
@@ -379,7 +380,10 @@ void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
 
   // The main segment runs from the far end of the right/down path to the anchor and on to
   // the far end of the left/up path.
-  std::vector<cv::Point>& segment = segments.back();
+  // Built in a reused buffer and copied once at its final size: growing every segment pixel by
+  // pixel cost more allocations than pixels on textured images.
+  std::vector<cv::Point>& segment = scratch_;
+  segment.clear();
   if (down >= 0 && lengths_[down] > 0) {
     buildChainList(down);
     for (auto it = chainList_.rbegin(); it != chainList_.rend(); ++it) {
@@ -396,15 +400,17 @@ void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
     for (int k : chainList_) copyForward(segment, chains_[k]);
   }
   // A closed curve: the first pixel is redundant when the second already touches the last.
-  if (segment.size() >= 2 && adjacent(segment[1], segment.back())) segment.erase(segment.begin());
+  const bool closed = segment.size() >= 2 && adjacent(segment[1], segment.back());
+  segments.back().assign(segment.begin() + (closed ? 1 : 0), segment.end());
   segments.emplace_back();
 
   // Long side branches that the main path left out.
   for (int i = 2; i < chainNo_; ++i) {
     if (chains_[i].len < 2 || lengths_[i] < kMinSideBranchLength) continue;
-    std::vector<cv::Point>& side = segments.back();
+    scratch_.clear();
     buildChainList(i);
-    for (int k : chainList_) copyForward(side, chains_[k]);
+    for (int k : chainList_) copyForward(scratch_, chains_[k]);
+    segments.back() = scratch_;
     segments.emplace_back();
   }
 }
