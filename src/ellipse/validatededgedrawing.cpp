@@ -92,12 +92,23 @@ std::vector<std::pair<int, int>> meaningfulRanges(const std::uint16_t* gradients
                                                   const std::vector<double>& tail,
                                                   std::int64_t testCount, double lengthDivisor,
                                                   int minLength) {
-  std::vector<std::pair<int, int>> meaningful;
-  if (count <= 0) return meaningful;
+  std::vector<std::pair<int, int>> meaningful, pending;
+  meaningfulRanges(gradients, count, tail, testCount, lengthDivisor, minLength, meaningful,
+                   pending);
+  return meaningful;
+}
+
+void meaningfulRanges(const std::uint16_t* gradients, int count, const std::vector<double>& tail,
+                      std::int64_t testCount, double lengthDivisor, int minLength,
+                      std::vector<std::pair<int, int>>& meaningful,
+                      std::vector<std::pair<int, int>>& pending) {
+  meaningful.clear();
+  pending.clear();
+  if (count <= 0) return;
   // An explicit stack instead of recursion: a long segment of uniformly weak pixels would
   // otherwise recurse once per pixel. The right piece is pushed first, so ranges come out in
   // increasing order.
-  std::vector<std::pair<int, int>> pending{{0, count - 1}};
+  pending.emplace_back(0, count - 1);
   while (!pending.empty()) {
     const auto [first, last] = pending.back();
     pending.pop_back();
@@ -105,10 +116,13 @@ std::vector<std::pair<int, int>> meaningfulRanges(const std::uint16_t* gradients
     if (len < minLength) continue;
 
     int k = first;
+    int m = gradients[first];
     for (int i = first + 1; i <= last; ++i) {
-      if (gradients[i] < gradients[k]) k = i;
+      if (gradients[i] < m) {
+        m = gradients[i];
+        k = i;
+      }
     }
-    const int m = gradients[k];
 
     const int factors = static_cast<int>(len / lengthDivisor);
     const double h = tail[std::min(m, kValidationGradientValues - 1)];
@@ -128,7 +142,6 @@ std::vector<std::pair<int, int>> meaningfulRanges(const std::uint16_t* gradients
     pending.emplace_back(right, last);
     pending.emplace_back(first, left);
   }
-  return meaningful;
 }
 
 std::vector<std::vector<cv::Point>> extractValidRuns(
@@ -168,13 +181,14 @@ void ValidatedEdgeDrawing::validateSegments() {
   testCount_ = detail::numberOfTests(segmentPoints_);
 
   std::vector<std::uint16_t> along;
+  std::vector<std::pair<int, int>> ranges, pending;
   for (const auto& segment : segmentPoints_) {
     along.resize(segment.size());
     for (size_t i = 0; i < segment.size(); ++i) {
       along[i] = gradient[static_cast<size_t>(segment[i].y) * width_ + segment[i].x];
     }
-    const auto ranges = detail::meaningfulRanges(along.data(), static_cast<int>(along.size()), tail,
-                                                 testCount_, lengthDivisor_, minPathLen_);
+    detail::meaningfulRanges(along.data(), static_cast<int>(along.size()), tail, testCount_,
+                             lengthDivisor_, minPathLen_, ranges, pending);
     for (const auto& [first, last] : ranges) {
       for (int i = first; i <= last; ++i) {
         edgeImg_[static_cast<size_t>(segment[i].y) * width_ + segment[i].x] = kEdgePixel;

@@ -209,5 +209,21 @@ TEST(EdgeValidationStatistics, TailTableCountsEveryInteriorValueExactly) {
   }
 }
 
+TEST(EdgeValidationTest, ReusedBuffersGiveTheSameRangesAsFreshOnes) {
+  // One pair of buffers through segments of all outcomes: left-over ranges or pending pieces
+  // of an earlier segment must not leak into the next.
+  const auto tail = tailTable({{100, 0.5}, {5, 0.9}});
+  std::vector<std::uint16_t> cut(60, 100);
+  cut[30] = cut[31] = 5;
+  const std::vector<std::vector<std::uint16_t>> segments = {
+      cut, std::vector<std::uint16_t>(45, 100), std::vector<std::uint16_t>(44, 100), {}, cut};
+  Ranges meaningful = {{7, 8}}, pending = {{1, 2}, {3, 4}};
+  for (const auto& g : segments) {
+    const int n = static_cast<int>(g.size());
+    detail::meaningfulRanges(g.data(), n, tail, 1000, 2.25, 10, meaningful, pending);
+    EXPECT_EQ(meaningful, detail::meaningfulRanges(g.data(), n, tail, 1000, 2.25, 10)) << n;
+  }
+}
+
 }  // namespace
 }  // namespace ced
