@@ -117,12 +117,12 @@ QPixmap QtCVUtils::cvMatToQPixmap(const cv::Mat& mat, bool copyData) {
   if (mat.type() == CV_8UC1 && mat.dims <= 2 && !mat.empty() &&
       pixmapFormatOfGrey() == QImage::Format_RGB32) {
     const int bytesPerLine = 4 * mat.cols;
-    uchar* pixels = allocatePixels(static_cast<size_t>(bytesPerLine) * mat.rows);
-    if (pixels == nullptr) return QPixmap();  // out of memory: what the conversion would give
-    QImage image(pixels, mat.cols, mat.rows, bytesPerLine, QImage::Format_RGB32, releasePixels,
-                 pixels);
+    PixelBlock* block = allocatePixels(static_cast<size_t>(bytesPerLine) * mat.rows);
+    if (block == nullptr) return QPixmap();  // out of memory: what the conversion would give
+    QImage image(block->pixels, mat.cols, mat.rows, bytesPerLine, QImage::Format_RGB32,
+                 releasePixels, block);
     if (image.isNull()) {
-      releasePixels(pixels);  // Qt drops the clean-up of an image it refused
+      releasePixels(block);  // Qt drops the clean-up of an image it refused
       return QPixmap();
     }
     for (int r = 0; r < mat.rows; ++r) {
