@@ -1,8 +1,8 @@
 #include "vistrel/qtcvutils.h"
 
 #include <QDebug>
-#include <QtEndian>
-#include <cstdint>
+#include <QGuiApplication>
+#include <QtGlobal>
 #include <cstring>
 #include <opencv2/core/hal/intrin.hpp>
 
@@ -114,7 +114,9 @@ QPixmap QtCVUtils::cvMatToQPixmap(const cv::Mat& mat, bool copyData) {
   // A grey matrix that the pixmap would turn into 32-bit RGB anyway is expanded straight into
   // an image of that format, which the pixmap then takes over: one pass instead of an indexed
   // image plus Qt's conversion, with the same pixels.
+  // Without a GUI application there is no pixmap to make; Qt's own path says so.
   if (mat.type() == CV_8UC1 && mat.dims <= 2 && !mat.empty() &&
+      qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr &&
       pixmapFormatOfGrey() == QImage::Format_RGB32) {
     const int bytesPerLine = 4 * mat.cols;
     PixelBlock* block = allocatePixels(static_cast<size_t>(bytesPerLine) * mat.rows);
