@@ -1,5 +1,6 @@
 // wheelhost with the real plug-in on the bundled sample set: every wheel found where the truth
-// puts it, every model named, every output written. Needs the full analysis in the plug-in.
+// puts it, every model named, every output written, and the report page as a real browser
+// (headless Chromium) shows it. Needs the full analysis in the plug-in.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -10,9 +11,12 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <algorithm>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "runner/testing/qtprinters.h"
 #include "runner/testing/wheelhostprocess.h"
@@ -58,18 +62,30 @@ QByteArray fileBytes(const QString& path) {
   return f.readAll();
 }
 
+// One run over the sample set with every output (results, cut-outs, overlays and the report
+// page), made once per process for the tests that read it.
+struct SampleRun {
+  QTemporaryDir out;
+  Result result = wheelhost(
+      {"--samples", sampleSet(), "--json", "--jobs", "1", "--report", "--out", out.path()});
+};
+
+const SampleRun& sampleRun() {
+  static const SampleRun run;
+  return run;
+}
+
 TEST(WheelhostSamples, EveryWheelFoundAndNamedAndFourJobsGiveTheOneJobOutputs) {
-  const QString set = sampleSet();
-  QTemporaryDir one, four;
-  const Result r = wheelhost({"--samples", set, "--json", "--jobs", "1", "--out", one.path()});
-  const Result b = wheelhost({"--samples", set, "--json", "--jobs", "4", "--out", four.path()});
+  const QTemporaryDir& one = sampleRun().out;
+  const Result& r = sampleRun().result;
+  QTemporaryDir four;
+  const Result b = wheelhost(
+      {"--samples", sampleSet(), "--json", "--jobs", "4", "--report", "--out", four.path()});
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
   EXPECT_EQ(b.exitCode, 0) << b.err.toStdString();
   const QList<QJsonObject> lines = jsonLines(r.out);
   const auto& shots = ws::bundledShots();
   ASSERT_EQ(lines.size(), static_cast<int>(shots.size()));
-  EXPECT_TRUE(r.err.contains(QString("truth: %1 of %1 named correctly").arg(shots.size())))
-      << r.err.toStdString();
   const QRegularExpressionMatch centreError =
       QRegularExpression("centre error median ([0-9.]+) px, worst ([0-9.]+) px").match(r.err);
   ASSERT_TRUE(centreError.hasMatch()) << r.err.toStdString();
@@ -124,45 +140,6 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedAndFourJobsGiveTheOneJobOutputs) {
   }
 }
 
-TEST(WheelhostSamples, BackgroundSubtractionUsesTheConfiguredFolder) {
-  const QString set = sampleSet();
-  // The background fits the 1280 x 1024 camera only: its images are found, the others are
-  // reported as background errors.
-  const Result r = wheelhost({"--samples", set, "--json", "--set", "useBackground=true"});
-  EXPECT_EQ(r.exitCode, 1);
-  for (const QJsonObject& o : jsonLines(r.out)) {
-    const bool fine = o["sourceSize"].toArray()[0].toInt() == 1280;
-    const QString file = o["file"].toString();
-    if (!fine) {
-      EXPECT_EQ(o["status"].toString(), "background error") << file.toStdString();
-    } else if (!o["truth"].toObject()["model"].isNull()) {
-      EXPECT_EQ(o["status"].toString(), "found") << file.toStdString();
-      EXPECT_TRUE(o["truth"].toObject()["correct"].toBool()) << file.toStdString();
-    }
-  }
-}
-
-TEST(WheelhostSamples, WithoutTheReportedCircleTheCutOutsPlaceIsTheFallback) {
-  const Result r = wheelhost({"--samples", sampleSet(), "--json", "--set", "ReportCircle=false"});
-  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-  for (const QJsonObject& o : jsonLines(r.out)) {
-    if (o["status"].toString() != "found") continue;
-    const std::string file = o["file"].toString().toStdString();
-    EXPECT_EQ(o["circleFrom"].toString(), "cut-out") << file;
-    // Cut-outs of 900 px or more come halved: found so, and still placed in source pixels.
-    const bool halved = o["sourceSize"].toArray()[0].toInt() > 2000;
-    EXPECT_EQ(o["halved"].toBool(), halved) << file;
-    EXPECT_NEAR(o["cutoutSize"].toArray()[0].toInt(), (halved ? 1 : 2) * o["radius"].toDouble(), 2)
-        << file;
-    // The cut-out's place carries 0.75 px of its own uncertainty.
-    EXPECT_LT(o["truth"].toObject()["centreError"].toDouble(), 2.0) << file;
-  }
-}
-
-}  // namespace
-
-namespace {
-
 // A sweep of the rim polarity over the sample set: its bright rims need polarity 1, which the
 // table marks best and the parameter file carries over the set's own parameters.
 TEST(WheelhostSamples, SweepMarksTheRimsPolarityBestAndWritesIt) {
@@ -187,6 +164,125 @@ TEST(WheelhostSamples, SweepMarksTheRimsPolarityBestAndWritesIt) {
   const QJsonObject params = QJsonDocument::fromJson(file.readAll()).object();
   EXPECT_EQ(params.value("Circle_Polarity").toInt(), 1);
   EXPECT_EQ(params.value("filterSize").toInt(), 200);
+}
+
+// The report page in headless Chromium (Debian's chromium, from scripts/bootstrap): the DOM it
+// renders and a screenshot of the whole page.
+QString chromium() {
+  for (const char* name : {"chromium", "chromium-browser"}) {
+    const QString path = QStandardPaths::findExecutable(name);
+    if (!path.isEmpty()) return path;
+  }
+  return QString();
+}
+
+// Runs headless Chromium on `page` (a file, with `fragment` when not empty) with a fresh
+// profile; returns its standard output.
+QByteArray runChromium(const QString& page, const QString& fragment, const QStringList& what,
+                       cv::Size window) {
+  QUrl url = QUrl::fromLocalFile(page);
+  if (!fragment.isEmpty()) url.setFragment(fragment);
+  QTemporaryDir profile;
+  QProcess p;
+  p.start(
+      chromium(),
+      QStringList{"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                  "--hide-scrollbars", "--user-data-dir=" + profile.path(),
+                  QString("--window-size=%1,%2").arg(window.width).arg(window.height)} +
+          what + QStringList{url.toString()});
+  EXPECT_TRUE(p.waitForFinished(180000)) << "chromium did not finish";
+  EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+  return p.readAllStandardOutput();
+}
+
+QString textOf(const QString& dom, const QString& id) {
+  const QRegularExpressionMatch m =
+      QRegularExpression(QString("id=\"%1\">([^<]*)<").arg(id)).match(dom);
+  return m.hasMatch() ? m.captured(1) : QString("(no element %1)").arg(id);
+}
+
+TEST(WheelhostSamples, ReportPageRendersInChromium) {
+  if (chromium().isEmpty()) {
+    GTEST_SKIP() << "chromium is not installed (scripts/bootstrap installs it): the report page "
+                    "is not checked in a browser";
+  }
+  const QTemporaryDir& out = sampleRun().out;
+  ASSERT_EQ(sampleRun().result.exitCode, 0) << sampleRun().result.err.toStdString();
+  const QString page = QDir(out.path()).filePath("report.html");
+  ASSERT_TRUE(QFileInfo(page).isFile());
+
+  // The DOM after the page's script ran: one row per image, the summary's figures (their
+  // layout is the page generator's own test).
+  const cv::Size window(1280, 900);
+  const QString dom = QString::fromUtf8(runChromium(page, "", {"--dump-dom"}, window));
+  const int shots = static_cast<int>(ws::bundledShots().size());
+  EXPECT_EQ(dom.count(QRegularExpression("<tr class=\"\\w+\" id=\"image-\\d+\">")), shots);
+  EXPECT_EQ(textOf(dom, "sum-nowheel"), "1");
+  EXPECT_EQ(textOf(dom, "sum-truth"), QString("%1 of %1 named correctly").arg(shots));
+  // The figures themselves are the end-to-end test's.
+  EXPECT_TRUE(textOf(dom, "sum-centre").startsWith("median "))
+      << textOf(dom, "sum-centre").toStdString();
+
+  // Every thumbnail is a file in the output folder: an overlay per image, a cut-out per wheel.
+  int thumbnails = 0;
+  auto images = QRegularExpression("<img src=\"([^\"]+)\"").globalMatch(dom);
+  while (images.hasNext()) {
+    const QString src = QUrl::fromPercentEncoding(images.next().captured(1).toUtf8());
+    EXPECT_TRUE(QFileInfo(QDir(out.path()).filePath(src)).isFile()) << src.toStdString();
+    ++thumbnails;
+  }
+  EXPECT_EQ(thumbnails, 2 * shots - 1);
+
+  // Sorted by a click on "score", as the address asks: the found wheels by rising score, the
+  // rows without a score last.
+  const QString sorted = QString::fromUtf8(runChromium(page, "sort=score", {"--dump-dom"}, window));
+  QList<double> scores;
+  int unscored = 0;
+  auto cells = QRegularExpression(
+                   "<tr class=\"\\w+\" id=\"image-\\d+\">(?:<td[^>]*>.*?</td>){7}"
+                   "<td class=\"num\" data-sort=\"([^\"]*)\">")
+                   .globalMatch(sorted);
+  while (cells.hasNext()) {
+    const QString key = cells.next().captured(1);
+    if (key.isEmpty()) {
+      ++unscored;
+    } else {
+      EXPECT_EQ(unscored, 0) << "a score after a row without one";
+      scores << key.toDouble();
+    }
+  }
+  EXPECT_EQ(scores.size(), shots - 1);
+  EXPECT_EQ(unscored, 1);
+  EXPECT_TRUE(std::is_sorted(scores.begin(), scores.end()));
+  EXPECT_TRUE(sorted.contains("aria-sort=\"ascending\" data-key=\"score\"") ||
+              sorted.contains("data-key=\"score\" aria-sort=\"ascending\""));
+
+  // A screenshot of the whole page, as tall as the page measured itself.
+  const QRegularExpressionMatch size = QRegularExpression("data-height=\"(\\d+)\"").match(dom);
+  ASSERT_TRUE(size.hasMatch());
+  const cv::Size whole(window.width, size.captured(1).toInt());
+  ASSERT_GT(whole.height, window.height);
+  const QString shot = QDir(out.path()).filePath("report.png");
+  runChromium(page, "", {"--screenshot=" + shot}, whole);
+  const cv::Mat png = cv::imread(shot.toStdString(), cv::IMREAD_COLOR);
+  ASSERT_FALSE(png.empty());
+  EXPECT_EQ(png.size(), whole);
+  // Not blank anywhere: every band of a fifth of the page holds text, charts or thumbnails.
+  for (int band = 0; band < 5; ++band) {
+    const cv::Rect r(0, band * png.rows / 5, png.cols, png.rows / 5);
+    cv::Mat grey;
+    cv::cvtColor(png(r), grey, cv::COLOR_BGR2GRAY);
+    cv::Scalar mean, sigma;
+    cv::meanStdDev(grey, mean, sigma);
+    EXPECT_GT(sigma[0], 10.0) << "band " << band;
+  }
+  // The charts' colours are there: blue bars and green dots.
+  cv::Mat blue, green;
+  cv::inRange(png, cv::Scalar(180, 110, 50), cv::Scalar(205, 130, 70), blue);
+  cv::inRange(png, cv::Scalar(68, 133, 37), cv::Scalar(88, 153, 57), green);
+  EXPECT_GT(cv::countNonZero(blue), 1000);
+  EXPECT_GT(cv::countNonZero(green), 100);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "algorithmfluorescence.h"
 #include "objects/imageobject.h"
 
 namespace fluorescence {
@@ -75,13 +74,6 @@ TEST(FetchDeliveredImage, UnusableBuffersAreRefusedWithAClearError) {
   }
   ImageObject empty(cv::Mat(0, 0, CV_8UC1));
   EXPECT_THROW(fetchDeliveredImage(&empty), std::invalid_argument);
-}
-
-TEST(FetchDeliveredImage, AnalysisObjectFetchesTheSameWay) {
-  ImageObject grey(ramp(2, 2));
-  EXPECT_EQ(cv::norm(CAlgorithmFluorescence::fetchImage(&grey), ramp(2, 2), cv::NORM_INF), 0.0);
-  ImageObject bgra(fourChannels(2, 2));
-  EXPECT_EQ(cv::norm(CAlgorithmFluorescence::fetchImage(&bgra), ramp(2, 2), cv::NORM_INF), 0.0);
 }
 
 }  // namespace

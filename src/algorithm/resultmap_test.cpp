@@ -7,17 +7,13 @@
 namespace fluorescence {
 namespace {
 
-TEST(ResultMap, EveryMapStartsWithTheRatioAsADouble) {
-  const QVariantMap results = beginResultMap(2.5);
-  ASSERT_EQ(results.keys(), QStringList{"ratioVal"});
+// Which keys each delivery holds is the analysis tests' and the regression set's; the host
+// reads the values by their types.
+TEST(ResultMap, RatioIsADoubleAndTheBackgroundMismatchAnIntZeroWithoutRecord) {
+  QVariantMap results = beginResultMap(2.5);
   EXPECT_EQ(results.value("ratioVal").userType(), QMetaType::Double);
   EXPECT_EQ(results.value("ratioVal").toDouble(), 2.5);
-}
-
-TEST(ResultMap, BackgroundMismatchAddsErrorZeroAndNoRecord) {
-  QVariantMap results = beginResultMap(0.0);
   addBackgroundMismatch(results);
-  EXPECT_EQ(results.keys(), QStringList({"error", "ratioVal"}));
   EXPECT_EQ(results.value("error").userType(), QMetaType::Int);
   EXPECT_EQ(results.value("error").toInt(), 0);
   EXPECT_EQ(fluorescenceResultOf(results), nullptr);
@@ -31,7 +27,6 @@ TEST(ResultMap, NoCircleCarriesAnInitialRecordWithItsSource) {
   addNoCircle(results, std::move(record));
   input.setTo(0);  // the pixmap no longer depends on the matrix
 
-  EXPECT_EQ(results.keys(), QStringList({"noCircle", "ratioVal", "result"}));
   EXPECT_EQ(results.value("noCircle").userType(), QMetaType::Int);
   EXPECT_EQ(results.value("noCircle").toInt(), 0);
   EXPECT_EQ(results.value("result").userType(), QMetaType::LongLong);

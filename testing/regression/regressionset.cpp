@@ -54,26 +54,6 @@ cv::Mat renderLayout(const ShotSettings& w) {
   return scenes::renderWheel(look);
 }
 
-// The wheel laid over another background: inside its outline the wheel, outside `belt`.
-cv::Mat overBelt(const cv::Mat& wheel, const cv::Mat& belt, cv::Point2d centre, double radius) {
-  cv::Mat alpha, wheelF, beltF, out;
-  // The disc's coverage, from its 8-bit rendering, weighs wheel against belt.
-  scenes::renderDisc(wheel.size(), centre + cv::Point2d(0.5, 0.5), radius, 255.0, 0.0)
-      .convertTo(alpha, CV_32F, 1.0 / 255.0);
-  wheel.convertTo(wheelF, CV_32F);
-  belt.convertTo(beltF, CV_32F);
-  cv::Mat composed = wheelF.mul(alpha) + beltF.mul(1.0f - alpha);
-  composed.convertTo(out, CV_8U);
-  return out;
-}
-
-// Clutter dimmed or lifted to lie around `level`, so that the rim still stands out.
-cv::Mat clutterAround(cv::Size size, double level, scenes::Seed seed) {
-  cv::Mat clutter = scenes::renderClutter(size, seed), out;
-  clutter.convertTo(out, CV_8U, 0.45, level - 0.45 * 128.0);
-  return out;
-}
-
 // A straight bar of `value` from `a` to `b`, `width` pixels wide, drawn over the image.
 void occlude(cv::Mat& image, cv::Point2d a, cv::Point2d b, double width, double value) {
   const cv::Point2d d = (b - a) / cv::norm(b - a), n(-d.y * width / 2.0, d.x * width / 2.0);
@@ -180,7 +160,8 @@ std::vector<Scene> buildScenes() {
     s.render = [w = b.wheel, level = b.clutterLevel, bars = b.bars] {
       cv::Mat image = renderLayout(w);
       if (level > 0.0) {
-        image = overBelt(image, clutterAround(w.size, level, w.seed + 100), w.centre, w.radius);
+        image = wheelshots::inFront(image, wheelshots::dampedClutter(w.size, level, w.seed + 100),
+                                    w.centre + cv::Point2d(0.5, 0.5), w.radius);
       }
       for (const Bar& bar : bars) occlude(image, bar.from, bar.to, bar.width, bar.grey);
       return image;

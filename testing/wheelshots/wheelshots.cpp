@@ -70,20 +70,30 @@ Shot faintWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed s
   return shotOf(look);
 }
 
-namespace {
-
-// The noise-free bright wheel of `look` in front of `behind` (CV_8UC1, the shot's size),
-// blended by the wheel's area coverage, with noise of 3 grey levels.
-Shot wheelInFront(scenes::WheelLayout look, const cv::Mat& behind, scenes::Seed noiseSeed) {
-  look.noiseSigma = 0.0;
-  cv::Mat wheel, alpha, behindF;
-  scenes::renderWheel(look).convertTo(wheel, CV_32F);
-  scenes::renderDisc(look.size, look.centre, look.radius, 255.0, 0.0)
+cv::Mat inFront(const cv::Mat& wheel, const cv::Mat& behind, cv::Point2d centre, double radius) {
+  cv::Mat wheelF, alpha, behindF, out;
+  wheel.convertTo(wheelF, CV_32F);
+  scenes::renderDisc(wheel.size(), centre, radius, 255.0, 0.0)
       .convertTo(alpha, CV_32F, 1.0 / 255.0);
   behind.convertTo(behindF, CV_32F);
-  const cv::Mat composed = wheel.mul(alpha) + behindF.mul(1.0f - alpha);
+  const cv::Mat composed = wheelF.mul(alpha) + behindF.mul(1.0f - alpha);
+  composed.convertTo(out, CV_8U);
+  return out;
+}
+
+cv::Mat dampedClutter(cv::Size size, double level, scenes::Seed seed) {
+  cv::Mat clutter;
+  scenes::renderClutter(size, seed).convertTo(clutter, CV_8U, 0.45, level - 0.45 * 128.0);
+  return clutter;
+}
+
+namespace {
+
+// The noise-free bright wheel of `look` in front of `behind`, with noise of 3 grey levels.
+Shot wheelInFront(scenes::WheelLayout look, const cv::Mat& behind, scenes::Seed noiseSeed) {
+  look.noiseSigma = 0.0;
   Shot s;
-  composed.convertTo(s.image, CV_8U);
+  s.image = inFront(scenes::renderWheel(look), behind, look.centre, look.radius);
   scenes::addGaussianNoise(s.image, 3.0, noiseSeed);
   s.centre = look.centre - cv::Point2d(0.5, 0.5);
   s.radius = look.radius;
@@ -105,10 +115,8 @@ RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadiu
 }
 
 Shot clutteredWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed) {
-  // The clutter's contrast is damped to 45 % around grey 70, so that the rim stands out.
-  cv::Mat floor;
-  scenes::renderClutter(size, seed).convertTo(floor, CV_8U, 0.45, 70.0 - 0.45 * 128.0);
-  return wheelInFront(brightLook(size, centre, radius, seed), floor, seed + 100);
+  return wheelInFront(brightLook(size, centre, radius, seed), dampedClutter(size, 70.0, seed),
+                      seed + 100);
 }
 
 cv::Mat emptyBelt(cv::Size size, scenes::Seed seed) {

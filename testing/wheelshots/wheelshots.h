@@ -57,6 +57,14 @@ RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadiu
 // wheel's outline, blended by area coverage, then noise of 3 grey levels over the whole shot.
 Shot clutteredWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed seed = 1);
 
+// `wheel` inside the circle of `radius` around `centre` (the renderer's frame: pixel centres at
+// half-integers), `behind` outside it, blended by area coverage; CV_8UC1 images of one size.
+cv::Mat inFront(const cv::Mat& wheel, const cv::Mat& behind, cv::Point2d centre, double radius);
+
+// The scene renderer's clutter with its contrast damped to 45 % around grey `level`, so that a
+// rim in front of it still stands out.
+cv::Mat dampedClutter(cv::Size size, double level, scenes::Seed seed);
+
 // A flat belt with noise and nothing on it.
 cv::Mat emptyBelt(cv::Size size, scenes::Seed seed = 1);
 

@@ -8,7 +8,8 @@
 // 900 px or more; every listed catalogue model with a template is scored by its matcher and
 // the lowest score names the model. Special cases, to reach every path of the runner:
 //   - an image whose mean is below 5 grey levels: an "internal error", nothing delivered;
-//   - "useBackground" true: "error" (background size mismatch);
+//   - "useBackground" true: "error" (background size mismatch), after logging the configured
+//     folder;
 //   - no bright pixel: "noCircle" with a record that holds only the source.
 // Like the real detector it also writes a line to standard output in every call, which the
 // runner must keep out of its results.
@@ -20,6 +21,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "fluorescenceresult.h"
+#include "hostconfig.h"
 #include "ialgorithm.h"
 #include "iimageobject.h"
 #include "iwheelmodel.h"
@@ -58,6 +60,10 @@ class FakeAnalysis : public IAlgorithm {
     QVariantMap results;
     results.insert("ratioVal", params.value("Ratio").toDouble());
     if (params.value("useBackground").toBool()) {
+      // The folder the real analysis would read the background from, as the host hands it on.
+      IHostConfig* config = image->GetConfig();
+      qDebug().noquote() << "configured folder"
+                         << (config != nullptr ? config->GetValues("filepath").value(0) : "none");
       results.insert("error", 0);
       image->SetResults(results);
       return 0;
