@@ -8,13 +8,13 @@ namespace zq {
 // a pixmap handed to a host is.
 //
 // Fresh memory costs a page fault per page on first touch: 20 MB of 4 KiB pages are five
-// thousand faults, more than filling them. So a large block is asked for in huge pages on
-// Linux, and the last large block given back is kept (one, process-wide) for the next request
-// of the same size: a host that analyses frame after frame of one camera gets its pixmaps'
-// memory back already mapped. Small blocks are ordinary heap memory.
+// thousand faults, more than filling them. So the last large block given back is kept (one,
+// process-wide) for the next request of the same size: a host that analyses frame after frame
+// of one camera gets its pixmaps' memory back already mapped. Small blocks are ordinary heap
+// memory.
 struct PixelBlock {
   unsigned char* pixels;
-  std::size_t bytes;  // as asked for; the block may be larger
+  std::size_t bytes;  // as asked for
 };
 
 // A block of at least `bytes`; null when out of memory. Thread-safe.
