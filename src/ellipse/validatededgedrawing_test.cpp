@@ -3,12 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <opencv2/imgproc.hpp>
-#include <set>
 #include <utility>
 #include <vector>
 
-#include "scenes/scenes.h"
 #include "validatededgedrawing_internal.h"
 
 namespace ced {
@@ -160,29 +157,6 @@ TEST(EdgeValidationRuns, RunsLoseTheirLastPixelAndShortOnesVanish) {
   const Segments expected = {row(2, 3, 11), row(6, 0, 10), row(6, 13, 23), row(8, 5, 13)};
   EXPECT_EQ(runs, expected);
   EXPECT_TRUE(detail::extractValidRuns({}, edge, 10).empty());
-}
-
-// ---------------------------------------------------------------------------------------------
-// Whole images
-
-TEST(ValidatedEdgeDrawing, CleanDiscIsValidAsAWholeLessItsLastPixel) {
-  // A high-contrast outline passes as one run, so the validated segment is the traced one
-  // without its last pixel, and the map marks exactly the traced pixels.
-  const cv::Mat img = scenes::renderDisc({100, 80}, {50.3, 40.6}, 20.0, 200, 40);
-  const EdgeDrawing traced(img);
-  const ValidatedEdgeDrawing v(img);
-  ASSERT_EQ(traced.segmentCount(), 1);
-  const Segment& t = traced.segments()[0];
-  ASSERT_EQ(v.segmentCount(), 1);
-  EXPECT_EQ(v.segments()[0], Segment(t.begin(), t.end() - 1));
-  std::set<std::pair<int, int>> marked, tracedPixels;
-  for (int r = 0; r < img.rows; ++r)
-    for (int c = 0; c < img.cols; ++c)
-      if (v.edgeImage().at<unsigned char>(r, c) == kEdgePixel) marked.emplace(c, r);
-  for (const cv::Point& p : t) tracedPixels.emplace(p.x, p.y);
-  EXPECT_EQ(marked, tracedPixels);
-  const std::int64_t n = static_cast<std::int64_t>(t.size());
-  EXPECT_EQ(v.testCount(), n * (n - 1) / 2);
 }
 
 TEST(EdgeValidationStatistics, TailTableCountsEveryInteriorValueExactly) {
