@@ -9,14 +9,8 @@ int CallRecorder::count(const std::string& call) const {
   return static_cast<int>(std::count(calls_.begin(), calls_.end(), call));
 }
 
-void CallRecorder::shareLog(std::vector<std::string>* log, std::string label) {
-  sharedLog_ = log;
-  label_ = std::move(label);
-}
-
 void CallRecorder::record(const char* call) {
   calls_.emplace_back(call);
-  if (sharedLog_ != nullptr) sharedLog_->push_back(label_ + "." + call);
   if (failing_.count(call) != 0) {
     throw std::runtime_error(std::string("stand-in host: ") + call + " failed on request");
   }

@@ -95,6 +95,7 @@ TEST_P(RampGradient, InteriorGradientIsTheHandComputedValue) {
   for (int r = 0; r < ramp.rows; ++r)
     for (int c = 0; c < ramp.cols; ++c) ramp.at<unsigned char>(r, c) = 3 * c + 2 * r;
   EdgeDrawing ed(ramp, k.op, 11, 3, 1, 10, 1.0, k.sum);
+  EXPECT_EQ(ed.sourceImage().data, ramp.data);  // shared, not copied
   const cv::Mat& g = ed.gradientImage();
   ASSERT_EQ(g.type(), CV_16SC1);
   for (int r = 3; r < ramp.rows - 3; ++r)
@@ -303,48 +304,6 @@ TEST(EdgeDrawingLinking, RightWalkTieRules) {
 // ---------------------------------------------------------------------------------------------
 // Whole images
 
-// Properties every EdgeDrawing result has, whatever the image.
-void expectTracingInvariants(const EdgeDrawing& ed) {
-  const cv::Mat& edge = ed.edgeImage();
-  ASSERT_EQ(edge.type(), CV_8UC1);
-  ASSERT_EQ(edge.size(), cv::Size(ed.width(), ed.height()));
-  EXPECT_EQ(ed.segmentCount(), static_cast<int>(ed.segments().size()));
-  for (const cv::Point& a : ed.anchors()) {
-    EXPECT_TRUE(a.x >= 2 && a.y >= 2 && a.x < ed.width() - 2 && a.y < ed.height() - 2);
-  }
-  for (const Segment& s : ed.segments()) {
-    ASSERT_FALSE(s.empty());
-    for (size_t i = 0; i < s.size(); ++i) {
-      const cv::Point& p = s[i];
-      ASSERT_TRUE(p.x >= 1 && p.y >= 1 && p.x < ed.width() - 1 && p.y < ed.height() - 1);
-      EXPECT_EQ(edge.at<unsigned char>(p), kEdgePixel);
-      if (i > 0) {
-        const cv::Point d = p - s[i - 1];
-        EXPECT_TRUE(std::abs(d.x) <= 1 && std::abs(d.y) <= 1 && d != cv::Point(0, 0))
-            << "step " << d << " at " << i;
-      }
-    }
-  }
-  // Anchors are transient: every one is either drawn or cleared by the end.
-  EXPECT_EQ(cv::countNonZero(edge == kAnchorPixel), 0);
-}
-
-TEST(EdgeDrawing, SubMatrixViewGivesTheSameResultAsItsCopy) {
-  const cv::Mat big = scenes::renderClutter({240, 180}, 11);
-  const cv::Mat view = big(cv::Rect(37, 21, 150, 120));
-  ASSERT_FALSE(view.isContinuous());
-  const cv::Mat copy = view.clone();
-  EdgeDrawing a(view), b(copy);
-  expectTracingInvariants(a);
-  EXPECT_GT(a.segmentCount(), 0);
-  EXPECT_EQ(a.segments(), b.segments());
-  EXPECT_EQ(a.anchors(), b.anchors());
-  EXPECT_EQ(cv::norm(a.smoothImage(), b.smoothImage(), cv::NORM_INF), 0.0);
-  EXPECT_EQ(cv::norm(a.edgeImage(), b.edgeImage(), cv::NORM_INF), 0.0);
-  // The source is shared, not copied.
-  EXPECT_EQ(a.sourceImage().data, view.data);
-}
-
 TEST(EdgeDrawing, OutOfRangeParametersAreClamped) {
   const cv::Mat img = scenes::renderClutter({160, 120}, 5);
   // The gradient map shows the clamped threshold too: its outermost ring holds threshold - 1.
@@ -374,6 +333,38 @@ TEST(EdgeDrawing, OutOfRangeParametersAreClamped) {
   // Thresholds above any gradient leave nothing.
   EXPECT_EQ(EdgeDrawing(img, 101, 30000).segmentCount(), 0);
   EXPECT_EQ(EdgeDrawing(img, 101, 11, 30000).segmentCount(), 0);
+}
+
+TEST(EdgeDrawingAnchors, RowPassAgreesWithThePixelRuleAtEveryWidth) {
+  // Random maps dense in anchors, at widths that leave every tail length after groups of 8;
+  // the edge map starts with all three values, and only anchors may change.
+  cv::RNG rng(7);
+  for (int w = 5; w <= 29; ++w) {
+    const int h = 9;
+    std::vector<short> grad(w * h);
+    std::vector<unsigned char> dir(w * h), edge(w * h);
+    for (int i = 0; i < w * h; ++i) {
+      grad[i] = static_cast<short>(rng.uniform(0, 3) == 0 ? 32767 : rng.uniform(0, 24));
+      dir[i] = static_cast<unsigned char>(rng.uniform(0, 3));
+      const unsigned char values[] = {kNoEdgePixel, kAnchorPixel, kEdgePixel};
+      edge[i] = values[rng.uniform(0, 3)];
+    }
+    std::vector<unsigned char> expectedEdge = edge;
+    std::vector<cv::Point> expected;
+    for (int r = 2; r < h - 2; ++r) {
+      for (int c = 2; c < w - 2; ++c) {
+        const int i = r * w + c;
+        const int across = dir[i] == kVerticalEdge ? 1 : w;
+        if (grad[i] >= 11 && grad[i] - grad[i - across] >= 3 && grad[i] - grad[i + across] >= 3) {
+          expected.emplace_back(c, r);
+          expectedEdge[i] = kAnchorPixel;
+        }
+      }
+    }
+    const auto anchors = detail::findAnchors(grad.data(), dir.data(), w, h, 11, 3, 1, edge.data());
+    EXPECT_EQ(anchors, expected) << "width " << w;
+    EXPECT_EQ(edge, expectedEdge) << "width " << w;
+  }
 }
 
 }  // namespace

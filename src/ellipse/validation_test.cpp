@@ -9,6 +9,7 @@
 #include "circlefit.h"
 #include "detectorconstants.h"
 #include "ellipsetest_expect.h"
+#include "fittest_shapes.h"
 #include "outline.h"
 #include "scenes/scenes.h"
 #include "vistrel/assert.h"
@@ -36,18 +37,6 @@ ShapeCandidate circleCandidate(double xc, double yc, double r) {
   CandidateList list;
   addCircleCandidate(list, xc, yc, r, 0.0, nullptr, nullptr, 0);
   return list[0];
-}
-
-// A conic (A..F) of the axis-parallel ellipse with semi-axes a along x and b along y.
-ConicCoefficients axisParallelEllipse(double cx, double cy, double a, double b) {
-  ConicCoefficients eq;
-  eq[1] = 1 / (a * a);
-  eq[2] = 0;
-  eq[3] = 1 / (b * b);
-  eq[4] = -2 * cx / (a * a);
-  eq[5] = -2 * cy / (b * b);
-  eq[6] = cx * cx / (a * a) + cy * cy / (b * b) - 1;
-  return eq;
 }
 
 // Counts the in-image outline points (consecutive repeats once) that satisfy `pick`.
@@ -196,7 +185,7 @@ TEST(Validation, AFailingCircleGetsASecondChanceAsAnEllipse) {
   // An ellipse candidate is checked on its own outline and kept as it is.
   CandidateList ellipses;
   addEllipseCandidate(ellipses, 60, 50, 32, 5.0, px.data(), py.data(), 720,
-                      axisParallelEllipse(60, 50, 40, 24), 0.1);
+                      testshapes::ellipseConic(60, 50, 40, 24, 0), 0.1);
   out.clear();
   v.validate(ellipses, out);
   ASSERT_EQ(out.size(), 1u);

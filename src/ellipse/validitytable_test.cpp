@@ -21,21 +21,6 @@ TEST(ValidityTable, SizeAndLogNTFollowTheImage) {
   EXPECT_TRUE(tiny.isValid(5, 5));  // logNT = 2·log10 6 + log10 5 ≈ 2.26 < 5·0.903
 }
 
-TEST(ValidityTable, HandCheckedEntriesFor640x480) {
-  // logNT ≈ 14.0245 and −log10(1/8) ≈ 0.90309: all n of 15 or fewer aligned points give
-  // at most 13.55, so no k is meaningful there; 16 of 16 gives 14.45.
-  const ValidityTable t(640, 480);
-  for (int n = 1; n <= 15; ++n) EXPECT_EQ(t.minAligned(n), 141) << n;
-  EXPECT_EQ(t.minAligned(16), 16);
-  // n = 17: 16 of 17 has tail p¹⁶·(17·7/8 + 1/8) = 15·p¹⁶ → 14.449 − 1.176 = 13.27 < 14.02.
-  EXPECT_EQ(t.minAligned(17), 17);
-  EXPECT_FALSE(t.isValid(17, 16));
-  EXPECT_TRUE(t.isValid(17, 17));
-  // Nothing aligned is never meaningful, whatever the number of samples.
-  EXPECT_FALSE(t.isValid(50, 0));
-  EXPECT_FALSE(t.isValid(5000, 0));
-}
-
 // nfaScore itself is checked against exact binomial tails; each entry must be exactly the
 // smallest count it accepts, so the table agrees with the score everywhere.
 TEST(ValidityTable, EntriesAreTheScoresThresholdsAndNeverDecrease) {

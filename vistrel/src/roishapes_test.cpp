@@ -194,6 +194,23 @@ cv::Mat drawn(const Roi::ShapedRoiBase& shape, const cv::Mat& transMat, int frac
   return got;
 }
 
+// The sector from 0 to 90 degrees with radii 8 and 20 about (40, 50), crop (30, 30).
+Roi::RoiAnnulusSector quarterSector() {
+  Roi::RoiAnnulusSector sector;
+  sector.setVertexes({{40, 50}, {48, 50}, {60, 50}, {0, 0}, {40, 70}, {40, 58}});
+  return sector;
+}
+
+// How OpenCV draws that sector: two pies, the inner one cleared.
+cv::Mat pies(cv::Point centre, int outer, int inner, double turn) {
+  cv::Mat want = canvas();
+  cv::ellipse(want, centre, cv::Size(outer, outer), turn, 0, 90, cv::Scalar(255), cv::FILLED,
+              cv::LINE_8, 0);
+  cv::ellipse(want, centre, cv::Size(inner, inner), turn, 0, 90, cv::Scalar(0), cv::FILLED,
+              cv::LINE_8, 0);
+  return want;
+}
+
 TEST(RoiShapes, PointShapesDrawLikeOpenCvOnMappedPoints) {
   Roi::RoiRectangle rect;
   rect.setVertexes({{10.2f, 20.7f}, {30.4f, 20.7f}, {30.4f, 40.1f}, {10.2f, 40.1f}});
@@ -252,18 +269,10 @@ TEST(RoiShapes, CircleShapesDrawLikeOpenCv) {
   // United over existing content: the inside of the ring is left alone.
   EXPECT_EQ(differing(drawn(ring, kIdentity, 0, 100, 255), cv::max(want, 100)), 0);
 
-  // Sector from 0 to 90 degrees: pies drawn by cv::ellipse.
-  Roi::RoiAnnulusSector sector;
-  sector.setVertexes({{40, 50}, {48, 50}, {60, 50}, {0, 0}, {40, 70}, {40, 58}});
-  want = canvas();
-  cv::ellipse(want, cv::Point(30, 30), cv::Size(20, 20), 0, 0, 90, cv::Scalar(255), cv::FILLED,
-              cv::LINE_8, 0);
-  cv::ellipse(want, cv::Point(30, 30), cv::Size(8, 8), 0, 0, 90, cv::Scalar(0), cv::FILLED,
-              cv::LINE_8, 0);
-  EXPECT_EQ(differing(drawn(sector, kIdentity, 0), want), 0);
+  EXPECT_EQ(differing(drawn(quarterSector(), kIdentity, 0), pies({30, 30}, 20, 8, 0)), 0);
 }
 
-TEST(RoiShapes, EllipseDrawsLikeOpenCvAndFollowsATurn) {
+TEST(RoiShapes, EllipseDrawsLikeOpenCvAndWithASectorFollowsATurnAndAScale) {
   Roi::RoiEllipse e;
   e.setVertexes({{40, 50}, {40, 56}, {55, 50}});  // major 15 along +x, minor 6
   cv::Mat want = canvas();
@@ -271,13 +280,16 @@ TEST(RoiShapes, EllipseDrawsLikeOpenCvAndFollowsATurn) {
               cv::LINE_8, 0);
   EXPECT_EQ(differing(drawn(e, kIdentity, 0), want), 0);
 
-  // Under a quarter turn about the canvas centre (40, 30), the ellipse turns with the image:
-  // (x, y) -> (-y + 70, x - 10) sends the centre (30, 30) to (40, 20) and the major axis to +y.
-  const cv::Mat quarter = (cv::Mat_<double>(2, 3) << 0, -1, 70, 1, 0, -10);
+  // A quarter turn and twice the size, (x, y) -> (100 - 2 y, 2 x - 40): the centre (30, 30)
+  // goes to (40, 20), the axes double and the major one turns to +y.
+  const cv::Mat turnTwice = (cv::Mat_<double>(2, 3) << 0, -2, 100, 2, 0, -40);
   want = canvas();
-  cv::ellipse(want, cv::Point(40, 20), cv::Size(15, 6), 90, 0, 360, cv::Scalar(255), cv::FILLED,
+  cv::ellipse(want, cv::Point(40, 20), cv::Size(30, 12), 90, 0, 360, cv::Scalar(255), cv::FILLED,
               cv::LINE_8, 0);
-  EXPECT_EQ(differing(drawn(e, quarter, 0), want), 0);
+  EXPECT_EQ(differing(drawn(e, turnTwice, 0), want), 0);
+
+  // The sector under the same transform.
+  EXPECT_EQ(differing(drawn(quarterSector(), turnTwice, 0), pies({40, 20}, 40, 16, 90)), 0);
 }
 
 TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {

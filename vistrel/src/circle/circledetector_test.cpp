@@ -203,34 +203,22 @@ TEST(CircleDetector, AnnulusPastTheImageBorderIgnoresTheFill) {
   EXPECT_NEAR(c[2], 60, 0.1);
 }
 
-TEST(CircleDetector, RegionResultsComeBackInImageCoordinatesFromAnyChannelCount) {
-  const cv::Point2d truth(310.4, 205.7);
-  const cv::Mat img = scenes::renderDisc({600, 450}, rendered(truth), 70, 40, 180, 1.0, 5.0, 8);
-  const cv::Point2f start(305, 210);
+TEST(CircleDetector, ThreeAndFourChannelsAreSearchedAsTheirGrey) {
+  const cv::Mat img =
+      scenes::renderDisc({600, 450}, rendered({310.4, 205.7}), 70, 40, 180, 1.0, 5.0, 8);
   const CircleDetector d = detector(30, 110, Polarity::Black2White);
-  // The region by hand: the same annulus, searched in its own coordinates.
-  DetectRoi roi;
-  roi.addRoi({start, start + cv::Point2f(0, 30), start + cv::Point2f(0, 110)},
-             DetectRoi::ShapeType::Annulus);
-  cv::Mat mask;
-  const cv::Mat roiImage = roi.getRoiImage(img, &mask);
-  const cv::Rect rect = roi.getRoiRect();
-  ASSERT_GT(rect.x, 0);
-  ASSERT_GT(rect.y, 0);
-  cv::Vec3f inRoi(0, 0, 0), inImage(0, 0, 0);
-  const float s1 = d.detectInRoi(roiImage, inRoi, nullptr, mask);
-  const float s2 = d.detect(img, start, inImage);
-  EXPECT_EQ(s1, s2);
-  EXPECT_FLOAT_EQ(inImage[0], inRoi[0] + rect.x);
-  EXPECT_FLOAT_EQ(inImage[1], inRoi[1] + rect.y);
-  EXPECT_EQ(inImage[2], inRoi[2]);
-  // Three and four channels are searched as their grey.
-  for (const cv::ColorConversionCodes code : {cv::COLOR_GRAY2BGR, cv::COLOR_GRAY2BGRA}) {
-    cv::Mat colour;
-    cv::cvtColor(img, colour, code);
-    cv::Vec3f c(0, 0, 0);
-    EXPECT_EQ(d.detect(colour, start, c), s2) << code;
-    EXPECT_EQ(c, inImage) << code;
+  for (int channels : {3, 4}) {
+    // Channels of their own, so that a single one is not their grey.
+    std::vector<cv::Mat> planes = {img, img, 255 - img, img / 2};
+    planes.resize(channels);
+    cv::Mat colour, grey;
+    cv::merge(planes, colour);
+    cv::cvtColor(colour, grey, channels == 3 ? cv::COLOR_BGR2GRAY : cv::COLOR_BGRA2GRAY);
+    cv::Vec3f inGrey(0, 0, 0), inColour(0, 0, 0);
+    const float score = d.detect(grey, {305, 210}, inGrey);
+    EXPECT_GT(score, 0);
+    EXPECT_EQ(d.detect(colour, {305, 210}, inColour), score) << channels;
+    EXPECT_EQ(inColour, inGrey) << channels;
   }
 }
 
@@ -271,9 +259,6 @@ TEST(CircleDetector, BadInputAndHostileSettingsFindNothing) {
   blurry.setEdgeWidth(1000000);
   EXPECT_EQ(blurry.detect(grey, {120, 120}, c), 0.f);
   EXPECT_TRUE(capture.contains("edgeWidth_ <= std::max(grey.cols, grey.rows)"));
-  // A mask of the wrong size is refused rather than read out of bounds.
-  EXPECT_EQ(d.detectInRoi(grey, c, nullptr, cv::Mat(10, 10, CV_8UC1)), 0.f);
-  EXPECT_EQ(c, cv::Vec3f(0, 0, 0));
 
   // In a region: the profile ends at the region's diagonal, whatever the range.
   const cv::Mat small = grey(cv::Rect(88, 88, 64, 64));
@@ -290,17 +275,24 @@ TEST(CircleDetector, BadInputAndHostileSettingsFindNothing) {
                             0));
 }
 
-TEST(CircleDetector, SharedInstancesLiveInTheRegisteredModule) {
-  const std::shared_ptr<CircleDetector> a = CircleDetector::getInstance("wheel");
+// The classes' own accessors and the registry's named functions share one set of instances.
+template <class T>
+void expectInstancesShared(const char* moduleName) {
+  const std::shared_ptr<T> a = T::getInstance("shared");
   ASSERT_NE(a, nullptr);
-  EXPECT_EQ(std::dynamic_pointer_cast<CircleDetector>(
-                getModuleInstance(kCircleDetectorModuleName, "wheel")),
-            a);
-  EXPECT_TRUE(CircleDetector::releaseInstance("wheel"));
-  EXPECT_FALSE(CircleDetector::releaseInstance("wheel"));
-  EXPECT_TRUE(CircleDetector::setInstance("wheel", a));
-  EXPECT_EQ(CircleDetector::getInstance("wheel"), a);
-  EXPECT_TRUE(CircleDetector::releaseInstance("wheel"));
+  EXPECT_EQ(std::dynamic_pointer_cast<T>(getModuleInstance(moduleName, "shared")), a);
+  EXPECT_TRUE(T::releaseInstance("shared"));
+  EXPECT_FALSE(releaseModuleInstance(moduleName, "shared"));
+  const auto mine = std::make_shared<T>();
+  EXPECT_TRUE(T::setInstance("shared", mine));
+  EXPECT_EQ(getModuleInstance(moduleName, "shared"), mine);
+  EXPECT_TRUE(releaseModuleInstance(moduleName, "shared"));
+  EXPECT_FALSE(T::releaseInstance("shared"));
+}
+
+TEST(CircleDetector, SharedInstancesLiveInTheRegisteredModules) {
+  expectInstancesShared<CircleDetector>(kCircleDetectorModuleName);
+  expectInstancesShared<DetectRoi>(kDetectRoiModuleName);
 }
 
 }  // namespace

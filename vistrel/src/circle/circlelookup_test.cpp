@@ -29,13 +29,6 @@ TEST(CircleLookup, CircleDetectorAndDetectRoiAreFoundByName) {
   ASSERT_NE(r, nullptr);
   EXPECT_NE(dynamicTypeName(c).find("CircleDetector"), std::string::npos) << dynamicTypeName(c);
   EXPECT_NE(dynamicTypeName(r).find("DetectRoi"), std::string::npos) << dynamicTypeName(r);
-
-  // Named instances: each module keeps its own.
-  const auto shared = getModuleInstance(kCircleDetectorModuleName, "lookup");
-  ASSERT_NE(shared, nullptr);
-  EXPECT_NE(getModuleInstance(kDetectRoiModuleName, "lookup"), shared);
-  EXPECT_TRUE(releaseModuleInstance(kCircleDetectorModuleName, "lookup"));
-  EXPECT_TRUE(releaseModuleInstance(kDetectRoiModuleName, "lookup"));
 }
 
 }  // namespace

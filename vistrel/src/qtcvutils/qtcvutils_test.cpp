@@ -72,29 +72,26 @@ TEST(QtCVUtils, SubMatrixViewsConvertToExactlyTheirOwnSize) {
   EXPECT_EQ(colour.pixel(0, 1), qRgb(1, 2, 3));
 }
 
-TEST(QtCVUtils, ThreeChannelImagesAreRgb888AndSwapExchangesRedAndBlue) {
+TEST(QtCVUtils, ColourImagesAreRgbOrRgbaAndSwapExchangesRedAndBlue) {
   const cv::Mat bgr(2, 3, CV_8UC3, cv::Scalar(10, 20, 30));  // blue 10, green 20, red 30
+  const cv::Mat bgra(2, 2, CV_8UC4, cv::Scalar(10, 20, 30, 40));
   for (bool copy : {false, true}) {
     const QImage swapped = QtCVUtils::cvMatToQImage(bgr, copy, true);
     EXPECT_EQ(swapped.format(), QImage::Format_RGB888);
     EXPECT_EQ(swapped.pixel(2, 1), qRgb(30, 20, 10));
     EXPECT_NE(swapped.constBits(), bgr.data);
-
     const QImage plain = QtCVUtils::cvMatToQImage(bgr, copy, false);
     EXPECT_EQ(plain.format(), QImage::Format_RGB888);
     EXPECT_EQ(plain.pixel(0, 0), qRgb(10, 20, 30));
     EXPECT_EQ(plain.constBits() == bgr.data, !copy);
-  }
-}
 
-TEST(QtCVUtils, FourChannelImagesAreRgba8888AndSwapExchangesRedAndBlue) {
-  const cv::Mat bgra(2, 2, CV_8UC4, cv::Scalar(10, 20, 30, 40));
-  const QImage swapped = QtCVUtils::cvMatToQImage(bgra, false, true);
-  EXPECT_EQ(swapped.format(), QImage::Format_RGBA8888);
-  EXPECT_EQ(swapped.pixelColor(1, 1), QColor(30, 20, 10, 40));
-  const QImage plain = QtCVUtils::cvMatToQImage(bgra, true, false);
-  EXPECT_EQ(plain.format(), QImage::Format_RGBA8888);
-  EXPECT_EQ(plain.pixelColor(0, 1), QColor(10, 20, 30, 40));
+    const QImage swappedAlpha = QtCVUtils::cvMatToQImage(bgra, copy, true);
+    EXPECT_EQ(swappedAlpha.format(), QImage::Format_RGBA8888);
+    EXPECT_EQ(swappedAlpha.pixelColor(1, 1), QColor(30, 20, 10, 40));
+    const QImage plainAlpha = QtCVUtils::cvMatToQImage(bgra, copy, false);
+    EXPECT_EQ(plainAlpha.format(), QImage::Format_RGBA8888);
+    EXPECT_EQ(plainAlpha.pixelColor(0, 1), QColor(10, 20, 30, 40));
+  }
 }
 
 TEST(QtCVUtils, FloatImagesAreStretchedFromMinimumToMaximum) {
@@ -112,20 +109,18 @@ TEST(QtCVUtils, FloatImagesAreStretchedFromMinimumToMaximum) {
   const QImage view = QtCVUtils::cvMatToQImage(wide(cv::Rect(1, 0, 1, 2)), false, true);
   EXPECT_EQ(view.pixelIndex(0, 0), 0);
   EXPECT_EQ(view.pixelIndex(0, 1), 255);
-}
-
-TEST(QtCVUtils, ConstantFloatImageBecomesBlackAndOutlivesItsSource) {
-  QImage image;
+  // A constant image is black, and outlives its source.
+  QImage black;
   {
     const cv::Mat flat(3, 4, CV_32FC1, cv::Scalar(7.5));
-    image = QtCVUtils::cvMatToQImage(flat, false, true);
+    black = QtCVUtils::cvMatToQImage(flat, false, true);
   }
-  ASSERT_EQ(image.size(), QSize(4, 3));
+  ASSERT_EQ(black.size(), QSize(4, 3));
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(image.pixelIndex(x, y), 0);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(black.pixelIndex(x, y), 0);
 }
 
-TEST(QtCVUtils, UnhandledTypesWarnWithTheirTypeNumberAndGiveANullImage) {
+TEST(QtCVUtils, UnhandledMatricesGiveANullImageAndWarnWithTheirTypeNumber) {
   WarningCapture capture;
   WarningCapture::warnings().clear();
   EXPECT_TRUE(
@@ -137,9 +132,7 @@ TEST(QtCVUtils, UnhandledTypesWarnWithTheirTypeNumberAndGiveANullImage) {
             "MQX::cvMatToQImage() - cv::Mat image type not handled in switch: 2");
   EXPECT_TRUE(WarningCapture::warnings()[1].endsWith("switch: 8"));
   EXPECT_TRUE(WarningCapture::warnings()[2].endsWith("switch: 6"));
-}
-
-TEST(QtCVUtils, EmptyAndManyDimensionalMatricesGiveANullImage) {
+  // Empty and many-dimensional matrices give a null image too, the latter with a report.
   vistrel::AssertCapture reports;
   EXPECT_TRUE(QtCVUtils::cvMatToQImage(cv::Mat(), true, true).isNull());
   EXPECT_TRUE(reports.messages().empty());
@@ -171,10 +164,30 @@ TEST(QtCVUtils, GreyPixmapsConvertBackToTheirPixels) {
   EXPECT_TRUE(QtCVUtils::qPixmapToGreyMat(QPixmap()).empty());
 }
 
-TEST(QtCVUtils, GreyTableMapsEveryIndexToItsOpaqueGrey) {
-  const QVector<QRgb>& table = QtCVUtils::greyColorTable();
-  ASSERT_EQ(table.size(), 256);
-  for (int i = 0; i < 256; ++i) ASSERT_EQ(table[i], qRgba(i, i, i, 255)) << i;
+// Grey pixmaps must come out exactly as Qt makes them from the indexed image: same format, same
+// pixels. Widths around the sixteen-pixel blocks cover the tail; views have a step of their own.
+class GreyPixmapWidth : public ::testing::TestWithParam<int> {};
+
+TEST_P(GreyPixmapWidth, MatchesQtsConversionOfTheIndexedImage) {
+  const int width = GetParam();
+  cv::Mat parent(5, width + 3, CV_8UC1);
+  cv::randu(parent, 0, 256);
+  parent.at<uchar>(0, 0) = 0;
+  parent.at<uchar>(1, width - 1) = 255;
+  const cv::Mat view = parent(cv::Rect(0, 0, width, 5));
+  for (const cv::Mat& grey : {parent, view}) {
+    const QImage indexed = QtCVUtils::cvMatToQImage(grey, false, true);
+    const QImage expected = QPixmap::fromImage(indexed).toImage();
+    const QImage actual = QtCVUtils::cvMatToQPixmap(grey, false).toImage();
+    ASSERT_EQ(actual.format(), expected.format());
+    ASSERT_EQ(actual.size(), expected.size());
+    EXPECT_EQ(actual, expected);
+  }
+  const QImage extremes = QtCVUtils::cvMatToQPixmap(view, false).toImage();
+  EXPECT_EQ(extremes.pixel(0, 0), qRgb(0, 0, 0));
+  EXPECT_EQ(extremes.pixel(width - 1, 1), qRgb(255, 255, 255));
 }
+
+INSTANTIATE_TEST_SUITE_P(QtCVUtils, GreyPixmapWidth, ::testing::Values(1, 15, 16, 17, 33, 47));
 
 }  // namespace
