@@ -169,35 +169,6 @@ TEST(EdgeDrawingGradient, SinglePixelBumpAndDirections) {
 // ---------------------------------------------------------------------------------------------
 // Anchors and their order
 
-TEST(EdgeDrawingAnchors, PeaksAcrossTheEdgeByAtLeastTheAnchorThreshold) {
-  const int w = 9, h = 7;
-  std::vector<short> grad(w * h, 0);
-  std::vector<unsigned char> dir(w * h, kBelowThreshold);
-  auto set = [&](int r, int c, short g, unsigned char d) {
-    grad[r * w + c] = g;
-    dir[r * w + c] = d;
-  };
-  // Vertical edges compare with left and right, horizontal ones with above and below.
-  set(2, 3, 20, kVerticalEdge);  // left 17, right 16: 20 - 17 = 3 passes
-  set(2, 2, 17, kVerticalEdge);
-  set(2, 4, 16, kVerticalEdge);
-  set(4, 3, 20, kVerticalEdge);  // left 18: fails by one
-  set(4, 2, 18, kVerticalEdge);
-  set(3, 6, 30, kHorizontalEdge);  // above/below lower, left higher: still an anchor
-  for (int r = 2; r <= 4; ++r) set(r, 5, 40, kHorizontalEdge);  // no peak across: none
-  set(4, 6, 10, kBelowThreshold);  // below the threshold: never an anchor
-  set(1, 1, 90, kVerticalEdge);    // rows and columns 0, 1, h-2, w-2 are never tried
-  set(5, 6, 90, kVerticalEdge);
-
-  std::vector<unsigned char> edge(w * h, 0);
-  const auto anchors = detail::findAnchors(grad.data(), dir.data(), w, h, 11, 3, 1, edge.data());
-  const std::vector<cv::Point> expected = {{3, 2}, {6, 3}};
-  EXPECT_EQ(anchors, expected);
-  EXPECT_EQ(edge[2 * w + 3], kAnchorPixel);
-  EXPECT_EQ(edge[3 * w + 6], kAnchorPixel);
-  EXPECT_EQ(std::count(edge.begin(), edge.end(), kAnchorPixel), 2);
-}
-
 TEST(EdgeDrawingAnchors, ScanIntervalThinsRowsThatAreNotMultiples) {
   // A checkerboard of single-pixel peaks (row + column even) on rows and columns 2..11.
   const int w = 14, h = 12;
