@@ -181,6 +181,24 @@ TEST(ArcDetection, SecondIterationRules) {
   for (const ArcCandidate& a : r.arcs) EXPECT_FALSE(a.elliptic);
 }
 
+// A run that no one curve fits is cut into pieces that each fit a circle; a piece that is most
+// of a circle is a circle candidate. Here nearly all of an r = 40 circle, then, tangent to it
+// and turning the same way, 2 rad of r = 100.
+TEST(ArcDetection, APieceThatIsMostOfACircleIsACircleCandidate) {
+  const double end = 2 * CV_PI - 0.4;
+  std::vector<cv::Point> px = circlePixels(200, 200, 40, 0, end);
+  const std::vector<cv::Point> second =
+      circlePixels(200 - 60 * std::cos(end), 200 - 60 * std::sin(end), 100, end, end + 2.0);
+  px.insert(px.end(), second.begin() + 1, second.end());
+  World w;
+  w.add(px);
+  w.finish();
+  const Result r = detect(w);
+  ASSERT_EQ(r.candidates.size(), 1u);
+  EXPECT_NEAR(r.candidates[0].r, 40, 1);
+  EXPECT_FALSE(r.candidates[0].elliptic);
+}
+
 TEST(ArcDetection, InconsistentStateIsReportedAndIgnored) {
   World w = twoLines(20, 20, 20);
   PixelBuffer buffer(1000);
