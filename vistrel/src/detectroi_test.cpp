@@ -139,7 +139,8 @@ TEST(DetectRoi, RegionCrossingTheImageBorderIsZeroOutside) {
 TEST(DetectRoi, QuarterTurnOfARectangle) {
   DetectRoi roi;
   roi.addRoi({{0, 0}, {99, 0}, {99, 49}, {0, 49}}, Shape::Rectangle);
-  roi.setAngle(90.f);
+  roi.setAngle(cv::Point2f(1, 0));  // +x is to point down the ROI image: 90 degrees
+  EXPECT_FLOAT_EQ(roi.angle(), 90);
   ASSERT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 100, 50));
   // Turn by -90 degrees about the crop centre (50, 25): (x, y) -> (75 - y, x - 25). The hull
   // then spans 49 x 99; the ROI image is one less than the floor of each: 48 x 98. Centring
@@ -159,6 +160,18 @@ TEST(DetectRoi, QuarterTurnOfARectangle) {
   EXPECT_EQ(turned.at<uchar>(50, 47), 200);
   EXPECT_EQ(turned.at<uchar>(50, 30), 0);
   EXPECT_EQ(turned.at<uchar>(50, 0), 0);
+
+  // ROI +x is source -y: a rectangle along the ROI x axis lies along -90 degrees in the source.
+  cv::RotatedRect r(cv::Point2f(0, 0), cv::Size2f(7, 3), 0);
+  roi.toImage(r);
+  EXPECT_NEAR(r.center.x, 0.5, 1e-4);
+  EXPECT_NEAR(r.center.y, 48.5, 1e-4);
+  EXPECT_NEAR(r.angle, -90, 1e-4);
+  EXPECT_EQ(r.size, cv::Size2f(7, 3));
+  // Angles measured like setAngle's (from +y toward +x) gain the region's angle.
+  float a = 10;
+  roi.toImage(a);
+  EXPECT_FLOAT_EQ(a, 100);
 
   // With a margin of 2: the turned extents are unchanged and the size grows by 4.
   roi.setReserveSize(2);
@@ -215,25 +228,6 @@ INSTANTIATE_TEST_SUITE_P(DetectRoi, TurnedScaledMapping,
                          ::testing::Combine(::testing::Values(0.f, 30.f, -75.f, 90.f, 181.f),
                                             ::testing::Values(1.f, 0.5f, 2.5f)));
 
-TEST(DetectRoi, TurnedRegionMapsAnglesAndRotatedRects) {
-  DetectRoi roi;
-  roi.addRoi({{0, 0}, {99, 0}, {99, 49}, {0, 49}}, Shape::Rectangle);
-  roi.setAngle(cv::Point2f(1, 0));  // +x is to point down the ROI image: 90 degrees
-  EXPECT_FLOAT_EQ(roi.angle(), 90);
-  ASSERT_TRUE(roi.updateTransform(cv::Size()));
-  // ROI +x is source -y: a rectangle along the ROI x axis lies along -90 degrees in the source.
-  cv::RotatedRect r(cv::Point2f(0, 0), cv::Size2f(7, 3), 0);
-  roi.toImage(r);
-  EXPECT_NEAR(r.center.x, 0.5, 1e-4);
-  EXPECT_NEAR(r.center.y, 48.5, 1e-4);
-  EXPECT_NEAR(r.angle, -90, 1e-4);
-  EXPECT_EQ(r.size, cv::Size2f(7, 3));
-  // Angles measured like setAngle's (from +y toward +x) gain the region's angle.
-  float a = 10;
-  roi.toImage(a);
-  EXPECT_FLOAT_EQ(a, 100);
-}
-
 TEST(DetectRoi, LinesAreMappedAndClippedToTheHull) {
   DetectRoi roi;
   roi.addRoi({{10, 10}, {50, 10}, {50, 50}, {10, 50}}, Shape::Rectangle);
@@ -288,12 +282,6 @@ TEST(DetectRoi, BadShapesAreRefused) {
   EXPECT_FALSE(roi.addRoi({{0, 0}, {1, 1}, {2, 2}}, static_cast<Shape>(8)));
   EXPECT_FALSE(roi.subRoi({{0, 0}, {1, 1}, {2, 2}}, static_cast<Shape>(-1)));
   EXPECT_EQ(capture.messages().size(), 2u);
-  capture.clear();
-  // Too few points: refused without a report.
-  EXPECT_FALSE(roi.addRoi({{0, 0}, {1, 1}, {2, 2}}, Shape::Rectangle));
-  EXPECT_FALSE(roi.addRoi({{0, 0}}, Shape::Circle));
-  EXPECT_FALSE(roi.addRoi({}, Shape::Polygon));
-  EXPECT_TRUE(capture.messages().empty());
   EXPECT_TRUE(roi.empty());
   // A mask shape needs an 8-bit single-channel image.
   const cv::Mat wide(4, 4, CV_16UC1, cv::Scalar(1000));
@@ -332,14 +320,6 @@ TEST(DetectRoi, ChangesInvalidateTheCachedGeometry) {
   roi.clear();
   EXPECT_EQ(roi.reserveSize(), 1);
   EXPECT_FLOAT_EQ(roi.angle(), 45);
-  // A copy keeps the geometry and is independent afterwards.
-  roi.setAngle(0.f);
-  roi.addRoi({{5, 5}, {8, 5}, {8, 8}, {5, 8}}, Shape::Rectangle);
-  ASSERT_EQ(roi.getRoiRect(), cv::Rect(4, 4, 6, 6));
-  DetectRoi copy = roi;
-  copy.setReserveSize(0);
-  EXPECT_EQ(copy.getRoiRect(), cv::Rect(5, 5, 4, 4));
-  EXPECT_EQ(roi.getRoiRect(), cv::Rect(4, 4, 6, 6));
 }
 
 TEST(DetectRoi, MaskOnlyRegionKeepsTheWholeImage) {
