@@ -129,17 +129,6 @@ TEST_F(BackgroundFiles, ReloadFallsBackToTheMirroredFileAndThenToEmpty) {
   EXPECT_FALSE(cache.reloadRequested());
 }
 
-TEST(BackgroundPaths, HostPathsUseSlashesOnThisFileSystem) {
-#if !defined(_WIN32)
-  EXPECT_EQ(localFilePath(kLocalBackgroundPath), "./user/background.png");
-  EXPECT_EQ(localFilePath(QString("D:\\line\\cfg") + kMirroredBackgroundFile),
-            "D:/line/cfg/user/background_r.png");
-  EXPECT_EQ(localFilePath(QString() + kBackgroundFile), "/user/background.png");
-#else
-  EXPECT_EQ(localFilePath(kLocalBackgroundPath), kLocalBackgroundPath);
-#endif
-}
-
 TEST(BackgroundPaths, ConfiguredDirectoryIsTheFirstFilepathValueOrEmpty) {
   ImageObject image(cv::Mat(1, 1, CV_8UC1, cv::Scalar(0)));
   EXPECT_EQ(configuredDirectory(&image), "");  // no configuration object
