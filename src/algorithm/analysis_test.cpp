@@ -152,8 +152,9 @@ class Analysis : public ::testing::Test {
 // --- A wheel found, measured and named --------------------------------------------------------
 
 // The values a valid scene gives are pinned by the regression set; these are what it does not
-// record: where the cut-out lies, what the matchers and the host's objects see, the timing.
-TEST_F(Analysis, FindsTheWheelCutsItOutAndTalksToTheHostInOrder) {
+// record: where the cut-out lies, what the host's objects see, the timing. (What the matchers
+// are given is the regression set's too: its template matchers score the cut-out.)
+TEST_F(Analysis, FindsTheWheelCutsItOutAndDeliversOnce) {
   const Shot& shot = bright1280();
   ScriptedCatalogue catalogue = twoModels();
   Algorithm algorithm = newAlgorithm();
@@ -169,19 +170,8 @@ TEST_F(Analysis, FindsTheWheelCutsItOutAndTalksToTheHostInOrder) {
   expectCutOutCovers(r, shot);
   EXPECT_GT(r.seconds, 0.0);
   EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(r.source), shot.image));
-
-  // Both matchers scored the cut-out itself.
-  for (const char* name : {"WHEEL-A", "WHEEL-B"}) {
-    ASSERT_EQ(catalogue.matcher(name).matchCalls().size(), 1u) << name;
-    EXPECT_TRUE(samePixels(catalogue.matcher(name).matchCalls()[0].image,
-                           zq::QtCVUtils::qPixmapToGreyMat(r.image)));
-  }
-  // The host's objects in the order of its interface; one delivery.
-  const std::vector<std::string>& calls = image.calls();
-  ASSERT_GE(calls.size(), 4u);
-  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
-            (std::vector<std::string>{"GetImageFormat", "GetImageData", "QueryParams"}));
-  EXPECT_EQ(calls.back(), "SetResults");
+  // One delivery, the last call on the host's image.
+  EXPECT_EQ(image.calls().back(), "SetResults");
   EXPECT_EQ(image.setResultsCount(), 1);
 }
 
