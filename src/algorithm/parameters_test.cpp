@@ -92,6 +92,7 @@ TEST(ReadParameters, StringsAndOtherTypesConvertByQtRulesAndFailuresGiveZero) {
                                     .set("Circle_ACThres", "40")
                                     .set("RatioType", 1.0)
                                     .set("RobustRefine", "true")
+                                    .set("ReportCircle", "false")
                                     .map();
   EXPECT_EQ(describe(readParameters(converted)),
             "0 [] 1 42 1 0 0.5 1 1 2.5 0 12 0 40 3 0 1 min 12");
