@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "matcher/signaturememo.h"
+
 namespace wheelhost {
 
 TemplateMatcher::TemplateMatcher(cv::Mat templ, double acceptLimit, const PolarGrid& grid)
@@ -19,7 +21,7 @@ bool TemplateMatcher::templateUsable() {
 double TemplateMatcher::Match(const cv::Mat& image, int, int, bool, int, double, double) {
   Prepare(0);
   if (signature_.empty()) return -1.0;
-  const PolarSignature wheel = PolarSignature::fromImage(image, grid_);
+  const PolarSignature wheel = signatureOf(image, grid_);
   if (wheel.empty()) return -1.0;
   const RotationMatch m = signature_.bestRotation(wheel);
   std::lock_guard<std::mutex> lock(lastMutex_);

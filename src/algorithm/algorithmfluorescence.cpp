@@ -66,8 +66,11 @@ int CAlgorithmFluorescence::IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_
   try {
     fluorescence::CircleParams circleParams;
     const int64 t0 = cv::getTickCount();
-    // The host's buffer is read only here: everything after works on this copy.
-    const cv::Mat input = fetchImage(image).clone();
+    // The host's buffer is read only here: everything after works on this copy. A four-channel
+    // delivery already comes back as a plane of its own (OpenCV allocated it, so it has a
+    // `u`), and copying that again would change nothing.
+    const cv::Mat fetched = fetchImage(image);
+    const cv::Mat input = fetched.u != nullptr ? fetched : fetched.clone();
 
     QVariant* params = image->QueryParams();
     if (params == nullptr) throw std::invalid_argument("the host gave no parameter map");
@@ -122,7 +125,9 @@ int CAlgorithmFluorescence::IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_
 
     const double diameter = p.d2h * radius * 2.0;
     fluorescence::ModelQuery query;
-    query.image = working.clone();
+    // No copy: identification only reads the query image and hands each matcher a copy of
+    // its own, and the working image is only read after it.
+    query.image = working;
     query.thickness = p.thickness;
     query.diameter = truncatedDiameter(diameter);
     query.useThickness = p.useThickness;

@@ -182,6 +182,7 @@ class AnchorLinker {
   WorkArray<Chain> chains_;
   WorkArray<int> lengths_;
   std::vector<int> chainList_;
+  std::vector<cv::Point> scratch_;  // the segment being assembled
   int top_ = 0;
   int chainNo_ = 0;
   int noPixels_ = 0;
@@ -379,7 +380,10 @@ void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
 
   // The main segment runs from the far end of the right/down path to the anchor and on to
   // the far end of the left/up path.
-  std::vector<cv::Point>& segment = segments.back();
+  // Built in a reused buffer and copied once at its final size: growing every segment pixel by
+  // pixel cost more allocations than pixels on textured images.
+  std::vector<cv::Point>& segment = scratch_;
+  segment.clear();
   if (down >= 0 && lengths_[down] > 0) {
     buildChainList(down);
     for (auto it = chainList_.rbegin(); it != chainList_.rend(); ++it) {
@@ -396,15 +400,17 @@ void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
     for (int k : chainList_) copyForward(segment, chains_[k]);
   }
   // A closed curve: the first pixel is redundant when the second already touches the last.
-  if (segment.size() >= 2 && adjacent(segment[1], segment.back())) segment.erase(segment.begin());
+  const bool closed = segment.size() >= 2 && adjacent(segment[1], segment.back());
+  segments.back().assign(segment.begin() + (closed ? 1 : 0), segment.end());
   segments.emplace_back();
 
   // Long side branches that the main path left out.
   for (int i = 2; i < chainNo_; ++i) {
     if (chains_[i].len < 2 || lengths_[i] < kMinSideBranchLength) continue;
-    std::vector<cv::Point>& side = segments.back();
+    scratch_.clear();
     buildChainList(i);
-    for (int k : chainList_) copyForward(side, chains_[k]);
+    for (int k : chainList_) copyForward(scratch_, chains_[k]);
+    segments.back() = scratch_;
     segments.emplace_back();
   }
 }
@@ -456,6 +462,10 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
                                    int height, int gradThresh, int anchorThresh, int scanInterval,
                                    unsigned char* edge) {
   std::vector<cv::Point> anchors;
+#if CV_SIMD128
+  // One row's anchors, written without branches and then appended in one go.
+  std::vector<cv::Point> rowAnchors(static_cast<size_t>(std::max(width, 0)));
+#endif
   for (int i = 2; i < height - 2; ++i) {
     const bool fullRow = i % scanInterval == 0;
     int j = fullRow ? 2 : scanInterval;
@@ -468,6 +478,10 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
       const cv::v_int16x8 thresh = cv::v_setall_s16(static_cast<short>(gradThresh));
       const cv::v_int16x8 rise = cv::v_setall_s16(static_cast<short>(anchorThresh));
       const cv::v_uint16x8 vertical = cv::v_setall_u16(kVerticalEdge);
+      const cv::v_uint16x8 anchorValue = cv::v_setall_u16(kAnchorPixel);
+      // Anchors are too frequent and too irregular for a branch per anchor to be predicted:
+      // every candidate is written, and the count advances only past the anchors.
+      size_t count = 0;
       for (; j + 8 <= width - 2; j += 8) {
         const int idx = i * width + j;
         const cv::v_int16x8 g = cv::v_load(grad + idx);
@@ -477,14 +491,16 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
             cv::v_select(isVertical, cv::v_load(grad + idx - 1), cv::v_load(grad + idx - width));
         const cv::v_int16x8 after =
             cv::v_select(isVertical, cv::v_load(grad + idx + 1), cv::v_load(grad + idx + width));
-        unsigned bits = static_cast<unsigned>(
-            cv::v_signmask((g >= thresh) & (g - before >= rise) & (g - after >= rise)));
-        for (; bits != 0; bits &= bits - 1) {
-          const int k = static_cast<int>(trailingZeros32(bits));
-          edge[idx + k] = kAnchorPixel;
-          anchors.emplace_back(j + k, i);
+        const cv::v_int16x8 isAnchor = (g >= thresh) & (g - before >= rise) & (g - after >= rise);
+        cv::v_pack_store(edge + idx, cv::v_select(cv::v_reinterpret_as_u16(isAnchor), anchorValue,
+                                                  cv::v_load_expand(edge + idx)));
+        const unsigned bits = static_cast<unsigned>(cv::v_signmask(isAnchor));
+        for (int k = 0; k < 8; ++k) {
+          rowAnchors[count] = cv::Point(j + k, i);
+          count += (bits >> k) & 1u;
         }
       }
+      anchors.insert(anchors.end(), rowAnchors.begin(), rowAnchors.begin() + count);
     }
 #endif
     for (; j < width - 2; j += step) {

@@ -335,5 +335,37 @@ TEST(EdgeDrawing, OutOfRangeParametersAreClamped) {
   EXPECT_EQ(EdgeDrawing(img, 101, 11, 30000).segmentCount(), 0);
 }
 
+TEST(EdgeDrawingAnchors, RowPassAgreesWithThePixelRuleAtEveryWidth) {
+  // Random maps dense in anchors, at widths that leave every tail length after groups of 8;
+  // the edge map starts with all three values, and only anchors may change.
+  cv::RNG rng(7);
+  for (int w = 5; w <= 29; ++w) {
+    const int h = 9;
+    std::vector<short> grad(w * h);
+    std::vector<unsigned char> dir(w * h), edge(w * h);
+    for (int i = 0; i < w * h; ++i) {
+      grad[i] = static_cast<short>(rng.uniform(0, 3) == 0 ? 32767 : rng.uniform(0, 24));
+      dir[i] = static_cast<unsigned char>(rng.uniform(0, 3));
+      const unsigned char values[] = {kNoEdgePixel, kAnchorPixel, kEdgePixel};
+      edge[i] = values[rng.uniform(0, 3)];
+    }
+    std::vector<unsigned char> expectedEdge = edge;
+    std::vector<cv::Point> expected;
+    for (int r = 2; r < h - 2; ++r) {
+      for (int c = 2; c < w - 2; ++c) {
+        const int i = r * w + c;
+        const int across = dir[i] == kVerticalEdge ? 1 : w;
+        if (grad[i] >= 11 && grad[i] - grad[i - across] >= 3 && grad[i] - grad[i + across] >= 3) {
+          expected.emplace_back(c, r);
+          expectedEdge[i] = kAnchorPixel;
+        }
+      }
+    }
+    const auto anchors = detail::findAnchors(grad.data(), dir.data(), w, h, 11, 3, 1, edge.data());
+    EXPECT_EQ(anchors, expected) << "width " << w;
+    EXPECT_EQ(edge, expectedEdge) << "width " << w;
+  }
+}
+
 }  // namespace
 }  // namespace ced

@@ -31,12 +31,19 @@ Matrix1 multiplyTransposedLeft(const Matrix1& a, const Matrix1& b) {
     return Matrix1(a.cols(), b.cols());
   }
   Matrix1 r(a.cols(), b.cols());
-  for (int i = 1; i <= a.cols(); ++i)
-    for (int j = 1; j <= b.cols(); ++j) {
-      double s = 0;
-      for (int k = 1; k <= a.rows(); ++k) s += a(k, i) * b(k, j);
-      r(i, j) = s;
+  // Row by row of the inputs, so that the sums are independent of each other rather than one
+  // long chain each; every r(i, j) still adds its products from k = 1 up. Aᵀ·A (the scatter
+  // matrix of a fit) is symmetric, and r(j, i) would add the same products in the same order:
+  // only its upper half is summed.
+  const bool symmetric = &a == &b;
+  for (int k = 1; k <= a.rows(); ++k)
+    for (int i = 1; i <= a.cols(); ++i) {
+      const double aki = a(k, i);
+      for (int j = symmetric ? i : 1; j <= b.cols(); ++j) r(i, j) += aki * b(k, j);
     }
+  if (symmetric)
+    for (int i = 1; i <= a.cols(); ++i)
+      for (int j = 1; j < i; ++j) r(i, j) = r(j, i);
   return r;
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <tuple>
 
 #include "vistrel/assert.h"
 
@@ -94,6 +96,36 @@ TEST(Matrix1, JacobiFindsEigenpairsOfSymmetricMatrices) {
   EXPECT_EQ(d[1], 5);
   EXPECT_EQ(d[2], -2);
   EXPECT_EQ(d[3], 7);
+}
+
+TEST(Matrix1, TransposedLeftProductAddsEachEntryInRowOrder) {
+  // Every entry, bit for bit, must be the sum of its products from the first row down, for a
+  // matrix with itself (the symmetric case) and with another; values of mixed magnitudes make
+  // any other order of addition round differently.
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+  std::uniform_int_distribution<int> exponent(-20, 20);
+  for (const auto& [rows, cols, other] : {std::tuple{1, 1, 1}, {7, 3, 5}, {40, 6, 6}, {5, 6, 2}}) {
+    auto random = [&](int r, int c) {
+      Matrix1 m(r, c);
+      for (int i = 1; i <= r; ++i)
+        for (int j = 1; j <= c; ++j) m(i, j) = std::ldexp(mantissa(rng), exponent(rng));
+      return m;
+    };
+    const Matrix1 a = random(rows, cols);
+    const Matrix1 b = random(rows, other);
+    for (const Matrix1* right : {&a, &b}) {
+      const Matrix1 r = multiplyTransposedLeft(a, *right);
+      ASSERT_EQ(r.rows(), cols);
+      ASSERT_EQ(r.cols(), right->cols());
+      for (int i = 1; i <= cols; ++i)
+        for (int j = 1; j <= right->cols(); ++j) {
+          double sum = 0;
+          for (int k = 1; k <= rows; ++k) sum += a(k, i) * (*right)(k, j);
+          EXPECT_EQ(r(i, j), sum) << rows << "x" << cols << " (" << i << ", " << j << ")";
+        }
+    }
+  }
 }
 
 }  // namespace

@@ -38,15 +38,44 @@ void validationGradient(const cv::Mat& image, std::vector<std::uint16_t>& gradie
 
 std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient, int width,
                                       int height) {
-  std::vector<std::int64_t> tail(kValidationGradientValues, 0);
+  // Every bin above the largest gradient is empty, and its probability 0: only the bins up to
+  // it are counted and summed (the Prewitt sum of 8-bit pixels stays below 1531 of 32768).
+  int top = 0;
   for (int i = 1; i < height - 1; ++i) {
     const std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * width;
-    for (int j = 1; j < width - 1; ++j) ++tail[std::min<int>(g[j], kValidationGradientValues - 1)];
+    std::uint16_t rowTop = 0;
+    for (int j = 1; j < width - 1; ++j) rowTop = std::max(rowTop, g[j]);
+    top = std::max<int>(top, rowTop);
   }
-  for (int k = kValidationGradientValues - 1; k >= 1; --k) tail[k - 1] += tail[k];
+  top = std::min(top, kValidationGradientValues - 1);
+  const size_t bins = static_cast<size_t>(top) + 1;
+
+  // Four partial counts, one per column modulo 4: in flat areas neighbours share a gradient,
+  // and with a single count every increment would wait for the one before.
+  std::vector<std::uint32_t> counts(4 * bins, 0);
+  std::uint32_t* c0 = counts.data();
+  std::uint32_t* c1 = c0 + bins;
+  std::uint32_t* c2 = c1 + bins;
+  std::uint32_t* c3 = c2 + bins;
+  for (int i = 1; i < height - 1; ++i) {
+    const std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * width;
+    int j = 1;
+    for (; j + 4 <= width - 1; j += 4) {
+      ++c0[std::min<int>(g[j], top)];
+      ++c1[std::min<int>(g[j + 1], top)];
+      ++c2[std::min<int>(g[j + 2], top)];
+      ++c3[std::min<int>(g[j + 3], top)];
+    }
+    for (; j < width - 1; ++j) ++c0[std::min<int>(g[j], top)];
+  }
+  std::vector<std::int64_t> tail(bins);
+  for (size_t k = 0; k < bins; ++k) {
+    tail[k] = std::int64_t{c0[k]} + std::int64_t{c1[k]} + std::int64_t{c2[k]} + std::int64_t{c3[k]};
+  }
+  for (size_t k = bins - 1; k >= 1; --k) tail[k - 1] += tail[k];
   const double interior = static_cast<double>(width - 2) * (height - 2);
-  std::vector<double> probability(kValidationGradientValues);
-  for (int k = 0; k < kValidationGradientValues; ++k) probability[k] = tail[k] / interior;
+  std::vector<double> probability(kValidationGradientValues, 0.0);
+  for (size_t k = 0; k < bins; ++k) probability[k] = tail[k] / interior;
   return probability;
 }
 
@@ -63,12 +92,23 @@ std::vector<std::pair<int, int>> meaningfulRanges(const std::uint16_t* gradients
                                                   const std::vector<double>& tail,
                                                   std::int64_t testCount, double lengthDivisor,
                                                   int minLength) {
-  std::vector<std::pair<int, int>> meaningful;
-  if (count <= 0) return meaningful;
+  std::vector<std::pair<int, int>> meaningful, pending;
+  meaningfulRanges(gradients, count, tail, testCount, lengthDivisor, minLength, meaningful,
+                   pending);
+  return meaningful;
+}
+
+void meaningfulRanges(const std::uint16_t* gradients, int count, const std::vector<double>& tail,
+                      std::int64_t testCount, double lengthDivisor, int minLength,
+                      std::vector<std::pair<int, int>>& meaningful,
+                      std::vector<std::pair<int, int>>& pending) {
+  meaningful.clear();
+  pending.clear();
+  if (count <= 0) return;
   // An explicit stack instead of recursion: a long segment of uniformly weak pixels would
   // otherwise recurse once per pixel. The right piece is pushed first, so ranges come out in
   // increasing order.
-  std::vector<std::pair<int, int>> pending{{0, count - 1}};
+  pending.emplace_back(0, count - 1);
   while (!pending.empty()) {
     const auto [first, last] = pending.back();
     pending.pop_back();
@@ -76,10 +116,13 @@ std::vector<std::pair<int, int>> meaningfulRanges(const std::uint16_t* gradients
     if (len < minLength) continue;
 
     int k = first;
+    int m = gradients[first];
     for (int i = first + 1; i <= last; ++i) {
-      if (gradients[i] < gradients[k]) k = i;
+      if (gradients[i] < m) {
+        m = gradients[i];
+        k = i;
+      }
     }
-    const int m = gradients[k];
 
     const int factors = static_cast<int>(len / lengthDivisor);
     const double h = tail[std::min(m, kValidationGradientValues - 1)];
@@ -99,7 +142,6 @@ std::vector<std::pair<int, int>> meaningfulRanges(const std::uint16_t* gradients
     pending.emplace_back(right, last);
     pending.emplace_back(first, left);
   }
-  return meaningful;
 }
 
 std::vector<std::vector<cv::Point>> extractValidRuns(
@@ -139,13 +181,14 @@ void ValidatedEdgeDrawing::validateSegments() {
   testCount_ = detail::numberOfTests(segmentPoints_);
 
   std::vector<std::uint16_t> along;
+  std::vector<std::pair<int, int>> ranges, pending;
   for (const auto& segment : segmentPoints_) {
     along.resize(segment.size());
     for (size_t i = 0; i < segment.size(); ++i) {
       along[i] = gradient[static_cast<size_t>(segment[i].y) * width_ + segment[i].x];
     }
-    const auto ranges = detail::meaningfulRanges(along.data(), static_cast<int>(along.size()), tail,
-                                                 testCount_, lengthDivisor_, minPathLen_);
+    detail::meaningfulRanges(along.data(), static_cast<int>(along.size()), tail, testCount_,
+                             lengthDivisor_, minPathLen_, ranges, pending);
     for (const auto& [first, last] : ranges) {
       for (int i = first; i <= last; ++i) {
         edgeImg_[static_cast<size_t>(segment[i].y) * width_ + segment[i].x] = kEdgePixel;

@@ -35,6 +35,12 @@ std::vector<std::pair<int, int>> meaningfulRanges(const std::uint16_t* gradients
                                                   const std::vector<double>& tail,
                                                   std::int64_t testCount, double lengthDivisor,
                                                   int minLength);
+// The same into `meaningful`, with `pending` as work space: both are cleared first, and a caller
+// that tests many segments reuses them.
+void meaningfulRanges(const std::uint16_t* gradients, int count, const std::vector<double>& tail,
+                      std::int64_t testCount, double lengthDivisor, int minLength,
+                      std::vector<std::pair<int, int>>& meaningful,
+                      std::vector<std::pair<int, int>>& pending);
 
 // Cuts each segment into its maximal runs of pixels that are kEdgePixel in `edgeMap` (CV_8UC1
 // covering every segment pixel) and keeps each run of at least `minLength` pixels without its

@@ -159,5 +159,45 @@ TEST(EdgeValidationRuns, RunsLoseTheirLastPixelAndShortOnesVanish) {
   EXPECT_TRUE(detail::extractValidRuns({}, edge, 10).empty());
 }
 
+TEST(EdgeValidationStatistics, TailTableCountsEveryInteriorValueExactly) {
+  // Widths that leave every remainder after groups of four, runs of equal values, values beyond
+  // the table (counted in its last entry), and maps whose largest value is 0 or 1.
+  cv::RNG rng(11);
+  for (int w = 3; w <= 12; ++w) {
+    for (const int spread : {0, 1, 40, 65535}) {
+      const int h = 5;
+      std::vector<std::uint16_t> g(w * h);
+      for (auto& v : g) v = static_cast<std::uint16_t>(rng.uniform(0, spread + 1));
+      std::vector<double> expected(detail::kValidationGradientValues, 0.0);
+      const double interior = (w - 2) * (h - 2);
+      for (int k = 0; k < detail::kValidationGradientValues; ++k) {
+        int atLeast = 0;
+        for (int r = 1; r < h - 1; ++r)
+          for (int c = 1; c < w - 1; ++c)
+            atLeast += std::min<int>(g[r * w + c], detail::kValidationGradientValues - 1) >= k;
+        expected[k] = atLeast / interior;
+        if (atLeast == 0) break;
+      }
+      EXPECT_EQ(detail::tailProbabilities(g, w, h), expected) << w << " " << spread;
+    }
+  }
+}
+
+TEST(EdgeValidationTest, ReusedBuffersGiveTheSameRangesAsFreshOnes) {
+  // One pair of buffers through segments of all outcomes: left-over ranges or pending pieces
+  // of an earlier segment must not leak into the next.
+  const auto tail = tailTable({{100, 0.5}, {5, 0.9}});
+  std::vector<std::uint16_t> cut(60, 100);
+  cut[30] = cut[31] = 5;
+  const std::vector<std::vector<std::uint16_t>> segments = {
+      cut, std::vector<std::uint16_t>(45, 100), std::vector<std::uint16_t>(44, 100), {}, cut};
+  Ranges meaningful = {{7, 8}}, pending = {{1, 2}, {3, 4}};
+  for (const auto& g : segments) {
+    const int n = static_cast<int>(g.size());
+    detail::meaningfulRanges(g.data(), n, tail, 1000, 2.25, 10, meaningful, pending);
+    EXPECT_EQ(meaningful, detail::meaningfulRanges(g.data(), n, tail, 1000, 2.25, 10)) << n;
+  }
+}
+
 }  // namespace
 }  // namespace ced

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "fitting/fitcircleweighted.h"
@@ -75,14 +76,21 @@ struct SearchState {
 // peak. Points whose patch would touch the image border are skipped: the border row and column
 // of a patch cannot be derived, so the neighbour test there would compare against nothing, and a
 // point so close to the region's edge is at best a partial edge.
-void redetect(const cv::Mat& grey, const EdgePeak& p, float X, float Y,
+// Patch buffers kept across the points of one fit, so that a patch allocates nothing.
+struct PatchBuffers {
+  cv::Mat gx, gy, mag;
+};
+
+void redetect(const cv::Mat& grey, const EdgePeak& p, float X, float Y, PatchBuffers& patch,
               std::vector<cv::Vec3f>& out) {
   const int cx = cvRound(X), cy = cvRound(Y);
   if (cx - kPatchHalf < 1 || cy - kPatchHalf < 1 || cx + kPatchHalf > grey.cols - 2 ||
       cy + kPatchHalf > grey.rows - 2) {
     return;
   }
-  cv::Mat gx, gy, mag;
+  cv::Mat& gx = patch.gx;
+  cv::Mat& gy = patch.gy;
+  cv::Mat& mag = patch.mag;
   sobelPatch(grey, gx, gy, mag, cx, cy, kPatchHalf, kPatchHalf);
   const float cos10 = cosLimit10();
   for (int row = 1; row <= 3; ++row) {
@@ -137,6 +145,7 @@ bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
   const int mode = peakMode(s.params.precision);
   const bool reduced = mode == 1 || mode == 2 || s.step == 1;
   std::vector<cv::Vec3f> points;
+  PatchBuffers patch;
   for (const EdgePeak& p : fitPeaks) {
     double d = 0;
     const double cs = radialCos(p, c2, d);
@@ -145,7 +154,7 @@ bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
     if (reduced) {
       points.emplace_back(X, Y, p.magnitude);
     } else {
-      redetect(s.grey, p, X, Y, points);
+      redetect(s.grey, p, X, Y, patch, points);
     }
   }
   if (points.size() < 3) return false;
@@ -306,70 +315,57 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
   const int halfK = static_cast<int>(kernel.total()) / 2;
   const bool subpixel = peakMode(params.precision) == 2 || step == 1;
   const float cos20 = cosLimit20();
+  // |cos| >= cos 20 between gradient and radius, squared to spare a root and two divisions.
   const float cos20sq = cos20 * cos20;
 
   // Edge pixels: strong, facing the first centre estimate (or away from it), and maximal
   // across the edge.
   std::vector<EdgePeak> peaks;
-  LineSums lines;
   float maxMag = 0;
-  // Per row, the tests that reject most pixels run first and without branches, each leaving a
-  // shorter list of column indices for the next: a pixel-by-pixel branch on noise would be
-  // mispredicted about half the time.
-  std::vector<int> strong(halfImgCols), facing(halfImgCols);
-  const float minMag = static_cast<float>(kMinMagnitude);
+  // Per row, the strong and facing tests run four pixels at a time and leave the columns that
+  // pass; the non-maximum test then writes every candidate and advances only on a peak, so
+  // that no step depends on a branch that noise would mispredict.
+  std::vector<int> facing(halfImgCols);
+  std::vector<float> rx(halfImgCols);
+  for (int x = 0; x < halfImgCols; ++x) rx[x] = static_cast<float>(x - c0.x);
+  const ptrdiff_t magStep = static_cast<ptrdiff_t>(magnitude.step1());
+  ptrdiff_t neighbour[8];  // element offsets of the neighbours in `magnitude`
+  for (int i = 0; i < 8; ++i) {
+    neighbour[i] = neighbourDir(i).offset.y * magStep + neighbourDir(i).offset.x;
+  }
+  size_t count = 0;
   for (int y = 1; y <= halfImgRows - 2; ++y) {
     const float* mrow = magnitude.ptr<float>(y);
     const short* gxrow = halfSobelX.ptr<short>(y);
     const short* gyrow = halfSobelY.ptr<short>(y);
-    int nStrong = 0;
-    if (useMask) {
-      const uchar* maskRow = reducedMask->ptr<uchar>(y);
-      for (int x = 1; x <= halfImgCols - 2; ++x) {
-        strong[nStrong] = x;
-        nStrong += (maskRow[x] != 0) & (mrow[x] >= minMag);
-      }
-    } else {
-      for (int x = 1; x <= halfImgCols - 2; ++x) {
-        strong[nStrong] = x;
-        nStrong += mrow[x] >= minMag;
-      }
-    }
-    // |cos| >= cos 20 between gradient and radius, squared to spare a root and two divisions:
-    // (g . r)^2 >= cos^2 |g|^2 |r|^2, with r != 0.
-    const float ry = static_cast<float>(y - c0.y);
-    int nFacing = 0;
-    for (int i = 0; i < nStrong; ++i) {
-      const int x = strong[i];
-      const float gxv = gxrow[x], gyv = gyrow[x];
-      const float rx = static_cast<float>(x - c0.x);
-      const float dot = gxv * rx + gyv * ry, r2 = rx * rx + ry * ry;
-      facing[nFacing] = x;
-      nFacing += (r2 != 0) & (dot * dot >= cos20sq * (gxv * gxv + gyv * gyv) * r2);
-    }
+    const uchar* maskRow = useMask ? reducedMask->ptr<uchar>(y) : nullptr;
+    const int nFacing =
+        facingColumns(mrow, gxrow, gyrow, maskRow, rx.data(), static_cast<float>(y - c0.y),
+                      static_cast<float>(kMinMagnitude), cos20sq, halfImgCols, facing.data());
+    if (peaks.size() < count + nFacing) peaks.resize(std::max(2 * peaks.size(), count + nFacing));
     for (int i = 0; i < nFacing; ++i) {
       const int x = facing[i];
       const float m = mrow[x];
       const float nx = gxrow[x] / m, ny = gyrow[x] / m;
-      float mB = 0, mF = 0;
-      const NeighbourDir* fd = nullptr;
-      if (!edgePeakAlong(magnitude, x, y, m, nx, ny, mB, mF, fd)) continue;
-      maxMag = std::max(maxMag, m);
-      EdgePeak p;
+      const int f = forwardNeighbour(ny, nx);
+      const float mF = mrow[x + neighbour[f]], mB = mrow[x + neighbour[(f + 4) & 7]];
+      const bool peak = isEdgePeak(m, mB, mF);
+      EdgePeak& p = peaks[count];
       p.nx = nx, p.ny = ny;
-      if (subpixel) {
-        subpixelPeak(m, mB, mF, gxrow[x], gyrow[x], float(x), float(y), fd->unit, p.x, p.y,
-                     p.magnitude);
-      } else {
-        p.x = float(x), p.y = float(y), p.magnitude = m;
+      p.x = float(x), p.y = float(y), p.magnitude = m;
+      if (subpixel && peak) {
+        subpixelPeak(m, mB, mF, gxrow[x], gyrow[x], float(x), float(y), neighbourDir(f).unit, p.x,
+                     p.y, p.magnitude);
       }
-      peaks.push_back(p);
-      lines.add(p.x, p.y, nx, ny);
+      maxMag = std::max(maxMag, peak ? m : 0.f);  // m >= 20 > 0
+      count += peak;
     }
   }
+  peaks.resize(count);
   if (peaks.size() < 3) return 0;
 
-  cv::Point2d c = lines.solve();
+  // The gradient lines summed in scan order, as they were found.
+  cv::Point2d c = intersectLinesLeastSquares(peaks);
   cv::Point2d refined;
   if (refineCenter(c, peaks, halfImgRows - 1, halfImgCols - 1, refined)) c = refined;
 

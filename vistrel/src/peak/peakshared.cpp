@@ -1,8 +1,10 @@
 #include "peak/peakshared.h"
 
+#include <algorithm>
 #include <cmath>
 #include <opencv2/core/hal/intrin.hpp>
 #include <opencv2/imgproc.hpp>
+#include <vector>
 
 #include "vistrel/assert.h"
 
@@ -38,7 +40,54 @@ void magnitudeRow(const short* gx, const short* gy, float* out, int n) {
   }
 }
 
+// Every second byte of a row of `inLength` bytes: out[x] = in[2 x] for x < n. The vector
+// rounds read 32 bytes each and stop before passing the row's end.
+void evenColumns(const uchar* in, int inLength, uchar* out, int n) {
+  int x = 0;
+#if CV_SIMD128
+  for (; x + 16 <= n && 2 * x + 32 <= inLength; x += 16) {
+    cv::v_uint8x16 even, odd;
+    cv::v_load_deinterleave(in + 2 * x, even, odd);
+    cv::v_store(out + x, even);
+  }
+#endif
+  for (; x < n; ++x) out[x] = in[2 * x];
+}
+
 }  // namespace
+
+void sampleEvery(const cv::Mat& src, cv::Mat& dst, int xStep, int yStep) {
+  if (!VISTREL_CHECK(src.type() == CV_8UC1 && xStep > 0 && yStep > 0) || src.empty()) {
+    dst.release();
+    return;
+  }
+  // Size and source pixels as OpenCV's nearest-neighbour resize by the factors 1 / step
+  // derives them, so that the result is that resize's, pixel for pixel.
+  const double fx = 1.0 / xStep, fy = 1.0 / yStep;
+  const double ifx = 1.0 / fx, ify = 1.0 / fy;
+  const cv::Size size(cv::saturate_cast<int>(src.cols * fx), cv::saturate_cast<int>(src.rows * fy));
+  if (size.width <= 0 || size.height <= 0) {
+    dst.release();
+    return;
+  }
+  cv::Mat out(size, CV_8UC1);  // not `dst` itself: it may be `src`
+  std::vector<int> xofs(static_cast<size_t>(size.width));
+  bool everySecond = true;
+  for (int x = 0; x < size.width; ++x) {
+    xofs[static_cast<size_t>(x)] = std::min(cvFloor(x * ifx), src.cols - 1);
+    everySecond = everySecond && xofs[static_cast<size_t>(x)] == 2 * x;
+  }
+  for (int y = 0; y < size.height; ++y) {
+    const uchar* in = src.ptr<uchar>(std::min(cvFloor(y * ify), src.rows - 1));
+    uchar* o = out.ptr<uchar>(y);
+    if (everySecond) {
+      evenColumns(in, src.cols, o, size.width);
+    } else {
+      for (int x = 0; x < size.width; ++x) o[x] = in[xofs[static_cast<size_t>(x)]];
+    }
+  }
+  dst = out;
+}
 
 // Built at start-up; nothing uses it during static initialisation.
 const NeighbourDir kNeighbourDirs[8] = {
@@ -68,12 +117,25 @@ void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, 
     if (reducedMask) reducedMask->release();
     return;
   }
-  const double fx = 1.0 / xStep, fy = 1.0 / yStep;
+  // One-byte images take the fast path; any other keeps OpenCV's resize, which it equals.
+  const auto reduce = [xStep, yStep](const cv::Mat& src, cv::Mat& dst) {
+    if (src.type() == CV_8UC1) {
+      sampleEvery(src, dst, xStep, yStep);
+    } else {
+      cv::resize(src, dst, cv::Size(), 1.0 / xStep, 1.0 / yStep, cv::INTER_NEAREST);
+    }
+  };
   cv::Mat reduced;
   if (xStep == 1 && yStep == 1) {
     reduced = grey;
   } else {
-    cv::resize(grey, reduced, cv::Size(), fx, fy, cv::INTER_NEAREST);
+    reduce(grey, reduced);
+  }
+  if (reduced.empty()) {  // a step wider than the image
+    gx.release();
+    gy.release();
+    if (reducedMask) reducedMask->release();
+    return;
   }
   cv::Sobel(reduced, gx, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_DEFAULT);
   cv::Sobel(reduced, gy, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_DEFAULT);
@@ -81,7 +143,7 @@ void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, 
     if (xStep == 1 && yStep == 1) {
       *reducedMask = *mask;
     } else {
-      cv::resize(*mask, *reducedMask, cv::Size(), fx, fy, cv::INTER_NEAREST);
+      reduce(*mask, *reducedMask);
     }
   }
 }
@@ -96,6 +158,46 @@ void gradientMagnitude(const cv::Mat& sobelX, const cv::Mat& sobelY, cv::Mat& ma
   for (int y = 0; y < sobelX.rows; ++y) {
     magnitudeRow(sobelX.ptr<short>(y), sobelY.ptr<short>(y), magnitude.ptr<float>(y), sobelX.cols);
   }
+}
+
+int facingColumns(const float* mag, const short* gx, const short* gy, const uchar* mask,
+                  const float* rx, float ry, float minMagnitude, float cosSquared, int n,
+                  int* out) {
+  const float ry2 = ry * ry;
+  int count = 0, x = 1;
+  const int end = n - 1;  // exclusive
+#if CV_SIMD128
+  const cv::v_float32x4 vMin = cv::v_setall_f32(minMagnitude), vCos = cv::v_setall_f32(cosSquared);
+  const cv::v_float32x4 vRy = cv::v_setall_f32(ry), vRy2 = cv::v_setall_f32(ry2);
+  const cv::v_float32x4 zero = cv::v_setzero_f32();
+  for (; x + 4 <= end; x += 4) {
+    cv::v_float32x4 keep = cv::v_load(mag + x) >= vMin;
+    if (mask) {
+      // Byte by byte: OpenCV's four-byte expanding load assumes an aligned address.
+      const cv::v_uint32x4 m(mask[x], mask[x + 1], mask[x + 2], mask[x + 3]);
+      keep = keep & cv::v_reinterpret_as_f32(m != cv::v_setzero_u32());
+    }
+    const cv::v_float32x4 fx = cv::v_cvt_f32(cv::v_load_expand(gx + x));
+    const cv::v_float32x4 fy = cv::v_cvt_f32(cv::v_load_expand(gy + x));
+    const cv::v_float32x4 r = cv::v_load(rx + x);
+    const cv::v_float32x4 dot = fx * r + fy * vRy, r2 = r * r + vRy2;
+    keep = keep & (r2 != zero) & (dot * dot >= vCos * (fx * fx + fy * fy) * r2);
+    const int bits = cv::v_signmask(keep);
+    // Every column is written; only the kept ones advance the count.
+    out[count] = x, count += bits & 1;
+    out[count] = x + 1, count += (bits >> 1) & 1;
+    out[count] = x + 2, count += (bits >> 2) & 1;
+    out[count] = x + 3, count += (bits >> 3) & 1;
+  }
+#endif
+  for (; x < end; ++x) {
+    const float fx = gx[x], fy = gy[x];
+    const float dot = fx * rx[x] + fy * ry, r2 = rx[x] * rx[x] + ry2;
+    out[count] = x;
+    count += (mag[x] >= minMagnitude) & (!mask || mask[x] != 0) & (r2 != 0) &
+             (dot * dot >= cosSquared * (fx * fx + fy * fy) * r2);
+  }
+  return count;
 }
 
 void subpixelPeak(float m, float mBackward, float mForward, float gx, float gy, float x, float y,
@@ -126,26 +228,39 @@ void sobelPatch(const cv::Mat& img, cv::Mat& gx, cv::Mat& gy, cv::Mat& magnitude
     return;
   }
   const int rows = 2 * half_m + 1, cols = 2 * half_n + 1;
-  gx = cv::Mat::zeros(rows, cols, CV_16SC1);
-  gy = cv::Mat::zeros(rows, cols, CV_16SC1);
-  magnitude = cv::Mat::zeros(rows, cols, CV_32FC1);
+  // Outputs of the right size and type are reused: a caller that keeps them across patches
+  // allocates nothing. Every element is written, border ones with 0.
+  gx.create(rows, cols, CV_16SC1);
+  gy.create(rows, cols, CV_16SC1);
+  magnitude.create(rows, cols, CV_32FC1);
   for (int r = 0; r < rows; ++r) {
+    short* gxRow = gx.ptr<short>(r);
+    short* gyRow = gy.ptr<short>(r);
+    float* magRow = magnitude.ptr<float>(r);
     const int y = py - half_m + r;
-    if (y <= 0 || y >= img.rows - 1) continue;
+    if (y <= 0 || y >= img.rows - 1) {
+      std::fill(gxRow, gxRow + cols, short{0});
+      std::fill(gyRow, gyRow + cols, short{0});
+      std::fill(magRow, magRow + cols, 0.f);
+      continue;
+    }
     const uchar* up = img.ptr<uchar>(y - 1);
     const uchar* mid = img.ptr<uchar>(y);
     const uchar* down = img.ptr<uchar>(y + 1);
     for (int c = 0; c < cols; ++c) {
       const int x = px - half_n + c;
-      if (x <= 0 || x >= img.cols - 1) continue;
+      if (x <= 0 || x >= img.cols - 1) {
+        gxRow[c] = 0, gyRow[c] = 0, magRow[c] = 0.f;
+        continue;
+      }
       const int diag1 = down[x + 1] - up[x - 1];  // bottom-right minus top-left
       const int diag2 = up[x + 1] - down[x - 1];  // top-right minus bottom-left
       const int dx = diag1 + diag2 + 2 * (mid[x + 1] - mid[x - 1]);
       const int dy = diag1 - diag2 + 2 * (down[x] - up[x]);
-      gx.at<short>(r, c) = static_cast<short>(dx);
-      gy.at<short>(r, c) = static_cast<short>(dy);
+      gxRow[c] = static_cast<short>(dx);
+      gyRow[c] = static_cast<short>(dy);
       const float fx = static_cast<float>(dx), fy = static_cast<float>(dy);
-      magnitude.at<float>(r, c) = std::sqrt(fx * fx + fy * fy);
+      magRow[c] = std::sqrt(fx * fx + fy * fy);
     }
   }
 }

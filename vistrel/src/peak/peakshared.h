@@ -26,6 +26,12 @@ inline const NeighbourDir& neighbourDir(int index) { return kNeighbourDirs[index
 float cosLimit20();
 float cosLimit10();
 
+// `src` (8-bit, one channel) reduced by whole steps with nearest-neighbour sampling: exactly
+// cv::resize(src, dst, cv::Size(), 1.0 / xStep, 1.0 / yStep, cv::INTER_NEAREST), without its
+// per-pixel offset lookups where every second column is taken. Other types, a step below 1
+// (reported) and an empty source leave `dst` empty. `dst` may be `src`.
+void sampleEvery(const cv::Mat& src, cv::Mat& dst, int xStep, int yStep);
+
 // Resizes `grey` (8-bit, one channel) by 1/xStep and 1/yStep with nearest-neighbour sampling
 // (reduced pixel (x, y) is full pixel (x * xStep, y * yStep)) and writes its 3 x 3 Sobel
 // derivatives as CV_16SC1 images `gx` and `gy` (reflect-101 border). Each step must be 1 or a
@@ -42,18 +48,21 @@ void gradientMagnitude(const cv::Mat& gx, const cv::Mat& gy, cv::Mat& magnitude)
 // Quantises the unit gradient (nx, ny) into the neighbour it points to (`forward`) and the
 // opposite one (`backward`), as indices of the neighbour table. Sectors are 45 degrees wide
 // and centred on the eight neighbour directions.
-inline void quantizeDirection(float ny, float nx, int& forward, int& backward) {
+//
+// Without branches, which gradients of noise would mispredict: the band of ny between the
+// bounds -sin 67.5, -sin 22.5, sin 22.5 and sin 67.5 (a bound belongs to the band below it),
+// then the side of nx, pick the neighbour from a table.
+inline constexpr signed char kForwardByBand[5][2] = {{6, 6}, {5, 7}, {4, 0}, {3, 1}, {2, 2}};
+
+inline int forwardNeighbour(float ny, float nx) {
   constexpr float s1 = 0.382683432365089772f;  // sin 22.5 degrees
   constexpr float s2 = 0.923879532511286756f;  // sin 67.5 degrees
-  if (ny > s1 && ny <= s2) {
-    forward = nx > 0 ? 1 : 3;
-  } else if (ny > -s2 && ny <= -s1) {
-    forward = nx > 0 ? 7 : 5;
-  } else if (ny > -s1 && ny <= s1) {
-    forward = nx > 0 ? 0 : 4;
-  } else {
-    forward = ny >= s2 ? 2 : 6;
-  }
+  const int band = (ny > -s2) + (ny > -s1) + (ny > s1) + (ny > s2);
+  return kForwardByBand[band][nx > 0];
+}
+
+inline void quantizeDirection(float ny, float nx, int& forward, int& backward) {
+  forward = forwardNeighbour(ny, nx);
   backward = (forward + 4) & 7;
 }
 
@@ -71,12 +80,23 @@ inline bool isEdgePeak(float m, float mBackward, float mForward) {
 void subpixelPeak(float m, float mBackward, float mForward, float gx, float gy, float x, float y,
                   const cv::Point2f& direction, float& outX, float& outY, float& outMagnitude);
 
+// The columns x in 1..n - 2 of one row of reduced gradients where an edge pixel may lie:
+// magnitude `mag[x]` >= `minMagnitude`, `mask[x]` not 0 (when a mask row is given), and the
+// gradient (gx[x], gy[x]) along the line through the centre estimate within the angle whose
+// squared cosine is `cosSquared`: (g . r)^2 >= cosSquared |g|^2 |r|^2 with r = (rx[x], ry) != 0,
+// each product and sum in float in that order. Writes them to `out` (room for n entries) in
+// ascending order and returns their count. Runs four pixels at a time; the lanes evaluate the
+// same expressions as one pixel does, so the selection is the same.
+int facingColumns(const float* mag, const short* gx, const short* gy, const uchar* mask,
+                  const float* rx, float ry, float minMagnitude, float cosSquared, int n, int* out);
+
 // Full-resolution 3 x 3 Sobel derivatives and magnitude on the (2 halfRows + 1) x
 // (2 halfCols + 1) patch of `grey` (8-bit, one channel) centred at (px, py). Outputs are
 // patch-sized: `gx`, `gy` CV_16SC1 and `magnitude` CV_32FC1, zero where the patch touches the
 // image border (those rows and columns cannot be derived and are left at 0). Half sizes must lie
 // in 1..5 and the centre at least that far inside the image; otherwise the failed condition is
-// reported and the outputs are left empty.
+// reported and the outputs are left empty. Outputs that already have the patch's size and type
+// are overwritten in place, so a caller that keeps them across patches allocates nothing.
 void sobelPatch(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, cv::Mat& magnitude, int px, int py,
                 int halfRows, int halfCols);
 

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <opencv2/imgproc.hpp>
+#include <tuple>
+#include <vector>
 
 #include "vistrel/assert.h"
 
@@ -153,6 +155,121 @@ TEST(PeakShared, SobelPatchMatchesTheFullImageSobel) {
   sobelPatch(grey, gx, gy, mag, 10, 1, 2, 2);
   EXPECT_TRUE(capture.contains("py >= half_m && py <= img.rows - 1 - half_m"));
   EXPECT_TRUE(mag.empty());
+}
+
+// Odd and even sizes around the 32-byte vector width (63 columns halve to 32: a last vector
+// round would pass the row's end), every step the search uses and a few more: the result is
+// OpenCV's nearest-neighbour resize, pixel for pixel and size for size.
+class SampleEveryTest : public ::testing::TestWithParam<std::tuple<int, int, int, int>> {};
+
+TEST_P(SampleEveryTest, EqualsTheNearestNeighbourResize) {
+  const auto [cols, rows, xStep, yStep] = GetParam();
+  cv::Mat src(rows, cols, CV_8UC1);
+  cv::RNG(cols * 31 + rows).fill(src, cv::RNG::UNIFORM, 0, 256);
+  cv::Mat expected, got;
+  cv::resize(src, expected, cv::Size(), 1.0 / xStep, 1.0 / yStep, cv::INTER_NEAREST);
+  sampleEvery(src, got, xStep, yStep);
+  ASSERT_EQ(got.size(), expected.size());
+  ASSERT_EQ(got.type(), CV_8UC1);
+  EXPECT_EQ(cv::norm(got, expected, cv::NORM_INF), 0);
+  // In place, as reducedGradients may be handed an image and its own output.
+  sampleEvery(src, src, xStep, yStep);
+  EXPECT_EQ(cv::norm(src, expected, cv::NORM_INF), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, SampleEveryTest,
+    ::testing::Values(std::make_tuple(3, 5, 2, 2), std::make_tuple(31, 7, 2, 2),
+                      std::make_tuple(32, 9, 2, 2), std::make_tuple(33, 4, 2, 2),
+                      std::make_tuple(65, 65, 2, 2), std::make_tuple(63, 5, 2, 2),
+                      std::make_tuple(1901, 3, 2, 2), std::make_tuple(67, 13, 4, 4),
+                      std::make_tuple(71, 29, 6, 6), std::make_tuple(2003, 17, 8, 8),
+                      std::make_tuple(45, 45, 1, 4), std::make_tuple(45, 45, 8, 2),
+                      std::make_tuple(100, 3, 10, 2)));
+
+TEST(PeakShared, SampleEveryRefusesWhatItCannotReduce) {
+  cv::Mat got(3, 3, CV_8UC1, cv::Scalar(7));
+  sampleEvery(cv::Mat(), got, 2, 2);
+  EXPECT_TRUE(got.empty());
+  // Half of one pixel rounds to none (where OpenCV's resize throws).
+  sampleEvery(cv::Mat(1, 1, CV_8UC1, cv::Scalar(1)), got, 2, 2);
+  EXPECT_TRUE(got.empty());
+  cv::Mat gx, gy;
+  reducedGradients(cv::Mat(1, 1, CV_8UC1, cv::Scalar(1)), gx, gy, 2, 2);
+  EXPECT_TRUE(gx.empty() && gy.empty());
+  AssertCapture capture;
+  sampleEvery(cv::Mat(4, 4, CV_16SC1, cv::Scalar(1)), got, 2, 2);
+  EXPECT_TRUE(capture.contains("src.type() == CV_8UC1 && xStep > 0 && yStep > 0"));
+  EXPECT_TRUE(got.empty());
+  sampleEvery(cv::Mat(4, 4, CV_8UC1, cv::Scalar(1)), got, 0, 2);
+  EXPECT_TRUE(got.empty());
+}
+
+TEST(PeakShared, SobelPatchOverwritesReusedOutputs) {
+  // An interior patch first, then one touching the border into the same outputs: they are
+  // reused, and come out as into fresh ones, the border row and column 0 again.
+  cv::Mat grey(16, 16, CV_8UC1);
+  cv::RNG(5).fill(grey, cv::RNG::UNIFORM, 0, 256);
+  cv::Mat gx, gy, mag, freshX, freshY, freshMag;
+  sobelPatch(grey, gx, gy, mag, 8, 8, 2, 2);
+  const uchar* before = gx.data;
+  sobelPatch(grey, gx, gy, mag, 2, 2, 2, 2);
+  sobelPatch(grey, freshX, freshY, freshMag, 2, 2, 2, 2);
+  EXPECT_EQ(gx.data, before);
+  EXPECT_EQ(cv::norm(gx, freshX, cv::NORM_INF), 0);
+  EXPECT_EQ(cv::norm(gy, freshY, cv::NORM_INF), 0);
+  EXPECT_EQ(cv::norm(mag, freshMag, cv::NORM_INF), 0);
+  EXPECT_EQ(cv::countNonZero(gy.row(0)) + cv::countNonZero(gy.col(0)), 0);
+  EXPECT_EQ(cv::countNonZero(mag.row(0)) + cv::countNonZero(mag.col(0)), 0);
+  EXPECT_NE(cv::countNonZero(mag(cv::Rect(1, 1, 4, 4))), 0);
+}
+
+TEST(PeakShared, FacingColumnsEqualThePerPixelTest) {
+  // Random rows of every width from 1 to 21 (vector rounds and every tail length), with and
+  // without a mask, a column on the centre (r = 0 is never kept) and the extreme gradients.
+  cv::RNG rng(17);
+  const float cosSq = cosLimit20() * cosLimit20();
+  for (int n = 1; n <= 21; ++n) {
+    for (int withMask = 0; withMask < 2; ++withMask) {
+      std::vector<float> mag(n), rx(n);
+      std::vector<short> gx(n), gy(n);
+      std::vector<uchar> mask(n);
+      for (int x = 0; x < n; ++x) {
+        gx[x] = static_cast<short>(rng.uniform(-1020, 1021));
+        gy[x] = static_cast<short>(x % 5 == 0 ? -1020 : rng.uniform(-1020, 1021));
+        mag[x] = std::sqrt(float(gx[x]) * gx[x] + float(gy[x]) * gy[x]);
+        if (x % 3 == 0) mag[x] = 20.f - (x % 2);  // at and just below the limit
+        rx[x] = x - 4.0f;                         // column 4 lies on the centre
+        mask[x] = static_cast<uchar>(rng.uniform(0, 2) * 255);
+      }
+      for (const float ry : {0.f, -3.5f, 200.f}) {
+        std::vector<int> expected;
+        for (int x = 1; x <= n - 2; ++x) {
+          const float fx = gx[x], fy = gy[x];
+          const float dot = fx * rx[x] + fy * ry, r2 = rx[x] * rx[x] + ry * ry;
+          if (mag[x] >= 20.f && (!withMask || mask[x]) && r2 != 0 &&
+              dot * dot >= cosSq * (fx * fx + fy * fy) * r2) {
+            expected.push_back(x);
+          }
+        }
+        std::vector<int> got(n + 1, -1);
+        const int count =
+            facingColumns(mag.data(), gx.data(), gy.data(), withMask ? mask.data() : nullptr,
+                          rx.data(), ry, 20.f, cosSq, n, got.data());
+        got.resize(std::max(count, 0));
+        EXPECT_EQ(got, expected) << "n " << n << " mask " << withMask << " ry " << ry;
+      }
+    }
+  }
+  // A hand-checked row: centre at column 2 of row 0; column 1 points at it, column 3 away
+  // from it, column 4 across (90 degrees), column 5 is too weak.
+  const float rx[] = {-2, -1, 0, 1, 2, 3, 4};
+  const short gx[] = {0, 50, 0, 50, 0, 5, 0}, gy[] = {0, 0, 0, 0, 50, 0, 0};
+  const float mag[] = {0, 50, 0, 50, 50, 5, 0};
+  int out[7];
+  ASSERT_EQ(facingColumns(mag, gx, gy, nullptr, rx, 0.f, 20.f, cosSq, 7, out), 2);
+  EXPECT_EQ(out[0], 1);
+  EXPECT_EQ(out[1], 3);
 }
 
 }  // namespace

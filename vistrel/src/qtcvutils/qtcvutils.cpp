@@ -1,8 +1,12 @@
 #include "vistrel/qtcvutils.h"
 
 #include <QDebug>
+#include <QGuiApplication>
+#include <QtGlobal>
 #include <cstring>
+#include <opencv2/core/hal/intrin.hpp>
 
+#include "pixelmemory.h"
 #include "vistrel/assert.h"
 
 namespace zq {
@@ -30,6 +34,29 @@ QImage wrapMat(const cv::Mat& mat, QImage::Format format, bool copyData) {
 QImage colourImage(const cv::Mat& mat, QImage::Format format, bool copyData, bool swapRgb) {
   if (swapRgb) return wrapMat(mat, format, false).rgbSwapped();
   return wrapMat(mat, format, copyData);
+}
+
+// Writes the opaque 32-bit pixel qRgb(g, g, g) of each of the `n` grey values.
+void expandGreyRow(const uchar* grey, QRgb* out, int n) {
+  int x = 0;
+#if CV_SIMD128 && Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+  // Sixteen at a time: the bytes of qRgb(g, g, g) in memory are g, g, g, 255.
+  const cv::v_uint8x16 opaque = cv::v_setall_u8(255);
+  for (; x + 16 <= n; x += 16) {
+    const cv::v_uint8x16 g = cv::v_load(grey + x);
+    cv::v_store_interleave(reinterpret_cast<uchar*>(out + x), g, g, g, opaque);
+  }
+#endif
+  for (; x < n; ++x) out[x] = qRgb(grey[x], grey[x], grey[x]);
+}
+
+// The format a pixmap takes for an indexed grey image on this platform (32-bit RGB on a
+// 32-bit screen). Asked each time: it costs a one-pixel pixmap, and the screen may change.
+QImage::Format pixmapFormatOfGrey() {
+  QImage probe(1, 1, QImage::Format_Indexed8);
+  probe.setColorTable(QtCVUtils::greyColorTable());
+  probe.setPixel(0, 0, 0);
+  return QPixmap::fromImage(std::move(probe)).toImage().format();
 }
 
 }  // namespace
@@ -84,6 +111,27 @@ QImage QtCVUtils::cvMatToQImage(const cv::Mat& mat, bool copyData, bool swapRgb)
 }
 
 QPixmap QtCVUtils::cvMatToQPixmap(const cv::Mat& mat, bool copyData) {
+  // A grey matrix that the pixmap would turn into 32-bit RGB anyway is expanded straight into
+  // an image of that format, which the pixmap then takes over: one pass instead of an indexed
+  // image plus Qt's conversion, with the same pixels.
+  // Without a GUI application there is no pixmap to make; Qt's own path says so.
+  if (mat.type() == CV_8UC1 && mat.dims <= 2 && !mat.empty() &&
+      qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr &&
+      pixmapFormatOfGrey() == QImage::Format_RGB32) {
+    const int bytesPerLine = 4 * mat.cols;
+    PixelBlock* block = allocatePixels(static_cast<size_t>(bytesPerLine) * mat.rows);
+    if (block == nullptr) return QPixmap();  // out of memory: what the conversion would give
+    QImage image(block->pixels, mat.cols, mat.rows, bytesPerLine, QImage::Format_RGB32,
+                 releasePixels, block);
+    if (image.isNull()) {
+      releasePixels(block);  // Qt drops the clean-up of an image it refused
+      return QPixmap();
+    }
+    for (int r = 0; r < mat.rows; ++r) {
+      expandGreyRow(mat.ptr<uchar>(r), reinterpret_cast<QRgb*>(image.scanLine(r)), mat.cols);
+    }
+    return QPixmap::fromImage(std::move(image));
+  }
   return QPixmap::fromImage(cvMatToQImage(mat, copyData, true));
 }
 

@@ -164,4 +164,30 @@ TEST(QtCVUtils, GreyPixmapsConvertBackToTheirPixels) {
   EXPECT_TRUE(QtCVUtils::qPixmapToGreyMat(QPixmap()).empty());
 }
 
+// Grey pixmaps must come out exactly as Qt makes them from the indexed image: same format, same
+// pixels. Widths around the sixteen-pixel blocks cover the tail; views have a step of their own.
+class GreyPixmapWidth : public ::testing::TestWithParam<int> {};
+
+TEST_P(GreyPixmapWidth, MatchesQtsConversionOfTheIndexedImage) {
+  const int width = GetParam();
+  cv::Mat parent(5, width + 3, CV_8UC1);
+  cv::randu(parent, 0, 256);
+  parent.at<uchar>(0, 0) = 0;
+  parent.at<uchar>(1, width - 1) = 255;
+  const cv::Mat view = parent(cv::Rect(0, 0, width, 5));
+  for (const cv::Mat& grey : {parent, view}) {
+    const QImage indexed = QtCVUtils::cvMatToQImage(grey, false, true);
+    const QImage expected = QPixmap::fromImage(indexed).toImage();
+    const QImage actual = QtCVUtils::cvMatToQPixmap(grey, false).toImage();
+    ASSERT_EQ(actual.format(), expected.format());
+    ASSERT_EQ(actual.size(), expected.size());
+    EXPECT_EQ(actual, expected);
+  }
+  const QImage extremes = QtCVUtils::cvMatToQPixmap(view, false).toImage();
+  EXPECT_EQ(extremes.pixel(0, 0), qRgb(0, 0, 0));
+  EXPECT_EQ(extremes.pixel(width - 1, 1), qRgb(255, 255, 255));
+}
+
+INSTANTIATE_TEST_SUITE_P(QtCVUtils, GreyPixmapWidth, ::testing::Values(1, 15, 16, 17, 33, 47));
+
 }  // namespace

@@ -1,0 +1,69 @@
+#include "matcher/signaturememo.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "matcher/matchertest_wheels.h"
+
+namespace {
+
+using matchertest::wheelSquare;
+using wheelhost::PolarGrid;
+using wheelhost::PolarSignature;
+using wheelhost::signatureOf;
+
+// Bit-for-bit equal polar images (an empty one equals only an empty one).
+bool sameSignature(const PolarSignature& a, const PolarSignature& b) {
+  if (a.empty() || b.empty()) return a.empty() && b.empty();
+  return a.polar().size() == b.polar().size() &&
+         cv::norm(a.polar(), b.polar(), cv::NORM_INF) == 0.0;
+}
+
+TEST(SignatureMemo, AlwaysGivesTheSignatureOfThePixelsAndGridAskedFor) {
+  cv::Mat wheel = wheelSquare(120, 5, 5, 0);
+  const PolarSignature first = signatureOf(wheel, PolarGrid());
+  EXPECT_TRUE(sameSignature(first, PolarSignature::fromImage(wheel)));
+  EXPECT_TRUE(sameSignature(signatureOf(wheel.clone(), PolarGrid()), first));
+
+  // The same buffer with other pixels: remembered by content, not by address.
+  wheelSquare(120, 7, 4, 20).copyTo(wheel);
+  const PolarSignature changed = signatureOf(wheel, PolarGrid());
+  EXPECT_TRUE(sameSignature(changed, PolarSignature::fromImage(wheel)));
+  EXPECT_FALSE(sameSignature(changed, first));
+  wheel.at<uchar>(60, 100) ^= 1;  // one bit of one pixel, changed in place
+  EXPECT_TRUE(sameSignature(signatureOf(wheel, PolarGrid()), PolarSignature::fromImage(wheel)));
+
+  // The same pixels on another grid.
+  PolarGrid coarse;
+  coarse.angles = 128;
+  const PolarSignature other = signatureOf(wheel, coarse);
+  ASSERT_FALSE(other.empty());
+  EXPECT_EQ(other.polar().cols, 128);
+  EXPECT_TRUE(sameSignature(other, PolarSignature::fromImage(wheel, coarse)));
+
+  // A view with a row step of its own, and the same pixels as a continuous copy.
+  const cv::Mat parent = wheelSquare(160, 6, 5, 10);
+  const cv::Mat view = parent(cv::Rect(10, 20, 130, 130));
+  EXPECT_TRUE(sameSignature(signatureOf(view, PolarGrid()), PolarSignature::fromImage(view)));
+  EXPECT_TRUE(
+      sameSignature(signatureOf(view.clone(), PolarGrid()), PolarSignature::fromImage(view)));
+
+  // Images without a wheel stay empty, before and after a remembered one.
+  EXPECT_TRUE(signatureOf(cv::Mat(), PolarGrid()).empty());
+  EXPECT_TRUE(signatureOf(cv::Mat(64, 64, CV_8UC1, cv::Scalar(128)), PolarGrid()).empty());
+  EXPECT_TRUE(sameSignature(signatureOf(view, PolarGrid()), PolarSignature::fromImage(view)));
+}
+
+TEST(SignatureMemo, EachThreadKeepsItsOwn) {
+  const cv::Mat a = wheelSquare(100, 5, 5, 0);
+  const cv::Mat b = wheelSquare(100, 8, 6, 30);
+  const PolarSignature expectedB = PolarSignature::fromImage(b);
+  signatureOf(a, PolarGrid());
+  PolarSignature fromOther;
+  std::thread([&] { fromOther = signatureOf(b, PolarGrid()); }).join();
+  EXPECT_TRUE(sameSignature(fromOther, expectedB));
+  EXPECT_TRUE(sameSignature(signatureOf(a, PolarGrid()), PolarSignature::fromImage(a)));
+}
+
+}  // namespace
