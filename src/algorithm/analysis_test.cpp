@@ -152,8 +152,9 @@ class Analysis : public ::testing::Test {
 // --- A wheel found, measured and named --------------------------------------------------------
 
 // The values a valid scene gives are pinned by the regression set; these are what it does not
-// record: where the cut-out lies, what the matchers and the host's objects see, the timing.
-TEST_F(Analysis, FindsTheWheelCutsItOutAndTalksToTheHostInOrder) {
+// record: where the cut-out lies, what the host's objects see, the timing. (What the matchers
+// are given is the regression set's too: its template matchers score the cut-out.)
+TEST_F(Analysis, FindsTheWheelCutsItOutAndDeliversOnce) {
   const Shot& shot = bright1280();
   ScriptedCatalogue catalogue = twoModels();
   Algorithm algorithm = newAlgorithm();
@@ -169,19 +170,8 @@ TEST_F(Analysis, FindsTheWheelCutsItOutAndTalksToTheHostInOrder) {
   expectCutOutCovers(r, shot);
   EXPECT_GT(r.seconds, 0.0);
   EXPECT_TRUE(samePixels(zq::QtCVUtils::qPixmapToGreyMat(r.source), shot.image));
-
-  // Both matchers scored the cut-out itself.
-  for (const char* name : {"WHEEL-A", "WHEEL-B"}) {
-    ASSERT_EQ(catalogue.matcher(name).matchCalls().size(), 1u) << name;
-    EXPECT_TRUE(samePixels(catalogue.matcher(name).matchCalls()[0].image,
-                           zq::QtCVUtils::qPixmapToGreyMat(r.image)));
-  }
-  // The host's objects in the order of its interface; one delivery.
-  const std::vector<std::string>& calls = image.calls();
-  ASSERT_GE(calls.size(), 4u);
-  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
-            (std::vector<std::string>{"GetImageFormat", "GetImageData", "QueryParams"}));
-  EXPECT_EQ(calls.back(), "SetResults");
+  // One delivery, the last call on the host's image.
+  EXPECT_EQ(image.calls().back(), "SetResults");
   EXPECT_EQ(image.setResultsCount(), 1);
 }
 
@@ -429,18 +419,18 @@ TEST_F(AnalysisWithBackground, TwoObjectsShareOneBackground) {
 // --- The opt-in circle --------------------------------------------------------------------
 
 // Two analyses of the same shot give the same status and record, its two images included.
-void expectSameRecord(const Outcome& a, const Outcome& b, const char* which) {
-  EXPECT_EQ(a.status, b.status) << which;
-  ASSERT_EQ(a.record == nullptr, b.record == nullptr) << which;
+void expectSameRecord(const Outcome& a, const Outcome& b) {
+  EXPECT_EQ(a.status, b.status);
+  ASSERT_EQ(a.record == nullptr, b.record == nullptr);
   if (a.record == nullptr) return;
   const FluorescenceResult &x = *a.record, &y = *b.record;
-  EXPECT_EQ(x.diameter, y.diameter) << which;
-  EXPECT_EQ(x.thickness, y.thickness) << which;
-  EXPECT_EQ(x.score, y.score) << which;
-  EXPECT_EQ(x.similarity, y.similarity) << which;
-  EXPECT_EQ(x.model, y.model) << which;
-  EXPECT_TRUE(x.image.toImage() == y.image.toImage()) << which;
-  EXPECT_TRUE(x.source.toImage() == y.source.toImage()) << which;
+  EXPECT_EQ(x.diameter, y.diameter);
+  EXPECT_EQ(x.thickness, y.thickness);
+  EXPECT_EQ(x.score, y.score);
+  EXPECT_EQ(x.similarity, y.similarity);
+  EXPECT_EQ(x.model, y.model);
+  EXPECT_TRUE(x.image.toImage() == y.image.toImage());
+  EXPECT_TRUE(x.source.toImage() == y.source.toImage());
 }
 
 struct CircleCase {
@@ -479,16 +469,14 @@ TEST_P(ReportCircle, AddsOnlyTheCircleBeforeHalvingWhenAsked) {
     result.log = log.lines();
     return result;
   };
-  const Call absent = call(QVariant()), off = call(false), on = call(true);
+  // (false reads as absent: the parameter reading's test.)
+  const Call absent = call(QVariant()), on = call(true);
 
-  // Absent and false: the same map, record and log; true adds "circle" and nothing else.
-  EXPECT_EQ(comparable(off.outcome), comparable(absent.outcome));
-  expectSameRecord(off.outcome, absent.outcome, "false");
-  EXPECT_EQ(off.log, absent.log);
+  // True adds "circle" and nothing else.
   QVariantMap withoutCircle = comparable(on.outcome);
   const QVariant circle = withoutCircle.take("circle");
   EXPECT_EQ(withoutCircle, comparable(absent.outcome));
-  expectSameRecord(on.outcome, absent.outcome, "true");
+  expectSameRecord(on.outcome, absent.outcome);
   EXPECT_EQ(on.log, absent.log);
   EXPECT_FALSE(absent.outcome.results.contains("circle"));
 

