@@ -199,12 +199,11 @@ TEST(WheelhostSamples, ReportPageRendersInChromium) {
   const QString page = QDir(out.path()).filePath("report.html");
   ASSERT_TRUE(QFileInfo(page).isFile());
 
-  // The DOM after the page's script ran: one row per image, the summary's figures (their
-  // layout is the page generator's own test).
+  // The DOM after the page's script ran: the summary's figures (their layout is the page
+  // generator's own test; the rows are counted in the sorted page below).
   const cv::Size window(1280, 900);
   const QString dom = QString::fromUtf8(runChromium(page, "", {"--dump-dom"}, window));
   const int shots = static_cast<int>(ws::bundledShots().size());
-  EXPECT_EQ(dom.count(QRegularExpression("<tr class=\"\\w+\" id=\"image-\\d+\">")), shots);
   EXPECT_EQ(textOf(dom, "sum-nowheel"), "1");
   EXPECT_EQ(textOf(dom, "sum-truth"), QString("%1 of %1 named correctly").arg(shots));
   // The figures themselves are the end-to-end test's.
