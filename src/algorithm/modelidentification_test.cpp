@@ -340,8 +340,6 @@ cv::Mat lookAlikeCutOut(int holes) {
   return scenes::renderWheel(wheel);
 }
 
-cv::Mat centreCrop(const cv::Mat& cutOut) { return cutOut(cv::Rect(90, 90, 220, 220)).clone(); }
-
 TEST(CountSmallCircles, BandIsRelativeToTheLargestCircle) {
   // Dark discs of radius 5, 9 and 13 on a bright disc of radius 150. The band runs from
   // 0.038 x 0.038 x 150 = 0.22 to 0.072 x 150 = 10.8: the two of radius 5 and the one of 9
