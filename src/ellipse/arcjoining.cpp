@@ -18,7 +18,6 @@ namespace ced {
 namespace {
 
 constexpr double kJoinError = 1.5;
-constexpr double kEllipseFailed = 1e10;
 
 struct PassRules {
   int pass;
