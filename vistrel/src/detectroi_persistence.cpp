@@ -1,4 +1,5 @@
 // DetectRoi: reading and writing a region with cv::FileStorage (YAML, XML or JSON).
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -184,6 +185,27 @@ bool yamlIndentationHolds(const std::string& text) {
   return true;
 }
 
+// Whether a "%" in YAML text only starts a directive line before the document's content. OpenCV
+// 4.6's YAML reader loops forever on a "%" further on (after "---[]", for one); region values
+// never hold one, and what follows a "#" is a comment, free to.
+bool yamlPercentOnlyInDirectives(const std::string& text) {
+  if (text.compare(0, 5, "%YAML") != 0) return true;
+  bool directives = true;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    if (!(directives && text[pos] == '%')) {
+      const std::size_t first = text.find_first_not_of(" \t\r", pos);
+      if (first < end && text[first] != '#') directives = false;
+      const std::size_t comment = std::min(end, text.find('#', pos));
+      if (text.find('%', pos) < comment) return false;
+    }
+    pos = end + 1;
+  }
+  return true;
+}
+
 // Whether every bracket and brace closes in order. Region files hold no brackets inside
 // strings, so quotes are not looked at; the reader loops on some text with a stray "}".
 bool bracketsBalance(const std::string& text) {
@@ -207,7 +229,8 @@ bool DetectRoi::readText(const std::string& text, const std::string& key) {
   if (!VISTREL_CHECK(text.size() <= kMaxRegionText && text.find('\0') == std::string::npos)) {
     return false;
   }
-  if (!VISTREL_CHECK(yamlIndentationHolds(text) && bracketsBalance(text))) {
+  if (!VISTREL_CHECK(yamlIndentationHolds(text) && yamlPercentOnlyInDirectives(text) &&
+                     bracketsBalance(text))) {
     return false;
   }
   DetectRoi read;
