@@ -206,6 +206,32 @@ bool yamlPercentOnlyInDirectives(const std::string& text) {
   return true;
 }
 
+// Whether every sequence dash in YAML text ("-" before a blank or the line's end) starts its
+// line and has the entry on that line, as the region writer puts them. OpenCV 4.6's YAML reader
+// loops forever on some dashes elsewhere ("-  - {", a dash ending a line); a "-" before other
+// characters is a number's sign or the "---" marker.
+bool yamlDashesLeadTheirEntries(const std::string& text) {
+  if (text.compare(0, 5, "%YAML") != 0) return true;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::size_t first = text.find_first_not_of(" \t\r", pos);
+    const std::size_t stop = std::min(end, text.find('#', pos));  // a comment is free text
+    for (std::size_t i = pos; i < stop; ++i) {
+      if (text[i] != '-') continue;
+      if (i + 1 < stop && text[i + 1] != ' ' && text[i + 1] != '\t' && text[i + 1] != '\r') {
+        continue;
+      }
+      if (i > first && text.compare(first, 3, "---") == 0 && i < first + 3) continue;
+      const std::size_t entry = text.find_first_not_of(" \t\r", i + 1);
+      if (i != first || entry >= stop) return false;
+    }
+    pos = end + 1;
+  }
+  return true;
+}
+
 // Whether every bracket and brace closes in order. Region files hold no brackets inside
 // strings, so quotes are not looked at; the reader loops on some text with a stray "}".
 bool bracketsBalance(const std::string& text) {
@@ -230,7 +256,7 @@ bool DetectRoi::readText(const std::string& text, const std::string& key) {
     return false;
   }
   if (!VISTREL_CHECK(yamlIndentationHolds(text) && yamlPercentOnlyInDirectives(text) &&
-                     bracketsBalance(text))) {
+                     yamlDashesLeadTheirEntries(text) && bracketsBalance(text))) {
     return false;
   }
   DetectRoi read;

@@ -236,8 +236,9 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   EXPECT_FALSE(roi.readText("%YAML:1.0\n---[ 1 ]}\n-", "roi"));
   EXPECT_FALSE(roi.readText("%YAML:1.0\n---\n[ 1, 2 ]}\n   - { a: 1 }\n", "roi"));
   EXPECT_FALSE(roi.readText("%YAML:1.\n---[]%  -\n ", "roi"));
+  EXPECT_FALSE(roi.readText("%YAML:1.\n---!r {s:[]}(  -\n ", "roi"));
   EXPECT_EQ(roi.addRois().size(), 1u);  // unchanged
-  EXPECT_EQ(capture.messages().size(), 8u);
+  EXPECT_EQ(capture.messages().size(), 9u);
   // A "%" in a comment is no directive: the text is read.
   EXPECT_TRUE(roi.readText(yaml("  # 50% larger than before\n  addRois:\n"
                                 "    - { type:3, vertexes:[ 10., 10., 13., 14. ] }\n"),
