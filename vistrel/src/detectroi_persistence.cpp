@@ -207,9 +207,9 @@ bool yamlPercentOnlyInDirectives(const std::string& text) {
 }
 
 // Whether every sequence dash in YAML text ("-" before a blank or the line's end) starts its
-// line and has the entry on that line, as the region writer puts them. OpenCV 4.6's YAML reader
-// loops forever on some dashes elsewhere ("-  - {", a dash ending a line); a "-" before other
-// characters is a number's sign or the "---" marker.
+// line, as the region writer puts them. OpenCV 4.6's YAML reader loops forever on some dashes
+// elsewhere (one ending a line after other text); a "-" before other characters is a number's
+// sign or the "---" marker.
 bool yamlDashesLeadTheirEntries(const std::string& text) {
   if (text.compare(0, 5, "%YAML") != 0) return true;
   std::size_t pos = 0;
@@ -224,8 +224,7 @@ bool yamlDashesLeadTheirEntries(const std::string& text) {
         continue;
       }
       if (i > first && text.compare(first, 3, "---") == 0 && i < first + 3) continue;
-      const std::size_t entry = text.find_first_not_of(" \t\r", i + 1);
-      if (i != first || entry >= stop) return false;
+      if (i != first) return false;
     }
     pos = end + 1;
   }
