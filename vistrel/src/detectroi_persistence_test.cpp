@@ -221,11 +221,12 @@ TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
 // past the end) and catches what the reader throws; the region is then unchanged.
 TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   DetectRoi roi;
-  // Comments are free text; quoted scalars may hold what plain ones may not.
+  // Comment lines and comments after a key or a flow collection are free text; quoted scalars
+  // may hold what plain ones may not.
   const std::string good = yaml(
-      "  # 50% larger - and: [ more\n  label: left # - more: [\n  addRois: # the shapes\n"
-      "    - { type:3, vertexes:[ 10., 10., # centre - [x]\n      13., 14. ] } # a circle\n"
-      "  name: 'a: b - ''%'''\n  \"say \\\"x\\\"\": \"[ - \\\"\"\n");
+      "  # 50% larger - and: [ more\n  addRois: # the shapes\n"
+      "    - { type:3, vertexes:[ 10., 10.,\n      13., 14. ] } # a circle\n"
+      "  name: 'a: b - ''%'''\n  say: \"[ - \\\"x\\\"\"\n");
   ASSERT_TRUE(roi.readText(good, "roi"));
   ASSERT_EQ(roi.addRois().size(), 1u);
   vistrel::AssertCapture capture;
@@ -266,6 +267,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "%YAML:1.0\n---\nroi:\n  a: 5%\n",             // a percent
                       "%YAML:1.0\n---\nroi:\n  a: 'x\n",             // an open quote
                       "%YAML:1.0\n---\nroi:\n  a: !t [ 1, - 2 ]\n",  // a dash in a flow
-                      "%YAML:1.0\n---\nroi:\n  a: ]\n"));
+                      "%YAML:1.0\n---\nroi:\n  a: ]\n",
+                      "%YAML:1.0\n---\nroi:\n  a: [ 1, # x\n    2 ]\n",
+                      "%YAML:1.0\n---\nroi:\n  \"a\": 1\n"));
 
 }  // namespace

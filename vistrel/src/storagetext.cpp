@@ -29,7 +29,11 @@ class Checker {
       pos = end + 1;
       if (directives && !line_.empty() && line_[0] == '%') continue;
       std::size_t at = skipBlanks(0);
-      if (atEnd(at)) continue;  // blank, or only a comment
+      if (at == line_.size()) continue;
+      if (line_[at] == '#') {  // a comment line, but none inside a flow collection
+        if (!flow_.empty()) return false;
+        continue;
+      }
       directives = false;
       if (flow_.empty() && line_.compare(0, 3, "---") == 0 &&
           (line_.size() == 3 || isBlank(line_[3]))) {
@@ -76,15 +80,11 @@ class Checker {
 
   // Just past the ":" of a mapping key that starts at `at`, or kNone when no key starts there.
   std::size_t keyEnd(std::size_t at) const {
+    // A key is plain (the reader takes no quoted one): it runs to its ":" and holds no flow
+    // bracket, "%" or comment.
+    if (kIndicators.find(line_[at]) != kNone) return kNone;
     std::size_t i = at;
-    if (line_[at] == '"' || line_[at] == '\'') {
-      i = quotedEnd(at);
-      if (i == kNone) return kNone;
-    } else {
-      // A plain key runs to its ":" and holds no flow bracket, "%" or comment.
-      if (kIndicators.find(line_[at]) != kNone) return kNone;
-      while (i < line_.size() && std::string_view(":[]{},%#").find(line_[i]) == kNone) ++i;
-    }
+    while (i < line_.size() && std::string_view(":[]{},%#").find(line_[i]) == kNone) ++i;
     if (i < line_.size() && line_[i] == ':' && (i + 1 == line_.size() || isBlank(line_[i + 1]))) {
       return i + 1;
     }
@@ -123,15 +123,14 @@ class Checker {
     return plainScalar(at);
   }
 
-  // A plain scalar runs to the line's end or its comment. It holds no flow brackets, no "%",
-  // no further key and no sequence dash.
+  // A plain scalar runs to the line's end, comment included (the reader ends it there only
+  // sometimes). It holds no flow bracket, no "%", no further key and no sequence dash.
   bool plainScalar(std::size_t at) const {
     if (kIndicators.find(line_[at]) != kNone && (line_[at] != '-' || isDash(at))) {
       return false;
     }
     for (std::size_t i = at; i < line_.size(); ++i) {
       const char c = line_[i];
-      if (c == '#' && (i == 0 || isBlank(line_[i - 1]))) return true;
       if (std::string_view("[]{}%").find(c) != kNone || isDash(i)) return false;
       if (c == ':' && (i + 1 == line_.size() || isBlank(line_[i + 1]))) return false;
     }
@@ -147,9 +146,7 @@ class Checker {
         const std::size_t end = quotedEnd(i);
         if (end == kNone) return false;
         i = end - 1;
-      } else if (c == '#' && (i == 0 || isBlank(line_[i - 1]))) {
-        return true;
-      } else if (c == '%' || isDash(i)) {
+      } else if (c == '#' || c == '%' || isDash(i)) {  // the reader takes no comment in here
         return false;
       } else if (c == '[' || c == '{') {
         flow_.push_back(c);
