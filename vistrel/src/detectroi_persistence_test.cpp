@@ -240,7 +240,7 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
 }
 
 // YAML outside the structure that the writer produces is refused before OpenCV's reader sees
-// it: the first six never return from that reader.
+// it: the first six and the last never return from that reader.
 class RegionYamlRefused : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RegionYamlRefused, BeforeTheReaderSeesIt) {
@@ -269,6 +269,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "%YAML:1.0\n---\nroi:\n  a: !t [ 1, - 2 ]\n",  // a dash in a flow
                       "%YAML:1.0\n---\nroi:\n  a: ]\n",
                       "%YAML:1.0\n---\nroi:\n  a: [ 1, # x\n    2 ]\n",
-                      "%YAML:1.0\n---\nroi:\n  \"a\": 1\n"));
+                      "%YAML:1.0\n---\nroi:\n  \"a\": 1\n", "%YAML:1.0\n---\nroi:\n  a: 1\n  - 5\n",
+                      "%YAML:1.\n---\n!v-- {s:[]}\n-\n "));
 
 }  // namespace

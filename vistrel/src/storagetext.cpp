@@ -1,6 +1,8 @@
 #include "storagetext.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vistrel {
 namespace detail {
@@ -48,6 +50,8 @@ class Checker {
   }
 
  private:
+  enum class Entry { kKey, kDash, kValue };
+
   std::size_t skipBlanks(std::size_t at) const {
     while (at < line_.size() && isBlank(line_[at])) ++at;
     return at;
@@ -81,28 +85,39 @@ class Checker {
   // Just past the ":" of a mapping key that starts at `at`, or kNone when no key starts there.
   std::size_t keyEnd(std::size_t at) const {
     // A key is plain (the reader takes no quoted one): it runs to its ":" and holds no flow
-    // bracket, "%" or comment.
+    // bracket, "%" or comment. The reader ends it there even without a blank after the ":"
+    // ("scale:0.5"), and so does this.
     if (kIndicators.find(line_[at]) != kNone) return kNone;
     std::size_t i = at;
     while (i < line_.size() && std::string_view(":[]{},%#").find(line_[i]) == kNone) ++i;
-    if (i < line_.size() && line_[i] == ':' && (i + 1 == line_.size() || isBlank(line_[i + 1]))) {
-      return i + 1;
-    }
-    return kNone;
+    return i < line_.size() && line_[i] == ':' ? i + 1 : kNone;
   }
 
   // A sequence dash, then a key, then its value, or a value alone.
   bool blockLine(std::size_t at) {
     if (isDash(at)) {  // one per line, as the writer puts them
+      if (!enter(at, Entry::kDash)) return false;
       at = skipBlanks(at + 1);
       if (atEnd(at)) return true;  // the entry follows on the next lines
     }
     const std::size_t key = keyEnd(at);
+    if (!enter(at, key != kNone ? Entry::kKey : Entry::kValue)) return false;
     if (key != kNone) {
       at = skipBlanks(key);
       if (atEnd(at)) return true;  // a block value follows
     }
     return value(at);
+  }
+
+  // An entry of `kind` at column `at`: it closes the blocks further in, and it may stand beside
+  // an earlier one only in a mapping (keys) or a sequence (dashes), not beside a lone value.
+  bool enter(std::size_t at, Entry kind) {
+    while (!blocks_.empty() && blocks_.back().first > at) blocks_.pop_back();
+    if (!blocks_.empty() && blocks_.back().first == at) {
+      return blocks_.back().second == kind && kind != Entry::kValue;
+    }
+    blocks_.emplace_back(at, kind);
+    return true;
   }
 
   bool value(std::size_t at) {
@@ -161,7 +176,8 @@ class Checker {
 
   std::string_view text_;
   std::string_view line_;
-  std::string flow_;  // the open brackets and braces
+  std::string flow_;                                   // the open brackets and braces
+  std::vector<std::pair<std::size_t, Entry>> blocks_;  // the open blocks' columns and entries
 };
 
 }  // namespace
