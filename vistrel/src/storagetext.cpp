@@ -1,5 +1,6 @@
 #include "storagetext.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -180,10 +181,80 @@ class Checker {
   std::vector<std::pair<std::size_t, Entry>> blocks_;  // the open blocks' columns and entries
 };
 
+// Whether XML text keeps to what the writer produces: the "<?xml ...?>" declaration, comments,
+// and elements whose start tags carry only name="value" attributes and whose end tags close
+// them in order, around text without "<". OpenCV 4.6's XML reader reads past the end of some
+// text that stops inside a tag, and takes no empty-element tag ("<a/>").
+bool xmlStructureHolds(std::string_view text) {
+  const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  const auto skipSpace = [&](std::size_t at) {
+    while (at < text.size() && (isBlank(text[at]) || text[at] == '\n')) ++at;
+    return at;
+  };
+  // Just past the name at `at`, or kNone when none starts there.
+  const auto nameEnd = [&](std::size_t at) {
+    if (at >= text.size() || !(isLetter(text[at]) || text[at] == '_')) return kNone;
+    std::size_t end = at + 1;
+    while (end < text.size() && (isLetter(text[end]) || (text[end] >= '0' && text[end] <= '9') ||
+                                 std::string_view("_:.-").find(text[end]) != kNone)) {
+      ++end;
+    }
+    return end;
+  };
+  // Just past the tag whose attributes start at `at` and which ends with `close`, or kNone.
+  const auto tagEnd = [&](std::size_t at, std::string_view close) {
+    if (at == kNone) return kNone;
+    for (;;) {
+      at = skipSpace(at);
+      if (text.compare(at, close.size(), close) == 0) return at + close.size();
+      at = nameEnd(at);
+      if (at == kNone) return kNone;
+      at = skipSpace(at);
+      if (at >= text.size() || text[at] != '=') return kNone;
+      at = skipSpace(at + 1);
+      if (at >= text.size() || (text[at] != '"' && text[at] != '\'')) return kNone;
+      const std::size_t quote = text.find(text[at], at + 1);
+      if (quote == kNone || text.substr(at, quote - at).find('<') != kNone) return kNone;
+      at = quote + 1;
+    }
+  };
+
+  std::vector<std::string_view> open;  // the elements not yet closed
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (text[at] != '<') {  // text up to the next tag
+      at = std::min(text.find('<', at), text.size());
+    } else if (text.compare(at, 4, "<!--") == 0) {
+      const std::size_t end = text.find("-->", at + 4);
+      if (end == kNone) return false;
+      at = end + 3;
+    } else if (text.compare(at, 2, "<?") == 0) {
+      at = tagEnd(nameEnd(at + 2), "?>");
+      if (at == kNone) return false;
+    } else if (text.compare(at, 2, "</") == 0) {
+      const std::size_t end = nameEnd(at + 2);
+      if (end == kNone || open.empty() || open.back() != text.substr(at + 2, end - at - 2)) {
+        return false;
+      }
+      open.pop_back();
+      at = tagEnd(end, ">");  // no attributes come before its ">"
+      if (at != skipSpace(end) + 1) return false;
+    } else {
+      const std::size_t end = nameEnd(at + 1);
+      if (end == kNone) return false;
+      open.push_back(text.substr(at + 1, end - at - 1));
+      at = tagEnd(end, ">");
+      if (at == kNone) return false;
+    }
+  }
+  return open.empty();
+}
+
 }  // namespace
 
 bool storageTextHolds(std::string_view text) {
   if (text.substr(0, 5) == "%YAML") return Checker(text).run();
+  if (text.substr(0, 5) == "<?xml") return xmlStructureHolds(text);
   // Region files hold no brackets inside strings, so quotes are not looked at.
   std::string open;
   for (const char c : text) {
