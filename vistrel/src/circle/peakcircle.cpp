@@ -280,7 +280,7 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
                      std::vector<cv::Vec3f>* circles, std::vector<float>* scores,
                      std::vector<float>* profile, const PeakCircleParams& params, int maxCount,
                      const cv::Mat* /*mask*/, const cv::Mat* reducedMask, int step,
-                     const cv::Point2f* centre) {
+                     const cv::Point2f* centre, const cv::Mat* halfMagnitude) {
   const int halfImgRows = halfSobelX.rows, halfImgCols = halfSobelX.cols;
   if (!VISTREL_CHECK(halfImgRows == halfSobelY.rows && halfImgCols == halfSobelY.cols)) return 0;
   if (circles) circles->clear();
@@ -296,7 +296,12 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
                        reducedMask->size() == halfSobelX.size() && reducedMask->type() == CV_8UC1;
 
   cv::Mat magnitude;
-  gradientMagnitude(halfSobelX, halfSobelY, magnitude);
+  if (halfMagnitude && halfMagnitude->size() == halfSobelX.size() &&
+      halfMagnitude->type() == CV_32FC1) {
+    magnitude = *halfMagnitude;
+  } else {
+    gradientMagnitude(halfSobelX, halfSobelY, magnitude);
+  }
   if (magnitude.empty()) return 0;
 
   const cv::Point2d c0 = centre ? cv::Point2d(centre->x / step, centre->y / step)
@@ -457,11 +462,11 @@ int detectPeakCircles(const cv::Mat& grey, std::vector<cv::Vec3f>* circles,
     if (profile) profile->clear();
     return 0;
   }
-  cv::Mat gx, gy, reducedMask;
-  reducedGradients(grey, gx, gy, step, step, useMask ? mask : nullptr, &reducedMask);
+  cv::Mat gx, gy, reducedMask, magnitude;
+  reducedGradients(grey, gx, gy, step, step, useMask ? mask : nullptr, &reducedMask, &magnitude);
   return peakCircleSearch(grey, gx, gy, circles, scores, profile, params, maxCount,
-                          useMask ? mask : nullptr, useMask ? &reducedMask : nullptr, step,
-                          nullptr);
+                          useMask ? mask : nullptr, useMask ? &reducedMask : nullptr, step, nullptr,
+                          &magnitude);
 }
 
 }  // namespace vistrel

@@ -40,6 +40,45 @@ void magnitudeRow(const short* gx, const short* gy, float* out, int n) {
   }
 }
 
+// Reflect-101 index of x in 0..n - 1: -1 is 1 and n is n - 2; a single pixel reflects onto
+// itself. The only neighbours the 3 x 3 Sobel reaches past an edge.
+inline int reflect101(int x, int n) {
+  if (x < 0) return n > 1 ? 1 : 0;
+  if (x >= n) return n > 1 ? n - 2 : 0;
+  return x;
+}
+
+// One row of the 3 x 3 Sobel derivatives of n pixels from the rows above, at and below it:
+// gx from the differences of the right and left neighbours weighted 1, 2, 1 down the rows, gy
+// from the bottom row's 1, 2, 1 sum minus the top row's. `left` and `right` are the column
+// offsets that stand for columns -1 and n (outside the row where the image is a view into a
+// wider one). Integer sums below 2^11 in magnitude: every order of adding gives the same value.
+void sobelRow(const uchar* up, const uchar* mid, const uchar* down, int n, int left, int right,
+              short* gx, short* gy) {
+  const auto pixel = [&](int x) {
+    const int l = x == 0 ? left : x - 1, r = x == n - 1 ? right : x + 1;
+    gx[x] = static_cast<short>((up[r] - up[l]) + 2 * (mid[r] - mid[l]) + (down[r] - down[l]));
+    gy[x] = static_cast<short>((down[l] + 2 * down[x] + down[r]) - (up[l] + 2 * up[x] + up[r]));
+  };
+  pixel(0);
+  int x = 1;
+#if CV_SIMD128
+  // Eight columns per round, all three neighbours inside the row (x + 8 <= n - 1). The 16-bit
+  // lanes saturate, but no sum here comes near 2^15.
+  const auto load = [](const uchar* p) { return cv::v_reinterpret_as_s16(cv::v_load_expand(p)); };
+  for (; x + 9 <= n; x += 8) {
+    const cv::v_int16x8 ul = load(up + x - 1), uc = load(up + x), ur = load(up + x + 1);
+    const cv::v_int16x8 ml = load(mid + x - 1), mr = load(mid + x + 1);
+    const cv::v_int16x8 dl = load(down + x - 1), dc = load(down + x), dr = load(down + x + 1);
+    const cv::v_int16x8 dm = mr - ml;
+    cv::v_store(gx + x, (ur - ul) + dm + dm + (dr - dl));
+    cv::v_store(gy + x, (dl + dc + dc + dr) - (ul + uc + uc + ur));
+  }
+#endif
+  for (; x < n - 1; ++x) pixel(x);
+  if (n > 1) pixel(n - 1);
+}
+
 // Every second byte of a row of `inLength` bytes: out[x] = in[2 x] for x < n. The vector
 // rounds read 32 bytes each and stop before passing the row's end.
 void evenColumns(const uchar* in, int inLength, uchar* out, int n) {
@@ -108,13 +147,14 @@ float cosLimit10() {
 }
 
 void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, int yStep,
-                      const cv::Mat* mask, cv::Mat* reducedMask) {
+                      const cv::Mat* mask, cv::Mat* reducedMask, cv::Mat* magnitude) {
   const bool xOk = VISTREL_CHECK(xStep > 0 && (xStep % 2 == 0 || xStep == 1));
   const bool yOk = VISTREL_CHECK(yStep > 0 && (yStep % 2 == 0 || yStep == 1));
   if (!xOk || !yOk || grey.empty()) {
     gx.release();
     gy.release();
     if (reducedMask) reducedMask->release();
+    if (magnitude) magnitude->release();
     return;
   }
   // One-byte images take the fast path; any other keeps OpenCV's resize, which it equals.
@@ -135,16 +175,47 @@ void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, 
     gx.release();
     gy.release();
     if (reducedMask) reducedMask->release();
+    if (magnitude) magnitude->release();
     return;
   }
-  cv::Sobel(reduced, gx, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_DEFAULT);
-  cv::Sobel(reduced, gy, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_DEFAULT);
+  sobelGradients(reduced, gx, gy, magnitude);
   if (mask && reducedMask) {
     if (xStep == 1 && yStep == 1) {
       *reducedMask = *mask;
     } else {
       reduce(*mask, *reducedMask);
     }
+  }
+}
+
+void sobelGradients(const cv::Mat& img, cv::Mat& gx, cv::Mat& gy, cv::Mat* magnitude) {
+  if (img.type() != CV_8UC1 || img.empty()) {
+    gx.release();
+    gy.release();
+    if (magnitude) magnitude->release();
+    return;
+  }
+  const int rows = img.rows, cols = img.cols;
+  // As OpenCV's filters do, a view reads its neighbours past its edges from the image it views
+  // and reflects only at that image's border.
+  cv::Size whole;
+  cv::Point ofs;
+  img.locateROI(whole, ofs);
+  const int left = reflect101(ofs.x - 1, whole.width) - ofs.x;
+  const int right = reflect101(ofs.x + cols, whole.width) - ofs.x;
+  const auto row = [&](int y) {
+    return img.data + static_cast<ptrdiff_t>(reflect101(ofs.y + y, whole.height) - ofs.y) *
+                          static_cast<ptrdiff_t>(img.step[0]);
+  };
+  gx.create(img.size(), CV_16SC1);
+  gy.create(img.size(), CV_16SC1);
+  if (magnitude) magnitude->create(img.size(), CV_32FC1);
+  for (int y = 0; y < rows; ++y) {
+    short* gxRow = gx.ptr<short>(y);
+    short* gyRow = gy.ptr<short>(y);
+    sobelRow(row(y - 1), img.ptr<uchar>(y), row(y + 1), cols, left, right, gxRow, gyRow);
+    // The row's magnitudes while its derivatives are still in the cache.
+    if (magnitude) magnitudeRow(gxRow, gyRow, magnitude->ptr<float>(y), cols);
   }
 }
 
