@@ -47,6 +47,24 @@ inline double radialCos(const EdgePeak& p, const cv::Point2d& c, double& d) {
   return d > 0 ? (p.nx * dx + p.ny * dy) / d : 0;
 }
 
+// The sign bit of radialCos(p, c, d) for the distance d it computes, without its division: a
+// quotient by a positive d keeps the sign of the dot product (also where it underflows), and on
+// the centre (d == 0) the cosine is +0.
+inline bool radialCosSign(const EdgePeak& p, const cv::Point2d& c, double d) {
+  if (!(d > 0)) return false;
+  const double dx = p.x - c.x, dy = p.y - c.y;
+  return std::signbit(p.nx * dx + p.ny * dy);
+}
+
+// An edge pixel that voted, with its distance from the centre it voted about and the sign bit
+// of its radial cosine there, so that the fit of a radius peak about the same centre need not
+// compute them again.
+struct Voter {
+  const EdgePeak* peak;
+  double d;
+  bool negative;
+};
+
 // The non-maximum test of pixel (x, y) of `magnitude` (CV_32FC1), of magnitude m and unit
 // gradient (nx, ny), against its two neighbours along the gradient. On a peak, `mB` and `mF`
 // hold their magnitudes and `forward` the neighbour the gradient points to, for subpixelPeak.
@@ -61,6 +79,45 @@ inline bool edgePeakAlong(const cv::Mat& magnitude, int x, int y, float m, float
   mB = magnitude.at<float>(y + bd.offset.y, x + bd.offset.x);
   forward = &fd;
   return isEdgePeak(m, mB, mF);
+}
+
+// One row of the reduced gradients and its magnitude.
+struct RowGradients {
+  const float* mag;
+  const short* gx;
+  const short* gy;
+  int y;
+};
+
+// The non-maximum test of the candidate columns `facing` of one row: writes every candidate to
+// `out` and advances only on a peak, and returns the number of peaks. `neighbour` holds the
+// element offsets of the eight neighbours in the magnitude image. A template on the sub-pixel
+// choice, so that the usual whole-pixel loop carries no call and keeps `maxMag` in a register.
+template <bool kSubpixel>
+size_t rowEdgePeaks(const RowGradients& row, const int* facing, int nFacing,
+                    const ptrdiff_t* neighbour, EdgePeak* out, float& maxMag) {
+  float rowMax = maxMag;
+  size_t count = 0;
+  const float fy = static_cast<float>(row.y);
+  for (int i = 0; i < nFacing; ++i) {
+    const int x = facing[i];
+    const float m = row.mag[x];
+    const float nx = row.gx[x] / m, ny = row.gy[x] / m;
+    const int f = forwardNeighbour(ny, nx);
+    const float mF = row.mag[x + neighbour[f]], mB = row.mag[x + neighbour[(f + 4) & 7]];
+    const bool peak = isEdgePeak(m, mB, mF);
+    EdgePeak& p = out[count];
+    p.nx = nx, p.ny = ny;
+    p.x = float(x), p.y = fy, p.magnitude = m;
+    if (kSubpixel && peak) {
+      subpixelPeak(m, mB, mF, row.gx[x], row.gy[x], float(x), fy, neighbourDir(f).unit, p.x, p.y,
+                   p.magnitude);
+    }
+    rowMax = std::max(rowMax, peak ? m : 0.f);  // m >= 20 > 0
+    count += peak;
+  }
+  maxMag = rowMax;
+  return count;
 }
 
 struct SearchState {
@@ -113,8 +170,8 @@ void redetect(const cv::Mat& grey, const EdgePeak& p, float X, float Y, PatchBuf
 
 // Fits the circle of one selected radius bin. Returns false when too few edge pixels support
 // it, the fit fails, or the fitted radius leaves the radius range.
-bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
-                   const cv::Point2d& c, int bin, cv::Vec3f& circle) {
+bool fitRadiusPeak(const SearchState& s, const std::vector<Voter>& voters, int bin,
+                   cv::Vec3f& circle) {
   int left = 0, right = 0;
   peakExtent(s.analysis, bin, left, right, 0);
   const double lo = left + s.rMinH, hi = right + s.rMinH;
@@ -123,10 +180,9 @@ bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
   // The edge pixels voting for this peak, and the centre their gradient lines agree on.
   std::vector<const EdgePeak*> votes;
   LineSums lines;
-  for (const EdgePeak& p : fitPeaks) {
-    double d = 0;
-    const double cs = radialCos(p, c, d);
-    if (d < lo || d > hi || std::signbit(cs) != sign) continue;
+  for (const Voter& v : voters) {
+    if (v.d < lo || v.d > hi || v.negative != sign) continue;
+    const EdgePeak& p = *v.peak;
     votes.push_back(&p);
     lines.add(p.x, p.y, p.nx, p.ny);
   }
@@ -146,10 +202,10 @@ bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
   const bool reduced = mode == 1 || mode == 2 || s.step == 1;
   std::vector<cv::Vec3f> points;
   PatchBuffers patch;
-  for (const EdgePeak& p : fitPeaks) {
-    double d = 0;
-    const double cs = radialCos(p, c2, d);
-    if (d < meanD - rng || d > meanD + rng || std::signbit(cs) != sign) continue;
+  for (const Voter& v : voters) {
+    const EdgePeak& p = *v.peak;
+    const double d = distance(p.x - c2.x, p.y - c2.y);
+    if (d < meanD - rng || d > meanD + rng || radialCosSign(p, c2, d) != sign) continue;
     const float X = p.x * s.step, Y = p.y * s.step;
     if (reduced) {
       points.emplace_back(X, Y, p.magnitude);
@@ -348,23 +404,11 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
         facingColumns(mrow, gxrow, gyrow, maskRow, rx.data(), static_cast<float>(y - c0.y),
                       static_cast<float>(kMinMagnitude), cos20sq, halfImgCols, facing.data());
     if (peaks.size() < count + nFacing) peaks.resize(std::max(2 * peaks.size(), count + nFacing));
-    for (int i = 0; i < nFacing; ++i) {
-      const int x = facing[i];
-      const float m = mrow[x];
-      const float nx = gxrow[x] / m, ny = gyrow[x] / m;
-      const int f = forwardNeighbour(ny, nx);
-      const float mF = mrow[x + neighbour[f]], mB = mrow[x + neighbour[(f + 4) & 7]];
-      const bool peak = isEdgePeak(m, mB, mF);
-      EdgePeak& p = peaks[count];
-      p.nx = nx, p.ny = ny;
-      p.x = float(x), p.y = float(y), p.magnitude = m;
-      if (subpixel && peak) {
-        subpixelPeak(m, mB, mF, gxrow[x], gyrow[x], float(x), float(y), neighbourDir(f).unit, p.x,
-                     p.y, p.magnitude);
-      }
-      maxMag = std::max(maxMag, peak ? m : 0.f);  // m >= 20 > 0
-      count += peak;
-    }
+    const RowGradients row{mrow, gxrow, gyrow, y};
+    count += subpixel ? rowEdgePeaks<true>(row, facing.data(), nFacing, neighbour,
+                                           peaks.data() + count, maxMag)
+                      : rowEdgePeaks<false>(row, facing.data(), nFacing, neighbour,
+                                            peaks.data() + count, maxMag);
   }
   peaks.resize(count);
   if (peaks.size() < 3) return 0;
@@ -376,13 +420,14 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
 
   // Radial votes: each edge pixel facing the centre votes its signed strength (positive when
   // the gradient points away from the centre) into the bins around its distance.
-  std::vector<EdgePeak> fitPeaks;
+  std::vector<Voter> voters;
+  if (circles) voters.reserve(peaks.size());
   cv::Vec2f* A = s.analysis.ptr<cv::Vec2f>();
   for (const EdgePeak& p : peaks) {
     double d = 0;
     const double cs = radialCos(p, c, d);
     if (d == 0 || std::fabs(cs) < cos20) continue;
-    if (circles) fitPeaks.push_back(p);
+    if (circles) voters.push_back({&p, d, std::signbit(cs)});
     // A distance whose kernel reaches no bin votes nothing; skipping it keeps the bin index
     // of a far centre estimate within int.
     const double rd = d - rMinH;
@@ -426,7 +471,7 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
     if (scores) scores->push_back(A[bin][0]);
     if (!circles) continue;
     cv::Vec3f circle;
-    if (fitRadiusPeak(s, fitPeaks, c, bin, circle)) {
+    if (fitRadiusPeak(s, voters, bin, circle)) {
       circles->push_back(circle);
     } else if (scores) {
       scores->pop_back();
