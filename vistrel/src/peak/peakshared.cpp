@@ -231,6 +231,35 @@ void gradientMagnitude(const cv::Mat& sobelX, const cv::Mat& sobelY, cv::Mat& ma
   }
 }
 
+#if CV_SIMD128
+namespace {
+
+// For each four-bit lane mask, the indices of its set lanes in order (the rest 0) and their
+// count: compacts kept columns with one store instead of one per lane.
+struct LaneCompaction {
+  int index[16][4];
+  int count[16];
+  constexpr LaneCompaction() : index(), count() {
+    for (int bits = 0; bits < 16; ++bits) {
+      for (int lane = 0; lane < 4; ++lane) {
+        if (bits >> lane & 1) index[bits][count[bits]++] = lane;
+      }
+    }
+  }
+};
+constexpr LaneCompaction kLaneCompaction;
+
+// Appends the columns x + lane of the lanes set in `keep` to out[count ...] (writing four
+// entries, of which only the kept ones count) and returns the new count.
+inline int appendKept(const cv::v_float32x4& keep, int x, int* out, int count) {
+  const int bits = cv::v_signmask(keep);
+  cv::v_store(out + count, cv::v_setall_s32(x) + cv::v_load(kLaneCompaction.index[bits]));
+  return count + kLaneCompaction.count[bits];
+}
+
+}  // namespace
+#endif
+
 int facingColumns(const float* mag, const short* gx, const short* gy, const uchar* mask,
                   const float* rx, float ry, float minMagnitude, float cosSquared, int n,
                   int* out) {
@@ -241,24 +270,32 @@ int facingColumns(const float* mag, const short* gx, const short* gy, const ucha
   const cv::v_float32x4 vMin = cv::v_setall_f32(minMagnitude), vCos = cv::v_setall_f32(cosSquared);
   const cv::v_float32x4 vRy = cv::v_setall_f32(ry), vRy2 = cv::v_setall_f32(ry2);
   const cv::v_float32x4 zero = cv::v_setzero_f32();
-  for (; x + 4 <= end; x += 4) {
-    cv::v_float32x4 keep = cv::v_load(mag + x) >= vMin;
-    if (mask) {
-      // Byte by byte: OpenCV's four-byte expanding load assumes an aligned address.
-      const cv::v_uint32x4 m(mask[x], mask[x + 1], mask[x + 2], mask[x + 3]);
-      keep = keep & cv::v_reinterpret_as_f32(m != cv::v_setzero_u32());
-    }
-    const cv::v_float32x4 fx = cv::v_cvt_f32(cv::v_load_expand(gx + x));
-    const cv::v_float32x4 fy = cv::v_cvt_f32(cv::v_load_expand(gy + x));
-    const cv::v_float32x4 r = cv::v_load(rx + x);
+  // The test of four pixels from x, with their mask lanes (all ones without a mask).
+  const auto facing = [&](int at, const cv::v_int32x4& ix, const cv::v_int32x4& iy,
+                          const cv::v_float32x4& inMask) {
+    const cv::v_float32x4 fx = cv::v_cvt_f32(ix), fy = cv::v_cvt_f32(iy);
+    const cv::v_float32x4 r = cv::v_load(rx + at);
     const cv::v_float32x4 dot = fx * r + fy * vRy, r2 = r * r + vRy2;
-    keep = keep & (r2 != zero) & (dot * dot >= vCos * (fx * fx + fy * fy) * r2);
-    const int bits = cv::v_signmask(keep);
-    // Every column is written; only the kept ones advance the count.
-    out[count] = x, count += bits & 1;
-    out[count] = x + 1, count += (bits >> 1) & 1;
-    out[count] = x + 2, count += (bits >> 2) & 1;
-    out[count] = x + 3, count += (bits >> 3) & 1;
+    return (cv::v_load(mag + at) >= vMin) & inMask & (r2 != zero) &
+           (dot * dot >= vCos * (fx * fx + fy * fy) * r2);
+  };
+  // Eight pixels per round: the gradients and the mask come in one load each. Each kept
+  // column is stored with its round's compaction; every store stays within the n entries, as
+  // it starts at most at the round's first column.
+  const cv::v_float32x4 all = cv::v_reinterpret_as_f32(cv::v_setall_s32(-1));
+  for (; x + 8 <= end; x += 8) {
+    cv::v_int32x4 xLo, xHi, yLo, yHi;
+    cv::v_expand(cv::v_load(gx + x), xLo, xHi);
+    cv::v_expand(cv::v_load(gy + x), yLo, yHi);
+    cv::v_float32x4 mLo = all, mHi = all;
+    if (mask) {
+      cv::v_uint32x4 bLo, bHi;
+      cv::v_expand(cv::v_load_expand(mask + x), bLo, bHi);  // eight bytes, any alignment
+      mLo = cv::v_reinterpret_as_f32(bLo != cv::v_setzero_u32());
+      mHi = cv::v_reinterpret_as_f32(bHi != cv::v_setzero_u32());
+    }
+    count = appendKept(facing(x, xLo, yLo, mLo), x, out, count);
+    count = appendKept(facing(x + 4, xHi, yHi, mHi), x + 4, out, count);
   }
 #endif
   for (; x < end; ++x) {
