@@ -113,7 +113,8 @@ size_t rowEdgePeaks(const RowGradients& row, const int* facing, int nFacing,
       subpixelPeak(m, mB, mF, row.gx[x], row.gy[x], float(x), fy, neighbourDir(f).unit, p.x, p.y,
                    p.magnitude);
     }
-    rowMax = std::max(rowMax, peak ? m : 0.f);  // m >= 20 > 0
+    // m (>= 20, finite) times 1 or 0 is m or 0 exactly: the maximum without a branch.
+    rowMax = std::max(rowMax, m * static_cast<float>(peak));
     count += peak;
   }
   maxMag = rowMax;

@@ -77,7 +77,7 @@ inline void quantizeDirection(float ny, float nx, int& forward, int& backward) {
 // The non-maximum test of an edge pixel of magnitude m against its backward and forward
 // neighbours along the gradient. The tie goes to the pixel on the backward side.
 inline bool isEdgePeak(float m, float mBackward, float mForward) {
-  return m >= mBackward && m > mForward;
+  return (m >= mBackward) & (m > mForward);  // both compared: no branch for noise to mispredict
 }
 
 // Sub-pixel position of an edge peak from the magnitudes at offsets -1, 0, +1 along
