@@ -541,21 +541,11 @@ int detectPeakCircles(const cv::Mat& grey, std::vector<cv::Vec3f>* circles,
     if (profile) profile->clear();
     return 0;
   }
-  // The reduced work images stay with the thread between calls: a call on a region of the
-  // size of the last one allocates none of them. Fresh blocks of megabytes would each cost
-  // their page faults, as the allocator hands such blocks back to the system when freed.
-  thread_local cv::Mat gx, gy, reducedMask, magnitude;
+  cv::Mat gx, gy, reducedMask, magnitude;
   reducedGradients(grey, gx, gy, step, step, useMask ? mask : nullptr, &reducedMask, &magnitude);
-  const int count = peakCircleSearch(grey, gx, gy, circles, scores, profile, params, maxCount,
-                                     useMask ? mask : nullptr, useMask ? &reducedMask : nullptr,
-                                     step, nullptr, &magnitude);
-  if (step == 1) {
-    // Unreduced, the images are as large as the region (below 2000 pixels a side, a few tens
-    // of megabytes) and the mask is the caller's own: none is kept past the call. Reduced,
-    // they stay below 9 MB.
-    gx.release(), gy.release(), reducedMask.release(), magnitude.release();
-  }
-  return count;
+  return peakCircleSearch(grey, gx, gy, circles, scores, profile, params, maxCount,
+                          useMask ? mask : nullptr, useMask ? &reducedMask : nullptr, step, nullptr,
+                          &magnitude);
 }
 
 }  // namespace vistrel
