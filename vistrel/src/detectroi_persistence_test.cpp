@@ -237,6 +237,10 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   EXPECT_EQ(capture.messages().size(), 2u);
   EXPECT_TRUE(roi.readText("{\"other\": 1}", "roi"));  // JSON without the key: empty
   EXPECT_TRUE(roi.empty());
+  // JSON as the reader takes it: signs, leading zeros, a bare decimal point, a closing comma,
+  // and whatever follows the document.
+  EXPECT_TRUE(roi.readText("{\"roi\": {\"angle\": +05., \"reserveSize\": 1,}} x", "roi"));
+  EXPECT_EQ(roi.angle(), 5.f);
   EXPECT_TRUE(
       roi.readText("<?xml version=\"1.0\"?>\n<!-- turned -->\n<opencv_storage><roi>"
                    "<angle>5.</angle></roi></opencv_storage>",
@@ -280,6 +284,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "<?xml n=\"\"?><k d=",  // the XML reader reads past the end
                       "<?xml version=\"1.0\"?><a><b></a></b>", "<?xml version=\"1.0\"?><a k=v></a>",
                       "<?xml version=\"1.0\"?><!-- open", "<?xml version=\"1.0\"?><a><b/></a>",
-                      "<?xml version=\"1.0\"?><a></a b=\"1\">", "<?xml version=\"1<\"?><a></a>"));
+                      "<?xml version=\"1.0\"?><a></a b=\"1\">", "<?xml version=\"1<\"?><a></a>",
+                      "{\"a\": [1, 2}", "{\"a\" 1}", "{\"a\": tru}", "{\"a\": \"x\\q\"}",
+                      "{\"a\": .}"));
 
 }  // namespace

@@ -250,22 +250,120 @@ bool xmlStructureHolds(std::string_view text) {
   return open.empty();
 }
 
+// Whether JSON text is well formed up to the end of its one value, where the reader stops.
+// Numbers and lists are read as the reader reads them: a number may have a sign, leading zeros
+// and a decimal point with digits on either side ("+00.5", "30.", ".5"), and a comma may close
+// a list of members or elements. Containers nest on a stack of their own, so deep nesting
+// costs no recursion.
+bool jsonStructureHolds(std::string_view text) {
+  std::size_t at = 0;
+  const auto isDigit = [&](std::size_t i) {
+    return i < text.size() && text[i] >= '0' && text[i] <= '9';
+  };
+  const auto space = [&] {
+    while (at < text.size() && std::string_view(" \t\n\r").find(text[at]) != kNone) ++at;
+  };
+  const auto string = [&] {  // at its opening quote
+    for (++at; at < text.size(); ++at) {
+      const char c = text[at];
+      if (c == '"') {
+        ++at;
+        return true;
+      }
+      if (static_cast<unsigned char>(c) < 0x20) return false;
+      if (c == '\\') {
+        ++at;
+        if (at < text.size() && text[at] == 'u') {
+          for (int k = 0; k < 4; ++k) {
+            ++at;
+            if (at >= text.size() ||
+                std::string_view("0123456789abcdefABCDEF").find(text[at]) == kNone) {
+              return false;
+            }
+          }
+        } else if (at >= text.size() || std::string_view("\"\\/bfnrt").find(text[at]) == kNone) {
+          return false;
+        }
+      }
+    }
+    return false;
+  };
+  const auto key = [&] {  // a member's name and its ":"
+    space();
+    if (at >= text.size() || text[at] != '"' || !string()) return false;
+    space();
+    if (at >= text.size() || text[at] != ':') return false;
+    ++at;
+    return true;
+  };
+  const auto scalar = [&] {  // a literal or a number
+    for (const std::string_view word : {"true", "false", "null"}) {
+      if (text.compare(at, word.size(), word) == 0) {
+        at += word.size();
+        return true;
+      }
+    }
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+    const std::size_t digits = at;
+    while (isDigit(at)) ++at;
+    if (at < text.size() && text[at] == '.') ++at;
+    while (isDigit(at)) ++at;
+    if (at == digits || (at == digits + 1 && text[digits] == '.')) return false;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+      ++at;
+      if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+      if (!isDigit(at)) return false;
+      while (isDigit(at)) ++at;
+    }
+    return true;
+  };
+
+  std::string open;  // the containers not yet closed
+  for (;;) {         // `at` is where a value starts
+    space();
+    if (at >= text.size()) return false;
+    const char c = text[at];
+    if (c == '{' || c == '[') {
+      open.push_back(c);
+      ++at;
+      space();
+      if (at < text.size() && text[at] == (c == '{' ? '}' : ']')) {  // empty: a whole value
+        open.pop_back();
+        ++at;
+      } else {
+        if (c == '{' && !key()) return false;
+        continue;  // the first member's or element's value
+      }
+    } else if (c == '"' ? !string() : !scalar()) {
+      return false;
+    }
+    // A value is complete: close what ends after it, then go on to the next member or element.
+    for (;;) {
+      space();
+      if (open.empty()) return true;  // the reader stops here
+      if (at >= text.size()) return false;
+      if (text[at] == (open.back() == '{' ? '}' : ']')) {
+        open.pop_back();
+        ++at;
+        continue;
+      }
+      if (text[at] != ',') return false;
+      ++at;
+      space();
+      if (at < text.size() && text[at] == (open.back() == '{' ? '}' : ']')) continue;
+      if (open.back() == '{' && !key()) return false;
+      break;
+    }
+  }
+}
+
 }  // namespace
 
 bool storageTextHolds(std::string_view text) {
   if (text.substr(0, 5) == "%YAML") return Checker(text).run();
   if (text.substr(0, 5) == "<?xml") return xmlStructureHolds(text);
-  // Region files hold no brackets inside strings, so quotes are not looked at.
-  std::string open;
-  for (const char c : text) {
-    if (c == '{' || c == '[') {
-      open.push_back(c);
-    } else if (c == '}' || c == ']') {
-      if (open.empty() || open.back() != (c == '}' ? '{' : '[')) return false;
-      open.pop_back();
-    }
-  }
-  return open.empty();
+  if (text.substr(0, 1) == "{") return jsonStructureHolds(text);
+  return true;  // no format the reader knows: it refuses the text itself
 }
 
 }  // namespace detail

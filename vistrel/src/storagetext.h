@@ -5,12 +5,13 @@
 namespace vistrel {
 namespace detail {
 
-// Whether text may be handed to cv::FileStorage's reader, which never returns on some malformed
-// text. YAML (text that starts with "%YAML") must keep to the plain structure of files that
-// the writer produces: directive lines, then lines of block mapping keys, sequence dashes and
-// values, where a value is a plain or quoted scalar on its line, a tag, or a flow collection
-// that may run over several lines and closes in order; every content line stands at least as
-// far in as the first one. In other text (XML, JSON) every bracket and brace closes in order.
+// Whether text may be handed to cv::FileStorage's reader, which never returns, or reads past
+// the end, on some malformed text. YAML (text that starts with "%YAML") must keep to the plain
+// structure of files that the writer produces: directive lines, then lines of block mapping
+// keys, sequence dashes and values, where a value is a plain or quoted scalar on its line, a
+// tag, or a flow collection that may run over several lines and closes in order; every content
+// line stands at least as far in as the first one. XML (from "<?xml") must be well formed, with
+// no empty-element tags; JSON (from "{") must be well formed. The reader knows no other text.
 bool storageTextHolds(std::string_view text);
 
 }  // namespace detail
