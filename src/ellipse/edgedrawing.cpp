@@ -55,6 +55,8 @@ class WorkArray {
   explicit WorkArray(size_t n) : data_(new T[n]), size_(n) {}
   T& operator[](size_t i) { return data_[i]; }
   const T& operator[](size_t i) const { return data_[i]; }
+  T* data() { return data_.get(); }
+  size_t size() const { return size_; }
   // Makes index i valid.
   void ensure(size_t i) {
     if (i < size_) return;
@@ -134,6 +136,33 @@ void interiorGradient(const cv::Mat& smooth, int gradThresh, short* grad, unsign
   }
 }
 
+// The geometry of one walk direction, fixed at compile time so that each direction's loop
+// folds its steps to constants: the straight step and the unit across the walk (toward higher
+// row or column index), the side of the first diagonal tried, and the orientation of the
+// direction map that keeps the walk going.
+template <int Direction>
+struct WalkRule;
+template <>
+struct WalkRule<kWalkRight> {
+  static constexpr int stepR = 0, stepC = 1, acrossR = 1, acrossC = 0, firstDiag = 1;
+  static constexpr unsigned char orientation = kHorizontalEdge;
+};
+template <>
+struct WalkRule<kWalkLeft> {
+  static constexpr int stepR = 0, stepC = -1, acrossR = 1, acrossC = 0, firstDiag = -1;
+  static constexpr unsigned char orientation = kHorizontalEdge;
+};
+template <>
+struct WalkRule<kWalkUp> {
+  static constexpr int stepR = -1, stepC = 0, acrossR = 0, acrossC = 1, firstDiag = -1;
+  static constexpr unsigned char orientation = kVerticalEdge;
+};
+template <>
+struct WalkRule<kWalkDown> {
+  static constexpr int stepR = 1, stepC = 0, acrossR = 0, acrossC = 1, firstDiag = 1;
+  static constexpr unsigned char orientation = kVerticalEdge;
+};
+
 // The linking step's work arrays, sized once for the image and reused for every anchor.
 class AnchorLinker {
  public:
@@ -155,15 +184,8 @@ class AnchorLinker {
   void link(int anchor, std::vector<std::vector<cv::Point>>& segments);
 
  private:
-  void push(int r, int c, int walk, int parent) {
-    stack_.ensure(top_);
-    stack_[top_++] = StackEntry{r, c, walk, parent};
-  }
-  void record(int r, int c) {
-    pixels_.ensure(noPixels_);
-    pixels_[noPixels_++] = Pixel{c, r};
-  }
-  int walk(int r, int c, int direction, bool& turned);
+  template <int Direction>
+  int walk(int& r, int& c, int& noPixels, bool& turned);
   void computeLengths();
   void buildChainList(int chain);
   void copyReversed(std::vector<cv::Point>& segment, Chain& chain);
@@ -183,129 +205,151 @@ class AnchorLinker {
   WorkArray<int> lengths_;
   std::vector<int> chainList_;
   std::vector<cv::Point> scratch_;  // the segment being assembled
-  int top_ = 0;
   int chainNo_ = 0;
   int noPixels_ = 0;
 };
 
-// Follows the ridge from (r, c), the first pixel of chain chainNo_, recording pixels while the
-// direction map keeps the walk's orientation. Returns the chain's pixel count; `turned` tells
-// whether the walk ended where the ridge turns (rather than at a weak or already drawn pixel).
-int AnchorLinker::walk(int r, int c, int direction, bool& turned) {
-  // Straight step, the unit across the walk (toward higher row or column index), and the side
-  // of the first diagonal tried, per walk.
-  int stepR = 0, stepC = 0, acrossR = 0, acrossC = 0, firstDiag = 0;
-  unsigned char orientation = kHorizontalEdge;
-  switch (direction) {
-    case kWalkRight:
-      stepC = 1, acrossR = 1, firstDiag = 1;
-      break;
-    case kWalkLeft:
-      stepC = -1, acrossR = 1, firstDiag = -1;
-      break;
-    case kWalkUp:
-      stepR = -1, acrossC = 1, firstDiag = -1, orientation = kVerticalEdge;
-      break;
-    default:  // kWalkDown
-      stepR = 1, acrossC = 1, firstDiag = 1, orientation = kVerticalEdge;
-      break;
-  }
-  const int stepOff = stepR * w_ + stepC;
-  const int acrossOff = acrossR * w_ + acrossC;
+// Follows the ridge from (r, c), the first pixel of the current chain (already recorded),
+// recording pixels while the direction map keeps the walk's orientation. Returns the chain's
+// pixel count; `turned` tells whether the walk ended where the ridge turns (rather than at a
+// weak or already drawn pixel), and then (r, c) is the turning pixel, no longer recorded.
+//
+// The maps and counters are read into locals: a store into the edge map may alias any member,
+// and the compiler would otherwise reload them after every step.
+template <int Direction>
+int AnchorLinker::walk(int& r, int& c, int& noPixels, bool& turned) {
+  using Rule = WalkRule<Direction>;
+  const unsigned char* const dir = dir_;
+  unsigned char* const edge = edge_;
+  const short* const grad = grad_;
+  const int gradThresh = gradThresh_;
+  const int stepOff = Rule::stepR * w_ + Rule::stepC;
+  const int acrossOff = Rule::acrossR * w_ + Rule::acrossC;
+  const int firstDiagOff = Rule::firstDiag * acrossOff;
+  Pixel* pixels = pixels_.data();
+  size_t capacity = pixels_.size();
+  int count = noPixels;
 
+  int idx = r * w_ + c;
   int len = 1;
   for (;;) {
-    const int idx = r * w_ + c;
-    if (dir_[idx] != orientation) break;
-    edge_[idx] = kEdgePixel;
-    if (edge_[idx + acrossOff] == kAnchorPixel) edge_[idx + acrossOff] = kNoEdgePixel;
-    if (edge_[idx - acrossOff] == kAnchorPixel) edge_[idx - acrossOff] = kNoEdgePixel;
+    if (dir[idx] != Rule::orientation) break;
+    edge[idx] = kEdgePixel;
+    if (edge[idx + acrossOff] == kAnchorPixel) edge[idx + acrossOff] = kNoEdgePixel;
+    if (edge[idx - acrossOff] == kAnchorPixel) edge[idx - acrossOff] = kNoEdgePixel;
 
     const int next = idx + stepOff;
     int shift;  // -1, 0 or +1 across the walk
-    if (edge_[next] >= kAnchorPixel) {
+    if (edge[next] >= kAnchorPixel) {
       shift = 0;
-    } else if (edge_[next + firstDiag * acrossOff] >= kAnchorPixel) {
-      shift = firstDiag;
-    } else if (edge_[next - firstDiag * acrossOff] >= kAnchorPixel) {
-      shift = -firstDiag;
+    } else if (edge[next + firstDiagOff] >= kAnchorPixel) {
+      shift = Rule::firstDiag;
+    } else if (edge[next - firstDiagOff] >= kAnchorPixel) {
+      shift = -Rule::firstDiag;
     } else {
-      const int a = grad_[next - acrossOff];
-      const int b = grad_[next];
-      const int cc = grad_[next + acrossOff];
+      const int a = grad[next - acrossOff];
+      const int b = grad[next];
+      const int cc = grad[next + acrossOff];
       if (a > b) {
         shift = a > cc ? -1 : 1;
       } else {
         shift = cc > b ? 1 : 0;
       }
     }
-    r += stepR + shift * acrossR;
-    c += stepC + shift * acrossC;
-    const int ni = next + shift * acrossOff;
-    if (edge_[ni] == kEdgePixel || grad_[ni] < gradThresh_) {
+    r += Rule::stepR + shift * Rule::acrossR;
+    c += Rule::stepC + shift * Rule::acrossC;
+    idx = next + shift * acrossOff;
+    if (edge[idx] == kEdgePixel || grad[idx] < gradThresh) {
+      noPixels = count;
       turned = false;
       return len;
     }
-    record(r, c);
+    if (static_cast<size_t>(count) >= capacity) {
+      pixels_.ensure(static_cast<size_t>(count));
+      pixels = pixels_.data();
+      capacity = pixels_.size();
+    }
+    pixels[count++] = Pixel{c, r};
     ++len;
   }
 
-  // The ridge turns: (r, c) starts two new chains across the old direction, the one toward
-  // lower indices (left or up) walked first.
-  if (orientation == kHorizontalEdge) {
-    push(r, c, kWalkDown, chainNo_);
-    push(r, c, kWalkUp, chainNo_);
-  } else {
-    push(r, c, kWalkRight, chainNo_);
-    push(r, c, kWalkLeft, chainNo_);
-  }
-  --noPixels_;
+  // The ridge turns: (r, c) becomes the first pixel of the two chains that go on across the old
+  // direction, so this chain gives it up.
+  noPixels = count - 1;
   turned = true;
   return len - 1;
 }
 
 void AnchorLinker::link(int anchor, std::vector<std::vector<cv::Point>>& segments) {
   chains_[0] = Chain{0, 0, -1, {-1, -1}, 0};
-  chainNo_ = 1;
-  noPixels_ = 0;
-  top_ = 0;
+  int chainNo = 1;
+  int noPixels = 0;
+  int top = 0;
   int notYetEdge = 0;
 
-  const int ar = anchor / w_;
-  const int ac = anchor % w_;
-  if (dir_[anchor] == kVerticalEdge) {
-    push(ar, ac, kWalkDown, 0);
-    push(ar, ac, kWalkUp, 0);
-  } else {
-    push(ar, ac, kWalkRight, 0);
-    push(ar, ac, kWalkLeft, 0);
-  }
+  // Of the two walks that start at a pixel, the one toward lower indices (left or up) goes
+  // first: it is taken on at once and only the other waits on the stack.
+  const auto pushSecond = [&](int r, int c, int walk, int parent) {
+    stack_.ensure(static_cast<size_t>(top));
+    stack_[top++] = StackEntry{r, c, walk, parent};
+  };
+  const bool vertical = dir_[anchor] == kVerticalEdge;
+  StackEntry e{anchor / w_, anchor % w_, vertical ? kWalkUp : kWalkLeft, 0};
+  pushSecond(e.r, e.c, vertical ? kWalkDown : kWalkRight, 0);
 
-  while (top_ > 0) {
-    const StackEntry e = stack_[--top_];
+  for (;;) {
     if (edge_[e.r * w_ + e.c] != kEdgePixel) ++notYetEdge;
-    chains_.ensure(chainNo_);
-    lengths_.ensure(chainNo_);
-    chains_[chainNo_] = Chain{e.walk, 0, e.parent, {-1, -1}, noPixels_};
-    record(e.r, e.c);
+    chains_.ensure(static_cast<size_t>(chainNo));
+    lengths_.ensure(static_cast<size_t>(chainNo));
+    chains_[chainNo] = Chain{e.walk, 0, e.parent, {-1, -1}, noPixels};
+    pixels_.ensure(static_cast<size_t>(noPixels));
+    pixels_[noPixels++] = Pixel{e.c, e.r};
+    int r = e.r, c = e.c;
     bool turned = false;
-    const int len = walk(e.r, e.c, e.walk, turned);
+    int len = 0;
+    switch (e.walk) {
+      case kWalkLeft:
+        len = walk<kWalkLeft>(r, c, noPixels, turned);
+        break;
+      case kWalkRight:
+        len = walk<kWalkRight>(r, c, noPixels, turned);
+        break;
+      case kWalkUp:
+        len = walk<kWalkUp>(r, c, noPixels, turned);
+        break;
+      default:
+        len = walk<kWalkDown>(r, c, noPixels, turned);
+        break;
+    }
+    const bool horizontal = e.walk == kWalkLeft || e.walk == kWalkRight;
     const int slot = (e.walk == kWalkLeft || e.walk == kWalkUp) ? 0 : 1;
     // A chain that stopped keeps its slot only when it has pixels; one that ended at a turn
-    // is always kept, since the chains pushed at the turn name it as their parent.
+    // is always kept, since the chains that start at the turn name it as their parent.
     if (turned || len > 0) {
-      chains_[chainNo_].len = len;
-      chains_[e.parent].children[slot] = chainNo_;
-      ++chainNo_;
+      chains_[chainNo].len = len;
+      chains_[e.parent].children[slot] = chainNo;
+      ++chainNo;
+    }
+    if (turned) {
+      const int parent = chainNo - 1;
+      pushSecond(r, c, horizontal ? kWalkDown : kWalkRight, parent);
+      e = StackEntry{r, c, horizontal ? kWalkUp : kWalkLeft, parent};
+    } else if (top > 0) {
+      e = stack_[--top];
+    } else {
+      break;
     }
   }
 
-  if (noPixels_ - notYetEdge >= minPathLength_) {
+  chainNo_ = chainNo;
+  noPixels_ = noPixels;
+  if (noPixels - notYetEdge >= minPathLength_) {
     makeSegments(segments);
   } else {
-    for (int i = 0; i < noPixels_; ++i) {
-      edge_[pixels_[i].y * w_ + pixels_[i].x] = kNoEdgePixel;
-    }
+    unsigned char* const edge = edge_;
+    const Pixel* const pixels = pixels_.data();
+    const int w = w_;
+    for (int i = 0; i < noPixels; ++i) edge[pixels[i].y * w + pixels[i].x] = kNoEdgePixel;
   }
 }
 
