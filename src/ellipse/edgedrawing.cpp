@@ -190,6 +190,7 @@ class AnchorLinker {
   void buildChainList(int chain);
   void copyReversed(std::vector<cv::Point>& segment, Chain& chain);
   void copyForward(std::vector<cv::Point>& segment, Chain& chain);
+  void copyPathForward(std::vector<cv::Point>& segment, int chain);
   void makeSegments(std::vector<std::vector<cv::Point>>& segments);
 
   const short* grad_;
@@ -376,13 +377,14 @@ void AnchorLinker::computeLengths() {
   }
 }
 
+// The next chain on the path through `chain` (after computeLengths, at most one child is left).
+inline int nextOnPath(const Chain& chain) {
+  return chain.children[0] >= 0 ? chain.children[0] : chain.children[1];
+}
+
 void AnchorLinker::buildChainList(int chain) {
   chainList_.clear();
-  for (int k = chain; k >= 0;) {
-    chainList_.push_back(k);
-    const Chain& ch = chains_[k];
-    k = ch.children[0] >= 0 ? ch.children[0] : ch.children[1];
-  }
+  for (int k = chain; k >= 0; k = nextOnPath(chains_[k])) chainList_.push_back(k);
 }
 
 // Appends the chain's pixels last to first. A pixel at the segment's end that the chain's
@@ -416,6 +418,12 @@ void AnchorLinker::copyForward(std::vector<cv::Point>& segment, Chain& chain) {
   chain.len = 0;
 }
 
+// Appends the path from `chain` in list order, each chain with copyForward. Copying leaves the
+// child links alone, so the path is followed as it is copied.
+void AnchorLinker::copyPathForward(std::vector<cv::Point>& segment, int chain) {
+  for (int k = chain; k >= 0; k = nextOnPath(chains_[k])) copyForward(segment, chains_[k]);
+}
+
 void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
   computeLengths();
   const Chain& root = chains_[0];
@@ -435,13 +443,12 @@ void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
     }
   }
   if (up >= 0 && lengths_[up] > 1) {
-    buildChainList(up);
-    Chain& first = chains_[chainList_.front()];
+    Chain& first = chains_[up];
     if (first.len > 0) {  // its first pixel is the anchor, already in the segment
       ++first.start;
       --first.len;
     }
-    for (int k : chainList_) copyForward(segment, chains_[k]);
+    copyPathForward(segment, up);
   }
   // A closed curve: the first pixel is redundant when the second already touches the last.
   const bool closed = segment.size() >= 2 && adjacent(segment[1], segment.back());
@@ -452,8 +459,7 @@ void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
   for (int i = 2; i < chainNo_; ++i) {
     if (chains_[i].len < 2 || lengths_[i] < kMinSideBranchLength) continue;
     scratch_.clear();
-    buildChainList(i);
-    for (int k : chainList_) copyForward(scratch_, chains_[k]);
+    copyPathForward(scratch_, i);
     segments.back() = scratch_;
     segments.emplace_back();
   }
