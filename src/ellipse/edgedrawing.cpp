@@ -163,6 +163,25 @@ struct WalkRule<kWalkDown> {
   static constexpr unsigned char orientation = kVerticalEdge;
 };
 
+#if CV_SIMD128
+// For every 8-bit mask, the positions of its set bits, lowest first, and their number: the
+// anchors of a group of eight pixels, packed to the front.
+struct LaneTable {
+  unsigned char lanes[256][8] = {};
+  unsigned char count[256] = {};
+  constexpr LaneTable() {
+    for (int mask = 0; mask < 256; ++mask) {
+      int n = 0;
+      for (int bit = 0; bit < 8; ++bit) {
+        if ((mask >> bit) & 1) lanes[mask][n++] = static_cast<unsigned char>(bit);
+      }
+      count[mask] = static_cast<unsigned char>(n);
+    }
+  }
+};
+constexpr LaneTable kLaneTable{};
+#endif
+
 // The linking step's work arrays, sized once for the image and reused for every anchor.
 class AnchorLinker {
  public:
@@ -529,8 +548,10 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
       const cv::v_int16x8 rise = cv::v_setall_s16(static_cast<short>(anchorThresh));
       const cv::v_uint16x8 vertical = cv::v_setall_u16(kVerticalEdge);
       const cv::v_uint16x8 anchorValue = cv::v_setall_u16(kAnchorPixel);
+      const cv::v_int32x4 row = cv::v_setall_s32(i);
       // Anchors are too frequent and too irregular for a branch per anchor to be predicted:
-      // every candidate is written, and the count advances only past the anchors.
+      // the group's anchors are packed to the front of eight (x, y) pairs that are all written,
+      // and the count advances only past the anchors.
       size_t count = 0;
       for (; j + 8 <= width - 2; j += 8) {
         const int idx = i * width + j;
@@ -545,10 +566,20 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
         cv::v_pack_store(edge + idx, cv::v_select(cv::v_reinterpret_as_u16(isAnchor), anchorValue,
                                                   cv::v_load_expand(edge + idx)));
         const unsigned bits = static_cast<unsigned>(cv::v_signmask(isAnchor));
-        for (int k = 0; k < 8; ++k) {
-          rowAnchors[count] = cv::Point(j + k, i);
-          count += (bits >> k) & 1u;
-        }
+        const unsigned char* lanes = kLaneTable.lanes[bits];
+        const cv::v_int32x4 column = cv::v_setall_s32(j);
+        const cv::v_int32x4 x0 = cv::v_reinterpret_as_s32(cv::v_load_expand_q(lanes)) + column;
+        const cv::v_int32x4 x1 = cv::v_reinterpret_as_s32(cv::v_load_expand_q(lanes + 4)) + column;
+        cv::v_int32x4 xy0, xy1, xy2, xy3;
+        cv::v_zip(x0, row, xy0, xy1);
+        cv::v_zip(x1, row, xy2, xy3);
+        // count + 8 <= j - 2 + 8 < width: the eight pairs stay inside the row buffer.
+        int* out = reinterpret_cast<int*>(rowAnchors.data() + count);
+        cv::v_store(out, xy0);
+        cv::v_store(out + 4, xy1);
+        cv::v_store(out + 8, xy2);
+        cv::v_store(out + 12, xy3);
+        count += kLaneTable.count[bits];
       }
       anchors.insert(anchors.end(), rowAnchors.begin(), rowAnchors.begin() + count);
     }
