@@ -182,6 +182,22 @@ struct LaneTable {
 constexpr LaneTable kLaneTable{};
 #endif
 
+// Where a walk goes from the pixel before `next` (the straight step): -1, 0 or +1 across the
+// walk. Drawn pixels and anchors come first (straight, then the first diagonal, then the
+// second); otherwise the strongest of the three gradients, ties as the routing rule says.
+template <class Rule>
+inline int stepShift(const unsigned char* edge, const short* grad, int next, int acrossOff) {
+  const int firstDiagOff = Rule::firstDiag * acrossOff;
+  if (edge[next] >= kAnchorPixel) return 0;
+  if (edge[next + firstDiagOff] >= kAnchorPixel) return Rule::firstDiag;
+  if (edge[next - firstDiagOff] >= kAnchorPixel) return -Rule::firstDiag;
+  const int a = grad[next - acrossOff];
+  const int b = grad[next];
+  const int c = grad[next + acrossOff];
+  if (a > b) return a > c ? -1 : 1;
+  return c > b ? 1 : 0;
+}
+
 // The linking step's work arrays, sized once for the image and reused for every anchor.
 class AnchorLinker {
  public:
@@ -206,6 +222,9 @@ class AnchorLinker {
  private:
   template <int Direction>
   int walk(int& r, int& c, int& noPixels, bool& turned);
+  template <int Direction>
+  bool stopsAtFirstStep(int anchor) const;
+  bool dropIfWalksStopAtOnce(int anchor);
   void computeLengths();
   void buildChainList(int chain);
   int copyReversed(cv::Point* segment, int size, Chain& chain);
@@ -248,7 +267,6 @@ int AnchorLinker::walk(int& r, int& c, int& noPixels, bool& turned) {
   const int gradThresh = gradThresh_;
   const int stepOff = Rule::stepR * w_ + Rule::stepC;
   const int acrossOff = Rule::acrossR * w_ + Rule::acrossC;
-  const int firstDiagOff = Rule::firstDiag * acrossOff;
   Pixel* pixels = pixels_.data();
   size_t capacity = pixels_.size();
   int count = noPixels;
@@ -262,23 +280,7 @@ int AnchorLinker::walk(int& r, int& c, int& noPixels, bool& turned) {
     if (edge[idx - acrossOff] == kAnchorPixel) edge[idx - acrossOff] = kNoEdgePixel;
 
     const int next = idx + stepOff;
-    int shift;  // -1, 0 or +1 across the walk
-    if (edge[next] >= kAnchorPixel) {
-      shift = 0;
-    } else if (edge[next + firstDiagOff] >= kAnchorPixel) {
-      shift = Rule::firstDiag;
-    } else if (edge[next - firstDiagOff] >= kAnchorPixel) {
-      shift = -Rule::firstDiag;
-    } else {
-      const int a = grad[next - acrossOff];
-      const int b = grad[next];
-      const int cc = grad[next + acrossOff];
-      if (a > b) {
-        shift = a > cc ? -1 : 1;
-      } else {
-        shift = cc > b ? 1 : 0;
-      }
-    }
+    const int shift = stepShift<Rule>(edge, grad, next, acrossOff);
     r += Rule::stepR + shift * Rule::acrossR;
     c += Rule::stepC + shift * Rule::acrossC;
     idx = next + shift * acrossOff;
@@ -303,7 +305,46 @@ int AnchorLinker::walk(int& r, int& c, int& noPixels, bool& turned) {
   return len - 1;
 }
 
+// Whether the walk from `anchor` in `Direction` stops at its first step (the anchor's direction
+// must keep the walk going).
+template <int Direction>
+bool AnchorLinker::stopsAtFirstStep(int anchor) const {
+  using Rule = WalkRule<Direction>;
+  const int acrossOff = Rule::acrossR * w_ + Rule::acrossC;
+  const int next = anchor + Rule::stepR * w_ + Rule::stepC;
+  const int to = next + stepShift<Rule>(edge_, grad_, next, acrossOff) * acrossOff;
+  return edge_[to] == kEdgePixel || grad_[to] < gradThresh_;
+}
+
+// A shortcut for the many anchors whose two walks both stop at their first step. Traced, such
+// an anchor records itself twice, once as a new pixel: one counted pixel, fewer than a minimum
+// path length above 1, so the walk is undone. The first walk writes only the anchor (255) and
+// the anchors beside it across the walk (0), none of which the second walk's step reads (it
+// looks at the far side), so both steps can be judged first. What stays is the anchor and the
+// anchors beside it set to 0, which this sets directly. Returns whether it applied.
+bool AnchorLinker::dropIfWalksStopAtOnce(int anchor) {
+  if (minPathLength_ <= 1) return false;
+  const unsigned char d = dir_[anchor];
+  int acrossOff = 0;
+  if (d == kVerticalEdge) {
+    if (!stopsAtFirstStep<kWalkUp>(anchor) || !stopsAtFirstStep<kWalkDown>(anchor)) return false;
+    acrossOff = 1;
+  } else if (d == kHorizontalEdge) {
+    if (!stopsAtFirstStep<kWalkLeft>(anchor) || !stopsAtFirstStep<kWalkRight>(anchor)) {
+      return false;
+    }
+    acrossOff = w_;
+  } else {
+    return false;
+  }
+  edge_[anchor] = kNoEdgePixel;
+  if (edge_[anchor + acrossOff] == kAnchorPixel) edge_[anchor + acrossOff] = kNoEdgePixel;
+  if (edge_[anchor - acrossOff] == kAnchorPixel) edge_[anchor - acrossOff] = kNoEdgePixel;
+  return true;
+}
+
 void AnchorLinker::link(int anchor, std::vector<std::vector<cv::Point>>& segments) {
+  if (dropIfWalksStopAtOnce(anchor)) return;
   chains_[0] = Chain{0, 0, -1, {-1, -1}, 0};
   int chainNo = 1;
   int noPixels = 0;
