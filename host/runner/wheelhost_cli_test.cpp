@@ -190,7 +190,11 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   Workspace ws;
   QDir(ws.path("")).mkpath("in/sub");
   // Natural order: w2 before w10; the sub-folder only with --recursive.
-  ws.writeImage("in/w2.png", Workspace::wheel({360, 300}, {170.0, 150.0}, 100, 5, 40));
+  // In colour: the analysis sees the first (blue) channel, and the cut-out is placed in it.
+  const cv::Mat w2 = Workspace::wheel({360, 300}, {170.0, 150.0}, 100, 5, 40);
+  cv::Mat w2colour;
+  cv::merge(std::vector<cv::Mat>{w2, 255 - w2, cv::Mat::zeros(w2.size(), CV_8UC1)}, w2colour);
+  ws.writeImage("in/w2.png", w2colour);
   ws.writeImage("in/w10.jpg", Workspace::wheel({300, 280}, {150.0, 141.0}, 110, 6, 0));
   ws.writeImage("in/sub/deep.png", Workspace::wheel({300, 280}, {150.0, 140.0}, 100, 5, 0));
   ws.writeImage("in/nowheel.bmp", cv::Mat(50, 61, CV_8UC1, cv::Scalar(40)));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "roishapes.h"
+#include "storagetext.h"
 #include "vistrel/assert.h"
 
 namespace vistrel {
@@ -160,92 +161,6 @@ void readShapes(DetectRoi& roi, const cv::FileNode& list, bool united) {
 // OpenCV's reader reads text of this size in well under a second; a region file is a few KiB.
 constexpr std::size_t kMaxRegionText = std::size_t{16} << 20;
 
-// Whether YAML text keeps every content line at least as far in as its first one. OpenCV 4.6's
-// YAML reader loops forever on some text that steps out further (a first line indented, a later
-// one at the margin with a dangling "-"); a file as serialize writes it starts at the margin.
-bool yamlIndentationHolds(const std::string& text) {
-  if (text.compare(0, 5, "%YAML") != 0) return true;
-  std::size_t base = std::string::npos;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::size_t first = text.find_first_not_of(" \t\r", pos);
-    // Content may follow the document marker on its line: it starts where it stands.
-    if (first < end && text.compare(first, 3, "---") == 0) {
-      first = text.find_first_not_of(" \t\r", first + 3);
-    }
-    if (first < end && text[first] != '#' && text[first] != '%') {
-      const std::size_t indent = first - pos;
-      if (base == std::string::npos) base = indent;
-      if (indent < base) return false;
-    }
-    pos = end + 1;
-  }
-  return true;
-}
-
-// Whether a "%" in YAML text only starts a directive line before the document's content. OpenCV
-// 4.6's YAML reader loops forever on a "%" further on (after "---[]", for one); region values
-// never hold one, and what follows a "#" is a comment, free to.
-bool yamlPercentOnlyInDirectives(const std::string& text) {
-  if (text.compare(0, 5, "%YAML") != 0) return true;
-  bool directives = true;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    if (!(directives && text[pos] == '%')) {
-      const std::size_t first = text.find_first_not_of(" \t\r", pos);
-      if (first < end && text[first] != '#') directives = false;
-      const std::size_t comment = std::min(end, text.find('#', pos));
-      if (text.find('%', pos) < comment) return false;
-    }
-    pos = end + 1;
-  }
-  return true;
-}
-
-// Whether every sequence dash in YAML text ("-" before a blank or the line's end) starts its
-// line, as the region writer puts them. OpenCV 4.6's YAML reader loops forever on some dashes
-// elsewhere (one ending a line after other text); a "-" before other characters is a number's
-// sign or the "---" marker.
-bool yamlDashesLeadTheirEntries(const std::string& text) {
-  if (text.compare(0, 5, "%YAML") != 0) return true;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    const std::size_t first = text.find_first_not_of(" \t\r", pos);
-    const std::size_t stop = std::min(end, text.find('#', pos));  // a comment is free text
-    for (std::size_t i = pos; i < stop; ++i) {
-      if (text[i] != '-') continue;
-      if (i + 1 < stop && text[i + 1] != ' ' && text[i + 1] != '\t' && text[i + 1] != '\r') {
-        continue;
-      }
-      if (i > first && text.compare(first, 3, "---") == 0 && i < first + 3) continue;
-      if (i != first) return false;
-    }
-    pos = end + 1;
-  }
-  return true;
-}
-
-// Whether every bracket and brace closes in order. Region files hold no brackets inside
-// strings, so quotes are not looked at; the reader loops on some text with a stray "}".
-bool bracketsBalance(const std::string& text) {
-  std::string open;
-  for (const char ch : text) {
-    if (ch == '{' || ch == '[') {
-      open.push_back(ch);
-    } else if (ch == '}' || ch == ']') {
-      if (open.empty() || open.back() != (ch == '}' ? '{' : '[')) return false;
-      open.pop_back();
-    }
-  }
-  return open.empty();
-}
-
 }  // namespace
 
 bool DetectRoi::readText(const std::string& text, const std::string& key) {
@@ -254,8 +169,7 @@ bool DetectRoi::readText(const std::string& text, const std::string& key) {
   if (!VISTREL_CHECK(text.size() <= kMaxRegionText && text.find('\0') == std::string::npos)) {
     return false;
   }
-  if (!VISTREL_CHECK(yamlIndentationHolds(text) && yamlPercentOnlyInDirectives(text) &&
-                     yamlDashesLeadTheirEntries(text) && bracketsBalance(text))) {
+  if (!VISTREL_CHECK(detail::storageTextHolds(text))) {
     return false;
   }
   DetectRoi read;
