@@ -650,18 +650,13 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
 }
 
 std::vector<int> anchorOrder(const short* grad, int width, const std::vector<cv::Point>& anchors) {
-  const auto key = [&](const cv::Point& p) {
-    return std::clamp<int>(grad[p.y * width + p.x], 0, kGradientValues - 1);
-  };
-  // Bins above the strongest anchor stay empty and take no slots: only those up to it are
-  // counted (gradients rarely reach a few thousand of the 32768 values).
-  int top = 0;
-  for (const cv::Point& p : anchors) top = std::max(top, key(p));
-  std::vector<int> start(static_cast<size_t>(top) + 1, 0);
-  for (const cv::Point& p : anchors) ++start[key(p)];
+  std::vector<int> start(kGradientValues, 0);
+  for (const cv::Point& p : anchors) {
+    ++start[std::clamp<int>(grad[p.y * width + p.x], 0, kGradientValues - 1)];
+  }
   // Slots in decreasing gradient order; filling them in raster order keeps ties in raster order.
   int pos = 0;
-  for (int g = top; g >= 0; --g) {
+  for (int g = kGradientValues - 1; g >= 0; --g) {
     const int count = start[g];
     start[g] = pos;
     pos += count;
@@ -669,7 +664,7 @@ std::vector<int> anchorOrder(const short* grad, int width, const std::vector<cv:
   std::vector<int> order(anchors.size());
   for (const cv::Point& p : anchors) {
     const int idx = p.y * width + p.x;
-    order[start[key(p)]++] = idx;
+    order[start[std::clamp<int>(grad[idx], 0, kGradientValues - 1)]++] = idx;
   }
   return order;
 }
