@@ -212,8 +212,7 @@ class AnchorLinker {
         pixels_(static_cast<size_t>(width) * height),
         stack_(static_cast<size_t>(width) * height),
         chains_(static_cast<size_t>(width) * height),
-        lengths_(static_cast<size_t>(width) * height),
-        segment_(1024) {
+        lengths_(static_cast<size_t>(width) * height) {
     chainList_.reserve(static_cast<size_t>(width + height) * 8);
   }
 
@@ -227,9 +226,9 @@ class AnchorLinker {
   bool dropIfWalksStopAtOnce(int anchor);
   void computeLengths();
   void buildChainList(int chain);
-  int copyReversed(cv::Point* segment, int size, Chain& chain);
-  int copyForward(cv::Point* segment, int size, Chain& chain);
-  int copyPathForward(cv::Point* segment, int size, int chain);
+  void copyReversed(std::vector<cv::Point>& segment, Chain& chain);
+  void copyForward(std::vector<cv::Point>& segment, Chain& chain);
+  void copyPathForward(std::vector<cv::Point>& segment, int chain);
   void makeSegments(std::vector<std::vector<cv::Point>>& segments);
 
   const short* grad_;
@@ -244,9 +243,7 @@ class AnchorLinker {
   WorkArray<Chain> chains_;
   WorkArray<int> lengths_;
   std::vector<int> chainList_;
-  // The segment being assembled. Grown to the walk's pixel count, which no segment exceeds,
-  // before assembly; cv::Point initialises its elements, so it starts small.
-  WorkArray<cv::Point> segment_;
+  std::vector<cv::Point> scratch_;  // the segment being assembled
   int chainNo_ = 0;
   int noPixels_ = 0;
 };
@@ -450,45 +447,41 @@ void AnchorLinker::buildChainList(int chain) {
   for (int k = chain; k >= 0; k = nextOnPath(chains_[k])) chainList_.push_back(k);
 }
 
-// Appends the chain's pixels last to first to the `size` pixels of `segment` and returns the
-// new size. A pixel at the segment's end that the chain's first copied pixel also touches is
-// redundant and goes; so does the chain's own last pixel when its neighbour already touches
-// the segment.
-int AnchorLinker::copyReversed(cv::Point* segment, int size, Chain& chain) {
+// Appends the chain's pixels last to first. A pixel at the segment's end that the chain's
+// first copied pixel also touches is redundant and goes; so does the chain's own last pixel
+// when its neighbour already touches the segment.
+void AnchorLinker::copyReversed(std::vector<cv::Point>& segment, Chain& chain) {
   if (chain.len > 0) {
     const Pixel* px = &pixels_[chain.start];
     const Pixel& p = px[chain.len - 1];
-    while (size >= 2 && adjacent(p, segment[size - 2])) --size;
+    while (segment.size() >= 2 && adjacent(p, segment[segment.size() - 2])) segment.pop_back();
     int from = chain.len - 1;
-    if (chain.len >= 2 && size > 0 && adjacent(px[chain.len - 2], segment[size - 1])) {
+    if (chain.len >= 2 && !segment.empty() && adjacent(px[chain.len - 2], segment.back())) {
       from = chain.len - 2;
     }
-    for (int k = from; k >= 0; --k) segment[size++] = cv::Point(px[k].x, px[k].y);
+    for (int k = from; k >= 0; --k) segment.emplace_back(px[k].x, px[k].y);
   }
   chain.len = 0;
-  return size;
 }
 
 // Appends the chain's pixels first to last, with the same trimming as copyReversed.
-int AnchorLinker::copyForward(cv::Point* segment, int size, Chain& chain) {
+void AnchorLinker::copyForward(std::vector<cv::Point>& segment, Chain& chain) {
   if (chain.len > 0) {
     const Pixel* px = &pixels_[chain.start];
-    while (size >= 2 && adjacent(px[0], segment[size - 2])) --size;
+    while (segment.size() >= 2 && adjacent(px[0], segment[segment.size() - 2])) {
+      segment.pop_back();
+    }
     int from = 0;
-    if (chain.len >= 2 && size > 0 && adjacent(px[1], segment[size - 1])) from = 1;
-    for (int k = from; k < chain.len; ++k) segment[size++] = cv::Point(px[k].x, px[k].y);
+    if (chain.len >= 2 && !segment.empty() && adjacent(px[1], segment.back())) from = 1;
+    for (int k = from; k < chain.len; ++k) segment.emplace_back(px[k].x, px[k].y);
   }
   chain.len = 0;
-  return size;
 }
 
 // Appends the path from `chain` in list order, each chain with copyForward. Copying leaves the
 // child links alone, so the path is followed as it is copied.
-int AnchorLinker::copyPathForward(cv::Point* segment, int size, int chain) {
-  for (int k = chain; k >= 0; k = nextOnPath(chains_[k])) {
-    size = copyForward(segment, size, chains_[k]);
-  }
-  return size;
+void AnchorLinker::copyPathForward(std::vector<cv::Point>& segment, int chain) {
+  for (int k = chain; k >= 0; k = nextOnPath(chains_[k])) copyForward(segment, chains_[k]);
 }
 
 void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
@@ -501,13 +494,12 @@ void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
   // the far end of the left/up path.
   // Built in a reused buffer and copied once at its final size: growing every segment pixel by
   // pixel cost more allocations than pixels on textured images.
-  segment_.ensure(static_cast<size_t>(noPixels_));
-  cv::Point* const segment = segment_.data();
-  int size = 0;
+  std::vector<cv::Point>& segment = scratch_;
+  segment.clear();
   if (down >= 0 && lengths_[down] > 0) {
     buildChainList(down);
     for (auto it = chainList_.rbegin(); it != chainList_.rend(); ++it) {
-      size = copyReversed(segment, size, chains_[*it]);
+      copyReversed(segment, chains_[*it]);
     }
   }
   if (up >= 0 && lengths_[up] > 1) {
@@ -516,18 +508,19 @@ void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
       ++first.start;
       --first.len;
     }
-    size = copyPathForward(segment, size, up);
+    copyPathForward(segment, up);
   }
   // A closed curve: the first pixel is redundant when the second already touches the last.
-  const bool closed = size >= 2 && adjacent(segment[1], segment[size - 1]);
-  segments.back().assign(segment + (closed ? 1 : 0), segment + size);
+  const bool closed = segment.size() >= 2 && adjacent(segment[1], segment.back());
+  segments.back().assign(segment.begin() + (closed ? 1 : 0), segment.end());
   segments.emplace_back();
 
   // Long side branches that the main path left out.
   for (int i = 2; i < chainNo_; ++i) {
     if (chains_[i].len < 2 || lengths_[i] < kMinSideBranchLength) continue;
-    size = copyPathForward(segment, 0, i);
-    segments.back().assign(segment, segment + size);
+    scratch_.clear();
+    copyPathForward(scratch_, i);
+    segments.back() = scratch_;
     segments.emplace_back();
   }
 }
