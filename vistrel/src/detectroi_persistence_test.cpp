@@ -221,11 +221,12 @@ TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
 // past the end) and catches what the reader throws; the region is then unchanged.
 TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   DetectRoi roi;
-  // Comments are free text; quoted scalars may hold what plain ones may not.
+  // Comment lines and comments after a key or a flow collection are free text; quoted scalars
+  // may hold what plain ones may not.
   const std::string good = yaml(
-      "  # 50% larger - and: [ more\n  label: left # - more: [\n  addRois: # the shapes\n"
-      "    - { type:3, vertexes:[ 10., 10., # centre - [x]\n      13., 14. ] } # a circle\n"
-      "  name: 'a: b - ''%'''\n  \"say \\\"x\\\"\": \"[ - \\\"\"\n");
+      "  # 50% larger - and: [ more\n  addRois: # the shapes\n"
+      "    - { type:3, vertexes:[ 10., 10.,\n      13., 14. ] } # a circle\n"
+      "  name: 'a: b - ''%'''\n  say: \"[ - \\\"x\\\"\"\n");
   ASSERT_TRUE(roi.readText(good, "roi"));
   ASSERT_EQ(roi.addRois().size(), 1u);
   vistrel::AssertCapture capture;
@@ -236,13 +237,19 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   EXPECT_EQ(capture.messages().size(), 2u);
   EXPECT_TRUE(roi.readText("{\"other\": 1}", "roi"));  // JSON without the key: empty
   EXPECT_TRUE(roi.empty());
+  EXPECT_TRUE(
+      roi.readText("<?xml version=\"1.0\"?>\n<!-- turned -->\n<opencv_storage><roi>"
+                   "<angle>5.</angle></roi></opencv_storage>",
+                   "roi"));
+  EXPECT_EQ(roi.angle(), 5.f);
 }
 
-// YAML outside the structure that the writer produces is refused before OpenCV's reader sees
-// it: the first six never return from that reader.
-class RegionYamlRefused : public ::testing::TestWithParam<const char*> {};
+// Text outside the structure that the writer produces is refused before OpenCV's reader sees
+// it: on the first six YAML texts and the last that reader never returns, on the first XML
+// text it reads past the end.
+class RegionTextRefused : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(RegionYamlRefused, BeforeTheReaderSeesIt) {
+TEST_P(RegionTextRefused, BeforeTheReaderSeesIt) {
   DetectRoi roi;
   roi.addRoi({{1, 1}, {2, 2}}, Shape::Circle);
   vistrel::AssertCapture capture;
@@ -253,7 +260,7 @@ TEST_P(RegionYamlRefused, BeforeTheReaderSeesIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    DetectRoiPersistence, RegionYamlRefused,
+    DetectRoiPersistence, RegionTextRefused,
     ::testing::Values("%YAML:1.0\n  - 1\nA  -\n}", "%YAML:1.0\n  a: 1\nA:\n  -\nb",
                       "%YAML:1.0\n---[ 1 ]}\n-", "%YAML:1.0\n---\n[ 1, 2 ]}\n   - { a: 1 }\n",
                       "%YAML:1.\n---[]%  -\n ", "%YAML:1.\n---!r {s:[]}(  -\n ",
@@ -266,6 +273,13 @@ INSTANTIATE_TEST_SUITE_P(
                       "%YAML:1.0\n---\nroi:\n  a: 5%\n",             // a percent
                       "%YAML:1.0\n---\nroi:\n  a: 'x\n",             // an open quote
                       "%YAML:1.0\n---\nroi:\n  a: !t [ 1, - 2 ]\n",  // a dash in a flow
-                      "%YAML:1.0\n---\nroi:\n  a: ]\n"));
+                      "%YAML:1.0\n---\nroi:\n  a: ]\n",
+                      "%YAML:1.0\n---\nroi:\n  a: [ 1, # x\n    2 ]\n",
+                      "%YAML:1.0\n---\nroi:\n  \"a\": 1\n", "%YAML:1.0\n---\nroi:\n  a: 1\n  - 5\n",
+                      "%YAML:1.\n---\n!v-- {s:[]}\n-\n ",
+                      "<?xml n=\"\"?><k d=",  // the XML reader reads past the end
+                      "<?xml version=\"1.0\"?><a><b></a></b>", "<?xml version=\"1.0\"?><a k=v></a>",
+                      "<?xml version=\"1.0\"?><!-- open", "<?xml version=\"1.0\"?><a><b/></a>",
+                      "<?xml version=\"1.0\"?><a></a b=\"1\">", "<?xml version=\"1<\"?><a></a>"));
 
 }  // namespace

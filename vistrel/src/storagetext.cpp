@@ -1,6 +1,9 @@
 #include "storagetext.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vistrel {
 namespace detail {
@@ -29,7 +32,11 @@ class Checker {
       pos = end + 1;
       if (directives && !line_.empty() && line_[0] == '%') continue;
       std::size_t at = skipBlanks(0);
-      if (atEnd(at)) continue;  // blank, or only a comment
+      if (at == line_.size()) continue;
+      if (line_[at] == '#') {  // a comment line, but none inside a flow collection
+        if (!flow_.empty()) return false;
+        continue;
+      }
       directives = false;
       if (flow_.empty() && line_.compare(0, 3, "---") == 0 &&
           (line_.size() == 3 || isBlank(line_[3]))) {
@@ -44,6 +51,8 @@ class Checker {
   }
 
  private:
+  enum class Entry { kKey, kDash, kValue };
+
   std::size_t skipBlanks(std::size_t at) const {
     while (at < line_.size() && isBlank(line_[at])) ++at;
     return at;
@@ -76,33 +85,40 @@ class Checker {
 
   // Just past the ":" of a mapping key that starts at `at`, or kNone when no key starts there.
   std::size_t keyEnd(std::size_t at) const {
+    // A key is plain (the reader takes no quoted one): it runs to its ":" and holds no flow
+    // bracket, "%" or comment. The reader ends it there even without a blank after the ":"
+    // ("scale:0.5"), and so does this.
+    if (kIndicators.find(line_[at]) != kNone) return kNone;
     std::size_t i = at;
-    if (line_[at] == '"' || line_[at] == '\'') {
-      i = quotedEnd(at);
-      if (i == kNone) return kNone;
-    } else {
-      // A plain key runs to its ":" and holds no flow bracket, "%" or comment.
-      if (kIndicators.find(line_[at]) != kNone) return kNone;
-      while (i < line_.size() && std::string_view(":[]{},%#").find(line_[i]) == kNone) ++i;
-    }
-    if (i < line_.size() && line_[i] == ':' && (i + 1 == line_.size() || isBlank(line_[i + 1]))) {
-      return i + 1;
-    }
-    return kNone;
+    while (i < line_.size() && std::string_view(":[]{},%#").find(line_[i]) == kNone) ++i;
+    return i < line_.size() && line_[i] == ':' ? i + 1 : kNone;
   }
 
   // A sequence dash, then a key, then its value, or a value alone.
   bool blockLine(std::size_t at) {
     if (isDash(at)) {  // one per line, as the writer puts them
+      if (!enter(at, Entry::kDash)) return false;
       at = skipBlanks(at + 1);
       if (atEnd(at)) return true;  // the entry follows on the next lines
     }
     const std::size_t key = keyEnd(at);
+    if (!enter(at, key != kNone ? Entry::kKey : Entry::kValue)) return false;
     if (key != kNone) {
       at = skipBlanks(key);
       if (atEnd(at)) return true;  // a block value follows
     }
     return value(at);
+  }
+
+  // An entry of `kind` at column `at`: it closes the blocks further in, and it may stand beside
+  // an earlier one only in a mapping (keys) or a sequence (dashes), not beside a lone value.
+  bool enter(std::size_t at, Entry kind) {
+    while (!blocks_.empty() && blocks_.back().first > at) blocks_.pop_back();
+    if (!blocks_.empty() && blocks_.back().first == at) {
+      return blocks_.back().second == kind && kind != Entry::kValue;
+    }
+    blocks_.emplace_back(at, kind);
+    return true;
   }
 
   bool value(std::size_t at) {
@@ -123,15 +139,14 @@ class Checker {
     return plainScalar(at);
   }
 
-  // A plain scalar runs to the line's end or its comment. It holds no flow brackets, no "%",
-  // no further key and no sequence dash.
+  // A plain scalar runs to the line's end, comment included (the reader ends it there only
+  // sometimes). It holds no flow bracket, no "%", no further key and no sequence dash.
   bool plainScalar(std::size_t at) const {
     if (kIndicators.find(line_[at]) != kNone && (line_[at] != '-' || isDash(at))) {
       return false;
     }
     for (std::size_t i = at; i < line_.size(); ++i) {
       const char c = line_[i];
-      if (c == '#' && (i == 0 || isBlank(line_[i - 1]))) return true;
       if (std::string_view("[]{}%").find(c) != kNone || isDash(i)) return false;
       if (c == ':' && (i + 1 == line_.size() || isBlank(line_[i + 1]))) return false;
     }
@@ -147,9 +162,7 @@ class Checker {
         const std::size_t end = quotedEnd(i);
         if (end == kNone) return false;
         i = end - 1;
-      } else if (c == '#' && (i == 0 || isBlank(line_[i - 1]))) {
-        return true;
-      } else if (c == '%' || isDash(i)) {
+      } else if (c == '#' || c == '%' || isDash(i)) {  // the reader takes no comment in here
         return false;
       } else if (c == '[' || c == '{') {
         flow_.push_back(c);
@@ -164,13 +177,84 @@ class Checker {
 
   std::string_view text_;
   std::string_view line_;
-  std::string flow_;  // the open brackets and braces
+  std::string flow_;                                   // the open brackets and braces
+  std::vector<std::pair<std::size_t, Entry>> blocks_;  // the open blocks' columns and entries
 };
+
+// Whether XML text keeps to what the writer produces: the "<?xml ...?>" declaration, comments,
+// and elements whose start tags carry only name="value" attributes and whose end tags close
+// them in order, around text without "<". OpenCV 4.6's XML reader reads past the end of some
+// text that stops inside a tag, and takes no empty-element tag ("<a/>").
+bool xmlStructureHolds(std::string_view text) {
+  const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  const auto skipSpace = [&](std::size_t at) {
+    while (at < text.size() && (isBlank(text[at]) || text[at] == '\n')) ++at;
+    return at;
+  };
+  // Just past the name at `at`, or kNone when none starts there.
+  const auto nameEnd = [&](std::size_t at) {
+    if (at >= text.size() || !(isLetter(text[at]) || text[at] == '_')) return kNone;
+    std::size_t end = at + 1;
+    while (end < text.size() && (isLetter(text[end]) || (text[end] >= '0' && text[end] <= '9') ||
+                                 std::string_view("_:.-").find(text[end]) != kNone)) {
+      ++end;
+    }
+    return end;
+  };
+  // Just past the tag whose attributes start at `at` and which ends with `close`, or kNone.
+  const auto tagEnd = [&](std::size_t at, std::string_view close) {
+    if (at == kNone) return kNone;
+    for (;;) {
+      at = skipSpace(at);
+      if (text.compare(at, close.size(), close) == 0) return at + close.size();
+      at = nameEnd(at);
+      if (at == kNone) return kNone;
+      at = skipSpace(at);
+      if (at >= text.size() || text[at] != '=') return kNone;
+      at = skipSpace(at + 1);
+      if (at >= text.size() || (text[at] != '"' && text[at] != '\'')) return kNone;
+      const std::size_t quote = text.find(text[at], at + 1);
+      if (quote == kNone || text.substr(at, quote - at).find('<') != kNone) return kNone;
+      at = quote + 1;
+    }
+  };
+
+  std::vector<std::string_view> open;  // the elements not yet closed
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (text[at] != '<') {  // text up to the next tag
+      at = std::min(text.find('<', at), text.size());
+    } else if (text.compare(at, 4, "<!--") == 0) {
+      const std::size_t end = text.find("-->", at + 4);
+      if (end == kNone) return false;
+      at = end + 3;
+    } else if (text.compare(at, 2, "<?") == 0) {
+      at = tagEnd(nameEnd(at + 2), "?>");
+      if (at == kNone) return false;
+    } else if (text.compare(at, 2, "</") == 0) {
+      const std::size_t end = nameEnd(at + 2);
+      if (end == kNone || open.empty() || open.back() != text.substr(at + 2, end - at - 2)) {
+        return false;
+      }
+      open.pop_back();
+      at = tagEnd(end, ">");  // no attributes come before its ">"
+      if (at != skipSpace(end) + 1) return false;
+    } else {
+      const std::size_t end = nameEnd(at + 1);
+      if (end == kNone) return false;
+      open.push_back(text.substr(at + 1, end - at - 1));
+      at = tagEnd(end, ">");
+      if (at == kNone) return false;
+    }
+  }
+  return open.empty();
+}
 
 }  // namespace
 
 bool storageTextHolds(std::string_view text) {
   if (text.substr(0, 5) == "%YAML") return Checker(text).run();
+  if (text.substr(0, 5) == "<?xml") return xmlStructureHolds(text);
   // Region files hold no brackets inside strings, so quotes are not looked at.
   std::string open;
   for (const char c : text) {
