@@ -358,8 +358,14 @@ cv::Mat DetectRoi::getMask(const cv::Size& imageSize) {
   }
   cv::Mat canvas = cv::Mat::zeros(roiSize_, CV_8UC1);
   const cv::Point tl = roiRect_.tl();
+  bool empty = true;  // the canvas holds no shape yet
   for (const auto& shape : addRois_) {
-    shape->draw(canvas, tl, transMat_, cv::Scalar(255), fracBit_);
+    if (empty) {
+      shape->drawOnEmpty(canvas, tl, transMat_, cv::Scalar(255), fracBit_);
+    } else {
+      shape->draw(canvas, tl, transMat_, cv::Scalar(255), fracBit_);
+    }
+    empty = false;
   }
   for (const auto& shape : subRois_) {
     shape->draw(canvas, tl, transMat_, cv::Scalar(0), fracBit_);

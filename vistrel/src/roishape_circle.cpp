@@ -97,11 +97,18 @@ std::vector<cv::Point2f> DetectRoi::RoiAnnulus::getVertexes() const {
 
 void DetectRoi::RoiAnnulus::draw(cv::Mat& canvas, const cv::Point& tl, const cv::Mat& transMat,
                                  const cv::Scalar& color, int fracBit) const {
-  const cv::Scalar other = cv::Scalar::all(255) - color;
-  cv::Mat ring(canvas.size(), canvas.type(), other);
-  drawDisc(ring, tl, transMat, color, fracBit, radius);
-  drawDisc(ring, tl, transMat, other, fracBit, innerRadius);
+  cv::Mat ring(canvas.size(), canvas.type(), cv::Scalar::all(255) - color);
+  drawOnEmpty(ring, tl, transMat, color, fracBit);
   combineRing(canvas, ring, color);
+}
+
+// An empty canvas is what the ring layer starts as, and combining the ring into it gives the
+// ring: the discs go straight into the canvas.
+void DetectRoi::RoiAnnulus::drawOnEmpty(cv::Mat& canvas, const cv::Point& tl,
+                                        const cv::Mat& transMat, const cv::Scalar& color,
+                                        int fracBit) const {
+  drawDisc(canvas, tl, transMat, color, fracBit, radius);
+  drawDisc(canvas, tl, transMat, cv::Scalar::all(255) - color, fracBit, innerRadius);
 }
 
 // --- Annulus sector -----------------------------------------------------------------------

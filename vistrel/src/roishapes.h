@@ -35,6 +35,12 @@ class DetectRoi::ShapedRoiBase {
   virtual std::vector<cv::Point2f> mergeHull(const std::vector<cv::Point2f>& hull) const = 0;
   virtual void draw(cv::Mat& canvas, const cv::Point& tl, const cv::Mat& transMat,
                     const cv::Scalar& color, int fracBit) const = 0;
+  // draw() into a canvas that holds nothing yet (every pixel 255 - color): the same pixels,
+  // where a shape may spare the layer it otherwise combines through.
+  virtual void drawOnEmpty(cv::Mat& canvas, const cv::Point& tl, const cv::Mat& transMat,
+                           const cv::Scalar& color, int fracBit) const {
+    draw(canvas, tl, transMat, color, fracBit);
+  }
 
   ShapeType type = ShapeType::None;
 
@@ -117,6 +123,8 @@ class DetectRoi::RoiAnnulus : public RoiCircle {
   std::vector<cv::Point2f> getVertexes() const override;
   void draw(cv::Mat& canvas, const cv::Point& tl, const cv::Mat& transMat, const cv::Scalar& color,
             int fracBit) const override;
+  void drawOnEmpty(cv::Mat& canvas, const cv::Point& tl, const cv::Mat& transMat,
+                   const cv::Scalar& color, int fracBit) const override;
 
   float innerRadius = 0.f;
 

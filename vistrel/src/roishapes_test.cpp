@@ -264,6 +264,15 @@ TEST(RoiShapes, CircleShapesDrawLikeOpenCv) {
   EXPECT_EQ(differing(drawn(ring, kIdentity, 0, 255, 0), 255 - want), 0);
   // United over existing content: the inside of the ring is left alone.
   EXPECT_EQ(differing(drawn(ring, kIdentity, 0, 100, 255), cv::max(want, 100)), 0);
+  // Straight into an empty canvas, hard and anti-aliased, united and removed: as drawn above.
+  for (const int fracBit : {0, 2}) {
+    for (const int colour : {255, 0}) {
+      cv::Mat direct = canvas(255 - colour);
+      ring.drawOnEmpty(direct, kTl, kIdentity, cv::Scalar(colour), fracBit);
+      EXPECT_EQ(differing(direct, drawn(ring, kIdentity, fracBit, 255 - colour, colour)), 0)
+          << fracBit << " " << colour;
+    }
+  }
 
   EXPECT_EQ(differing(drawn(quarterSector(), kIdentity, 0), pies({30, 30}, 20, 8, 0)), 0);
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <opencv2/core/hal/intrin.hpp>
 
 #include "fitting/fitcircleweighted.h"
 #include "peak/peakshared.h"
@@ -47,6 +48,45 @@ inline double radialCos(const EdgePeak& p, const cv::Point2d& c, double& d) {
   return d > 0 ? (p.nx * dx + p.ny * dy) / d : 0;
 }
 
+// radialCos of the n peaks from `p` about `c` into `cs`, their distances into `d`. Two peaks
+// at a time: the lanes make the same subtractions, products, root and division in double that
+// radialCos makes for one peak, so the values are its values.
+void radialCosines(const EdgePeak* p, int n, const cv::Point2d& c, double* d, double* cs) {
+  int i = 0;
+#if CV_SIMD128_64F
+  const cv::v_float64x2 cx = cv::v_setall_f64(c.x), cy = cv::v_setall_f64(c.y);
+  const cv::v_float64x2 zero = cv::v_setzero_f64();
+  for (; i + 2 <= n; i += 2) {
+    const EdgePeak &a = p[i], &b = p[i + 1];
+    const cv::v_float64x2 dx = cv::v_float64x2(a.x, b.x) - cx;
+    const cv::v_float64x2 dy = cv::v_float64x2(a.y, b.y) - cy;
+    const cv::v_float64x2 dist = cv::v_sqrt(dx * dx + dy * dy);
+    const cv::v_float64x2 dot = cv::v_float64x2(a.nx, b.nx) * dx + cv::v_float64x2(a.ny, b.ny) * dy;
+    cv::v_store(d + i, dist);
+    cv::v_store(cs + i, cv::v_select(dist > zero, dot / dist, zero));  // 0 on the centre
+  }
+#endif
+  for (; i < n; ++i) cs[i] = radialCos(p[i], c, d[i]);
+}
+
+// The sign bit of radialCos(p, c, d) for the distance d it computes, without its division: a
+// quotient by a positive d keeps the sign of the dot product (also where it underflows), and on
+// the centre (d == 0) the cosine is +0.
+inline bool radialCosSign(const EdgePeak& p, const cv::Point2d& c, double d) {
+  if (!(d > 0)) return false;
+  const double dx = p.x - c.x, dy = p.y - c.y;
+  return std::signbit(p.nx * dx + p.ny * dy);
+}
+
+// An edge pixel that voted, with its distance from the centre it voted about and the sign bit
+// of its radial cosine there, so that the fit of a radius peak about the same centre need not
+// compute them again.
+struct Voter {
+  const EdgePeak* peak;
+  double d;
+  bool negative;
+};
+
 // The non-maximum test of pixel (x, y) of `magnitude` (CV_32FC1), of magnitude m and unit
 // gradient (nx, ny), against its two neighbours along the gradient. On a peak, `mB` and `mF`
 // hold their magnitudes and `forward` the neighbour the gradient points to, for subpixelPeak.
@@ -61,6 +101,46 @@ inline bool edgePeakAlong(const cv::Mat& magnitude, int x, int y, float m, float
   mB = magnitude.at<float>(y + bd.offset.y, x + bd.offset.x);
   forward = &fd;
   return isEdgePeak(m, mB, mF);
+}
+
+// One row of the reduced gradients and its magnitude.
+struct RowGradients {
+  const float* mag;
+  const short* gx;
+  const short* gy;
+  int y;
+};
+
+// The non-maximum test of the candidate columns `facing` of one row: writes every candidate to
+// `out` and advances only on a peak, and returns the number of peaks. `neighbour` holds the
+// element offsets of the eight neighbours in the magnitude image. A template on the sub-pixel
+// choice, so that the usual whole-pixel loop carries no call and keeps `maxMag` in a register.
+template <bool kSubpixel>
+size_t rowEdgePeaks(const RowGradients& row, const int* facing, int nFacing,
+                    const ptrdiff_t* neighbour, EdgePeak* out, float& maxMag) {
+  float rowMax = maxMag;
+  size_t count = 0;
+  const float fy = static_cast<float>(row.y);
+  for (int i = 0; i < nFacing; ++i) {
+    const int x = facing[i];
+    const float m = row.mag[x];
+    const float nx = row.gx[x] / m, ny = row.gy[x] / m;
+    const int f = forwardNeighbour(ny, nx);
+    const float mF = row.mag[x + neighbour[f]], mB = row.mag[x + neighbour[(f + 4) & 7]];
+    const bool peak = isEdgePeak(m, mB, mF);
+    EdgePeak& p = out[count];
+    p.nx = nx, p.ny = ny;
+    p.x = float(x), p.y = fy, p.magnitude = m;
+    if (kSubpixel && peak) {
+      subpixelPeak(m, mB, mF, row.gx[x], row.gy[x], float(x), fy, neighbourDir(f).unit, p.x, p.y,
+                   p.magnitude);
+    }
+    // m (>= 20, finite) times 1 or 0 is m or 0 exactly: the maximum without a branch.
+    rowMax = std::max(rowMax, m * static_cast<float>(peak));
+    count += peak;
+  }
+  maxMag = rowMax;
+  return count;
 }
 
 struct SearchState {
@@ -113,8 +193,8 @@ void redetect(const cv::Mat& grey, const EdgePeak& p, float X, float Y, PatchBuf
 
 // Fits the circle of one selected radius bin. Returns false when too few edge pixels support
 // it, the fit fails, or the fitted radius leaves the radius range.
-bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
-                   const cv::Point2d& c, int bin, cv::Vec3f& circle) {
+bool fitRadiusPeak(const SearchState& s, const std::vector<Voter>& voters, int bin,
+                   cv::Vec3f& circle) {
   int left = 0, right = 0;
   peakExtent(s.analysis, bin, left, right, 0);
   const double lo = left + s.rMinH, hi = right + s.rMinH;
@@ -123,10 +203,9 @@ bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
   // The edge pixels voting for this peak, and the centre their gradient lines agree on.
   std::vector<const EdgePeak*> votes;
   LineSums lines;
-  for (const EdgePeak& p : fitPeaks) {
-    double d = 0;
-    const double cs = radialCos(p, c, d);
-    if (d < lo || d > hi || std::signbit(cs) != sign) continue;
+  for (const Voter& v : voters) {
+    if (v.d < lo || v.d > hi || v.negative != sign) continue;
+    const EdgePeak& p = *v.peak;
     votes.push_back(&p);
     lines.add(p.x, p.y, p.nx, p.ny);
   }
@@ -146,10 +225,10 @@ bool fitRadiusPeak(const SearchState& s, const std::vector<EdgePeak>& fitPeaks,
   const bool reduced = mode == 1 || mode == 2 || s.step == 1;
   std::vector<cv::Vec3f> points;
   PatchBuffers patch;
-  for (const EdgePeak& p : fitPeaks) {
-    double d = 0;
-    const double cs = radialCos(p, c2, d);
-    if (d < meanD - rng || d > meanD + rng || std::signbit(cs) != sign) continue;
+  for (const Voter& v : voters) {
+    const EdgePeak& p = *v.peak;
+    const double d = distance(p.x - c2.x, p.y - c2.y);
+    if (d < meanD - rng || d > meanD + rng || radialCosSign(p, c2, d) != sign) continue;
     const float X = p.x * s.step, Y = p.y * s.step;
     if (reduced) {
       points.emplace_back(X, Y, p.magnitude);
@@ -280,7 +359,7 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
                      std::vector<cv::Vec3f>* circles, std::vector<float>* scores,
                      std::vector<float>* profile, const PeakCircleParams& params, int maxCount,
                      const cv::Mat* /*mask*/, const cv::Mat* reducedMask, int step,
-                     const cv::Point2f* centre) {
+                     const cv::Point2f* centre, const cv::Mat* halfMagnitude) {
   const int halfImgRows = halfSobelX.rows, halfImgCols = halfSobelX.cols;
   if (!VISTREL_CHECK(halfImgRows == halfSobelY.rows && halfImgCols == halfSobelY.cols)) return 0;
   if (circles) circles->clear();
@@ -296,7 +375,12 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
                        reducedMask->size() == halfSobelX.size() && reducedMask->type() == CV_8UC1;
 
   cv::Mat magnitude;
-  gradientMagnitude(halfSobelX, halfSobelY, magnitude);
+  if (halfMagnitude && halfMagnitude->size() == halfSobelX.size() &&
+      halfMagnitude->type() == CV_32FC1) {
+    magnitude = *halfMagnitude;
+  } else {
+    gradientMagnitude(halfSobelX, halfSobelY, magnitude);
+  }
   if (magnitude.empty()) return 0;
 
   const cv::Point2d c0 = centre ? cv::Point2d(centre->x / step, centre->y / step)
@@ -333,7 +417,11 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
   for (int i = 0; i < 8; ++i) {
     neighbour[i] = neighbourDir(i).offset.y * magStep + neighbourDir(i).offset.x;
   }
-  size_t count = 0;
+  // One row's candidates are written to `rowPeaks`, reused for every row, and its peaks are
+  // appended: no element of `peaks` is filled twice. The reserve covers an edge pixel in 16
+  // without touching the memory; a busier scene grows it.
+  std::vector<EdgePeak> rowPeaks(static_cast<size_t>(halfImgCols));
+  peaks.reserve(static_cast<size_t>(halfImgRows) * static_cast<size_t>(halfImgCols) / 16);
   for (int y = 1; y <= halfImgRows - 2; ++y) {
     const float* mrow = magnitude.ptr<float>(y);
     const short* gxrow = halfSobelX.ptr<short>(y);
@@ -342,26 +430,13 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
     const int nFacing =
         facingColumns(mrow, gxrow, gyrow, maskRow, rx.data(), static_cast<float>(y - c0.y),
                       static_cast<float>(kMinMagnitude), cos20sq, halfImgCols, facing.data());
-    if (peaks.size() < count + nFacing) peaks.resize(std::max(2 * peaks.size(), count + nFacing));
-    for (int i = 0; i < nFacing; ++i) {
-      const int x = facing[i];
-      const float m = mrow[x];
-      const float nx = gxrow[x] / m, ny = gyrow[x] / m;
-      const int f = forwardNeighbour(ny, nx);
-      const float mF = mrow[x + neighbour[f]], mB = mrow[x + neighbour[(f + 4) & 7]];
-      const bool peak = isEdgePeak(m, mB, mF);
-      EdgePeak& p = peaks[count];
-      p.nx = nx, p.ny = ny;
-      p.x = float(x), p.y = float(y), p.magnitude = m;
-      if (subpixel && peak) {
-        subpixelPeak(m, mB, mF, gxrow[x], gyrow[x], float(x), float(y), neighbourDir(f).unit, p.x,
-                     p.y, p.magnitude);
-      }
-      maxMag = std::max(maxMag, peak ? m : 0.f);  // m >= 20 > 0
-      count += peak;
-    }
+    const RowGradients row{mrow, gxrow, gyrow, y};
+    const size_t n =
+        subpixel
+            ? rowEdgePeaks<true>(row, facing.data(), nFacing, neighbour, rowPeaks.data(), maxMag)
+            : rowEdgePeaks<false>(row, facing.data(), nFacing, neighbour, rowPeaks.data(), maxMag);
+    peaks.insert(peaks.end(), rowPeaks.begin(), rowPeaks.begin() + static_cast<ptrdiff_t>(n));
   }
-  peaks.resize(count);
   if (peaks.size() < 3) return 0;
 
   // The gradient lines summed in scan order, as they were found.
@@ -371,23 +446,32 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
 
   // Radial votes: each edge pixel facing the centre votes its signed strength (positive when
   // the gradient points away from the centre) into the bins around its distance.
-  std::vector<EdgePeak> fitPeaks;
+  std::vector<Voter> voters;
+  if (circles) voters.reserve(peaks.size());
   cv::Vec2f* A = s.analysis.ptr<cv::Vec2f>();
-  for (const EdgePeak& p : peaks) {
-    double d = 0;
-    const double cs = radialCos(p, c, d);
-    if (d == 0 || std::fabs(cs) < cos20) continue;
-    if (circles) fitPeaks.push_back(p);
-    // A distance whose kernel reaches no bin votes nothing; skipping it keeps the bin index
-    // of a far centre estimate within int.
-    const double rd = d - rMinH;
-    if (rd < -halfK - 1 || rd > bins + halfK) continue;
-    const float w = static_cast<float>(p.magnitude * cs);
-    const int r = static_cast<int>(std::rint(rd));
-    const int k0 = std::max(0, r - halfK), k1 = std::min(r + halfK, bins - 1);
-    for (int k = k0; k <= k1; ++k) {
-      A[k][0] += K[k - r + halfK] * w;
-      A[k][1] += K[k - r + halfK];
+  // Distances and cosines a block of peaks at a time, so that their roots and divisions run
+  // side by side instead of one after the other.
+  constexpr int kBlock = 256;
+  double dBlock[kBlock], csBlock[kBlock];
+  for (size_t first = 0; first < peaks.size(); first += kBlock) {
+    const int n = static_cast<int>(std::min<size_t>(kBlock, peaks.size() - first));
+    radialCosines(peaks.data() + first, n, c, dBlock, csBlock);
+    for (int i = 0; i < n; ++i) {
+      const EdgePeak& p = peaks[first + static_cast<size_t>(i)];
+      const double d = dBlock[i], cs = csBlock[i];
+      if (d == 0 || std::fabs(cs) < cos20) continue;
+      if (circles) voters.push_back({&p, d, std::signbit(cs)});
+      // A distance whose kernel reaches no bin votes nothing; skipping it keeps the bin index
+      // of a far centre estimate within int.
+      const double rd = d - rMinH;
+      if (rd < -halfK - 1 || rd > bins + halfK) continue;
+      const float w = static_cast<float>(p.magnitude * cs);
+      const int r = static_cast<int>(std::rint(rd));
+      const int k0 = std::max(0, r - halfK), k1 = std::min(r + halfK, bins - 1);
+      for (int k = k0; k <= k1; ++k) {
+        A[k][0] += K[k - r + halfK] * w;
+        A[k][1] += K[k - r + halfK];
+      }
     }
   }
 
@@ -421,7 +505,7 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
     if (scores) scores->push_back(A[bin][0]);
     if (!circles) continue;
     cv::Vec3f circle;
-    if (fitRadiusPeak(s, fitPeaks, c, bin, circle)) {
+    if (fitRadiusPeak(s, voters, bin, circle)) {
       circles->push_back(circle);
     } else if (scores) {
       scores->pop_back();
@@ -457,11 +541,11 @@ int detectPeakCircles(const cv::Mat& grey, std::vector<cv::Vec3f>* circles,
     if (profile) profile->clear();
     return 0;
   }
-  cv::Mat gx, gy, reducedMask;
-  reducedGradients(grey, gx, gy, step, step, useMask ? mask : nullptr, &reducedMask);
+  cv::Mat gx, gy, reducedMask, magnitude;
+  reducedGradients(grey, gx, gy, step, step, useMask ? mask : nullptr, &reducedMask, &magnitude);
   return peakCircleSearch(grey, gx, gy, circles, scores, profile, params, maxCount,
-                          useMask ? mask : nullptr, useMask ? &reducedMask : nullptr, step,
-                          nullptr);
+                          useMask ? mask : nullptr, useMask ? &reducedMask : nullptr, step, nullptr,
+                          &magnitude);
 }
 
 }  // namespace vistrel

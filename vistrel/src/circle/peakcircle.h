@@ -65,7 +65,8 @@ bool refineCenter(const cv::Point2d& c, const std::vector<EdgePeak>& peaks, int 
 // `grey`, the full-resolution image (CV_8UC1, used for full-resolution re-detection).
 // `reducedMask` (optional, CV_8UC1 of the gradients' size) excludes reduced pixels where it is 0;
 // `mask` is passed for symmetry and not read. `centre` (optional, full-resolution pixels)
-// replaces the image centre as the first centre estimate.
+// replaces the image centre as the first centre estimate. `magnitude` (optional) is
+// gradientMagnitude of the gradients when the caller has it already; it is computed otherwise.
 //
 // Clears and fills the outputs that are given: `profile` with the score of every radius bin
 // (percent; positive for a darker inside), `scores` and `circles` with one entry per selected
@@ -76,7 +77,7 @@ int peakCircleSearch(const cv::Mat& grey, const cv::Mat& halfSobelX, const cv::M
                      std::vector<cv::Vec3f>* circles, std::vector<float>* scores,
                      std::vector<float>* profile, const PeakCircleParams& params, int maxCount,
                      const cv::Mat* mask, const cv::Mat* reducedMask, int step,
-                     const cv::Point2f* centre);
+                     const cv::Point2f* centre, const cv::Mat* magnitude = nullptr);
 
 // The best circle in `grey` (CV_8UC1). `mask`, when given and not empty, is a CV_8UC1 image of
 // `grey`'s size; pixels where it is 0 are ignored. Returns the circle's score and writes

@@ -40,6 +40,45 @@ void magnitudeRow(const short* gx, const short* gy, float* out, int n) {
   }
 }
 
+// Reflect-101 index of x in 0..n - 1: -1 is 1 and n is n - 2; a single pixel reflects onto
+// itself. The only neighbours the 3 x 3 Sobel reaches past an edge.
+inline int reflect101(int x, int n) {
+  if (x < 0) return n > 1 ? 1 : 0;
+  if (x >= n) return n > 1 ? n - 2 : 0;
+  return x;
+}
+
+// One row of the 3 x 3 Sobel derivatives of n pixels from the rows above, at and below it:
+// gx from the differences of the right and left neighbours weighted 1, 2, 1 down the rows, gy
+// from the bottom row's 1, 2, 1 sum minus the top row's. `left` and `right` are the column
+// offsets that stand for columns -1 and n (outside the row where the image is a view into a
+// wider one). Integer sums below 2^11 in magnitude: every order of adding gives the same value.
+void sobelRow(const uchar* up, const uchar* mid, const uchar* down, int n, int left, int right,
+              short* gx, short* gy) {
+  const auto pixel = [&](int x) {
+    const int l = x == 0 ? left : x - 1, r = x == n - 1 ? right : x + 1;
+    gx[x] = static_cast<short>((up[r] - up[l]) + 2 * (mid[r] - mid[l]) + (down[r] - down[l]));
+    gy[x] = static_cast<short>((down[l] + 2 * down[x] + down[r]) - (up[l] + 2 * up[x] + up[r]));
+  };
+  pixel(0);
+  int x = 1;
+#if CV_SIMD128
+  // Eight columns per round, all three neighbours inside the row (x + 8 <= n - 1). The 16-bit
+  // lanes saturate, but no sum here comes near 2^15.
+  const auto load = [](const uchar* p) { return cv::v_reinterpret_as_s16(cv::v_load_expand(p)); };
+  for (; x + 9 <= n; x += 8) {
+    const cv::v_int16x8 ul = load(up + x - 1), uc = load(up + x), ur = load(up + x + 1);
+    const cv::v_int16x8 ml = load(mid + x - 1), mr = load(mid + x + 1);
+    const cv::v_int16x8 dl = load(down + x - 1), dc = load(down + x), dr = load(down + x + 1);
+    const cv::v_int16x8 dm = mr - ml;
+    cv::v_store(gx + x, (ur - ul) + dm + dm + (dr - dl));
+    cv::v_store(gy + x, (dl + dc + dc + dr) - (ul + uc + uc + ur));
+  }
+#endif
+  for (; x < n - 1; ++x) pixel(x);
+  if (n > 1) pixel(n - 1);
+}
+
 // Every second byte of a row of `inLength` bytes: out[x] = in[2 x] for x < n. The vector
 // rounds read 32 bytes each and stop before passing the row's end.
 void evenColumns(const uchar* in, int inLength, uchar* out, int n) {
@@ -108,13 +147,14 @@ float cosLimit10() {
 }
 
 void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, int yStep,
-                      const cv::Mat* mask, cv::Mat* reducedMask) {
+                      const cv::Mat* mask, cv::Mat* reducedMask, cv::Mat* magnitude) {
   const bool xOk = VISTREL_CHECK(xStep > 0 && (xStep % 2 == 0 || xStep == 1));
   const bool yOk = VISTREL_CHECK(yStep > 0 && (yStep % 2 == 0 || yStep == 1));
   if (!xOk || !yOk || grey.empty()) {
     gx.release();
     gy.release();
     if (reducedMask) reducedMask->release();
+    if (magnitude) magnitude->release();
     return;
   }
   // One-byte images take the fast path; any other keeps OpenCV's resize, which it equals.
@@ -135,16 +175,47 @@ void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, 
     gx.release();
     gy.release();
     if (reducedMask) reducedMask->release();
+    if (magnitude) magnitude->release();
     return;
   }
-  cv::Sobel(reduced, gx, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_DEFAULT);
-  cv::Sobel(reduced, gy, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_DEFAULT);
+  sobelGradients(reduced, gx, gy, magnitude);
   if (mask && reducedMask) {
     if (xStep == 1 && yStep == 1) {
       *reducedMask = *mask;
     } else {
       reduce(*mask, *reducedMask);
     }
+  }
+}
+
+void sobelGradients(const cv::Mat& img, cv::Mat& gx, cv::Mat& gy, cv::Mat* magnitude) {
+  if (img.type() != CV_8UC1 || img.empty()) {
+    gx.release();
+    gy.release();
+    if (magnitude) magnitude->release();
+    return;
+  }
+  const int rows = img.rows, cols = img.cols;
+  // As OpenCV's filters do, a view reads its neighbours past its edges from the image it views
+  // and reflects only at that image's border.
+  cv::Size whole;
+  cv::Point ofs;
+  img.locateROI(whole, ofs);
+  const int left = reflect101(ofs.x - 1, whole.width) - ofs.x;
+  const int right = reflect101(ofs.x + cols, whole.width) - ofs.x;
+  const auto row = [&](int y) {
+    return img.data + static_cast<ptrdiff_t>(reflect101(ofs.y + y, whole.height) - ofs.y) *
+                          static_cast<ptrdiff_t>(img.step[0]);
+  };
+  gx.create(img.size(), CV_16SC1);
+  gy.create(img.size(), CV_16SC1);
+  if (magnitude) magnitude->create(img.size(), CV_32FC1);
+  for (int y = 0; y < rows; ++y) {
+    short* gxRow = gx.ptr<short>(y);
+    short* gyRow = gy.ptr<short>(y);
+    sobelRow(row(y - 1), img.ptr<uchar>(y), row(y + 1), cols, left, right, gxRow, gyRow);
+    // The row's magnitudes while its derivatives are still in the cache.
+    if (magnitude) magnitudeRow(gxRow, gyRow, magnitude->ptr<float>(y), cols);
   }
 }
 
@@ -160,6 +231,35 @@ void gradientMagnitude(const cv::Mat& sobelX, const cv::Mat& sobelY, cv::Mat& ma
   }
 }
 
+#if CV_SIMD128
+namespace {
+
+// For each four-bit lane mask, the indices of its set lanes in order (the rest 0) and their
+// count: compacts kept columns with one store instead of one per lane.
+struct LaneCompaction {
+  int index[16][4];
+  int count[16];
+  constexpr LaneCompaction() : index(), count() {
+    for (int bits = 0; bits < 16; ++bits) {
+      for (int lane = 0; lane < 4; ++lane) {
+        if (bits >> lane & 1) index[bits][count[bits]++] = lane;
+      }
+    }
+  }
+};
+constexpr LaneCompaction kLaneCompaction;
+
+// Appends the columns x + lane of the lanes set in `keep` to out[count ...] (writing four
+// entries, of which only the kept ones count) and returns the new count.
+inline int appendKept(const cv::v_float32x4& keep, int x, int* out, int count) {
+  const int bits = cv::v_signmask(keep);
+  cv::v_store(out + count, cv::v_setall_s32(x) + cv::v_load(kLaneCompaction.index[bits]));
+  return count + kLaneCompaction.count[bits];
+}
+
+}  // namespace
+#endif
+
 int facingColumns(const float* mag, const short* gx, const short* gy, const uchar* mask,
                   const float* rx, float ry, float minMagnitude, float cosSquared, int n,
                   int* out) {
@@ -170,24 +270,32 @@ int facingColumns(const float* mag, const short* gx, const short* gy, const ucha
   const cv::v_float32x4 vMin = cv::v_setall_f32(minMagnitude), vCos = cv::v_setall_f32(cosSquared);
   const cv::v_float32x4 vRy = cv::v_setall_f32(ry), vRy2 = cv::v_setall_f32(ry2);
   const cv::v_float32x4 zero = cv::v_setzero_f32();
-  for (; x + 4 <= end; x += 4) {
-    cv::v_float32x4 keep = cv::v_load(mag + x) >= vMin;
-    if (mask) {
-      // Byte by byte: OpenCV's four-byte expanding load assumes an aligned address.
-      const cv::v_uint32x4 m(mask[x], mask[x + 1], mask[x + 2], mask[x + 3]);
-      keep = keep & cv::v_reinterpret_as_f32(m != cv::v_setzero_u32());
-    }
-    const cv::v_float32x4 fx = cv::v_cvt_f32(cv::v_load_expand(gx + x));
-    const cv::v_float32x4 fy = cv::v_cvt_f32(cv::v_load_expand(gy + x));
-    const cv::v_float32x4 r = cv::v_load(rx + x);
+  // The test of four pixels from x, with their mask lanes (all ones without a mask).
+  const auto facing = [&](int at, const cv::v_int32x4& ix, const cv::v_int32x4& iy,
+                          const cv::v_float32x4& inMask) {
+    const cv::v_float32x4 fx = cv::v_cvt_f32(ix), fy = cv::v_cvt_f32(iy);
+    const cv::v_float32x4 r = cv::v_load(rx + at);
     const cv::v_float32x4 dot = fx * r + fy * vRy, r2 = r * r + vRy2;
-    keep = keep & (r2 != zero) & (dot * dot >= vCos * (fx * fx + fy * fy) * r2);
-    const int bits = cv::v_signmask(keep);
-    // Every column is written; only the kept ones advance the count.
-    out[count] = x, count += bits & 1;
-    out[count] = x + 1, count += (bits >> 1) & 1;
-    out[count] = x + 2, count += (bits >> 2) & 1;
-    out[count] = x + 3, count += (bits >> 3) & 1;
+    return (cv::v_load(mag + at) >= vMin) & inMask & (r2 != zero) &
+           (dot * dot >= vCos * (fx * fx + fy * fy) * r2);
+  };
+  // Eight pixels per round: the gradients and the mask come in one load each. Each kept
+  // column is stored with its round's compaction; every store stays within the n entries, as
+  // it starts at most at the round's first column.
+  const cv::v_float32x4 all = cv::v_reinterpret_as_f32(cv::v_setall_s32(-1));
+  for (; x + 8 <= end; x += 8) {
+    cv::v_int32x4 xLo, xHi, yLo, yHi;
+    cv::v_expand(cv::v_load(gx + x), xLo, xHi);
+    cv::v_expand(cv::v_load(gy + x), yLo, yHi);
+    cv::v_float32x4 mLo = all, mHi = all;
+    if (mask) {
+      cv::v_uint32x4 bLo, bHi;
+      cv::v_expand(cv::v_load_expand(mask + x), bLo, bHi);  // eight bytes, any alignment
+      mLo = cv::v_reinterpret_as_f32(bLo != cv::v_setzero_u32());
+      mHi = cv::v_reinterpret_as_f32(bHi != cv::v_setzero_u32());
+    }
+    count = appendKept(facing(x, xLo, yLo, mLo), x, out, count);
+    count = appendKept(facing(x + 4, xHi, yHi, mHi), x + 4, out, count);
   }
 #endif
   for (; x < end; ++x) {

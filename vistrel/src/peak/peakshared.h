@@ -37,8 +37,16 @@ void sampleEvery(const cv::Mat& src, cv::Mat& dst, int xStep, int yStep);
 // derivatives as CV_16SC1 images `gx` and `gy` (reflect-101 border). Each step must be 1 or a
 // positive even number; otherwise the step is reported and the outputs are left empty. When
 // both `mask` and `reducedMask` are given, the mask is reduced the same way into `reducedMask`.
+// When `magnitude` is given, it receives gradientMagnitude(gx, gy), computed in the same pass.
 void reducedGradients(const cv::Mat& grey, cv::Mat& gx, cv::Mat& gy, int xStep, int yStep,
-                      const cv::Mat* mask = nullptr, cv::Mat* reducedMask = nullptr);
+                      const cv::Mat* mask = nullptr, cv::Mat* reducedMask = nullptr,
+                      cv::Mat* magnitude = nullptr);
+
+// The 3 x 3 Sobel derivatives of `img` (8-bit, one channel) as CV_16SC1 images, exactly
+// cv::Sobel(img, gx, CV_16S, 1, 0, 3) and cv::Sobel(img, gy, CV_16S, 0, 1, 3) with the
+// reflect-101 border, in one pass; with `magnitude` given, also gradientMagnitude(gx, gy) in the
+// same pass. Another type or an empty image leaves the outputs empty.
+void sobelGradients(const cv::Mat& img, cv::Mat& gx, cv::Mat& gy, cv::Mat* magnitude = nullptr);
 
 // sqrt(gx^2 + gy^2) per pixel, as a CV_32FC1 image of the gradients' size. `gx` and `gy` are
 // CV_16SC1 images of one size; on a mismatch the size check is reported and `magnitude` is
@@ -69,7 +77,7 @@ inline void quantizeDirection(float ny, float nx, int& forward, int& backward) {
 // The non-maximum test of an edge pixel of magnitude m against its backward and forward
 // neighbours along the gradient. The tie goes to the pixel on the backward side.
 inline bool isEdgePeak(float m, float mBackward, float mForward) {
-  return m >= mBackward && m > mForward;
+  return (m >= mBackward) & (m > mForward);  // both compared: no branch for noise to mispredict
 }
 
 // Sub-pixel position of an edge peak from the magnitudes at offsets -1, 0, +1 along

@@ -121,6 +121,42 @@ TEST(PeakShared, ReducedGradientsSampleEveryStepthPixel) {
   EXPECT_TRUE(rmask.empty());
 }
 
+// Sizes of one and two pixels (the reflected border folds onto the image), widths around the
+// eight-column rounds; random grey values with a checkerboard corner for the largest
+// derivatives. Each as an image of its own and as a view that has neighbours above and to the
+// left and ends at the viewed image's bottom and right: equal to OpenCV's Sobel (which reads a
+// view's neighbours from the viewed image) and gradientMagnitude exactly.
+class SobelGradientsTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(SobelGradientsTest, EqualsOpenCVsSobel) {
+  const auto [cols, rows] = GetParam();
+  cv::Mat wide(rows + 1, cols + 2, CV_8UC1);
+  cv::RNG(cols * 17 + rows).fill(wide, cv::RNG::UNIFORM, 0, 256);
+  cv::Mat view = wide(cv::Rect(2, 1, cols, rows));
+  for (int y = 0; y < std::min(rows, 4); ++y)
+    for (int x = 0; x < std::min(cols, 4); ++x) view.at<uchar>(y, x) = (x + y) % 2 ? 255 : 0;
+  for (const cv::Mat& img : {view.clone(), view}) {
+    cv::Mat ex, ey, em, gx, gy, mag;
+    cv::Sobel(img, ex, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_DEFAULT);
+    cv::Sobel(img, ey, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_DEFAULT);
+    gradientMagnitude(ex, ey, em);
+    sobelGradients(img, gx, gy, &mag);
+    ASSERT_EQ(gx.type(), CV_16SC1);
+    ASSERT_EQ(mag.type(), CV_32FC1);
+    ASSERT_EQ(gx.size(), img.size());
+    EXPECT_EQ(cv::norm(gx, ex, cv::NORM_INF), 0) << img.isSubmatrix();
+    EXPECT_EQ(cv::norm(gy, ey, cv::NORM_INF), 0) << img.isSubmatrix();
+    EXPECT_EQ(cv::norm(mag, em, cv::NORM_INF), 0) << img.isSubmatrix();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SobelGradientsTest,
+                         ::testing::Values(std::make_tuple(1, 1), std::make_tuple(1, 6),
+                                           std::make_tuple(7, 1), std::make_tuple(2, 2),
+                                           std::make_tuple(9, 3), std::make_tuple(10, 4),
+                                           std::make_tuple(17, 5), std::make_tuple(25, 9),
+                                           std::make_tuple(951, 4)));
+
 TEST(PeakShared, SobelPatchMatchesTheFullImageSobel) {
   cv::Mat grey(24, 32, CV_8UC1);
   cv::RNG(11).fill(grey, cv::RNG::UNIFORM, 0, 256);
