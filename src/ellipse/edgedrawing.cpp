@@ -55,6 +55,8 @@ class WorkArray {
   explicit WorkArray(size_t n) : data_(new T[n]), size_(n) {}
   T& operator[](size_t i) { return data_[i]; }
   const T& operator[](size_t i) const { return data_[i]; }
+  T* data() { return data_.get(); }
+  size_t size() const { return size_; }
   // Makes index i valid.
   void ensure(size_t i) {
     if (i < size_) return;
@@ -134,6 +136,68 @@ void interiorGradient(const cv::Mat& smooth, int gradThresh, short* grad, unsign
   }
 }
 
+// The geometry of one walk direction, fixed at compile time so that each direction's loop
+// folds its steps to constants: the straight step and the unit across the walk (toward higher
+// row or column index), the side of the first diagonal tried, and the orientation of the
+// direction map that keeps the walk going.
+template <int Direction>
+struct WalkRule;
+template <>
+struct WalkRule<kWalkRight> {
+  static constexpr int stepR = 0, stepC = 1, acrossR = 1, acrossC = 0, firstDiag = 1;
+  static constexpr unsigned char orientation = kHorizontalEdge;
+};
+template <>
+struct WalkRule<kWalkLeft> {
+  static constexpr int stepR = 0, stepC = -1, acrossR = 1, acrossC = 0, firstDiag = -1;
+  static constexpr unsigned char orientation = kHorizontalEdge;
+};
+template <>
+struct WalkRule<kWalkUp> {
+  static constexpr int stepR = -1, stepC = 0, acrossR = 0, acrossC = 1, firstDiag = -1;
+  static constexpr unsigned char orientation = kVerticalEdge;
+};
+template <>
+struct WalkRule<kWalkDown> {
+  static constexpr int stepR = 1, stepC = 0, acrossR = 0, acrossC = 1, firstDiag = 1;
+  static constexpr unsigned char orientation = kVerticalEdge;
+};
+
+#if CV_SIMD128
+// For every 8-bit mask, the positions of its set bits, lowest first, and their number: the
+// anchors of a group of eight pixels, packed to the front.
+struct LaneTable {
+  unsigned char lanes[256][8] = {};
+  unsigned char count[256] = {};
+  constexpr LaneTable() {
+    for (int mask = 0; mask < 256; ++mask) {
+      int n = 0;
+      for (int bit = 0; bit < 8; ++bit) {
+        if ((mask >> bit) & 1) lanes[mask][n++] = static_cast<unsigned char>(bit);
+      }
+      count[mask] = static_cast<unsigned char>(n);
+    }
+  }
+};
+constexpr LaneTable kLaneTable{};
+#endif
+
+// Where a walk goes from the pixel before `next` (the straight step): -1, 0 or +1 across the
+// walk. Drawn pixels and anchors come first (straight, then the first diagonal, then the
+// second); otherwise the strongest of the three gradients, ties as the routing rule says.
+template <class Rule>
+inline int stepShift(const unsigned char* edge, const short* grad, int next, int acrossOff) {
+  const int firstDiagOff = Rule::firstDiag * acrossOff;
+  if (edge[next] >= kAnchorPixel) return 0;
+  if (edge[next + firstDiagOff] >= kAnchorPixel) return Rule::firstDiag;
+  if (edge[next - firstDiagOff] >= kAnchorPixel) return -Rule::firstDiag;
+  const int a = grad[next - acrossOff];
+  const int b = grad[next];
+  const int c = grad[next + acrossOff];
+  if (a > b) return a > c ? -1 : 1;
+  return c > b ? 1 : 0;
+}
+
 // The linking step's work arrays, sized once for the image and reused for every anchor.
 class AnchorLinker {
  public:
@@ -155,19 +219,16 @@ class AnchorLinker {
   void link(int anchor, std::vector<std::vector<cv::Point>>& segments);
 
  private:
-  void push(int r, int c, int walk, int parent) {
-    stack_.ensure(top_);
-    stack_[top_++] = StackEntry{r, c, walk, parent};
-  }
-  void record(int r, int c) {
-    pixels_.ensure(noPixels_);
-    pixels_[noPixels_++] = Pixel{c, r};
-  }
-  int walk(int r, int c, int direction, bool& turned);
+  template <int Direction>
+  int walk(int& r, int& c, int& noPixels, bool& turned);
+  template <int Direction>
+  bool stopsAtFirstStep(int anchor) const;
+  bool dropIfWalksStopAtOnce(int anchor);
   void computeLengths();
   void buildChainList(int chain);
   void copyReversed(std::vector<cv::Point>& segment, Chain& chain);
   void copyForward(std::vector<cv::Point>& segment, Chain& chain);
+  void copyPathForward(std::vector<cv::Point>& segment, int chain);
   void makeSegments(std::vector<std::vector<cv::Point>>& segments);
 
   const short* grad_;
@@ -183,129 +244,173 @@ class AnchorLinker {
   WorkArray<int> lengths_;
   std::vector<int> chainList_;
   std::vector<cv::Point> scratch_;  // the segment being assembled
-  int top_ = 0;
   int chainNo_ = 0;
   int noPixels_ = 0;
 };
 
-// Follows the ridge from (r, c), the first pixel of chain chainNo_, recording pixels while the
-// direction map keeps the walk's orientation. Returns the chain's pixel count; `turned` tells
-// whether the walk ended where the ridge turns (rather than at a weak or already drawn pixel).
-int AnchorLinker::walk(int r, int c, int direction, bool& turned) {
-  // Straight step, the unit across the walk (toward higher row or column index), and the side
-  // of the first diagonal tried, per walk.
-  int stepR = 0, stepC = 0, acrossR = 0, acrossC = 0, firstDiag = 0;
-  unsigned char orientation = kHorizontalEdge;
-  switch (direction) {
-    case kWalkRight:
-      stepC = 1, acrossR = 1, firstDiag = 1;
-      break;
-    case kWalkLeft:
-      stepC = -1, acrossR = 1, firstDiag = -1;
-      break;
-    case kWalkUp:
-      stepR = -1, acrossC = 1, firstDiag = -1, orientation = kVerticalEdge;
-      break;
-    default:  // kWalkDown
-      stepR = 1, acrossC = 1, firstDiag = 1, orientation = kVerticalEdge;
-      break;
-  }
-  const int stepOff = stepR * w_ + stepC;
-  const int acrossOff = acrossR * w_ + acrossC;
+// Follows the ridge from (r, c), the first pixel of the current chain (already recorded),
+// recording pixels while the direction map keeps the walk's orientation. Returns the chain's
+// pixel count; `turned` tells whether the walk ended where the ridge turns (rather than at a
+// weak or already drawn pixel), and then (r, c) is the turning pixel, no longer recorded.
+//
+// The maps and counters are read into locals: a store into the edge map may alias any member,
+// and the compiler would otherwise reload them after every step.
+template <int Direction>
+int AnchorLinker::walk(int& r, int& c, int& noPixels, bool& turned) {
+  using Rule = WalkRule<Direction>;
+  const unsigned char* const dir = dir_;
+  unsigned char* const edge = edge_;
+  const short* const grad = grad_;
+  const int gradThresh = gradThresh_;
+  const int stepOff = Rule::stepR * w_ + Rule::stepC;
+  const int acrossOff = Rule::acrossR * w_ + Rule::acrossC;
+  Pixel* pixels = pixels_.data();
+  size_t capacity = pixels_.size();
+  int count = noPixels;
 
+  int idx = r * w_ + c;
   int len = 1;
   for (;;) {
-    const int idx = r * w_ + c;
-    if (dir_[idx] != orientation) break;
-    edge_[idx] = kEdgePixel;
-    if (edge_[idx + acrossOff] == kAnchorPixel) edge_[idx + acrossOff] = kNoEdgePixel;
-    if (edge_[idx - acrossOff] == kAnchorPixel) edge_[idx - acrossOff] = kNoEdgePixel;
+    if (dir[idx] != Rule::orientation) break;
+    edge[idx] = kEdgePixel;
+    if (edge[idx + acrossOff] == kAnchorPixel) edge[idx + acrossOff] = kNoEdgePixel;
+    if (edge[idx - acrossOff] == kAnchorPixel) edge[idx - acrossOff] = kNoEdgePixel;
 
     const int next = idx + stepOff;
-    int shift;  // -1, 0 or +1 across the walk
-    if (edge_[next] >= kAnchorPixel) {
-      shift = 0;
-    } else if (edge_[next + firstDiag * acrossOff] >= kAnchorPixel) {
-      shift = firstDiag;
-    } else if (edge_[next - firstDiag * acrossOff] >= kAnchorPixel) {
-      shift = -firstDiag;
-    } else {
-      const int a = grad_[next - acrossOff];
-      const int b = grad_[next];
-      const int cc = grad_[next + acrossOff];
-      if (a > b) {
-        shift = a > cc ? -1 : 1;
-      } else {
-        shift = cc > b ? 1 : 0;
-      }
-    }
-    r += stepR + shift * acrossR;
-    c += stepC + shift * acrossC;
-    const int ni = next + shift * acrossOff;
-    if (edge_[ni] == kEdgePixel || grad_[ni] < gradThresh_) {
+    const int shift = stepShift<Rule>(edge, grad, next, acrossOff);
+    r += Rule::stepR + shift * Rule::acrossR;
+    c += Rule::stepC + shift * Rule::acrossC;
+    idx = next + shift * acrossOff;
+    if (edge[idx] == kEdgePixel || grad[idx] < gradThresh) {
+      noPixels = count;
       turned = false;
       return len;
     }
-    record(r, c);
+    if (static_cast<size_t>(count) >= capacity) {
+      pixels_.ensure(static_cast<size_t>(count));
+      pixels = pixels_.data();
+      capacity = pixels_.size();
+    }
+    pixels[count++] = Pixel{c, r};
     ++len;
   }
 
-  // The ridge turns: (r, c) starts two new chains across the old direction, the one toward
-  // lower indices (left or up) walked first.
-  if (orientation == kHorizontalEdge) {
-    push(r, c, kWalkDown, chainNo_);
-    push(r, c, kWalkUp, chainNo_);
-  } else {
-    push(r, c, kWalkRight, chainNo_);
-    push(r, c, kWalkLeft, chainNo_);
-  }
-  --noPixels_;
+  // The ridge turns: (r, c) becomes the first pixel of the two chains that go on across the old
+  // direction, so this chain gives it up.
+  noPixels = count - 1;
   turned = true;
   return len - 1;
 }
 
+// Whether the walk from `anchor` in `Direction` stops at its first step (the anchor's direction
+// must keep the walk going).
+template <int Direction>
+bool AnchorLinker::stopsAtFirstStep(int anchor) const {
+  using Rule = WalkRule<Direction>;
+  const int acrossOff = Rule::acrossR * w_ + Rule::acrossC;
+  const int next = anchor + Rule::stepR * w_ + Rule::stepC;
+  const int to = next + stepShift<Rule>(edge_, grad_, next, acrossOff) * acrossOff;
+  return edge_[to] == kEdgePixel || grad_[to] < gradThresh_;
+}
+
+// A shortcut for the many anchors whose two walks both stop at their first step. Traced, such
+// an anchor records itself twice, once as a new pixel: one counted pixel, fewer than a minimum
+// path length above 1, so the walk is undone. The first walk writes only the anchor (255) and
+// the anchors beside it across the walk (0), none of which the second walk's step reads (it
+// looks at the far side), so both steps can be judged first. What stays is the anchor and the
+// anchors beside it set to 0, which this sets directly. Returns whether it applied.
+bool AnchorLinker::dropIfWalksStopAtOnce(int anchor) {
+  if (minPathLength_ <= 1) return false;
+  const unsigned char d = dir_[anchor];
+  int acrossOff = 0;
+  if (d == kVerticalEdge) {
+    if (!stopsAtFirstStep<kWalkUp>(anchor) || !stopsAtFirstStep<kWalkDown>(anchor)) return false;
+    acrossOff = 1;
+  } else if (d == kHorizontalEdge) {
+    if (!stopsAtFirstStep<kWalkLeft>(anchor) || !stopsAtFirstStep<kWalkRight>(anchor)) {
+      return false;
+    }
+    acrossOff = w_;
+  } else {
+    return false;
+  }
+  edge_[anchor] = kNoEdgePixel;
+  if (edge_[anchor + acrossOff] == kAnchorPixel) edge_[anchor + acrossOff] = kNoEdgePixel;
+  if (edge_[anchor - acrossOff] == kAnchorPixel) edge_[anchor - acrossOff] = kNoEdgePixel;
+  return true;
+}
+
 void AnchorLinker::link(int anchor, std::vector<std::vector<cv::Point>>& segments) {
+  if (dropIfWalksStopAtOnce(anchor)) return;
   chains_[0] = Chain{0, 0, -1, {-1, -1}, 0};
-  chainNo_ = 1;
-  noPixels_ = 0;
-  top_ = 0;
+  int chainNo = 1;
+  int noPixels = 0;
+  int top = 0;
   int notYetEdge = 0;
 
-  const int ar = anchor / w_;
-  const int ac = anchor % w_;
-  if (dir_[anchor] == kVerticalEdge) {
-    push(ar, ac, kWalkDown, 0);
-    push(ar, ac, kWalkUp, 0);
-  } else {
-    push(ar, ac, kWalkRight, 0);
-    push(ar, ac, kWalkLeft, 0);
-  }
+  // Of the two walks that start at a pixel, the one toward lower indices (left or up) goes
+  // first: it is taken on at once and only the other waits on the stack.
+  const auto pushSecond = [&](int r, int c, int walk, int parent) {
+    stack_.ensure(static_cast<size_t>(top));
+    stack_[top++] = StackEntry{r, c, walk, parent};
+  };
+  const bool vertical = dir_[anchor] == kVerticalEdge;
+  StackEntry e{anchor / w_, anchor % w_, vertical ? kWalkUp : kWalkLeft, 0};
+  pushSecond(e.r, e.c, vertical ? kWalkDown : kWalkRight, 0);
 
-  while (top_ > 0) {
-    const StackEntry e = stack_[--top_];
+  for (;;) {
     if (edge_[e.r * w_ + e.c] != kEdgePixel) ++notYetEdge;
-    chains_.ensure(chainNo_);
-    lengths_.ensure(chainNo_);
-    chains_[chainNo_] = Chain{e.walk, 0, e.parent, {-1, -1}, noPixels_};
-    record(e.r, e.c);
+    chains_.ensure(static_cast<size_t>(chainNo));
+    lengths_.ensure(static_cast<size_t>(chainNo));
+    chains_[chainNo] = Chain{e.walk, 0, e.parent, {-1, -1}, noPixels};
+    pixels_.ensure(static_cast<size_t>(noPixels));
+    pixels_[noPixels++] = Pixel{e.c, e.r};
+    int r = e.r, c = e.c;
     bool turned = false;
-    const int len = walk(e.r, e.c, e.walk, turned);
+    int len = 0;
+    switch (e.walk) {
+      case kWalkLeft:
+        len = walk<kWalkLeft>(r, c, noPixels, turned);
+        break;
+      case kWalkRight:
+        len = walk<kWalkRight>(r, c, noPixels, turned);
+        break;
+      case kWalkUp:
+        len = walk<kWalkUp>(r, c, noPixels, turned);
+        break;
+      default:
+        len = walk<kWalkDown>(r, c, noPixels, turned);
+        break;
+    }
+    const bool horizontal = e.walk == kWalkLeft || e.walk == kWalkRight;
     const int slot = (e.walk == kWalkLeft || e.walk == kWalkUp) ? 0 : 1;
     // A chain that stopped keeps its slot only when it has pixels; one that ended at a turn
-    // is always kept, since the chains pushed at the turn name it as their parent.
+    // is always kept, since the chains that start at the turn name it as their parent.
     if (turned || len > 0) {
-      chains_[chainNo_].len = len;
-      chains_[e.parent].children[slot] = chainNo_;
-      ++chainNo_;
+      chains_[chainNo].len = len;
+      chains_[e.parent].children[slot] = chainNo;
+      ++chainNo;
+    }
+    if (turned) {
+      const int parent = chainNo - 1;
+      pushSecond(r, c, horizontal ? kWalkDown : kWalkRight, parent);
+      e = StackEntry{r, c, horizontal ? kWalkUp : kWalkLeft, parent};
+    } else if (top > 0) {
+      e = stack_[--top];
+    } else {
+      break;
     }
   }
 
-  if (noPixels_ - notYetEdge >= minPathLength_) {
+  chainNo_ = chainNo;
+  noPixels_ = noPixels;
+  if (noPixels - notYetEdge >= minPathLength_) {
     makeSegments(segments);
   } else {
-    for (int i = 0; i < noPixels_; ++i) {
-      edge_[pixels_[i].y * w_ + pixels_[i].x] = kNoEdgePixel;
-    }
+    unsigned char* const edge = edge_;
+    const Pixel* const pixels = pixels_.data();
+    const int w = w_;
+    for (int i = 0; i < noPixels; ++i) edge[pixels[i].y * w + pixels[i].x] = kNoEdgePixel;
   }
 }
 
@@ -332,13 +437,14 @@ void AnchorLinker::computeLengths() {
   }
 }
 
+// The next chain on the path through `chain` (after computeLengths, at most one child is left).
+inline int nextOnPath(const Chain& chain) {
+  return chain.children[0] >= 0 ? chain.children[0] : chain.children[1];
+}
+
 void AnchorLinker::buildChainList(int chain) {
   chainList_.clear();
-  for (int k = chain; k >= 0;) {
-    chainList_.push_back(k);
-    const Chain& ch = chains_[k];
-    k = ch.children[0] >= 0 ? ch.children[0] : ch.children[1];
-  }
+  for (int k = chain; k >= 0; k = nextOnPath(chains_[k])) chainList_.push_back(k);
 }
 
 // Appends the chain's pixels last to first. A pixel at the segment's end that the chain's
@@ -372,6 +478,12 @@ void AnchorLinker::copyForward(std::vector<cv::Point>& segment, Chain& chain) {
   chain.len = 0;
 }
 
+// Appends the path from `chain` in list order, each chain with copyForward. Copying leaves the
+// child links alone, so the path is followed as it is copied.
+void AnchorLinker::copyPathForward(std::vector<cv::Point>& segment, int chain) {
+  for (int k = chain; k >= 0; k = nextOnPath(chains_[k])) copyForward(segment, chains_[k]);
+}
+
 void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
   computeLengths();
   const Chain& root = chains_[0];
@@ -391,13 +503,12 @@ void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
     }
   }
   if (up >= 0 && lengths_[up] > 1) {
-    buildChainList(up);
-    Chain& first = chains_[chainList_.front()];
+    Chain& first = chains_[up];
     if (first.len > 0) {  // its first pixel is the anchor, already in the segment
       ++first.start;
       --first.len;
     }
-    for (int k : chainList_) copyForward(segment, chains_[k]);
+    copyPathForward(segment, up);
   }
   // A closed curve: the first pixel is redundant when the second already touches the last.
   const bool closed = segment.size() >= 2 && adjacent(segment[1], segment.back());
@@ -408,8 +519,7 @@ void AnchorLinker::makeSegments(std::vector<std::vector<cv::Point>>& segments) {
   for (int i = 2; i < chainNo_; ++i) {
     if (chains_[i].len < 2 || lengths_[i] < kMinSideBranchLength) continue;
     scratch_.clear();
-    buildChainList(i);
-    for (int k : chainList_) copyForward(scratch_, chains_[k]);
+    copyPathForward(scratch_, i);
     segments.back() = scratch_;
     segments.emplace_back();
   }
@@ -479,8 +589,10 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
       const cv::v_int16x8 rise = cv::v_setall_s16(static_cast<short>(anchorThresh));
       const cv::v_uint16x8 vertical = cv::v_setall_u16(kVerticalEdge);
       const cv::v_uint16x8 anchorValue = cv::v_setall_u16(kAnchorPixel);
+      const cv::v_int32x4 row = cv::v_setall_s32(i);
       // Anchors are too frequent and too irregular for a branch per anchor to be predicted:
-      // every candidate is written, and the count advances only past the anchors.
+      // the group's anchors are packed to the front of eight (x, y) pairs that are all written,
+      // and the count advances only past the anchors.
       size_t count = 0;
       for (; j + 8 <= width - 2; j += 8) {
         const int idx = i * width + j;
@@ -495,10 +607,20 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
         cv::v_pack_store(edge + idx, cv::v_select(cv::v_reinterpret_as_u16(isAnchor), anchorValue,
                                                   cv::v_load_expand(edge + idx)));
         const unsigned bits = static_cast<unsigned>(cv::v_signmask(isAnchor));
-        for (int k = 0; k < 8; ++k) {
-          rowAnchors[count] = cv::Point(j + k, i);
-          count += (bits >> k) & 1u;
-        }
+        const unsigned char* lanes = kLaneTable.lanes[bits];
+        const cv::v_int32x4 column = cv::v_setall_s32(j);
+        const cv::v_int32x4 x0 = cv::v_reinterpret_as_s32(cv::v_load_expand_q(lanes)) + column;
+        const cv::v_int32x4 x1 = cv::v_reinterpret_as_s32(cv::v_load_expand_q(lanes + 4)) + column;
+        cv::v_int32x4 xy0, xy1, xy2, xy3;
+        cv::v_zip(x0, row, xy0, xy1);
+        cv::v_zip(x1, row, xy2, xy3);
+        // count + 8 <= j - 2 + 8 < width: the eight pairs stay inside the row buffer.
+        int* out = reinterpret_cast<int*>(rowAnchors.data() + count);
+        cv::v_store(out, xy0);
+        cv::v_store(out + 4, xy1);
+        cv::v_store(out + 8, xy2);
+        cv::v_store(out + 12, xy3);
+        count += kLaneTable.count[bits];
       }
       anchors.insert(anchors.end(), rowAnchors.begin(), rowAnchors.begin() + count);
     }

@@ -232,6 +232,32 @@ TEST(EdgeDrawingLinking, StraightRidgeFromAnchorToBothEnds) {
                           [](unsigned char v) { return v == 0; }));
 }
 
+TEST(EdgeDrawingLinking, AnchorWhoseWalksStopAtOnce) {
+  // The anchor at row 2, column 3 has no ridge on either side, and another anchor right below
+  // it, across its walks. Only the first anchor is walked; the one at row 5 is not touched.
+  const std::vector<std::string> art = {".......",  //
+                                        ".......",  //
+                                        "...H...",  //
+                                        "...H...",  //
+                                        ".......",  //
+                                        "..H....",  //
+                                        "......."};
+  Maps m(art);
+  m.anchors = {2 * m.w + 3};
+  EXPECT_TRUE(m.link(10).empty());
+  EXPECT_EQ(m.at(2, 3), kNoEdgePixel);
+  EXPECT_EQ(m.at(3, 3), kNoEdgePixel);
+  EXPECT_EQ(m.at(5, 2), kAnchorPixel);
+
+  // With a minimum of one pixel the anchor alone is a segment, and stays drawn.
+  Maps one(art);
+  one.anchors = {2 * one.w + 3};
+  EXPECT_EQ(one.link(1), Segments{Segment{cv::Point(3, 2)}});
+  EXPECT_EQ(one.at(2, 3), kEdgePixel);
+  EXPECT_EQ(one.at(3, 3), kNoEdgePixel);
+  EXPECT_EQ(one.at(5, 2), kAnchorPixel);
+}
+
 // A right walk from H reaches column 6, where rows 2, 3 and 4 all continue to column 10.
 // Returns the row it continues on.
 int rightWalkRowAfterFork(short a, short b, short c, std::vector<int> anchorRows = {}) {

@@ -36,6 +36,36 @@ void validationGradient(const cv::Mat& image, std::vector<std::uint16_t>& gradie
   }
 }
 
+namespace {
+
+// Counts the interior gradients into four partial histograms of `bins` entries each, one per
+// column modulo 4: in flat areas neighbours share a gradient, and with a single count every
+// increment would wait for the one before. Values above the last bin go into it; without
+// Clamp, the caller knows there are none.
+template <bool Clamp>
+void countGradients(const std::vector<std::uint16_t>& gradient, int width, int height, size_t bins,
+                    std::uint32_t* counts) {
+  const int last = static_cast<int>(bins) - 1;
+  const auto bin = [last](std::uint16_t g) { return Clamp ? std::min<int>(g, last) : g; };
+  std::uint32_t* c0 = counts;
+  std::uint32_t* c1 = c0 + bins;
+  std::uint32_t* c2 = c1 + bins;
+  std::uint32_t* c3 = c2 + bins;
+  for (int i = 1; i < height - 1; ++i) {
+    const std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * width;
+    int j = 1;
+    for (; j + 4 <= width - 1; j += 4) {
+      ++c0[bin(g[j])];
+      ++c1[bin(g[j + 1])];
+      ++c2[bin(g[j + 2])];
+      ++c3[bin(g[j + 3])];
+    }
+    for (; j < width - 1; ++j) ++c0[bin(g[j])];
+  }
+}
+
+}  // namespace
+
 std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient, int width,
                                       int height) {
   // Every bin above the largest gradient is empty, and its probability 0: only the bins up to
@@ -47,27 +77,21 @@ std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient
     for (int j = 1; j < width - 1; ++j) rowTop = std::max(rowTop, g[j]);
     top = std::max<int>(top, rowTop);
   }
+  // Only gradients beyond the table (none from 8-bit pixels) need clamping into its last bin.
+  const bool clamp = top > kValidationGradientValues - 1;
   top = std::min(top, kValidationGradientValues - 1);
   const size_t bins = static_cast<size_t>(top) + 1;
 
-  // Four partial counts, one per column modulo 4: in flat areas neighbours share a gradient,
-  // and with a single count every increment would wait for the one before.
   std::vector<std::uint32_t> counts(4 * bins, 0);
-  std::uint32_t* c0 = counts.data();
-  std::uint32_t* c1 = c0 + bins;
-  std::uint32_t* c2 = c1 + bins;
-  std::uint32_t* c3 = c2 + bins;
-  for (int i = 1; i < height - 1; ++i) {
-    const std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * width;
-    int j = 1;
-    for (; j + 4 <= width - 1; j += 4) {
-      ++c0[std::min<int>(g[j], top)];
-      ++c1[std::min<int>(g[j + 1], top)];
-      ++c2[std::min<int>(g[j + 2], top)];
-      ++c3[std::min<int>(g[j + 3], top)];
-    }
-    for (; j < width - 1; ++j) ++c0[std::min<int>(g[j], top)];
+  if (clamp) {
+    countGradients<true>(gradient, width, height, bins, counts.data());
+  } else {
+    countGradients<false>(gradient, width, height, bins, counts.data());
   }
+  const std::uint32_t* c0 = counts.data();
+  const std::uint32_t* c1 = c0 + bins;
+  const std::uint32_t* c2 = c1 + bins;
+  const std::uint32_t* c3 = c2 + bins;
   std::vector<std::int64_t> tail(bins);
   for (size_t k = 0; k < bins; ++k) {
     tail[k] = std::int64_t{c0[k]} + std::int64_t{c1[k]} + std::int64_t{c2[k]} + std::int64_t{c3[k]};
