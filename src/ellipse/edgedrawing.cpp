@@ -7,6 +7,7 @@
 #include <memory>
 #include <opencv2/imgproc.hpp>
 
+#include "core/lanetable.h"
 #include "edgedrawing_internal.h"
 #include "vistrel/assert.h"
 
@@ -164,22 +165,8 @@ struct WalkRule<kWalkDown> {
 };
 
 #if CV_SIMD128
-// For every 8-bit mask, the positions of its set bits, lowest first, and their number: the
-// anchors of a group of eight pixels, packed to the front.
-struct LaneTable {
-  unsigned char lanes[256][8] = {};
-  unsigned char count[256] = {};
-  constexpr LaneTable() {
-    for (int mask = 0; mask < 256; ++mask) {
-      int n = 0;
-      for (int bit = 0; bit < 8; ++bit) {
-        if ((mask >> bit) & 1) lanes[mask][n++] = static_cast<unsigned char>(bit);
-      }
-      count[mask] = static_cast<unsigned char>(n);
-    }
-  }
-};
-constexpr LaneTable kLaneTable{};
+// The anchors of a group of eight pixels, packed to the front.
+constexpr vistrel::LaneTable<8, unsigned char> kLaneTable{};
 #endif
 
 // Where a walk goes from the pixel before `next` (the straight step): -1, 0 or +1 across the
@@ -607,7 +594,7 @@ std::vector<cv::Point> findAnchors(const short* grad, const unsigned char* dir, 
         cv::v_pack_store(edge + idx, cv::v_select(cv::v_reinterpret_as_u16(isAnchor), anchorValue,
                                                   cv::v_load_expand(edge + idx)));
         const unsigned bits = static_cast<unsigned>(cv::v_signmask(isAnchor));
-        const unsigned char* lanes = kLaneTable.lanes[bits];
+        const unsigned char* lanes = kLaneTable.index[bits];
         const cv::v_int32x4 column = cv::v_setall_s32(j);
         const cv::v_int32x4 x0 = cv::v_reinterpret_as_s32(cv::v_load_expand_q(lanes)) + column;
         const cv::v_int32x4 x1 = cv::v_reinterpret_as_s32(cv::v_load_expand_q(lanes + 4)) + column;

@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 #include <vector>
 
+#include "core/lanetable.h"
 #include "vistrel/assert.h"
 
 namespace vistrel {
@@ -234,20 +235,8 @@ void gradientMagnitude(const cv::Mat& sobelX, const cv::Mat& sobelY, cv::Mat& ma
 #if CV_SIMD128
 namespace {
 
-// For each four-bit lane mask, the indices of its set lanes in order (the rest 0) and their
-// count: compacts kept columns with one store instead of one per lane.
-struct LaneCompaction {
-  int index[16][4];
-  int count[16];
-  constexpr LaneCompaction() : index(), count() {
-    for (int bits = 0; bits < 16; ++bits) {
-      for (int lane = 0; lane < 4; ++lane) {
-        if (bits >> lane & 1) index[bits][count[bits]++] = lane;
-      }
-    }
-  }
-};
-constexpr LaneCompaction kLaneCompaction;
+// The kept columns of a round of four, compacted with one store instead of one per lane.
+constexpr LaneTable<4, int> kLaneCompaction{};
 
 // Appends the columns x + lane of the lanes set in `keep` to out[count ...] (writing four
 // entries, of which only the kept ones count) and returns the new count.
