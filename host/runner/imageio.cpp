@@ -9,6 +9,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "lazycodecs.h"
+
 namespace wheelhost {
 
 bool naturalLess(const QString& a, const QString& b) {
@@ -66,7 +68,7 @@ cv::Mat readImageFile(const QString& path, QString* problem) {
   cv::Mat image;
   try {
     const cv::Mat raw(1, bytes.size(), CV_8UC1, const_cast<char*>(bytes.constData()));
-    image = cv::imdecode(raw, cv::IMREAD_UNCHANGED);
+    image = vistrel::codecs::imdecode(raw, cv::IMREAD_UNCHANGED);
   } catch (const cv::Exception& e) {
     if (problem) *problem = QString("cannot decode the image: %1").arg(e.what());
     return cv::Mat();
@@ -103,7 +105,7 @@ bool writeImageFile(const QString& path, const cv::Mat& image, QString* problem)
   std::vector<uchar> bytes;
   try {
     const std::string ext = "." + QFileInfo(path).suffix().toLower().toStdString();
-    if (!cv::imencode(ext, image, bytes)) {
+    if (!vistrel::codecs::imencode(ext, image, bytes)) {
       if (problem) *problem = "cannot encode the image";
       return false;
     }

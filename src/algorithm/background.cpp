@@ -7,6 +7,7 @@
 
 #include "hostconfig.h"
 #include "iimageobject.h"
+#include "lazycodecs.h"
 
 namespace fluorescence {
 
@@ -27,7 +28,13 @@ cv::Mat readGreyImage(const QString& hostPath) {
   // Without a background file every call tries again; asking first keeps OpenCV from logging
   // a warning for each of those tries.
   if (!QFileInfo(path).isFile()) return cv::Mat();
-  return cv::imread(path.toLocal8Bit().toStdString(), cv::IMREAD_GRAYSCALE);
+  try {
+    return vistrel::codecs::imread(path.toLocal8Bit().toStdString(), cv::IMREAD_GRAYSCALE);
+  } catch (const cv::Exception& e) {
+    // Without OpenCV's codecs no file is readable: the outcome of an unreadable file.
+    qWarning("%s", e.err.c_str());
+    return cv::Mat();
+  }
 }
 
 QString configuredDirectory(IImageObject* image) {

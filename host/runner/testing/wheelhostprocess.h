@@ -16,14 +16,9 @@ struct WheelhostResult {
   QStringList outLines() const { return out.split('\n', Qt::SkipEmptyParts); }
 };
 
-// `withoutRuntimeDir`: XDG_RUNTIME_DIR unset, as a service or a container may run it.
-inline WheelhostResult runWheelhost(const QStringList& args, bool withoutRuntimeDir = false) {
+inline WheelhostResult runWheelhost(const QStringList& args, const QProcessEnvironment& env) {
   QProcess p;
-  if (withoutRuntimeDir) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("XDG_RUNTIME_DIR");
-    p.setProcessEnvironment(env);
-  }
+  p.setProcessEnvironment(env);
   p.start(WHEELHOST_EXE, args);
   EXPECT_TRUE(p.waitForFinished(600000)) << "wheelhost did not finish";
   WheelhostResult r;
@@ -31,6 +26,13 @@ inline WheelhostResult runWheelhost(const QStringList& args, bool withoutRuntime
   r.out = QString::fromUtf8(p.readAllStandardOutput());
   r.err = QString::fromUtf8(p.readAllStandardError());
   return r;
+}
+
+// `withoutRuntimeDir`: XDG_RUNTIME_DIR unset, as a service or a container may run it.
+inline WheelhostResult runWheelhost(const QStringList& args, bool withoutRuntimeDir = false) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  if (withoutRuntimeDir) env.remove("XDG_RUNTIME_DIR");
+  return runWheelhost(args, env);
 }
 
 // The objects of --json output, one a line.

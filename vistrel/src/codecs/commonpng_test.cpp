@@ -1,0 +1,204 @@
+#include "commonpng.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <QtEndian>
+#include <functional>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace vistrel::codecs {
+namespace {
+
+QByteArray chunk(const char* type, const QByteArray& data) {
+  QByteArray body = QByteArray(type, 4) + data;
+  const quint32 crc = pngCrc(reinterpret_cast<const uchar*>(body.constData()),
+                             static_cast<std::size_t>(body.size()));
+  QByteArray out(4, '\0');
+  qToBigEndian<quint32>(static_cast<quint32>(data.size()), out.data());
+  QByteArray tail(4, '\0');
+  qToBigEndian<quint32>(crc, tail.data());
+  return out + body + tail;
+}
+
+QByteArray be32(quint32 v) {
+  QByteArray out(4, '\0');
+  qToBigEndian<quint32>(v, out.data());
+  return out;
+}
+
+// A PNG written by hand from an OpenCV image (grey, BGR or BGRA), optionally Adam7-interlaced,
+// with `before` chunks ahead of the image data and `after` chunks behind it.
+QByteArray handMadePng(const cv::Mat& image, bool interlaced, const QByteArray& before = {},
+                       const QByteArray& after = {}) {
+  const int channels = image.channels();
+  const char colourType = channels == 1 ? 0 : channels == 3 ? 2 : 6;
+  cv::Mat png;  // in PNG's channel order
+  if (channels == 3)
+    cv::cvtColor(image, png, cv::COLOR_BGR2RGB);
+  else if (channels == 4)
+    cv::cvtColor(image, png, cv::COLOR_BGRA2RGBA);
+  else
+    png = image;
+  struct Pass {
+    int x0, y0, dx, dy;
+  };
+  const std::vector<Pass> passes =
+      interlaced ? std::vector<Pass>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
+                 : std::vector<Pass>{{0, 0, 1, 1}};
+  QByteArray raw;
+  for (const Pass& p : passes) {
+    if (p.x0 >= png.cols || p.y0 >= png.rows) continue;  // an empty pass has no rows
+    for (int y = p.y0; y < png.rows; y += p.dy) {
+      raw.append('\0');  // filter type None
+      for (int x = p.x0; x < png.cols; x += p.dx)
+        raw.append(reinterpret_cast<const char*>(png.ptr(y, x)), channels);
+    }
+  }
+  const QByteArray header = be32(png.cols) + be32(png.rows) + QByteArray(1, 8) +
+                            QByteArray(1, colourType) + QByteArray(2, '\0') +
+                            QByteArray(1, interlaced ? 1 : 0);
+  return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + before +
+         chunk("IDAT", qCompress(raw, 9).mid(4)) + after + chunk("IEND", {});
+}
+
+cv::Mat pattern(int type, int rows = 13, int cols = 11) {
+  cv::Mat image(rows, cols, type);
+  cv::randu(image, 0, 256);
+  return image;
+}
+
+QByteArray openCvPng(const cv::Mat& image) {
+  std::vector<uchar> bytes;
+  cv::imencode(".png", image, bytes);
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
+}
+
+QImage qtImage(QImage::Format format) {
+  QImage image(9, 4, format);
+  for (int y = 0; y < image.height(); ++y)
+    for (int i = 0; i < image.bytesPerLine(); ++i) image.scanLine(y)[i] = uchar(37 * y + 11 * i);
+  return image;
+}
+
+QByteArray qtPng(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes;
+}
+
+QByteArray withByteFlipped(QByteArray bytes, int at) {
+  bytes[at] = static_cast<char>(bytes[at] ^ 0x40);
+  return bytes;
+}
+
+// The file with its header claiming another size (and a checksum to match).
+QByteArray withClaimedSize(QByteArray png, quint32 width, quint32 height) {
+  png.replace(16, 8, be32(width) + be32(height));
+  return png.replace(29, 4, be32(pngCrc(reinterpret_cast<const uchar*>(png.constData()) + 12, 17)));
+}
+
+struct PngCase {
+  const char* name;
+  std::function<QByteArray()> bytes;
+  bool takenByQt;     // with cv::IMREAD_UNCHANGED
+  bool grey = false;  // taken with cv::IMREAD_GRAYSCALE as well
+};
+
+class CommonPng : public testing::TestWithParam<PngCase> {};
+
+// Whatever the file, the result is OpenCV's: either the same matrix, decoded through Qt, or
+// nothing, and the caller asks OpenCV.
+TEST_P(CommonPng, DecodesExactlyAsOpenCVOrLeavesItToOpenCV) {
+  const QByteArray bytes = GetParam().bytes();
+  const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+  for (const int flags : {cv::IMREAD_UNCHANGED, cv::IMREAD_GRAYSCALE}) {
+    const cv::Mat ours = decodeCommonPng(data, static_cast<std::size_t>(bytes.size()), flags);
+    EXPECT_EQ(!ours.empty(), flags == cv::IMREAD_UNCHANGED ? GetParam().takenByQt : GetParam().grey)
+        << flags;
+    if (ours.empty()) continue;
+    const cv::Mat theirs =
+        cv::imdecode(cv::Mat(1, bytes.size(), CV_8U, const_cast<uchar*>(data)), flags);
+    ASSERT_EQ(ours.type(), theirs.type()) << flags;
+    ASSERT_EQ(ours.size(), theirs.size()) << flags;
+    EXPECT_EQ(cv::norm(ours, theirs, cv::NORM_INF), 0.0) << flags;
+  }
+  // Other flags are OpenCV's to handle.
+  EXPECT_TRUE(
+      decodeCommonPng(data, static_cast<std::size_t>(bytes.size()), cv::IMREAD_COLOR).empty());
+}
+
+const cv::Mat kGrey = pattern(CV_8UC1), kBgr = pattern(CV_8UC3), kBgra = pattern(CV_8UC4);
+const QByteArray kGamma = chunk("gAMA", be32(45455)), kLinear = chunk("gAMA", be32(100000));
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CommonPng,
+    testing::Values(
+        PngCase{"OpenCvGrey", [] { return openCvPng(kGrey); }, true, true},
+        PngCase{"OpenCvBgr", [] { return openCvPng(kBgr); }, true},
+        PngCase{"OpenCvBgra", [] { return openCvPng(kBgra); }, true},
+        PngCase{"OneByOne", [] { return openCvPng(pattern(CV_8UC3, 1, 1)); }, true},
+        PngCase{"QtGrey", [] { return qtPng(qtImage(QImage::Format_Grayscale8)); }, true, true},
+        PngCase{"QtArgb", [] { return qtPng(qtImage(QImage::Format_ARGB32)); }, true},
+        PngCase{"InterlacedGrey", [] { return handMadePng(kGrey, true); }, true, true},
+        PngCase{"InterlacedBgra", [] { return handMadePng(kBgra, true); }, true},
+        PngCase{"GammaAndSrgbApplyToNoPixel",
+                [] { return handMadePng(kBgr, false, kGamma + chunk("sRGB", QByteArray(1, 0))); },
+                true},
+        PngCase{"LinearGamma", [] { return handMadePng(kGrey, false, kLinear); }, true, true},
+        PngCase{"TextAndResolution",
+                [] {
+                  return handMadePng(kBgr, false,
+                                     chunk("tEXt", QByteArray("Camera\0A7", 9)) +
+                                         chunk("pHYs", be32(3780) + be32(3780) + QByteArray(1, 1)));
+                },
+                true},
+        PngCase{"SixteenBit", [] { return openCvPng(pattern(CV_16UC3)); }, false},
+        PngCase{"Palette",
+                [] {
+                  return qtPng(
+                      qtImage(QImage::Format_RGB32).convertToFormat(QImage::Format_Indexed8));
+                },
+                false},
+        PngCase{"OneBit", [] { return qtPng(qtImage(QImage::Format_Mono)); }, false},
+        PngCase{"TransparencyKey",
+                [] { return handMadePng(kGrey, false, chunk("tRNS", QByteArray("\0\x07", 2))); },
+                false},
+        PngCase{"SignificantBits", [] { return handMadePng(kGrey, false, chunk("sBIT", "\x05")); },
+                false},
+        PngCase{"UnknownChunk", [] { return handMadePng(kGrey, false, chunk("vpAg", "1234")); },
+                false},
+        PngCase{
+            "TextAfterTheImage",
+            [] { return handMadePng(kGrey, false, {}, chunk("tEXt", QByteArray("Note\0x", 6))); },
+            false},
+        PngCase{"BadChecksum",
+                [] { return withByteFlipped(handMadePng(kGrey, false, kGamma), 45); }, false},
+        PngCase{"DataTooShortForTheClaimedSize",
+                [] { return withClaimedSize(handMadePng(kGrey, false), 30000, 30000); }, false},
+        PngCase{"NoEnd", [] { return handMadePng(kGrey, false).chopped(12); }, false},
+        PngCase{"NotAPng", [] { return QByteArray("GIF89a.....................", 27); }, false},
+        PngCase{"Empty", [] { return QByteArray(); }, false}),
+    [](const testing::TestParamInfo<PngCase>& info) { return std::string(info.param.name); });
+
+// The checksum PNG files carry, checked against values worked out independently.
+TEST(CommonPng, ChecksumIsTheStandardCrc32) {
+  const auto crc = [](const char* text) {
+    return pngCrc(reinterpret_cast<const uchar*>(text), std::strlen(text));
+  };
+  EXPECT_EQ(crc(""), 0u);
+  EXPECT_EQ(crc("123456789"), 0xCBF43926u);  // the CRC-32 check value
+  EXPECT_EQ(crc("IEND"), 0xAE426082u);       // every PNG ends with these bytes
+  // Continued over two pieces, as over a chunk's type and data.
+  EXPECT_EQ(pngCrc(reinterpret_cast<const uchar*>("6789"), 4,
+                   pngCrc(reinterpret_cast<const uchar*>("12345"), 5)),
+            0xCBF43926u);
+}
+
+}  // namespace
+}  // namespace vistrel::codecs
