@@ -1,8 +1,16 @@
-// The way through Qt for common PNG files, from any bytes: whenever it gives an image, that
-// image must be exactly OpenCV's. Chunk checksums are mended before the test, so that the
-// fuzzer reaches the chunk structure and the compressed data instead of stopping at checksums.
+// The way around OpenCV's codec module for common PNG files, from any bytes: whenever it decodes
+// a file, the image must be exactly OpenCV's, and whenever it refuses one, OpenCV must too.
+//
+// Most inputs are made into PNG files that pass the structural check, so that libpng, ours and
+// OpenCV's alike, sees them: a fuzzed header and ancillary chunks, and image data that is
+// fuzzed before compression (filter bytes and lengths included) and sometimes after it
+// (flipped, cut, split across chunks), all with correct checksums. The rest are taken as they
+// come, with or without their checksums mended.
+
+#include <fuzzer/FuzzedDataProvider.h>
 
 #include <QByteArray>
+#include <algorithm>
 #include <opencv2/imgcodecs.hpp>
 
 #include "commonpng.h"
@@ -14,32 +22,103 @@ quint32 bigEndian32(const unsigned char* p) {
   return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
 }
 
+QByteArray be32(quint32 v) {
+  const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+  return QByteArray(b, 4);
+}
+
+QByteArray chunk(const char* type, const QByteArray& data) {
+  const QByteArray body = QByteArray(type, 4) + data;
+  return be32(quint32(data.size())) + body +
+         be32(vistrel::codecs::pngCrc(reinterpret_cast<const unsigned char*>(body.constData()),
+                                      std::size_t(body.size())));
+}
+
 void mendChecksums(QByteArray& bytes) {
   auto* p = reinterpret_cast<unsigned char*>(bytes.data());
   const std::size_t size = static_cast<std::size_t>(bytes.size());
   for (std::size_t at = 8; size >= 12 && at <= size - 12;) {
     const quint32 length = bigEndian32(p + at);
     if (length > size - at - 12) break;
-    const quint32 crc = vistrel::codecs::pngCrc(p + at + 4, length + 4);
-    for (int i = 0; i < 4; ++i)
-      p[at + 8 + length + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
+    bytes.replace(int(at + 8 + length), 4, be32(vistrel::codecs::pngCrc(p + at + 4, length + 4)));
     at += 12 + length;
   }
+}
+
+QByteArray madePng(FuzzedDataProvider& in) {
+  const quint32 width = in.ConsumeIntegralInRange<quint32>(1, 40);
+  const quint32 height = in.ConsumeIntegralInRange<quint32>(1, 40);
+  const char colourType = in.PickValueInArray({0, 2, 6, 0, 2, 6, 3, 4});
+  const char depth = in.ConsumeIntegralInRange(0, 9) == 0 ? 16 : 8;
+  const bool interlaced = in.ConsumeBool();
+  QByteArray file = QByteArray("\x89PNG\r\n\x1a\n", 8);
+  file +=
+      chunk("IHDR", be32(width) + be32(height) + QByteArray(1, depth) + QByteArray(1, colourType) +
+                        QByteArray(2, '\0') + QByteArray(1, interlaced ? 1 : 0));
+  for (int n = in.ConsumeIntegralInRange(0, 2); n > 0; --n) {
+    const char* type =
+        in.PickValueInArray({"gAMA", "sRGB", "pHYs", "tEXt", "cHRM", "iCCP", "tRNS"});
+    const std::string data = in.ConsumeRandomLengthString(40);
+    file += chunk(type, QByteArray(data.data(), int(data.size())));
+  }
+  // The uncompressed image data: rows of a filter byte and the pixels, near the right length.
+  const int channels = colourType == 0 ? 1 : colourType == 2 ? 3 : colourType == 6 ? 4 : 2;
+  const int exact = int(height) * (1 + int(width) * channels * depth / 8);
+  const int length =
+      std::max(0, exact + in.ConsumeIntegralInRange(-3, 3) * in.ConsumeIntegralInRange(0, 1));
+  QByteArray raw(length, '\0');
+  const std::string fill = in.ConsumeBytesAsString(std::size_t(length));
+  for (int i = 0; i < length && !fill.empty(); ++i) raw[i] = fill[std::size_t(i) % fill.size()];
+  QByteArray compressed = qCompress(raw, in.ConsumeIntegralInRange(0, 9)).mid(4);
+  if (in.ConsumeIntegralInRange(0, 3) == 0 && !compressed.isEmpty()) {
+    const int at = in.ConsumeIntegralInRange(0, int(compressed.size()) - 1);
+    compressed[at] = char(compressed[at] ^ in.ConsumeIntegralInRange(1, 255));
+  }
+  if (in.ConsumeIntegralInRange(0, 5) == 0)
+    compressed.chop(in.ConsumeIntegralInRange(0, int(compressed.size())));
+  // One or more chunks of image data.
+  while (!compressed.isEmpty()) {
+    const int piece = in.ConsumeIntegralInRange(1, int(compressed.size()));
+    file += chunk("IDAT", compressed.left(piece));
+    compressed.remove(0, piece);
+  }
+  return file + chunk("IEND", {});
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzsupport::quietProcess();
-  if (size < 1 || size > (1 << 20)) return 0;
-  QByteArray bytes(reinterpret_cast<const char*>(data + 1), static_cast<int>(size - 1));
-  if (data[0] & 1) mendChecksums(bytes);
-  const int flags = (data[0] & 2) ? cv::IMREAD_GRAYSCALE : cv::IMREAD_UNCHANGED;
-  const cv::Mat ours = vistrel::codecs::decodeCommonPng(
-      reinterpret_cast<const unsigned char*>(bytes.constData()), size - 1, flags);
-  if (ours.empty()) return 0;
+  if (size > (1 << 20)) return 0;
+  FuzzedDataProvider in(data, size);
+  const int flags = in.ConsumeBool() ? cv::IMREAD_GRAYSCALE : cv::IMREAD_UNCHANGED;
+  QByteArray bytes;
+  switch (in.ConsumeIntegralInRange(0, 3)) {
+    case 0: {
+      const std::string rest = in.ConsumeRemainingBytesAsString();
+      bytes = QByteArray(rest.data(), int(rest.size()));
+      break;
+    }
+    case 1: {
+      const std::string rest = in.ConsumeRemainingBytesAsString();
+      bytes = QByteArray(rest.data(), int(rest.size()));
+      mendChecksums(bytes);
+      break;
+    }
+    default:
+      bytes = madePng(in);
+  }
+  cv::Mat ours;
+  const vistrel::codecs::PngOutcome outcome =
+      vistrel::codecs::decodeCommonPng(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                                       std::size_t(bytes.size()), flags, ours);
+  if (outcome == vistrel::codecs::PngOutcome::NotCommon) return 0;
   const cv::Mat theirs = cv::imdecode(cv::Mat(1, bytes.size(), CV_8U, bytes.data()), flags);
-  fuzzsupport::require(!theirs.empty(), "decoded through Qt what OpenCV refuses");
+  if (outcome == vistrel::codecs::PngOutcome::Refused) {
+    fuzzsupport::require(theirs.empty(), "refused what OpenCV decodes");
+    return 0;
+  }
+  fuzzsupport::require(!theirs.empty(), "decoded what OpenCV refuses");
   fuzzsupport::require(ours.type() == theirs.type() && ours.size() == theirs.size(),
                        "a different type or size from OpenCV's");
   fuzzsupport::require(cv::norm(ours, theirs, cv::NORM_INF) == 0, "different pixels from OpenCV's");

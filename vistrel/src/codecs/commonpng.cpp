@@ -1,13 +1,11 @@
 #include "commonpng.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QImageReader>
+#include <png.h>
+
 #include <array>
-#include <climits>
 #include <cstring>
 #include <opencv2/imgcodecs.hpp>  // flag values
-#include <opencv2/imgproc.hpp>
+#include <vector>
 
 namespace vistrel::codecs {
 namespace {
@@ -19,7 +17,7 @@ std::uint32_t bigEndian32(const unsigned char* p) {
 
 bool typeIs(const unsigned char* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
 
-// Chunks that carry no pixel transformation in either reader.
+// Chunks that change no pixel unless the reader asks libpng to transform (OpenCV does not).
 bool isInertAncillary(const unsigned char* type) {
   for (const char* name : {"pHYs", "tEXt", "zTXt", "iTXt", "tIME", "gAMA", "cHRM", "sRGB", "iCCP"})
     if (typeIs(type, name)) return true;
@@ -31,6 +29,9 @@ struct Header {
   std::uint32_t width = 0, height = 0;
   int colourType = -1;
 };
+
+// Far below what libpng keeps of an ancillary chunk by default (8 MB).
+constexpr std::uint32_t kMaxAncillary = 1 << 16;
 
 bool readStructure(const unsigned char* p, std::size_t size, Header* header) {
   static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
@@ -67,21 +68,49 @@ bool readStructure(const unsigned char* p, std::size_t size, Header* header) {
     } else if (typeIs(type, "IEND")) {
       if (state != kInData || length != 0) return false;
       state = kEnded;
-    } else if (state != kBeforeData || !isInertAncillary(type)) {
+    } else if (state != kBeforeData || !isInertAncillary(type) || length > kMaxAncillary) {
       return false;
     }
     at += 12 + length;
   }
-  // OpenCV refuses images beyond these sizes; leave them to it.
-  const std::uint64_t kMaxSide = 1u << 20, kMaxPixels = 1u << 30;
+  // OpenCV refuses images beyond 2^20 pixels a side or 2^30 in all, and libpng beyond 10^6 a
+  // side unless told otherwise; leave such files to them.
+  const std::uint64_t kMaxSide = 1000000, kMaxPixels = 1u << 30;
   const std::uint64_t pixels = std::uint64_t(header->width) * header->height;
   if (header->width < 1 || header->height < 1 || header->width > kMaxSide ||
       header->height > kMaxSide || pixels > kMaxPixels)
     return false;
   // Deflate expands at most 1032-fold. A file whose image data cannot hold its pixels is
-  // broken, and Qt would first allocate the whole image it claims (gigabytes from a few bytes).
+  // broken: refused before the whole image it claims (gigabytes from a few bytes) is allocated.
   const std::uint64_t channels = header->colourType == 0 ? 1 : header->colourType == 2 ? 3 : 4;
   return pixels * channels <= 1032 * imageDataBytes;
+}
+
+// The file in memory, as libpng reads it.
+struct MemoryInput {
+  const unsigned char* data;
+  std::size_t size, at;
+};
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
+  auto* in = static_cast<MemoryInput*>(png_get_io_ptr(png));
+  // The chunk structure was checked whole, so libpng never asks beyond the end.
+  if (count > in->size - in->at) png_error(png, "Read Error");
+  std::memcpy(out, in->data + in->at, count);
+  in->at += count;
+}
+
+// libpng leaves through longjmp on an error, so only plain data lives in this frame. The file is
+// read to its end, as a reader that checks the image data's own checksum must.
+bool readRows(png_structp png, png_infop info, unsigned char** rows, bool colour) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_read_info(png, info);
+  if (colour) png_set_bgr(png);  // OpenCV's channel order
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  png_read_image(png, rows);
+  png_read_end(png, nullptr);
+  return true;
 }
 
 }  // namespace
@@ -101,38 +130,33 @@ std::uint32_t pngCrc(const unsigned char* data, std::size_t size, std::uint32_t 
   return ~crc;
 }
 
-cv::Mat decodeCommonPng(const unsigned char* bytes, std::size_t size, int flags) {
-#if Q_BYTE_ORDER != Q_LITTLE_ENDIAN
-  return cv::Mat();  // the copies below take Qt's 32-bit pixels as bytes B, G, R, A
-#endif
-  if (flags != cv::IMREAD_UNCHANGED && flags != cv::IMREAD_GRAYSCALE) return cv::Mat();
+PngOutcome decodeCommonPng(const unsigned char* bytes, std::size_t size, int flags,
+                           cv::Mat& image) {
+  if (flags != cv::IMREAD_UNCHANGED && flags != cv::IMREAD_GRAYSCALE) return PngOutcome::NotCommon;
   Header header;
-  if (bytes == nullptr || size > std::size_t(INT_MAX) || !readStructure(bytes, size, &header))
-    return cv::Mat();
-  if (flags == cv::IMREAD_GRAYSCALE && header.colourType != 0) return cv::Mat();
-  const int rows = static_cast<int>(header.height), cols = static_cast<int>(header.width);
-  const QImage::Format format = header.colourType == 0   ? QImage::Format_Grayscale8
-                                : header.colourType == 2 ? QImage::Format_RGB32
-                                                         : QImage::Format_ARGB32;
-  // Qt's reader keeps an image it is given when size and format fit, so the pixels are decoded
-  // straight into the matrix: no second frame-sized buffer and copy.
-  cv::Mat pixels(rows, cols, format == QImage::Format_Grayscale8 ? CV_8UC1 : CV_8UC4);
-  QImage image(pixels.data, cols, rows, static_cast<int>(pixels.step), format);
-  QBuffer device;
-  device.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), int(size)));
-  QImageReader reader(&device, "png");
-  if (!reader.read(&image) || image.format() != format || image.width() != cols ||
-      image.height() != rows)
-    return cv::Mat();
-  if (image.constBits() != pixels.data) {
-    cv::Mat(rows, cols, pixels.type(), const_cast<uchar*>(image.constBits()),
-            static_cast<std::size_t>(image.bytesPerLine()))
-        .copyTo(pixels);
+  if (bytes == nullptr || !readStructure(bytes, size, &header)) return PngOutcome::NotCommon;
+  if (flags == cv::IMREAD_GRAYSCALE && header.colourType != 0) return PngOutcome::NotCommon;
+
+  const int channels = header.colourType == 0 ? 1 : header.colourType == 2 ? 3 : 4;
+  cv::Mat pixels(static_cast<int>(header.height), static_cast<int>(header.width), CV_8UC(channels));
+  std::vector<unsigned char*> rows(static_cast<std::size_t>(pixels.rows));
+  for (int y = 0; y < pixels.rows; ++y) rows[static_cast<std::size_t>(y)] = pixels.ptr(y);
+  // libpng's own error and warning handlers, as OpenCV leaves them: the same messages.
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr) return PngOutcome::NotCommon;
+  png_infop info = png_create_info_struct(png);
+  const bool started = info != nullptr;
+  MemoryInput input{bytes, size, 0};
+  bool read = false;
+  if (started) {
+    png_set_read_fn(png, &input, readFromMemory);
+    read = readRows(png, info, rows.data(), channels > 1);
   }
-  if (format != QImage::Format_RGB32) return pixels;
-  cv::Mat bgr;
-  cv::cvtColor(pixels, bgr, cv::COLOR_BGRA2BGR);
-  return bgr;
+  png_destroy_read_struct(&png, started ? &info : nullptr, nullptr);
+  if (!started) return PngOutcome::NotCommon;
+  if (!read) return PngOutcome::Refused;
+  image = pixels;
+  return PngOutcome::Decoded;
 }
 
 }  // namespace vistrel::codecs

@@ -31,8 +31,9 @@ QByteArray be32(quint32 v) {
 
 // A PNG written by hand from an OpenCV image (grey, BGR or BGRA), optionally Adam7-interlaced,
 // with `before` chunks ahead of the image data and `after` chunks behind it.
+// `rawTail` is appended to the uncompressed image data (a negative count cuts it instead).
 QByteArray handMadePng(const cv::Mat& image, bool interlaced, const QByteArray& before = {},
-                       const QByteArray& after = {}) {
+                       const QByteArray& after = {}, int rawTail = 0) {
   const int channels = image.channels();
   const char colourType = channels == 1 ? 0 : channels == 3 ? 2 : 6;
   cv::Mat png;  // in PNG's channel order
@@ -58,6 +59,8 @@ QByteArray handMadePng(const cv::Mat& image, bool interlaced, const QByteArray& 
         raw.append(reinterpret_cast<const char*>(png.ptr(y, x)), channels);
     }
   }
+  if (rawTail > 0) raw.append(QByteArray(rawTail, '\x11'));
+  if (rawTail < 0) raw.chop(-rawTail);
   const QByteArray header = be32(png.cols) + be32(png.rows) + QByteArray(1, 8) +
                             QByteArray(1, colourType) + QByteArray(2, '\0') +
                             QByteArray(1, interlaced ? 1 : 0);
@@ -103,11 +106,20 @@ QByteArray withClaimedSize(QByteArray png, quint32 width, quint32 height) {
   return png.replace(29, 4, be32(pngCrc(reinterpret_cast<const uchar*>(png.constData()) + 12, 17)));
 }
 
+// The file with one byte of its image data changed (and the chunk's checksum to match).
+QByteArray withImageDataFlipped(QByteArray png) {
+  const int at = png.indexOf("IDAT");
+  const int length = int(qFromBigEndian<quint32>(png.constData() + at - 4));
+  png[at + 4 + length / 2] = char(png[at + 4 + length / 2] ^ 0x5A);
+  const auto* body = reinterpret_cast<const uchar*>(png.constData()) + at;
+  return png.replace(at + 4 + length, 4, be32(pngCrc(body, std::size_t(length) + 4)));
+}
+
 struct PngCase {
   const char* name;
   std::function<QByteArray()> bytes;
-  bool takenByQt;     // with cv::IMREAD_UNCHANGED
-  bool grey = false;  // taken with cv::IMREAD_GRAYSCALE as well
+  PngOutcome outcome;  // with cv::IMREAD_UNCHANGED
+  bool grey = false;   // the same with cv::IMREAD_GRAYSCALE (else NotCommon)
 };
 
 class CommonPng : public testing::TestWithParam<PngCase> {};
@@ -117,20 +129,26 @@ class CommonPng : public testing::TestWithParam<PngCase> {};
 TEST_P(CommonPng, DecodesExactlyAsOpenCVOrLeavesItToOpenCV) {
   const QByteArray bytes = GetParam().bytes();
   const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+  const auto size = static_cast<std::size_t>(bytes.size());
   for (const int flags : {cv::IMREAD_UNCHANGED, cv::IMREAD_GRAYSCALE}) {
-    const cv::Mat ours = decodeCommonPng(data, static_cast<std::size_t>(bytes.size()), flags);
-    EXPECT_EQ(!ours.empty(), flags == cv::IMREAD_UNCHANGED ? GetParam().takenByQt : GetParam().grey)
+    cv::Mat ours;
+    const PngOutcome outcome = decodeCommonPng(data, size, flags, ours);
+    EXPECT_EQ(outcome, flags == cv::IMREAD_UNCHANGED || GetParam().grey ? GetParam().outcome
+                                                                        : PngOutcome::NotCommon)
         << flags;
-    if (ours.empty()) continue;
+    EXPECT_EQ(ours.empty(), outcome != PngOutcome::Decoded) << flags;
+    if (outcome == PngOutcome::NotCommon) continue;
     const cv::Mat theirs =
         cv::imdecode(cv::Mat(1, bytes.size(), CV_8U, const_cast<uchar*>(data)), flags);
+    ASSERT_EQ(ours.empty(), theirs.empty()) << flags;
+    if (ours.empty()) continue;
     ASSERT_EQ(ours.type(), theirs.type()) << flags;
     ASSERT_EQ(ours.size(), theirs.size()) << flags;
     EXPECT_EQ(cv::norm(ours, theirs, cv::NORM_INF), 0.0) << flags;
   }
   // Other flags are OpenCV's to handle.
-  EXPECT_TRUE(
-      decodeCommonPng(data, static_cast<std::size_t>(bytes.size()), cv::IMREAD_COLOR).empty());
+  cv::Mat colour;
+  EXPECT_EQ(decodeCommonPng(data, size, cv::IMREAD_COLOR, colour), PngOutcome::NotCommon);
 }
 
 const cv::Mat kGrey = pattern(CV_8UC1), kBgr = pattern(CV_8UC3), kBgra = pattern(CV_8UC4);
@@ -139,51 +157,66 @@ const QByteArray kGamma = chunk("gAMA", be32(45455)), kLinear = chunk("gAMA", be
 INSTANTIATE_TEST_SUITE_P(
     Files, CommonPng,
     testing::Values(
-        PngCase{"OpenCvGrey", [] { return openCvPng(kGrey); }, true, true},
-        PngCase{"OpenCvBgr", [] { return openCvPng(kBgr); }, true},
-        PngCase{"OpenCvBgra", [] { return openCvPng(kBgra); }, true},
-        PngCase{"OneByOne", [] { return openCvPng(pattern(CV_8UC3, 1, 1)); }, true},
-        PngCase{"QtGrey", [] { return qtPng(qtImage(QImage::Format_Grayscale8)); }, true, true},
-        PngCase{"QtArgb", [] { return qtPng(qtImage(QImage::Format_ARGB32)); }, true},
-        PngCase{"InterlacedGrey", [] { return handMadePng(kGrey, true); }, true, true},
-        PngCase{"InterlacedBgra", [] { return handMadePng(kBgra, true); }, true},
+        PngCase{"OpenCvGrey", [] { return openCvPng(kGrey); }, PngOutcome::Decoded, true},
+        PngCase{"OpenCvBgr", [] { return openCvPng(kBgr); }, PngOutcome::Decoded},
+        PngCase{"OpenCvBgra", [] { return openCvPng(kBgra); }, PngOutcome::Decoded},
+        PngCase{"OneByOne", [] { return openCvPng(pattern(CV_8UC3, 1, 1)); }, PngOutcome::Decoded},
+        PngCase{"QtGrey", [] { return qtPng(qtImage(QImage::Format_Grayscale8)); },
+                PngOutcome::Decoded, true},
+        PngCase{"QtArgb", [] { return qtPng(qtImage(QImage::Format_ARGB32)); },
+                PngOutcome::Decoded},
+        PngCase{"InterlacedGrey", [] { return handMadePng(kGrey, true); }, PngOutcome::Decoded,
+                true},
+        PngCase{"InterlacedBgra", [] { return handMadePng(kBgra, true); }, PngOutcome::Decoded},
         PngCase{"GammaAndSrgbApplyToNoPixel",
                 [] { return handMadePng(kBgr, false, kGamma + chunk("sRGB", QByteArray(1, 0))); },
-                true},
-        PngCase{"LinearGamma", [] { return handMadePng(kGrey, false, kLinear); }, true, true},
+                PngOutcome::Decoded},
+        PngCase{"LinearGamma", [] { return handMadePng(kGrey, false, kLinear); },
+                PngOutcome::Decoded, true},
         PngCase{"TextAndResolution",
                 [] {
                   return handMadePng(kBgr, false,
                                      chunk("tEXt", QByteArray("Camera\0A7", 9)) +
                                          chunk("pHYs", be32(3780) + be32(3780) + QByteArray(1, 1)));
                 },
-                true},
-        PngCase{"SixteenBit", [] { return openCvPng(pattern(CV_16UC3)); }, false},
+                PngOutcome::Decoded},
+        PngCase{"SixteenBit", [] { return openCvPng(pattern(CV_16UC3)); }, PngOutcome::NotCommon},
         PngCase{"Palette",
                 [] {
                   return qtPng(
                       qtImage(QImage::Format_RGB32).convertToFormat(QImage::Format_Indexed8));
                 },
-                false},
-        PngCase{"OneBit", [] { return qtPng(qtImage(QImage::Format_Mono)); }, false},
+                PngOutcome::NotCommon},
+        PngCase{"OneBit", [] { return qtPng(qtImage(QImage::Format_Mono)); },
+                PngOutcome::NotCommon},
         PngCase{"TransparencyKey",
                 [] { return handMadePng(kGrey, false, chunk("tRNS", QByteArray("\0\x07", 2))); },
-                false},
+                PngOutcome::NotCommon},
         PngCase{"SignificantBits", [] { return handMadePng(kGrey, false, chunk("sBIT", "\x05")); },
-                false},
+                PngOutcome::NotCommon},
         PngCase{"UnknownChunk", [] { return handMadePng(kGrey, false, chunk("vpAg", "1234")); },
-                false},
+                PngOutcome::NotCommon},
         PngCase{
             "TextAfterTheImage",
             [] { return handMadePng(kGrey, false, {}, chunk("tEXt", QByteArray("Note\0x", 6))); },
-            false},
+            PngOutcome::NotCommon},
         PngCase{"BadChecksum",
-                [] { return withByteFlipped(handMadePng(kGrey, false, kGamma), 45); }, false},
+                [] { return withByteFlipped(handMadePng(kGrey, false, kGamma), 45); },
+                PngOutcome::NotCommon},
+        PngCase{"MoreDataThanPixels", [] { return handMadePng(kGrey, false, {}, {}, 5); },
+                PngOutcome::Decoded, true},
+        PngCase{"LessDataThanPixels", [] { return handMadePng(kBgr, false, {}, {}, -5); },
+                PngOutcome::Refused},
+        PngCase{"CorruptImageData", [] { return withImageDataFlipped(handMadePng(kGrey, false)); },
+                PngOutcome::Refused, true},
         PngCase{"DataTooShortForTheClaimedSize",
-                [] { return withClaimedSize(handMadePng(kGrey, false), 30000, 30000); }, false},
-        PngCase{"NoEnd", [] { return handMadePng(kGrey, false).chopped(12); }, false},
-        PngCase{"NotAPng", [] { return QByteArray("GIF89a.....................", 27); }, false},
-        PngCase{"Empty", [] { return QByteArray(); }, false}),
+                [] { return withClaimedSize(handMadePng(kGrey, false), 30000, 30000); },
+                PngOutcome::NotCommon},
+        PngCase{"NoEnd", [] { return handMadePng(kGrey, false).chopped(12); },
+                PngOutcome::NotCommon},
+        PngCase{"NotAPng", [] { return QByteArray("GIF89a.....................", 27); },
+                PngOutcome::NotCommon},
+        PngCase{"Empty", [] { return QByteArray(); }, PngOutcome::NotCommon}),
     [](const testing::TestParamInfo<PngCase>& info) { return std::string(info.param.name); });
 
 // The checksum PNG files carry, checked against values worked out independently.

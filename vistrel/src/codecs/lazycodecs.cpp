@@ -101,15 +101,24 @@ std::vector<unsigned char> pngFileBytes(const std::string& path) {
 
 cv::Mat imread(const std::string& path, int flags) {
   const std::vector<unsigned char> png = pngFileBytes(path);
-  cv::Mat image = decodeCommonPng(png.data(), png.size(), flags);
-  return image.empty() ? require().imread(path, flags) : image;
+  cv::Mat image;
+  switch (decodeCommonPng(png.data(), png.size(), flags, image)) {
+    case PngOutcome::Decoded:
+    case PngOutcome::Refused:  // OpenCV's answer too: an empty matrix
+      return image;
+    case PngOutcome::NotCommon:
+      break;
+  }
+  return require().imread(path, flags);
 }
 
 cv::Mat imdecode(const cv::Mat& bytes, int flags) {
   cv::Mat image;
-  if (bytes.depth() == CV_8U && bytes.isContinuous())
-    image = decodeCommonPng(bytes.ptr(), bytes.total() * bytes.elemSize(), flags);
-  return image.empty() ? require().imdecode(bytes, flags) : image;
+  if (bytes.depth() == CV_8U && bytes.isContinuous() &&
+      decodeCommonPng(bytes.ptr(), bytes.total() * bytes.elemSize(), flags, image) !=
+          PngOutcome::NotCommon)
+    return image;
+  return require().imdecode(bytes, flags);
 }
 
 bool imencode(const std::string& ext, const cv::Mat& image, std::vector<uchar>& bytes,

@@ -11,9 +11,8 @@ namespace vistrel::codecs {
 //
 // Debian's libopencv_imgcodecs pulls in about a hundred libraries (GDAL, DICOM, PDF, HDF5, ...):
 // linked at start-up they cost a run about 45 MB of resident memory and 80 ms before main. So
-// the common PNG files (see commonpng.h) are decoded through Qt's PNG reader, which is in the
-// process anyway and gives the same matrix, and the codec module is loaded at the first call
-// that needs it.
+// the common PNG files (see commonpng.h) are decoded with libpng directly, as OpenCV would
+// decode them, and the codec module is loaded at the first call that needs it.
 //
 // All three throw cv::Exception (code cv::Error::StsError, naming the library) when the codec
 // module is needed but cannot be loaded, and otherwise give exactly what cv::imread,
