@@ -38,7 +38,7 @@ struct Codecs {
 static_assert(sizeof(cv::String) == sizeof(std::string) && std::is_same_v<cv::String, std::string>,
               "the symbol names below are those of OpenCV 4, whose strings are std::string");
 #if !defined(__GLIBCXX__) || !_GLIBCXX_USE_CXX11_ABI
-#error "the symbol names below are those of libstdc++'s C++11 string ABI"
+#error "the symbol names below are libstdc++'s: configure with -DVISTREL_LAZY_IMGCODECS=OFF"
 #endif
 #define VISTREL_STD_STRING "NSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"
 constexpr const char* kImreadSymbol = "_ZN2cv6imreadERK" VISTREL_STD_STRING "i";
