@@ -61,20 +61,42 @@ QByteArray madePng(FuzzedDataProvider& in) {
     const std::string data = in.ConsumeRandomLengthString(40);
     file += chunk(type, QByteArray(data.data(), int(data.size())));
   }
-  // The uncompressed image data: rows of a filter byte and the pixels, near the right length.
+  // The uncompressed image data: rows of a filter byte and the pixels (of the seven passes of
+  // an interlaced file), mostly of the right length and with valid filter types, so that many
+  // files decode and the rest fail in every way libpng can fail.
   const int channels = colourType == 0 ? 1 : colourType == 2 ? 3 : colourType == 6 ? 4 : 2;
-  const int exact = int(height) * (1 + int(width) * channels * depth / 8);
-  const int length =
-      std::max(0, exact + in.ConsumeIntegralInRange(-3, 3) * in.ConsumeIntegralInRange(0, 1));
+  const int bytesPerPixel = channels * depth / 8;
+  std::vector<int> rowStarts;
+  int exact = 0;
+  struct Pass {
+    int x0, y0, dx, dy;
+  };
+  const std::vector<Pass> passes =
+      interlaced ? std::vector<Pass>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
+                 : std::vector<Pass>{{0, 0, 1, 1}};
+  for (const Pass& p : passes) {
+    const int passWidth = (int(width) - p.x0 + p.dx - 1) / p.dx;
+    const int passHeight = (int(height) - p.y0 + p.dy - 1) / p.dy;
+    if (passWidth <= 0 || passHeight <= 0) continue;
+    for (int y = 0; y < passHeight; ++y, exact += 1 + passWidth * bytesPerPixel)
+      rowStarts.push_back(exact);
+  }
+  const int change = in.ConsumeIntegralInRange(0, 3) == 0 ? in.ConsumeIntegralInRange(-3, 3) : 0;
+  const int length = std::max(0, exact + change);
   QByteArray raw(length, '\0');
   const std::string fill = in.ConsumeBytesAsString(std::size_t(length));
   for (int i = 0; i < length && !fill.empty(); ++i) raw[i] = fill[std::size_t(i) % fill.size()];
+  if (in.ConsumeIntegralInRange(0, 3) != 0) {
+    for (const int at : rowStarts)
+      if (at < length) raw[at] = char(uchar(raw[at]) % 5);
+  }
   QByteArray compressed = qCompress(raw, in.ConsumeIntegralInRange(0, 9)).mid(4);
-  if (in.ConsumeIntegralInRange(0, 3) == 0 && !compressed.isEmpty()) {
+  if (in.ConsumeIntegralInRange(0, 7) == 0 && !compressed.isEmpty()) {
     const int at = in.ConsumeIntegralInRange(0, int(compressed.size()) - 1);
     compressed[at] = char(compressed[at] ^ in.ConsumeIntegralInRange(1, 255));
   }
-  if (in.ConsumeIntegralInRange(0, 5) == 0)
+  if (in.ConsumeIntegralInRange(0, 9) == 0)
     compressed.chop(in.ConsumeIntegralInRange(0, int(compressed.size())));
   // One or more chunks of image data.
   while (!compressed.isEmpty()) {
@@ -93,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   const int flags = in.ConsumeBool() ? cv::IMREAD_GRAYSCALE : cv::IMREAD_UNCHANGED;
   QByteArray bytes;
-  switch (in.ConsumeIntegralInRange(0, 3)) {
+  switch (in.ConsumeIntegralInRange(0, 7)) {
     case 0: {
       const std::string rest = in.ConsumeRemainingBytesAsString();
       bytes = QByteArray(rest.data(), int(rest.size()));
