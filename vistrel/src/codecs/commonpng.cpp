@@ -1,10 +1,12 @@
 #include "commonpng.h"
 
+#include <libdeflate.h>
 #include <png.h>
 
-#include <array>
+#include <cstdlib>
 #include <cstring>
 #include <opencv2/imgcodecs.hpp>  // flag values
+#include <opencv2/imgproc.hpp>
 #include <vector>
 
 namespace vistrel::codecs {
@@ -28,6 +30,13 @@ bool isInertAncillary(const unsigned char* type) {
 struct Header {
   std::uint32_t width = 0, height = 0;
   int colourType = -1;
+  bool interlaced = false;
+  bool ancillary = false;  // any chunk besides IHDR, IDAT and IEND
+  struct Piece {
+    const unsigned char* data;
+    std::uint32_t length;
+  };
+  std::vector<Piece> imageData;  // the IDAT chunks' data, in order
 };
 
 // Far below what libpng keeps of an ancillary chunk by default (8 MB).
@@ -56,6 +65,7 @@ bool readStructure(const unsigned char* p, std::size_t size, Header* header) {
       header->width = bigEndian32(data);
       header->height = bigEndian32(data + 4);
       header->colourType = data[9];
+      header->interlaced = data[12] == 1;
       const bool eightBit = data[8] == 8;
       const bool plain =
           header->colourType == 0 || header->colourType == 2 || header->colourType == 6;
@@ -65,11 +75,14 @@ bool readStructure(const unsigned char* p, std::size_t size, Header* header) {
       if (state != kBeforeData && state != kInData) return false;
       state = kInData;
       imageDataBytes += length;
+      header->imageData.push_back({data, length});
     } else if (typeIs(type, "IEND")) {
       if (state != kInData || length != 0) return false;
       state = kEnded;
     } else if (state != kBeforeData || !isInertAncillary(type) || length > kMaxAncillary) {
       return false;
+    } else {
+      header->ancillary = true;
     }
     at += 12 + length;
   }
@@ -113,21 +126,104 @@ bool readRows(png_structp png, png_infop info, unsigned char** rows, bool colour
   return true;
 }
 
+// The rows' filters undone in place (PNG's five filter types; `bpp` bytes a pixel): `raw` holds
+// rows of a filter byte and `rowBytes` bytes; row y ends up at raw + y rowBytes, so the image
+// lies at the buffer's start without the filter bytes. Each row is read ahead of where it is
+// written, and the row above is already in place. False on an unknown filter type.
+bool unfilterInPlace(unsigned char* raw, int rows, std::size_t rowBytes, int bpp) {
+  const unsigned char* up = nullptr;
+  for (int y = 0; y < rows; ++y) {
+    const unsigned char* in = raw + std::size_t(y) * (rowBytes + 1);
+    unsigned char* out = raw + std::size_t(y) * rowBytes;
+    const int filter = in[0];
+    ++in;
+    const std::size_t n = rowBytes, b = std::size_t(bpp);
+    switch (filter) {
+      case 0:
+        std::memmove(out, in, n);
+        break;
+      case 1:  // Sub
+        for (std::size_t i = 0; i < n; ++i)
+          out[i] = static_cast<unsigned char>(in[i] + (i >= b ? out[i - b] : 0));
+        break;
+      case 2:  // Up
+        for (std::size_t i = 0; i < n; ++i)
+          out[i] = static_cast<unsigned char>(in[i] + (up ? up[i] : 0));
+        break;
+      case 3:  // Average
+        for (std::size_t i = 0; i < n; ++i) {
+          const int left = i >= b ? out[i - b] : 0, above = up ? up[i] : 0;
+          out[i] = static_cast<unsigned char>(in[i] + ((left + above) >> 1));
+        }
+        break;
+      case 4:  // Paeth
+        for (std::size_t i = 0; i < n; ++i) {
+          const int a = i >= b ? out[i - b] : 0, c = (up && i >= b) ? up[i - b] : 0;
+          const int bb = up ? up[i] : 0;
+          const int p = a + bb - c, pa = std::abs(p - a), pb = std::abs(p - bb),
+                    pc = std::abs(p - c);
+          const int pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? bb : c);
+          out[i] = static_cast<unsigned char>(in[i] + pred);
+        }
+        break;
+      default:
+        return false;
+    }
+    up = out;
+  }
+  return true;
+}
+
+// The plainest files, IHDR, IDAT and IEND only and not interlaced, decoded without libpng:
+// libdeflate inflates about 1.7 times as fast as zlib. Only a file libpng would read without a
+// word takes this way: image data checksums right, one zlib stream (its window large enough
+// for the data, its own checksum right) that fills the rows exactly and ends with the image
+// data, and known filter types. Anything else returns false and goes to libpng, which then
+// says what it says of it.
+bool decodeWithoutLibpng(const Header& h, int channels, cv::Mat& image) {
+  if (h.ancillary || h.interlaced || h.imageData.empty()) return false;
+  std::size_t compressedBytes = 0;
+  for (const Header::Piece& piece : h.imageData) {
+    if (pngCrc(piece.data - 4, piece.length + 4) != bigEndian32(piece.data + piece.length))
+      return false;
+    compressedBytes += piece.length;
+  }
+  std::vector<unsigned char> joined;
+  const unsigned char* stream = h.imageData[0].data;
+  if (h.imageData.size() > 1) {
+    joined.reserve(compressedBytes);
+    for (const Header::Piece& piece : h.imageData)
+      joined.insert(joined.end(), piece.data, piece.data + piece.length);
+    stream = joined.data();
+  }
+  const int rows = static_cast<int>(h.height), cols = static_cast<int>(h.width);
+  const std::size_t rowBytes = std::size_t(cols) * std::size_t(channels);
+  const std::size_t rawBytes = std::size_t(rows) * (rowBytes + 1);
+  // zlib's inflate, in libpng, refuses back references beyond the window the stream declares;
+  // libdeflate does not look. A declared window that covers all the data makes them agree.
+  const int windowLog = compressedBytes >= 2 ? (stream[0] >> 4) + 8 : 99;
+  if (windowLog > 15 || (windowLog < 15 && (std::size_t(1) << windowLog) < rawBytes)) return false;
+  cv::Mat buffer(1, static_cast<int>(rawBytes), CV_8UC1);
+  libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+  if (inflater == nullptr) return false;
+  std::size_t used = 0, produced = 0;
+  const libdeflate_result result = libdeflate_zlib_decompress_ex(
+      inflater, stream, compressedBytes, buffer.data, rawBytes, &used, &produced);
+  libdeflate_free_decompressor(inflater);
+  if (result != LIBDEFLATE_SUCCESS || used != compressedBytes || produced != rawBytes) return false;
+  if (!unfilterInPlace(buffer.data, rows, rowBytes, channels)) return false;
+  // The rows now start the buffer: a view of them, owning the buffer with it.
+  image =
+      buffer.colRange(0, static_cast<int>(std::size_t(rows) * rowBytes)).reshape(channels, rows);
+  if (channels == 3) cv::cvtColor(image, image, cv::COLOR_RGB2BGR);
+  if (channels == 4) cv::cvtColor(image, image, cv::COLOR_RGBA2BGRA);
+  return true;
+}
+
 }  // namespace
 
 std::uint32_t pngCrc(const unsigned char* data, std::size_t size, std::uint32_t crc) {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  crc = ~crc;
-  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
+  return libdeflate_crc32(crc, data, size);
 }
 
 PngOutcome decodeCommonPng(const unsigned char* bytes, std::size_t size, int flags,
@@ -138,6 +234,7 @@ PngOutcome decodeCommonPng(const unsigned char* bytes, std::size_t size, int fla
   if (flags == cv::IMREAD_GRAYSCALE && header.colourType != 0) return PngOutcome::NotCommon;
 
   const int channels = header.colourType == 0 ? 1 : header.colourType == 2 ? 3 : 4;
+  if (decodeWithoutLibpng(header, channels, image)) return PngOutcome::Decoded;
   cv::Mat pixels(static_cast<int>(header.height), static_cast<int>(header.width), CV_8UC(channels));
   std::vector<unsigned char*> rows(static_cast<std::size_t>(pixels.rows));
   for (int y = 0; y < pixels.rows; ++y) rows[static_cast<std::size_t>(y)] = pixels.ptr(y);

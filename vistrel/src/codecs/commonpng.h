@@ -20,7 +20,10 @@ enum class PngOutcome {
 // `image` becomes a new matrix when the outcome is Decoded and is untouched otherwise.
 //
 // OpenCV decodes PNG with the same libpng, with libpng's own error and warning messages; this is
-// that decoding without loading OpenCV's codec module. Only files whose decoding cannot differ
+// that decoding without loading OpenCV's codec module. The plainest files (IHDR, IDAT and IEND
+// only, not interlaced, nothing in them libpng would remark on) are inflated with libdeflate
+// and unfiltered here instead, about a quarter to a third faster: for a valid file PNG leaves
+// no choice in the result. Only files whose decoding cannot differ
 // take this way: every chunk whole with a correct checksum (libpng checks those of the image
 // data), nothing but IHDR, the image data, IEND and, before the image data, ancillary chunks
 // that change no pixel unless the reader asks libpng to (pHYs, text, tIME, and the colour-space

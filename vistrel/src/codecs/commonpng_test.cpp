@@ -68,6 +68,39 @@ QByteArray handMadePng(const cv::Mat& image, bool interlaced, const QByteArray& 
          chunk("IDAT", qCompress(raw, 9).mid(4)) + after + chunk("IEND", {});
 }
 
+// A plain PNG whose rows take the five filter types in turn (row y: type y mod 5), its image
+// data split over three chunks.
+QByteArray everyFilterPng(const cv::Mat& image) {
+  const int bpp = image.channels();
+  cv::Mat png = image.clone();  // in PNG's channel order
+  if (bpp == 3) cv::cvtColor(image, png, cv::COLOR_BGR2RGB);
+  if (bpp == 4) cv::cvtColor(image, png, cv::COLOR_BGRA2RGBA);
+  const int n = png.cols * bpp;
+  QByteArray raw;
+  for (int y = 0; y < png.rows; ++y) {
+    const uchar* cur = png.ptr(y);
+    const uchar* up = y > 0 ? png.ptr(y - 1) : nullptr;
+    raw.append(char(y % 5));
+    for (int i = 0; i < n; ++i) {
+      const int a = i >= bpp ? cur[i - bpp] : 0, b = up ? up[i] : 0;
+      const int c = up && i >= bpp ? up[i - bpp] : 0;
+      const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+      const int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+      const int predicted[5] = {0, a, b, (a + b) / 2, paeth};
+      raw.append(char(cur[i] - predicted[y % 5]));
+    }
+  }
+  const QByteArray z = qCompress(raw, 6).mid(4);
+  const int third = int(z.size()) / 3;
+  const QByteArray header = be32(png.cols) + be32(png.rows) + QByteArray(1, 8) +
+                            QByteArray(1, bpp == 1   ? 0
+                                          : bpp == 3 ? 2
+                                                     : 6) +
+                            QByteArray(3, '\0');
+  return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", z.left(third)) +
+         chunk("IDAT", z.mid(third, third)) + chunk("IDAT", z.mid(2 * third)) + chunk("IEND", {});
+}
+
 cv::Mat pattern(int type, int rows = 13, int cols = 11) {
   cv::Mat image(rows, cols, type);
   cv::randu(image, 0, 256);
@@ -164,6 +197,12 @@ INSTANTIATE_TEST_SUITE_P(
         PngCase{"QtGrey", [] { return qtPng(qtImage(QImage::Format_Grayscale8)); },
                 PngOutcome::Decoded, true},
         PngCase{"QtArgb", [] { return qtPng(qtImage(QImage::Format_ARGB32)); },
+                PngOutcome::Decoded},
+        PngCase{"EveryFilterGrey", [] { return everyFilterPng(pattern(CV_8UC1, 60, 64)); },
+                PngOutcome::Decoded, true},
+        PngCase{"EveryFilterBgr", [] { return everyFilterPng(pattern(CV_8UC3, 60, 64)); },
+                PngOutcome::Decoded},
+        PngCase{"EveryFilterBgra", [] { return everyFilterPng(pattern(CV_8UC4, 60, 64)); },
                 PngOutcome::Decoded},
         PngCase{"InterlacedGrey", [] { return handMadePng(kGrey, true); }, PngOutcome::Decoded,
                 true},
