@@ -1,7 +1,11 @@
 #include "commonpng.h"
 
-#include <libdeflate.h>
 #include <png.h>
+#include <zlib.h>
+
+#if defined(VISTREL_HAVE_LIBDEFLATE)
+#include <libdeflate.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -126,6 +130,7 @@ bool readRows(png_structp png, png_infop info, unsigned char** rows, bool colour
   return true;
 }
 
+#if defined(VISTREL_HAVE_LIBDEFLATE)
 // The rows' filters undone in place (PNG's five filter types; `bpp` bytes a pixel): `raw` holds
 // rows of a filter byte and `rowBytes` bytes; row y ends up at raw + y rowBytes, so the image
 // lies at the buffer's start without the filter bytes. Each row is read ahead of where it is
@@ -219,11 +224,12 @@ bool decodeWithoutLibpng(const Header& h, int channels, cv::Mat& image) {
   if (channels == 4) cv::cvtColor(image, image, cv::COLOR_RGBA2BGRA);
   return true;
 }
+#endif
 
 }  // namespace
 
 std::uint32_t pngCrc(const unsigned char* data, std::size_t size, std::uint32_t crc) {
-  return libdeflate_crc32(crc, data, size);
+  return static_cast<std::uint32_t>(crc32_z(crc, data, size));
 }
 
 PngOutcome decodeCommonPng(const unsigned char* bytes, std::size_t size, int flags,
@@ -234,7 +240,9 @@ PngOutcome decodeCommonPng(const unsigned char* bytes, std::size_t size, int fla
   if (flags == cv::IMREAD_GRAYSCALE && header.colourType != 0) return PngOutcome::NotCommon;
 
   const int channels = header.colourType == 0 ? 1 : header.colourType == 2 ? 3 : 4;
+#if defined(VISTREL_HAVE_LIBDEFLATE)
   if (decodeWithoutLibpng(header, channels, image)) return PngOutcome::Decoded;
+#endif
   cv::Mat pixels(static_cast<int>(header.height), static_cast<int>(header.width), CV_8UC(channels));
   std::vector<unsigned char*> rows(static_cast<std::size_t>(pixels.rows));
   for (int y = 0; y < pixels.rows; ++y) rows[static_cast<std::size_t>(y)] = pixels.ptr(y);
