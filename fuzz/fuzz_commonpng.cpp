@@ -15,6 +15,7 @@
 
 #include "commonpng.h"
 #include "fuzzsupport.h"
+#include "testing/pngbytes.h"
 
 namespace {
 
@@ -22,17 +23,8 @@ quint32 bigEndian32(const unsigned char* p) {
   return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
 }
 
-QByteArray be32(quint32 v) {
-  const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-  return QByteArray(b, 4);
-}
-
-QByteArray chunk(const char* type, const QByteArray& data) {
-  const QByteArray body = QByteArray(type, 4) + data;
-  return be32(quint32(data.size())) + body +
-         be32(vistrel::codecs::pngCrc(reinterpret_cast<const unsigned char*>(body.constData()),
-                                      std::size_t(body.size())));
-}
+using pngbytes::be32;
+using pngbytes::chunk;
 
 void mendChecksums(QByteArray& bytes) {
   auto* p = reinterpret_cast<unsigned char*>(bytes.data());
@@ -51,10 +43,8 @@ QByteArray madePng(FuzzedDataProvider& in) {
   const char colourType = in.PickValueInArray({0, 2, 6, 0, 2, 6, 3, 4});
   const char depth = in.ConsumeIntegralInRange(0, 9) == 0 ? 16 : 8;
   const bool interlaced = in.ConsumeBool();
-  QByteArray file = QByteArray("\x89PNG\r\n\x1a\n", 8);
-  file +=
-      chunk("IHDR", be32(width) + be32(height) + QByteArray(1, depth) + QByteArray(1, colourType) +
-                        QByteArray(2, '\0') + QByteArray(1, interlaced ? 1 : 0));
+  QByteArray file =
+      pngbytes::signature() + pngbytes::header(width, height, depth, colourType, interlaced);
   for (int n = in.ConsumeIntegralInRange(0, 2); n > 0; --n) {
     const char* type =
         in.PickValueInArray({"gAMA", "sRGB", "pHYs", "tEXt", "cHRM", "iCCP", "tRNS"});
@@ -68,14 +58,7 @@ QByteArray madePng(FuzzedDataProvider& in) {
   const int bytesPerPixel = channels * depth / 8;
   std::vector<int> rowStarts;
   int exact = 0;
-  struct Pass {
-    int x0, y0, dx, dy;
-  };
-  const std::vector<Pass> passes =
-      interlaced ? std::vector<Pass>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
-                 : std::vector<Pass>{{0, 0, 1, 1}};
-  for (const Pass& p : passes) {
+  for (const pngbytes::Pass& p : pngbytes::passes(interlaced)) {
     const int passWidth = (int(width) - p.x0 + p.dx - 1) / p.dx;
     const int passHeight = (int(height) - p.y0 + p.dy - 1) / p.dy;
     if (passWidth <= 0 || passHeight <= 0) continue;

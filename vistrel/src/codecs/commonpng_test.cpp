@@ -9,25 +9,13 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "testing/pngbytes.h"
+
 namespace vistrel::codecs {
 namespace {
 
-QByteArray chunk(const char* type, const QByteArray& data) {
-  QByteArray body = QByteArray(type, 4) + data;
-  const quint32 crc = pngCrc(reinterpret_cast<const uchar*>(body.constData()),
-                             static_cast<std::size_t>(body.size()));
-  QByteArray out(4, '\0');
-  qToBigEndian<quint32>(static_cast<quint32>(data.size()), out.data());
-  QByteArray tail(4, '\0');
-  qToBigEndian<quint32>(crc, tail.data());
-  return out + body + tail;
-}
-
-QByteArray be32(quint32 v) {
-  QByteArray out(4, '\0');
-  qToBigEndian<quint32>(v, out.data());
-  return out;
-}
+using pngbytes::be32;
+using pngbytes::chunk;
 
 // A PNG written by hand from an OpenCV image (grey, BGR or BGRA), optionally Adam7-interlaced,
 // with `before` chunks ahead of the image data and `after` chunks behind it.
@@ -43,15 +31,8 @@ QByteArray handMadePng(const cv::Mat& image, bool interlaced, const QByteArray& 
     cv::cvtColor(image, png, cv::COLOR_BGRA2RGBA);
   else
     png = image;
-  struct Pass {
-    int x0, y0, dx, dy;
-  };
-  const std::vector<Pass> passes =
-      interlaced ? std::vector<Pass>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
-                 : std::vector<Pass>{{0, 0, 1, 1}};
   QByteArray raw;
-  for (const Pass& p : passes) {
+  for (const pngbytes::Pass& p : pngbytes::passes(interlaced)) {
     if (p.x0 >= png.cols || p.y0 >= png.rows) continue;  // an empty pass has no rows
     for (int y = p.y0; y < png.rows; y += p.dy) {
       raw.append('\0');  // filter type None
@@ -61,11 +42,8 @@ QByteArray handMadePng(const cv::Mat& image, bool interlaced, const QByteArray& 
   }
   if (rawTail > 0) raw.append(QByteArray(rawTail, '\x11'));
   if (rawTail < 0) raw.chop(-rawTail);
-  const QByteArray header = be32(png.cols) + be32(png.rows) + QByteArray(1, 8) +
-                            QByteArray(1, colourType) + QByteArray(2, '\0') +
-                            QByteArray(1, interlaced ? 1 : 0);
-  return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + before +
-         chunk("IDAT", qCompress(raw, 9).mid(4)) + after + chunk("IEND", {});
+  return pngbytes::signature() + pngbytes::header(png.cols, png.rows, 8, colourType, interlaced) +
+         before + chunk("IDAT", qCompress(raw, 9).mid(4)) + after + chunk("IEND", {});
 }
 
 // A plain PNG whose rows take the five filter types in turn (row y: type y mod 5), its image
@@ -92,13 +70,14 @@ QByteArray everyFilterPng(const cv::Mat& image) {
   }
   const QByteArray z = qCompress(raw, 6).mid(4);
   const int third = int(z.size()) / 3;
-  const QByteArray header = be32(png.cols) + be32(png.rows) + QByteArray(1, 8) +
-                            QByteArray(1, bpp == 1   ? 0
-                                          : bpp == 3 ? 2
-                                                     : 6) +
-                            QByteArray(3, '\0');
-  return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", z.left(third)) +
-         chunk("IDAT", z.mid(third, third)) + chunk("IDAT", z.mid(2 * third)) + chunk("IEND", {});
+  return pngbytes::signature() +
+         pngbytes::header(png.cols, png.rows, 8,
+                          bpp == 1   ? 0
+                          : bpp == 3 ? 2
+                                     : 6,
+                          false) +
+         chunk("IDAT", z.left(third)) + chunk("IDAT", z.mid(third, third)) +
+         chunk("IDAT", z.mid(2 * third)) + chunk("IEND", {});
 }
 
 cv::Mat pattern(int type, int rows = 13, int cols = 11) {
