@@ -41,6 +41,8 @@ struct Header {
     std::uint32_t length;
   };
   std::vector<Piece> imageData;  // the IDAT chunks' data, in order
+  std::size_t imageDataBytes = 0;
+  int channels() const { return colourType == 0 ? 1 : colourType == 2 ? 3 : 4; }
 };
 
 // Far below what libpng keeps of an ancillary chunk by default (8 MB).
@@ -53,7 +55,6 @@ bool readStructure(const unsigned char* p, std::size_t size, Header* header) {
   // image data (after it, whether a reader even looks at them is the reader's choice).
   enum { kHeader, kBeforeData, kInData, kEnded } state = kHeader;
   std::size_t at = 8;
-  std::uint64_t imageDataBytes = 0;
   while (state != kEnded) {
     if (size - at < 12) return false;
     const std::uint32_t length = bigEndian32(p + at);
@@ -78,7 +79,7 @@ bool readStructure(const unsigned char* p, std::size_t size, Header* header) {
     } else if (typeIs(type, "IDAT")) {
       if (state != kBeforeData && state != kInData) return false;
       state = kInData;
-      imageDataBytes += length;
+      header->imageDataBytes += length;
       header->imageData.push_back({data, length});
     } else if (typeIs(type, "IEND")) {
       if (state != kInData || length != 0) return false;
@@ -99,8 +100,7 @@ bool readStructure(const unsigned char* p, std::size_t size, Header* header) {
     return false;
   // Deflate expands at most 1032-fold. A file whose image data cannot hold its pixels is
   // broken: refused before the whole image it claims (gigabytes from a few bytes) is allocated.
-  const std::uint64_t channels = header->colourType == 0 ? 1 : header->colourType == 2 ? 3 : 4;
-  return pixels * channels <= 1032 * imageDataBytes;
+  return pixels * std::uint64_t(header->channels()) <= 1032 * std::uint64_t(header->imageDataBytes);
 }
 
 // The file in memory, as libpng reads it.
@@ -185,14 +185,14 @@ bool unfilterInPlace(unsigned char* raw, int rows, std::size_t rowBytes, int bpp
 // for the data, its own checksum right) that fills the rows exactly and ends with the image
 // data, and known filter types. Anything else returns false and goes to libpng, which then
 // says what it says of it.
-bool decodeWithoutLibpng(const Header& h, int channels, cv::Mat& image) {
+bool decodeWithoutLibpng(const Header& h, cv::Mat& image) {
   if (h.ancillary || h.interlaced || h.imageData.empty()) return false;
-  std::size_t compressedBytes = 0;
   for (const Header::Piece& piece : h.imageData) {
     if (pngCrc(piece.data - 4, piece.length + 4) != bigEndian32(piece.data + piece.length))
       return false;
-    compressedBytes += piece.length;
   }
+  const std::size_t compressedBytes = h.imageDataBytes;
+  const int channels = h.channels();
   std::vector<unsigned char> joined;
   const unsigned char* stream = h.imageData[0].data;
   if (h.imageData.size() > 1) {
@@ -239,10 +239,10 @@ PngOutcome decodeCommonPng(const unsigned char* bytes, std::size_t size, int fla
   if (bytes == nullptr || !readStructure(bytes, size, &header)) return PngOutcome::NotCommon;
   if (flags == cv::IMREAD_GRAYSCALE && header.colourType != 0) return PngOutcome::NotCommon;
 
-  const int channels = header.colourType == 0 ? 1 : header.colourType == 2 ? 3 : 4;
 #if defined(VISTREL_HAVE_LIBDEFLATE)
-  if (decodeWithoutLibpng(header, channels, image)) return PngOutcome::Decoded;
+  if (decodeWithoutLibpng(header, image)) return PngOutcome::Decoded;
 #endif
+  const int channels = header.channels();
   cv::Mat pixels(static_cast<int>(header.height), static_cast<int>(header.width), CV_8UC(channels));
   std::vector<unsigned char*> rows(static_cast<std::size_t>(pixels.rows));
   for (int y = 0; y < pixels.rows; ++y) rows[static_cast<std::size_t>(y)] = pixels.ptr(y);
