@@ -237,19 +237,5 @@ INSTANTIATE_TEST_SUITE_P(
         PngCase{"Empty", [] { return QByteArray(); }, PngOutcome::NotCommon}),
     [](const testing::TestParamInfo<PngCase>& info) { return std::string(info.param.name); });
 
-// The checksum PNG files carry, checked against values worked out independently.
-TEST(CommonPng, ChecksumIsTheStandardCrc32) {
-  const auto crc = [](const char* text) {
-    return pngCrc(reinterpret_cast<const uchar*>(text), std::strlen(text));
-  };
-  EXPECT_EQ(crc(""), 0u);
-  EXPECT_EQ(crc("123456789"), 0xCBF43926u);  // the CRC-32 check value
-  EXPECT_EQ(crc("IEND"), 0xAE426082u);       // every PNG ends with these bytes
-  // Continued over two pieces, as over a chunk's type and data.
-  EXPECT_EQ(pngCrc(reinterpret_cast<const uchar*>("6789"), 4,
-                   pngCrc(reinterpret_cast<const uchar*>("12345"), 5)),
-            0xCBF43926u);
-}
-
 }  // namespace
 }  // namespace vistrel::codecs

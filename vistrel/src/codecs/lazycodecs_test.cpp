@@ -47,13 +47,12 @@ TEST(LazyCodecs, LoadedAtFirstNeedThenOpenCVsOwnBehaviour) {
   EXPECT_FALSE(vistrel::codecs::codecsLoaded());
 #endif
 
-  for (const int type : {CV_8UC1, CV_8UC3, CV_8UC4, CV_16UC1}) {
-    const cv::Mat image = pattern(type);
-    std::vector<uchar> png;
-    ASSERT_TRUE(vistrel::codecs::imencode(".png", image, png)) << type;
-    EXPECT_TRUE(vistrel::codecs::codecsLoaded());
-    EXPECT_TRUE(same(vistrel::codecs::imdecode(cv::Mat(png), cv::IMREAD_UNCHANGED), image)) << type;
-  }
+  // A 16-bit PNG is OpenCV's to write and read.
+  const cv::Mat deep = pattern(CV_16UC1);
+  std::vector<uchar> deepPng;
+  ASSERT_TRUE(vistrel::codecs::imencode(".png", deep, deepPng));
+  EXPECT_TRUE(vistrel::codecs::codecsLoaded());
+  EXPECT_TRUE(same(vistrel::codecs::imdecode(cv::Mat(deepPng), cv::IMREAD_UNCHANGED), deep));
 
   // imread with its flags, through a file.
   const cv::Mat colour = pattern(CV_8UC3);
