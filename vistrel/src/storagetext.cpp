@@ -38,8 +38,12 @@ class Checker {
         continue;
       }
       directives = false;
-      if (flow_.empty() && line_.compare(0, 3, "---") == 0 &&
-          (line_.size() == 3 || isBlank(line_[3]))) {
+      // The reader takes every line that starts with "---" for a document marker, blank after
+      // it or not, and a second document after one that began on its marker line sends it
+      // round in circles. The writer writes one document: so does the text.
+      if (flow_.empty() && line_.compare(0, 3, "---") == 0) {
+        if (sawDocument_) return false;
+        sawDocument_ = true;
         at = skipBlanks(3);  // content may follow the document marker on its line
         if (atEnd(at)) continue;
       }
@@ -177,6 +181,7 @@ class Checker {
 
   std::string_view text_;
   std::string_view line_;
+  bool sawDocument_ = false;                           // a "---" line came
   std::string flow_;                                   // the open brackets and braces
   std::vector<std::pair<std::size_t, Entry>> blocks_;  // the open blocks' columns and entries
 };
