@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <opencv2/imgproc.hpp>
 
 #include "vistrel/assert.h"
@@ -22,42 +21,40 @@ int differing(const cv::Mat& a, const cv::Mat& b) {
   return a.size() == b.size() ? cv::countNonZero(a != b) : -1;
 }
 
-// Points of an outline, with a tolerance for float rounding, all inside `hull`.
-bool hullHolds(const Points& hull, const Points& outline) {
-  for (const cv::Point2f& p : outline) {
-    if (cv::pointPolygonTest(hull, p, true) < -1e-3) {
-      return false;
-    }
-  }
-  return true;
+// The float bounding box (cv::boundingRect would round outward to whole pixels) is `want`
+// (x, y, width, height) to within float rounding.
+void expectBox(const Points& pts, const cv::Vec4f& want) {
+  cv::Mat lo, hi;
+  cv::reduce(cv::Mat(pts).reshape(1), lo, 0, cv::REDUCE_MIN);
+  cv::reduce(cv::Mat(pts).reshape(1), hi, 0, cv::REDUCE_MAX);
+  const cv::Vec4f box(lo.at<float>(0), lo.at<float>(1), hi.at<float>(0) - lo.at<float>(0),
+                      hi.at<float>(1) - lo.at<float>(1));
+  EXPECT_LE(cv::norm(box - want, cv::NORM_INF), 1e-3) << box;
 }
 
-// The float bounding box (cv::boundingRect would round outward to whole pixels).
-cv::Rect2f boxOf(const Points& pts) {
-  float x1 = FLT_MAX, y1 = FLT_MAX, x2 = -FLT_MAX, y2 = -FLT_MAX;
-  for (const cv::Point2f& p : pts) {
-    x1 = std::min(x1, p.x);
-    y1 = std::min(y1, p.y);
-    x2 = std::max(x2, p.x);
-    y2 = std::max(y2, p.y);
-  }
-  return cv::Rect2f(x1, y1, x2 - x1, y2 - y1);
+// What OpenCV draws on an empty canvas: a filled circle, ellipse or pie (from 0 to `end`
+// degrees), or convex polygon.
+cv::Mat disc(cv::Point c, int r, int lineType = cv::LINE_8, int shift = 0) {
+  cv::Mat m = canvas();
+  cv::circle(m, c, r, cv::Scalar(255), cv::FILLED, lineType, shift);
+  return m;
+}
+cv::Mat pie(cv::Point c, cv::Size axes, double turn, double end = 360) {
+  cv::Mat m = canvas();
+  cv::ellipse(m, c, axes, turn, 0, end, cv::Scalar(255), cv::FILLED, cv::LINE_8, 0);
+  return m;
+}
+cv::Mat convex(const std::vector<cv::Point>& pts, int lineType, int shift) {
+  cv::Mat m = canvas();
+  cv::fillConvexPoly(m, pts, cv::Scalar(255), lineType, shift);
+  return m;
 }
 
-void expectBox(const Points& pts, const cv::Rect2f& want) {
-  const cv::Rect2f box = boxOf(pts);
-  EXPECT_NEAR(box.x, want.x, 1e-3);
-  EXPECT_NEAR(box.y, want.y, 1e-3);
-  EXPECT_NEAR(box.width, want.width, 1e-3);
-  EXPECT_NEAR(box.height, want.height, 1e-3);
-}
-
-Points circleOutline(cv::Point2f c, float r) {
-  Points pts;
-  for (int a = 0; a < 360; a += 5) {
-    pts.emplace_back(c.x + r * std::cos(a * CV_PI / 180), c.y + r * std::sin(a * CV_PI / 180));
-  }
-  return pts;
+// The values of an image at the given (x, y) pixels.
+std::vector<int> at(const cv::Mat& image, const std::vector<cv::Point>& pixels) {
+  std::vector<int> values;
+  for (const cv::Point& p : pixels) values.push_back(image.at<uchar>(p));
+  return values;
 }
 
 TEST(RoiShapes, RectangleAndPolygonTakeTheirMinimumOfPoints) {
@@ -90,30 +87,23 @@ TEST(RoiShapes, CircleShapesKeepRadiiAndHaveNoVertexList) {
   EXPECT_FALSE(a.setVertexes({{0, 0}, {1, 0}}));
   ASSERT_TRUE(a.setVertexes({{10, 10}, {10, 16}, {10, 30}}));
   ASSERT_TRUE(b.setVertexes({{10, 10}, {10, 30}, {10, 16}}));
-  for (const Roi::RoiAnnulus* s : {&a, &b}) {
+  for (const Roi::RoiAnnulus* s : {&a, &b})
     EXPECT_EQ(s->getVertexes(), (Points{{10, 10}, {16, 10}, {30, 10}}));
-  }
 }
 
 TEST(RoiShapes, SectorNeedsSixPointsAndOrdersItsAngles) {
   Roi::RoiAnnulusSector sector;
   const cv::Point2f c(50, 50);
   // Start ray along +x (0 degrees), end ray along +y (90 degrees).
-  const Points five = {c, {60, 50}, {80, 50}, {70, 70}, {50, 80}};
-  EXPECT_FALSE(sector.setVertexes(five));
-  Points six = five;
-  six.emplace_back(50, 60);
+  const Points six = {c, {60, 50}, {80, 50}, {70, 70}, {50, 80}, {50, 60}};
+  EXPECT_FALSE(sector.setVertexes(Points(six.begin(), six.begin() + 5)));
   ASSERT_TRUE(sector.setVertexes(six));
-  EXPECT_FLOAT_EQ(sector.startAngle, 0);
-  EXPECT_FLOAT_EQ(sector.endAngle, 90);
+  EXPECT_EQ(std::make_pair(sector.startAngle, sector.endAngle), std::make_pair(0.f, 90.f));
   EXPECT_EQ(sector.getVertexes(), six);
-
   // Start ray along +y (90), end ray along +x (0): the sector crosses 0 degrees, so the start
   // moves below zero.
-  const Points crossing = {c, {50, 60}, {50, 80}, {30, 30}, {80, 50}, {60, 50}};
-  ASSERT_TRUE(sector.setVertexes(crossing));
-  EXPECT_FLOAT_EQ(sector.startAngle, -270);
-  EXPECT_FLOAT_EQ(sector.endAngle, 0);
+  ASSERT_TRUE(sector.setVertexes({c, {50, 60}, {50, 80}, {30, 30}, {80, 50}, {60, 50}}));
+  EXPECT_EQ(std::make_pair(sector.startAngle, sector.endAngle), std::make_pair(-270.f, 0.f));
 }
 
 TEST(RoiShapes, EllipseKeepsTheLongerAxisFirst) {
@@ -121,8 +111,7 @@ TEST(RoiShapes, EllipseKeepsTheLongerAxisFirst) {
   EXPECT_FALSE(e.setVertexes({{0, 0}, {1, 0}}));
   // Shorter axis given first: swapped.
   ASSERT_TRUE(e.setVertexes({{40, 30}, {40, 36}, {55, 30}}));
-  EXPECT_FLOAT_EQ(e.semiAxis1, 15);
-  EXPECT_FLOAT_EQ(e.semiAxis2, 6);
+  EXPECT_EQ(std::make_pair(e.semiAxis1, e.semiAxis2), std::make_pair(15.f, 6.f));
   EXPECT_EQ(e.getVertexes(), (Points{{40, 30}, {55, 30}, {40, 36}}));
   EXPECT_TRUE(e.vertexesRef().empty());
 }
@@ -145,9 +134,8 @@ TEST(RoiShapes, HullsMergeOutlines) {
   // A point inside adds nothing; one outside extends the hull.
   Roi::RoiPolygon poly;
   poly.setVertexes({{2, 2}, {3, 2}, {20, 2}});
-  const Points merged = poly.mergeHull(hull);
   // Plus the triangle (10, 0)-(20, 2)-(10, 5): base 5 on x = 10, height 10.
-  EXPECT_DOUBLE_EQ(cv::contourArea(merged), 50 + 0.5 * 5 * 10);
+  EXPECT_DOUBLE_EQ(cv::contourArea(poly.mergeHull(hull)), 50 + 0.5 * 5 * 10);
 
   // A circle alone: the axis-aligned square about it.
   Roi::RoiCircle circle;
@@ -159,24 +147,24 @@ TEST(RoiShapes, HullsMergeOutlines) {
   Roi::RoiRectangle tilted;
   tilted.setVertexes({{0, 0}, {8, 6}, {5, 10}, {-3, 4}});  // edges along (4, 3) and (-3, 4)
   const Points withCircle = circle.mergeHull(tilted.mergeHull({}));
-  EXPECT_TRUE(hullHolds(withCircle, circleOutline({30, 40}, 10)));
+  for (int a = 0; a < 360; a += 5) {
+    const cv::Point2f p(30 + 10 * std::cos(a * CV_PI / 180), 40 + 10 * std::sin(a * CV_PI / 180));
+    EXPECT_GE(cv::pointPolygonTest(withCircle, p, true), -1e-3) << a;
+  }
 
   // Annulus: the outer radius counts.
   Roi::RoiAnnulus ring;
   ring.setVertexes({{0, 0}, {3, 0}, {0, 7}});
   expectBox(ring.mergeHull({}), {-7, -7, 14, 14});
-
   // Ellipse: its outline, turned by its major axis.
   Roi::RoiEllipse e;
   e.setVertexes({{50, 50}, {50, 70}, {60, 50}});  // major axis 20 along +y, minor 10
   expectBox(e.mergeHull({}), {40, 30, 20, 40});
-
   // Sector from 0 to 90 degrees, radii 10 and 30: the quarter disc's bounding box, without the
   // free third point.
   Roi::RoiAnnulusSector sector;
   sector.setVertexes({{50, 50}, {60, 50}, {80, 50}, {0, 0}, {50, 80}, {50, 60}});
   expectBox(sector.mergeHull({}), {50, 50, 30, 30});
-
   // Mask: its outline only, not the anchor.
   Roi::RoiMask mask;
   mask.setVertexes({{-100, -100}, {0, 0}, {4, 0}, {4, 4}});
@@ -197,38 +185,25 @@ Roi::RoiAnnulusSector quarterSector() {
   return sector;
 }
 
-// How OpenCV draws that sector: two pies, the inner one cleared.
-cv::Mat pies(cv::Point centre, int outer, int inner, double turn) {
-  cv::Mat want = canvas();
-  cv::ellipse(want, centre, cv::Size(outer, outer), turn, 0, 90, cv::Scalar(255), cv::FILLED,
-              cv::LINE_8, 0);
-  cv::ellipse(want, centre, cv::Size(inner, inner), turn, 0, 90, cv::Scalar(0), cv::FILLED,
-              cv::LINE_8, 0);
-  return want;
-}
-
 TEST(RoiShapes, PointShapesDrawLikeOpenCvOnMappedPoints) {
   Roi::RoiRectangle rect;
   rect.setVertexes({{10.2f, 20.7f}, {30.4f, 20.7f}, {30.4f, 40.1f}, {10.2f, 40.1f}});
   // (p - tl) rounded: (0.2, 0.7) -> (0, 1), (20.4, 0.7) -> (20, 1), (20.4, 20.1) -> (20, 20).
-  cv::Mat want = canvas();
-  cv::fillConvexPoly(want, std::vector<cv::Point>{{0, 1}, {20, 1}, {20, 20}, {0, 20}},
-                     cv::Scalar(255), cv::LINE_8, 0);
-  EXPECT_EQ(differing(drawn(rect, kIdentity, 0), want), 0);
-
+  EXPECT_EQ(differing(drawn(rect, kIdentity, 0),
+                      convex({{0, 1}, {20, 1}, {20, 20}, {0, 20}}, cv::LINE_8, 0)),
+            0);
   // Two fractional bits: quarter-pixel coordinates, anti-aliased.
   // (0.2, 0.7) * 4 = (0.8, 2.8) -> (1, 3); (20.4, 20.1) * 4 = (81.6, 80.4) -> (82, 80).
-  want = canvas();
-  cv::fillConvexPoly(want, std::vector<cv::Point>{{1, 3}, {82, 3}, {82, 80}, {1, 80}},
-                     cv::Scalar(255), cv::LINE_AA, 2);
-  EXPECT_EQ(differing(drawn(rect, kIdentity, 2), want), 0);
+  EXPECT_EQ(differing(drawn(rect, kIdentity, 2),
+                      convex({{1, 3}, {82, 3}, {82, 80}, {1, 80}}, cv::LINE_AA, 2)),
+            0);
 
   // A removed polygon clears its area through a scaling transform.
   Roi::RoiPolygon poly;
   poly.setVertexes({{12, 22}, {30, 22}, {12, 40}});
   const cv::Mat half = (cv::Mat_<double>(2, 3) << 0.5, 0, 3, 0, 0.5, 1);
   // (2, 2) -> (4, 2); (20, 2) -> (13, 2); (2, 20) -> (4, 11).
-  want = canvas(255);
+  cv::Mat want = canvas(255);
   cv::fillPoly(want, std::vector<std::vector<cv::Point>>{{{4, 2}, {13, 2}, {4, 11}}}, cv::Scalar(0),
                cv::LINE_8, 0);
   EXPECT_EQ(differing(drawn(poly, half, 0, 255, 0), want), 0);
@@ -237,28 +212,18 @@ TEST(RoiShapes, PointShapesDrawLikeOpenCvOnMappedPoints) {
 TEST(RoiShapes, CircleShapesDrawLikeOpenCv) {
   Roi::RoiCircle circle;
   circle.setVertexes({{40.3f, 49.6f}, {40.3f, 60.1f}});  // radius 10.5
-  cv::Mat want = canvas();
-  cv::circle(want, cv::Point(30, 30), 11, cv::Scalar(255), cv::FILLED, cv::LINE_8, 0);
-  EXPECT_EQ(differing(drawn(circle, kIdentity, 0), want), 0);
-
+  EXPECT_EQ(differing(drawn(circle, kIdentity, 0), disc({30, 30}, 11)), 0);
   // Centre (30.3, 29.6) * 4 = (121.2, 118.4) -> (121, 118); radius 42.
-  want = canvas();
-  cv::circle(want, cv::Point(121, 118), 42, cv::Scalar(255), cv::FILLED, cv::LINE_AA, 2);
-  EXPECT_EQ(differing(drawn(circle, kIdentity, 2), want), 0);
-
+  EXPECT_EQ(differing(drawn(circle, kIdentity, 2), disc({121, 118}, 42, cv::LINE_AA, 2)), 0);
   // The region's scale reaches the radius: twice as large about the crop origin.
   Roi::RoiCircle small;
   small.setVertexes({{25, 35}, {28, 35}});
-  want = canvas();
-  cv::circle(want, cv::Point(30, 30), 6, cv::Scalar(255), cv::FILLED, cv::LINE_8, 0);
-  EXPECT_EQ(differing(drawn(small, kTwice, 0), want), 0);
+  EXPECT_EQ(differing(drawn(small, kTwice, 0), disc({30, 30}, 6)), 0);
 
   // Annulus united on an empty canvas: the outer disc minus the inner one, nothing else.
   Roi::RoiAnnulus ring;
   ring.setVertexes({{40, 50}, {40, 58}, {40, 70}});
-  want = canvas();
-  cv::circle(want, cv::Point(30, 30), 20, cv::Scalar(255), cv::FILLED, cv::LINE_8, 0);
-  cv::circle(want, cv::Point(30, 30), 8, cv::Scalar(0), cv::FILLED, cv::LINE_8, 0);
+  const cv::Mat want = disc({30, 30}, 20) - disc({30, 30}, 8);
   EXPECT_EQ(differing(drawn(ring, kIdentity, 0), want), 0);
   // Removed from a full canvas: exactly the ring is cleared.
   EXPECT_EQ(differing(drawn(ring, kIdentity, 0, 255, 0), 255 - want), 0);
@@ -273,28 +238,24 @@ TEST(RoiShapes, CircleShapesDrawLikeOpenCv) {
           << fracBit << " " << colour;
     }
   }
-
-  EXPECT_EQ(differing(drawn(quarterSector(), kIdentity, 0), pies({30, 30}, 20, 8, 0)), 0);
+  // How OpenCV draws the sector: two pies, the inner one cleared.
+  EXPECT_EQ(differing(drawn(quarterSector(), kIdentity, 0),
+                      pie({30, 30}, {20, 20}, 0, 90) - pie({30, 30}, {8, 8}, 0, 90)),
+            0);
 }
 
 TEST(RoiShapes, EllipseDrawsLikeOpenCvAndWithASectorFollowsATurnAndAScale) {
   Roi::RoiEllipse e;
   e.setVertexes({{40, 50}, {40, 56}, {55, 50}});  // major 15 along +x, minor 6
-  cv::Mat want = canvas();
-  cv::ellipse(want, cv::Point(30, 30), cv::Size(15, 6), 0, 0, 360, cv::Scalar(255), cv::FILLED,
-              cv::LINE_8, 0);
-  EXPECT_EQ(differing(drawn(e, kIdentity, 0), want), 0);
-
+  EXPECT_EQ(differing(drawn(e, kIdentity, 0), pie({30, 30}, {15, 6}, 0)), 0);
   // A quarter turn and twice the size, (x, y) -> (100 - 2 y, 2 x - 40): the centre (30, 30)
   // goes to (40, 20), the axes double and the major one turns to +y.
   const cv::Mat turnTwice = (cv::Mat_<double>(2, 3) << 0, -2, 100, 2, 0, -40);
-  want = canvas();
-  cv::ellipse(want, cv::Point(40, 20), cv::Size(30, 12), 90, 0, 360, cv::Scalar(255), cv::FILLED,
-              cv::LINE_8, 0);
-  EXPECT_EQ(differing(drawn(e, turnTwice, 0), want), 0);
-
+  EXPECT_EQ(differing(drawn(e, turnTwice, 0), pie({40, 20}, {30, 12}, 90)), 0);
   // The sector under the same transform.
-  EXPECT_EQ(differing(drawn(quarterSector(), turnTwice, 0), pies({40, 20}, 40, 16, 90)), 0);
+  EXPECT_EQ(differing(drawn(quarterSector(), turnTwice, 0),
+                      pie({40, 20}, {40, 40}, 90, 90) - pie({40, 20}, {16, 16}, 90, 90)),
+            0);
 }
 
 TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
@@ -307,25 +268,19 @@ TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
   shape.mask = mask;
 
   // Hard: offset (5, 7) truncated from (5.7, 7.9).
-  cv::Mat want = canvas();
-  want(cv::Rect(5, 7, 6, 4)).setTo(255, mask >= 100);
-  EXPECT_EQ(differing(drawn(shape, kIdentity, 0), want), 0);
-  EXPECT_EQ(cv::countNonZero(want), 9);
-
+  cv::Mat hard = canvas();
+  hard(cv::Rect(5, 7, 6, 4)).setTo(255, mask >= 100);
+  EXPECT_EQ(cv::countNonZero(hard), 9);
+  EXPECT_EQ(differing(drawn(shape, kIdentity, 0), hard), 0);
+  // Removed, hard: cleared exactly where the mask counts as inside (not the 99 pixel).
+  EXPECT_EQ(differing(drawn(shape, kIdentity, 0, 255, 0), 255 - hard), 0);
   // Soft: the per-pixel maximum.
-  want = canvas(50);
+  cv::Mat want = canvas(50);
   cv::Mat part = want(cv::Rect(5, 7, 6, 4));
   cv::max(part, mask, part);
   EXPECT_EQ(differing(drawn(shape, kIdentity, 1, 50), want), 0);
-
-  // Removed, hard: cleared where the mask counts as inside (not the 99 pixel).
-  cv::Mat got = drawn(shape, kIdentity, 0, 255, 0);
-  EXPECT_EQ(cv::countNonZero(got == 0), 9);
-  EXPECT_EQ(got.at<uchar>(7, 5), 255);
   // Removed, soft: at most the complement.
-  got = drawn(shape, kIdentity, 1, 255, 0);
-  EXPECT_EQ(got.at<uchar>(8, 6), 55);
-  EXPECT_EQ(got.at<uchar>(7, 5), 156);
+  EXPECT_EQ(at(drawn(shape, kIdentity, 1, 255, 0), {{6, 8}, {5, 7}}), (std::vector<int>{55, 156}));
 
   // Hanging over the top-left corner: only the part inside the canvas is placed.
   shape.anchor = cv::Point2f(8, 18);  // offset (-2, -2)
@@ -344,11 +299,8 @@ TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
   // A transform other than the identity warps the mask: scaled by 2 about the crop origin.
   shape.mask = cv::Mat(2, 2, CV_8UC1, cv::Scalar(255));
   shape.anchor = cv::Point2f(12, 22);  // crop (2, 2) -> (4, 4)
-  got = drawn(shape, kTwice, 0);
-  EXPECT_EQ(got.at<uchar>(4, 4), 255);
-  EXPECT_EQ(got.at<uchar>(6, 6), 255);
-  EXPECT_EQ(got.at<uchar>(3, 3), 0);
-  EXPECT_EQ(got.at<uchar>(8, 8), 0);
+  EXPECT_EQ(at(drawn(shape, kTwice, 0), {{4, 4}, {6, 6}, {3, 3}, {8, 8}}),
+            (std::vector<int>{255, 255, 0, 0}));
 }
 
 }  // namespace
