@@ -20,64 +20,49 @@ using pngbytes::chunk;
 // A PNG written by hand from an OpenCV image (grey, BGR or BGRA), optionally Adam7-interlaced,
 // with `before` chunks ahead of the image data and `after` chunks behind it.
 // `rawTail` is appended to the uncompressed image data (a negative count cuts it instead).
+// `everyFilter` (plain files only): row y takes filter type y mod 5, and the image data is split
+// over three chunks.
 QByteArray handMadePng(const cv::Mat& image, bool interlaced, const QByteArray& before = {},
-                       const QByteArray& after = {}, int rawTail = 0) {
-  const int channels = image.channels();
-  const char colourType = channels == 1 ? 0 : channels == 3 ? 2 : 6;
-  cv::Mat png;  // in PNG's channel order
-  if (channels == 3)
-    cv::cvtColor(image, png, cv::COLOR_BGR2RGB);
-  else if (channels == 4)
-    cv::cvtColor(image, png, cv::COLOR_BGRA2RGBA);
-  else
-    png = image;
-  QByteArray raw;
-  for (const pngbytes::Pass& p : pngbytes::passes(interlaced)) {
-    if (p.x0 >= png.cols || p.y0 >= png.rows) continue;  // an empty pass has no rows
-    for (int y = p.y0; y < png.rows; y += p.dy) {
-      raw.append('\0');  // filter type None
-      for (int x = p.x0; x < png.cols; x += p.dx)
-        raw.append(reinterpret_cast<const char*>(png.ptr(y, x)), channels);
-    }
-  }
-  if (rawTail > 0) raw.append(QByteArray(rawTail, '\x11'));
-  if (rawTail < 0) raw.chop(-rawTail);
-  return pngbytes::signature() + pngbytes::header(png.cols, png.rows, 8, colourType, interlaced) +
-         before + chunk("IDAT", qCompress(raw, 9).mid(4)) + after + chunk("IEND", {});
-}
-
-// A plain PNG whose rows take the five filter types in turn (row y: type y mod 5), its image
-// data split over three chunks.
-QByteArray everyFilterPng(const cv::Mat& image) {
+                       const QByteArray& after = {}, int rawTail = 0, bool everyFilter = false) {
   const int bpp = image.channels();
   cv::Mat png = image.clone();  // in PNG's channel order
   if (bpp == 3) cv::cvtColor(image, png, cv::COLOR_BGR2RGB);
   if (bpp == 4) cv::cvtColor(image, png, cv::COLOR_BGRA2RGBA);
-  const int n = png.cols * bpp;
   QByteArray raw;
-  for (int y = 0; y < png.rows; ++y) {
-    const uchar* cur = png.ptr(y);
-    const uchar* up = y > 0 ? png.ptr(y - 1) : nullptr;
-    raw.append(char(y % 5));
-    for (int i = 0; i < n; ++i) {
-      const int a = i >= bpp ? cur[i - bpp] : 0, b = up ? up[i] : 0;
-      const int c = up && i >= bpp ? up[i - bpp] : 0;
-      const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-      const int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-      const int predicted[5] = {0, a, b, (a + b) / 2, paeth};
-      raw.append(char(cur[i] - predicted[y % 5]));
+  for (const pngbytes::Pass& pass : pngbytes::passes(interlaced)) {
+    if (pass.x0 >= png.cols || pass.y0 >= png.rows) continue;  // an empty pass has no rows
+    for (int y = pass.y0; y < png.rows; y += pass.dy) {
+      const int filter = everyFilter ? y % 5 : 0;
+      const uchar* cur = png.ptr(y);
+      const uchar* up = y > 0 ? png.ptr(y - 1) : nullptr;
+      raw.append(char(filter));
+      for (int x = pass.x0; x < png.cols; x += pass.dx) {
+        for (int i = x * bpp; i < (x + 1) * bpp; ++i) {
+          const int a = i >= bpp ? cur[i - bpp] : 0, b = up ? up[i] : 0;
+          const int c = up && i >= bpp ? up[i - bpp] : 0;
+          const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+          const int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+          const int predicted[5] = {0, a, b, (a + b) / 2, paeth};
+          raw.append(char(cur[i] - predicted[filter]));
+        }
+      }
     }
   }
-  const QByteArray z = qCompress(raw, 6).mid(4);
+  if (rawTail > 0) raw.append(QByteArray(rawTail, '\x11'));
+  if (rawTail < 0) raw.chop(-rawTail);
+  const QByteArray z = qCompress(raw, everyFilter ? 6 : 9).mid(4);
   const int third = int(z.size()) / 3;
+  const QByteArray data = everyFilter
+                              ? chunk("IDAT", z.left(third)) + chunk("IDAT", z.mid(third, third)) +
+                                    chunk("IDAT", z.mid(2 * third))
+                              : chunk("IDAT", z);
   return pngbytes::signature() +
          pngbytes::header(png.cols, png.rows, 8,
                           bpp == 1   ? 0
                           : bpp == 3 ? 2
                                      : 6,
-                          false) +
-         chunk("IDAT", z.left(third)) + chunk("IDAT", z.mid(third, third)) +
-         chunk("IDAT", z.mid(2 * third)) + chunk("IEND", {});
+                          interlaced) +
+         before + data + after + chunk("IEND", {});
 }
 
 cv::Mat pattern(int type, int rows = 13, int cols = 11) {
@@ -165,76 +150,66 @@ TEST_P(CommonPng, DecodesExactlyAsOpenCVOrLeavesItToOpenCV) {
 
 const cv::Mat kGrey = pattern(CV_8UC1), kBgr = pattern(CV_8UC3), kBgra = pattern(CV_8UC4);
 const QByteArray kGamma = chunk("gAMA", be32(45455)), kLinear = chunk("gAMA", be32(100000));
+constexpr PngOutcome kDecoded = PngOutcome::Decoded, kNotCommon = PngOutcome::NotCommon,
+                     kRefused = PngOutcome::Refused;
+
+QByteArray everyFilterPng(int type) {
+  return handMadePng(pattern(type, 60, 64), false, {}, {}, 0, true);
+}
+QByteArray withChunk(const cv::Mat& image, const char* type, const QByteArray& data) {
+  return handMadePng(image, false, chunk(type, data));
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Files, CommonPng,
-    testing::Values(
-        PngCase{"OpenCvGrey", [] { return openCvPng(kGrey); }, PngOutcome::Decoded, true},
-        PngCase{"OpenCvBgr", [] { return openCvPng(kBgr); }, PngOutcome::Decoded},
-        PngCase{"OpenCvBgra", [] { return openCvPng(kBgra); }, PngOutcome::Decoded},
-        PngCase{"OneByOne", [] { return openCvPng(pattern(CV_8UC3, 1, 1)); }, PngOutcome::Decoded},
-        PngCase{"QtGrey", [] { return qtPng(qtImage(QImage::Format_Grayscale8)); },
-                PngOutcome::Decoded, true},
-        PngCase{"QtArgb", [] { return qtPng(qtImage(QImage::Format_ARGB32)); },
-                PngOutcome::Decoded},
-        PngCase{"EveryFilterGrey", [] { return everyFilterPng(pattern(CV_8UC1, 60, 64)); },
-                PngOutcome::Decoded, true},
-        PngCase{"EveryFilterBgr", [] { return everyFilterPng(pattern(CV_8UC3, 60, 64)); },
-                PngOutcome::Decoded},
-        PngCase{"EveryFilterBgra", [] { return everyFilterPng(pattern(CV_8UC4, 60, 64)); },
-                PngOutcome::Decoded},
-        PngCase{"InterlacedGrey", [] { return handMadePng(kGrey, true); }, PngOutcome::Decoded,
-                true},
-        PngCase{"InterlacedBgra", [] { return handMadePng(kBgra, true); }, PngOutcome::Decoded},
-        PngCase{"GammaAndSrgbApplyToNoPixel",
-                [] { return handMadePng(kBgr, false, kGamma + chunk("sRGB", QByteArray(1, 0))); },
-                PngOutcome::Decoded},
-        PngCase{"LinearGamma", [] { return handMadePng(kGrey, false, kLinear); },
-                PngOutcome::Decoded, true},
-        PngCase{"TextAndResolution",
-                [] {
-                  return handMadePng(kBgr, false,
-                                     chunk("tEXt", QByteArray("Camera\0A7", 9)) +
-                                         chunk("pHYs", be32(3780) + be32(3780) + QByteArray(1, 1)));
-                },
-                PngOutcome::Decoded},
-        PngCase{"SixteenBit", [] { return openCvPng(pattern(CV_16UC3)); }, PngOutcome::NotCommon},
-        PngCase{"Palette",
-                [] {
-                  return qtPng(
-                      qtImage(QImage::Format_RGB32).convertToFormat(QImage::Format_Indexed8));
-                },
-                PngOutcome::NotCommon},
-        PngCase{"OneBit", [] { return qtPng(qtImage(QImage::Format_Mono)); },
-                PngOutcome::NotCommon},
-        PngCase{"TransparencyKey",
-                [] { return handMadePng(kGrey, false, chunk("tRNS", QByteArray("\0\x07", 2))); },
-                PngOutcome::NotCommon},
-        PngCase{"SignificantBits", [] { return handMadePng(kGrey, false, chunk("sBIT", "\x05")); },
-                PngOutcome::NotCommon},
-        PngCase{"UnknownChunk", [] { return handMadePng(kGrey, false, chunk("vpAg", "1234")); },
-                PngOutcome::NotCommon},
-        PngCase{
-            "TextAfterTheImage",
-            [] { return handMadePng(kGrey, false, {}, chunk("tEXt", QByteArray("Note\0x", 6))); },
-            PngOutcome::NotCommon},
-        PngCase{"BadChecksum",
-                [] { return withByteFlipped(handMadePng(kGrey, false, kGamma), 45); },
-                PngOutcome::NotCommon},
-        PngCase{"MoreDataThanPixels", [] { return handMadePng(kGrey, false, {}, {}, 5); },
-                PngOutcome::Decoded, true},
-        PngCase{"LessDataThanPixels", [] { return handMadePng(kBgr, false, {}, {}, -5); },
-                PngOutcome::Refused},
-        PngCase{"CorruptImageData", [] { return withImageDataFlipped(handMadePng(kGrey, false)); },
-                PngOutcome::Refused, true},
-        PngCase{"DataTooShortForTheClaimedSize",
-                [] { return withClaimedSize(handMadePng(kGrey, false), 30000, 30000); },
-                PngOutcome::NotCommon},
-        PngCase{"NoEnd", [] { return handMadePng(kGrey, false).chopped(12); },
-                PngOutcome::NotCommon},
-        PngCase{"NotAPng", [] { return QByteArray("GIF89a.....................", 27); },
-                PngOutcome::NotCommon},
-        PngCase{"Empty", [] { return QByteArray(); }, PngOutcome::NotCommon}),
+    testing::ValuesIn(std::vector<PngCase>{
+        {"OpenCvGrey", [] { return openCvPng(kGrey); }, kDecoded, true},
+        {"OpenCvBgr", [] { return openCvPng(kBgr); }, kDecoded},
+        {"OpenCvBgra", [] { return openCvPng(kBgra); }, kDecoded},
+        {"OneByOne", [] { return openCvPng(pattern(CV_8UC3, 1, 1)); }, kDecoded},
+        {"QtGrey", [] { return qtPng(qtImage(QImage::Format_Grayscale8)); }, kDecoded, true},
+        {"QtArgb", [] { return qtPng(qtImage(QImage::Format_ARGB32)); }, kDecoded},
+        {"EveryFilterGrey", [] { return everyFilterPng(CV_8UC1); }, kDecoded, true},
+        {"EveryFilterBgr", [] { return everyFilterPng(CV_8UC3); }, kDecoded},
+        {"EveryFilterBgra", [] { return everyFilterPng(CV_8UC4); }, kDecoded},
+        {"InterlacedGrey", [] { return handMadePng(kGrey, true); }, kDecoded, true},
+        {"InterlacedBgra", [] { return handMadePng(kBgra, true); }, kDecoded},
+        {"GammaAndSrgbApplyToNoPixel",
+         [] { return handMadePng(kBgr, false, kGamma + chunk("sRGB", QByteArray(1, 0))); },
+         kDecoded},
+        {"LinearGamma", [] { return handMadePng(kGrey, false, kLinear); }, kDecoded, true},
+        {"TextAndResolution",
+         [] {
+           return handMadePng(kBgr, false,
+                              chunk("tEXt", QByteArray("Camera\0A7", 9)) +
+                                  chunk("pHYs", be32(3780) + be32(3780) + QByteArray(1, 1)));
+         },
+         kDecoded},
+        {"SixteenBit", [] { return openCvPng(pattern(CV_16UC3)); }, kNotCommon},
+        {"Palette",
+         [] {
+           return qtPng(qtImage(QImage::Format_RGB32).convertToFormat(QImage::Format_Indexed8));
+         },
+         kNotCommon},
+        {"OneBit", [] { return qtPng(qtImage(QImage::Format_Mono)); }, kNotCommon},
+        {"TransparencyKey", [] { return withChunk(kGrey, "tRNS", QByteArray("\0\x07", 2)); },
+         kNotCommon},
+        {"SignificantBits", [] { return withChunk(kGrey, "sBIT", "\x05"); }, kNotCommon},
+        {"UnknownChunk", [] { return withChunk(kGrey, "vpAg", "1234"); }, kNotCommon},
+        {"TextAfterTheImage",
+         [] { return handMadePng(kGrey, false, {}, chunk("tEXt", QByteArray("Note\0x", 6))); },
+         kNotCommon},
+        {"BadChecksum", [] { return withByteFlipped(handMadePng(kGrey, false, kGamma), 45); },
+         kNotCommon},
+        {"MoreDataThanPixels", [] { return handMadePng(kGrey, false, {}, {}, 5); }, kDecoded, true},
+        {"LessDataThanPixels", [] { return handMadePng(kBgr, false, {}, {}, -5); }, kRefused},
+        {"CorruptImageData", [] { return withImageDataFlipped(handMadePng(kGrey, false)); },
+         kRefused, true},
+        {"DataTooShortForTheClaimedSize",
+         [] { return withClaimedSize(handMadePng(kGrey, false), 30000, 30000); }, kNotCommon},
+        {"NoEnd", [] { return handMadePng(kGrey, false).chopped(12); }, kNotCommon},
+        {"NotAPng", [] { return QByteArray("GIF89a.....................", 27); }, kNotCommon},
+        {"Empty", [] { return QByteArray(); }, kNotCommon}}),
     [](const testing::TestParamInfo<PngCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
