@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -12,49 +13,37 @@ using zq::releasePixels;
 
 constexpr std::size_t kMB = std::size_t(1) << 20;
 
-// Writes every byte, so a block shorter than promised shows up under the sanitizers.
-void fill(PixelBlock* block, unsigned char value) {
+// A block of `bytes` with every byte written, so a block shorter than promised shows up under
+// the sanitizers.
+PixelBlock* filled(std::size_t bytes, unsigned char value) {
+  PixelBlock* block = allocatePixels(bytes);
+  if (block == nullptr) throw std::bad_alloc();  // fails the test
+  EXPECT_EQ(block->bytes, bytes);
   std::memset(block->pixels, value, block->bytes);
   EXPECT_EQ(block->pixels[block->bytes - 1], value);
+  return block;
 }
 
 TEST(PixelMemory, LargeBlocksComeBackForTheSameSizeOnly) {
-  PixelBlock* first = allocatePixels(5 * kMB + 3);
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->bytes, 5 * kMB + 3);
-  fill(first, 7);
+  PixelBlock* first = filled(5 * kMB + 3, 7);
   unsigned char* const kept = first->pixels;
   releasePixels(first);
 
   // The same size again gets the block just given back; a second one meanwhile a new block.
-  PixelBlock* again = allocatePixels(5 * kMB + 3);
-  ASSERT_NE(again, nullptr);
+  PixelBlock* again = filled(5 * kMB + 3, 1);
+  PixelBlock* other = filled(5 * kMB + 3, 2);
   EXPECT_EQ(again->pixels, kept);
-  PixelBlock* other = allocatePixels(5 * kMB + 3);
-  ASSERT_NE(other, nullptr);
   EXPECT_NE(other->pixels, kept);
-  fill(again, 1);
-  fill(other, 2);
   EXPECT_EQ(again->pixels[0], 1);
   releasePixels(other);
   releasePixels(again);
-
   // Another size is served afresh, in full.
-  PixelBlock* bigger = allocatePixels(9 * kMB);
-  ASSERT_NE(bigger, nullptr);
-  EXPECT_EQ(bigger->bytes, 9 * kMB);
-  fill(bigger, 3);
-  releasePixels(bigger);
+  releasePixels(filled(9 * kMB, 3));
 }
 
 TEST(PixelMemory, SmallBlocksAndNull) {
-  for (std::size_t bytes : {std::size_t(1), std::size_t(4096), 4 * kMB - 1}) {
-    PixelBlock* block = allocatePixels(bytes);
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->bytes, bytes);
-    fill(block, 9);
-    releasePixels(block);
-  }
+  for (std::size_t bytes : {std::size_t(1), std::size_t(4096), 4 * kMB - 1})
+    releasePixels(filled(bytes, 9));
   releasePixels(nullptr);
 }
 
