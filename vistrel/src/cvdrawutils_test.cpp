@@ -21,20 +21,19 @@ const Poly kSquare = {{10, 20}, {11, 20}, {12, 20}, {12, 21},
                       {12, 22}, {11, 22}, {10, 22}, {10, 21}};
 
 cv::Mat rows(std::initializer_list<std::initializer_list<uchar>> values) {
-  cv::Mat m(static_cast<int>(values.size()), static_cast<int>(values.begin()->size()), CV_8UC1);
-  int r = 0;
-  for (const auto& row : values) {
-    int c = 0;
-    for (uchar v : row) {
-      m.at<uchar>(r, c++) = v;
-    }
-    ++r;
-  }
+  cv::Mat m;
+  for (const auto& row : values) m.push_back(cv::Mat(std::vector<uchar>(row)).t());
   return m;
 }
 
 bool same(const cv::Mat& a, const cv::Mat& b) {
   return a.size() == b.size() && a.type() == b.type() && cv::countNonZero(a != b) == 0;
+}
+
+// drawDensePolygon into `canvas` (created when empty) with this file's three values.
+cv::Mat dense(const Poly& poly, cv::Point& offset, cv::Mat canvas = cv::Mat()) {
+  drawDensePolygon(canvas, poly, kBack, kFill, kEdge, offset);
+  return canvas;
 }
 
 TEST(DrawDensePolygon, SquareWithAndWithoutTheRepeatedPoint) {
@@ -43,9 +42,8 @@ TEST(DrawDensePolygon, SquareWithAndWithoutTheRepeatedPoint) {
   closed.push_back(closed.front());
   // Counter-clockwise gives the same.
   for (const Poly& poly : {closed, kSquare, Poly(kSquare.rbegin(), kSquare.rend())}) {
-    cv::Mat canvas;
     cv::Point offset(-1, -1);
-    drawDensePolygon(canvas, poly, kBack, kFill, kEdge, offset);
+    const cv::Mat canvas = dense(poly, offset);
     EXPECT_TRUE(same(canvas, want)) << canvas;
     EXPECT_EQ(offset, cv::Point(10, 20));
   }
@@ -54,22 +52,23 @@ TEST(DrawDensePolygon, SquareWithAndWithoutTheRepeatedPoint) {
 TEST(DrawDensePolygon, IntoAGivenCanvasAtAGivenOffset) {
   cv::Mat canvas(5, 6, CV_8UC1, cv::Scalar(1));
   cv::Point offset(9, 19);  // the square's top-left lands on canvas (1, 1)
-  drawDensePolygon(canvas, kSquare, kBack, kFill, kEdge, offset);
+  dense(kSquare, offset, canvas);
   EXPECT_EQ(offset, cv::Point(9, 19));
-  EXPECT_EQ(cv::countNonZero(canvas == kEdge), 8);
-  EXPECT_EQ(canvas.at<uchar>(2, 2), kFill);
   // The background value is for created canvases only.
-  EXPECT_EQ(cv::countNonZero(canvas == 1), 30 - 9);
+  cv::Mat want(5, 6, CV_8UC1, cv::Scalar(1));
+  want(cv::Rect(1, 1, 3, 3)).setTo(kEdge);
+  want.at<uchar>(2, 2) = kFill;
+  EXPECT_TRUE(same(canvas, want));
   // Hanging over the canvas edge: the part inside is drawn, nothing outside is touched.
+  // Canvas (0, 0) is the square's centre (11, 21).
   cv::Mat small(2, 2, CV_8UC1, cv::Scalar(0));
   offset = cv::Point(11, 21);
-  drawDensePolygon(small, kSquare, kBack, kFill, kEdge, offset);
-  // Canvas (0, 0) is the square's centre (11, 21).
+  dense(kSquare, offset, small);
   EXPECT_TRUE(same(small, rows({{kFill, kEdge}, {kEdge, kEdge}})));
   // Entirely outside.
   small.setTo(0);
   offset = cv::Point(0, 0);
-  drawDensePolygon(small, kSquare, kBack, kFill, kEdge, offset);
+  dense(kSquare, offset, small);
   EXPECT_EQ(cv::countNonZero(small), 0);
 }
 
@@ -84,14 +83,11 @@ TEST(DrawDensePolygon, ReproducesTracedContoursExactly) {
     std::vector<Poly> contours;
     cv::findContours(region.clone(), contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
     ASSERT_EQ(contours.size(), 1u);
-    cv::Mat canvas(region.size(), CV_8UC1, cv::Scalar(0));
     cv::Point offset(0, 0);
-    drawDensePolygon(canvas, contours[0], 0, kFill, kEdge, offset);
+    const cv::Mat canvas = dense(contours[0], offset, cv::Mat(region.size(), CV_8UC1, 0.0));
     EXPECT_TRUE(same(canvas > 0, region));
     cv::Mat edges = cv::Mat::zeros(region.size(), CV_8UC1);
-    for (const cv::Point& p : contours[0]) {
-      edges.at<uchar>(p) = 255;
-    }
+    for (const cv::Point& p : contours[0]) edges.at<uchar>(p) = 255;
     EXPECT_TRUE(same(canvas == kEdge, edges));
   }
 }
@@ -99,36 +95,25 @@ TEST(DrawDensePolygon, ReproducesTracedContoursExactly) {
 TEST(DrawDensePolygon, DegenerateAndBadInput) {
   vistrel::AssertCapture capture;
   // Open: the last point is two pixels from the first. Nothing is drawn, nothing created.
-  Poly open = kSquare;
-  open.pop_back();
-  cv::Mat canvas;
+  const Poly open(kSquare.begin(), kSquare.end() - 1);
   cv::Point offset(3, 4);
-  drawDensePolygon(canvas, open, kBack, kFill, kEdge, offset);
+  EXPECT_TRUE(dense(open, offset).empty());
   EXPECT_TRUE(capture.contains("drawDensePolygon: not closed polygon, or not dense"));
-  EXPECT_TRUE(canvas.empty());
   EXPECT_EQ(offset, cv::Point(3, 4));
-  cv::Mat given(4, 4, CV_8UC1, cv::Scalar(9));
-  drawDensePolygon(given, open, kBack, kFill, kEdge, offset);
-  EXPECT_EQ(cv::countNonZero(given != 9), 0);
+  const cv::Mat given(4, 4, CV_8UC1, cv::Scalar(9));
+  EXPECT_EQ(cv::countNonZero(dense(open, offset, given) != 9), 0);
 
   // Two points: both get the edge value, nothing is filled.
   capture.clear();
-  canvas.release();
-  drawDensePolygon(canvas, Poly{{0, 0}, {2, 1}}, kBack, kFill, kEdge, offset);
-  EXPECT_TRUE(same(canvas, rows({{kEdge, kBack, kBack}, {kBack, kBack, kEdge}})));
+  EXPECT_TRUE(
+      same(dense({{0, 0}, {2, 1}}, offset), rows({{kEdge, kBack, kBack}, {kBack, kBack, kEdge}})));
   EXPECT_EQ(offset, cv::Point(0, 0));
-
   // One row, closed on itself: no crossings, so only the points.
-  canvas.release();
-  drawDensePolygon(canvas, Poly{{0, 0}, {1, 0}, {2, 0}, {1, 0}}, kBack, kFill, kEdge, offset);
-  EXPECT_TRUE(same(canvas, rows({{kEdge, kEdge, kEdge}})));
+  EXPECT_TRUE(same(dense({{0, 0}, {1, 0}, {2, 0}, {1, 0}}, offset), rows({{kEdge, kEdge, kEdge}})));
   EXPECT_TRUE(capture.messages().empty());
-
   // Empty polygon: reported by the point drawer, canvas stays empty.
-  canvas.release();
-  drawDensePolygon(canvas, Poly{}, kBack, kFill, kEdge, offset);
+  EXPECT_TRUE(dense({}, offset).empty());
   EXPECT_TRUE(capture.contains("!poly.empty()"));
-  EXPECT_TRUE(canvas.empty());
 
   // A canvas of another type is left alone.
   capture.clear();
