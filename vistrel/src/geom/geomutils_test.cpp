@@ -36,28 +36,24 @@ TEST(GeomTransformPoints, MapsThroughTheAffineMatrix) {
 }
 
 TEST(GeomIntersectLines, ModesSelectWhichSegmentsMustHoldThePoint) {
-  cv::Point2f p(-1, -1);
-  const cv::Vec4f base(0, 0, 10, 0);
-  // Crossing inside both segments.
-  for (int mode : {0, 1, 2, 3}) {
-    p = cv::Point2f(-1, -1);
-    EXPECT_TRUE(intersectLines(base, cv::Vec4f(5, -5, 5, 5), p, mode)) << mode;
-    EXPECT_EQ(p, cv::Point2f(5, 0));
-  }
-  // The crossing (5, 0) lies on segment 1 only.
-  const cv::Vec4f above(5, 1, 5, 5);
-  EXPECT_TRUE(intersectLines(base, above, p, 1));
-  EXPECT_FALSE(intersectLines(base, above, p, 2));
-  EXPECT_FALSE(intersectLines(base, above, p, 3));
-  EXPECT_TRUE(intersectLines(base, above, p, 7));
-  EXPECT_EQ(p, cv::Point2f(5, 0));  // written even when the mode says no
-  // The crossing (5, 0) lies on segment 2 only.
-  const cv::Vec4f shortBase(0, 0, 2, 0);
-  const cv::Vec4f across(5, -5, 5, 5);
-  EXPECT_TRUE(intersectLines(shortBase, across, p, 1));
-  EXPECT_FALSE(intersectLines(shortBase, across, p, 2));
-  EXPECT_TRUE(intersectLines(shortBase, across, p, 3));
+  // Whether each mode (0 to 3, and 7) reports the crossing at (5, 0), which is written whatever
+  // the mode says.
+  const auto modes = [](const cv::Vec4f& a, const cv::Vec4f& b) {
+    std::vector<bool> held;
+    for (int mode : {0, 1, 2, 3, 7}) {
+      cv::Point2f p(-1, -1);
+      held.push_back(intersectLines(a, b, p, mode));
+      EXPECT_EQ(p, cv::Point2f(5, 0)) << mode;
+    }
+    return held;
+  };
+  const cv::Vec4f base(0, 0, 10, 0), across(5, -5, 5, 5);
+  EXPECT_EQ(modes(base, across), (std::vector<bool>{true, true, true, true, true}));
+  // On segment 1 only, then on segment 2 only.
+  EXPECT_EQ(modes(base, {5, 1, 5, 5}), (std::vector<bool>{true, true, false, false, true}));
+  EXPECT_EQ(modes({0, 0, 2, 0}, across), (std::vector<bool>{true, true, false, true, true}));
   // Oblique: y = x and y = 6 - x meet at (3, 3).
+  cv::Point2f p;
   EXPECT_TRUE(intersectLines(cv::Vec4f(0, 0, 1, 1), cv::Vec4f(0, 6, 6, 0), p, 0));
   EXPECT_FLOAT_EQ(p.x, 3);
   EXPECT_FLOAT_EQ(p.y, 3);
@@ -71,21 +67,22 @@ TEST(GeomIntersectLines, ModesSelectWhichSegmentsMustHoldThePoint) {
   EXPECT_EQ(p, cv::Point2f(42, 43));
 }
 
+// Whether each point lies on the segment.
+std::vector<bool> onSegment(const cv::Vec4f& segment, const std::vector<cv::Point2f>& pts) {
+  std::vector<bool> held;
+  for (const cv::Point2f& p : pts) held.push_back(isPointOnSegment(p, segment));
+  return held;
+}
+
 TEST(GeomIsPointOnSegment, EndPointsIncludedNoTolerance) {
-  const cv::Vec4f vertical(5, 0, 5, 10);
-  EXPECT_TRUE(isPointOnSegment({5, 10}, vertical));
-  EXPECT_TRUE(isPointOnSegment({5, 0}, vertical));
-  EXPECT_TRUE(isPointOnSegment({5, 4.5f}, vertical));
-  EXPECT_FALSE(isPointOnSegment({5, 10.001f}, vertical));
-  EXPECT_FALSE(isPointOnSegment({5, -0.5f}, vertical));
+  // (7, 5) is off the line, but only the dominant axis of the offset counts: the point is
+  // assumed to be on the line.
+  EXPECT_EQ(
+      onSegment({5, 0, 5, 10}, {{5, 10}, {5, 0}, {5, 4.5f}, {5, 10.001f}, {5, -0.5f}, {7, 5}}),
+      (std::vector<bool>{true, true, true, false, false, true}));
   // Direction does not matter.
-  const cv::Vec4f leftward(10, 3, 0, 3);
-  EXPECT_TRUE(isPointOnSegment({4, 3}, leftward));
-  EXPECT_TRUE(isPointOnSegment({0, 3}, leftward));
-  EXPECT_FALSE(isPointOnSegment({11, 3}, leftward));
-  EXPECT_FALSE(isPointOnSegment({-1, 3}, leftward));
-  // Only the dominant axis of the offset counts: the point is assumed to be on the line.
-  EXPECT_TRUE(isPointOnSegment({7, 5}, vertical));
+  EXPECT_EQ(onSegment({10, 3, 0, 3}, {{4, 3}, {0, 3}, {11, 3}, {-1, 3}}),
+            (std::vector<bool>{true, true, false, false}));
   EXPECT_FALSE(isPointOnSegment({5, 12}, cv::Vec4f(0, 0, 10, 10)));
 }
 
