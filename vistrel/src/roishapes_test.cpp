@@ -32,6 +32,14 @@ void expectBox(const Points& pts, const cv::Vec4f& want) {
   EXPECT_LE(cv::norm(box - want, cv::NORM_INF), 1e-3) << box;
 }
 
+// A shape defined by `pts`.
+template <typename S>
+S shape(const Points& pts) {
+  S s;
+  EXPECT_TRUE(s.setVertexes(pts));
+  return s;
+}
+
 // What OpenCV draws on an empty canvas: a filled circle, ellipse or pie (from 0 to `end`
 // degrees), or convex polygon.
 cv::Mat disc(cv::Point c, int r, int lineType = cv::LINE_8, int shift = 0) {
@@ -127,25 +135,22 @@ TEST(RoiShapes, MaskStoresAnchorThenOutline) {
 }
 
 TEST(RoiShapes, HullsMergeOutlines) {
-  Roi::RoiRectangle rect;
-  rect.setVertexes({{0, 0}, {10, 0}, {10, 5}, {0, 5}});
+  auto rect = shape<Roi::RoiRectangle>({{0, 0}, {10, 0}, {10, 5}, {0, 5}});
   const Points hull = rect.mergeHull({});
   expectBox(hull, {0, 0, 10, 5});
   // A point inside adds nothing; one outside extends the hull.
-  Roi::RoiPolygon poly;
-  poly.setVertexes({{2, 2}, {3, 2}, {20, 2}});
+  auto poly = shape<Roi::RoiPolygon>({{2, 2}, {3, 2}, {20, 2}});
   // Plus the triangle (10, 0)-(20, 2)-(10, 5): base 5 on x = 10, height 10.
   EXPECT_DOUBLE_EQ(cv::contourArea(poly.mergeHull(hull)), 50 + 0.5 * 5 * 10);
 
   // A circle alone: the axis-aligned square about it.
-  Roi::RoiCircle circle;
-  circle.setVertexes({{30, 40}, {30, 50}});
+  auto circle = shape<Roi::RoiCircle>({{30, 40}, {30, 50}});
   const Points square = circle.mergeHull({});
   ASSERT_EQ(square.size(), 4u);
   expectBox(square, {20, 30, 20, 20});
   // After a turned shape the square turns along, and still holds the whole circle.
-  Roi::RoiRectangle tilted;
-  tilted.setVertexes({{0, 0}, {8, 6}, {5, 10}, {-3, 4}});  // edges along (4, 3) and (-3, 4)
+  auto tilted = shape<Roi::RoiRectangle>(
+      {{0, 0}, {8, 6}, {5, 10}, {-3, 4}});  // edges along (4, 3) and (-3, 4)
   const Points withCircle = circle.mergeHull(tilted.mergeHull({}));
   for (int a = 0; a < 360; a += 5) {
     const cv::Point2f p(30 + 10 * std::cos(a * CV_PI / 180), 40 + 10 * std::sin(a * CV_PI / 180));
@@ -153,21 +158,19 @@ TEST(RoiShapes, HullsMergeOutlines) {
   }
 
   // Annulus: the outer radius counts.
-  Roi::RoiAnnulus ring;
-  ring.setVertexes({{0, 0}, {3, 0}, {0, 7}});
+  auto ring = shape<Roi::RoiAnnulus>({{0, 0}, {3, 0}, {0, 7}});
   expectBox(ring.mergeHull({}), {-7, -7, 14, 14});
   // Ellipse: its outline, turned by its major axis.
-  Roi::RoiEllipse e;
-  e.setVertexes({{50, 50}, {50, 70}, {60, 50}});  // major axis 20 along +y, minor 10
+  auto e =
+      shape<Roi::RoiEllipse>({{50, 50}, {50, 70}, {60, 50}});  // major axis 20 along +y, minor 10
   expectBox(e.mergeHull({}), {40, 30, 20, 40});
   // Sector from 0 to 90 degrees, radii 10 and 30: the quarter disc's bounding box, without the
   // free third point.
-  Roi::RoiAnnulusSector sector;
-  sector.setVertexes({{50, 50}, {60, 50}, {80, 50}, {0, 0}, {50, 80}, {50, 60}});
+  auto sector =
+      shape<Roi::RoiAnnulusSector>({{50, 50}, {60, 50}, {80, 50}, {0, 0}, {50, 80}, {50, 60}});
   expectBox(sector.mergeHull({}), {50, 50, 30, 30});
   // Mask: its outline only, not the anchor.
-  Roi::RoiMask mask;
-  mask.setVertexes({{-100, -100}, {0, 0}, {4, 0}, {4, 4}});
+  auto mask = shape<Roi::RoiMask>({{-100, -100}, {0, 0}, {4, 0}, {4, 4}});
   expectBox(mask.mergeHull({}), {0, 0, 4, 4});
 }
 
@@ -180,14 +183,12 @@ cv::Mat drawn(const Roi::ShapedRoiBase& shape, const cv::Mat& transMat, int frac
 
 // The sector from 0 to 90 degrees with radii 8 and 20 about (40, 50), crop (30, 30).
 Roi::RoiAnnulusSector quarterSector() {
-  Roi::RoiAnnulusSector sector;
-  sector.setVertexes({{40, 50}, {48, 50}, {60, 50}, {0, 0}, {40, 70}, {40, 58}});
-  return sector;
+  return shape<Roi::RoiAnnulusSector>({{40, 50}, {48, 50}, {60, 50}, {0, 0}, {40, 70}, {40, 58}});
 }
 
 TEST(RoiShapes, PointShapesDrawLikeOpenCvOnMappedPoints) {
-  Roi::RoiRectangle rect;
-  rect.setVertexes({{10.2f, 20.7f}, {30.4f, 20.7f}, {30.4f, 40.1f}, {10.2f, 40.1f}});
+  auto rect =
+      shape<Roi::RoiRectangle>({{10.2f, 20.7f}, {30.4f, 20.7f}, {30.4f, 40.1f}, {10.2f, 40.1f}});
   // (p - tl) rounded: (0.2, 0.7) -> (0, 1), (20.4, 0.7) -> (20, 1), (20.4, 20.1) -> (20, 20).
   EXPECT_EQ(differing(drawn(rect, kIdentity, 0),
                       convex({{0, 1}, {20, 1}, {20, 20}, {0, 20}}, cv::LINE_8, 0)),
@@ -199,8 +200,7 @@ TEST(RoiShapes, PointShapesDrawLikeOpenCvOnMappedPoints) {
             0);
 
   // A removed polygon clears its area through a scaling transform.
-  Roi::RoiPolygon poly;
-  poly.setVertexes({{12, 22}, {30, 22}, {12, 40}});
+  auto poly = shape<Roi::RoiPolygon>({{12, 22}, {30, 22}, {12, 40}});
   const cv::Mat half = (cv::Mat_<double>(2, 3) << 0.5, 0, 3, 0, 0.5, 1);
   // (2, 2) -> (4, 2); (20, 2) -> (13, 2); (2, 20) -> (4, 11).
   cv::Mat want = canvas(255);
@@ -210,19 +210,16 @@ TEST(RoiShapes, PointShapesDrawLikeOpenCvOnMappedPoints) {
 }
 
 TEST(RoiShapes, CircleShapesDrawLikeOpenCv) {
-  Roi::RoiCircle circle;
-  circle.setVertexes({{40.3f, 49.6f}, {40.3f, 60.1f}});  // radius 10.5
+  auto circle = shape<Roi::RoiCircle>({{40.3f, 49.6f}, {40.3f, 60.1f}});  // radius 10.5
   EXPECT_EQ(differing(drawn(circle, kIdentity, 0), disc({30, 30}, 11)), 0);
   // Centre (30.3, 29.6) * 4 = (121.2, 118.4) -> (121, 118); radius 42.
   EXPECT_EQ(differing(drawn(circle, kIdentity, 2), disc({121, 118}, 42, cv::LINE_AA, 2)), 0);
   // The region's scale reaches the radius: twice as large about the crop origin.
-  Roi::RoiCircle small;
-  small.setVertexes({{25, 35}, {28, 35}});
+  auto small = shape<Roi::RoiCircle>({{25, 35}, {28, 35}});
   EXPECT_EQ(differing(drawn(small, kTwice, 0), disc({30, 30}, 6)), 0);
 
   // Annulus united on an empty canvas: the outer disc minus the inner one, nothing else.
-  Roi::RoiAnnulus ring;
-  ring.setVertexes({{40, 50}, {40, 58}, {40, 70}});
+  auto ring = shape<Roi::RoiAnnulus>({{40, 50}, {40, 58}, {40, 70}});
   const cv::Mat want = disc({30, 30}, 20) - disc({30, 30}, 8);
   EXPECT_EQ(differing(drawn(ring, kIdentity, 0), want), 0);
   // Removed from a full canvas: exactly the ring is cleared.
@@ -245,8 +242,7 @@ TEST(RoiShapes, CircleShapesDrawLikeOpenCv) {
 }
 
 TEST(RoiShapes, EllipseDrawsLikeOpenCvAndWithASectorFollowsATurnAndAScale) {
-  Roi::RoiEllipse e;
-  e.setVertexes({{40, 50}, {40, 56}, {55, 50}});  // major 15 along +x, minor 6
+  auto e = shape<Roi::RoiEllipse>({{40, 50}, {40, 56}, {55, 50}});  // major 15 along +x, minor 6
   EXPECT_EQ(differing(drawn(e, kIdentity, 0), pie({30, 30}, {15, 6}, 0)), 0);
   // A quarter turn and twice the size, (x, y) -> (100 - 2 y, 2 x - 40): the centre (30, 30)
   // goes to (40, 20), the axes double and the major one turns to +y.
@@ -263,43 +259,42 @@ TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
   mask(cv::Rect(1, 1, 4, 2)).setTo(200);
   mask.at<uchar>(0, 0) = 99;   // below the threshold: outside
   mask.at<uchar>(3, 5) = 100;  // at the threshold: inside
-  Roi::RoiMask shape;
-  shape.setVertexes({{15.7f, 27.9f}, {15, 27}, {21, 27}, {21, 31}});
-  shape.mask = mask;
+  auto placed = shape<Roi::RoiMask>({{15.7f, 27.9f}, {15, 27}, {21, 27}, {21, 31}});
+  placed.mask = mask;
 
   // Hard: offset (5, 7) truncated from (5.7, 7.9).
   cv::Mat hard = canvas();
   hard(cv::Rect(5, 7, 6, 4)).setTo(255, mask >= 100);
   EXPECT_EQ(cv::countNonZero(hard), 9);
-  EXPECT_EQ(differing(drawn(shape, kIdentity, 0), hard), 0);
+  EXPECT_EQ(differing(drawn(placed, kIdentity, 0), hard), 0);
   // Removed, hard: cleared exactly where the mask counts as inside (not the 99 pixel).
-  EXPECT_EQ(differing(drawn(shape, kIdentity, 0, 255, 0), 255 - hard), 0);
+  EXPECT_EQ(differing(drawn(placed, kIdentity, 0, 255, 0), 255 - hard), 0);
   // Soft: the per-pixel maximum.
   cv::Mat want = canvas(50);
   cv::Mat part = want(cv::Rect(5, 7, 6, 4));
   cv::max(part, mask, part);
-  EXPECT_EQ(differing(drawn(shape, kIdentity, 1, 50), want), 0);
+  EXPECT_EQ(differing(drawn(placed, kIdentity, 1, 50), want), 0);
   // Removed, soft: at most the complement.
-  EXPECT_EQ(at(drawn(shape, kIdentity, 1, 255, 0), {{6, 8}, {5, 7}}), (std::vector<int>{55, 156}));
+  EXPECT_EQ(at(drawn(placed, kIdentity, 1, 255, 0), {{6, 8}, {5, 7}}), (std::vector<int>{55, 156}));
 
   // Hanging over the top-left corner: only the part inside the canvas is placed.
-  shape.anchor = cv::Point2f(8, 18);  // offset (-2, -2)
+  placed.anchor = cv::Point2f(8, 18);  // offset (-2, -2)
   want = canvas();
   want(cv::Rect(0, 0, 4, 2)).setTo(255, mask(cv::Rect(2, 2, 4, 2)) >= 100);
-  EXPECT_EQ(differing(drawn(shape, kIdentity, 0), want), 0);
+  EXPECT_EQ(differing(drawn(placed, kIdentity, 0), want), 0);
 
   // Entirely outside, or empty: nothing changes.
-  shape.anchor = cv::Point2f(500, 500);
-  EXPECT_EQ(cv::countNonZero(drawn(shape, kIdentity, 0)), 0);
-  shape.anchor = cv::Point2f(15, 27);
-  shape.mask = cv::Mat();
-  EXPECT_EQ(cv::countNonZero(drawn(shape, kIdentity, 0)), 0);
-  EXPECT_EQ(cv::countNonZero(drawn(shape, kTwice, 0)), 0);
+  placed.anchor = cv::Point2f(500, 500);
+  EXPECT_EQ(cv::countNonZero(drawn(placed, kIdentity, 0)), 0);
+  placed.anchor = cv::Point2f(15, 27);
+  placed.mask = cv::Mat();
+  EXPECT_EQ(cv::countNonZero(drawn(placed, kIdentity, 0)), 0);
+  EXPECT_EQ(cv::countNonZero(drawn(placed, kTwice, 0)), 0);
 
   // A transform other than the identity warps the mask: scaled by 2 about the crop origin.
-  shape.mask = cv::Mat(2, 2, CV_8UC1, cv::Scalar(255));
-  shape.anchor = cv::Point2f(12, 22);  // crop (2, 2) -> (4, 4)
-  EXPECT_EQ(at(drawn(shape, kTwice, 0), {{4, 4}, {6, 6}, {3, 3}, {8, 8}}),
+  placed.mask = cv::Mat(2, 2, CV_8UC1, cv::Scalar(255));
+  placed.anchor = cv::Point2f(12, 22);  // crop (2, 2) -> (4, 4)
+  EXPECT_EQ(at(drawn(placed, kTwice, 0), {{4, 4}, {6, 6}, {3, 3}, {8, 8}}),
             (std::vector<int>{255, 255, 0, 0}));
 }
 
