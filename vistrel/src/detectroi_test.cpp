@@ -45,6 +45,13 @@ DetectRoi rectangle(float x0, float y0, float x1, float y1) {
   return roi;
 }
 
+// A region of one shape.
+DetectRoi region(const Points& pts, Shape type) {
+  DetectRoi roi;
+  EXPECT_TRUE(roi.addRoi(pts, type));
+  return roi;
+}
+
 template <typename T>
 cv::Point_<T> toRoi(DetectRoi& roi, cv::Point_<T> p) {
   roi.toRoi(p.x, p.y);
@@ -99,12 +106,9 @@ TEST(DetectRoi, NeedMaskOnlyWhenSomeRoiPixelIsOutside) {
   roi.setAngle(30.f);
   EXPECT_TRUE(roi.needMask());
   roi.setAngle(0.f);
-  DetectRoi tilted;
-  tilted.addRoi({{0, 0}, {8, 6}, {5, 10}, {-3, 4}}, Shape::Rectangle);
-  EXPECT_TRUE(tilted.needMask());
-  DetectRoi poly;
-  poly.addRoi({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, Shape::Polygon);
-  EXPECT_TRUE(poly.needMask());  // not a rectangle record
+  EXPECT_TRUE(region({{0, 0}, {8, 6}, {5, 10}, {-3, 4}}, Shape::Rectangle).needMask());
+  // Not a rectangle record.
+  EXPECT_TRUE(region({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, Shape::Polygon).needMask());
   DetectRoi two = roi;
   two.addRoi({{20, 0}, {30, 0}, {30, 10}, {20, 10}}, Shape::Rectangle);
   EXPECT_TRUE(two.needMask());
@@ -128,8 +132,7 @@ TEST(DetectRoi, EveryShapeDrawsIntoTheMaskInOrder) {
 
 TEST(DetectRoi, RegionCrossingTheImageBorderIsZeroOutside) {
   const cv::Mat image = positionImage(50, 60);
-  DetectRoi roi;
-  roi.addRoi({{-5, 10}, {9, 10}, {9, 19}, {-5, 19}}, Shape::Polygon);
+  DetectRoi roi = region({{-5, 10}, {9, 10}, {9, 19}, {-5, 19}}, Shape::Polygon);
   cv::Mat mask;
   const cv::Mat crop = roi.getRoiImage(image, &mask);
   ASSERT_EQ(crop.size(), cv::Size(15, 10));
@@ -192,9 +195,8 @@ class TurnedScaledMapping : public ::testing::TestWithParam<std::tuple<float, fl
 
 TEST_P(TurnedScaledMapping, ToRoiThenToImageReturnsThePoint) {
   const auto [angle, scale] = GetParam();
-  DetectRoi roi;
   const cv::Point2f c(150.3f, 120.7f);
-  ASSERT_TRUE(roi.addRoi({c, c + cv::Point2f(0, 12), c + cv::Point2f(0, 47)}, Shape::Annulus));
+  DetectRoi roi = region({c, c + cv::Point2f(0, 12), c + cv::Point2f(0, 47)}, Shape::Annulus);
   roi.setAngle(angle);
   roi.setScale(scale);
   roi.setReserveSize(3);
@@ -415,8 +417,7 @@ TEST(DetectRoi, HighlightPutsTheRegionIntoAlpha) {
   EXPECT_EQ(rectangle(10, 5, 29, 14).highlightRoi(image).data, image.data);
 
   // Grey goes into the colour channels; a circle lines up with its source position.
-  DetectRoi disc;
-  disc.addRoi({{30, 20}, {36, 20}}, Shape::Circle);
+  DetectRoi disc = region({{30, 20}, {36, 20}}, Shape::Circle);
   cv::Mat want = cv::Mat::zeros(image.size(), CV_8UC1);
   cv::circle(want, {30, 20}, 6, cv::Scalar(255), cv::FILLED, cv::LINE_8);
   cv::Mat lit;
