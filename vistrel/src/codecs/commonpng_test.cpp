@@ -51,18 +51,13 @@ QByteArray handMadePng(const cv::Mat& image, bool interlaced, const QByteArray& 
   if (rawTail > 0) raw.append(QByteArray(rawTail, '\x11'));
   if (rawTail < 0) raw.chop(-rawTail);
   const QByteArray z = qCompress(raw, everyFilter ? 6 : 9).mid(4);
-  const int third = int(z.size()) / 3;
-  const QByteArray data = everyFilter
-                              ? chunk("IDAT", z.left(third)) + chunk("IDAT", z.mid(third, third)) +
-                                    chunk("IDAT", z.mid(2 * third))
-                              : chunk("IDAT", z);
+  const int part = everyFilter ? int(z.size()) / 3 : int(z.size());
+  QByteArray data = chunk("IDAT", z.left(part));
+  if (everyFilter) data += chunk("IDAT", z.mid(part, part)) + chunk("IDAT", z.mid(2 * part));
+  const int colourType[5] = {0, 0, 0, 2, 6};  // by channel count: grey, RGB, RGBA
   return pngbytes::signature() +
-         pngbytes::header(png.cols, png.rows, 8,
-                          bpp == 1   ? 0
-                          : bpp == 3 ? 2
-                                     : 6,
-                          interlaced) +
-         before + data + after + chunk("IEND", {});
+         pngbytes::header(png.cols, png.rows, 8, colourType[bpp], interlaced) + before + data +
+         after + chunk("IEND", {});
 }
 
 cv::Mat pattern(int type, int rows = 13, int cols = 11) {

@@ -20,11 +20,6 @@ bool same(const cv::Mat& a, const cv::Mat& b) {
   return a.type() == b.type() && a.size() == b.size() && cv::norm(a, b, cv::NORM_INF) == 0;
 }
 
-void writeFile(const std::string& path, const void* bytes, std::size_t size) {
-  std::ofstream(path, std::ios::binary)
-      .write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-}
-
 // The program starts without the codecs and reads common PNG files without them; the first
 // call that needs them loads them and then behaves as OpenCV.
 TEST(LazyCodecs, LoadedAtFirstNeedThenOpenCVsOwnBehaviour) {
@@ -38,7 +33,7 @@ TEST(LazyCodecs, LoadedAtFirstNeedThenOpenCVsOwnBehaviour) {
   const cv::Mat expected(grey.height(), grey.width(), CV_8UC1, grey.bits(),
                          static_cast<std::size_t>(grey.bytesPerLine()));
   const std::string pngPath = testing::TempDir() + "lazycodecs_test.png";
-  writeFile(pngPath, png.constData(), static_cast<std::size_t>(png.size()));
+  std::ofstream(pngPath, std::ios::binary).write(png.constData(), png.size());
   EXPECT_TRUE(
       same(vistrel::codecs::imdecode(cv::Mat(1, png.size(), CV_8U, png.data()), -1), expected));
   EXPECT_TRUE(same(vistrel::codecs::imread(pngPath, cv::IMREAD_GRAYSCALE), expected));
@@ -59,7 +54,8 @@ TEST(LazyCodecs, LoadedAtFirstNeedThenOpenCVsOwnBehaviour) {
   std::vector<uchar> bmp;
   ASSERT_TRUE(vistrel::codecs::imencode(".bmp", colour, bmp));
   const std::string path = testing::TempDir() + "lazycodecs_test.bmp";
-  writeFile(path, bmp.data(), bmp.size());
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
   EXPECT_TRUE(same(vistrel::codecs::imread(path, cv::IMREAD_COLOR), colour));
   EXPECT_EQ(vistrel::codecs::imread(path, cv::IMREAD_GRAYSCALE).type(), CV_8UC1);
   std::remove(path.c_str());
