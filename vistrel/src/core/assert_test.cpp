@@ -18,10 +18,8 @@ TEST(Assert, ReportsConditionTextAndContinues) {
   EXPECT_EQ(checkedHalf(4), 2);
   EXPECT_TRUE(capture.messages().empty());
   EXPECT_EQ(checkedHalf(5), 2);
-  ASSERT_EQ(capture.messages().size(), 1u);
-  EXPECT_EQ(capture.messages()[0], "value % 2 == 0");
   VISTREL_REPORT("not implemented.");
-  EXPECT_TRUE(capture.contains("not implemented."));
+  EXPECT_EQ(capture.messages(), (std::vector<std::string>{"value % 2 == 0", "not implemented."}));
   // A check yields whether it held and reports only failures.
   capture.clear();
   const int r = -1;
