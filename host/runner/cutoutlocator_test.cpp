@@ -24,41 +24,28 @@ cv::Mat texture(cv::Size size, int seed) {
   return out;
 }
 
-TEST(CutoutLocator, FindsAnExactCutOut) {
-  const cv::Mat source = texture({400, 300}, 1);
-  const cv::Rect rect(37, 51, 120, 120);
-  const auto p = locateCutout(source, source(rect).clone());
+// Cuts `rect` out of `source`, halved the way the analysis halves large cut-outs when asked,
+// and expects to find it exactly there again.
+void expectFound(const cv::Mat& source, cv::Rect rect, bool halved) {
+  SCOPED_TRACE(::testing::Message() << rect);
+  cv::Mat cut = source(rect).clone();
+  if (halved) cv::resize(cut, cut, rect.size() / 2, 0, 0, cv::INTER_LINEAR);
+  const auto p = locateCutout(source, cut);
   ASSERT_TRUE(p.has_value());
   EXPECT_EQ(p->rect, rect);
-  EXPECT_FALSE(p->halved);
+  EXPECT_EQ(p->halved, halved);
   EXPECT_EQ(p->residual, 0.0);
-  // At the image's corners as well.
-  const cv::Rect corner(400 - 64, 300 - 64, 64, 64);
-  const auto atCorner = locateCutout(source, source(corner).clone());
-  ASSERT_TRUE(atCorner.has_value());
-  EXPECT_EQ(atCorner->rect, corner);
-  const auto whole = locateCutout(source, source.clone());
-  ASSERT_TRUE(whole.has_value());
-  EXPECT_EQ(whole->rect, cv::Rect(0, 0, 400, 300));
-  // Small cut-outs are searched without a coarse step.
-  const cv::Rect small(250, 17, 20, 20);
-  const auto tiny = locateCutout(source, source(small).clone());
-  ASSERT_TRUE(tiny.has_value());
-  EXPECT_EQ(tiny->rect, small);
 }
 
-TEST(CutoutLocator, FindsAHalvedCutOutOfEitherParity) {
-  const cv::Mat source = texture({1300, 1100}, 2);
-  for (const cv::Rect rect : {cv::Rect(101, 77, 951, 951), cv::Rect(240, 130, 900, 900)}) {
-    cv::Mat halved;
-    cv::resize(source(rect), halved, cv::Size(rect.width / 2, rect.height / 2), 0, 0,
-               cv::INTER_LINEAR);
-    const auto p = locateCutout(source, halved);
-    ASSERT_TRUE(p.has_value()) << rect;
-    EXPECT_EQ(p->rect, rect);
-    EXPECT_TRUE(p->halved);
-    EXPECT_EQ(p->residual, 0.0);
+TEST(CutoutLocator, FindsExactCutOutsAndHalvedOnesOfEitherParity) {
+  // Inside, at the corner, the whole image, and a small one (searched without a coarse step).
+  const cv::Mat small = texture({400, 300}, 1), large = texture({1300, 1100}, 2);
+  for (const cv::Rect rect : {cv::Rect(37, 51, 120, 120), cv::Rect(400 - 64, 300 - 64, 64, 64),
+                              cv::Rect(0, 0, 400, 300), cv::Rect(250, 17, 20, 20)}) {
+    expectFound(small, rect, false);
   }
+  expectFound(large, cv::Rect(101, 77, 951, 951), true);
+  expectFound(large, cv::Rect(240, 130, 900, 900), true);
 }
 
 TEST(CutoutLocator, NothingForCutOutsFromElsewhere) {
@@ -84,8 +71,7 @@ TEST(CutoutLocator, CircleOfAPlacementIsWithinItsBounds) {
     const double r = rng.uniform(20.0, 400.0);
     const double cx = rng.uniform(r, r + 500.0), cy = rng.uniform(r, r + 500.0);
     const int side = static_cast<int>(2.0 * r);
-    const cv::Rect rect(static_cast<int>(cx - r), static_cast<int>(cy - r), side, side);
-    const auto back = circleOf({rect, false, 0.0});
+    const auto back = circleOf({{int(cx - r), int(cy - r), side, side}, false, 0.0});
     EXPECT_LE(std::abs(back.centre.x - cx), 0.75 + 1e-9);
     EXPECT_LE(std::abs(back.centre.y - cy), 0.75 + 1e-9);
     EXPECT_LE(std::abs(back.radius - r), 0.25 + 1e-9);

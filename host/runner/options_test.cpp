@@ -9,31 +9,25 @@ namespace {
 
 using wheelhost::parseArguments;
 
+// A command line written as one string, split at its spaces.
+QStringList args(const char* line) { return QString(line).split(' ', Qt::SkipEmptyParts); }
+wheelhost::ParsedArguments parse(const char* line) { return parseArguments(args(line)); }
+
 TEST(RunnerOptions, LongShortAndAttachedFormsAllStore) {
-  const auto p = parseArguments({"-c",        "cat.json", "--params=p.json",
-                                 "-s",        "d2h=0.5",  "--set=filterSize=200",
-                                 "--models",  "A, B",     "-m",
-                                 "C",         "--config", "cfg",
-                                 "--plugin",  "lib.so",   "-o",
-                                 "out",       "-t",       "truth.json",
-                                 "--samples", "set",      "--json",
-                                 "-r",        "-v",       "--no-progress",
-                                 "a.png",     "folder"});
+  const auto p = parseArguments(
+      args("-c cat.json --params=p.json -s d2h=0.5 --set=filterSize=200 --models")
+      << "A, B"
+      << args("-m C --config cfg --plugin lib.so -o out -t truth.json --samples set --json -r -v "
+              "--no-progress a.png folder"));
   ASSERT_TRUE(p.error.isEmpty()) << p.error.toStdString();
   const wheelhost::RunnerOptions& o = p.options;
-  EXPECT_EQ(o.catalogue, "cat.json");
-  EXPECT_EQ(o.params, "p.json");
+  EXPECT_EQ(
+      QStringList({o.catalogue, o.params, o.configDir, o.plugin, o.outDir, o.truth, o.samples}),
+      QStringList({"cat.json", "p.json", "cfg", "lib.so", "out", "truth.json", "set"}));
   // Only the first '=' separates an attached value: the setting keeps its own.
   EXPECT_EQ(o.settings, QStringList({"d2h=0.5", "filterSize=200"}));
   EXPECT_EQ(o.models, QStringList({"A", "B", "C"}));
-  EXPECT_EQ(o.configDir, "cfg");
-  EXPECT_EQ(o.plugin, "lib.so");
-  EXPECT_EQ(o.outDir, "out");
-  EXPECT_EQ(o.truth, "truth.json");
-  EXPECT_EQ(o.samples, "set");
-  EXPECT_TRUE(o.json && o.recursive && o.verbose);
-  EXPECT_FALSE(o.progress);
-  EXPECT_FALSE(o.help || o.version);
+  EXPECT_TRUE(o.json && o.recursive && o.verbose && !o.progress && !o.help && !o.version);
   EXPECT_EQ(o.inputs, QStringList({"a.png", "folder"}));
 }
 
@@ -44,47 +38,42 @@ TEST(RunnerOptions, OrderingRulesAndTheRunOptions) {
 
   // Options and inputs mix; a repeated single-valued option keeps the last value; after "--"
   // everything is an input, also what looks like an option.
-  const auto p =
-      parseArguments({"x.png", "--out", "a", "y.png", "--out", "b", "--", "--json", "-"});
+  const auto p = parse("x.png --out a y.png --out b -- --json -");
   ASSERT_TRUE(p.error.isEmpty());
   EXPECT_EQ(p.options.outDir, "b");
   EXPECT_FALSE(p.options.json);
   EXPECT_EQ(p.options.inputs, QStringList({"x.png", "y.png", "--json", "-"}));
 
-  const auto jobs = parseArguments({"-j", "3", "--report", "--out", "o"});
+  const auto jobs = parse("-j 3 --report --out o");
   ASSERT_TRUE(jobs.error.isEmpty()) << jobs.error.toStdString();
   EXPECT_EQ(jobs.options.jobs, 3);
   EXPECT_TRUE(jobs.options.report);
-  const auto sweep = parseArguments({"--sweep", "bEqual=0,1;RobustRefine=1", "--best=b.json"});
+  const auto sweep = parse("--sweep bEqual=0,1;RobustRefine=1 --best=b.json");
   ASSERT_TRUE(sweep.error.isEmpty()) << sweep.error.toStdString();
   EXPECT_EQ(sweep.options.sweep, "bEqual=0,1;RobustRefine=1");
   EXPECT_EQ(sweep.options.best, "b.json");
 
-  EXPECT_TRUE(parseArguments({"-h"}).options.help);
-  EXPECT_TRUE(parseArguments({"--version"}).options.version);
+  EXPECT_TRUE(parse("-h").options.help);
+  EXPECT_TRUE(parse("--version").options.version);
 }
 
 TEST(RunnerOptions, UnusableArgumentsAreNamed) {
-  EXPECT_EQ(parseArguments({"--bogus"}).error,
-            "unknown option '--bogus'; wheelhost --help lists the options");
-  EXPECT_EQ(parseArguments({"-x"}).error,
-            "unknown option '-x'; wheelhost --help lists the options");
-  EXPECT_EQ(parseArguments({"-cv"}).error,
-            "unknown option '-cv' (options with one dash are one letter)");
-  EXPECT_EQ(parseArguments({"a.png", "--catalogue"}).error, "option '--catalogue' needs a value");
-  EXPECT_EQ(parseArguments({"--out="}).error, "option '--out' needs a non-empty value");
+  const auto error = [](const char* line) { return parse(line).error; };
+  EXPECT_EQ(error("--bogus"), "unknown option '--bogus'; wheelhost --help lists the options");
+  EXPECT_EQ(error("-x"), "unknown option '-x'; wheelhost --help lists the options");
+  EXPECT_EQ(error("-cv"), "unknown option '-cv' (options with one dash are one letter)");
+  EXPECT_EQ(error("a.png --catalogue"), "option '--catalogue' needs a value");
+  EXPECT_EQ(error("--out="), "option '--out' needs a non-empty value");
   EXPECT_EQ(parseArguments({"-o", ""}).error, "option '--out' needs a non-empty value");
-  EXPECT_EQ(parseArguments({"--verbose=1"}).error, "option '--verbose' takes no value");
-  EXPECT_EQ(parseArguments({"--jobs", "0"}).error,
-            "option '--jobs' expects a positive number, got \"0\"");
-  EXPECT_EQ(parseArguments({"-j", "many"}).error,
-            "option '--jobs' expects a positive number, got \"many\"");
-  EXPECT_EQ(parseArguments({"--report", "a.png"}).error,
+  EXPECT_EQ(error("--verbose=1"), "option '--verbose' takes no value");
+  EXPECT_EQ(error("--jobs 0"), "option '--jobs' expects a positive number, got \"0\"");
+  EXPECT_EQ(error("-j many"), "option '--jobs' expects a positive number, got \"many\"");
+  EXPECT_EQ(error("--report a.png"),
             "option '--report' needs --out DIR (the page is written there)");
-  EXPECT_EQ(parseArguments({"--best", "b.json"}).error,
+  EXPECT_EQ(error("--best b.json"),
             "option '--best' needs --sweep GRID (it writes the sweep's best setting)");
   // A value that looks like an option is still the value.
-  EXPECT_EQ(parseArguments({"--out", "--json"}).options.outDir, "--json");
+  EXPECT_EQ(parse("--out --json").options.outDir, "--json");
 }
 
 TEST(RunnerOptions, HelpDocumentsTheDefaultsEveryOptionAndEveryParameter) {
@@ -92,11 +81,11 @@ TEST(RunnerOptions, HelpDocumentsTheDefaultsEveryOptionAndEveryParameter) {
   EXPECT_TRUE(help.startsWith("usage: wheelhost [options] [IMAGE|FOLDER ...]"));
   EXPECT_TRUE(help.contains("/samples/here"));
   EXPECT_TRUE(help.contains("/plugins/lib.so"));
-  for (const char* option :
-       {"--catalogue", "--models", "--params", "--set", "--config", "--plugin", "--out", "--report",
-        "--jobs", "--json", "--truth", "--samples", "--recursive", "--verbose", "--no-progress",
-        "--help", "--version", "--sweep", "--best"}) {
-    EXPECT_TRUE(help.contains(option)) << option;
+  for (const QString& option :
+       args("--catalogue --models --params --set --config --plugin --out --report --jobs --json "
+            "--truth --samples --recursive --verbose --no-progress --help --version --sweep "
+            "--best")) {
+    EXPECT_TRUE(help.contains(option)) << option.toStdString();
   }
   // Each parameter key starts a line of the key table.
   for (const auto& k : wheelhost::parameterKeys()) {
