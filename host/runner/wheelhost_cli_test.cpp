@@ -5,9 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -35,7 +32,14 @@ class Workspace {
   }
 
   QString path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
-
+  // Arguments separated by spaces; "ws:NAME" is the workspace's file NAME.
+  QStringList args(const QString& line) const {
+    QStringList out;
+    for (const QString& a : line.split(' ', Qt::SkipEmptyParts)) {
+      out << (a.startsWith("ws:") ? path(a.mid(3)) : a);
+    }
+    return out;
+  }
   void writeText(const QString& name, const QByteArray& text) const {
     writeTextFile(path(name), text);
   }
@@ -47,21 +51,16 @@ class Workspace {
   static cv::Mat wheel(cv::Size size, cv::Point2d centre, double radius, int spokes,
                        double angleDeg) {
     scenes::WheelLayout look;
-    look.size = size;
-    look.centre = centre + cv::Point2d(0.5, 0.5);
-    look.radius = radius;
-    look.spokes = spokes;
-    look.boltHoles = 4;
-    look.angleDeg = angleDeg;
-    look.noiseSigma = 2.0;
+    look.size = size, look.centre = centre + cv::Point2d(0.5, 0.5), look.radius = radius;
+    look.spokes = spokes, look.boltHoles = 4, look.angleDeg = angleDeg, look.noiseSigma = 2.0;
     return scenes::renderWheel(look);
   }
 
-  // Runs wheelhost with the stand-in plug-in and the catalogue, plus `args`.
-  Result run(QStringList args, bool withCatalogue = true) const {
+  // Runs wheelhost with the stand-in plug-in and the catalogue, plus `line` as by args().
+  Result run(const QString& line, bool withCatalogue = true) const {
     QStringList all{"--plugin", WHEELHOST_FAKE_PLUGIN, "--no-progress"};
     if (withCatalogue) all << "--catalogue" << path("catalogue.json");
-    return runWheelhost(all + args);
+    return runWheelhost(all + args(line));
   }
 
  private:
@@ -78,20 +77,18 @@ TEST(WheelhostCli, HelpAndARunPrintNoWarningAndHelpNoSourcePath) {
   }
   Workspace ws;
   ws.writeImage("wheel.png", Workspace::wheel({320, 260}, {160.0, 130.0}, 90, 5, 0));
-  const Result r = runWheelhost({"--plugin", WHEELHOST_FAKE_PLUGIN, "--no-progress", "--set",
-                                 "d2h=0.5", ws.path("wheel.png")},
-                                true);
+  const Result r = runWheelhost(
+      ws.args("--plugin " WHEELHOST_FAKE_PLUGIN " --no-progress --set d2h=0.5 ws:wheel.png"), true);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
 
 // Arguments wheelhost cannot use, one of each source of refusal: it exits with 2, names the
-// problem on standard error and writes no result. Arguments "ws:NAME" are files of the
-// workspace.
+// problem on standard error and writes no result.
 struct Refusal {
   const char* name;
-  QStringList args;
-  QString expected;
+  const char* args;  // as Workspace::args() reads them
+  const char* expected;
   bool withCatalogue = true;
 };
 
@@ -104,49 +101,31 @@ TEST_P(WheelhostRefuses, ExitsWithTwoAndNamesTheProblem) {
   ws.writeText("bad.json", R"({"models": [{"name": "A", "template": "templates/five.png"}]})");
   ws.writeText("params.json", R"({"defectList": 5})");
   QDir(ws.path("")).mkpath("emptyfolder");
-  QStringList args;
-  for (const QString& a : GetParam().args) args << (a.startsWith("ws:") ? ws.path(a.mid(3)) : a);
-  const Result r = ws.run(args, GetParam().withCatalogue);
+  const Result r = ws.run(GetParam().args, GetParam().withCatalogue);
   EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains(GetParam().expected)) << r.err.toStdString();
   EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    WheelhostCli, WheelhostRefuses,
-    ::testing::Values(
-        Refusal{"UnknownOption", {"--frobnicate", "ws:a.png"}, "unknown option '--frobnicate'"},
-        Refusal{"BadSetting",
-                {"--set", "filterSize=big", "ws:a.png"},
-                "--set filterSize: expects an integer, got \"big\""},
-        Refusal{"ModelNotInCatalogue",
-                {"--models", "SEVEN", "ws:a.png"},
-                "\"SEVEN\" is not in the catalogue"},
-        Refusal{"ModelsWithoutCatalogue",
-                {"--models", "FIVE", "ws:a.png"},
-                "--models needs a catalogue",
-                false},
-        Refusal{"BadCatalogue",
-                {"--catalogue", "ws:bad.json", "ws:a.png"},
-                "bad.json: model 1 (\"A\"): \"diameter\" is missing",
-                false},
-        Refusal{"BadParameterFile",
-                {"--params", "ws:params.json", "ws:a.png"},
-                "params.json: \"defectList\" is set by wheelhost itself (use --models)"},
-        Refusal{"MissingConfigFolder",
-                {"--config", "ws:nowhere", "ws:a.png"},
-                "nowhere: no such folder"},
-        Refusal{
-            "MissingTruth", {"--truth", "ws:truth.json", "ws:a.png"}, "truth.json: no such file"},
-        Refusal{
-            "MissingPlugin", {"--plugin", "ws:missing.so", "ws:a.png"}, "missing.so: no such file"},
-        Refusal{
-            "UnloadablePlugin", {"--plugin", "ws:junk.so", "ws:a.png"}, "junk.so: cannot load it"},
-        Refusal{"NotAPlugin",
-                {"--plugin", WHEELHOST_NOT_A_PLUGIN, "ws:a.png"},
-                "lacks Algorithm_Create"},
-        Refusal{"NoImageInFolder", {"ws:emptyfolder"}, ""}),
-    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+const Refusal kRefusals[] = {
+    {"UnknownOption", "--frobnicate ws:a.png", "unknown option '--frobnicate'"},
+    {"BadSetting", "--set filterSize=big ws:a.png",
+     "--set filterSize: expects an integer, got \"big\""},
+    {"ModelNotInCatalogue", "--models SEVEN ws:a.png", "\"SEVEN\" is not in the catalogue"},
+    {"ModelsWithoutCatalogue", "--models FIVE ws:a.png", "--models needs a catalogue", false},
+    {"BadCatalogue", "--catalogue ws:bad.json ws:a.png",
+     "bad.json: model 1 (\"A\"): \"diameter\" is missing", false},
+    {"BadParameterFile", "--params ws:params.json ws:a.png",
+     "params.json: \"defectList\" is set by wheelhost itself (use --models)"},
+    {"MissingConfigFolder", "--config ws:nowhere ws:a.png", "nowhere: no such folder"},
+    {"MissingTruth", "--truth ws:truth.json ws:a.png", "truth.json: no such file"},
+    {"MissingPlugin", "--plugin ws:missing.so ws:a.png", "missing.so: no such file"},
+    {"UnloadablePlugin", "--plugin ws:junk.so ws:a.png", "junk.so: cannot load it"},
+    {"NotAPlugin", "--plugin " WHEELHOST_NOT_A_PLUGIN " ws:a.png", "lacks Algorithm_Create"},
+    {"NoImageInFolder", "ws:emptyfolder", ""},
+};
+INSTANTIATE_TEST_SUITE_P(WheelhostCli, WheelhostRefuses, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WheelhostCli, EveryOutcomeHasItsLineAndTheOthersStillAnalysed) {
   Workspace ws;
@@ -155,8 +134,7 @@ TEST(WheelhostCli, EveryOutcomeHasItsLineAndTheOthersStillAnalysed) {
   ws.writeImage("dim.png", cv::Mat(100, 120, CV_8UC1, cv::Scalar(60)));
   ws.writeImage("good2.png", Workspace::wheel({320, 260}, {170.0, 120.0}, 95, 6, 10));
   // An unreadable file fails alone (what each kind of file is told is the file reader's test).
-  Result r = ws.run({ws.path("good1.png"), ws.path("missing.png"), ws.path("black.png"),
-                     ws.path("dim.png"), ws.path("good2.png")});
+  Result r = ws.run("ws:good1.png ws:missing.png ws:black.png ws:dim.png ws:good2.png");
   EXPECT_EQ(r.exitCode, 1);
   const QStringList lines = r.outLines();
   // One line per image in the order given, then the summary.
@@ -178,7 +156,7 @@ TEST(WheelhostCli, EveryOutcomeHasItsLineAndTheOthersStillAnalysed) {
   // the plug-in is given for its background.
   QDir(ws.path("")).mkpath("images");
   ASSERT_TRUE(QFile::copy(ws.path("good1.png"), ws.path("images/good1.png")));
-  r = ws.run({"-v", "--set", "useBackground=true", "--samples", ws.path("")});
+  r = ws.run("-v --set useBackground=true --samples ws:");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(r.out.contains("background error: the reference background")) << r.out.toStdString();
   EXPECT_TRUE(r.out.contains(ws.path("user/background_r.png"))) << r.out.toStdString();
@@ -200,7 +178,7 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   ws.writeImage("in/nowheel.bmp", cv::Mat(50, 61, CV_8UC1, cv::Scalar(40)));
   // A cut-out of 900 px or more comes halved: the runner still places it in source pixels.
   ws.writeImage("in/w30.png", Workspace::wheel({1000, 960}, {500.0, 480.0}, 460, 6, 0));
-  const Result r = ws.run({"--json", "--out", ws.path("out"), "--set", "d2h=0.5", ws.path("in")});
+  const Result r = ws.run("--json --out ws:out --set d2h=0.5 ws:in");
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
   const QStringList lines = r.outLines();
   ASSERT_EQ(lines.size(), 4) << r.out.toStdString();  // JSON only; the summary went to stderr
@@ -223,34 +201,34 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   EXPECT_NEAR(c[1].toDouble(), 150.0, 1.0);
   EXPECT_NEAR(first["radius"].toDouble(), 100.0, 1.0);
   EXPECT_NEAR(first["diameter"].toDouble(), 100.0, 1.0);  // 0.5 * 2 * r
-  EXPECT_TRUE(first["candidates"].toObject().contains("SIX"));
-  EXPECT_LT(first["candidates"].toObject()["FIVE"].toDouble(),
-            first["candidates"].toObject()["SIX"].toDouble());
+  const QJsonObject candidates = first["candidates"].toObject();
+  EXPECT_LT(candidates["FIVE"].toDouble(), candidates["SIX"].toDouble());
   EXPECT_EQ(json[2]["model"].toString(), "SIX");
   EXPECT_TRUE(json[3]["halved"].toBool());
   EXPECT_NEAR(json[3]["centre"].toArray()[0].toDouble(), 500.0, 1.0);
   EXPECT_NEAR(json[3]["radius"].toDouble(), 460.0, 1.0);
 
   // Files: the JSON lines, the CSV, a cut-out per found wheel, an overlay per image.
-  QFile jsonl(ws.path("out/results.jsonl"));
-  ASSERT_TRUE(jsonl.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromUtf8(jsonl.readAll()).split('\n', Qt::SkipEmptyParts), lines);
-  QFile csv(ws.path("out/results.csv"));
-  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-  const QStringList rows = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+  EXPECT_EQ(
+      QString::fromUtf8(readFile(ws.path("out/results.jsonl"))).split('\n', Qt::SkipEmptyParts),
+      lines);
+  const QStringList rows =
+      QString::fromUtf8(readFile(ws.path("out/results.csv"))).split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(rows.size(), 5);
   EXPECT_TRUE(rows[0].startsWith("file,status,centre_x,centre_y,radius"));
   EXPECT_TRUE(rows[1].contains(",no wheel,"));
   const cv::Mat cut = cv::imread(ws.path("out/cutouts/w2.png").toStdString(), cv::IMREAD_UNCHANGED);
   EXPECT_EQ(cut.type(), CV_8UC1);
   EXPECT_NEAR(cut.cols, 200, 2);
-  EXPECT_EQ(cv::imread(ws.path("out/overlays/w2.png").toStdString()).size(), cv::Size(360, 300));
-  EXPECT_EQ(cv::imread(ws.path("out/overlays/w10.png").toStdString()).size(), cv::Size(300, 280));
-  EXPECT_EQ(cv::imread(ws.path("out/overlays/nowheel.png").toStdString()).size(), cv::Size(61, 50));
+  const auto overlaySize = [&](const char* name) {
+    return cv::imread(ws.path("out/overlays/").toStdString() + name).size();
+  };
+  EXPECT_EQ(overlaySize("w2.png"), cv::Size(360, 300));
+  EXPECT_EQ(overlaySize("w10.png"), cv::Size(300, 280));
+  EXPECT_EQ(overlaySize("nowheel.png"), cv::Size(61, 50));
   EXPECT_FALSE(QFile::exists(ws.path("out/cutouts/nowheel.png")));
 
-  const Result deep = ws.run({"--recursive", "--json", ws.path("in")});
-  EXPECT_EQ(deep.outLines().size(), 5);
+  EXPECT_EQ(ws.run("--recursive --json ws:in").outLines().size(), 5);
 }
 
 }  // namespace

@@ -14,3 +14,10 @@ inline QString writeTextFile(const QString& path, const QByteArray& text) {
   f.write(text);
   return path;
 }
+
+// The bytes of the file at `path`; none, and a failure, when it cannot be read.
+inline QByteArray readFile(const QString& path) {
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+  return f.readAll();
+}
