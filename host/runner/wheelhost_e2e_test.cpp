@@ -4,12 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -19,6 +15,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "runner/testing/qtprinters.h"
+#include "runner/testing/textfile.h"
 #include "runner/testing/wheelhostprocess.h"
 #include "samplegen/sampleset.h"
 
@@ -35,8 +32,11 @@ QString sampleSet() {
   return WHEELHOST_E2E_SAMPLES;
 }
 
-Result wheelhost(const QStringList& args) {
-  return runWheelhost(QStringList{"--no-progress"} + args);
+// wheelhost over the sample set with `jobs` analyses at once and every output (results,
+// cut-outs, overlays and the report page) written to `out`.
+Result runOnSamples(const char* jobs, const QString& out) {
+  return runWheelhost({"--no-progress", "--samples", sampleSet(), "--json", "--jobs", jobs,
+                       "--report", "--out", out});
 }
 
 // A result file's text without the times, which differ from run to run.
@@ -46,18 +46,10 @@ QString withoutSeconds(QString text) {
   return text;
 }
 
-QByteArray fileBytes(const QString& path) {
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-  return f.readAll();
-}
-
-// One run over the sample set with every output (results, cut-outs, overlays and the report
-// page), made once per process for the tests that read it.
+// The one-job run, made once per process for the tests that read it.
 struct SampleRun {
   QTemporaryDir out;
-  Result result = wheelhost(
-      {"--samples", sampleSet(), "--json", "--jobs", "1", "--report", "--out", out.path()});
+  Result result = runOnSamples("1", out.path());
 };
 
 const SampleRun& sampleRun() {
@@ -69,8 +61,7 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedAndFourJobsGiveTheOneJobOutputs) {
   const QTemporaryDir& one = sampleRun().out;
   const Result& r = sampleRun().result;
   QTemporaryDir four;
-  const Result b = wheelhost(
-      {"--samples", sampleSet(), "--json", "--jobs", "4", "--report", "--out", four.path()});
+  const Result b = runOnSamples("4", four.path());
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
   EXPECT_EQ(b.exitCode, 0) << b.err.toStdString();
   const QList<QJsonObject> lines = jsonLines(r.out);
@@ -83,19 +74,16 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedAndFourJobsGiveTheOneJobOutputs) {
   EXPECT_LE(centreError.captured(2).toDouble(), 0.2);
 
   for (const QJsonObject& o : lines) {
-    const QString file = o["file"].toString();
+    SCOPED_TRACE(o["file"].toString().toStdString());
     const QJsonObject truth = o["truth"].toObject();
-    EXPECT_TRUE(truth["correct"].toBool()) << file.toStdString();
-    if (truth["model"].isNull()) {
-      EXPECT_EQ(o["status"].toString(), "no wheel") << file.toStdString();
-      continue;
-    }
-    EXPECT_EQ(o["status"].toString(), "found") << file.toStdString();
-    EXPECT_EQ(o["model"].toString(), truth["model"].toString()) << file.toStdString();
+    EXPECT_TRUE(truth["correct"].toBool());
+    EXPECT_EQ(o["status"].toString(), truth["model"].isNull() ? "no wheel" : "found");
+    if (truth["model"].isNull()) continue;
+    EXPECT_EQ(o["model"].toString(), truth["model"].toString());
     // The plug-in's own sub-pixel circle, in the truth's pixel convention.
-    EXPECT_EQ(o["circleFrom"].toString(), "plug-in") << file.toStdString();
-    EXPECT_LT(truth["centreError"].toDouble(), 0.2) << file.toStdString();
-    EXPECT_LT(std::abs(truth["radiusError"].toDouble()), 0.5) << file.toStdString();
+    EXPECT_EQ(o["circleFrom"].toString(), "plug-in");
+    EXPECT_LT(truth["centreError"].toDouble(), 0.2);
+    EXPECT_LT(std::abs(truth["radiusError"].toDouble()), 0.5);
     EXPECT_EQ(o["halved"].toBool(), o["sourceSize"].toArray()[0].toInt() > 2000);
     EXPECT_LT(o["score"].toDouble(), 0.15);
   }
@@ -103,12 +91,10 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedAndFourJobsGiveTheOneJobOutputs) {
   // Four jobs: the same lines, summary and files, in input order; only times differ. The
   // summary's time line names the slowest image. The result files are written line by line
   // with standard output, so the same lines make the same files.
-  const auto withoutTimeLine = [](const QString& err, const QString& out) {
-    QStringList lines = QString(err).replace(out, "OUT").split('\n');
-    lines.erase(std::remove_if(lines.begin(), lines.end(),
-                               [](const QString& l) { return l.startsWith("time per image"); }),
-                lines.end());
-    return withoutSeconds(lines.join('\n'));
+  const auto withoutTimeLine = [](QString err, const QString& out) {
+    return withoutSeconds(err.replace(out, "OUT")
+                              .remove(QRegularExpression("^time per image.*\n?",
+                                                         QRegularExpression::MultilineOption)));
   };
   EXPECT_EQ(withoutSeconds(b.out), withoutSeconds(r.out));
   EXPECT_EQ(withoutTimeLine(b.err, four.path()), withoutTimeLine(r.err, one.path()));
@@ -120,9 +106,8 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedAndFourJobsGiveTheOneJobOutputs) {
     EXPECT_EQ(names.size(), count) << folder;
     EXPECT_EQ(QDir(four.filePath(folder)).entryList(QDir::Files, QDir::Name), names);
     for (const QString& name : names) {
-      EXPECT_EQ(fileBytes(four.filePath(QString(folder) + "/" + name)),
-                fileBytes(one.filePath(QString(folder) + "/" + name)))
-          << name.toStdString();
+      const QString file = QString(folder) + "/" + name;
+      EXPECT_EQ(readFile(four.filePath(file)), readFile(one.filePath(file))) << file.toStdString();
     }
   }
 }
@@ -134,15 +119,12 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedAndFourJobsGiveTheOneJobOutputs) {
 TEST(WheelhostSamples, PngFilesAreReadWithoutOpenCVsCodecLibrary) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("LD_DEBUG", "files");
-  const auto run = [&](const QString& image) {
-    const QString set = sampleSet();
-    return runWheelhost(
-        {"--no-progress", "--json", set + "/images/" + image, "--catalogue",
-         set + "/catalogue.json", "--params", set + "/params.json", "--config", set},
-        env);
-  };
+  const QString set = sampleSet();
   for (const QString image : {"wm405-5_big.png", "wm510-0_3.jpg"}) {
-    const Result r = run(image);
+    const Result r =
+        runWheelhost({"--no-progress", "--json", set + "/images/" + image, "--catalogue",
+                      set + "/catalogue.json", "--params", set + "/params.json", "--config", set},
+                     env);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QList<QJsonObject> lines = jsonLines(r.out);
     ASSERT_EQ(lines.size(), 1);
@@ -156,13 +138,12 @@ TEST(WheelhostSamples, PngFilesAreReadWithoutOpenCVsCodecLibrary) {
 // A sweep of the rim polarity over the sample set: its bright rims need polarity 1, which the
 // table marks best and the parameter file carries over the set's own parameters.
 TEST(WheelhostSamples, SweepMarksTheRimsPolarityBestAndWritesIt) {
-  const QString set = sampleSet();
   QTemporaryDir out;
   const QString best = out.filePath("best.json");
-  const Result r = wheelhost(
-      {"--samples", set, "--jobs", "2", "--sweep", "Circle_Polarity=0,1", "--best", best});
+  const Result r = runWheelhost({"--no-progress", "--samples", sampleSet(), "--jobs", "2",
+                                 "--sweep", "Circle_Polarity=0,1", "--best", best});
   ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-  const QStringList rows = r.out.split('\n', Qt::SkipEmptyParts);
+  const QStringList rows = r.outLines();
   ASSERT_EQ(rows.size(), 4) << r.out.toStdString();  // header, as given, 0, 1
   EXPECT_TRUE(rows[0].contains("located"));
   // The set's parameters already say polarity 1: as given locates all 14 wheels, and so does 1
@@ -172,38 +153,32 @@ TEST(WheelhostSamples, SweepMarksTheRimsPolarityBestAndWritesIt) {
   EXPECT_FALSE(rows[2].startsWith("*"));
   EXPECT_TRUE(rows[3].contains("Circle_Polarity=1") && rows[3].contains("(14/14)"));
   EXPECT_TRUE(rows[1].startsWith("*") != rows[3].startsWith("*")) << r.out.toStdString();
-  QFile file(best);
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QJsonObject params = QJsonDocument::fromJson(file.readAll()).object();
+  const QJsonObject params = QJsonDocument::fromJson(readFile(best)).object();
   EXPECT_EQ(params.value("Circle_Polarity").toInt(), 1);
   EXPECT_EQ(params.value("filterSize").toInt(), 200);
 }
 
-// The report page in headless Chromium (Debian's chromium, from scripts/bootstrap): the DOM it
-// renders and a screenshot of the whole page.
+// Headless Chromium (Debian's chromium, from scripts/bootstrap); empty where none is installed.
 QString chromium() {
-  for (const char* name : {"chromium", "chromium-browser"}) {
-    const QString path = QStandardPaths::findExecutable(name);
-    if (!path.isEmpty()) return path;
-  }
-  return QString();
+  const QString path = QStandardPaths::findExecutable("chromium");
+  return path.isEmpty() ? QStandardPaths::findExecutable("chromium-browser") : path;
 }
 
-// Runs headless Chromium on `page` (a file, with `fragment` when not empty) with a fresh
+// Runs headless Chromium on `page` (a file, with `fragment` when not null) with a fresh
 // profile; returns its standard output.
-QByteArray runChromium(const QString& page, const QString& fragment, const QStringList& what,
+QByteArray runChromium(const QString& page, const QString& fragment, const QString& what,
                        cv::Size window) {
   QUrl url = QUrl::fromLocalFile(page);
-  if (!fragment.isEmpty()) url.setFragment(fragment);
+  url.setFragment(fragment);
   QTemporaryDir profile;
   QProcess p;
-  p.start(
-      chromium(),
-      QStringList{"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                  "--hide-scrollbars", "--user-data-dir=" + profile.path(),
-                  QString("--window-size=%1,%2").arg(window.width).arg(window.height)} +
-          what + QStringList{url.toString()});
+  p.start(chromium(), QString("--headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+                              "--disable-background-networking --disable-component-update "
+                              "--disable-sync --hide-scrollbars")
+                              .split(' ')
+                          << "--user-data-dir=" + profile.path()
+                          << QString("--window-size=%1,%2").arg(window.width).arg(window.height)
+                          << what << url.toString());
   EXPECT_TRUE(p.waitForFinished(180000)) << "chromium did not finish";
   EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
   return p.readAllStandardOutput();
@@ -215,6 +190,7 @@ QString textOf(const QString& dom, const QString& id) {
   return m.hasMatch() ? m.captured(1) : QString("(no element %1)").arg(id);
 }
 
+// The report page in Chromium: the DOM it renders and a screenshot of the whole page.
 TEST(WheelhostSamples, ReportPageRendersInChromium) {
   if (chromium().isEmpty()) {
     GTEST_SKIP() << "chromium is not installed (scripts/bootstrap installs it): the report page "
@@ -228,7 +204,7 @@ TEST(WheelhostSamples, ReportPageRendersInChromium) {
   // The DOM after the page's script ran: the summary's figures (their layout is the page
   // generator's own test; the rows are counted in the sorted page below).
   const cv::Size window(1280, 900);
-  const QString dom = QString::fromUtf8(runChromium(page, "", {"--dump-dom"}, window));
+  const QString dom = QString::fromUtf8(runChromium(page, {}, "--dump-dom", window));
   const int shots = static_cast<int>(ws::bundledShots().size());
   EXPECT_EQ(textOf(dom, "sum-nowheel"), "1");
   EXPECT_EQ(textOf(dom, "sum-truth"), QString("%1 of %1 named correctly").arg(shots));
@@ -239,16 +215,15 @@ TEST(WheelhostSamples, ReportPageRendersInChromium) {
   // Every thumbnail is a file in the output folder: an overlay per image, a cut-out per wheel.
   int thumbnails = 0;
   auto images = QRegularExpression("<img src=\"([^\"]+)\"").globalMatch(dom);
-  while (images.hasNext()) {
+  for (; images.hasNext(); ++thumbnails) {
     const QString src = QUrl::fromPercentEncoding(images.next().captured(1).toUtf8());
     EXPECT_TRUE(QFileInfo(QDir(out.path()).filePath(src)).isFile()) << src.toStdString();
-    ++thumbnails;
   }
   EXPECT_EQ(thumbnails, 2 * shots - 1);
 
   // Sorted by a click on "score", as the address asks: the found wheels by rising score, the
   // rows without a score last.
-  const QString sorted = QString::fromUtf8(runChromium(page, "sort=score", {"--dump-dom"}, window));
+  const QString sorted = QString::fromUtf8(runChromium(page, "sort=score", "--dump-dom", window));
   QList<double> scores;
   int unscored = 0;
   auto cells = QRegularExpression(
@@ -276,17 +251,16 @@ TEST(WheelhostSamples, ReportPageRendersInChromium) {
   const cv::Size whole(window.width, size.captured(1).toInt());
   ASSERT_GT(whole.height, window.height);
   const QString shot = QDir(out.path()).filePath("report.png");
-  runChromium(page, "", {"--screenshot=" + shot}, whole);
+  runChromium(page, {}, "--screenshot=" + shot, whole);
   const cv::Mat png = cv::imread(shot.toStdString(), cv::IMREAD_COLOR);
   ASSERT_FALSE(png.empty());
   EXPECT_EQ(png.size(), whole);
   // Not blank anywhere: every band of a fifth of the page holds text, charts or thumbnails.
+  cv::Mat grey;
+  cv::cvtColor(png, grey, cv::COLOR_BGR2GRAY);
   for (int band = 0; band < 5; ++band) {
-    const cv::Rect r(0, band * png.rows / 5, png.cols, png.rows / 5);
-    cv::Mat grey;
-    cv::cvtColor(png(r), grey, cv::COLOR_BGR2GRAY);
     cv::Scalar mean, sigma;
-    cv::meanStdDev(grey, mean, sigma);
+    cv::meanStdDev(grey(cv::Rect(0, band * png.rows / 5, png.cols, png.rows / 5)), mean, sigma);
     EXPECT_GT(sigma[0], 10.0) << "band " << band;
   }
   // The charts' colours are there: blue bars and green dots.

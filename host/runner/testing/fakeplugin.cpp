@@ -37,11 +37,10 @@ class FakeAnalysis : public IAlgorithm {
     std::printf("fake: here!\n");
     std::fflush(stdout);
     const int64 t0 = cv::getTickCount();
-    const int format = image->GetImageFormat();
     int width = 0, height = 0, reserved = 0, stride = 0;
     unsigned char* data = image->GetImageData(&width, &height, &reserved, &stride);
     cv::Mat input;
-    if (format == 1) {
+    if (image->GetImageFormat() == 1) {
       input = cv::Mat(height, width, CV_8UC1, data, stride).clone();
     } else {
       cv::extractChannel(cv::Mat(height, width, CV_8UC4, data, stride), input, 0);
@@ -49,16 +48,12 @@ class FakeAnalysis : public IAlgorithm {
     const QVariantMap params = image->QueryParams()->toMap();
     auto* catalogue = pointerFromVariant<WheelModelMap>(params.value("modelMap"));
     const auto* listed = pointerFromVariant<QStringList>(params.value("defectList"));
-    const QStringList names = listed ? *listed : QStringList();
-    const double d2h = params.value("d2h", -1).toDouble();
-
     if (cv::mean(input)[0] < 5.0) {
       qDebug() << "algo run Error "
                << "FakeAnalysis::IImageAnalysis";
       return 1;
     }
-    QVariantMap results;
-    results.insert("ratioVal", params.value("Ratio").toDouble());
+    QVariantMap results{{"ratioVal", params.value("Ratio").toDouble()}};
     if (params.value("useBackground").toBool()) {
       // The folder the real analysis would read the background from, as the host hands it on.
       IHostConfig* config = image->GetConfig();
@@ -70,45 +65,42 @@ class FakeAnalysis : public IAlgorithm {
     }
     auto* record = new FluorescenceResult();
     record->source = zq::QtCVUtils::cvMatToQPixmap(input, false);
+    results.insert("result", variantFromPointer(record));
     cv::Mat bright;
     cv::compare(input, 128, bright, cv::CMP_GE);
     const cv::Rect box = cv::boundingRect(bright);
     if (box.empty()) {
       results.insert("noCircle", 0);
-      results.insert("result", variantFromPointer(record));
       image->SetResults(results);
       return 0;
     }
     const double cx = box.x + (box.width - 1) / 2.0, cy = box.y + (box.height - 1) / 2.0;
     double r = std::max(box.width, box.height) / 2.0;
-    const int left = std::max(0, static_cast<int>(cx - r)),
-              top = std::max(0, static_cast<int>(cy - r));
     const int side = static_cast<int>(2 * r);
-    cv::Mat cut = input(cv::Rect(left, top, side, side) & cv::Rect(0, 0, width, height));
+    const cv::Rect square(std::max(0, int(cx - r)), std::max(0, int(cy - r)), side, side);
+    cv::Mat cut = input(square & cv::Rect(0, 0, width, height));
     if (cut.cols >= 900 || cut.rows >= 900) {
       cv::resize(cut, cut, cv::Size(cut.cols / 2, cut.rows / 2), 0, 0, cv::INTER_LINEAR);
       r /= 2;
     }
     double best = std::numeric_limits<double>::max();
-    for (const QString& name : names) {
+    for (const QString& name : listed ? *listed : QStringList()) {
       IWheelModel* model = catalogue ? catalogue->value(name) : nullptr;
       if (!model || !model->Matcher() || model->Matcher()->TemplateImage().empty()) continue;
       model->Matcher()->Prepare(0);
       const double score = model->Matcher()->Match(cut.clone(), 0, 1, true, 0, 0.0, 0.0);
       if (score != -1.0 && score < best) {
-        best = score;
+        best = record->score = score;
         record->model = name;
-        record->score = score;
         const double limit = model->Matcher()->AcceptLimit();
         record->similarity = (limit - score) / limit * 0.4 + 0.6;
       }
     }
     qDebug() << "pull result";
     record->image = zq::QtCVUtils::cvMatToQPixmap(cut, false);
-    record->diameter = d2h * r * 2.0;
+    record->diameter = params.value("d2h", -1).toDouble() * r * 2.0;
     record->thickness = params.value("thickness", -1).toInt();
     record->seconds = (cv::getTickCount() - t0) / cv::getTickFrequency();
-    results.insert("result", variantFromPointer(record));
     image->SetResults(results);
     qDebug() << "finish alg";
     return 1;
@@ -118,9 +110,6 @@ class FakeAnalysis : public IAlgorithm {
 }  // namespace
 
 extern "C" {
-
 ALGORITHM_EXPORT IAlgorithm* Algorithm_Create(void*) { return new (std::nothrow) FakeAnalysis(); }
-
 ALGORITHM_EXPORT void Algorithm_Delete(IAlgorithm* algorithm) { delete algorithm; }
-
 }  // extern "C"
