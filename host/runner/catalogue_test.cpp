@@ -31,30 +31,31 @@ class CatalogueFile : public ::testing::Test {
   QTemporaryDir dir_;
 };
 
+// A flat template loads too, with a warning.
 TEST_F(CatalogueFile, ModelsKeepFileOrderAndReachThePluginThroughItsInterfaces) {
   QStringList warnings;
   QString error;
   const auto cat = Catalogue::load(write(R"({"models": [
       {"name": "ZED", "diameter": 510.5, "thickness": 215, "ratioMin": 1.4, "ratioMax": 1.7,
        "template": "t/a.png", "acceptLimit": 0.2},
-      {"name": "ALPHA", "diameter": 405, "template": "t/../t/a.png", "colour": "red"}]})"),
+      {"name": "ALPHA", "diameter": 405, "template": "t/../t/a.png", "colour": "red"},
+      {"name": "F", "diameter": 1, "template": "flat.png"}]})"),
                                    &warnings, &error);
   ASSERT_TRUE(cat) << error.toStdString();
-  EXPECT_EQ(cat->names(), QStringList({"ZED", "ALPHA"}));  // not sorted: as written
-  ASSERT_EQ(warnings.size(), 1);
+  EXPECT_EQ(cat->names(), QStringList({"ZED", "ALPHA", "F"}));  // not sorted: as written
+  ASSERT_EQ(warnings.size(), 2);
   EXPECT_TRUE(warnings[0].endsWith("model 2 (\"ALPHA\"): unknown field \"colour\" ignored"));
+  EXPECT_TRUE(warnings[1].contains("has no contrast"));
 
   // Templates are found relative to the catalogue's folder.
   EXPECT_EQ(cat->entries()[1].templatePath, QDir::cleanPath(dir_.filePath("t/a.png")));
 
   WheelModelMap* map = cat->modelMap();
-  ASSERT_EQ(map->size(), 2);
+  ASSERT_EQ(map->size(), 3);
   IWheelModel* zed = map->value("ZED");
   ASSERT_NE(zed, nullptr);
-  EXPECT_EQ(zed->Diameter(), 510.5);
-  EXPECT_EQ(zed->Thickness(), 215.0);
-  EXPECT_EQ(zed->RatioMin(), 1.4);
-  EXPECT_EQ(zed->RatioMax(), 1.7);
+  EXPECT_EQ(cv::Vec4d(zed->Diameter(), zed->Thickness(), zed->RatioMin(), zed->RatioMax()),
+            cv::Vec4d(510.5, 215.0, 1.4, 1.7));
   ASSERT_NE(zed->Matcher(), nullptr);
   EXPECT_EQ(zed->Matcher()->AcceptLimit(), 0.2);
   EXPECT_EQ(zed->Matcher()->TemplateImage().size(), cv::Size(80, 80));
@@ -67,22 +68,8 @@ TEST_F(CatalogueFile, ModelsKeepFileOrderAndReachThePluginThroughItsInterfaces) 
   EXPECT_EQ(cat->matcher("NONE"), nullptr);
 }
 
-TEST_F(CatalogueFile, AFlatTemplateLoadsWithAWarning) {
-  QStringList warnings;
-  QString error;
-  const auto cat = Catalogue::load(
-      write(R"({"models": [{"name": "F", "diameter": 1, "template": "flat.png"}]})"), &warnings,
-      &error);
-  ASSERT_TRUE(cat);
-  ASSERT_EQ(warnings.size(), 1);
-  EXPECT_TRUE(warnings[0].contains("has no contrast"));
-}
-
 TEST_F(CatalogueFile, UnusableCataloguesNameFileModelAndField) {
-  const struct {
-    QByteArray json;
-    QString message;
-  } cases[] = {
+  const std::pair<const char*, QString> cases[] = {
       {R"([])", "expected a JSON object with a \"models\" array"},
       {R"({"models": {}})", "expected a JSON object with a \"models\" array"},
       {R"({"models": []})", "the \"models\" array is empty"},
@@ -106,11 +93,11 @@ TEST_F(CatalogueFile, UnusableCataloguesNameFileModelAndField) {
        "model 1 (\"A\"): template " + QDir::cleanPath(dir_.filePath("t")) +
            ": is a directory, not an image file"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [json, message] : cases) {
     QString error;
-    const QString path = write(c.json);
-    EXPECT_FALSE(Catalogue::load(path, nullptr, &error)) << c.json.toStdString();
-    EXPECT_EQ(error, path + ": " + c.message);
+    const QString path = write(json);
+    EXPECT_FALSE(Catalogue::load(path, nullptr, &error)) << json;
+    EXPECT_EQ(error, path + ": " + message);
   }
 }
 

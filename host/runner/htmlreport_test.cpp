@@ -10,23 +10,17 @@ namespace {
 
 using wheelhost::ImageOutcome;
 using wheelhost::ReportEntry;
+using S = ImageOutcome::Status;
 
-ReportEntry entry(const QString& file, ImageOutcome::Status status, const QString& model) {
-  ReportEntry e;
-  e.outcome.file = file;
-  e.outcome.status = status;
-  e.outcome.model = model;
-  e.outcome.returnValue = status == ImageOutcome::Status::Failed ? -1 : 1;
-  if (status == ImageOutcome::Status::Found) {
-    e.outcome.hasRecord = true;
-    e.outcome.score = 0.02;
-    e.outcome.seconds = 0.05;
-    e.cutout = "cutouts/" + file;
-    e.cutoutThumb = "thumbs/" + file;
+ReportEntry entry(const QString& file, S status, const QString& model) {
+  ReportEntry e{{}, "overlays/" + file, "thumbs/o-" + file, {}, {}};
+  ImageOutcome& o = e.outcome;
+  o.file = file, o.status = status, o.model = model, o.returnValue = status == S::Failed ? -1 : 1;
+  if (status == S::Found) {
+    o.hasRecord = true, o.score = 0.02, o.seconds = 0.05;
+    e.cutout = "cutouts/" + file, e.cutoutThumb = "thumbs/" + file;
   }
-  if (status == ImageOutcome::Status::Failed) e.outcome.error = "unreadable";
-  e.overlay = "overlays/" + file;
-  e.overlayThumb = "thumbs/o-" + file;
+  if (status == S::Failed) o.error = "unreadable";
   return e;
 }
 
@@ -39,7 +33,6 @@ QStringList rowFiles(const QString& html) {
 }
 
 TEST(HtmlReport, FailuresThenUnnamedWheelsThenTheRestInInputOrder) {
-  using S = ImageOutcome::Status;
   const std::vector<ReportEntry> entries = {
       entry("a.png", S::Found, "M1"), entry("b.png", S::Found, ""),
       entry("c.png", S::NoWheel, ""), entry("d.png", S::Failed, ""),
@@ -64,8 +57,7 @@ TEST(HtmlReport, FailuresThenUnnamedWheelsThenTheRestInInputOrder) {
 }
 
 TEST(HtmlReport, NamesAreEscapedAndPathsEncodedAndNothingComesFromElsewhere) {
-  std::vector<ReportEntry> entries = {
-      entry("a<b>&\"c\" #1?.png", ImageOutcome::Status::Found, "M<1>")};
+  const std::vector<ReportEntry> entries = {entry("a<b>&\"c\" #1?.png", S::Found, "M<1>")};
   wheelhost::Summary summary;
   summary.add(entries[0].outcome);
   const QString html = wheelhost::htmlReport(entries, summary, {});
@@ -74,10 +66,9 @@ TEST(HtmlReport, NamesAreEscapedAndPathsEncodedAndNothingComesFromElsewhere) {
   EXPECT_TRUE(html.contains("M&lt;1&gt;"));
   EXPECT_TRUE(html.contains("src=\"thumbs/a%3Cb%3E%26%22c%22%20%231%3F.png\""));
   // Offline: no address with a scheme other than the SVG namespace.
-  QString withoutNamespace = html;
-  withoutNamespace.remove("xmlns=\"http://www.w3.org/2000/svg\"");
-  EXPECT_FALSE(withoutNamespace.contains("http")) << withoutNamespace.toStdString();
-  EXPECT_FALSE(withoutNamespace.contains("src=\"//"));
+  const QString offline = QString(html).remove("xmlns=\"http://www.w3.org/2000/svg\"");
+  EXPECT_FALSE(offline.contains("http")) << offline.toStdString();
+  EXPECT_FALSE(offline.contains("src=\"//"));
 }
 
 TEST(HtmlReport, EmptyRunStillGivesAPage) {

@@ -31,70 +31,59 @@ TEST(ImageIo, NaturalOrderOfFileNames) {
 class ImageFiles : public ::testing::Test {
  protected:
   QString path(const QString& name) const { return dir_.filePath(name); }
-  void writeBytes(const QString& name, const QByteArray& bytes) {
-    writeTextFile(path(name), bytes);
+  // Writes `image` as the file `name` and reads it back as the runner does.
+  cv::Mat roundTrip(const QString& name, const cv::Mat& image) {
+    EXPECT_TRUE(cv::imwrite(path(name).toStdString(), image));
+    QString problem;
+    return wheelhost::readImageFile(path(name), &problem);
   }
   QTemporaryDir dir_;
 };
 
 TEST_F(ImageFiles, ReadsEveryDepthAndLayoutAsEightBit) {
-  ASSERT_TRUE(
-      cv::imwrite(path("g16.png").toStdString(), cv::Mat(4, 5, CV_16UC1, cv::Scalar(0x1234))));
-  ASSERT_TRUE(cv::imwrite(path("bgra.png").toStdString(),
-                          cv::Mat(4, 5, CV_8UC4, cv::Scalar(10, 20, 30, 40))));
-  ASSERT_TRUE(
-      cv::imwrite(path("bgr.bmp").toStdString(), cv::Mat(3, 7, CV_8UC3, cv::Scalar(11, 22, 33))));
-  ASSERT_TRUE(cv::imwrite(path("grey.tif").toStdString(), cv::Mat(3, 3, CV_8UC1, cv::Scalar(77))));
-  QString problem;
-  const cv::Mat g16 = wheelhost::readImageFile(path("g16.png"), &problem);
+  const cv::Mat g16 = roundTrip("g16.png", cv::Mat(4, 5, CV_16UC1, cv::Scalar(0x1234)));
   ASSERT_EQ(g16.type(), CV_8UC1);
   EXPECT_EQ(g16.at<uchar>(2, 3), 0x12);  // 0x1234 / 256, truncated
-  const cv::Mat bgra = wheelhost::readImageFile(path("bgra.png"), &problem);
+  const cv::Mat bgra = roundTrip("bgra.png", cv::Mat(4, 5, CV_8UC4, cv::Scalar(10, 20, 30, 40)));
   EXPECT_EQ(bgra.type(), CV_8UC4);
   EXPECT_EQ(wheelhost::toDelivered(bgra).data, bgra.data);  // already deliverable: shared
   EXPECT_EQ(wheelhost::analysedGrey(bgra).at<uchar>(0, 0), 10);
-
-  const cv::Mat bgr = wheelhost::readImageFile(path("bgr.bmp"), &problem);
+  const cv::Mat bgr = roundTrip("bgr.bmp", cv::Mat(3, 7, CV_8UC3, cv::Scalar(11, 22, 33)));
   ASSERT_EQ(bgr.type(), CV_8UC3);
   const cv::Mat delivered = wheelhost::toDelivered(bgr);
   ASSERT_EQ(delivered.type(), CV_8UC4);
   EXPECT_EQ(delivered.at<cv::Vec4b>(2, 6), cv::Vec4b(11, 22, 33, 255));
-  EXPECT_EQ(wheelhost::readImageFile(path("grey.tif"), &problem).at<uchar>(1, 1), 77);
+  EXPECT_EQ(roundTrip("grey.tif", cv::Mat(3, 3, CV_8UC1, cv::Scalar(77))).at<uchar>(1, 1), 77);
 }
 
 TEST_F(ImageFiles, ProblemsAreNamed) {
-  writeBytes("text.png", "hello");
-  writeBytes("empty.png", "");
+  writeTextFile(path("text.png"), "hello");
+  writeTextFile(path("empty.png"), "");
   QDir(dir_.path()).mkpath("folder.png");
-  const struct {
-    const char* name;
-    const char* problem;
-  } cases[] = {
-      {"missing.png", "no such file"},
-      {"text.png", "not an image file wheelhost can read (PNG, JPEG, BMP, TIFF)"},
-      {"empty.png", "the file is empty"},
-      {"folder.png", "is a directory, not an image file"},
-  };
-  for (const auto& c : cases) {
+  for (const auto& [name, expected] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"missing.png", "no such file"},
+           {"text.png", "not an image file wheelhost can read (PNG, JPEG, BMP, TIFF)"},
+           {"empty.png", "the file is empty"},
+           {"folder.png", "is a directory, not an image file"}}) {
     QString problem;
-    EXPECT_TRUE(wheelhost::readImageFile(path(c.name), &problem).empty());
-    EXPECT_EQ(problem, c.problem);
+    EXPECT_TRUE(wheelhost::readImageFile(path(name), &problem).empty());
+    EXPECT_EQ(problem, expected);
   }
 }
 
 TEST_F(ImageFiles, FoldersExpandToTheirImagesInNaturalOrder) {
   QDir(dir_.path()).mkpath("in/sub");
-  for (const char* name : {"in/p10.png", "in/p9.JPG", "in/notes.txt", "in/sub/deep.tiff"}) {
-    writeBytes(name, "x");
-  }
   QDir(dir_.path()).mkpath("none");
+  for (const char* name : {"in/p10.png", "in/p9.JPG", "in/notes.txt", "in/sub/deep.tiff"}) {
+    writeTextFile(path(name), "x");
+  }
   QStringList problems;
   const QStringList flat = wheelhost::collectImageFiles(
       {path("in"), path("missing.png"), path("none")}, false, &problems);
   EXPECT_EQ(flat, QStringList({path("in/p9.JPG"), path("in/p10.png"), path("missing.png")}));
-  ASSERT_EQ(problems.size(), 1);
-  EXPECT_EQ(problems[0],
-            path("none") + ": no image files in this folder (--recursive reads sub-folders)");
+  EXPECT_EQ(problems,
+            QStringList{path("none") +
+                        ": no image files in this folder (--recursive reads sub-folders)"});
   const QStringList deep = wheelhost::collectImageFiles({path("in")}, true, nullptr);
   EXPECT_EQ(deep.size(), 3);
   EXPECT_TRUE(deep.contains(path("in/sub/deep.tiff")));
@@ -104,8 +93,8 @@ TEST_F(ImageFiles, FoldersExpandToTheirImagesInNaturalOrder) {
 // fails with the reason, as it does when named directly.
 TEST_F(ImageFiles, FoldersListUnreadableImagesToo) {
   QDir(dir_.path()).mkpath("in");
-  writeBytes("in/a.png", "x");
-  writeBytes("in/b.png", "x");
+  writeTextFile(path("in/a.png"), "x");
+  writeTextFile(path("in/b.png"), "x");
   QFile::setPermissions(path("in/b.png"), QFileDevice::Permissions());
   const QStringList expected{path("in/a.png"), path("in/b.png")};
   EXPECT_EQ(wheelhost::collectImageFiles({path("in")}, false, nullptr), expected);

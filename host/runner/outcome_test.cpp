@@ -16,18 +16,15 @@ using Status = ImageOutcome::Status;
 
 ImageOutcome found(const QString& file, const QString& model, double wall) {
   ImageOutcome o;
-  o.file = file;
-  o.status = Status::Found;
-  o.returnValue = 1;
-  o.hasRecord = true;
-  o.model = model;
-  o.diameter = 405.04;
-  o.score = 0.0314159;
-  o.similarity = 0.875;
-  o.seconds = 0.25;
-  o.wallSeconds = wall;
-  o.centre = cv::Point2d(100.25, 50.5);
-  o.radius = 40.0;
+  o.file = file, o.status = Status::Found, o.returnValue = 1, o.hasRecord = true;
+  o.model = model, o.diameter = 405.04, o.score = 0.0314159, o.similarity = 0.875;
+  o.seconds = 0.25, o.wallSeconds = wall, o.centre = cv::Point2d(100.25, 50.5), o.radius = 40.0;
+  return o;
+}
+
+ImageOutcome noWheel(const QString& file) {
+  ImageOutcome o;
+  o.file = file, o.status = Status::NoWheel;
   return o;
 }
 
@@ -36,9 +33,7 @@ TEST(ImageOutcome, TextLineAndJsonCarryTheRecord) {
   EXPECT_EQ(wheelhost::textLine(o),
             "a.png  found  centre 100.25,50.50  r 40.00 px  diameter 405.0  model WM1  "
             "score 0.0314  similarity 0.875  0.250 s");
-  o.hasTruth = true;
-  o.truthModel = "WM2";
-  o.truthCentre = cv::Point2d(103.25, 54.5);
+  o.hasTruth = true, o.truthModel = "WM2", o.truthCentre = cv::Point2d(103.25, 54.5);
   EXPECT_TRUE(wheelhost::textLine(o).endsWith("  [truth: WM2]"));
   const QJsonObject j = wheelhost::toJson(o);
   EXPECT_EQ(j["status"].toString(), "found");
@@ -47,8 +42,7 @@ TEST(ImageOutcome, TextLineAndJsonCarryTheRecord) {
   EXPECT_FALSE(j["truth"].toObject()["correct"].toBool());
 
   ImageOutcome failed;
-  failed.file = "b.png";
-  failed.error = "no such file";
+  failed.file = "b.png", failed.error = "no such file";
   EXPECT_EQ(wheelhost::textLine(failed), "b.png  failed: no such file");
   const QJsonObject fj = wheelhost::toJson(failed);
   EXPECT_TRUE(fj["centre"].isNull());
@@ -70,36 +64,23 @@ TEST(ImageOutcome, ScoreOfNoModelIsShownAsNone) {
 }
 
 TEST(ImageOutcome, CsvRowsQuoteAndLineUpWithTheHeader) {
-  ImageOutcome o = found("dir,1/\"odd\".png", "M", 0.1);
-  o.error = "";
-  const QString row = wheelhost::csvRow(o);
+  const QString row = wheelhost::csvRow(found("dir,1/\"odd\".png", "M", 0.1));
   EXPECT_TRUE(row.startsWith("\"dir,1/\"\"odd\"\".png\",found,100.250,50.500,40.000,405.040,M,"));
   // Same number of fields as the header once the quoted comma is discounted.
   EXPECT_EQ(wheelhost::csvHeader().count(','), row.count(',') - 1);
-  ImageOutcome nothing;
-  nothing.file = "n.png";
-  nothing.status = Status::NoWheel;
-  EXPECT_EQ(wheelhost::csvRow(nothing), "n.png,no wheel,,,,,,,,0.0000,,,");
+  EXPECT_EQ(wheelhost::csvRow(noWheel("n.png")), "n.png,no wheel,,,,,,,,0.0000,,,");
 }
 
 TEST(Summary, CountsModelsTimesAndTruth) {
-  wheelhost::Summary s;
   ImageOutcome a = found("a.png", "B", 0.3), b = found("b.png", "A", 0.1),
-               c = found("c.png", "B", 0.4);
-  a.hasTruth = b.hasTruth = c.hasTruth = true;
-  a.truthModel = "B";
-  b.truthModel = "B";  // wrong
-  c.truthModel = "B";
-  a.truthCentre = cv::Point2d(100.25, 51.5);  // 1 px off
-  c.truthCentre = cv::Point2d(100.25, 53.5);  // 3 px off
-  ImageOutcome none;
-  none.file = "d.png";
-  none.status = Status::NoWheel;
-  none.returnValue = 0;
-  none.wallSeconds = 0.2;
-  none.hasTruth = true;  // truth: no wheel, and none found: right
-  ImageOutcome bad;
+               c = found("c.png", "B", 0.4), none = noWheel("d.png"), bad;
+  a.hasTruth = b.hasTruth = c.hasTruth = none.hasTruth = true;
+  a.truthModel = b.truthModel = c.truthModel = "B";  // b is named wrongly
+  a.truthCentre = cv::Point2d(100.25, 51.5);         // 1 px off
+  c.truthCentre = cv::Point2d(100.25, 53.5);         // 3 px off
+  none.returnValue = 0, none.wallSeconds = 0.2;      // truth: no wheel, and none found: right
   bad.file = "e.png";
+  wheelhost::Summary s;
   for (const ImageOutcome* o : {&a, &b, &c, &none, &bad}) s.add(*o);
   EXPECT_EQ(s.failedCount(), 1);
   // Times of the four analysed images: 0.1 0.2 0.3 0.4, median 0.25; the failed read has none.
@@ -119,7 +100,6 @@ TEST(Overlay, DrawsTheCircleOnASourceSizedColourImage) {
   const cv::Mat grey(120, 160, CV_8UC1, cv::Scalar(50));
   ImageOutcome o = found("a.png", "WM1", 0.1);
   o.centre = cv::Point2d(80.0, 60.0);
-  o.radius = 40.0;
   const cv::Mat out = wheelhost::drawOverlay(grey, o);
   ASSERT_EQ(out.type(), CV_8UC3);
   ASSERT_EQ(out.size(), grey.size());
@@ -127,10 +107,8 @@ TEST(Overlay, DrawsTheCircleOnASourceSizedColourImage) {
   EXPECT_GT(onCircle[1], 150);  // green
   EXPECT_LT(onCircle[2], 100);
   EXPECT_EQ(inside, cv::Vec3b(50, 50, 50));
-  ImageOutcome none;
-  none.status = Status::NoWheel;
-  const cv::Mat plain = wheelhost::drawOverlay(grey, none);
-  EXPECT_GT(cv::norm(plain, out, cv::NORM_L1), 0.0);  // says "no wheel" instead
+  // Says "no wheel" instead.
+  EXPECT_GT(cv::norm(wheelhost::drawOverlay(grey, noWheel("")), out, cv::NORM_L1), 0.0);
 }
 
 }  // namespace
