@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 
 #include "runner/parameters.h"
+#include "runner/testing/qtprinters.h"
 #include "scenes/scenes.h"
 #include "sweep/sweepeval.h"
 #include "sweep/sweepgrid.h"
@@ -21,42 +22,39 @@ TEST(SweepGrid, ParsesTypedValuesAndExpandsWithTheLastKeyFastest) {
   EXPECT_EQ(axes[0].values, (QVariantList{0, 1}));
   EXPECT_EQ(axes[1].values, (QVariantList{false, true}));  // "0" repeats false
   EXPECT_EQ(axes[2].values, (QVariantList{true}));
-  const std::vector<QVariantMap> settings = expandGrid(axes);
-  ASSERT_EQ(settings.size(), 4u);
-  EXPECT_EQ(settingLabel(settings[0], axes), "Circle_Polarity=0 bEqual=false RobustRefine=true");
-  EXPECT_EQ(settingLabel(settings[1], axes), "Circle_Polarity=0 bEqual=true RobustRefine=true");
-  EXPECT_EQ(settingLabel(settings[2], axes), "Circle_Polarity=1 bEqual=false RobustRefine=true");
+  QStringList labels;
+  for (const QVariantMap& setting : expandGrid(axes)) labels << settingLabel(setting, axes);
+  EXPECT_EQ(labels, QStringList({"Circle_Polarity=0 bEqual=false RobustRefine=true",
+                                 "Circle_Polarity=0 bEqual=true RobustRefine=true",
+                                 "Circle_Polarity=1 bEqual=false RobustRefine=true",
+                                 "Circle_Polarity=1 bEqual=true RobustRefine=true"}));
   EXPECT_EQ(expandGrid({}).size(), 1u);
 }
 
 TEST(SweepGrid, RefusesWhatItCannotSweep) {
-  struct Case {
-    const char* grid;
-    const char* expected;
-  };
-  for (const Case& c : {Case{"", "no KEY"}, Case{"d2h=1,2", "cannot be swept"},
-                        Case{"bEqual=0;bEqual=1", "given twice"},
-                        Case{"Circle_ACThres=3,high", "\"high\""}, Case{"filterSize", "KEY=V1"}}) {
+  for (const auto& [grid, expected] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"", "no KEY"},
+           {"d2h=1,2", "cannot be swept"},
+           {"bEqual=0;bEqual=1", "given twice"},
+           {"Circle_ACThres=3,high", "\"high\""},
+           {"filterSize", "KEY=V1"}}) {
     std::vector<SweepAxis> axes;
     QString error;
-    EXPECT_FALSE(parseGrid(c.grid, &axes, &error)) << c.grid;
-    EXPECT_TRUE(error.contains(c.expected)) << c.grid << ": " << error.toStdString();
+    EXPECT_FALSE(parseGrid(grid, &axes, &error)) << grid;
+    EXPECT_TRUE(error.contains(expected)) << grid << ": " << error.toStdString();
   }
 }
 
 TEST(SweepStats, LocatedMeansWithinOnePercentAndWorstCountsEveryCircle) {
   const LabelledImage truth{"a.png", cv::Mat(), {100, 100}, 100.0, {}};
-  const std::vector<LabelledImage> images(5, truth);
-  std::vector<Localisation> results(5);
-  results[0] = {true, {100, 100}, 100.0, 0.1};
-  results[1] = {true, {100.5, 100}, 100.4, 0.1};    // 0.5 px: located
-  results[2] = {true, {100.6, 100.8}, 100.0, 0.1};  // exactly 1 px: located
-  results[3] = {true, {102, 100}, 100.0, 0.1};      // 2 px: a miss
-  results[4] = {false, {0, 0}, 0.0, 0.1};
-  const SettingStats s = summarise(images, results);
-  EXPECT_EQ(s.images, 5);
-  EXPECT_EQ(s.found, 4);
-  EXPECT_EQ(s.located, 3);
+  const std::vector<Localisation> results = {
+      {true, {100, 100}, 100.0, 0.1},
+      {true, {100.5, 100}, 100.4, 0.1},    // 0.5 px: located
+      {true, {100.6, 100.8}, 100.0, 0.1},  // exactly 1 px: located
+      {true, {102, 100}, 100.0, 0.1},      // 2 px: a miss
+      {false, {0, 0}, 0.0, 0.1}};
+  const SettingStats s = summarise(std::vector<LabelledImage>(5, truth), results);
+  EXPECT_EQ(cv::Vec3i(s.images, s.found, s.located), cv::Vec3i(5, 4, 3));
   EXPECT_DOUBLE_EQ(s.locatedShare, 0.6);
   EXPECT_NEAR(s.centreMedian, 0.5, 1e-12);
   EXPECT_NEAR(s.radiusMedian, 0.0, 1e-12);
@@ -87,9 +85,7 @@ TEST(RunSweep, ASmallGridFindsThePolarityOfTheRimsAndThreadsChangeNothing) {
   for (int k = 0; k < 2; ++k) {
     scenes::WheelLayout w;
     w.size = {400, 320};  // the refinement searches up to 50 px short of the border
-    w.centre = {200.5 + 7.3 * k, 160.5 - 3.1 * k};
-    w.radius = 80.0 + 5 * k;
-    w.seed = 11 + k;
+    w.centre = {200.5 + 7.3 * k, 160.5 - 3.1 * k}, w.radius = 80.0 + 5 * k, w.seed = 11 + k;
     images.push_back({QString("w%1").arg(k),
                       scenes::renderWheel(w),
                       w.centre - cv::Point2d(0.5, 0.5),
@@ -103,16 +99,16 @@ TEST(RunSweep, ASmallGridFindsThePolarityOfTheRimsAndThreadsChangeNothing) {
   int calls = 0;
   const auto stats = runSweep(
       images, cv::Mat(), settings, 1, [&](int, int) { ++calls; }, &one);
-  const auto again = runSweep(images, cv::Mat(), settings, 3, {}, &two);
+  runSweep(images, cv::Mat(), settings, 3, {}, &two);
   EXPECT_EQ(calls, 8);
   ASSERT_EQ(stats.size(), 4u);
   EXPECT_EQ(stats[0].located, 0);
   EXPECT_EQ(stats[3].located, 2);
   ASSERT_EQ(one.size(), two.size());
   for (size_t i = 0; i < one.size(); ++i) {
-    EXPECT_EQ(one[i].found, two[i].found);
-    EXPECT_EQ(one[i].centre, two[i].centre);
-    EXPECT_EQ(one[i].radius, two[i].radius);
+    EXPECT_EQ(std::tie(one[i].found, one[i].centre, one[i].radius),
+              std::tie(two[i].found, two[i].centre, two[i].radius))
+        << i;
   }
   const QString table = sweepTable({"a", "b", "c", "d"}, stats, bestSetting(stats));
   EXPECT_TRUE(table.contains("100.0 % (2/2)"));
@@ -130,10 +126,8 @@ TEST(ParameterFile, TheBestSettingReadsBackAsWheelhostParameters) {
   QStringList warnings;
   ASSERT_TRUE(loadParameterFile(path, read, &warnings, &error)) << error.toStdString();
   EXPECT_TRUE(warnings.isEmpty()) << warnings.join("; ").toStdString();
-  EXPECT_EQ(read.value("filterSize"), QVariant(100));
-  EXPECT_EQ(read.value("Circle_Polarity"), QVariant(1));
-  EXPECT_EQ(read.value("RobustRefine"), QVariant(true));
-  EXPECT_EQ(read.value("d2h"), QVariant(0.8));
+  EXPECT_EQ(typedEntries(read), QStringList({"Circle_Polarity=1 int", "RobustRefine=true bool",
+                                             "d2h=0.8 double", "filterSize=100 int"}));
   EXPECT_FALSE(writeParameterFile(dir.filePath("missing/best.json"), base, setting, &error));
   EXPECT_TRUE(error.contains("missing/best.json"));
 }
