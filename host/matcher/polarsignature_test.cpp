@@ -28,13 +28,11 @@ TEST(PolarSignature, EmptyForImagesWithoutAWheel) {
 
   const PolarSignature good = PolarSignature::fromImage(wheelSquare(64, 5, 5, 0));
   ASSERT_FALSE(good.empty());
-  EXPECT_EQ(good.polar().rows, PolarGrid().rings);
-  EXPECT_EQ(good.polar().cols, PolarGrid().angles);
+  EXPECT_EQ(good.polar().size(), cv::Size(PolarGrid().angles, PolarGrid().rings));
   // A comparison with an empty signature or another grid gives the worst score, no crash.
   EXPECT_EQ(good.bestRotation(PolarSignature()).score, 2.0);
   EXPECT_EQ(PolarSignature().bestRotation(good).score, 2.0);
-  PolarGrid coarse;
-  coarse.angles = 128;
+  const PolarGrid coarse{192, 48, 128};
   EXPECT_EQ(good.bestRotation(PolarSignature::fromImage(wheelSquare(64, 5, 5, 0), coarse)).score,
             2.0);
 }

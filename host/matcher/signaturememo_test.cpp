@@ -35,8 +35,7 @@ TEST(SignatureMemo, AlwaysGivesTheSignatureOfThePixelsAndGridAskedFor) {
   EXPECT_TRUE(sameSignature(signatureOf(wheel, PolarGrid()), PolarSignature::fromImage(wheel)));
 
   // The same pixels on another grid.
-  PolarGrid coarse;
-  coarse.angles = 128;
+  const PolarGrid coarse{192, 48, 128};
   const PolarSignature other = signatureOf(wheel, coarse);
   ASSERT_FALSE(other.empty());
   EXPECT_EQ(other.polar().cols, 128);

@@ -68,8 +68,11 @@ class Workspace {
 };
 
 TEST(WheelhostCli, HelpAndARunPrintNoWarningAndHelpNoSourcePath) {
+  // XDG_RUNTIME_DIR unset, as a service or a container may run it.
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("XDG_RUNTIME_DIR");
   for (const QStringList& args : {QStringList{"--help"}, QStringList{"--version"}}) {
-    const Result r = runWheelhost(args, true);
+    const Result r = runWheelhost(args, env);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     EXPECT_FALSE(r.out.isEmpty());
@@ -78,7 +81,7 @@ TEST(WheelhostCli, HelpAndARunPrintNoWarningAndHelpNoSourcePath) {
   Workspace ws;
   ws.writeImage("wheel.png", Workspace::wheel({320, 260}, {160.0, 130.0}, 90, 5, 0));
   const Result r = runWheelhost(
-      ws.args("--plugin " WHEELHOST_FAKE_PLUGIN " --no-progress --set d2h=0.5 ws:wheel.png"), true);
+      ws.args("--plugin " WHEELHOST_FAKE_PLUGIN " --no-progress --set d2h=0.5 ws:wheel.png"), env);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }

@@ -9,27 +9,23 @@ namespace {
 
 TEST(SampleDir, InstalledLayoutWinsOverTheBuildTreeOnlyWhenItExists) {
   QTemporaryDir root;
-  ASSERT_TRUE(root.isValid());
-  const QString bin = root.filePath("bin");
+  const QString bin = root.filePath("bin"), installed = root.filePath("share/wheelvision/samples");
   ASSERT_TRUE(QDir().mkpath(bin));
-
+  const auto samplesDir = [&](const char* buildReldir) {
+    return wheelhost::samples::defaultSamplesDir(bin, "../share/wheelvision/samples", buildReldir);
+  };
   // Not installed: the build tree's folder, even though it does not exist yet (samplegen
   // creates it).
-  EXPECT_EQ(wheelhost::samples::defaultSamplesDir(bin, "../share/wheelvision/samples",
-                                                  "../../samples/generated"),
+  EXPECT_EQ(samplesDir("../../samples/generated"),
             QDir::cleanPath(root.path() + "/../samples/generated"));
-
-  ASSERT_TRUE(QDir().mkpath(root.filePath("share/wheelvision/samples")));
-  EXPECT_EQ(wheelhost::samples::defaultSamplesDir(bin, "../share/wheelvision/samples",
-                                                  "../../samples/generated"),
-            root.filePath("share/wheelvision/samples"));
+  ASSERT_TRUE(QDir().mkpath(installed));
+  EXPECT_EQ(samplesDir("../../samples/generated"), installed);
   // A file of that name is no sample directory.
-  ASSERT_TRUE(QDir(root.filePath("share/wheelvision")).rmdir("samples"));
-  QFile file(root.filePath("share/wheelvision/samples"));
+  ASSERT_TRUE(QDir().rmdir(installed));
+  QFile file(installed);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.close();
-  EXPECT_EQ(wheelhost::samples::defaultSamplesDir(bin, "../share/wheelvision/samples", "x"),
-            bin + "/x");
+  EXPECT_EQ(samplesDir("x"), bin + "/x");
 }
 
 }  // namespace

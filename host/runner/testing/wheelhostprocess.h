@@ -16,23 +16,16 @@ struct WheelhostResult {
   QStringList outLines() const { return out.split('\n', Qt::SkipEmptyParts); }
 };
 
-inline WheelhostResult runWheelhost(const QStringList& args, const QProcessEnvironment& env) {
+inline WheelhostResult runWheelhost(
+    const QStringList& args,
+    const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
   QProcess p;
   p.setProcessEnvironment(env);
   p.start(WHEELHOST_EXE, args);
   EXPECT_TRUE(p.waitForFinished(600000)) << "wheelhost did not finish";
-  WheelhostResult r;
-  r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  r.out = QString::fromUtf8(p.readAllStandardOutput());
-  r.err = QString::fromUtf8(p.readAllStandardError());
-  return r;
-}
-
-// `withoutRuntimeDir`: XDG_RUNTIME_DIR unset, as a service or a container may run it.
-inline WheelhostResult runWheelhost(const QStringList& args, bool withoutRuntimeDir = false) {
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  if (withoutRuntimeDir) env.remove("XDG_RUNTIME_DIR");
-  return runWheelhost(args, env);
+  const int exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  return {exitCode, QString::fromUtf8(p.readAllStandardOutput()),
+          QString::fromUtf8(p.readAllStandardError())};
 }
 
 // The objects of --json output, one a line.
