@@ -26,7 +26,7 @@ class Workspace {
     QDir(dir_.path()).mkpath("templates");
     writeImage("templates/five.png", wheel({120, 120}, {60, 60}, 60, 5, 0));
     writeImage("templates/six.png", wheel({120, 120}, {60, 60}, 60, 6, 0));
-    writeText("catalogue.json", R"({"models": [
+    writeTextFile(path("catalogue.json"), R"({"models": [
         {"name": "FIVE", "diameter": 300, "template": "templates/five.png", "acceptLimit": 0.15},
         {"name": "SIX", "diameter": 320, "template": "templates/six.png"}]})");
   }
@@ -39,9 +39,6 @@ class Workspace {
       out << (a.startsWith("ws:") ? path(a.mid(3)) : a);
     }
     return out;
-  }
-  void writeText(const QString& name, const QByteArray& text) const {
-    writeTextFile(path(name), text);
   }
   void writeImage(const QString& name, const cv::Mat& image) const {
     ASSERT_TRUE(cv::imwrite(path(name).toStdString(), image));
@@ -100,9 +97,10 @@ class WheelhostRefuses : public ::testing::TestWithParam<Refusal> {};
 TEST_P(WheelhostRefuses, ExitsWithTwoAndNamesTheProblem) {
   Workspace ws;
   ws.writeImage("a.png", Workspace::wheel({240, 200}, {120, 100}, 70, 5, 0));
-  ws.writeText("junk.so", "not a library");
-  ws.writeText("bad.json", R"({"models": [{"name": "A", "template": "templates/five.png"}]})");
-  ws.writeText("params.json", R"({"defectList": 5})");
+  writeTextFile(ws.path("junk.so"), "not a library");
+  writeTextFile(ws.path("bad.json"),
+                R"({"models": [{"name": "A", "template": "templates/five.png"}]})");
+  writeTextFile(ws.path("params.json"), R"({"defectList": 5})");
   QDir(ws.path("")).mkpath("emptyfolder");
   const Result r = ws.run(GetParam().args, GetParam().withCatalogue);
   EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();

@@ -8,12 +8,7 @@
 // Readable Qt strings in GoogleTest's failure messages (found by argument-dependent lookup).
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 inline void PrintTo(const QStringList& list, std::ostream* os) {
-  *os << '{';
-  for (int i = 0; i < list.size(); ++i) {
-    if (i) *os << ", ";
-    PrintTo(list[i], os);
-  }
-  *os << '}';
+  *os << (list.isEmpty() ? "{}" : "{\"" + list.join("\", \"").toStdString() + "\"}");
 }
 
 // The entries of `map` as "key=value type", in key order: QVariant's own == converts between
