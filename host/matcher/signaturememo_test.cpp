@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "matcher/matchertest_wheels.h"
 
 namespace {
@@ -52,17 +50,6 @@ TEST(SignatureMemo, AlwaysGivesTheSignatureOfThePixelsAndGridAskedFor) {
   EXPECT_TRUE(signatureOf(cv::Mat(), PolarGrid()).empty());
   EXPECT_TRUE(signatureOf(cv::Mat(64, 64, CV_8UC1, cv::Scalar(128)), PolarGrid()).empty());
   EXPECT_TRUE(sameSignature(signatureOf(view, PolarGrid()), PolarSignature::fromImage(view)));
-}
-
-TEST(SignatureMemo, EachThreadKeepsItsOwn) {
-  const cv::Mat a = wheelSquare(100, 5, 5, 0);
-  const cv::Mat b = wheelSquare(100, 8, 6, 30);
-  const PolarSignature expectedB = PolarSignature::fromImage(b);
-  signatureOf(a, PolarGrid());
-  PolarSignature fromOther;
-  std::thread([&] { fromOther = signatureOf(b, PolarGrid()); }).join();
-  EXPECT_TRUE(sameSignature(fromOther, expectedB));
-  EXPECT_TRUE(sameSignature(signatureOf(a, PolarGrid()), PolarSignature::fromImage(a)));
 }
 
 }  // namespace
