@@ -47,35 +47,32 @@ TEST(CircleDetector, SettersKeepRefusedValues) {
   AssertCapture capture;
   d.setPolarity(Polarity::White2Black);
   d.setPolarity(static_cast<Polarity>(3));
-  EXPECT_EQ(d.polarity(), Polarity::White2Black);
-  EXPECT_TRUE(capture.contains("val >= Polarity::Black2White && val <= Polarity::Either"));
   d.setFindBy(FindBy::All);
   d.setFindBy(static_cast<FindBy>(-1));
-  EXPECT_EQ(d.findBy(), FindBy::All);
-  EXPECT_TRUE(capture.contains("val >= FindBy::Best && val <= FindBy::All"));
   d.setAcceptThreshold(40);
   d.setAcceptThreshold(101);
   d.setAcceptThreshold(-1);
-  EXPECT_EQ(d.acceptThreshold(), 40);
-  EXPECT_TRUE(capture.contains("val >= 0 && val <= 100"));
   d.setMethod(HoughCircle);
   d.setMethod(static_cast<CircleMethod>(2));
-  EXPECT_EQ(d.method(), HoughCircle);
-  EXPECT_TRUE(capture.contains("val >= HoughCircle && val <= PeakCircle"));
   d.setPrecisionPreset(3);
   d.setPrecisionPreset(4);
+  EXPECT_EQ(capture.messages(),
+            (std::vector<std::string>{"val >= Polarity::Black2White && val <= Polarity::Either",
+                                      "val >= FindBy::Best && val <= FindBy::All",
+                                      "val >= 0 && val <= 100", "val >= 0 && val <= 100",
+                                      "val >= HoughCircle && val <= PeakCircle",
+                                      "val >= -1 && val <= 3"}));
+  EXPECT_EQ(d.polarity(), Polarity::White2Black);
+  EXPECT_EQ(d.findBy(), FindBy::All);
+  EXPECT_EQ(d.acceptThreshold(), 40);
+  EXPECT_EQ(d.method(), HoughCircle);
   EXPECT_EQ(d.precisionPreset(), 3);
-  EXPECT_TRUE(capture.contains("val >= -1 && val <= 3"));
-  EXPECT_EQ(capture.messages().size(), 6u);
   d.setRadiusRange(80, 20);
-  EXPECT_EQ(d.minRadius(), 20);
-  EXPECT_EQ(d.maxRadius(), 80);
-
-  EXPECT_EQ(CircleDetector::precisionCode(0, false), 0x11);
-  EXPECT_EQ(CircleDetector::precisionCode(1, true), 0x22);
-  EXPECT_EQ(CircleDetector::precisionCode(2, false), 0x23);
-  EXPECT_EQ(CircleDetector::precisionCode(3, true), 0x44);
-  EXPECT_EQ(CircleDetector::precisionCode(7, false), 0);
+  EXPECT_EQ(cv::Vec2i(d.minRadius(), d.maxRadius()), cv::Vec2i(20, 80));
+  const auto code = &CircleDetector::precisionCode;
+  EXPECT_EQ((std::vector<int>{code(0, false), code(1, true), code(2, false), code(3, true),
+                              code(7, false)}),
+            (std::vector<int>{0x11, 0x22, 0x23, 0x44, 0}));
 }
 
 // Discs and rings of known geometry, as the analysis searches them: the start centre a few
@@ -116,16 +113,15 @@ TEST_P(CircleAccuracy, MeasuresTheEdgeToATwentiethOfAPixel) {
 
 // The last region is over 2000 pixels wide, so the search runs at an eighth of the resolution.
 INSTANTIATE_TEST_SUITE_P(DiscsAndRings, CircleAccuracy,
-                         ::testing::Values(AccuracyCase{"DarkDisc30", 30.0, false, false},
-                                           AccuracyCase{"BrightRing30", 30.0, true, true},
-                                           AccuracyCase{"DarkRing55", 55.5, false, true},
-                                           AccuracyCase{"BrightDisc97", 97.3, true, false},
-                                           AccuracyCase{"DarkRing251", 251.7, false, true},
-                                           AccuracyCase{"BrightDisc420", 420.4, true, false},
-                                           AccuracyCase{"BrightDisc930", 930.3, true, false}),
-                         [](const ::testing::TestParamInfo<AccuracyCase>& info) {
-                           return info.param.name;
-                         });
+                         ::testing::ValuesIn(std::vector<AccuracyCase>{
+                             {"DarkDisc30", 30.0, false, false},
+                             {"BrightRing30", 30.0, true, true},
+                             {"DarkRing55", 55.5, false, true},
+                             {"BrightDisc97", 97.3, true, false},
+                             {"DarkRing251", 251.7, false, true},
+                             {"BrightDisc420", 420.4, true, false},
+                             {"BrightDisc930", 930.3, true, false}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CircleDetector, PolarityAndFindByPickTheRingsInImageCoordinates) {
   const cv::Mat img = twoRings();
@@ -160,8 +156,7 @@ TEST(CircleDetector, PolarityAndFindByPickTheRingsInImageCoordinates) {
   cv::Vec3f c(0, 0, 0);
   EXPECT_LT(detector(20, 120, Polarity::White2Black, FindBy::Innermost, 20).detect(img, start, c),
             0);
-  EXPECT_NEAR(c[0], kRingsCentre.x, 0.1);
-  EXPECT_NEAR(c[1], kRingsCentre.y, 0.1);
+  EXPECT_LT(cv::norm(c - cv::Vec3f(150.6f, 140.2f, c[2]), cv::NORM_INF), 0.1) << c;  // the centre
   EXPECT_NEAR(c[2], 55, 0.15);
 }
 
@@ -198,9 +193,7 @@ TEST(CircleDetector, AnnulusPastTheImageBorderIgnoresTheFill) {
   const cv::Mat img = scenes::renderDisc({300, 200}, rendered(truth), 60, 215, 230, 1.0, 5.0, 5);
   cv::Vec3f c(0, 0, 0);
   EXPECT_GT(detector(0, 90, Polarity::Either).detect(img, {75, 100}, c), 30);
-  EXPECT_NEAR(c[0], truth.x, 0.1);
-  EXPECT_NEAR(c[1], truth.y, 0.1);
-  EXPECT_NEAR(c[2], 60, 0.1);
+  EXPECT_LT(cv::norm(c - cv::Vec3f(75.4f, 100.3f, 60), cv::NORM_INF), 0.1) << c;
 }
 
 TEST(CircleDetector, ThreeAndFourChannelsAreSearchedAsTheirGrey) {

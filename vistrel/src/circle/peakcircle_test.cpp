@@ -21,10 +21,7 @@ cv::Point2d rendered(const cv::Point2d& c) { return c + cv::Point2d(0.5, 0.5); }
 
 PeakCircleParams params(int minRadius, int maxRadius, int polarity, int precision = 0x23) {
   PeakCircleParams p;
-  p.minRadius = minRadius;
-  p.maxRadius = maxRadius;
-  p.polarity = polarity;
-  p.precision = precision;
+  p.minRadius = minRadius, p.maxRadius = maxRadius, p.polarity = polarity, p.precision = precision;
   return p;
 }
 
@@ -68,16 +65,12 @@ TEST(PeakCircle, SamplingStepFollowsRingWidthAndImageSize) {
 
 TEST(PeakCircle, GradientLinesMeetAtTheCentre) {
   // The line y = 2 (through (5, 2) along (1, 0)) and the line x = -1 meet at (-1, 2).
-  std::vector<EdgePeak> two(2);
-  two[0].x = 5, two[0].y = 2, two[0].nx = 1, two[0].ny = 0;
-  two[1].x = -1, two[1].y = 7, two[1].nx = 0, two[1].ny = -1;
-  const cv::Point2d p = intersectLinesLeastSquares(two);
-  EXPECT_NEAR(p.x, -1, 1e-12);
-  EXPECT_NEAR(p.y, 2, 1e-12);
+  // EdgePeak is x, y, magnitude, nx, ny.
+  EXPECT_LT(cv::norm(intersectLinesLeastSquares({{5, 2, 0, 1, 0}, {-1, 7, 0, 0, -1}}) -
+                     cv::Point2d(-1, 2)),
+            1e-12);
   // Parallel lines have no common point: (0, 0).
-  two[1] = two[0];
-  two[1].y = 9;
-  EXPECT_EQ(intersectLinesLeastSquares(two), cv::Point2d(0, 0));
+  EXPECT_EQ(intersectLinesLeastSquares({{5, 2, 0, 1, 0}, {5, 9, 0, 1, 0}}), cv::Point2d(0, 0));
   EXPECT_EQ(intersectLinesLeastSquares({}), cv::Point2d(0, 0));
 }
 
@@ -85,28 +78,21 @@ TEST(PeakCircle, RefineCenterFindsTheCentreOfTheDominantRadius) {
   const cv::Point2d truth(40.3, 37.6);
   std::vector<EdgePeak> peaks;
   for (int i = 0; i < 720; ++i) {
-    const double a = i * CV_PI / 360;
-    EdgePeak p;
-    p.x = static_cast<float>(truth.x + 25 * std::cos(a));
-    p.y = static_cast<float>(truth.y + 25 * std::sin(a));
-    p.nx = static_cast<float>(std::cos(a)), p.ny = static_cast<float>(std::sin(a));
-    p.magnitude = 100;
-    peaks.push_back(p);
+    const float c = static_cast<float>(std::cos(i * CV_PI / 360)),
+                s = static_cast<float>(std::sin(i * CV_PI / 360));
+    peaks.push_back(
+        {static_cast<float>(truth.x + 25 * c), static_cast<float>(truth.y + 25 * s), 100, c, s});
   }
   // Weaker clutter with random directions, inside the image.
   cv::RNG rng(5);
   for (int i = 0; i < 150; ++i) {
-    EdgePeak p;
-    p.x = rng.uniform(0.f, 80.f), p.y = rng.uniform(0.f, 75.f);
+    const float x = rng.uniform(0.f, 80.f), y = rng.uniform(0.f, 75.f);
     const double a = rng.uniform(0., 2 * CV_PI);
-    p.nx = static_cast<float>(std::cos(a)), p.ny = static_cast<float>(std::sin(a));
-    p.magnitude = 40;
-    peaks.push_back(p);
+    peaks.push_back({x, y, 40, static_cast<float>(std::cos(a)), static_cast<float>(std::sin(a))});
   }
   cv::Point2d refined(-1, -1);
   ASSERT_TRUE(refineCenter({43.0, 35.0}, peaks, 74, 80, refined));
-  EXPECT_NEAR(refined.x, truth.x, 0.01);
-  EXPECT_NEAR(refined.y, truth.y, 0.01);
+  EXPECT_LT(cv::norm(cv::Vec2d(refined - truth), cv::NORM_INF), 0.01) << refined;
 
   // Edge pixels farther from the centre than the image diagonal: the refinement gives up.
   refined = {-1, -1};
@@ -187,9 +173,8 @@ TEST(PeakCircle, EveryPeakModeAndFittingLevelMeasuresTheCircle) {
     cv::Vec3f circle(0, 0, 0);
     EXPECT_GT(detectBestPeakCircle(img, circle, nullptr, params(0, 90, 0, k.precision), nullptr),
               0);
-    EXPECT_NEAR(circle[0], c.x, k.tolerance) << std::hex << k.precision;
-    EXPECT_NEAR(circle[1], c.y, k.tolerance) << std::hex << k.precision;
-    EXPECT_NEAR(circle[2], r, k.tolerance) << std::hex << k.precision;
+    EXPECT_LE(cv::norm(cv::Vec3d(circle) - cv::Vec3d(c.x, c.y, r), cv::NORM_INF), k.tolerance)
+        << std::hex << k.precision << " " << circle;
   }
   // A bump on the edge: fitting levels 1 (hard cut-off), 3 (inverse residual) and 4 (L1-L2)
   // weigh its points each their own way.
@@ -203,11 +188,9 @@ TEST(PeakCircle, EveryPeakModeAndFittingLevelMeasuresTheCircle) {
     detectBestPeakCircle(bump, circle, nullptr, params(0, 90, 0, precision), nullptr);
     levels.push_back(circle);
   }
-  for (size_t i = 0; i < levels.size(); ++i) {
-    for (size_t j = i + 1; j < levels.size(); ++j) {
-      EXPECT_NE(levels[i], levels[j]) << i << " " << j;
-    }
-  }
+  EXPECT_NE(levels[0], levels[1]);
+  EXPECT_NE(levels[0], levels[2]);
+  EXPECT_NE(levels[1], levels[2]);
 }
 
 TEST(PeakCircle, BadInputIsReportedAndFindsNothing) {

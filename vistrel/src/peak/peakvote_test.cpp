@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "vistrel/assert.h"
@@ -37,22 +38,18 @@ std::vector<int> select(const cv::Mat& p, int maxCount, int polarity, int findBy
 using V = std::vector<int>;
 
 TEST(PeakVote, VoteKernelSizesAndShape) {
+  // sigma = taps / 6: neighbouring taps of a Gaussian differ by exp(-(2k + 1) / (2 sigma^2)).
+  const auto ratio = [](double taps) { return std::exp(-1 / (2 * (taps / 6) * (taps / 6))); };
   const cv::Mat k17 = makeVoteKernel(3, 1);
-  ASSERT_EQ(k17.rows, 17);
-  ASSERT_EQ(k17.type(), CV_32FC1);
-  // sigma = 17 / 6: neighbouring taps of a Gaussian differ by exp(-(2k + 1) / (2 sigma^2)).
-  const double s2 = (17.0 / 6) * (17.0 / 6);
-  EXPECT_NEAR(k17.at<float>(9) / k17.at<float>(8), std::exp(-1 / (2 * s2)), 1e-5);
-
+  ASSERT_TRUE(k17.rows == 17 && k17.type() == CV_32FC1);
+  EXPECT_NEAR(k17.at<float>(9) / k17.at<float>(8), ratio(17), 1e-5);
   EXPECT_EQ(makeVoteKernel(2, 1).rows, 9);
-  const cv::Mat k1 = makeVoteKernel(1, 1);
-  ASSERT_EQ(k1.total(), 1u);
-  EXPECT_EQ(k1.at<float>(0), 1.f);
-  // A reduction scale narrows the kernel: edge width 3 at scale 4 gives h = 2, the 5-tap kernel
-  // of sigma 5 / 6.
+  EXPECT_EQ(makeVoteKernel(1, 1).total(), 1u);
+  EXPECT_EQ(makeVoteKernel(1, 1).at<float>(0), 1.f);
+  // A reduction scale narrows the kernel: edge width 3 at scale 4 gives h = 2, 5 taps.
   const cv::Mat k5 = makeVoteKernel(3, 4);
   ASSERT_EQ(k5.rows, 5);
-  EXPECT_NEAR(k5.at<float>(3) / k5.at<float>(2), std::exp(-1 / (2 * (5.0 / 6) * (5.0 / 6))), 1e-5);
+  EXPECT_NEAR(k5.at<float>(3) / k5.at<float>(2), ratio(5), 1e-5);
   // No edge width: a sharp edge, one tap.
   EXPECT_EQ(makeVoteKernel(-3, 1).total(), 1u);
   AssertCapture capture;
@@ -139,36 +136,28 @@ TEST(PeakVote, AnyChannelLayoutSelectsTheSame) {
 }
 
 TEST(PeakVote, PeakExtentStopsAtTheFirstBinOfOppositeSign) {
-  int l = 0, r = 0;
+  using E = std::pair<int, int>;
+  const auto extent = [](const cv::Mat& p, int index, int channel = 0) {
+    E lr(-7, -7);
+    peakExtent(p, index, lr.first, lr.second, channel);
+    return lr;
+  };
   const cv::Mat p = profile({-1, 2, 3, 4, 5, 6, 7, 8, 9, -1, 3, 4});
-  peakExtent(p, 4, l, r, 0);
-  EXPECT_EQ(l, 0);  // bin 0 is negative: the walk stops there (also the limit 4 - 5 < 0)
-  EXPECT_EQ(r, 9);  // limit 4 + 5 = 9, which is also the first negative bin
-  peakExtent(p, 10, l, r, 0);
-  EXPECT_EQ(l, 9);
-  EXPECT_EQ(r, 11);  // the last bin is the limit
+  // Bin 0 is negative (and the limit 4 - 5 < 0); the limit 4 + 5 = 9 is the first negative bin.
+  EXPECT_EQ(extent(p, 4), E(0, 9));
+  EXPECT_EQ(extent(p, 10), E(9, 11));  // the last bin is the limit
   // All one sign: five bins each way, clamped; the ends give -1 and n without reading past.
   const cv::Mat flat = profile(std::vector<float>(20, 1.f));
-  peakExtent(flat, 10, l, r, 0);
-  EXPECT_EQ(l, 5);
-  EXPECT_EQ(r, 15);
-  peakExtent(flat, 0, l, r, 0);
-  EXPECT_EQ(l, -1);
-  EXPECT_EQ(r, 5);
-  peakExtent(flat, 19, l, r, 0);
-  EXPECT_EQ(l, 14);
-  EXPECT_EQ(r, 20);
+  EXPECT_EQ(extent(flat, 10), E(5, 15));
+  EXPECT_EQ(extent(flat, 0), E(-1, 5));
+  EXPECT_EQ(extent(flat, 19), E(14, 20));
   // Another channel: its own signs count.
-  peakExtent(profile({1, 1, 1, 1}, {-1, -1, 2, -1}), 2, l, r, 1);
-  EXPECT_EQ(l, 1);
-  EXPECT_EQ(r, 3);
+  EXPECT_EQ(extent(profile({1, 1, 1, 1}, {-1, -1, 2, -1}), 2, 1), E(1, 3));
 
   AssertCapture capture;
-  peakExtent(flat, 20, l, r, 0);
+  EXPECT_EQ(extent(flat, 20), E(20, 20));
   EXPECT_TRUE(capture.contains("index >= 0 && index < n"));
-  EXPECT_EQ(l, 20);
-  EXPECT_EQ(r, 20);
-  peakExtent(cv::Mat(1, 5, CV_32FC1, cv::Scalar(1)), 2, l, r, 0);
+  extent(cv::Mat(1, 5, CV_32FC1, cv::Scalar(1)), 2);
   EXPECT_TRUE(capture.contains("not implemented."));
 }
 
