@@ -1,7 +1,7 @@
 // Every output of the regression set against the golden file, one test per scene.
 #include <gtest/gtest.h>
 
-#include <map>
+#include <algorithm>
 
 #include "regressionset.h"
 
@@ -13,10 +13,9 @@ const regression::Golden& golden() {
 }
 
 const std::vector<std::string>* goldenLines(const std::string& scene) {
-  for (const auto& entry : golden()) {
-    if (entry.first == scene) return &entry.second;
-  }
-  return nullptr;
+  const auto it = std::find_if(golden().begin(), golden().end(),
+                               [&](const auto& entry) { return entry.first == scene; });
+  return it == golden().end() ? nullptr : &it->second;
 }
 
 class Regression : public ::testing::TestWithParam<size_t> {};
@@ -38,9 +37,7 @@ INSTANTIATE_TEST_SUITE_P(Scenes, Regression,
                          ::testing::Range<size_t>(0, regression::scenes().size()),
                          [](const ::testing::TestParamInfo<size_t>& info) {
                            std::string name = regression::scenes().at(info.param).name;
-                           for (char& c : name) {
-                             if (c == '-') c = '_';
-                           }
+                           std::replace(name.begin(), name.end(), '-', '_');
                            return name;
                          });
 
