@@ -129,14 +129,12 @@ TEST(CircleDetector, PolarityAndFindByPickTheRingsInImageCoordinates) {
   const auto radii = [&](Polarity p, FindBy f, int maxCount) {
     std::vector<cv::Vec3f> circles;
     std::vector<float> scores;
-    const int n =
+    const size_t n =
         detector(20, 120, p, f, 20).detectMany(img, start, &circles, &scores, nullptr, 0, maxCount);
-    EXPECT_EQ(n, static_cast<int>(circles.size()));
-    EXPECT_EQ(scores.size(), circles.size());
+    EXPECT_TRUE(n == circles.size() && n == scores.size()) << n;
     std::vector<int> out;
     for (const cv::Vec3f& c : circles) {
-      EXPECT_NEAR(c[0], kRingsCentre.x, 0.3);
-      EXPECT_NEAR(c[1], kRingsCentre.y, 0.3);
+      EXPECT_LE(cv::norm(c - cv::Vec3f(150.6f, 140.2f, c[2]), cv::NORM_INF), 0.3) << c;
       out.push_back(cvRound(c[2]));
     }
     return out;
