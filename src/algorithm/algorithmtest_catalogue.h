@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "objects/wheelmodel.h"
 
@@ -32,10 +33,7 @@ class ScriptedCatalogue {
     return *this;
   }
   ScriptedCatalogue& add(const QString& name, double score, double limit = 0.5) {
-    Model m;
-    m.score = score;
-    m.limit = limit;
-    return add(name, m);
+    return add(name, Model{score, limit});
   }
   // A name the host lists without a model behind it.
   ScriptedCatalogue& addNull(const QString& name) {
@@ -48,6 +46,12 @@ class ScriptedCatalogue {
   wheelhost::ScriptedMatcher& matcher(const QString& name) { return *entries_.at(name).matcher; }
   wheelhost::ScriptedWheelModel& model(const QString& name) { return *entries_.at(name).model; }
   int matches(const QString& name) { return matcher(name).count("Match"); }
+  // How often each of `names` was matched, in their order.
+  std::vector<int> matches(const QStringList& names) {
+    std::vector<int> counts;
+    for (const QString& name : names) counts.push_back(matches(name));
+    return counts;
+  }
 
  private:
   struct Entry {

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <memory>
-#include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "algorithmtest_catalogue.h"
@@ -16,47 +15,46 @@ namespace fluorescence {
 namespace {
 
 using wheelhost::ScriptedMatcher;
-using wheelhost::ScriptedWheelModel;
+using Catalogue = ScriptedCatalogue;
+// {score, limit, diameter, thickness, ratioMin, ratioMax, withTemplate}
+using Model = Catalogue::Model;
+using Scores = std::vector<double>;
 
 constexpr double kMax = std::numeric_limits<double>::max();
-
-using Catalogue = ScriptedCatalogue;
 
 // 100 x 100 is too small for the 220 x 220 centre cut-out of the look-alike check: a call
 // that counts circles on it throws, so a call that returns proves that no counting ran.
 cv::Mat tooSmallForCounting() { return cv::Mat(100, 100, CV_8UC1, cv::Scalar(60)); }
-cv::Mat flatCutOut() { return cv::Mat(240, 240, CV_8UC1, cv::Scalar(60)); }
 
-ModelQuery query(const QStringList& names, cv::Mat image = flatCutOut()) {
+ModelQuery query(const QStringList& names,
+                 cv::Mat image = cv::Mat(240, 240, CV_8UC1, cv::Scalar(60))) {
   ModelQuery q;
   q.image = image;
   q.names = names;
-  q.useDiameter = false;
-  q.useThickness = false;
+  q.useDiameter = q.useThickness = false;
   return q;
+}
+
+// The name identification gives for `names` on `image`, without scores.
+QString named(Catalogue& cat, const QStringList& names, const cv::Mat& image = query({}).image) {
+  return identifyModel(cat.map(), query(names, image), nullptr, 0);
 }
 
 // --- The calling sequence ------------------------------------------------------------------
 
 TEST(IdentifyModel, NullCatalogueNamesNothingAndLeavesTheScoresAlone) {
-  double scores[2] = {7.0, 8.0};
-  EXPECT_EQ(identifyModel(nullptr, query({"A"}), scores, 2), QString());
-  EXPECT_EQ(scores[0], 7.0);
-  EXPECT_EQ(scores[1], 8.0);
+  Scores scores{7.0, 8.0};
+  EXPECT_EQ(identifyModel(nullptr, query({"A"}), scores.data(), 2), QString());
+  EXPECT_EQ(scores, (Scores{7.0, 8.0}));
 }
 
 TEST(IdentifyModel, AsksEachModelAndMatcherInTheHostsOrder) {
   Catalogue cat;
-  Catalogue::Model m;
-  m.score = 0.7;
-  m.ratioMin = 1.0;
-  m.ratioMax = 2.0;
-  cat.add("A", m);
+  cat.add("A", Model{0.7, 0.5, 500.0, 200.0, 1.0, 2.0});
   cv::Mat image = tooSmallForCounting();
   image.at<uchar>(3, 4) = 200;
   ModelQuery q = query({"A"}, image);
-  q.useDiameter = true;
-  q.useThickness = true;
+  q.useDiameter = q.useThickness = true;
   q.diameter = 500;
   q.thickness = 200;
   q.ratioType = 1;
@@ -67,19 +65,15 @@ TEST(IdentifyModel, AsksEachModelAndMatcherInTheHostsOrder) {
   EXPECT_EQ(best, 0.7);
   EXPECT_EQ(cat.model("A").calls(),
             (std::vector<std::string>{"Diameter", "Thickness", "RatioMin", "RatioMax", "Matcher"}));
-  ScriptedMatcher& matcher = cat.matcher("A");
+  const ScriptedMatcher& matcher = cat.matcher("A");
   EXPECT_EQ(matcher.calls(),
             (std::vector<std::string>{"TemplateImage", "Prepare", "Match", "AcceptLimit"}));
   EXPECT_EQ(matcher.prepareModes(), std::vector<int>{0});
   ASSERT_EQ(matcher.matchCalls().size(), 1u);
-  const ScriptedMatcher::MatchCall& call = matcher.matchCalls()[0];
-  EXPECT_EQ(cv::norm(call.image, image, cv::NORM_INF), 0.0);
-  EXPECT_EQ(call.option1, 0);
-  EXPECT_EQ(call.option2, 1);
-  EXPECT_TRUE(call.flag);
-  EXPECT_EQ(call.option3, 0);
-  EXPECT_EQ(call.value1, 0.0);
-  EXPECT_EQ(call.value2, 0.0);
+  const ScriptedMatcher::MatchCall& c = matcher.matchCalls()[0];
+  EXPECT_EQ(cv::norm(c.image, image, cv::NORM_INF), 0.0);
+  EXPECT_EQ(std::make_tuple(c.option1, c.option2, c.flag, c.option3, c.value1, c.value2),
+            std::make_tuple(0, 1, true, 0, 0.0, 0.0));
 }
 
 TEST(IdentifyModel, MatchersGetACopyOfTheCutOut) {
@@ -92,7 +86,7 @@ TEST(IdentifyModel, MatchersGetACopyOfTheCutOut) {
       return 0.9;
     }
   } scribbler(0.9, 0.5, cv::Mat(4, 4, CV_8UC1, cv::Scalar(1)));
-  ScriptedWheelModel model(500, 200, &scribbler);
+  wheelhost::ScriptedWheelModel model(500, 200, &scribbler);
   WheelModelMap map{{"A", &model}};
   const ModelQuery q = query({"A"});
   identifyModel(&map, q, nullptr, 0);
@@ -105,7 +99,7 @@ TEST(IdentifyModel, MatchersGetACopyOfTheCutOut) {
 // keeps it. Each filter is checked with the other one off.
 struct ToleranceCase {
   const char* name;
-  double Catalogue::Model::*field;
+  double Model::*field;
   double queried;
 };
 
@@ -115,28 +109,21 @@ class Tolerance : public ::testing::TestWithParam<ToleranceCase> {};
 
 TEST_P(Tolerance, DifferenceOf15RejectsAnd14Point9Keeps) {
   const ToleranceCase& c = GetParam();
-  const std::vector<std::pair<QString, double>> offsets = {
-      {"plus15", 15.0}, {"minus15", -15.0}, {"plus14.9", 14.9}, {"minus14.9", -14.9}};
+  const QStringList names{"plus15", "minus15", "plus14.9", "minus14.9"};
+  const double offsets[] = {15.0, -15.0, 14.9, -14.9};
   Catalogue cat;
-  QStringList names;
-  for (const auto& [name, offset] : offsets) {
-    Catalogue::Model m;
-    m.score = 0.9;
-    m.diameter = 9999.0;  // far off for the thickness case, whose diameter filter is off
-    m.*c.field = c.queried + offset;
-    cat.add(name, m);
-    names << name;
+  for (int i = 0; i < 4; ++i) {
+    Model m{0.9, 0.5, 9999.0};  // far off for the thickness case, whose diameter filter is off
+    m.*c.field = c.queried + offsets[i];
+    cat.add(names[i], m);
   }
   ModelQuery q = query(names);
   q.diameter = 500;
   q.thickness = 180;
-  q.useDiameter = c.field == &Catalogue::Model::diameter;
+  q.useDiameter = c.field == &Model::diameter;
   q.useThickness = !q.useDiameter;
   identifyModel(cat.map(), q, nullptr, 0);
-  EXPECT_EQ(cat.matches("plus15"), 0);
-  EXPECT_EQ(cat.matches("minus15"), 0);
-  EXPECT_EQ(cat.matches("plus14.9"), 1);
-  EXPECT_EQ(cat.matches("minus14.9"), 1);
+  EXPECT_EQ(cat.matches(names), (std::vector<int>{0, 0, 1, 1}));
 
   // Switched off, the filter does not even ask the model: only its matcher is asked for.
   q.useDiameter = q.useThickness = false;
@@ -145,42 +132,25 @@ TEST_P(Tolerance, DifferenceOf15RejectsAnd14Point9Keeps) {
   EXPECT_EQ(cat.model("plus15").calls().size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    IdentifyModel, Tolerance,
-    ::testing::Values(ToleranceCase{"Diameter", &Catalogue::Model::diameter, 500.0},
-                      ToleranceCase{"Thickness", &Catalogue::Model::thickness, 180.0}),
-    [](const ::testing::TestParamInfo<ToleranceCase>& info) {
-      return std::string(info.param.name);
-    });
+INSTANTIATE_TEST_SUITE_P(IdentifyModel, Tolerance,
+                         ::testing::Values(ToleranceCase{"Diameter", &Model::diameter, 500.0},
+                                           ToleranceCase{"Thickness", &Model::thickness, 180.0}),
+                         ::testing::PrintToStringParamName());
 
 TEST(IdentifyModel, RatioRangeFiltersOnlyForType1AndPositiveValues) {
+  // The queried 1.5 is below "above", above "below" and on both edges of "edges"; a bound of 0
+  // switches the range off, and so does a negative one.
+  const QStringList names{"above", "below", "edges", "openLow", "openHigh", "negative"};
+  const double ranges[][2] = {{1.6, 2.0}, {1.0, 1.4}, {1.5, 1.5},
+                              {0.0, 1.4}, {1.6, 0.0}, {-1.0, 1.4}};
   Catalogue cat;
-  const std::vector<std::pair<QString, std::pair<double, double>>> ranges = {
-      {"above", {1.6, 2.0}},    // 1.5 is below the range
-      {"below", {1.0, 1.4}},    // 1.5 is above it
-      {"edges", {1.5, 1.5}},    // neither below nor above
-      {"openLow", {0.0, 1.4}},  // a bound of 0 switches the range off
-      {"openHigh", {1.6, 0.0}}, {"negative", {-1.0, 1.4}}};
-  for (const auto& [name, range] : ranges) {
-    Catalogue::Model m;
-    m.score = 0.9;
-    m.ratioMin = range.first;
-    m.ratioMax = range.second;
-    cat.add(name, m);
-  }
-  QStringList names;
-  for (const auto& entry : ranges) names << entry.first;
-
+  for (int i = 0; i < 6; ++i)
+    cat.add(names[i], {0.9, 0.5, 500.0, 200.0, ranges[i][0], ranges[i][1]});
   ModelQuery q = query(names);
   q.ratioType = 1;
   q.ratio = 1.5;
   identifyModel(cat.map(), q, nullptr, 0);
-  EXPECT_EQ(cat.matches("above"), 0);
-  EXPECT_EQ(cat.matches("below"), 0);
-  EXPECT_EQ(cat.matches("edges"), 1);
-  EXPECT_EQ(cat.matches("openLow"), 1);
-  EXPECT_EQ(cat.matches("openHigh"), 1);
-  EXPECT_EQ(cat.matches("negative"), 1);
+  EXPECT_EQ(cat.matches(names), (std::vector<int>{0, 0, 1, 1, 1, 1}));
 
   // A ratio of 0 lets every model through; so does any type other than 1.
   q.ratio = 0.0;
@@ -190,17 +160,13 @@ TEST(IdentifyModel, RatioRangeFiltersOnlyForType1AndPositiveValues) {
   identifyModel(cat.map(), q, nullptr, 0);
   q.ratioType = 0;
   identifyModel(cat.map(), q, nullptr, 0);
-  EXPECT_EQ(cat.matches("above"), 3);
-  EXPECT_EQ(cat.matches("below"), 3);
+  EXPECT_EQ(cat.matches(names), (std::vector<int>{3, 3, 4, 4, 4, 4}));
   EXPECT_EQ(cat.model("above").count("RatioMin"), 2);  // asked with type 1 only
 }
 
 TEST(IdentifyModel, ModelsWithoutTemplateAreNotScored) {
   Catalogue cat;
-  Catalogue::Model bare;
-  bare.score = 0.01;
-  bare.withTemplate = false;
-  cat.add("bare", bare).add("B", 0.8);
+  cat.add("bare", Model{0.01, 0.5, 500.0, 200.0, 0.0, 0.0, false}).add("B", 0.8);
   double best = 0.0;
   EXPECT_EQ(identifyModel(cat.map(), query({"bare", "B"}), &best, 1), "B");
   EXPECT_EQ(best, 0.8);
@@ -212,26 +178,24 @@ TEST(IdentifyModel, ModelsWithoutTemplateAreNotScored) {
 TEST(IdentifyModel, LowestScoreWinsAndTiesKeepTheEarlierListedName) {
   Catalogue cat;
   cat.add("A", 0.6).add("B", 0.6).add("C", 0.9);
-  EXPECT_EQ(identifyModel(cat.map(), query({"C", "B", "A"}), nullptr, 0), "B");
-  EXPECT_EQ(identifyModel(cat.map(), query({"A", "B", "C"}), nullptr, 0), "A");
+  EXPECT_EQ(named(cat, {"C", "B", "A"}), "B");
+  EXPECT_EQ(named(cat, {"A", "B", "C"}), "A");
   cat.matcher("C").setScore(0.55);
-  EXPECT_EQ(identifyModel(cat.map(), query({"A", "B", "C"}), nullptr, 0), "C");
+  EXPECT_EQ(named(cat, {"A", "B", "C"}), "C");
 }
 
 TEST(IdentifyModel, MinusOneIsStoredAndCountsAsAcceptedButNeverWins) {
   Catalogue cat;
-  cat.add("none", -1.0, 0.5).add("B", 0.8, 0.5);
+  cat.add("none", -1.0).add("B", 0.8);
   double one = 0.0;
   EXPECT_EQ(identifyModel(cat.map(), query({"none", "B"}), &one, 1), "B");
   EXPECT_EQ(one, 0.8);  // the best score
-  double two[2] = {0.0, 0.0};
-  EXPECT_EQ(identifyModel(cat.map(), query({"none", "B"}), two, 2), "B");
-  EXPECT_EQ(two[0], -1.0);  // the sorted own scores: -1.0 comes first
-  EXPECT_EQ(two[1], 0.8);
+  Scores two(2);
+  EXPECT_EQ(identifyModel(cat.map(), query({"none", "B"}), two.data(), 2), "B");
+  EXPECT_EQ(two, (Scores{-1.0, 0.8}));  // the sorted own scores: -1.0 comes first
 
   // -1.0 is below the limit 0.5: the look-alike check runs and needs a 220 x 220 cut-out.
-  EXPECT_THROW(identifyModel(cat.map(), query({"none", "B"}, tooSmallForCounting()), nullptr, 0),
-               cv::Exception);
+  EXPECT_THROW(named(cat, {"none", "B"}, tooSmallForCounting()), cv::Exception);
 
   // Only a -1.0: no name, and the best stays the largest double.
   EXPECT_EQ(identifyModel(cat.map(), query({"none"}), &one, 1), QString());
@@ -244,42 +208,33 @@ TEST(IdentifyModel, CallersFirstEntryIsTheBestOrTheSmallestOfTheSortedScores) {
   // the best 0.2.
   Catalogue three;
   three.add("A", 0.5).add("B", 0.4).add("C", 0.2);
-  double scores[3] = {5.0, 6.0, 7.0};
-  EXPECT_EQ(identifyModel(three.map(), query({"A", "C"}), scores, 3), "C");
-  EXPECT_EQ(scores[0], 0.0);
-  EXPECT_EQ(scores[1], 0.2);
-  EXPECT_EQ(scores[2], 0.5);
+  Scores scores{5.0, 6.0, 7.0};
+  EXPECT_EQ(identifyModel(three.map(), query({"A", "C"}), scores.data(), 3), "C");
+  EXPECT_EQ(scores, (Scores{0.0, 0.2, 0.5}));
 
   // All listed, one rejected by its diameter: its entry is the largest double.
-  Catalogue::Model far;
-  far.score = 0.1;
-  far.diameter = 900.0;
   Catalogue mixed;
-  mixed.add("far", far).add("near", 0.45);
+  mixed.add("far", Model{0.1, 0.5, 900.0}).add("near", 0.45);
   ModelQuery q = query({"far", "near"});
   q.diameter = 500;
   q.useDiameter = true;
-  double two[2] = {0.0, 0.0};
-  EXPECT_EQ(identifyModel(mixed.map(), q, two, 2), "near");
-  EXPECT_EQ(two[0], 0.45);
-  EXPECT_EQ(two[1], kMax);
+  Scores two(2);
+  EXPECT_EQ(identifyModel(mixed.map(), q, two.data(), 2), "near");
+  EXPECT_EQ(two, (Scores{0.45, kMax}));
 
   // A length of 2 on a three-entry catalogue copies the two smallest only.
-  double partial[3] = {5.0, 6.0, 7.0};
-  identifyModel(three.map(), query({"A", "B", "C"}), partial, 2);
-  EXPECT_EQ(partial[0], 0.2);
-  EXPECT_EQ(partial[1], 0.4);
-  EXPECT_EQ(partial[2], 7.0);
+  scores = {5.0, 6.0, 7.0};
+  identifyModel(three.map(), query({"A", "B", "C"}), scores.data(), 2);
+  EXPECT_EQ(scores, (Scores{0.2, 0.4, 7.0}));
 }
 
 TEST(IdentifyModel, NamesTheCatalogueLacksTakeNoEntry) {
   Catalogue cat;
   cat.add("A", 0.4).add("B", 0.6);
-  double scores[2] = {0.0, 0.0};
+  Scores scores(2);
   // Had the unknown names taken entries, an untouched 0.0 would sort to the front.
-  EXPECT_EQ(identifyModel(cat.map(), query({"X", "A", "Y", "B", "Z"}), scores, 2), "A");
-  EXPECT_EQ(scores[0], 0.4);
-  EXPECT_EQ(scores[1], 0.6);
+  EXPECT_EQ(identifyModel(cat.map(), query({"X", "A", "Y", "B", "Z"}), scores.data(), 2), "A");
+  EXPECT_EQ(scores, (Scores{0.4, 0.6}));
 }
 
 TEST(IdentifyModel, NullModelEndsTheSearch) {
@@ -304,20 +259,18 @@ TEST(IdentifyModel, RepeatedNamesAreScoredAgainWithoutOverrunningTheScores) {
   // The extra entries take part in the sort like any other.
   Catalogue two;
   two.add("A", 0.3).add("B", 0.2);
-  double scores[2] = {0.0, 0.0};
-  EXPECT_EQ(identifyModel(two.map(), query({"A", "A", "B", "A"}), scores, 2), "B");
-  EXPECT_EQ(scores[0], 0.2);
-  EXPECT_EQ(scores[1], 0.3);
+  Scores scores(2);
+  EXPECT_EQ(identifyModel(two.map(), query({"A", "A", "B", "A"}), scores.data(), 2), "B");
+  EXPECT_EQ(scores, (Scores{0.2, 0.3}));
 }
 
 TEST(IdentifyModel, NoAcceptedModelMeansNoCircleCounting) {
   Catalogue cat;
   cat.add("A", 0.5, 0.5).add("B", 0.7, 0.6);  // a score equal to its limit is not accepted
   // The cut-out is too small for the check: returning at all shows it did not run.
-  const cv::Mat small = tooSmallForCounting();
-  EXPECT_EQ(identifyModel(cat.map(), query({"B", "A"}, small), nullptr, 0), "A");
+  EXPECT_EQ(named(cat, {"B", "A"}, tooSmallForCounting()), "A");
   cat.matcher("B").setAcceptLimit(0.71);
-  EXPECT_THROW(identifyModel(cat.map(), query({"B", "A"}, small), nullptr, 0), cv::Exception);
+  EXPECT_THROW(named(cat, {"B", "A"}, tooSmallForCounting()), cv::Exception);
 }
 
 // --- The look-alike pair -------------------------------------------------------------------
@@ -371,42 +324,37 @@ TEST(IdentifyModel, LookAlikePairIsSettledByTheSmallCircles) {
   cat.add(ra, 0.1).add(rb, 0.2).add("OTHER", 0.3);
 
   // RA620418 scores best.
-  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb}, many), nullptr, 0), rb);
-  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb}, few), nullptr, 0), ra);
-  EXPECT_EQ(identifyModel(cat.map(), query({ra}, many), nullptr, 0), ra);  // rb not listed
+  EXPECT_EQ(named(cat, {ra, rb}, many), rb);
+  EXPECT_EQ(named(cat, {ra, rb}, few), ra);
+  EXPECT_EQ(named(cat, {ra}, many), ra);  // rb not listed
   // The list alone counts: RB620493 need not be in the catalogue, nor scored.
   Catalogue onlyRa;
   onlyRa.add(ra, 0.1);
-  EXPECT_EQ(identifyModel(onlyRa.map(), query({ra, rb}, many), nullptr, 0), rb);
+  EXPECT_EQ(named(onlyRa, {ra, rb}, many), rb);
 
   // RB620493 scores best.
   cat.matcher(rb).setScore(0.05);
-  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb}, few), nullptr, 0), ra);
-  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb}, many), nullptr, 0), rb);
-  EXPECT_EQ(identifyModel(cat.map(), query({rb}, few), nullptr, 0), rb);  // ra not listed
+  EXPECT_EQ(named(cat, {ra, rb}, few), ra);
+  EXPECT_EQ(named(cat, {ra, rb}, many), rb);
+  EXPECT_EQ(named(cat, {rb}, few), rb);  // ra not listed
 
   // Another model's name is never swapped, whatever the count.
   cat.matcher("OTHER").setScore(0.01);
-  cat.matcher("OTHER").setAcceptLimit(0.5);
-  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb, "OTHER"}, many), nullptr, 0), "OTHER");
-  EXPECT_EQ(identifyModel(cat.map(), query({ra, rb, "OTHER"}, few), nullptr, 0), "OTHER");
+  EXPECT_EQ(named(cat, {ra, rb, "OTHER"}, many), "OTHER");
+  EXPECT_EQ(named(cat, {ra, rb, "OTHER"}, few), "OTHER");
 }
 
 TEST(IdentifyModel, LowerCaseBestNameIsRecognisedButOnlyAnExactPartnerReplacesIt) {
   const cv::Mat many = lookAlikeCutOut(8), few = lookAlikeCutOut(1);
   Catalogue cat;
   cat.add("ra620418", 0.1).add("RB620493", 0.2).add("rb620493", 0.3);
-  EXPECT_EQ(identifyModel(cat.map(), query({"ra620418", "RB620493"}, many), nullptr, 0),
-            "RB620493");
-  EXPECT_EQ(identifyModel(cat.map(), query({"ra620418", "rb620493"}, many), nullptr, 0),
-            "ra620418");
+  EXPECT_EQ(named(cat, {"ra620418", "RB620493"}, many), "RB620493");
+  EXPECT_EQ(named(cat, {"ra620418", "rb620493"}, many), "ra620418");
 
   Catalogue lowerRb;
   lowerRb.add("rb620493", 0.1).add("RA620418", 0.2).add("ra620418", 0.3);
-  EXPECT_EQ(identifyModel(lowerRb.map(), query({"rb620493", "RA620418"}, few), nullptr, 0),
-            "RA620418");
-  EXPECT_EQ(identifyModel(lowerRb.map(), query({"rb620493", "ra620418"}, few), nullptr, 0),
-            "rb620493");
+  EXPECT_EQ(named(lowerRb, {"rb620493", "RA620418"}, few), "RA620418");
+  EXPECT_EQ(named(lowerRb, {"rb620493", "ra620418"}, few), "rb620493");
 }
 
 }  // namespace
