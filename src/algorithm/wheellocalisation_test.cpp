@@ -16,6 +16,8 @@ namespace fluorescence {
 namespace {
 
 using ced::mCircle;
+using P = cv::Point2f;
+const P kNone(0.0f, 0.0f);  // no start centre found
 
 cv::Mat brightWheel(cv::Size size, cv::Point2d centre, double radius) {
   return wheelshots::brightWheel(size, centre, radius).image;
@@ -28,71 +30,60 @@ CircleParams brightRimParams(int minSize = 0) {
   return params;
 }
 
-// --- Coarse stage: choosing the start centre ---------------------------------------------------
+// The start centre, in full-size pixels, from `circles` found in a half-size image of `half`.
+P startOf(const std::vector<mCircle>& circles, cv::Size half, int filterSize = 0,
+          bool fallback = false) {
+  return coarseStartCentre(circles, half, filterSize, fallback);
+}
 
 TEST(CoarseStartCentre, LeftAndTopAreTestedAfterTruncationTowardZero) {
   const cv::Size half(100, 100);
   // x - r = -1.2 truncates to -1: not inside. The fallback still takes it as the largest.
-  const std::vector<mCircle> poking{mCircle({18.8, 50.0}, 20.0)};
-  EXPECT_EQ(coarseStartCentre(poking, half, 0, false), cv::Point2f(0.0f, 0.0f));
-  EXPECT_EQ(coarseStartCentre(poking, half, 0, true), cv::Point2f(37.6f, 100.0f));
+  EXPECT_EQ(startOf({mCircle({18.8, 50.0}, 20.0)}, half), kNone);
+  EXPECT_EQ(startOf({mCircle({18.8, 50.0}, 20.0)}, half, 0, true), P(37.6, 100));
   // x - r = -0.5 truncates to 0: a candidate, doubled to full-size pixels.
-  const std::vector<mCircle> touching{mCircle({19.5, 50.0}, 20.0)};
-  EXPECT_EQ(coarseStartCentre(touching, half, 0, false), cv::Point2f(39.0f, 100.0f));
+  EXPECT_EQ(startOf({mCircle({19.5, 50.0}, 20.0)}, half), P(39, 100));
   // The same along y.
-  EXPECT_EQ(coarseStartCentre({mCircle({50.0, 18.8}, 20.0)}, half, 0, false),
-            cv::Point2f(0.0f, 0.0f));
-  EXPECT_EQ(coarseStartCentre({mCircle({50.0, 19.5}, 20.0)}, half, 0, false),
-            cv::Point2f(100.0f, 39.0f));
+  EXPECT_EQ(startOf({mCircle({50.0, 18.8}, 20.0)}, half), kNone);
+  EXPECT_EQ(startOf({mCircle({50.0, 19.5}, 20.0)}, half), P(100, 39));
 }
 
 TEST(CoarseStartCentre, RightAndBottomMayTouchButNotPassTheBorder) {
   const cv::Size half(100, 80);
-  EXPECT_EQ(coarseStartCentre({mCircle({80.0, 40.0}, 20.0)}, half, 0, false),
-            cv::Point2f(160.0f, 80.0f));  // x + r = 100 = W
-  EXPECT_EQ(coarseStartCentre({mCircle({80.5, 40.0}, 20.0)}, half, 0, false),
-            cv::Point2f(0.0f, 0.0f));  // x + r = 100.5 > W
-  EXPECT_EQ(coarseStartCentre({mCircle({50.0, 60.0}, 20.0)}, half, 0, false),
-            cv::Point2f(100.0f, 120.0f));  // y + r = 80 = H
-  EXPECT_EQ(coarseStartCentre({mCircle({50.0, 60.25}, 20.0)}, half, 0, false),
-            cv::Point2f(0.0f, 0.0f));
+  EXPECT_EQ(startOf({mCircle({80.0, 40.0}, 20.0)}, half), P(160, 80));   // x + r = 100 = W
+  EXPECT_EQ(startOf({mCircle({80.5, 40.0}, 20.0)}, half), kNone);        // x + r = 100.5 > W
+  EXPECT_EQ(startOf({mCircle({50.0, 60.0}, 20.0)}, half), P(100, 120));  // y + r = 80 = H
+  EXPECT_EQ(startOf({mCircle({50.0, 60.25}, 20.0)}, half), kNone);
 }
 
 TEST(CoarseStartCentre, TooSmallCirclesAreNoCandidatesButCanGiveTheFallback) {
   const cv::Size half(200, 200);
   const std::vector<mCircle> small{mCircle({60.0, 70.0}, 10.0)};  // diameter 20
-  EXPECT_EQ(coarseStartCentre(small, half, 20, false), cv::Point2f(120.0f, 140.0f));
-  EXPECT_EQ(coarseStartCentre(small, half, 21, false), cv::Point2f(0.0f, 0.0f));
-  EXPECT_EQ(coarseStartCentre(small, half, 21, true), cv::Point2f(120.0f, 140.0f));
+  EXPECT_EQ(startOf(small, half, 20), P(120, 140));
+  EXPECT_EQ(startOf(small, half, 21), kNone);
+  EXPECT_EQ(startOf(small, half, 21, true), P(120, 140));
 
   // A smaller circle inside wins over the fallback of a larger one poking out, as long as it
   // passes the size filter.
   const std::vector<mCircle> mixed{mCircle({10.0, 100.0}, 30.0), mCircle({40.0, 50.0}, 25.0)};
-  EXPECT_EQ(coarseStartCentre(mixed, half, 50, true), cv::Point2f(80.0f, 100.0f));
-  EXPECT_EQ(coarseStartCentre(mixed, half, 51, true), cv::Point2f(20.0f, 200.0f));
+  EXPECT_EQ(startOf(mixed, half, 50, true), P(80, 100));
+  EXPECT_EQ(startOf(mixed, half, 51, true), P(20, 200));
+  // Without circles there is no fallback either.
+  EXPECT_EQ(startOf({}, half, 0, true), kNone);
 }
 
 TEST(CoarseStartCentre, LargestCandidateWinsAndTiesKeepTheEarlierCircle) {
   const cv::Size half(200, 200);
   // Order in the list does not matter for different radii...
-  EXPECT_EQ(coarseStartCentre({mCircle({50, 50}, 20), mCircle({100, 110}, 40)}, half, 0, false),
-            cv::Point2f(200.0f, 220.0f));
-  EXPECT_EQ(coarseStartCentre({mCircle({100, 110}, 40), mCircle({50, 50}, 20)}, half, 0, false),
-            cv::Point2f(200.0f, 220.0f));
+  EXPECT_EQ(startOf({mCircle({50, 50}, 20), mCircle({100, 110}, 40)}, half), P(200, 220));
+  EXPECT_EQ(startOf({mCircle({100, 110}, 40), mCircle({50, 50}, 20)}, half), P(200, 220));
   // ...and equal radii keep the first one, for the candidate as for the fallback.
-  EXPECT_EQ(coarseStartCentre({mCircle({50, 50}, 30), mCircle({120, 130}, 30)}, half, 0, false),
-            cv::Point2f(100.0f, 100.0f));
-  EXPECT_EQ(coarseStartCentre({mCircle({5, 50}, 30), mCircle({190, 130}, 30)}, half, 0, true),
-            cv::Point2f(10.0f, 100.0f));
+  EXPECT_EQ(startOf({mCircle({50, 50}, 30), mCircle({120, 130}, 30)}, half), P(100, 100));
+  EXPECT_EQ(startOf({mCircle({5, 50}, 30), mCircle({190, 130}, 30)}, half, 0, true), P(10, 100));
   // The fallback is the first circle of the largest radius, wherever it stands in the list.
   const std::vector<mCircle> outside{mCircle({5, 5}, 30), mCircle({10, 190}, 45),
                                      mCircle({195, 20}, 45), mCircle({199, 199}, 44)};
-  EXPECT_EQ(coarseStartCentre(outside, half, 0, true), cv::Point2f(20.0f, 380.0f));
-}
-
-// Without a fallback (with a background) a circle poking out gives none: the first tests.
-TEST(CoarseStartCentre, WithoutCirclesThereIsNoFallback) {
-  EXPECT_EQ(coarseStartCentre({}, cv::Size(100, 100), 0, true), cv::Point2f(0.0f, 0.0f));
+  EXPECT_EQ(startOf(outside, half, 0, true), P(20, 380));
 }
 
 // A disc only 3 grey levels brighter than the belt: the coarse stage sees it only equalised.
@@ -100,13 +91,11 @@ TEST(CoarseWheelCentre, EqualisingFirstFindsAFaintDisc) {
   scenes::Scene scene({640, 512}, 100.0);
   scene.disc({300.0, 260.0}, 150.0, 103.0);
   const cv::Mat image = scene.render(1.5, 1.0);
-  EXPECT_EQ(coarseWheelCentre(image, false, 100, false), cv::Point2f(0.0f, 0.0f));
+  EXPECT_EQ(coarseWheelCentre(image, false, 100, false), kNone);
   const cv::Point2f start = coarseWheelCentre(image, true, 100, false);
   EXPECT_NEAR(start.x, 300.0, 1.5);
   EXPECT_NEAR(start.y, 260.0, 1.5);
 }
-
-// --- Refinement ----------------------------------------------------------------------------
 
 TEST(RefinementRadiusRange, MaximumIsTheBorderDistanceFoldedAt50) {
   // 40 px from the left border: |40 - 50| = 10; a filter size of 20 exceeds it and becomes 0.
@@ -144,8 +133,7 @@ TEST(RefineWheel, StartOnAnAxisMeansStartAtTheImageCentre) {
   const cv::Size size(640, 512);
   const cv::Point2d truth(320.0, 256.0);  // the image centre (columns / 2, rows / 2)
   const cv::Mat scene = brightWheel(size, truth, 180.0);
-  for (const cv::Point2f start :
-       {cv::Point2f(0.0f, 0.0f), cv::Point2f(0.0f, 400.0f), cv::Point2f(500.0f, 0.0f)}) {
+  for (const cv::Point2f start : {kNone, P(0, 400), P(500, 0)}) {
     cv::Point2f centre = start;
     double found = 0.0;
     const cv::Mat cut = refineWheel(scene, cv::Mat(), centre, found, false, brightRimParams());
@@ -162,7 +150,7 @@ TEST(RefineWheel, NothingFoundGivesAnEmptyCutOutAtTheOrigin) {
   double found = 123.0;
   const cv::Mat cut = refineWheel(empty, cv::Mat(), centre, found, false, brightRimParams());
   EXPECT_TRUE(cut.empty());
-  EXPECT_EQ(centre, cv::Point2f(0.0f, 0.0f));
+  EXPECT_EQ(centre, kNone);
   EXPECT_EQ(found, 0.0);
 }
 

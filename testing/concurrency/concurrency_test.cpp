@@ -12,13 +12,13 @@
 #include <opencv2/imgcodecs.hpp>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "analysiskeys.h"
 #include "ialgorithm.h"
 #include "objects/configobject.h"
 #include "objects/imageobject.h"
-#include "objects/parameterbuilder.h"
 #include "vistrel/circledetector.h"
 #include "wheelshots/wheelshots.h"
 
@@ -34,28 +34,16 @@ void onThreads(Body body) {
   for (std::thread& thread : threads) thread.join();
 }
 
-// What one analysis call delivered.
-struct Delivered {
-  int status = -1;
-  QStringList keys;
-  double diameter = 0;
-};
+// What one analysis call delivered: status, result keys, diameter (0 without a record).
+using Delivered = std::tuple<int, QStringList, double>;
 
-Delivered analyse(IAlgorithm& algorithm, const cv::Mat& pixels, bool useBackground,
-                  wheelhost::ConfigObject& config) {
+Delivered analyse(IAlgorithm& algorithm, const cv::Mat& pixels, wheelhost::ConfigObject& config) {
   wheelhost::ImageObject image(pixels);
-  image.setParameters(wheelhost::ParameterBuilder()
-                          .d2h(0.5)
-                          .filterSize(40)
-                          .circlePolarity(1)
-                          .useBackground(useBackground)
-                          .map());
+  image.setParameters(QVariantMap{
+      {"d2h", 0.5}, {"filterSize", 40}, {"Circle_Polarity", 1}, {"useBackground", true}});
   image.setConfig(&config);
-  Delivered d;
-  d.status = algorithm.IImageAnalysis(&image, nullptr, nullptr);
-  d.keys = image.results().keys();
-  if (image.result() != nullptr) d.diameter = image.result()->diameter;
-  return d;
+  const int status = algorithm.IImageAnalysis(&image, nullptr, nullptr);
+  return {status, image.results().keys(), image.result() ? image.result()->diameter : 0.0};
 }
 
 // Eight objects on eight threads share the background cache and its reload flag: half of the
@@ -64,45 +52,40 @@ Delivered analyse(IAlgorithm& algorithm, const cv::Mat& pixels, bool useBackgrou
 // the answer it gives on one thread.
 TEST(Concurrency, EightObjectsShareTheBackgroundCacheAndItsReload) {
   cv::setNumThreads(0);  // OpenCV's own pool is not what is tested here
-  const cv::Size size(320, 256);
-  const wheelshots::RingLightShot scene = wheelshots::ringLightShot(size, {160.0, 128.0}, 60.0);
+  const wheelshots::RingLightShot scene =
+      wheelshots::ringLightShot({320, 256}, {160.0, 128.0}, 60.0);
   const cv::Mat other = wheelshots::brightWheel({256, 200}, {128.0, 100.0}, 70.0, 4).image;
   QTemporaryDir dir;
   ASSERT_TRUE(QDir(dir.path()).mkpath("user"));
-  const cv::Mat& background = scene.emptyScene;
-  ASSERT_TRUE(cv::imwrite((dir.path() + "/user/background.png").toStdString(), background));
-  ASSERT_TRUE(cv::imwrite((dir.path() + "/user/background_r.png").toStdString(), background));
-  const QString hostDir = QString(dir.path()).replace(QLatin1Char('/'), QLatin1Char('\\'));
-
-  Delivered match, mismatch;
-  {
-    IAlgorithm* one = Algorithm_Create(nullptr);
-    wheelhost::ConfigObject config({hostDir});
-    mismatch = analyse(*one, other, true, config);  // loads the background, then flags it
-    match = analyse(*one, scene.shot.image, true, config);
-    Algorithm_Delete(one);
+  for (const char* name : {"/user/background.png", "/user/background_r.png"}) {
+    ASSERT_TRUE(cv::imwrite((dir.path() + name).toStdString(), scene.emptyScene));
   }
-  ASSERT_EQ(match.status, 1) << match.keys.join(",").toStdString();
-  ASSERT_EQ(mismatch.status, 0);
-  ASSERT_EQ(mismatch.keys, QStringList({algorithmkeys::kError, algorithmkeys::kRatioVal}));
-
-  std::vector<std::vector<Delivered>> got(kThreads);
-  onThreads([&](int t) {
+  const QString hostDir = QString(dir.path()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+  // One object's calls: of the background's size when `t + call` is even, else of another.
+  const auto calls = [&](int t) {
     IAlgorithm* own = Algorithm_Create(nullptr);
     wheelhost::ConfigObject config({hostDir});
+    std::vector<Delivered> got;
     for (int call = 0; call < 3; ++call) {
-      const bool same = (t + call) % 2 == 0;
-      got[t].push_back(analyse(*own, same ? scene.shot.image : other, true, config));
+      got.push_back(analyse(*own, (t + call) % 2 == 0 ? scene.shot.image : other, config));
     }
     Algorithm_Delete(own);
-  });
+    return got;
+  };
+
+  // On one thread: the first call loads the background, then flags it for its size.
+  const std::vector<Delivered> alone = calls(1);
+  const Delivered &mismatch = alone[0], &match = alone[1];
+  ASSERT_EQ(std::get<0>(match), 1) << std::get<1>(match).join(",").toStdString();
+  ASSERT_EQ(std::get<0>(mismatch), 0);
+  ASSERT_EQ(std::get<1>(mismatch), QStringList({algorithmkeys::kError, algorithmkeys::kRatioVal}));
+
+  std::vector<std::vector<Delivered>> got(kThreads);
+  onThreads([&](int t) { got[t] = calls(t); });
   for (int t = 0; t < kThreads; ++t) {
-    for (int call = 0; call < 3; ++call) {
-      const Delivered& want = (t + call) % 2 == 0 ? match : mismatch;
-      EXPECT_EQ(got[t][call].status, want.status) << t << " " << call;
-      EXPECT_EQ(got[t][call].keys, want.keys) << t << " " << call;
-      EXPECT_EQ(got[t][call].diameter, want.diameter) << t << " " << call;
-    }
+    EXPECT_EQ(got[t], t % 2 == 0 ? (std::vector<Delivered>{match, mismatch, match})
+                                 : (std::vector<Delivered>{mismatch, match, mismatch}))
+        << t;
   }
 }
 
