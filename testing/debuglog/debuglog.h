@@ -12,38 +12,32 @@ namespace testlog {
 class DebugLog {
  public:
   DebugLog() {
-    std::lock_guard<std::mutex> lock(mutex());
-    current() = this;
+    std::lock_guard<std::mutex> lock(mutex_);
+    current_ = this;
     previous_ = qInstallMessageHandler(&DebugLog::handle);
   }
   ~DebugLog() {
     qInstallMessageHandler(previous_);
-    std::lock_guard<std::mutex> lock(mutex());
-    current() = nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    current_ = nullptr;
   }
   DebugLog(const DebugLog&) = delete;
   DebugLog& operator=(const DebugLog&) = delete;
 
   std::vector<std::string> lines() const {
-    std::lock_guard<std::mutex> lock(mutex());
+    std::lock_guard<std::mutex> lock(mutex_);
     return lines_;
   }
 
  private:
-  static std::mutex& mutex() {
-    static std::mutex m;
-    return m;
-  }
-  static DebugLog*& current() {
-    static DebugLog* log = nullptr;
-    return log;
-  }
   static void handle(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type != QtDebugMsg) return;
-    std::lock_guard<std::mutex> lock(mutex());
-    if (current() != nullptr) current()->lines_.push_back(message.toStdString());
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (type == QtDebugMsg && current_ != nullptr)
+      current_->lines_.push_back(message.toStdString());
   }
 
+  static inline std::mutex mutex_;
+  static inline DebugLog* current_ = nullptr;
   QtMessageHandler previous_ = nullptr;
   std::vector<std::string> lines_;
 };

@@ -16,15 +16,10 @@ extern "C" __attribute__((visibility("default"))) const char* __lsan_default_sup
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-#if defined(GTEST_FLAG_GET)
-  const bool listing = GTEST_FLAG_GET(list_tests);
-#else
-  const bool listing = ::testing::GTEST_FLAG(list_tests);
-#endif
   // Test discovery only lists the names, without the test environment; starting Qt's platform
   // there would only add its exit-time leaks to a run that checks for leaks.
   std::unique_ptr<QGuiApplication> app;
-  if (!listing) {
+  if (!GTEST_FLAG_GET(list_tests)) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     app = std::make_unique<QGuiApplication>(argc, argv);
   }

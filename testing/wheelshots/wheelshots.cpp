@@ -1,5 +1,7 @@
 #include "wheelshots/wheelshots.h"
 
+#include <tuple>
+
 namespace wheelshots {
 
 namespace {
@@ -10,13 +12,18 @@ cv::Point2d toRenderer(cv::Point2d p) { return p + cv::Point2d(0.5, 0.5); }
 // `look` with the grey values of its parts replaced.
 scenes::WheelLayout withGreys(scenes::WheelLayout look, double background, double rim, double face,
                               double spoke, double hub, double hole) {
-  look.background = background;
-  look.rim = rim;
-  look.face = face;
-  look.spoke = spoke;
-  look.hub = hub;
-  look.hole = hole;
+  std::tie(look.background, look.rim, look.face, look.spoke, look.hub, look.hole) =
+      std::make_tuple(background, rim, face, spoke, hub, hole);
   return look;
+}
+
+// The noise-free wheel of `look` in front of `behind`, with noise of 3 grey levels.
+Shot wheelInFront(scenes::WheelLayout look, const cv::Mat& behind, scenes::Seed noiseSeed) {
+  look.noiseSigma = 0.0;
+  Shot s = shotOf(look);
+  s.image = inFront(s.image, behind, look.centre, look.radius);
+  scenes::addGaussianNoise(s.image, 3.0, noiseSeed);
+  return s;
 }
 
 }  // namespace
@@ -24,25 +31,19 @@ scenes::WheelLayout withGreys(scenes::WheelLayout look, double background, doubl
 scenes::WheelLayout brightLook(cv::Size size, cv::Point2d centre, double radius,
                                scenes::Seed seed) {
   scenes::WheelLayout look;
-  look.size = size;
-  look.centre = toRenderer(centre);
-  look.radius = radius;
-  look.seed = seed;
+  std::tie(look.size, look.centre, look.radius, look.seed) =
+      std::make_tuple(size, toRenderer(centre), radius, seed);
   look.angleDeg = 7.0 * static_cast<double>(seed % 50);
   return look;
 }
 
 scenes::WheelLayout withDesign(scenes::WheelLayout look, int design) {
   if (design == 1) {
-    look.spokes = 6;
-    look.spokeWidth = 0.10;
-    look.boltHoles = 4;
-    look.hubRadius = 0.26;
+    std::tie(look.spokes, look.spokeWidth, look.boltHoles, look.hubRadius) =
+        std::make_tuple(6, 0.10, 4, 0.26);
   } else if (design == 2) {
-    look.spokes = 0;
-    look.boltHoles = 8;
-    look.hubRadius = 0.40;
-    look.rimWidth = 0.14;
+    std::tie(look.spokes, look.boltHoles, look.hubRadius, look.rimWidth) =
+        std::make_tuple(0, 8, 0.40, 0.14);
   }
   return look;
 }
@@ -76,8 +77,7 @@ cv::Mat inFront(const cv::Mat& wheel, const cv::Mat& behind, cv::Point2d centre,
   scenes::renderDisc(wheel.size(), centre, radius, 255.0, 0.0)
       .convertTo(alpha, CV_32F, 1.0 / 255.0);
   behind.convertTo(behindF, CV_32F);
-  const cv::Mat composed = wheelF.mul(alpha) + behindF.mul(1.0f - alpha);
-  composed.convertTo(out, CV_8U);
+  cv::Mat(wheelF.mul(alpha) + behindF.mul(1.0f - alpha)).convertTo(out, CV_8U);
   return out;
 }
 
@@ -87,27 +87,11 @@ cv::Mat dampedClutter(cv::Size size, double level, scenes::Seed seed) {
   return clutter;
 }
 
-namespace {
-
-// The noise-free bright wheel of `look` in front of `behind`, with noise of 3 grey levels.
-Shot wheelInFront(scenes::WheelLayout look, const cv::Mat& behind, scenes::Seed noiseSeed) {
-  look.noiseSigma = 0.0;
-  Shot s;
-  s.image = inFront(scenes::renderWheel(look), behind, look.centre, look.radius);
-  scenes::addGaussianNoise(s.image, 3.0, noiseSeed);
-  s.centre = look.centre - cv::Point2d(0.5, 0.5);
-  s.radius = look.radius;
-  return s;
-}
-
-}  // namespace
-
 RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadius) {
   RingLightShot s;
-  const cv::Point2d c = toRenderer(centre);
   s.ringOuter = wheelRadius * 410.0 / 330.0;
-  const cv::Mat ring =
-      scenes::renderRing(size, c, wheelRadius * 380.0 / 330.0, s.ringOuter, 250.0, 30.0);
+  const cv::Mat ring = scenes::renderRing(size, toRenderer(centre), wheelRadius * 380.0 / 330.0,
+                                          s.ringOuter, 250.0, 30.0);
   s.shot = wheelInFront(brightLook(size, centre, wheelRadius), ring, 11);
   s.emptyScene = ring.clone();
   scenes::addGaussianNoise(s.emptyScene, 3.0, 12);  // another exposure, other noise
@@ -126,9 +110,9 @@ cv::Mat emptyBelt(cv::Size size, scenes::Seed seed) {
 }
 
 cv::Mat wheelTemplate(scenes::WheelLayout design, int radius) {
-  design.size = cv::Size(2 * radius, 2 * radius);
-  design.centre = cv::Point2d(radius, radius);  // the square's centre in the renderer's frame
-  design.radius = radius;
+  // The square's centre in the renderer's frame.
+  std::tie(design.size, design.centre, design.radius) =
+      std::make_tuple(cv::Size(2 * radius, 2 * radius), cv::Point2d(radius, radius), radius);
   design.angleDeg = 0.0;
   design.noiseSigma = 2.0;
   design.seed = 7;
