@@ -32,27 +32,19 @@ TEST(FetchDeliveredImage, GreyIsAViewOfTheHostBufferReadAtTheStride) {
   EXPECT_EQ(image.calls(), (std::vector<std::string>{"GetImageFormat", "GetImageData"}));
 }
 
-// Four channels whose values differ from pixel to pixel: (r, c) starts with 10 * r + c.
-cv::Mat fourChannels(int rows, int cols) {
-  cv::Mat other;
-  cv::merge(
-      std::vector<cv::Mat>{ramp(rows, cols), cv::Mat(rows, cols, CV_8UC1, cv::Scalar(1)),
-                           255 - ramp(rows, cols), cv::Mat(rows, cols, CV_8UC1, cv::Scalar(3))},
-      other);
-  return other;
-}
-
 TEST(FetchDeliveredImage, EveryFormatOtherThanOneGivesTheFirstChannelAsANewMatrix) {
-  const cv::Mat bgra = fourChannels(4, 3);
+  cv::Mat bgra;  // the first channel is the ramp, and no two channels agree
+  cv::merge(std::vector<cv::Mat>{ramp(4, 3), cv::Mat(4, 3, CV_8UC1, cv::Scalar(1)),
+                                 255 - ramp(4, 3), cv::Mat(4, 3, CV_8UC1, cv::Scalar(3))},
+            bgra);
   for (int format : {0, 2, 3, 4, -1}) {
     ImageObject image(bgra, format == 4 ? 16 : 0);
     image.setFormat(format);
     const cv::Mat fetched = fetchDeliveredImage(&image);
     ASSERT_EQ(fetched.type(), CV_8UC1) << format;
     EXPECT_EQ(cv::norm(fetched, ramp(4, 3), cv::NORM_INF), 0.0) << format;
-    EXPECT_TRUE(fetched.data < image.buffer().data() ||
-                fetched.data >= image.buffer().data() + image.buffer().size())
-        << format;
+    const uchar* buffer = image.buffer().data();
+    EXPECT_TRUE(fetched.data < buffer || fetched.data >= buffer + image.buffer().size()) << format;
   }
 }
 
