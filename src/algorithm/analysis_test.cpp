@@ -32,27 +32,21 @@ using wheelhost::ConfigObject;
 using wheelhost::ImageObject;
 using wheelhost::ParameterBuilder;
 using wheelshots::Shot;
+using Algorithm = wheelhost::PluginLibrary::AlgorithmPtr;
+using Lines = std::vector<std::string>;
 
-// --- The plug-in, its objects and its log ----------------------------------------------------
-
-// Loaded once, the way the host loads it, and kept until the process ends. All process-wide
-// state of the analysis (the background cache above all) lives inside this library.
-wheelhost::PluginLibrary* plugin() {
+// An object of the plug-in, loaded once the way the host loads it and kept until the process
+// ends: all process-wide state of the analysis (the background cache above all) lives inside
+// this library. Null when the library does not load.
+Algorithm newAlgorithm() {
   static const std::unique_ptr<wheelhost::PluginLibrary> library =
       wheelhost::PluginLibrary::load(QString::fromUtf8(ALGORITHM_PLUGIN_PATH), nullptr);
-  return library.get();
+  return library ? library->create() : Algorithm();
 }
 
-using Algorithm = wheelhost::PluginLibrary::AlgorithmPtr;
-
-Algorithm newAlgorithm() { return plugin()->create(); }
-
-using Lines = std::vector<std::string>;
 const Lines kFinishedLog = {"start alg", "pull result", "finish alg"};
 // Qt's debug stream puts a space between the two items, after the one that ends the first.
 const Lines kErrorLog = {"start alg", "algo run Error  CAlgorithmFluorescence::IImageAnalysis"};
-
-// --- The host's side ---------------------------------------------------------------------
 
 // Two models; "WHEEL-A" matches best (0.1 under a limit of 0.5).
 ScriptedCatalogue twoModels() {
@@ -139,34 +133,39 @@ const wheelshots::RingLightShot& ringLight() {
   return s;
 }
 
+// A plug-in object, the two-model catalogue and the camera's parameters naming it, in a scratch
+// current directory (the analysis looks for ".\user\background.png" there).
 class Analysis : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(plugin(), nullptr) << ALGORITHM_PLUGIN_PATH;
-    ASSERT_NE(newAlgorithm(), nullptr) << "the plug-in created no object";
-    // A scratch current directory: the analysis looks for ".\user\background.png" there.
+    ASSERT_NE(algorithm, nullptr) << "no plug-in object from " << ALGORITHM_PLUGIN_PATH;
     ASSERT_TRUE(currentDir_.isValid());
     previousDir_ = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(currentDir_.path()));
   }
   void TearDown() override { QDir::setCurrent(previousDir_); }
 
+  Outcome run(const cv::Mat& pixels, const ParameterBuilder& p, ConfigObject* config = nullptr) {
+    return analyse(*algorithm, pixels, p, config);
+  }
+
+  Algorithm algorithm = newAlgorithm();
+  ScriptedCatalogue catalogue = twoModels();
+  const ParameterBuilder params = wheelParameters(&catalogue);
+
  private:
   QTemporaryDir currentDir_;
   QString previousDir_;
 };
-
-// --- A wheel found, measured and named --------------------------------------------------------
 
 // The values a valid scene gives are pinned by the regression set; these are what it does not
 // record: where the cut-out lies, what the host's objects see, the timing. (What the matchers
 // are given is the regression set's too: its template matchers score the cut-out.)
 TEST_F(Analysis, FindsTheWheelCutsItOutAndDeliversOnce) {
   const Shot shot = wheelshots::brightWheel({1280, 1024}, {600.0, 520.0}, 380.0, 3);
-  ScriptedCatalogue catalogue = twoModels();
   ImageObject image(shot.image);
-  image.setParameters(wheelParameters(&catalogue).map());
-  const Outcome o = analyse(*newAlgorithm(), image);
+  image.setParameters(params.map());
+  const Outcome o = analyse(*algorithm, image);
 
   // Status, keys, diameter, model, similarity and log lines of such a scene are the regression
   // set's; it never sets "Ratio".
@@ -181,16 +180,12 @@ TEST_F(Analysis, FindsTheWheelCutsItOutAndDeliversOnce) {
 }
 
 TEST_F(Analysis, CutOutsOf900PixelsOrMoreAreHalvedBeforeMeasuringAndMatching) {
-  Algorithm algorithm = newAlgorithm();
-  ScriptedCatalogue catalogue = twoModels();
   // At the threshold: 2 x 449.7 = 899.4 gives 899 columns and stays; 2 x 450.3 gives 900.
   // (The diameter of a halved cut-out is pinned by the regression set's large scenes.)
-  const Shot below = wheelshots::brightWheel({1280, 1024}, {640.0, 512.0}, 449.7, 8);
-  Outcome o = analyse(*algorithm, below.image, wheelParameters(&catalogue));
+  Outcome o = run(wheelshots::brightWheel({1280, 1024}, {640.0, 512.0}, 449.7, 8).image, params);
   ASSERT_NE(o.record, nullptr);
   EXPECT_EQ(o.record->image.width(), 899);
-  const Shot at = wheelshots::brightWheel({1280, 1024}, {640.0, 512.0}, 450.3, 8);
-  o = analyse(*algorithm, at.image, wheelParameters(&catalogue));
+  o = run(wheelshots::brightWheel({1280, 1024}, {640.0, 512.0}, 450.3, 8).image, params);
   ASSERT_NE(o.record, nullptr);
   EXPECT_EQ(o.record->image.size(), QSize(450, 450));
   EXPECT_EQ(catalogue.matcher("WHEEL-A").matchCalls().back().image.cols, 450);
@@ -199,48 +194,44 @@ TEST_F(Analysis, CutOutsOf900PixelsOrMoreAreHalvedBeforeMeasuringAndMatching) {
 TEST_F(Analysis, CutImagesSkipLocalisationButAreStillIdentified) {
   // 960 x 920: whole, not halved, and not searched (the wheel is off-centre and small).
   const Shot shot = wheelshots::brightWheel({960, 920}, {300.0, 400.0}, 200.0, 10);
-  ScriptedCatalogue catalogue = twoModels();
-  const Outcome o = analyse(*newAlgorithm(), shot.image, wheelParameters(&catalogue).isCutImg(1));
+  ParameterBuilder cut = params;
+  const Outcome o = run(shot.image, cut.isCutImg(1));
   EXPECT_EQ(o.status, 1);
   ASSERT_NE(o.record, nullptr);
-  EXPECT_EQ(o.record->diameter, 0.0);
-  EXPECT_EQ(o.record->thickness, 180.0);
-  EXPECT_EQ(o.record->model, "WHEEL-A");
+  EXPECT_EQ(std::make_tuple(o.record->diameter, o.record->thickness, o.record->model),
+            std::make_tuple(0.0, 180.0, QString("WHEEL-A")));
   EXPECT_TRUE(samePixels(o.record->image, shot.image));
   EXPECT_TRUE(samePixels(o.record->source, shot.image));
-  EXPECT_EQ(cv::norm(catalogue.matcher("WHEEL-A").matchCalls()[0].image, shot.image, cv::NORM_INF),
-            0.0);
+  const cv::Mat matched = catalogue.matcher("WHEEL-A").matchCalls()[0].image;
+  EXPECT_EQ(cv::norm(matched, shot.image, cv::NORM_INF), 0.0);
   EXPECT_EQ(o.log, kFinishedLog);
 }
 
 // A scale whose diameter no int holds ends the call through the error path.
 TEST_F(Analysis, DiameterBeyondIntFailsTheCallInsteadOfConverting) {
   const Shot& shot = bright640();
-  ScriptedCatalogue catalogue = twoModels();
-  Algorithm algorithm = newAlgorithm();
   for (const QVariant& scale : {QVariant(std::nan("")), QVariant(HUGE_VAL), QVariant(-HUGE_VAL),
                                 QVariant(1e308), QVariant("nan")}) {
-    expectFailed(analyse(*algorithm, shot.image, wheelParameters(&catalogue).set("d2h", scale)),
-                 scale.toString().toStdString());
+    ParameterBuilder p = params;
+    expectFailed(run(shot.image, p.set("d2h", scale)), scale.toString().toStdString());
   }
   // A large but representable diameter is delivered as computed.
-  const Outcome o = analyse(*algorithm, shot.image, wheelParameters(&catalogue).d2h(1e6));
+  ParameterBuilder p = params;
+  const Outcome o = run(shot.image, p.d2h(1e6));
   ASSERT_NE(o.record, nullptr);
   EXPECT_NEAR(o.record->diameter, 1e6 * 2 * shot.radius, 1e6);
 }
 
 TEST_F(Analysis, WithoutCatalogueTheWheelIsMeasuredButNotNamed) {
-  const Shot& shot = bright640();
-  Algorithm algorithm = newAlgorithm();
   WheelModelMap empty;
   QStringList names{"WHEEL-A"};
-  for (WheelModelMap* catalogue : {static_cast<WheelModelMap*>(nullptr), &empty}) {
-    ParameterBuilder params = wheelParameters(nullptr);
-    if (catalogue != nullptr) params.modelMap(catalogue).defectList(&names);
-    const Outcome o = analyse(*algorithm, shot.image, params);
+  for (WheelModelMap* models : {static_cast<WheelModelMap*>(nullptr), &empty}) {
+    ParameterBuilder p = wheelParameters(nullptr);
+    if (models != nullptr) p.modelMap(models).defectList(&names);
+    const Outcome o = run(bright640().image, p);
     EXPECT_EQ(o.status, 1);
     ASSERT_NE(o.record, nullptr);
-    expectDiameterOf(*o.record, shot.radius);
+    expectDiameterOf(*o.record, bright640().radius);
     EXPECT_EQ(std::make_tuple(o.record->model, o.record->score, o.record->similarity),
               std::make_tuple(QString(), 1000.0, 0.0));
   }
@@ -248,13 +239,11 @@ TEST_F(Analysis, WithoutCatalogueTheWheelIsMeasuredButNotNamed) {
 
 TEST_F(Analysis, FailuresAreCaughtLoggedAndDeliverNothing) {
   const Shot& shot = bright640();
-  Algorithm algorithm = newAlgorithm();
   ScriptedCatalogue throwing = twoModels();
   throwing.matcher("WHEEL-B").failOn("Match");
-  expectFailed(analyse(*algorithm, shot.image, wheelParameters(&throwing)), "a matcher throws");
+  expectFailed(run(shot.image, wheelParameters(&throwing)), "a matcher throws");
   // The object is usable afterwards: its lock was released.
-  ScriptedCatalogue catalogue = twoModels();
-  EXPECT_NE(analyse(*algorithm, shot.image, wheelParameters(&catalogue)).record, nullptr);
+  EXPECT_NE(run(shot.image, params).record, nullptr);
 
   ImageObject noParameters(shot.image), noPixels(shot.image), failing(shot.image);
   noParameters.setNullParameters(true);
@@ -266,8 +255,6 @@ TEST_F(Analysis, FailuresAreCaughtLoggedAndDeliverNothing) {
   expectFailed(analyse(*algorithm, failing), "an image object that fails");
 }
 
-// --- The reference background ------------------------------------------------------------
-
 // The host's configured directory with a reference background in it, and a way to bring the
 // plug-in's process-wide cache to a known state whatever earlier tests left in it.
 class AnalysisWithBackground : public Analysis {
@@ -276,11 +263,7 @@ class AnalysisWithBackground : public Analysis {
     Analysis::SetUp();
     ASSERT_TRUE(configured_.isValid());
     ASSERT_TRUE(QDir(configured_.path()).mkpath("user"));
-  }
-
-  // The configured directory the host's way, with backslashes.
-  QString hostDirectory() const {
-    return QString(configured_.path()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    withBackground.useBackground(true);
   }
 
   // Stores `background` under both names the analysis reads from the configured directory.
@@ -295,40 +278,35 @@ class AnalysisWithBackground : public Analysis {
   // Leaves the cache so that the next call with `config` reads `background`: one call with a
   // size no background has sets the reload flag, or finds the cache empty and loads the
   // mirrored file.
-  void prime(IAlgorithm& algorithm, ConfigObject& config, const cv::Mat& background) {
+  void prime(IAlgorithm& object, const cv::Mat& background) {
     storeBackground(background);
-    const Outcome o = analyse(algorithm, cv::Mat(12, 16, CV_8UC1, cv::Scalar(0)),
+    const Outcome o = analyse(object, cv::Mat(12, 16, CV_8UC1, cv::Scalar(0)),
                               ParameterBuilder().useBackground(true), &config);
     ASSERT_EQ(o.status, 0);
     ASSERT_EQ(o.results.keys(), QStringList({"error", "ratioVal"}));
   }
 
   QTemporaryDir configured_;
+  // The configured directory the host's way, with backslashes.
+  ConfigObject config{{QString(configured_.path()).replace(QLatin1Char('/'), QLatin1Char('\\'))}};
+  ParameterBuilder withBackground = params;
 };
 
 TEST_F(AnalysisWithBackground, MismatchedSizeReportsErrorAndTheNextCallReloads) {
   const wheelshots::RingLightShot& scene = ringLight();
   const Shot& small = bright640();
-  Algorithm algorithm = newAlgorithm();
-  ConfigObject config({hostDirectory()});
-  prime(*algorithm, config, scene.emptyScene);
-  ScriptedCatalogue catalogue = twoModels();
-  const ParameterBuilder withBackground = wheelParameters(&catalogue).useBackground(true);
+  prime(*algorithm, scene.emptyScene);
   ParameterBuilder cut = withBackground;
   cut.isCutImg(1);
-  // How often the configured directory was asked for so far: once per file read.
-  const auto reads = [&config] { return static_cast<int>(config.askedKeys().count("filepath")); };
-  const auto run = [&](const Shot& shot, const ParameterBuilder& params) {
-    return analyse(*algorithm, shot.image, params, &config);
-  };
-
+  // How often the configured directory was asked for: once per file read.
+  const auto reads = [this] { return static_cast<int>(config.askedKeys().count("filepath")); };
   const int primed = reads();
-  EXPECT_EQ(run(scene.shot, withBackground).status, 1);  // reloads
+  EXPECT_EQ(run(scene.shot.image, withBackground, &config).status, 1);  // reloads
   EXPECT_EQ(reads(), primed + 1);
 
   // A 640 x 512 shot against the 1280 x 1024 background: "ratioVal" and "error" only, and the
   // cache was loaded and not due for reload.
-  Outcome o = run(small, withBackground);
+  Outcome o = run(small.image, withBackground, &config);
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.results.keys(), QStringList({"error", "ratioVal"}));
   EXPECT_EQ(o.record, nullptr);
@@ -338,48 +316,42 @@ TEST_F(AnalysisWithBackground, MismatchedSizeReportsErrorAndTheNextCallReloads) 
 
   // The host changed the background meanwhile: the next call reads it again and succeeds.
   storeBackground(wheelshots::emptyBelt(small.image.size(), 5));
-  o = run(small, withBackground);
+  o = run(small.image, withBackground, &config);
   EXPECT_EQ(o.status, 1);
   ASSERT_NE(o.record, nullptr);
   expectDiameterOf(*o.record, small.radius);
   EXPECT_EQ(reads(), primed + 2);
-  run(small, withBackground);
+  run(small.image, withBackground, &config);
   EXPECT_EQ(reads(), primed + 2);  // loaded, sizes agree: no more reading
 
   // A cut image neither sets nor clears the reload flag, though it reads the background.
-  ASSERT_EQ(run(scene.shot, withBackground).results.keys(), QStringList({"error", "ratioVal"}));
+  o = run(scene.shot.image, withBackground, &config);
+  ASSERT_EQ(o.results.keys(), QStringList({"error", "ratioVal"}));
   for (int call = 1; call <= 2; ++call) {
-    EXPECT_EQ(run(small, cut).status, 1);
+    EXPECT_EQ(run(small.image, cut, &config).status, 1);
     EXPECT_EQ(reads(), primed + 2 + call);  // read again each time
   }
-  run(small, withBackground);  // clears the flag
-  run(small, withBackground);
+  run(small.image, withBackground, &config);  // clears the flag
+  run(small.image, withBackground, &config);
   EXPECT_EQ(reads(), primed + 5);
 }
 
 TEST_F(AnalysisWithBackground, TwoObjectsShareOneBackground) {
   const wheelshots::RingLightShot& scene = ringLight();
-  Algorithm first = newAlgorithm(), second = newAlgorithm();
-  ConfigObject firstConfig({hostDirectory()});
-  QTemporaryDir nothingThere;
-  ConfigObject secondConfig({QDir::toNativeSeparators(nothingThere.path())});
-  prime(*first, firstConfig, scene.emptyScene);
-  ScriptedCatalogue catalogue = twoModels();
-  const ParameterBuilder params = wheelParameters(&catalogue).useBackground(true);
-
-  Outcome o = analyse(*first, scene.shot.image, params, &firstConfig);
+  prime(*algorithm, scene.emptyScene);
+  Outcome o = run(scene.shot.image, withBackground, &config);
   ASSERT_NE(o.record, nullptr);
   expectCutOutCovers(*o.record, scene.shot);  // cut from the shot, not from the difference
 
-  // The second object has a directory without backgrounds, and needs none: it uses the
+  // A second object has a directory without backgrounds, and needs none: it uses the
   // background the first one loaded.
-  o = analyse(*second, scene.shot.image, params, &secondConfig);
+  QTemporaryDir nothingThere;
+  ConfigObject elsewhere({QDir::toNativeSeparators(nothingThere.path())});
+  o = analyse(*newAlgorithm(), scene.shot.image, withBackground, &elsewhere);
   ASSERT_NE(o.record, nullptr);
   expectDiameterOf(*o.record, scene.shot.radius);
-  EXPECT_EQ(secondConfig.askedKeys().count("filepath"), 0);
+  EXPECT_EQ(elsewhere.askedKeys().count("filepath"), 0);
 }
-
-// --- The opt-in circle --------------------------------------------------------------------
 
 struct CircleCase {
   const char* name;
@@ -396,27 +368,20 @@ class ReportCircle : public Analysis, public ::testing::WithParamInterface<Circl
 auto comparable(const Outcome& o) {
   QVariantMap m = o.results;
   m.remove("result");
-  if (o.record == nullptr)
-    return std::make_tuple(o.status, m, o.log, false, 0.0, 0.0, 0.0, 0.0, QString(), QImage(),
-                           QImage());
-  const FluorescenceResult& r = *o.record;
-  return std::make_tuple(o.status, m, o.log, true, r.diameter, r.thickness, r.score, r.similarity,
-                         r.model, r.image.toImage(), r.source.toImage());
+  const FluorescenceResult r = o.record ? *o.record : FluorescenceResult();
+  return std::make_tuple(o.status, m, o.log, o.record != nullptr, r.diameter, r.thickness, r.score,
+                         r.similarity, r.model, r.image.toImage(), r.source.toImage());
 }
 
 TEST_P(ReportCircle, AddsOnlyTheCircleBeforeHalvingWhenAsked) {
   const CircleCase& c = GetParam();
   const Shot& shot = bright640();
   const cv::Mat pixels = c.wheel ? shot.image : wheelshots::emptyBelt({320, 256}, 3);
-  Algorithm algorithm = newAlgorithm();
-  const auto call = [&](const QVariant& report) {
-    ScriptedCatalogue catalogue = twoModels();
-    ParameterBuilder params = wheelParameters(&catalogue).isCutImg(c.cut ? 1 : 0);
-    if (report.isValid()) params.set("ReportCircle", report);
-    return analyse(*algorithm, pixels, params);
-  };
+  ParameterBuilder p = params;
+  p.isCutImg(c.cut ? 1 : 0);
   // (false reads as absent: the parameter reading's test.)
-  Outcome absent = call(QVariant()), on = call(true);
+  const Outcome absent = run(pixels, p);
+  Outcome on = run(pixels, p.set("ReportCircle", true));
 
   // True adds "circle" and nothing else.
   EXPECT_FALSE(absent.results.contains("circle"));
