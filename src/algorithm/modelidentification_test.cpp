@@ -26,21 +26,18 @@ constexpr double kMax = std::numeric_limits<double>::max();
 // that counts circles on it throws, so a call that returns proves that no counting ran.
 cv::Mat tooSmallForCounting() { return cv::Mat(100, 100, CV_8UC1, cv::Scalar(60)); }
 
-ModelQuery query(const QStringList& names,
-                 cv::Mat image = cv::Mat(240, 240, CV_8UC1, cv::Scalar(60))) {
-  ModelQuery q;
-  q.image = image;
-  q.names = names;
-  q.useDiameter = q.useThickness = false;
-  return q;
+const cv::Mat kFlat(240, 240, CV_8UC1, cv::Scalar(60));
+
+// A query of `names` without filters. (A query's fields in order: image, thickness, diameter,
+// useThickness, useDiameter, names, ratio, ratioType.)
+ModelQuery query(const QStringList& names, cv::Mat image = kFlat) {
+  return {image, 0, 0, false, false, names};
 }
 
 // The name identification gives for `names` on `image`, without scores.
-QString named(Catalogue& cat, const QStringList& names, const cv::Mat& image = query({}).image) {
+QString named(Catalogue& cat, const QStringList& names, const cv::Mat& image = kFlat) {
   return identifyModel(cat.map(), query(names, image), nullptr, 0);
 }
-
-// --- The calling sequence ------------------------------------------------------------------
 
 TEST(IdentifyModel, NullCatalogueNamesNothingAndLeavesTheScoresAlone) {
   Scores scores{7.0, 8.0};
@@ -53,12 +50,7 @@ TEST(IdentifyModel, AsksEachModelAndMatcherInTheHostsOrder) {
   cat.add("A", Model{0.7, 0.5, 500.0, 200.0, 1.0, 2.0});
   cv::Mat image = tooSmallForCounting();
   image.at<uchar>(3, 4) = 200;
-  ModelQuery q = query({"A"}, image);
-  q.useDiameter = q.useThickness = true;
-  q.diameter = 500;
-  q.thickness = 200;
-  q.ratioType = 1;
-  q.ratio = 1.5;
+  const ModelQuery q{image, 200, 500, true, true, {"A"}, 1.5, 1};
 
   double best = 0.0;
   EXPECT_EQ(identifyModel(cat.map(), q, &best, 1), "A");
@@ -93,49 +85,30 @@ TEST(IdentifyModel, MatchersGetACopyOfTheCutOut) {
   EXPECT_EQ(cv::countNonZero(q.image != 60), 0);
 }
 
-// --- Filters -------------------------------------------------------------------------------
-
 // A difference of 15 from the queried value rejects a model before its matcher runs; 14.9
 // keeps it. Each filter is checked with the other one off.
-struct ToleranceCase {
-  const char* name;
-  double Model::*field;
-  double queried;
-};
+TEST(IdentifyModel, DiameterOrThicknessDifferenceOf15RejectsAnd14Point9Keeps) {
+  for (const bool byDiameter : {true, false}) {
+    SCOPED_TRACE(byDiameter ? "diameter" : "thickness");
+    const QStringList names{"plus15", "minus15", "plus14.9", "minus14.9"};
+    const double offsets[] = {15.0, -15.0, 14.9, -14.9};
+    Catalogue cat;
+    for (int i = 0; i < 4; ++i) {
+      Model m{0.9, 0.5, 9999.0};  // far off for the thickness case, whose diameter filter is off
+      (byDiameter ? m.diameter : m.thickness) = (byDiameter ? 500.0 : 180.0) + offsets[i];
+      cat.add(names[i], m);
+    }
+    ModelQuery q{kFlat, 180, 500, !byDiameter, byDiameter, names};
+    identifyModel(cat.map(), q, nullptr, 0);
+    EXPECT_EQ(cat.matches(names), (std::vector<int>{0, 0, 1, 1}));
 
-void PrintTo(const ToleranceCase& c, std::ostream* os) { *os << c.name; }
-
-class Tolerance : public ::testing::TestWithParam<ToleranceCase> {};
-
-TEST_P(Tolerance, DifferenceOf15RejectsAnd14Point9Keeps) {
-  const ToleranceCase& c = GetParam();
-  const QStringList names{"plus15", "minus15", "plus14.9", "minus14.9"};
-  const double offsets[] = {15.0, -15.0, 14.9, -14.9};
-  Catalogue cat;
-  for (int i = 0; i < 4; ++i) {
-    Model m{0.9, 0.5, 9999.0};  // far off for the thickness case, whose diameter filter is off
-    m.*c.field = c.queried + offsets[i];
-    cat.add(names[i], m);
+    // Switched off, the filter does not even ask the model: only its matcher is asked for.
+    q.useDiameter = q.useThickness = false;
+    identifyModel(cat.map(), q, nullptr, 0);
+    EXPECT_EQ(cat.matches("plus15"), 1);
+    EXPECT_EQ(cat.model("plus15").calls().size(), 2u);
   }
-  ModelQuery q = query(names);
-  q.diameter = 500;
-  q.thickness = 180;
-  q.useDiameter = c.field == &Model::diameter;
-  q.useThickness = !q.useDiameter;
-  identifyModel(cat.map(), q, nullptr, 0);
-  EXPECT_EQ(cat.matches(names), (std::vector<int>{0, 0, 1, 1}));
-
-  // Switched off, the filter does not even ask the model: only its matcher is asked for.
-  q.useDiameter = q.useThickness = false;
-  identifyModel(cat.map(), q, nullptr, 0);
-  EXPECT_EQ(cat.matches("plus15"), 1);
-  EXPECT_EQ(cat.model("plus15").calls().size(), 2u);
 }
-
-INSTANTIATE_TEST_SUITE_P(IdentifyModel, Tolerance,
-                         ::testing::Values(ToleranceCase{"Diameter", &Model::diameter, 500.0},
-                                           ToleranceCase{"Thickness", &Model::thickness, 180.0}),
-                         ::testing::PrintToStringParamName());
 
 TEST(IdentifyModel, RatioRangeFiltersOnlyForType1AndPositiveValues) {
   // The queried 1.5 is below "above", above "below" and on both edges of "edges"; a bound of 0
@@ -146,9 +119,7 @@ TEST(IdentifyModel, RatioRangeFiltersOnlyForType1AndPositiveValues) {
   Catalogue cat;
   for (int i = 0; i < 6; ++i)
     cat.add(names[i], {0.9, 0.5, 500.0, 200.0, ranges[i][0], ranges[i][1]});
-  ModelQuery q = query(names);
-  q.ratioType = 1;
-  q.ratio = 1.5;
+  ModelQuery q{kFlat, 0, 0, false, false, names, 1.5, 1};
   identifyModel(cat.map(), q, nullptr, 0);
   EXPECT_EQ(cat.matches(names), (std::vector<int>{0, 0, 1, 1, 1, 1}));
 
@@ -172,8 +143,6 @@ TEST(IdentifyModel, ModelsWithoutTemplateAreNotScored) {
   EXPECT_EQ(best, 0.8);
   EXPECT_EQ(cat.matcher("bare").calls(), std::vector<std::string>{"TemplateImage"});
 }
-
-// --- Choosing and reporting ----------------------------------------------------------------
 
 TEST(IdentifyModel, LowestScoreWinsAndTiesKeepTheEarlierListedName) {
   Catalogue cat;
@@ -215,10 +184,8 @@ TEST(IdentifyModel, CallersFirstEntryIsTheBestOrTheSmallestOfTheSortedScores) {
   // All listed, one rejected by its diameter: its entry is the largest double.
   Catalogue mixed;
   mixed.add("far", Model{0.1, 0.5, 900.0}).add("near", 0.45);
-  ModelQuery q = query({"far", "near"});
-  q.diameter = 500;
-  q.useDiameter = true;
   Scores two(2);
+  const ModelQuery q{kFlat, 0, 500, false, true, {"far", "near"}};
   EXPECT_EQ(identifyModel(mixed.map(), q, two.data(), 2), "near");
   EXPECT_EQ(two, (Scores{0.45, kMax}));
 
@@ -273,24 +240,16 @@ TEST(IdentifyModel, NoAcceptedModelMeansNoCircleCounting) {
   EXPECT_THROW(named(cat, {"B", "A"}, tooSmallForCounting()), cv::Exception);
 }
 
-// --- The look-alike pair -------------------------------------------------------------------
-
 // A cut-out wheel (400 x 400, radius 200) whose 220 x 220 centre shows the hub (radius 90,
 // the largest circle there), the bore (radius 14) and `holes` bolt holes of radius 5 on a
 // circle of radius 60. Between 0.038 x 0.038 x 90 = 0.13 px and 0.072 x 90 = 6.5 px lie
 // exactly the bolt holes.
 cv::Mat lookAlikeCutOut(int holes) {
-  scenes::WheelLayout wheel;
-  wheel.size = {400, 400};
-  wheel.centre = {200.0, 200.0};
-  wheel.radius = 200.0;
-  wheel.hubRadius = 0.45;
-  wheel.boreRadius = 0.07;
-  wheel.boltCircle = 0.30;
-  wheel.boltRadius = 0.025;
-  wheel.boltHoles = holes;
-  wheel.angleDeg = 10.0;
-  return scenes::renderWheel(wheel);
+  scenes::WheelLayout w;
+  std::tie(w.size, w.centre, w.radius, w.hubRadius, w.boreRadius, w.boltCircle, w.boltRadius,
+           w.boltHoles, w.angleDeg) = std::make_tuple(cv::Size(400, 400), cv::Point2d(200, 200),
+                                                      200.0, 0.45, 0.07, 0.30, 0.025, holes, 10.0);
+  return scenes::renderWheel(w);
 }
 
 TEST(CountSmallCircles, BandIsRelativeToTheLargestCircle) {
