@@ -14,11 +14,7 @@ namespace fluorescence {
 class ScriptedCatalogue {
  public:
   struct Model {
-    double score;
-    double limit = 0.5;
-    double diameter = 500.0;
-    double thickness = 200.0;
-    double ratioMin = 0.0, ratioMax = 0.0;
+    double score, limit = 0.5, diameter = 500.0, thickness = 200.0, ratioMin = 0.0, ratioMax = 0.0;
     bool withTemplate = true;
   };
 

@@ -121,12 +121,8 @@ TEST(WheelCutOutRect, SquareOfTheTruncatedDiameterClippedOnlyAtLeftAndTop) {
   // 100.9 - 40.6 = 60.3 -> 60; 80.2 - 40.6 = 39.6 -> 39; 2 x 40.6 = 81.2 -> 81.
   EXPECT_EQ(wheelCutOutRect({100.9f, 80.2f, 40.6f}), cv::Rect(60, 39, 81, 81));
   EXPECT_EQ(wheelCutOutRect({10.0f, 5.0f, 20.0f}), cv::Rect(0, 0, 40, 40));
-
-  // Past the right border the cut-out cannot be taken: the analysis call fails there.
-  const cv::Mat image(200, 200, CV_8UC1, cv::Scalar(0));
-  const cv::Rect pastRight = wheelCutOutRect({180.0f, 100.0f, 50.0f});
-  EXPECT_EQ(pastRight, cv::Rect(130, 50, 100, 100));
-  EXPECT_THROW(cv::Mat(image, pastRight), cv::Exception);
+  // Not clipped past the right border: the analysis call fails on such a cut-out.
+  EXPECT_EQ(wheelCutOutRect({180.0f, 100.0f, 50.0f}), cv::Rect(130, 50, 100, 100));
 }
 
 TEST(RefineWheel, StartOnAnAxisMeansStartAtTheImageCentre) {
