@@ -12,8 +12,13 @@ namespace matchertest {
 inline cv::Mat wheelSquare(int side, int spokes, int boltHoles, double angleDeg,
                            scenes::Seed seed = 1) {
   scenes::WheelLayout look;
-  look.size = {side, side}, look.centre = {side / 2.0, side / 2.0}, look.radius = side / 2.0;
-  look.spokes = spokes, look.boltHoles = boltHoles, look.angleDeg = angleDeg, look.seed = seed;
+  look.size = {side, side};
+  look.centre = {side / 2.0, side / 2.0};
+  look.radius = side / 2.0;
+  look.spokes = spokes;
+  look.boltHoles = boltHoles;
+  look.angleDeg = angleDeg;
+  look.seed = seed;
   return scenes::renderWheel(look);
 }
 

@@ -15,10 +15,16 @@ using S = ImageOutcome::Status;
 ReportEntry entry(const QString& file, S status, const QString& model) {
   ReportEntry e{{}, "overlays/" + file, "thumbs/o-" + file, {}, {}};
   ImageOutcome& o = e.outcome;
-  o.file = file, o.status = status, o.model = model, o.returnValue = status == S::Failed ? -1 : 1;
+  o.file = file;
+  o.status = status;
+  o.model = model;
+  o.returnValue = status == S::Failed ? -1 : 1;
   if (status == S::Found) {
-    o.hasRecord = true, o.score = 0.02, o.seconds = 0.05;
-    e.cutout = "cutouts/" + file, e.cutoutThumb = "thumbs/" + file;
+    o.hasRecord = true;
+    o.score = 0.02;
+    o.seconds = 0.05;
+    e.cutout = "cutouts/" + file;
+    e.cutoutThumb = "thumbs/" + file;
   }
   if (status == S::Failed) o.error = "unreadable";
   return e;

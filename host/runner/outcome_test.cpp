@@ -16,15 +16,25 @@ using Status = ImageOutcome::Status;
 
 ImageOutcome found(const QString& file, const QString& model, double wall) {
   ImageOutcome o;
-  o.file = file, o.status = Status::Found, o.returnValue = 1, o.hasRecord = true;
-  o.model = model, o.diameter = 405.04, o.score = 0.0314159, o.similarity = 0.875;
-  o.seconds = 0.25, o.wallSeconds = wall, o.centre = cv::Point2d(100.25, 50.5), o.radius = 40.0;
+  o.file = file;
+  o.status = Status::Found;
+  o.returnValue = 1;
+  o.hasRecord = true;
+  o.model = model;
+  o.diameter = 405.04;
+  o.score = 0.0314159;
+  o.similarity = 0.875;
+  o.seconds = 0.25;
+  o.wallSeconds = wall;
+  o.centre = cv::Point2d(100.25, 50.5);
+  o.radius = 40.0;
   return o;
 }
 
 ImageOutcome noWheel(const QString& file) {
   ImageOutcome o;
-  o.file = file, o.status = Status::NoWheel;
+  o.file = file;
+  o.status = Status::NoWheel;
   return o;
 }
 
@@ -33,7 +43,9 @@ TEST(ImageOutcome, TextLineAndJsonCarryTheRecord) {
   EXPECT_EQ(wheelhost::textLine(o),
             "a.png  found  centre 100.25,50.50  r 40.00 px  diameter 405.0  model WM1  "
             "score 0.0314  similarity 0.875  0.250 s");
-  o.hasTruth = true, o.truthModel = "WM2", o.truthCentre = cv::Point2d(103.25, 54.5);
+  o.hasTruth = true;
+  o.truthModel = "WM2";
+  o.truthCentre = cv::Point2d(103.25, 54.5);
   EXPECT_TRUE(wheelhost::textLine(o).endsWith("  [truth: WM2]"));
   const QJsonObject j = wheelhost::toJson(o);
   EXPECT_EQ(j["status"].toString(), "found");
@@ -42,7 +54,8 @@ TEST(ImageOutcome, TextLineAndJsonCarryTheRecord) {
   EXPECT_FALSE(j["truth"].toObject()["correct"].toBool());
 
   ImageOutcome failed;
-  failed.file = "b.png", failed.error = "no such file";
+  failed.file = "b.png";
+  failed.error = "no such file";
   EXPECT_EQ(wheelhost::textLine(failed), "b.png  failed: no such file");
   const QJsonObject fj = wheelhost::toJson(failed);
   EXPECT_TRUE(fj["centre"].isNull());
@@ -78,7 +91,8 @@ TEST(Summary, CountsModelsTimesAndTruth) {
   a.truthModel = b.truthModel = c.truthModel = "B";  // b is named wrongly
   a.truthCentre = cv::Point2d(100.25, 51.5);         // 1 px off
   c.truthCentre = cv::Point2d(100.25, 53.5);         // 3 px off
-  none.returnValue = 0, none.wallSeconds = 0.2;      // truth: no wheel, and none found: right
+  none.returnValue = 0;
+  none.wallSeconds = 0.2;  // truth: no wheel, and none found: right
   bad.file = "e.png";
   wheelhost::Summary s;
   for (const ImageOutcome* o : {&a, &b, &c, &none, &bad}) s.add(*o);

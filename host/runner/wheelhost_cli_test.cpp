@@ -48,8 +48,13 @@ class Workspace {
   static cv::Mat wheel(cv::Size size, cv::Point2d centre, double radius, int spokes,
                        double angleDeg) {
     scenes::WheelLayout look;
-    look.size = size, look.centre = centre + cv::Point2d(0.5, 0.5), look.radius = radius;
-    look.spokes = spokes, look.boltHoles = 4, look.angleDeg = angleDeg, look.noiseSigma = 2.0;
+    look.size = size;
+    look.centre = centre + cv::Point2d(0.5, 0.5);
+    look.radius = radius;
+    look.spokes = spokes;
+    look.boltHoles = 4;
+    look.angleDeg = angleDeg;
+    look.noiseSigma = 2.0;
     return scenes::renderWheel(look);
   }
 

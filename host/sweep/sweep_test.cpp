@@ -63,18 +63,22 @@ TEST(SweepStats, LocatedMeansWithinOnePercentAndWorstCountsEveryCircle) {
   EXPECT_FALSE(isLocated({true, {100, 100}, 101.5, 0}, truth));  // radius 1.5 % off
 }
 
+// A setting's statistics as far as the choice of the best reads them.
+SettingStats ranked(int located, double centreMedian, double secondsPerImage) {
+  SettingStats s;
+  s.located = located;
+  s.centreMedian = centreMedian;
+  s.secondsPerImage = secondsPerImage;
+  return s;
+}
+
 TEST(SweepStats, BestLocatesMostThenSharpestThenFastest) {
-  SettingStats a, b, c, d;
-  a.located = 3, a.centreMedian = 0.2, a.secondsPerImage = 1;
-  b.located = 4, b.centreMedian = 0.3, b.secondsPerImage = 1;
-  c.located = 4, c.centreMedian = 0.1, c.secondsPerImage = 2;
-  d.located = 4, d.centreMedian = 0.1, d.secondsPerImage = 1;
+  const SettingStats a = ranked(3, 0.2, 1), b = ranked(4, 0.3, 1), c = ranked(4, 0.1, 2),
+                     d = ranked(4, 0.1, 1);
   EXPECT_EQ(bestSetting({a, b, c, d}), 3);
   EXPECT_EQ(bestSetting({a, b, c}), 2);
   // Within noise of each other: the earlier stays.
-  SettingStats e = d;
-  e.centreMedian = 0.1004, e.secondsPerImage = 0.95;
-  EXPECT_EQ(bestSetting({d, e}), 0);
+  EXPECT_EQ(bestSetting({d, ranked(4, 0.1004, 0.95)}), 0);
   EXPECT_EQ(bestSetting({a}), 0);
   EXPECT_EQ(bestSetting({}), -1);
 }
@@ -85,7 +89,9 @@ TEST(RunSweep, ASmallGridFindsThePolarityOfTheRimsAndThreadsChangeNothing) {
   for (int k = 0; k < 2; ++k) {
     scenes::WheelLayout w;
     w.size = {400, 320};  // the refinement searches up to 50 px short of the border
-    w.centre = {200.5 + 7.3 * k, 160.5 - 3.1 * k}, w.radius = 80.0 + 5 * k, w.seed = 11 + k;
+    w.centre = {200.5 + 7.3 * k, 160.5 - 3.1 * k};
+    w.radius = 80.0 + 5 * k;
+    w.seed = 11 + k;
     images.push_back({QString("w%1").arg(k),
                       scenes::renderWheel(w),
                       w.centre - cv::Point2d(0.5, 0.5),

@@ -20,8 +20,11 @@ struct Located {
 
 Located localise(const regression::Scene& s, const cv::Mat& image, bool robust) {
   CircleParams params;
-  params.polarity = s.polarity, params.acceptance = s.acceptance, params.edgeWidth = s.edgeWidth;
-  params.minSize = s.filterSize, params.robust = robust;
+  params.polarity = s.polarity;
+  params.acceptance = s.acceptance;
+  params.edgeWidth = s.edgeWidth;
+  params.minSize = s.filterSize;
+  params.robust = robust;
   cv::Point2f centre;
   double radius = 0.0;
   Located out;

@@ -21,7 +21,10 @@ cv::Point2d rendered(const cv::Point2d& c) { return c + cv::Point2d(0.5, 0.5); }
 
 PeakCircleParams params(int minRadius, int maxRadius, int polarity, int precision = 0x23) {
   PeakCircleParams p;
-  p.minRadius = minRadius, p.maxRadius = maxRadius, p.polarity = polarity, p.precision = precision;
+  p.minRadius = minRadius;
+  p.maxRadius = maxRadius;
+  p.polarity = polarity;
+  p.precision = precision;
   return p;
 }
 
