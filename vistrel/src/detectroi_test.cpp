@@ -102,6 +102,13 @@ TEST(DetectRoi, NeedMaskOnlyWhenSomeRoiPixelIsOutside) {
   DetectRoi roi = rectangle(0, 0, 10, 10);
   roi.setAngle(30.f);
   EXPECT_TRUE(roi.needMask());
+  // Round-off short of a quarter turn, on either side, still leaves the rectangle axis-aligned.
+  for (float a : {89.9995f, -89.9995f, 179.9995f}) {
+    roi.setAngle(a);
+    EXPECT_FALSE(roi.needMask()) << a;
+  }
+  roi.setAngle(89.99f);
+  EXPECT_TRUE(roi.needMask());
   roi.setAngle(0.f);
   EXPECT_TRUE(region({{0, 0}, {8, 6}, {5, 10}, {-3, 4}}, Shape::Rectangle).needMask());
   DetectRoi two = roi;
