@@ -5,7 +5,10 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
@@ -29,8 +32,7 @@ TEST_P(ArcAnglesOf, StartAndEnd) {
     y.push_back(10 * std::sin(t));
   }
   const ArcAngles g = arcAngles(0, 0, 10, x.data(), y.data(), c.n);
-  EXPECT_NEAR(g.start, c.start, 1e-12);
-  EXPECT_NEAR(g.end, c.end, 1e-12);
+  EXPECT_TRUE(testexpect::allNear({g.start, g.end}, {c.start, c.end}, 1e-12));
 }
 
 constexpr double kPi = CV_PI;
@@ -61,13 +63,9 @@ TEST(ArcAngles, OffCirclePixelsAndNoRadius) {
   // Pixels off the circle clamp to acos(±1): 0 and π. With the two ways round equally long
   // the pair runs start > end, and the end 0 is written 6.28.
   const double x[] = {25, 0, -25}, y[] = {0.5, 10, 0.5};
-  ArcAngles g = arcAngles(0, 0, 10, x, y, 3);
-  EXPECT_EQ(g.start, CV_PI);
-  EXPECT_EQ(g.end, 6.28);
-  // No radius: nothing to measure.
-  g = arcAngles(0, 0, 0, x, y, 3);
-  EXPECT_EQ(g.start, 0);
-  EXPECT_EQ(g.end, 0);
+  const ArcAngles g = arcAngles(0, 0, 10, x, y, 3), none = arcAngles(0, 0, 0, x, y, 3);
+  EXPECT_EQ(std::pair(g.start, g.end), std::pair(CV_PI, 6.28));
+  EXPECT_EQ(std::pair(none.start, none.end), std::pair(0.0, 0.0));  // no radius: nothing to measure
 }
 
 TEST(ArcAngles, AngularSpanWrapsThroughZero) {

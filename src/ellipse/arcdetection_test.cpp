@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <memory>
+#include <tuple>
+#include <utility>
 
 #include "arctest_world.h"
 #include "ellipsetest_expect.h"
@@ -15,21 +17,34 @@ namespace {
 
 using namespace arctest;
 
-// The arcs and candidates point into the buffer, so it lives as long as they do.
+// The world after detection and what was found in it; the arcs and candidates point into the
+// buffer, so it lives as long as they do.
 struct Result {
+  World world;
   std::unique_ptr<PixelBuffer> buffer;
   ArcList arcs;
   CandidateList candidates;
+  std::pair<int, int> counts() const {
+    return {static_cast<int>(arcs.size()), static_cast<int>(candidates.size())};
+  }
 };
 
-Result detect(World& w, int width = 500, int height = 500) {
-  Result r;
-  r.buffer = std::make_unique<PixelBuffer>(w.totalPixels() * 8);
+Result detect(World w, int width = 500, int height = 500) {
+  auto buffer = std::make_unique<PixelBuffer>(w.totalPixels() * 8);
+  Result r{std::move(w), std::move(buffer), {}, {}};
   r.arcs.reserve(64);
   r.candidates.reserve(64);
-  detectArcs(w.lines, w.infos, w.firstLine, w.segments, *r.buffer, r.candidates, r.arcs, width,
+  World& x = r.world;
+  detectArcs(x.lines, x.infos, x.firstLine, x.segments, *r.buffer, r.candidates, r.arcs, width,
              height);
   return r;
+}
+
+World segment(const std::vector<cv::Point>& pixels) {
+  World w;
+  w.add(pixels);
+  w.finish();
+  return w;
 }
 
 // Two straight runs of `la` and `lb` pixels from (100, 100), the second turned by `deg`
@@ -44,64 +59,45 @@ World twoLines(int la, int lb, double deg) {
   World w;
   w.addWithLines(px, {{0, la}, {la, lb}});
   w.finish();
-  w.infos[0].turnAngle = deg * CV_PI / 180;
-  w.infos[0].turn = 1;
-  w.infos[1].turnAngle = 10.0;
-  w.infos[1].turn = 2;
+  w.infos[0] = {1, deg * CV_PI / 180, false};
+  w.infos[1] = {2, 10.0, false};
   return w;
 }
 
 TEST(ArcDetection, TwoLineRunsNeedBalancedLengthsAndAModerateTurn) {
-  World even = twoLines(20, 20, 20);
-  Result r = detect(even);
-  ASSERT_EQ(r.arcs.size(), 1u);
-  EXPECT_EQ(r.arcs[0].pixelCount, 40);
-  EXPECT_EQ(r.arcs[0].turn, 1);
-  EXPECT_EQ(r.arcs[0].segmentIndex, 0);
-  EXPECT_EQ(r.arcs[0].sx, 100);
-  EXPECT_EQ(r.arcs[0].sy, 100);
-  EXPECT_TRUE(even.infos[0].used);
-  EXPECT_FALSE(even.infos[1].used);  // the run's last line stays free for the next run
+  const Result r = detect(twoLines(20, 20, 20));
+  ASSERT_EQ(r.counts(), std::pair(1, 0));
+  const ArcCandidate& a = r.arcs[0];
+  EXPECT_EQ(std::tuple(a.pixelCount, a.turn, a.segmentIndex, a.sx, a.sy),
+            std::tuple(40, 1, 0, 100, 100));
+  // The run's last line stays free for the next run.
+  EXPECT_EQ(std::pair(r.world.infos[0].used, r.world.infos[1].used), std::pair(true, false));
 
-  World uneven = twoLines(15, 35, 20);  // 2 · 15 < 35
-  r = detect(uneven);
-  EXPECT_TRUE(r.arcs.empty());
-  EXPECT_TRUE(r.candidates.empty());
-  World shortPair = twoLines(19, 20, 20);  // 39 pixels < 40
-  EXPECT_TRUE(detect(shortPair).arcs.empty());
-  World gentle = twoLines(20, 20, 12);  // 12° < 15°
-  EXPECT_TRUE(detect(gentle).arcs.empty());
-  World sharp = twoLines(20, 20, 50);  // 50° > 45°
-  EXPECT_TRUE(detect(sharp).arcs.empty());
+  EXPECT_EQ(detect(twoLines(15, 35, 20)).counts(), std::pair(0, 0));  // 2 · 15 < 35
+  EXPECT_TRUE(detect(twoLines(19, 20, 20)).arcs.empty());             // 39 pixels < 40
+  EXPECT_TRUE(detect(twoLines(20, 20, 12)).arcs.empty());             // 12° < 15°
+  EXPECT_TRUE(detect(twoLines(20, 20, 50)).arcs.empty());             // 50° > 45°
 }
 
 TEST(ArcDetection, WrapsLetAClosedOutlineCloseItsTwoLineRun) {
   // 15 and 35 pixels fail the length rule, but when the segment's last line turns back into
   // its first one by a qualifying angle, that line joins the run in front.
   World w = twoLines(15, 35, 20);
-  w.infos[1].turnAngle = 0.3;
-  w.infos[1].turn = 1;
-  PixelBuffer buffer(w.totalPixels() * 8);
-  ArcList arcs;
-  CandidateList candidates;
-  detectArcs(w.lines, w.infos, w.firstLine, w.segments, buffer, candidates, arcs, 500, 500);
+  w.infos[1] = {1, 0.3, false};
+  const Result r = detect(w);
   // The run is wrap line (35 px) + lines 0..1; the stored arc leaves the wrap pixels out.
-  ASSERT_EQ(arcs.size() + candidates.size(), 1u);
-  ASSERT_EQ(arcs.size(), 1u);
-  EXPECT_EQ(arcs[0].pixelCount, 50);
-  EXPECT_EQ(arcs[0].x, buffer.x() - 85 + 35);  // after the 35 wrap pixels of the 85 copied
-  EXPECT_EQ(arcs[0].sx, 100);
+  ASSERT_EQ(r.counts(), std::pair(1, 0));
+  EXPECT_EQ(r.arcs[0].pixelCount, 50);
+  EXPECT_EQ(r.arcs[0].x, r.buffer->x() - 85 + 35);  // after the 35 wrap pixels of the 85 copied
+  EXPECT_EQ(r.arcs[0].sx, 100);
 }
 
 TEST(ArcDetection, ALongLineNeverTakesPartInAnArc) {
-  // T = max(100, 100) / 5 = 20: a 20-pixel line no longer qualifies.
-  World w = twoLines(20, 20, 20);
-  EXPECT_TRUE(detect(w, 100, 100).arcs.empty());
-  World shorter = twoLines(20, 20, 20);
-  EXPECT_EQ(detect(shorter, 105, 105).arcs.size(), 1u);  // T = 21
+  // T = max(100, 100) / 5 = 20: a 20-pixel line no longer qualifies; at 105, T = 21.
+  EXPECT_TRUE(detect(twoLines(20, 20, 20), 100, 100).arcs.empty());
+  EXPECT_EQ(detect(twoLines(20, 20, 20), 105, 105).arcs.size(), 1u);
 
   // Inside a turning chain: a 120-pixel chord across a circle's arc splits the runs around it.
-  World chain;
   std::vector<cv::Point> px = circlePixels(250, 250, 80, 0, 1.2);
   const cv::Point a = px.back();
   const cv::Point b(static_cast<int>(std::lround(250 + 80 * std::cos(2.9))),
@@ -112,52 +108,39 @@ TEST(ArcDetection, ALongLineNeverTakesPartInAnArc) {
   px.insert(px.end(), chord.begin() + 1, chord.end() - 1);
   const std::vector<cv::Point> rest = circlePixels(250, 250, 80, 2.9, 4.2);
   px.insert(px.end(), rest.begin(), rest.end());
-  chain.add(px);
-  chain.finish();
+  const Result r = detect(segment(px));
+  const World& chain = r.world;
   int longLine = -1;
   for (size_t l = 0; l < chain.lines.size(); ++l)
     if (chain.lines[l].len >= 100) longLine = static_cast<int>(l);
   ASSERT_GE(longLine, 0);
-  Result r = detect(chain);
   ASSERT_GE(r.arcs.size(), 1u);
+  // No arc holds a pixel of the long line's middle part.
   const LineSegment& L = chain.lines[longLine];
-  for (const ArcCandidate& arc : r.arcs) {
-    // No arc holds a pixel of the long line's middle part.
-    const cv::Point mid = chain.segments[0][L.firstPixel + L.len / 2];
+  const cv::Point mid = chain.segments[0][L.firstPixel + L.len / 2];
+  for (const ArcCandidate& arc : r.arcs)
     for (int i = 0; i < arc.pixelCount; ++i) EXPECT_FALSE(arc.x[i] == mid.x && arc.y[i] == mid.y);
-  }
-  // The long line stays free: no run takes it.
-  EXPECT_FALSE(chain.infos[longLine].used);
+  EXPECT_FALSE(chain.infos[longLine].used);  // no run takes it
 }
 
 // A closed outline in one open segment is a candidate, not an arc: a whole circle a circle
 // candidate, an ellipse whose ends are about 40 px apart (within 1.72 radii of its circle fit,
 // so almost closed) an ellipse candidate.
 TEST(ArcDetection, ClosedOutlinesInOneSegmentAreCandidates) {
-  World circle;
-  circle.add(circlePixels(200, 150, 60, 0.3, 0.3 + 2 * CV_PI - 0.1));
-  circle.finish();
-  Result r = detect(circle);
-  EXPECT_TRUE(r.arcs.empty());
-  ASSERT_EQ(r.candidates.size(), 1u);
+  Result r = detect(segment(circlePixels(200, 150, 60, 0.3, 0.3 + 2 * CV_PI - 0.1)));
+  ASSERT_EQ(r.counts(), std::pair(0, 1));
   EXPECT_NEAR(r.candidates[0].r, 60, 0.5);
   EXPECT_FALSE(r.candidates[0].elliptic);
 
-  World ellipse;
-  ellipse.add(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 2 * CV_PI - 1.0));
-  ellipse.finish();
-  r = detect(ellipse);
-  EXPECT_TRUE(r.arcs.empty());
-  ASSERT_EQ(r.candidates.size(), 1u);
+  r = detect(segment(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 2 * CV_PI - 1.0)));
+  ASSERT_EQ(r.counts(), std::pair(0, 1));
   EXPECT_TRUE(r.candidates[0].elliptic);
   EXPECT_ELLIPSE_NEAR(r.candidates[0].eq, 250, 200, 90, 40, 1.0, 1.5);
 }
 
 // One segment of the given pixels, every turn between its lines set to `turnAngle`.
 World withTurns(const std::vector<cv::Point>& pixels, double turnAngle) {
-  World w;
-  w.add(pixels);
-  w.finish();
+  World w = segment(pixels);
   for (Info& i : w.infos)
     if (i.turn != 2) i.turnAngle = turnAngle;
   return w;
@@ -165,18 +148,15 @@ World withTurns(const std::vector<cv::Point>& pixels, double turnAngle) {
 
 TEST(ArcDetection, SecondIterationRules) {
   // Turns of 1.2 rad qualify only in the second iteration, which then finds the arc.
-  World w = withTurns(circlePixels(200, 150, 60, 0, CV_PI), 1.2);
-  Result r = detect(w);
+  Result r = detect(withTurns(circlePixels(200, 150, 60, 0, CV_PI), 1.2));
   ASSERT_EQ(r.arcs.size(), 1u);
   EXPECT_NEAR(r.arcs[0].r, 60, 0.5);
   // Beyond 1.6534698176788385 nothing qualifies.
-  World steep = withTurns(circlePixels(200, 150, 60, 0, CV_PI), 1.66);
-  EXPECT_TRUE(detect(steep).arcs.empty());
+  EXPECT_TRUE(detect(withTurns(circlePixels(200, 150, 60, 0, CV_PI), 1.66)).arcs.empty());
   // No ellipse for an open run in the second iteration: two thirds of a 90 × 40 ellipse, which
   // the first iteration takes as one elliptic arc, is cut into circular pieces when its turns
   // only the second iteration admits.
-  World open = withTurns(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 4.2), 1.2);
-  r = detect(open);
+  r = detect(withTurns(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 4.2), 1.2));
   ASSERT_GE(r.arcs.size(), 1u);
   for (const ArcCandidate& a : r.arcs) EXPECT_FALSE(a.elliptic);
 }
@@ -190,10 +170,7 @@ TEST(ArcDetection, APieceThatIsMostOfACircleIsACircleCandidate) {
   const std::vector<cv::Point> second =
       circlePixels(200 - 60 * std::cos(end), 200 - 60 * std::sin(end), 100, end, end + 2.0);
   px.insert(px.end(), second.begin() + 1, second.end());
-  World w;
-  w.add(px);
-  w.finish();
-  const Result r = detect(w);
+  const Result r = detect(segment(px));
   ASSERT_EQ(r.candidates.size(), 1u);
   EXPECT_NEAR(r.candidates[0].r, 40, 1);
   EXPECT_FALSE(r.candidates[0].elliptic);
