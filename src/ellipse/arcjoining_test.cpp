@@ -9,17 +9,15 @@
 #include "anglecoverage.h"
 #include "arcangles.h"
 #include "arcdetection.h"
-#include "arctest_world.h"
 #include "circlefit.h"
+#include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
 
-using namespace arctest;
-
 // Samples the ellipse (cx, cy, a, b, phi) from t0 to t1 into the buffer and records it as an
-// arc with the given segment, turn, radius and angles; end pixels are the first and last
-// samples, truncated.
+// arc with the given segment and turn, its circle and angles from its own fit; end pixels are
+// the first and last samples, truncated.
 ArcCandidate arcOn(PixelBuffer& buffer, double cx, double cy, double a, double b, double phi,
                    double t0, double t1, int segment, int turn) {
   const int n = static_cast<int>(std::fabs(t1 - t0) * std::max(a, b)) + 2;
@@ -33,92 +31,79 @@ ArcCandidate arcOn(PixelBuffer& buffer, double cx, double cy, double a, double b
   }
   buffer.advance(n);
   const CircleFit f = fitCircle(x, y, n);
-  ArcCandidate arc;
-  arc.xc = f.xc;
-  arc.yc = f.yc;
-  arc.r = f.r;
-  arc.circleError = f.error;
   const ArcAngles ang = arcAngles(f.xc, f.yc, f.r, x, y, n);
-  arc.startAngle = ang.start;
-  arc.endAngle = ang.end;
+  ArcCandidate arc;
+  arc.xc = f.xc, arc.yc = f.yc, arc.r = f.r, arc.circleError = f.error;
+  arc.startAngle = ang.start, arc.endAngle = ang.end;
   arc.coverage = angularSpan(ang.start, ang.end) / (2 * CV_PI);
-  arc.turn = turn;
-  arc.segmentIndex = segment;
-  arc.sx = static_cast<int>(x[0]);
-  arc.sy = static_cast<int>(y[0]);
-  arc.ex = static_cast<int>(x[n - 1]);
-  arc.ey = static_cast<int>(y[n - 1]);
-  arc.x = x;
-  arc.y = y;
-  arc.pixelCount = n;
+  arc.turn = turn, arc.segmentIndex = segment;
+  const auto px = [](double v) { return static_cast<int>(v); };
+  arc.sx = px(x[0]), arc.sy = px(y[0]), arc.ex = px(x[n - 1]), arc.ey = px(y[n - 1]);
+  arc.x = x, arc.y = y, arc.pixelCount = n;
   return arc;
 }
 
-TEST(ArcJoining, PassOneJoinsQuarterArcsIntoALongerArc) {
-  PixelBuffer buffer(4000);
-  ArcList in, out;
+// Quarter arcs of one r = 50 circle, 6° apart: the first from segment 0 with turn 1.
+struct Quarters {
+  PixelBuffer buffer{4000};
   CandidateList candidates;
-  // Two quarter arcs of r = 50, 6° apart, from two segments, same direction of travel.
-  in.push_back(arcOn(buffer, 100, 100, 50, 50, 0, 0.0, 1.5, 0, 1));
-  in.push_back(arcOn(buffer, 100, 100, 50, 50, 0, 1.6, 3.1, 1, 1));
-  // An unrelated arc far away (another circle) stays alone.
-  in.push_back(arcOn(buffer, 400, 400, 30, 30, 0, 0.0, 1.0, 2, 1));
-  joinArcsPass1(in, out, buffer, candidates);
-  EXPECT_TRUE(candidates.empty());
+  ArcList pass1(ArcList in) {
+    ArcList out;
+    joinArcsPass1(in, out, buffer, candidates);
+    return out;
+  }
+  ArcCandidate first() { return arcOn(buffer, 100, 100, 50, 50, 0, 0.0, 1.5, 0, 1); }
+  ArcCandidate second(int turn) { return arcOn(buffer, 100, 100, 50, 50, 0, 1.6, 3.1, 1, turn); }
+};
+
+TEST(ArcJoining, PassOneJoinsQuarterArcsIntoALongerArc) {
+  Quarters q;
+  // Two quarter arcs from two segments, same direction of travel, and an unrelated arc far
+  // away (another circle) that stays alone.
+  const ArcList in = {q.first(), q.second(1), arcOn(q.buffer, 400, 400, 30, 30, 0, 0, 1, 2, 1)};
+  const ArcList out = q.pass1(in);
+  EXPECT_TRUE(q.candidates.empty());
   ASSERT_EQ(out.size(), 2u);
   const ArcCandidate& joined = out[0].pixelCount > out[1].pixelCount ? out[0] : out[1];
-  EXPECT_NEAR(joined.startAngle, 0.0, 1e-6);
-  EXPECT_NEAR(joined.endAngle, 3.1, 1e-6);
-  EXPECT_NEAR(joined.coverage, 3.1 / (2 * CV_PI), 1e-6);
+  EXPECT_TRUE(testexpect::allNear({joined.startAngle, joined.endAngle, joined.coverage},
+                                  {0.0, 3.1, 3.1 / (2 * CV_PI)}, 1e-6));
   EXPECT_EQ(joined.turn, 1);
   // Its pixels are a copy: the first arc's, then the second's (equal coverage keeps the order).
   EXPECT_EQ(joined.x[0], in[0].x[0]);
   EXPECT_EQ(joined.x[in[0].pixelCount], in[1].x[0]);
   // Radii more than a quarter apart are not joined in pass 1.
-  ArcList in2, out2;
-  in2.push_back(arcOn(buffer, 100, 100, 50, 50, 0, 0.0, 1.5, 0, 1));
-  ArcCandidate other = arcOn(buffer, 100, 100, 50, 50, 0, 1.6, 3.1, 1, 1);
+  ArcCandidate other = q.second(1);
   other.r = 37;  // 13 > 0.25 · 37
-  in2.push_back(other);
-  joinArcsPass1(in2, out2, buffer, candidates);
-  EXPECT_EQ(out2.size(), 2u);
+  EXPECT_EQ(q.pass1({q.first(), other}).size(), 2u);
   // Meeting end to start needs equal turns.
-  ArcList in3, out3;
-  in3.push_back(arcOn(buffer, 100, 100, 50, 50, 0, 0.0, 1.5, 0, 1));
-  in3.push_back(arcOn(buffer, 100, 100, 50, 50, 0, 1.6, 3.1, 1, -1));
-  joinArcsPass1(in3, out3, buffer, candidates);
-  EXPECT_EQ(out3.size(), 2u);
+  EXPECT_EQ(q.pass1({q.first(), q.second(-1)}).size(), 2u);
 }
 
 // The pass takes arcs by falling coverage; of two equal ones the earlier stays first.
 TEST(ArcJoining, ArcsOfEqualCoverageKeepTheirOrder) {
-  PixelBuffer buffer(4000);
-  CandidateList candidates;
-  ArcList out, in = {arcOn(buffer, 100, 100, 30, 30, 0, 0.0, 1.0, 0, 1),
-                     arcOn(buffer, 400, 400, 30, 30, 0, 0.0, 1.0, 1, 1)};
+  Quarters q;
+  ArcList in = {arcOn(q.buffer, 100, 100, 30, 30, 0, 0.0, 1.0, 0, 1),
+                arcOn(q.buffer, 400, 400, 30, 30, 0, 0.0, 1.0, 1, 1)};
   in[0].coverage = in[1].coverage = 0.2;
-  joinArcsPass1(in, out, buffer, candidates);
+  const ArcList out = q.pass1(in);
   ASSERT_EQ(out.size(), 2u);
-  EXPECT_EQ(out[0].segmentIndex, 0);
-  EXPECT_EQ(out[1].segmentIndex, 1);
+  EXPECT_EQ(std::pair(out[0].segmentIndex, out[1].segmentIndex), std::pair(0, 1));
 }
 
 TEST(ArcJoining, PassTwoJoinsEllipseArcsOfTheSameSegmentOnly) {
   // Two pieces of a 60 × 35 ellipse, 3 px apart.
-  auto pieces = [](PixelBuffer& buffer, int segB) {
-    ArcList in;
-    in.push_back(arcOn(buffer, 200, 200, 60, 35, 0.2, 0.0, 2.0, 5, 1));
-    in.push_back(arcOn(buffer, 200, 200, 60, 35, 0.2, 2.07, 3.6, segB, 1));
-    return in;
-  };
   PixelBuffer buffer(4000);
   CandidateList candidates;
-  ArcList in = pieces(buffer, 5), out;
+  auto pieces = [&](int segB) {
+    return ArcList{arcOn(buffer, 200, 200, 60, 35, 0.2, 0.0, 2.0, 5, 1),
+                   arcOn(buffer, 200, 200, 60, 35, 0.2, 2.07, 3.6, segB, 1)};
+  };
+  ArcList in = pieces(5), out;
   joinArcsPass2(in, out, buffer, candidates);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_TRUE(out[0].elliptic);
-  EXPECT_EQ(out[0].pixelCount, in[0].pixelCount + in[1].pixelCount);
-  EXPECT_EQ(out[0].segmentIndex, 5);
+  EXPECT_EQ(std::pair(out[0].pixelCount, out[0].segmentIndex),
+            std::pair(in[0].pixelCount + in[1].pixelCount, 5));
   EXPECT_LT(out[0].ellipseError, 0.1);
   // Each piece's angles are seen from its own circle fit, so they may overlap; the coverage
   // discounts the overlap the two intervals accumulated (in the sorted order of the pass).
@@ -128,7 +113,7 @@ TEST(ArcJoining, PassTwoJoinsEllipseArcsOfTheSameSegmentOnly) {
   const double o = angles.accumulatedOverlapRatio();
   EXPECT_NEAR(out[0].coverage, (1 - o) * out[0].pixelCount / ellipsePerimeter(out[0].eq), 1e-12);
 
-  ArcList in2 = pieces(buffer, 6), out2;
+  ArcList in2 = pieces(6), out2;
   joinArcsPass2(in2, out2, buffer, candidates);
   EXPECT_EQ(out2.size(), 2u);
   EXPECT_TRUE(candidates.empty());
@@ -148,17 +133,12 @@ TEST_P(PassThreeEndGap, LimitFollowsTheRadiusDifference) {
   const EndGapCase& c = GetParam();
   PixelBuffer buffer(4000);
   CandidateList candidates;
-  ArcList out;
   ArcCandidate a = arcOn(buffer, 100, 100, 20, 20, 0, 0.0, 2.0, 0, 1);
   ArcCandidate b = arcOn(buffer, 100, 100, 20, 20, 0, 2.1, 3.9, 1, 1);
-  a.coverage = 0.4;  // keeps the order a, b
-  b.coverage = 0.3;
-  b.r = c.r2;
-  b.sx = a.ex + c.gap;
-  b.sy = a.ey;
-  b.ex = b.sx + 100;  // far from everything else
-  b.ey = b.sy + 100;
-  ArcList in = {a, b};
+  a.coverage = 0.4, b.coverage = 0.3;  // keeps the order a, b
+  b.r = c.r2, b.sx = a.ex + c.gap, b.sy = a.ey;
+  b.ex = b.sx + 100, b.ey = b.sy + 100;  // far from everything else
+  ArcList in = {a, b}, out;
   joinArcsPass3(in, out, buffer, candidates);
   EXPECT_TRUE(candidates.empty());
   EXPECT_EQ(out.size(), c.joins ? 1u : 2u);

@@ -4,6 +4,8 @@
 #include <opencv2/core/cvdef.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "circlefit.h"
@@ -52,15 +54,11 @@ TEST(Arcs, CoverageOfCircularAndEllipticArcs) {
 
   // An elliptic arc discounts the overlap from its pixels over the perimeter:
   // x² + y² − 400 = 0 has perimeter 3.14159265 · 40.
-  ConicCoefficients circle;
-  circle[1] = 1;
-  circle[3] = 1;
-  circle[6] = -400;
+  const ConicCoefficients circle{{0, 1, 0, 1, 0, 0, -400}};
   addEllipticArc(list, 0, 0, 20, 0.5, 0, 1, 1, 0, 0, 0, 0, 0, s.x, s.y, 60, circle, 0.3, 0.25);
   ASSERT_EQ(list.size(), 3u);
   EXPECT_NEAR(list[2].coverage, 0.75 * 60 / (3.14159265 * 40), 1e-12);
-  EXPECT_TRUE(list[2].elliptic);
-  EXPECT_EQ(list[2].ellipseError, 0.3);
+  EXPECT_EQ(std::pair(list[2].elliptic, list[2].ellipseError), std::pair(true, 0.3));
 }
 
 // Two pieces of one circle (r = 30), 0.1 rad (3 px) apart, merge as they are stored; `gap`
@@ -79,23 +77,17 @@ TEST_P(ArcsMerge, ConsecutiveArcsOfOneSegmentMergeImmediately) {
   store(list, buffer, q, 3, -1);
   ASSERT_EQ(list.size(), 1u);
   const ArcCandidate& m = list[0];
-  EXPECT_EQ(m.pixelCount, 59);
   EXPECT_NEAR(m.r, 30, 1e-9);
-  EXPECT_DOUBLE_EQ(m.startAngle, 0.0);
-  EXPECT_DOUBLE_EQ(m.endAngle, 2.0);
-  EXPECT_DOUBLE_EQ(m.coverage, 2.0 / (2 * CV_PI));
-  EXPECT_EQ(m.ex, static_cast<int>(q.x[q.n - 1]));
-  EXPECT_EQ(m.ey, static_cast<int>(q.y[q.n - 1]));
-  if (gap == 0) {
-    EXPECT_EQ(m.x, p.x);  // already in order: no copy
-    EXPECT_EQ(buffer.cursor(), before);
+  EXPECT_EQ(std::tuple(m.pixelCount, m.startAngle, m.endAngle, m.coverage, m.ex, m.ey),
+            std::tuple(59, 0.0, 2.0, 2.0 / (2 * CV_PI), static_cast<int>(q.x[q.n - 1]),
+                       static_cast<int>(q.y[q.n - 1])));
+  if (gap == 0) {  // already in order: no copy
+    EXPECT_EQ(std::pair(m.x, buffer.cursor()), std::pair(p.x, before));
     return;
   }
   // Apart in the buffer: P's pixels, then Q's, copied to the write position.
   EXPECT_EQ(buffer.cursor(), before + 59);
-  EXPECT_EQ(m.x[30], p.x[30]);
-  EXPECT_EQ(m.x[31], q.x[0]);
-  EXPECT_EQ(m.y[58], q.y[27]);
+  EXPECT_EQ(std::tuple(m.x[30], m.x[31], m.y[58]), std::tuple(p.x[30], q.x[0], q.y[27]));
 }
 
 INSTANTIATE_TEST_SUITE_P(Arcs, ArcsMerge, ::testing::Values(0, 5));
@@ -151,8 +143,7 @@ TEST(Arcs, EllipticArcsAndMergesWithoutRoomStayApart) {
   const Sampled e = sample(roomy, 100, 80, 30, 0.0, 1.0, 31);
   const Sampled f = sample(roomy, 100, 80, 30, 1.1, 2.0, 28);
   ArcList withEllipse;
-  ConicCoefficients eq;
-  eq[1] = 1, eq[3] = 1, eq[4] = -200, eq[5] = -160, eq[6] = 100 * 100 + 80 * 80 - 900;
+  const ConicCoefficients eq{{0, 1, 0, 1, -200, -160, 100 * 100 + 80 * 80 - 900}};
   addEllipticArc(withEllipse, 100, 80, 30, 0, 0, 1, 1, 3, 130, 80, 116, 105, e.x, e.y, e.n, eq, 0,
                  0);
   store(withEllipse, roomy, f, 3, 1);
