@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "circlefit.h"
@@ -27,28 +28,28 @@ struct ArcPixels {
       y.push_back(std::round((90 + b * std::sin(t)) * 8) / 8);
     }
     const CircleFit fit = fitCircle(x.data(), y.data(), n);
-    arc.xc = fit.xc;
-    arc.yc = fit.yc;
-    arc.r = fit.r;
-    arc.circleError = circleError;
-    arc.startAngle = 0;
-    arc.endAngle = sweep;
-    arc.coverage = coverage;
-    arc.turn = 1;
-    arc.x = x.data();
-    arc.y = y.data();
-    arc.pixelCount = n;
+    arc.xc = fit.xc, arc.yc = fit.yc, arc.r = fit.r, arc.circleError = circleError;
+    arc.startAngle = 0, arc.endAngle = sweep, arc.coverage = coverage, arc.turn = 1;
+    arc.x = x.data(), arc.y = y.data(), arc.pixelCount = n;
   }
 };
 
+CandidateList candidatesOf(const ArcCandidate& arc) {
+  CandidateList out;
+  arcsToCandidates({arc}, out);
+  return out;
+}
+
 TEST(ArcsToCandidates, CircleCoverThresholds) {
-  EXPECT_TRUE(coversEnoughForCircle(0.87, 1.5));
-  EXPECT_FALSE(coversEnoughForCircle(0.86, 1.5));
-  EXPECT_TRUE(coversEnoughForCircle(0.5, 1.25));
-  EXPECT_FALSE(coversEnoughForCircle(0.5, 1.26));
-  EXPECT_TRUE(coversEnoughForCircle(0.33, 1.0));
-  EXPECT_FALSE(coversEnoughForCircle(0.32, 1.0));
-  EXPECT_FALSE(coversEnoughForCircle(0.99, 1.51));
+  // Coverage 0.87 at error 1.5, half at 1.25, a third at 1.0; nothing above 1.5.
+  for (const auto& [coverage, error, enough] : {std::tuple{0.87, 1.5, true},
+                                                {0.86, 1.5, false},
+                                                {0.5, 1.25, true},
+                                                {0.5, 1.26, false},
+                                                {0.33, 1.0, true},
+                                                {0.32, 1.0, false},
+                                                {0.99, 1.51, false}})
+    EXPECT_EQ(coversEnoughForCircle(coverage, error), enough) << coverage << " " << error;
 }
 
 // Coverage and error are set by hand; the pixels are a clean circular arc of radius 40.
@@ -61,12 +62,10 @@ class CircularArcs : public ::testing::TestWithParam<CoverCase> {};
 TEST_P(CircularArcs, BecomeCirclesByCoverAndError) {
   const CoverCase& c = GetParam();
   ArcPixels p(40, 40, c.coverage * kTwoPi, c.coverage, c.error);
-  CandidateList out;
-  arcsToCandidates({p.arc}, out);
+  const CandidateList out = candidatesOf(p.arc);
   ASSERT_EQ(out.size(), c.circle ? 1u : 0u);
   if (!c.circle) return;
-  EXPECT_FALSE(out[0].elliptic);
-  EXPECT_EQ(out[0].circleError, c.error);
+  EXPECT_EQ(std::pair(out[0].elliptic, out[0].circleError), std::pair(false, c.error));
   // The candidate's coverage is its own: pixels over the circle's length.
   EXPECT_DOUBLE_EQ(out[0].coverage, p.arc.pixelCount / (kTwoPi * p.arc.r));
 }
@@ -80,61 +79,43 @@ TEST(ArcsToCandidates, ACircularArcThatIsReallyElliptic) {
   // Two thirds of an ellipse 60 x 30: its circle error (set to 3) disqualifies the circle, an
   // ellipse fits it well and covers two thirds of its length.
   ArcPixels p(60, 30, 2 * kTwoPi / 3, 0.66, 3.0);
-  CandidateList out;
-  arcsToCandidates({p.arc}, out);
+  const CandidateList out = candidatesOf(p.arc);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_TRUE(out[0].elliptic);
   EXPECT_LE(out[0].ellipseError, 1.5);
   EXPECT_ELLIPSE_NEAR(out[0].eq, 100, 90, 60, 30, 0.1, 0.2);
   // Below 0.33 covered there is no ellipse attempt.
-  ArcPixels small(60, 30, 0.3 * kTwoPi, 0.3, 3.0);
-  out.clear();
-  arcsToCandidates({small.arc}, out);
-  EXPECT_TRUE(out.empty());
+  EXPECT_TRUE(candidatesOf(ArcPixels(60, 30, 0.3 * kTwoPi, 0.3, 3.0).arc).empty());
 }
 
 TEST(ArcsToCandidates, EllipticArcsBecomeEllipsesOrFallBackToCircles) {
   ArcPixels p(60, 30, 0.8 * kTwoPi, 0.0, 3.0);
-  ConicCoefficients eq;
-  const double error = fitEllipseWithError(p.x.data(), p.y.data(), p.arc.pixelCount, eq);
-  ASSERT_LE(error, 1.5);
   ArcCandidate e = p.arc;
+  e.ellipseError = fitEllipseWithError(p.x.data(), p.y.data(), p.arc.pixelCount, e.eq);
+  ASSERT_LE(e.ellipseError, 1.5);
   e.elliptic = true;
-  e.eq = eq;
-  e.ellipseError = error;
 
   // Enough coverage: an ellipse with the arc's conic and its own coverage.
   e.coverage = 0.55;
-  CandidateList out;
-  arcsToCandidates({e}, out);
+  CandidateList out = candidatesOf(e);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_TRUE(out[0].elliptic);
-  EXPECT_DOUBLE_EQ(out[0].coverage, p.arc.pixelCount / ellipsePerimeter(eq));
+  EXPECT_DOUBLE_EQ(out[0].coverage, p.arc.pixelCount / ellipsePerimeter(e.eq));
 
   // Too little coverage, but its angles span 0.9 of a turn and its circle error is 1.4: a
   // circle.
-  e.coverage = 0.45;
-  e.circleError = 1.4;
-  e.startAngle = 0.2;
-  e.endAngle = 0.2 + 0.9 * kTwoPi;
-  out.clear();
-  arcsToCandidates({e}, out);
+  e.coverage = 0.45, e.circleError = 1.4, e.startAngle = 0.2, e.endAngle = 0.2 + 0.9 * kTwoPi;
+  out = candidatesOf(e);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_FALSE(out[0].elliptic);
 
   // The span wraps through 0 (start 5.0, end 0.4: 1.683 rad, 0.27 of a turn): not enough.
-  e.startAngle = 5.0;
-  e.endAngle = 0.4;
-  out.clear();
-  arcsToCandidates({e}, out);
-  EXPECT_TRUE(out.empty());
+  e.startAngle = 5.0, e.endAngle = 0.4;
+  EXPECT_TRUE(candidatesOf(e).empty());
 
   // A poor ellipse fit with a good coverage falls back to the same circle test.
-  e.coverage = 0.9;
-  e.ellipseError = 1.6;
-  e.circleError = 1.5;
-  out.clear();
-  arcsToCandidates({e}, out);
+  e.coverage = 0.9, e.ellipseError = 1.6, e.circleError = 1.5;
+  out = candidatesOf(e);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_FALSE(out[0].elliptic);
 }

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "conic.h"
 #include "detectorconstants.h"
+#include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
@@ -86,29 +88,23 @@ TEST(ClosedSegment, EverySegmentBecomesAShapeLinesOrNothing) {
   std::vector<LineSegment> lines;
   const std::vector<int> first = closedShapesAndLines(segments, buffer, candidates, lines);
   ASSERT_EQ(first.size(), segments.size() + 1);
-  EXPECT_EQ(first[0], 0);
-  EXPECT_EQ(first[1], 0);  // segment 0 gave no line
-  EXPECT_GT(first[2], first[1]);
-  EXPECT_EQ(first[3], first[2]);  // the circle gave no line
-  EXPECT_GT(first[4], first[3]);
-  EXPECT_EQ(first[5], first[4]);  // dropped
-  EXPECT_EQ(first[6], first[5]);  // circle
-  EXPECT_GT(first[7], first[6]);
-  EXPECT_EQ(first[7], static_cast<int>(lines.size()));
+  EXPECT_EQ(std::pair(first[0], first[7]), std::pair(0, static_cast<int>(lines.size())));
+  std::vector<bool> gaveLines;
   for (int s = 0; s < 7; ++s) {
+    gaveLines.push_back(first[s + 1] > first[s]);
     for (int j = first[s]; j < first[s + 1]; ++j) EXPECT_EQ(lines[j].segmentIndex, s);
   }
+  EXPECT_EQ(gaveLines, (std::vector<bool>{false, true, false, true, false, false, true}));
   // Only the two circle candidates keep their pixels in the buffer, in segment order; the
   // candidates point at them.
   ASSERT_EQ(candidates.size(), 2u);
   EXPECT_FALSE(candidates[0].elliptic);
-  EXPECT_NEAR(candidates[0].xc, 60, 0.1);
-  EXPECT_NEAR(candidates[0].yc, 50, 0.1);
+  EXPECT_TRUE(testexpect::allNear({candidates[0].xc, candidates[0].yc}, {60, 50}, 0.1));
   EXPECT_NEAR(candidates[0].r, 20, 0.2);
   EXPECT_NEAR(candidates[1].r, 3, 0.5);
   EXPECT_EQ(buffer.cursor(), circle.size() + small.size());
-  EXPECT_EQ(candidates[0].x[0], circle.x[0]);
-  EXPECT_EQ(candidates[1].y[23], small.y[23]);
+  EXPECT_EQ(std::pair(candidates[0].x[0], candidates[1].y[23]),
+            std::pair(circle.x[0], small.y[23]));
 }
 
 }  // namespace

@@ -14,17 +14,7 @@ using namespace testshapes;
 
 void expectEllipse(const ConicCoefficients& eq, double cx, double cy, double a, double b,
                    double phi, double tol) {
-  const EllipseGeometry g = ellipseCentreAndAxes(eq);
-  while (phi > CV_PI / 4) phi -= CV_PI / 2, std::swap(a, b);
-  while (phi <= -CV_PI / 4) phi += CV_PI / 2, std::swap(a, b);
-  const double scale = std::max(a, b);
-  EXPECT_NEAR(g.xc, cx, tol * scale);
-  EXPECT_NEAR(g.yc, cy, tol * scale);
-  EXPECT_NEAR(g.a, a, tol * a);
-  EXPECT_NEAR(g.b, b, tol * b);
-  if (std::fabs(a - b) > 1e-3 * a) {
-    EXPECT_NEAR(g.theta, phi, tol * 10);
-  }
+  expectGeometry(ellipseCentreAndAxes(eq), cx, cy, a, b, phi, tol * std::max(a, b), tol, tol * 10);
 }
 
 // `delta`: how far the test points sit off the curve. Points exactly on one conic make the
@@ -52,7 +42,7 @@ TEST_P(EllipseFitKnown, RecoversCentreAxesAndAngle) {
   expectEllipse(eq, c.cx, c.cy, c.a, c.b, c.phi, 1e-6);
   // Every point is delta from the true curve; the error measures along the ray from the
   // centre, which is never shorter than the normal.
-  const double err = ellipseFitError(eq, p.x.data(), p.y.data(), p.n());
+  const double err = fitError(eq, p);
   EXPECT_GE(err, 0.95 * c.delta);
   EXPECT_LE(err, 1.3 * c.delta);
   // The mode-1 constraint makes the quadratic part an ellipse: 4AC − B² > 0.
@@ -74,13 +64,12 @@ TEST(EllipseFit, FailsOnTooFewAndDegeneratePoints) {
   EXPECT_TRUE(fitEllipse(six.x.data(), six.y.data(), 6, eq, 1));
 
   // Collinear points make the normal matrix singular: the inversion stops, no eigenvalue
-  // qualifies.
-  std::vector<double> lx, ly;
-  for (int i = 0; i < 20; ++i) lx.push_back(3 + i), ly.push_back(7 + 0.5 * i);
-  EXPECT_FALSE(fitEllipse(lx.data(), ly.data(), 20, eq, 1));
-  // All points in one place.
-  std::vector<double> px(10, 5.0), py(10, 9.0);
-  EXPECT_FALSE(fitEllipse(px.data(), py.data(), 10, eq, 1));
+  // qualifies. So do points all in one place.
+  Points line, spot;
+  for (int i = 0; i < 20; ++i) line.x.push_back(3 + i), line.y.push_back(7 + 0.5 * i);
+  spot.x.assign(10, 5.0), spot.y.assign(10, 9.0);
+  for (const Points& p : {line, spot})
+    EXPECT_FALSE(fitEllipse(p.x.data(), p.y.data(), p.n(), eq, 1));
   EXPECT_FALSE(fitEllipse(nullptr, nullptr, 10, eq, 1));
 }
 

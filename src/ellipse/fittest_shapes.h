@@ -3,9 +3,11 @@
 // Exact sample points and conics of known circles and ellipses, built from geometry alone, for
 // the fitting tests.
 
+#include <gtest/gtest.h>
 #include <opencv2/core/cvdef.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "conic.h"
@@ -66,6 +68,27 @@ inline ConicCoefficients ellipseConic(double cx, double cy, double a, double b, 
   eq[5] = -eq[2] * cx - 2 * eq[3] * cy;
   eq[6] = eq[1] * cx * cx + eq[2] * cx * cy + eq[3] * cy * cy - 1;
   return eq;
+}
+
+// The fit error of the points against `eq`.
+inline double fitError(const ConicCoefficients& eq, const Points& p) {
+  return ellipseFitError(eq, p.x.data(), p.y.data(), p.n());
+}
+
+// Expects `g` to be the ellipse (cx, cy, a, b, phi) in the frame the geometry is reported in:
+// theta in (−π/4, π/4], a along theta; an ellipse turned by phi maps to it by quarter turns
+// that exchange the axes. The centre may be off by `centreTolerance`, each axis by `relative`
+// of itself, the angle by `angleTolerance` (not checked on a circle).
+inline void expectGeometry(const EllipseGeometry& g, double cx, double cy, double a, double b,
+                           double phi, double centreTolerance, double relative,
+                           double angleTolerance) {
+  while (phi > CV_PI / 4) phi -= CV_PI / 2, std::swap(a, b);
+  while (phi <= -CV_PI / 4) phi += CV_PI / 2, std::swap(a, b);
+  EXPECT_NEAR(g.xc, cx, centreTolerance);
+  EXPECT_NEAR(g.yc, cy, centreTolerance);
+  EXPECT_NEAR(g.a, a, relative * a);
+  EXPECT_NEAR(g.b, b, relative * b);
+  EXPECT_NEAR(g.theta, std::fabs(a - b) > 1e-3 * a ? phi : g.theta, angleTolerance);
 }
 
 // Ramanujan's second approximation, written independently of the code under test.
