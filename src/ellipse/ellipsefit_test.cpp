@@ -69,7 +69,7 @@ TEST(EllipseFit, FailsOnTooFewAndDegeneratePoints) {
   for (int i = 0; i < 20; ++i) line.x.push_back(3 + i), line.y.push_back(7 + 0.5 * i);
   spot.x.assign(10, 5.0), spot.y.assign(10, 9.0);
   for (const Points& p : {line, spot})
-    EXPECT_FALSE(fitEllipse(p.x.data(), p.y.data(), p.n(), eq, 1));
+    EXPECT_FALSE(fitEllipse(p.x.data(), p.y.data(), p.n(), eq, 1)) << p.n();
   EXPECT_FALSE(fitEllipse(nullptr, nullptr, 10, eq, 1));
 }
 

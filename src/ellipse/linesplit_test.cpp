@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 #include <vector>
+
+#include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
@@ -31,10 +35,8 @@ TEST(LineSplit, MinimumLengthRunsGiveNoLineOneMorePixelGivesOne) {
   EXPECT_TRUE(split(horizontal(10, 6, 3)).empty());  // exactly the minimum: nothing to grow
   const std::vector<LineSegment> lines = split(horizontal(10, 7, 3));
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].transposed, 0);
-  EXPECT_DOUBLE_EQ(lines[0].sx, 10);
-  EXPECT_DOUBLE_EQ(lines[0].ex, 16);
-  EXPECT_EQ(lines[0].len, 7);
+  EXPECT_EQ(std::tuple(lines[0].transposed, lines[0].sx, lines[0].ex, lines[0].len),
+            std::tuple(0, 10.0, 16.0, 7));
 }
 
 TEST(LineSplit, FourStrayPixelsDoNotEndALineTheFifthDoes) {
@@ -47,8 +49,7 @@ TEST(LineSplit, FourStrayPixelsDoNotEndALineTheFifthDoes) {
   };
   std::vector<LineSegment> lines = split(chain(4));
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].firstPixel, 0);
-  EXPECT_EQ(lines[0].len, 34);
+  EXPECT_EQ(std::pair(lines[0].firstPixel, lines[0].len), std::pair(0, 34));
 
   lines = split(chain(5));
   ASSERT_GE(lines.size(), 1u);
@@ -63,25 +64,19 @@ TEST(LineSplit, CornersSplitIntoTwoLinesAndStrayEndsAreTrimmed) {
   for (int i = 1; i <= 15; ++i) c.add(14, i);
   std::vector<LineSegment> lines = split(c, 2);
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].transposed, 0);
-  EXPECT_EQ(lines[1].transposed, 1);
+  EXPECT_EQ(std::pair(lines[0].transposed, lines[1].transposed), std::pair(0, 1));
   // The two lines share no pixel and stay within the chain.
   EXPECT_LE(lines[0].firstPixel + lines[0].len, lines[1].firstPixel);
   EXPECT_LE(lines[1].firstPixel + lines[1].len, c.n());
-  EXPECT_DOUBLE_EQ(lines[1].a, 14);
-  EXPECT_DOUBLE_EQ(lines[1].ey, 15);
-  EXPECT_EQ(lines[1].segmentIndex, 2);
+  EXPECT_EQ(std::tuple(lines[1].a, lines[1].ey, lines[1].segmentIndex), std::tuple(14.0, 15.0, 2));
 
   // A noisy seed at the front is skipped pixel by pixel: two zig-zag pixels, then a straight
   // run; the line starts at the first pixel that lets a seed fit within 0.5.
-  Chain z;
-  z.add(0, 3);
-  z.add(1, -3);
-  for (int i = 2; i < 14; ++i) z.add(i, 0);
+  Chain z = horizontal(0, 14, 0);
+  z.y[0] = 3, z.y[1] = -3;
   lines = split(z);
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].firstPixel, 2);
-  EXPECT_EQ(lines[0].len, 12);
+  EXPECT_EQ(std::pair(lines[0].firstPixel, lines[0].len), std::pair(2, 12));
 }
 
 TEST(LineSplit, DiagonalLinesProjectTheirEndsOntoTheLine) {
@@ -94,10 +89,10 @@ TEST(LineSplit, DiagonalLinesProjectTheirEndsOntoTheLine) {
   EXPECT_EQ(l.len, 30);
   EXPECT_NEAR(l.b, 0.5, 0.02);
   // The end points lie on the line and their offsets from the pixels are perpendicular to it.
-  EXPECT_NEAR(l.sy, l.a + l.b * l.sx, 1e-9);
-  EXPECT_NEAR(l.ey, l.a + l.b * l.ex, 1e-9);
-  EXPECT_NEAR((c.x[0] - l.sx) + l.b * (c.y[0] - l.sy), 0, 1e-9);
-  EXPECT_NEAR((c.x[29] - l.ex) + l.b * (c.y[29] - l.ey), 0, 1e-9);
+  EXPECT_TRUE(testexpect::allNear(
+      {l.sy - (l.a + l.b * l.sx), l.ey - (l.a + l.b * l.ex),
+       (c.x[0] - l.sx) + l.b * (c.y[0] - l.sy), (c.x[29] - l.ex) + l.b * (c.y[29] - l.ey)},
+      {0, 0, 0, 0}, 1e-9));
 }
 
 TEST(LineSplit, BadInputAddsNothing) {
