@@ -4,6 +4,7 @@
 #include <opencv2/core/cvdef.h>
 
 #include <cmath>
+#include <vector>
 
 namespace ced {
 namespace {
@@ -15,15 +16,12 @@ double foldedAtan2(double u, double v) {
 }
 
 TEST(Orientation, AxesAndDiagonalsAreExact) {
-  EXPECT_EQ(orientationAngle(0, 1), 0.0);
-  EXPECT_DOUBLE_EQ(orientationAngle(1, 0), CV_PI / 2);
-  EXPECT_DOUBLE_EQ(orientationAngle(0, -1), CV_PI);  // 0 counts as positive: opposite signs
-  EXPECT_DOUBLE_EQ(orientationAngle(-1, 0), CV_PI / 2);
-  EXPECT_DOUBLE_EQ(orientationAngle(3, 3), CV_PI / 4);
-  EXPECT_DOUBLE_EQ(orientationAngle(-3, -3), CV_PI / 4);
-  EXPECT_DOUBLE_EQ(orientationAngle(-2, 2), 3 * CV_PI / 4);
-  EXPECT_DOUBLE_EQ(orientationAngle(2, -2), 3 * CV_PI / 4);
-  EXPECT_EQ(orientationAngle(0, 0), 0.0);
+  // (0, −1) gives π: 0 counts as positive, so the signs are opposite.
+  EXPECT_EQ((std::vector{orientationAngle(0, 1), orientationAngle(1, 0), orientationAngle(0, -1),
+                         orientationAngle(-1, 0), orientationAngle(3, 3), orientationAngle(-3, -3),
+                         orientationAngle(-2, 2), orientationAngle(2, -2), orientationAngle(0, 0)}),
+            (std::vector{0.0, CV_PI / 2, CV_PI, CV_PI / 2, CV_PI / 4, CV_PI / 4, 3 * CV_PI / 4,
+                         3 * CV_PI / 4, 0.0}));
   EXPECT_TRUE(std::isnan(orientationAngle(std::nan(""), 1.0)));
 }
 

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "ellipsetest_expect.h"
 #include "fittest_shapes.h"
 
 namespace ced {
@@ -43,36 +44,32 @@ TEST(Outline, EllipsePointsLieOnTheConicInAntipodalPairs) {
       EXPECT_NEAR(v, 0, 1e-9);
     }
     // Both ends of a chord through the centre.
-    EXPECT_NEAR((pts[k].x + pts[k + 50].x) / 2, cx, 1e-9);
-    EXPECT_NEAR((pts[k].y + pts[k + 50].y) / 2, cy, 1e-9);
+    EXPECT_TRUE(testexpect::allNear(
+        {(pts[k].x + pts[k + 50].x) / 2, (pts[k].y + pts[k + 50].y) / 2}, {cx, cy}, 1e-9))
+        << k;
   }
   // On a circle W is a multiple of the identity, so point k lies at angle k·3.14781/h.
   const std::vector<cv::Point2d> ring = ellipseOutline(ellipseConic(0, 0, 10, 10, 0), 8);
   ASSERT_EQ(ring.size(), 8u);
   for (int k = 0; k < 4; ++k) {
     const double t = k * 3.14781 / 4;
-    EXPECT_NEAR(ring[k].x, 10 * std::cos(t), 1e-9);
-    EXPECT_NEAR(ring[k].y, 10 * std::sin(t), 1e-9);
-    EXPECT_NEAR(ring[k + 4].x, -10 * std::cos(t), 1e-9);
+    EXPECT_TRUE(testexpect::allNear({ring[k].x, ring[k].y, ring[k + 4].x},
+                                    {10 * std::cos(t), 10 * std::sin(t), -10 * std::cos(t)}, 1e-9))
+        << k;
   }
 }
 
 TEST(Outline, DirectionsThatMissTheConicGiveMinusOne) {
   // x² − y² = 1 (a hyperbola): directions steeper than 45° never meet it.
-  ConicCoefficients hyp;
-  hyp[1] = 1;
-  hyp[3] = -1;
-  hyp[6] = -1;
+  const ConicCoefficients hyp{{0, 1, 0, -1, 0, 0, -1}};
   const std::vector<cv::Point2d> pts = ellipseOutline(hyp, 8);  // angles 0, 0.787, 1.574, 2.36
   ASSERT_EQ(pts.size(), 8u);
   EXPECT_NEAR(pts[0].x, 1, 1e-12);
   EXPECT_EQ(pts[2], cv::Point2d(-1, -1));  // ~90°: misses
   EXPECT_EQ(pts[6], cv::Point2d(-1, -1));
   // A parabola has no centre: every point is (−1, −1).
-  ConicCoefficients par;
-  par[1] = 1;
-  par[5] = -1;
-  for (const cv::Point2d& p : ellipseOutline(par, 6)) EXPECT_EQ(p, cv::Point2d(-1, -1));
+  const std::vector<cv::Point2d> parabola = ellipseOutline({{0, 1, 0, 0, 0, -1, 0}}, 6);
+  EXPECT_EQ(parabola, std::vector<cv::Point2d>(6, cv::Point2d(-1, -1)));
   EXPECT_TRUE(ellipseOutline(hyp, 1).empty());
 }
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <opencv2/core/cvdef.h>
 
+#include <tuple>
+#include <utility>
+
 #include "fittest_shapes.h"
 #include "vistrel/assert.h"
 
@@ -25,9 +28,8 @@ TEST(Records, CandidatesFillTheirCoverageFromTheCurveLength) {
   addEllipseCandidate(list, 30, 40, 20, 0.7, buffer.x(), buffer.y(), 100, eq, 0.25);
   ASSERT_EQ(list.size(), 2u);
   EXPECT_NEAR(list[1].coverage, 100 / (3.14159265 * 40), 1e-12);
-  EXPECT_TRUE(list[1].elliptic);
-  EXPECT_EQ(list[1].circleError, 0.7);
-  EXPECT_EQ(list[1].ellipseError, 0.25);
+  EXPECT_EQ(std::tuple(list[1].elliptic, list[1].circleError, list[1].ellipseError),
+            std::tuple(true, 0.7, 0.25));
 }
 
 TEST(Records, PixelBufferHandsOutStablePositionsAndNeverGrows) {
@@ -35,17 +37,14 @@ TEST(Records, PixelBufferHandsOutStablePositionsAndNeverGrows) {
   double* x0 = buffer.x();
   double* y0 = buffer.y();
   buffer.advance(4);
-  EXPECT_EQ(buffer.cursor(), 4);
-  EXPECT_EQ(buffer.room(), 6);
-  EXPECT_EQ(buffer.x(), x0 + 4);
-  EXPECT_EQ(buffer.y(), y0 + 4);
+  EXPECT_EQ(std::tuple(buffer.cursor(), buffer.room(), buffer.x(), buffer.y()),
+            std::tuple(4, 6, x0 + 4, y0 + 4));
 
   // Advancing past the capacity or backwards is reported and clamped.
   vistrel::AssertCapture capture;
   buffer.advance(7);
   EXPECT_TRUE(capture.contains("n >= 0 && n <= room()"));
-  EXPECT_EQ(buffer.cursor(), 10);
-  EXPECT_EQ(buffer.room(), 0);
+  EXPECT_EQ(std::pair(buffer.cursor(), buffer.room()), std::pair(10, 0));
   capture.clear();
   buffer.advance(-3);
   EXPECT_TRUE(capture.contains("n >= 0 && n <= room()"));

@@ -4,18 +4,13 @@
 #include <opencv2/core/cvdef.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace ced {
 namespace {
 
 LineSegment line(double sx, double sy, double ex, double ey, int segment) {
-  LineSegment l;
-  l.sx = sx;
-  l.sy = sy;
-  l.ex = ex;
-  l.ey = ey;
-  l.segmentIndex = segment;
-  return l;
+  return {0, 0, 0, sx, sy, ex, ey, segment};
 }
 
 TEST(TurnInfo, SquareTurnsAQuarterEachWayAndClosesOnItself) {
@@ -39,12 +34,11 @@ TEST(TurnInfo, GapsOfFifteenPixelsAreMarked) {
   std::vector<LineSegment> lines = {line(0, 0, 20, 0, 0), line(35, 0, 55, 0, 0),
                                     line(69.9, 0, 89.9, 20, 0)};
   const std::vector<Info> info = computeTurnInfo(lines, {0, 3});
-  EXPECT_EQ(info[0].turn, 2);
-  EXPECT_EQ(info[0].turnAngle, 10.0);
-  EXPECT_EQ(info[1].turn, 1);
+  ASSERT_EQ(info.size(), 3u);
+  EXPECT_EQ(
+      std::tuple(info[0].turn, info[0].turnAngle, info[1].turn, info[2].turn, info[2].turnAngle),
+      std::tuple(2, 10.0, 1, 2, 10.0));
   EXPECT_NEAR(info[1].turnAngle, CV_PI / 4, 1e-12);
-  EXPECT_EQ(info[2].turn, 2);
-  EXPECT_EQ(info[2].turnAngle, 10.0);
 }
 
 TEST(TurnInfo, SingleLinesAndDegenerateInput) {
@@ -53,10 +47,10 @@ TEST(TurnInfo, SingleLinesAndDegenerateInput) {
   std::vector<LineSegment> lines = {line(0, 0, 10, 0, 0), line(0, 5, 30, 5, 2),
                                     line(4, 4, 4, 4, 3)};
   const std::vector<Info> info = computeTurnInfo(lines, {0, 1, 1, 2, 3});
-  EXPECT_EQ(info[0].turnAngle, 0.0);
-  EXPECT_EQ(info[0].turn, 1);
-  EXPECT_EQ(info[1].turn, 2);
-  EXPECT_EQ(info[2].turnAngle, 0.0);  // zero length: no direction, no turn
+  ASSERT_EQ(info.size(), 3u);
+  // The zero-length line has no direction, so no turn either.
+  EXPECT_EQ(std::tuple(info[0].turnAngle, info[0].turn, info[1].turn, info[2].turnAngle),
+            std::tuple(0.0, 1, 2, 0.0));
   EXPECT_TRUE(computeTurnInfo({}, {0}).empty());
   EXPECT_TRUE(computeTurnInfo({}, {}).empty());
 }
