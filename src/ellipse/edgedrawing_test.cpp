@@ -7,6 +7,7 @@
 #include <limits>
 #include <opencv2/imgproc.hpp>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "edgedrawing_internal.h"
@@ -123,46 +124,35 @@ TEST(EdgeDrawingGradient, SinglePixelBumpAndDirections) {
   std::vector<short> grad(25);
   std::vector<unsigned char> dir(25);
 
-  detail::computeGradientMaps(s, kPrewittOperator, 15, true, grad.data(), dir.data());
-  // Diagonal neighbours see gx = gy = 10, straight neighbours one of them, the centre none.
-  const short expected[5][5] = {{14, 14, 14, 14, 14},
-                                {14, 20, 10, 20, 14},
-                                {14, 10, 0, 10, 14},
-                                {14, 20, 10, 20, 14},
-                                {14, 14, 14, 14, 14}};
-  for (int r = 0; r < 5; ++r)
-    for (int c = 0; c < 5; ++c) EXPECT_EQ(grad[r * 5 + c], expected[r][c]) << r << "," << c;
-  // Only the diagonal neighbours reach 15; gx = gy there counts as a vertical edge.
-  EXPECT_EQ(dir[1 * 5 + 1], kVerticalEdge);
-  EXPECT_EQ(dir[3 * 5 + 3], kVerticalEdge);
-  EXPECT_EQ(dir[1 * 5 + 2], kBelowThreshold);
-  EXPECT_EQ(dir[0], kBelowThreshold);
-
+  auto maps = [&](int op, int threshold, bool sum) {
+    detail::computeGradientMaps(s, op, threshold, sum, grad.data(), dir.data());
+  };
+  // Diagonal neighbours see gx = gy = 10, straight neighbours one of them, the centre none; the
+  // outermost ring holds threshold − 1. Only the diagonal neighbours reach 15; gx = gy there
+  // counts as a vertical edge.
+  maps(kPrewittOperator, 15, true);
+  EXPECT_EQ(grad, (std::vector<short>{14, 14, 14, 14, 14, 14, 20, 10, 20, 14, 14, 10, 0,
+                                      10, 14, 14, 20, 10, 20, 14, 14, 14, 14, 14, 14}));
+  EXPECT_EQ(std::tuple(dir[1 * 5 + 1], dir[3 * 5 + 3], dir[1 * 5 + 2], dir[0]),
+            std::tuple(kVerticalEdge, kVerticalEdge, kBelowThreshold, kBelowThreshold));
   // With threshold 10 the straight neighbours count too: above and below the bump the
   // gradient is vertical (gy), so the edge runs left-right.
-  detail::computeGradientMaps(s, kPrewittOperator, 10, true, grad.data(), dir.data());
-  EXPECT_EQ(dir[1 * 5 + 2], kHorizontalEdge);
-  EXPECT_EQ(dir[2 * 5 + 1], kVerticalEdge);
-  EXPECT_EQ(dir[2 * 5 + 2], kBelowThreshold);
-
+  maps(kPrewittOperator, 10, true);
+  EXPECT_EQ(std::tuple(dir[1 * 5 + 2], dir[2 * 5 + 1], dir[2 * 5 + 2]),
+            std::tuple(kHorizontalEdge, kVerticalEdge, kBelowThreshold));
   // Euclidean norm: ⌊√200⌋ = 14 on the diagonal.
-  detail::computeGradientMaps(s, kPrewittOperator, 15, false, grad.data(), dir.data());
-  EXPECT_EQ(grad[1 * 5 + 1], 14);
-  EXPECT_EQ(grad[1 * 5 + 2], 10);
-  EXPECT_EQ(dir[1 * 5 + 1], kBelowThreshold);
-
+  maps(kPrewittOperator, 15, false);
+  EXPECT_EQ(std::tuple(grad[1 * 5 + 1], grad[1 * 5 + 2], dir[1 * 5 + 1]),
+            std::tuple(14, 10, kBelowThreshold));
   // 2x2 differences look at the pixel's lower right: only (1,1), (1,2), (2,1) and (2,2) see
-  // the bump: d1 = s(i+1,j+1) - s(i,j), d2 = s(i,j+1) - s(i+1,j).
-  detail::computeGradientMaps(s, kDifferenceOperator, 11, true, grad.data(), dir.data());
-  EXPECT_EQ(grad[1 * 5 + 1], 20);  // d1 = 10, d2 = 0
-  EXPECT_EQ(grad[1 * 5 + 2], 20);  // d1 = 0, d2 = -10
-  EXPECT_EQ(grad[2 * 5 + 1], 20);  // d1 = 0, d2 = 10
-  EXPECT_EQ(grad[2 * 5 + 2], 20);  // d1 = -10, d2 = 0
-  EXPECT_EQ(grad[1 * 5 + 3], 0);
-  EXPECT_EQ(grad[3 * 5 + 3], 0);
+  // the bump, d1 = s(i+1,j+1) - s(i,j) and d2 = s(i,j+1) - s(i+1,j) are ±10 and 0 there, and
+  // each counts twice.
+  maps(kDifferenceOperator, 11, true);
+  EXPECT_EQ(grad, (std::vector<short>{10, 10, 10, 10, 10, 10, 20, 20, 0,  10, 10, 20, 20,
+                                      0,  10, 10, 0,  0,  0,  10, 10, 10, 10, 10, 10}));
 
   // The border value saturates rather than wrapping for absurd thresholds.
-  detail::computeGradientMaps(s, kPrewittOperator, 100000, true, grad.data(), dir.data());
+  maps(kPrewittOperator, 100000, true);
   EXPECT_EQ(grad[0], 32767);
 }
 
@@ -242,25 +232,19 @@ TEST(EdgeDrawingLinking, AnchorWhoseWalksStopAtOnce) {
                                         ".......",  //
                                         "..H....",  //
                                         "......."};
-  Maps m(art);
-  m.anchors = {2 * m.w + 3};
+  auto marks = [](Maps& m) { return std::tuple(m.at(2, 3), m.at(3, 3), m.at(5, 2)); };
+  Maps m(art), one(art);
+  m.anchors = one.anchors = {2 * m.w + 3};
   EXPECT_TRUE(m.link(10).empty());
-  EXPECT_EQ(m.at(2, 3), kNoEdgePixel);
-  EXPECT_EQ(m.at(3, 3), kNoEdgePixel);
-  EXPECT_EQ(m.at(5, 2), kAnchorPixel);
-
+  EXPECT_EQ(marks(m), std::tuple(kNoEdgePixel, kNoEdgePixel, kAnchorPixel));
   // With a minimum of one pixel the anchor alone is a segment, and stays drawn.
-  Maps one(art);
-  one.anchors = {2 * one.w + 3};
   EXPECT_EQ(one.link(1), Segments{Segment{cv::Point(3, 2)}});
-  EXPECT_EQ(one.at(2, 3), kEdgePixel);
-  EXPECT_EQ(one.at(3, 3), kNoEdgePixel);
-  EXPECT_EQ(one.at(5, 2), kAnchorPixel);
+  EXPECT_EQ(marks(one), std::tuple(kEdgePixel, kNoEdgePixel, kAnchorPixel));
 }
 
 // A right walk from H reaches column 6, where rows 2, 3 and 4 all continue to column 10.
-// Returns the row it continues on.
-int rightWalkRowAfterFork(short a, short b, short c, std::vector<int> anchorRows = {}) {
+// Returns what it links.
+Segments linkAcrossFork(short a, short b, short c, std::vector<int> anchorRows = {}) {
   Maps m({"............",  //
           "............",  //
           "......-----.",  //
@@ -272,30 +256,29 @@ int rightWalkRowAfterFork(short a, short b, short c, std::vector<int> anchorRows
   m.setGrad(3, 6, b);
   m.setGrad(4, 6, c);
   for (int r : anchorRows) m.at(r, 6) = kAnchorPixel;
-  const Segments s = m.link(0);
-  EXPECT_EQ(s.size(), 1u);
-  if (s.empty()) return -1;
-  const Segment& seg = s[0];
-  EXPECT_EQ(seg.size(), 9u);
-  EXPECT_EQ(seg.back(), cv::Point(2, 3));
-  // Reversed right walk: columns 10..6 on the chosen row, then row 3 back to the anchor.
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(seg[i].x, 10 - i);
-  for (int i = 1; i < 5; ++i) EXPECT_EQ(seg[i].y, seg[0].y);
-  return seg[0].y;
+  return m.link(0);
+}
+
+// The one segment linked when the walk goes on along `rowAfterFork`: the reversed right walk
+// (columns 10..6 on that row, then row 3 back to the anchor).
+Segments along(int rowAfterFork) {
+  Segment s = row(rowAfterFork, 10, 6), back = row(3, 5, 2);
+  s.insert(s.end(), back.begin(), back.end());
+  return {s};
 }
 
 TEST(EdgeDrawingLinking, RightWalkTieRules) {
   // Neighbour gradients A (row above), B (straight), C (row below).
-  EXPECT_EQ(rightWalkRowAfterFork(60, 40, 50), 2);  // A > B, A > C: up
-  EXPECT_EQ(rightWalkRowAfterFork(60, 40, 60), 4);  // A > B, A = C: down
-  EXPECT_EQ(rightWalkRowAfterFork(40, 50, 50), 3);  // A <= B, C = B: straight
-  EXPECT_EQ(rightWalkRowAfterFork(50, 50, 60), 4);  // A = B, C > B: down
-  EXPECT_EQ(rightWalkRowAfterFork(40, 60, 40), 3);
+  EXPECT_EQ(linkAcrossFork(60, 40, 50), along(2));  // A > B, A > C: up
+  EXPECT_EQ(linkAcrossFork(60, 40, 60), along(4));  // A > B, A = C: down
+  EXPECT_EQ(linkAcrossFork(40, 50, 50), along(3));  // A <= B, C = B: straight
+  EXPECT_EQ(linkAcrossFork(50, 50, 60), along(4));  // A = B, C > B: down
+  EXPECT_EQ(linkAcrossFork(40, 60, 40), along(3));
   // Drawn pixels and anchors win over gradients: straight, then down, then up.
-  EXPECT_EQ(rightWalkRowAfterFork(40, 60, 40, {4}), 4);
-  EXPECT_EQ(rightWalkRowAfterFork(40, 60, 40, {2}), 2);
-  EXPECT_EQ(rightWalkRowAfterFork(40, 60, 40, {2, 4}), 4);
-  EXPECT_EQ(rightWalkRowAfterFork(60, 20, 60, {3, 4}), 3);
+  EXPECT_EQ(linkAcrossFork(40, 60, 40, {4}), along(4));
+  EXPECT_EQ(linkAcrossFork(40, 60, 40, {2}), along(2));
+  EXPECT_EQ(linkAcrossFork(40, 60, 40, {2, 4}), along(4));
+  EXPECT_EQ(linkAcrossFork(60, 20, 60, {3, 4}), along(3));
 }
 
 // ---------------------------------------------------------------------------------------------

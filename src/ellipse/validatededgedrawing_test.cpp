@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -48,13 +49,8 @@ TEST(EdgeValidationStatistics, GradientAndTailTableOfAHandImage) {
 
   const std::vector<double> h = detail::tailProbabilities(g, 4, 4);
   ASSERT_EQ(h.size(), static_cast<size_t>(detail::kValidationGradientValues));
-  EXPECT_EQ(h[0], 1.0);
-  EXPECT_EQ(h[1], 0.75);
-  EXPECT_EQ(h[10], 0.75);
-  EXPECT_EQ(h[11], 0.25);
-  EXPECT_EQ(h[20], 0.25);
-  EXPECT_EQ(h[21], 0.0);
-  EXPECT_EQ(h[32767], 0.0);
+  EXPECT_EQ(std::tuple(h[0], h[1], h[10], h[11], h[20], h[21], h[32767]),
+            std::tuple(1.0, 0.75, 0.75, 0.25, 0.25, 0.0, 0.0));
 
   // The border is not counted, and a strided view gives the same gradients as its copy.
   cv::Mat big(10, 12, CV_8UC1, cv::Scalar(200));
@@ -146,12 +142,8 @@ TEST(EdgeValidationRuns, RunsLoseTheirLastPixelAndShortOnesVanish) {
   const Segment d = row(8, 0, 14);  // 4 marked, gap, 10 marked -> 9
   Segment e;                        // crosses c at (20, 6): a run of 1
   for (int y = 0; y < 12; ++y) e.emplace_back(20, y);
-  mark(a);
-  mark(b);
-  mark(c);
-  edge.at<unsigned char>(6, 12) = 0;
-  mark(d);
-  edge.at<unsigned char>(8, 4) = 0;
+  for (const Segment* s : {&a, &b, &c, &d}) mark(*s);
+  edge.at<unsigned char>(6, 12) = edge.at<unsigned char>(8, 4) = 0;
 
   const Segments runs = detail::extractValidRuns({a, b, c, d, e}, edge, 10);
   const Segments expected = {row(2, 3, 11), row(6, 0, 10), row(6, 13, 23), row(8, 5, 13)};
