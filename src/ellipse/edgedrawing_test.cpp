@@ -76,9 +76,6 @@ Segment row(int y, int fromX, int toX) {
   return s;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Gradient
-
 // t = 3·column + 2·row. Smoothing leaves a linear ramp unchanged away from the image border,
 // so the interior gradient is that of the ramp: with a = 3, b = 2,
 // Prewitt gx = 6a, gy = 6b; Sobel 8a, 8b; Scharr 32a, 32b; 2x2 differences 2a, 2b.
@@ -156,9 +153,6 @@ TEST(EdgeDrawingGradient, SinglePixelBumpAndDirections) {
   EXPECT_EQ(grad[0], 32767);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Anchors and their order
-
 TEST(EdgeDrawingAnchors, ScanIntervalThinsRowsThatAreNotMultiples) {
   // A checkerboard of single-pixel peaks (row + column even) on rows and columns 2..11.
   const int w = 14, h = 12;
@@ -173,31 +167,11 @@ TEST(EdgeDrawingAnchors, ScanIntervalThinsRowsThatAreNotMultiples) {
   std::vector<unsigned char> edge(w * h, 0);
   const auto anchors = detail::findAnchors(grad.data(), dir.data(), w, h, 11, 3, 3, edge.data());
   // Scan interval 3: rows 3, 6 and 9 try every column from 2; the others only 3, 6 and 9.
-  const std::vector<cv::Point> expected = {{6, 2},                                   //
-                                           {3, 3}, {5, 3}, {7, 3}, {9, 3}, {11, 3},  //
-                                           {6, 4},                                   //
-                                           {3, 5}, {9, 5},                           //
-                                           {2, 6}, {4, 6}, {6, 6}, {8, 6}, {10, 6},  //
-                                           {3, 7}, {9, 7},                           //
-                                           {6, 8},                                   //
-                                           {3, 9}, {5, 9}, {7, 9}, {9, 9}, {11, 9}};
+  const std::vector<cv::Point> expected = {
+      {6, 2}, {3, 3}, {5, 3},  {7, 3}, {9, 3}, {11, 3}, {6, 4}, {3, 5}, {9, 5}, {2, 6}, {4, 6},
+      {6, 6}, {8, 6}, {10, 6}, {3, 7}, {9, 7}, {6, 8},  {3, 9}, {5, 9}, {7, 9}, {9, 9}, {11, 9}};
   EXPECT_EQ(anchors, expected);
 }
-
-TEST(EdgeDrawingAnchors, OrderIsHighestGradientFirstThenRaster) {
-  const int w = 10;
-  std::vector<short> grad(w * 6, 0);
-  const std::vector<cv::Point> anchors = {{2, 2}, {5, 2}, {7, 2}, {3, 3}, {4, 3}, {6, 4}};
-  const short g[] = {40, 90, 40, 12, 90, 32767};
-  for (size_t i = 0; i < anchors.size(); ++i) grad[anchors[i].y * w + anchors[i].x] = g[i];
-  const std::vector<int> expected = {4 * w + 6, 2 * w + 5, 3 * w + 4,
-                                     2 * w + 2, 2 * w + 7, 3 * w + 3};
-  EXPECT_EQ(detail::anchorOrder(grad.data(), w, anchors), expected);
-  EXPECT_TRUE(detail::anchorOrder(grad.data(), w, {}).empty());
-}
-
-// ---------------------------------------------------------------------------------------------
-// Linking: walks, chain tree, segment assembly
 
 TEST(EdgeDrawingLinking, StraightRidgeFromAnchorToBothEnds) {
   Maps m({"................",  //
@@ -241,48 +215,6 @@ TEST(EdgeDrawingLinking, AnchorWhoseWalksStopAtOnce) {
   EXPECT_EQ(one.link(1), Segments{Segment{cv::Point(3, 2)}});
   EXPECT_EQ(marks(one), std::tuple(kEdgePixel, kNoEdgePixel, kAnchorPixel));
 }
-
-// A right walk from H reaches column 6, where rows 2, 3 and 4 all continue to column 10.
-// Returns what it links.
-Segments linkAcrossFork(short a, short b, short c, std::vector<int> anchorRows = {}) {
-  Maps m({"............",  //
-          "............",  //
-          "......-----.",  //
-          "..H--------.",  //
-          "......-----.",  //
-          "............",  //
-          "............"});
-  m.setGrad(2, 6, a);
-  m.setGrad(3, 6, b);
-  m.setGrad(4, 6, c);
-  for (int r : anchorRows) m.at(r, 6) = kAnchorPixel;
-  return m.link(0);
-}
-
-// The one segment linked when the walk goes on along `rowAfterFork`: the reversed right walk
-// (columns 10..6 on that row, then row 3 back to the anchor).
-Segments along(int rowAfterFork) {
-  Segment s = row(rowAfterFork, 10, 6), back = row(3, 5, 2);
-  s.insert(s.end(), back.begin(), back.end());
-  return {s};
-}
-
-TEST(EdgeDrawingLinking, RightWalkTieRules) {
-  // Neighbour gradients A (row above), B (straight), C (row below).
-  EXPECT_EQ(linkAcrossFork(60, 40, 50), along(2));  // A > B, A > C: up
-  EXPECT_EQ(linkAcrossFork(60, 40, 60), along(4));  // A > B, A = C: down
-  EXPECT_EQ(linkAcrossFork(40, 50, 50), along(3));  // A <= B, C = B: straight
-  EXPECT_EQ(linkAcrossFork(50, 50, 60), along(4));  // A = B, C > B: down
-  EXPECT_EQ(linkAcrossFork(40, 60, 40), along(3));
-  // Drawn pixels and anchors win over gradients: straight, then down, then up.
-  EXPECT_EQ(linkAcrossFork(40, 60, 40, {4}), along(4));
-  EXPECT_EQ(linkAcrossFork(40, 60, 40, {2}), along(2));
-  EXPECT_EQ(linkAcrossFork(40, 60, 40, {2, 4}), along(4));
-  EXPECT_EQ(linkAcrossFork(60, 20, 60, {3, 4}), along(3));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Whole images
 
 TEST(EdgeDrawing, OutOfRangeParametersAreClamped) {
   const cv::Mat img = scenes::renderClutter({160, 120}, 5);

@@ -34,9 +34,6 @@ Segment row(int y, int fromX, int toX) {
   return s;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Statistics
-
 TEST(EdgeValidationStatistics, GradientAndTailTableOfAHandImage) {
   // 4 x 4, a single 10 at (1, 1). Interior gradients, by hand (the centre value never enters
   // its own Prewitt sum): (1,1) 0, (1,2) 10, (2,1) 10, (2,2) |−10 + 0| + |−10 + 0| = 20.
@@ -67,9 +64,6 @@ TEST(EdgeValidationStatistics, NumberOfTestsIsExactBeyondThirtyTwoBits) {
   EXPECT_EQ(detail::numberOfTests({}), 0);
 }
 
-// ---------------------------------------------------------------------------------------------
-// The recursive test
-
 TEST(EdgeValidationTest, NfaOfOneIsStillMeaningful) {
   // 10 pixels allow ⌊10 / 2.25⌋ = 4 factors: 16 · 0.5⁴ = 1 passes, 17 · 0.5⁴ does not.
   const std::vector<std::uint16_t> g(10, 100);
@@ -79,14 +73,6 @@ TEST(EdgeValidationTest, NfaOfOneIsStillMeaningful) {
   // 9 pixels are never tested, however strong.
   EXPECT_TRUE(ranges(std::vector<std::uint16_t>(9, 100), tailTable({{100, 0.0}}), 1).empty());
   EXPECT_TRUE(ranges({}, half, 1).empty());
-}
-
-TEST(EdgeValidationTest, HalfTheImageAsStrongNeedsAboutTwoAndAQuarterLog2NPixels) {
-  // N = 2²⁰ and H = 0.5 need 20 factors: L >= 45 (45 / 2.25 = 20; 44 / 2.25 = 19.6).
-  const auto half = tailTable({{100, 0.5}});
-  const std::int64_t n = std::int64_t{1} << 20;
-  EXPECT_EQ(ranges(std::vector<std::uint16_t>(45, 100), half, n), (Ranges{{0, 44}}));
-  EXPECT_TRUE(ranges(std::vector<std::uint16_t>(44, 100), half, n).empty());
 }
 
 TEST(EdgeValidationTest, SegmentIsCutAtItsWeakestPixelAndItsEquallyWeakNeighbours) {
@@ -127,9 +113,6 @@ TEST(EdgeValidationTest, SegmentIsCutAtItsWeakestPixelAndItsEquallyWeakNeighbour
     EXPECT_EQ(ranges(std::vector<std::uint16_t>(200, 5), tail, 1000), (Ranges{{0, 199}}));
   }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Extraction of runs
 
 TEST(EdgeValidationRuns, RunsLoseTheirLastPixelAndShortOnesVanish) {
   cv::Mat edge = cv::Mat::zeros(12, 30, CV_8UC1);
