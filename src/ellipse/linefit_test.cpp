@@ -58,25 +58,5 @@ TEST(LineFit, TooFewOrCoincidentPoints) {
   EXPECT_EQ(std::pair(a, b), std::pair(1.0, 2.0));
 }
 
-TEST(LineFit, OrientedRefitUsesTheGivenOrientation) {
-  // Points on y = 1 + 2x, refitted as transposed: x = −0.5 + 0.5·y.
-  const double x[] = {0, 1, 2, 3}, y[] = {1, 3, 5, 7};
-  double a = 0, b = 0;
-  ASSERT_TRUE(fitLineOriented(x, y, 4, 1, a, b));
-  EXPECT_TRUE(allNear({a, b}, {-0.5, 0.5}, 1e-12));
-}
-
-TEST(LineFit, ClosestPointAndDistanceByHand) {
-  // y = 1 + x; from (0, 3) the foot of the perpendicular is (1, 2), √2 away. x = 1 + y
-  // (transposed); from (3, 0) the foot is (2, 1).
-  const cv::Point2d p = closestPointOnLine(0, 3, 1, 1, 0), q = closestPointOnLine(3, 0, 1, 1, 1);
-  EXPECT_TRUE(allNear({p.x, p.y, distanceToLine(0, 3, 1, 1, 0), q.x, q.y},
-                      {1, 2, std::sqrt(2.0), 2, 1}, 1e-12));
-  // Axis-parallel lines.
-  EXPECT_EQ(closestPointOnLine(5, 8, 2, 0, 0), cv::Point2d(5, 2));
-  EXPECT_EQ(closestPointOnLine(5, 8, 2, 0, 1), cv::Point2d(2, 8));
-  EXPECT_DOUBLE_EQ(distanceToLine(5, 8, 2, 0, 1), 3);
-}
-
 }  // namespace
 }  // namespace ced

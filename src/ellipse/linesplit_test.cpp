@@ -2,12 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <tuple>
 #include <utility>
 #include <vector>
-
-#include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
@@ -39,25 +36,6 @@ TEST(LineSplit, MinimumLengthRunsGiveNoLineOneMorePixelGivesOne) {
             std::tuple(0, 10.0, 16.0, 7));
 }
 
-TEST(LineSplit, FourStrayPixelsDoNotEndALineTheFifthDoes) {
-  // 20 pixels on y = 0, then `strays` pixels 2 rows off, then 10 more on y = 0.
-  auto chain = [](int strays) {
-    Chain c = horizontal(0, 20, 0);
-    for (int i = 0; i < strays; ++i) c.add(20 + i, 2);
-    for (int i = 0; i < 10; ++i) c.add(20 + strays + i, 0);
-    return c;
-  };
-  std::vector<LineSegment> lines = split(chain(4));
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(std::pair(lines[0].firstPixel, lines[0].len), std::pair(0, 34));
-
-  lines = split(chain(5));
-  ASSERT_GE(lines.size(), 1u);
-  EXPECT_EQ(lines[0].len, 20);
-  // Whatever follows starts after the first line.
-  for (size_t i = 1; i < lines.size(); ++i) EXPECT_GE(lines[i].firstPixel, 20);
-}
-
 TEST(LineSplit, CornersSplitIntoTwoLinesAndStrayEndsAreTrimmed) {
   // An L: 15 pixels right along y = 0, then 15 down along x = 15.
   Chain c = horizontal(0, 15, 0);
@@ -77,22 +55,6 @@ TEST(LineSplit, CornersSplitIntoTwoLinesAndStrayEndsAreTrimmed) {
   lines = split(z);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(std::pair(lines[0].firstPixel, lines[0].len), std::pair(2, 12));
-}
-
-TEST(LineSplit, DiagonalLinesProjectTheirEndsOntoTheLine) {
-  // Pixels of y = x/2 rounded: the ends are the feet of the first and last pixels.
-  Chain c;
-  for (int i = 0; i < 30; ++i) c.add(i, std::floor(i / 2.0 + 0.5));
-  const std::vector<LineSegment> lines = split(c);
-  ASSERT_EQ(lines.size(), 1u);
-  const LineSegment& l = lines[0];
-  EXPECT_EQ(l.len, 30);
-  EXPECT_NEAR(l.b, 0.5, 0.02);
-  // The end points lie on the line and their offsets from the pixels are perpendicular to it.
-  EXPECT_TRUE(testexpect::allNear(
-      {l.sy - (l.a + l.b * l.sx), l.ey - (l.a + l.b * l.ex),
-       (c.x[0] - l.sx) + l.b * (c.y[0] - l.sy), (c.x[29] - l.ex) + l.b * (c.y[29] - l.ey)},
-      {0, 0, 0, 0}, 1e-9));
 }
 
 TEST(LineSplit, BadInputAddsNothing) {

@@ -52,17 +52,6 @@ TEST(Nfa, DegenerateArgumentsAndClosedForms) {
                    nfaScore(5, 6, 0.125, 3.0), nfaScore(5, 2, 0.0, 3.0), nfaScore(5, 2, 1.0, 3.0),
                    nfaScore(0, 0, 0.125, 3.0), nfaScore(40, 0, 0.125, 3.0)}),
       (std::vector{-1.0, -1.0, -1.0, -1.0, -1.0, -3.0, -3.0}));
-  // k = n: the tail is pⁿ. 0.5⁴ = 1/16 → 4·log10 2.
-  EXPECT_TRUE(allNear({nfaScore(4, 4, 0.5, 0.0), nfaScore(10, 10, 0.125, 2.0)},
-                      {4 * std::log10(2.0), 10 * std::log10(8.0) - 2.0}, 1e-12));
-}
-
-TEST(Nfa, HandWorkedSmallTails) {
-  // n = 2, k = 1, p = 1/2: P(X >= 1) = 3/4. n = 3, k = 2, p = 1/2: (3 + 1)/8 = 1/2.
-  // n = 3, k = 1, p = 1/8: 1 − (7/8)³ = 169/512.
-  EXPECT_TRUE(
-      allNear({nfaScore(2, 1, 0.5, 0.0), nfaScore(3, 2, 0.5, 0.0), nfaScore(3, 1, 0.125, 1.0)},
-              {-std::log10(0.75), std::log10(2.0), -std::log10(169.0 / 512.0) - 1.0}, 1e-9));
 }
 
 TEST(Nfa, AgreesWithExactBinomialTails) {
