@@ -79,19 +79,6 @@ TEST(ArcDetection, TwoLineRunsNeedBalancedLengthsAndAModerateTurn) {
   EXPECT_TRUE(detect(twoLines(20, 20, 50)).arcs.empty());             // 50° > 45°
 }
 
-TEST(ArcDetection, WrapsLetAClosedOutlineCloseItsTwoLineRun) {
-  // 15 and 35 pixels fail the length rule, but when the segment's last line turns back into
-  // its first one by a qualifying angle, that line joins the run in front.
-  World w = twoLines(15, 35, 20);
-  w.infos[1] = {1, 0.3, false};
-  const Result r = detect(w);
-  // The run is wrap line (35 px) + lines 0..1; the stored arc leaves the wrap pixels out.
-  ASSERT_EQ(r.counts(), std::pair(1, 0));
-  EXPECT_EQ(r.arcs[0].pixelCount, 50);
-  EXPECT_EQ(r.arcs[0].x, r.buffer->x() - 85 + 35);  // after the 35 wrap pixels of the 85 copied
-  EXPECT_EQ(r.arcs[0].sx, 100);
-}
-
 TEST(ArcDetection, ALongLineNeverTakesPartInAnArc) {
   // T = max(100, 100) / 5 = 20: a 20-pixel line no longer qualifies; at 105, T = 21.
   EXPECT_TRUE(detect(twoLines(20, 20, 20), 100, 100).arcs.empty());
@@ -136,29 +123,6 @@ TEST(ArcDetection, ClosedOutlinesInOneSegmentAreCandidates) {
   ASSERT_EQ(r.counts(), std::pair(0, 1));
   EXPECT_TRUE(r.candidates[0].elliptic);
   EXPECT_ELLIPSE_NEAR(r.candidates[0].eq, 250, 200, 90, 40, 1.0, 1.5);
-}
-
-// One segment of the given pixels, every turn between its lines set to `turnAngle`.
-World withTurns(const std::vector<cv::Point>& pixels, double turnAngle) {
-  World w = segment(pixels);
-  for (Info& i : w.infos)
-    if (i.turn != 2) i.turnAngle = turnAngle;
-  return w;
-}
-
-TEST(ArcDetection, SecondIterationRules) {
-  // Turns of 1.2 rad qualify only in the second iteration, which then finds the arc.
-  Result r = detect(withTurns(circlePixels(200, 150, 60, 0, CV_PI), 1.2));
-  ASSERT_EQ(r.arcs.size(), 1u);
-  EXPECT_NEAR(r.arcs[0].r, 60, 0.5);
-  // Beyond 1.6534698176788385 nothing qualifies.
-  EXPECT_TRUE(detect(withTurns(circlePixels(200, 150, 60, 0, CV_PI), 1.66)).arcs.empty());
-  // No ellipse for an open run in the second iteration: two thirds of a 90 × 40 ellipse, which
-  // the first iteration takes as one elliptic arc, is cut into circular pieces when its turns
-  // only the second iteration admits.
-  r = detect(withTurns(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 4.2), 1.2));
-  ASSERT_GE(r.arcs.size(), 1u);
-  for (const ArcCandidate& a : r.arcs) EXPECT_FALSE(a.elliptic);
 }
 
 // A run that no one curve fits is cut into pieces that each fit a circle; a piece that is most

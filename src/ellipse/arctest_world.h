@@ -67,15 +67,9 @@ struct World {
     const int index = static_cast<int>(segments.size());
     segments.push_back(pixels);
     for (const auto& r : ranges) {
-      LineSegment l;
-      l.segmentIndex = index;
-      l.firstPixel = r.first;
-      l.len = r.second;
-      l.sx = pixels[r.first].x;
-      l.sy = pixels[r.first].y;
-      l.ex = pixels[r.first + r.second - 1].x;
-      l.ey = pixels[r.first + r.second - 1].y;
-      lines.push_back(l);
+      const cv::Point s = pixels[r.first], e = pixels[r.first + r.second - 1];
+      lines.push_back(
+          {0, 0, 0, 1.0 * s.x, 1.0 * s.y, 1.0 * e.x, 1.0 * e.y, index, r.first, r.second});
     }
   }
 
