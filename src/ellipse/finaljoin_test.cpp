@@ -125,18 +125,6 @@ TEST(FinalJoin, TwoCircleCandidatesOfOneEllipseJoinAsAnEllipse) {
   EXPECT_ELLIPSE_NEAR(out[0].eq, 150, 150, 60, 54, 0.05, 0.05);
 }
 
-TEST(FinalJoin, PartnersThatFitNeitherShapeStaySeparate) {
-  // Centres 10 pixels apart, radii 50 and 54: partners by position and size, but the union is
-  // two crossing circles, which no single circle or ellipse fits within 2 pixels.
-  Pixels px;
-  CandidateList in, out;
-  px.add(in, 100, 100, 50, 50, false);
-  px.add(in, 110, 100, 54, 54, false);
-  joinNearDuplicates(in, out);
-  ASSERT_EQ(out.size(), 2u);
-  EXPECT_EQ(std::pair(out[0].pixelCount, out[1].pixelCount), std::pair(360, 360));  // unchanged
-}
-
 TEST(FinalJoin, AGroupTakesEveryFittingPartnerOnce) {
   // Three rings of one circle (radii 50, 51, 52) and a far circle: one merged circle and the
   // far one; nothing is output twice.

@@ -13,20 +13,6 @@ LineSegment line(double sx, double sy, double ex, double ey, int segment) {
   return {0, 0, 0, sx, sy, ex, ey, segment};
 }
 
-TEST(TurnInfo, SquareTurnsAQuarterEachWayAndClosesOnItself) {
-  // Segment 0 runs the square (0,0) → (10,0) → (10,10) → (0,10) → (0,0): y grows downwards,
-  // so each turn is to the positive side (cross product +100). Segment 1 runs it backwards.
-  std::vector<LineSegment> lines = {
-      line(0, 0, 10, 0, 0), line(10, 0, 10, 10, 0), line(10, 10, 0, 10, 0), line(0, 10, 0, 0, 0),
-      line(0, 0, 0, 10, 1), line(0, 10, 10, 10, 1), line(10, 10, 10, 0, 1), line(10, 0, 0, 0, 1)};
-  const std::vector<Info> info = computeTurnInfo(lines, {0, 4, 8});
-  ASSERT_EQ(info.size(), 8u);
-  for (int j = 0; j < 8; ++j) {
-    EXPECT_NEAR(info[j].turnAngle, CV_PI / 2, 1e-12) << j;
-    EXPECT_EQ(info[j].turn, j < 4 ? 1 : -1) << j;
-  }
-}
-
 TEST(TurnInfo, GapsOfFifteenPixelsAreMarked) {
   // Line 0 ends 15 pixels before line 1 starts (a gap), line 1 ends 14.9 before line 2 starts
   // (no gap; the directions differ by 45 degrees), and line 2 turns back to line 0, whose start

@@ -4,14 +4,10 @@
 
 #include <cmath>
 #include <opencv2/imgproc.hpp>
-#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "circlefit.h"
 #include "detectorconstants.h"
-#include "ellipsetest_expect.h"
-#include "fittest_shapes.h"
 #include "outline.h"
 #include "scenes/scenes.h"
 #include "vistrel/assert.h"
@@ -39,20 +35,6 @@ ShapeCandidate circleCandidate(double xc, double yc, double r) {
   CandidateList list;
   addCircleCandidate(list, xc, yc, r, 0.0, nullptr, nullptr, 0);
   return list[0];
-}
-
-// Counts the in-image outline points (consecutive repeats once) that satisfy `pick`.
-template <typename Pick>
-int countInImage(const std::vector<cv::Point>& outline, cv::Size size, Pick pick) {
-  int count = 0, lastRow = -1, lastCol = -1;
-  for (const cv::Point& p : outline) {
-    if (p.y == lastRow && p.x == lastCol) continue;
-    if (p.y < 1 || p.y >= size.height - 1 || p.x < 1 || p.x >= size.width - 1) continue;
-    lastRow = p.y;
-    lastCol = p.x;
-    if (pick(p)) ++count;
-  }
-  return count;
 }
 
 // A rendered disc of radius 30; scene centre (60.5, 50.5) is pixel (60, 50) in detector
@@ -98,37 +80,6 @@ TEST_F(ValidationOfADisc, OutlineOutsideTheImageCountsSamplesButNeverAligns) {
   EXPECT_FALSE(v.isMeaningful(broken));
 }
 
-TEST(Validation, EdgeSearchRunsAcrossTheCurveUpToTwoPixels) {
-  // A huge circle whose in-image part is nearly the vertical line x = 50: the normal is
-  // horizontal, so an outline point off the edge looks along its row.
-  const cv::Size size(100, 100);
-  cv::Mat grey(size, CV_8UC1, cv::Scalar(40));
-  grey.colRange(52, 100).setTo(220);  // vertical step: horizontal gradient at columns 51/52
-  cv::Mat edges(size, CV_8UC1, cv::Scalar(0));
-  edges.col(52).rowRange(1, 99).setTo(255);
-  const CandidateValidator v(edges, grey);
-  const ShapeCandidate vertical = circleCandidate(-950, 50, 1000);
-  // Points rounded to column 50 find the edge two columns right; column 49 (three away) not.
-  const int atColumn50 = countInImage(circleOutline(-950, 50, 1000), size,
-                                      [](const cv::Point& p) { return p.x == 50; });
-  ASSERT_GT(atColumn50, 20);
-  EXPECT_EQ(v.countAligned(vertical).aligned, atColumn50);
-
-  // The same picture turned by 90 degrees: a nearly horizontal outline at y = 50 looks along
-  // its column and finds the edge row two below.
-  const CandidateValidator turned(edges.t(), grey.t());
-  const int atRow50 = countInImage(circleOutline(50, -950, 1000), size,
-                                   [](const cv::Point& p) { return p.y == 50; });
-  ASSERT_GT(atRow50, 20);
-  EXPECT_EQ(turned.countAligned(circleCandidate(50, -950, 1000)).aligned, atRow50);
-
-  // Right place, wrong gradient direction (a horizontal step under a vertical edge line).
-  cv::Mat greyH(size, CV_8UC1, cv::Scalar(40));
-  greyH.rowRange(50, 100).setTo(220);
-  const CandidateValidator wrongDirection(edges, greyH);
-  EXPECT_EQ(wrongDirection.countAligned(vertical).aligned, 0);
-}
-
 TEST(Validation, OnTheDiagonalTheSearchRunsAlongTheColumn) {
   // Circle (50, 50), r = 20: its outline point at 45 degrees is pixel (64, 64), where
   // d1 = 14 - 14 = 0 and d2 = 28, so it looks along its column. An edge pixel two rows below
@@ -144,52 +95,6 @@ TEST(Validation, OnTheDiagonalTheSearchRunsAlongTheColumn) {
   cv::Mat further(disc.size(), CV_8UC1, cv::Scalar(0));
   further.at<uchar>(67, 64) = 255;
   EXPECT_EQ(CandidateValidator(further, grey).countAligned(circle).aligned, 0);
-}
-
-TEST(Validation, AFailingCircleGetsASecondChanceAsAnEllipse) {
-  // An ellipse with semi-axes 40 (x) and 24 (y) centred at (60, 50); its outline pixels are
-  // the candidate's pixels, its circle fit the candidate's circle.
-  const cv::Mat image = scenes::renderEllipse({120, 100}, {60.5, 50.5}, 40.0, 24.0, 0.0, 200, 50);
-  cv::Mat edges(image.size(), CV_8UC1, cv::Scalar(0));
-  std::vector<double> px, py;
-  for (int k = 0; k < 720; ++k) {
-    const double t = k * kTwoPi / 720;
-    // Rounded to 1/8 pixel: exact conic points make the direct fit's normal matrix singular.
-    const double x = std::round((60 + 40 * std::cos(t)) * 8) / 8;
-    const double y = std::round((50 + 24 * std::sin(t)) * 8) / 8;
-    px.push_back(x), py.push_back(y);
-    edges.at<uchar>(static_cast<int>(y + 0.5), static_cast<int>(x + 0.5)) = 255;
-  }
-  const CandidateValidator v(edges, smoothHalf(image));
-  const CircleFit fit = fitCircle(px.data(), py.data(), static_cast<int>(px.size()));
-  ASSERT_TRUE(fit.ok);
-  CandidateList in, out;
-  addCircleCandidate(in, fit.xc, fit.yc, fit.r, fit.error, px.data(), py.data(),
-                     static_cast<int>(px.size()));
-  ASSERT_GE(in[0].coverage, 0.5);
-  EXPECT_FALSE(v.isMeaningful(in[0]));
-  v.validate(in, out);
-  ASSERT_EQ(out.size(), 1u);
-  EXPECT_LE(out[0].ellipseError, 1.5);
-  // Still pointing at the same pixels.
-  EXPECT_EQ(std::tuple(out[0].elliptic, out[0].pixelCount, out[0].x),
-            std::tuple(true, 720, px.data()));
-  EXPECT_ELLIPSE_NEAR(out[0].eq, 60, 50, 40, 24, 0.05, 0.05);
-
-  // Below half coverage there is no second chance.
-  in[0].coverage = 0.49;
-  out.clear();
-  v.validate(in, out);
-  EXPECT_TRUE(out.empty());
-
-  // An ellipse candidate is checked on its own outline and kept as it is.
-  CandidateList ellipses;
-  addEllipseCandidate(ellipses, 60, 50, 32, 5.0, px.data(), py.data(), 720,
-                      testshapes::ellipseConic(60, 50, 40, 24, 0), 0.1);
-  out.clear();
-  v.validate(ellipses, out);
-  ASSERT_EQ(out.size(), 1u);
-  EXPECT_EQ(out[0].eq[1], ellipses[0].eq[1]);
 }
 
 constexpr const char* kInputCheck =
