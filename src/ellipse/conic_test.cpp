@@ -14,21 +14,6 @@ namespace {
 
 using namespace testshapes;
 
-void expectGeometryOf(const ConicCoefficients& eq, double cx, double cy, double a, double b,
-                      double phi) {
-  expectGeometry(ellipseCentreAndAxes(eq), cx, cy, a, b, phi, 1e-8, 1e-9, 1e-9);
-}
-
-TEST(Conic, CentreAxesAndAngleOfKnownEllipses) {
-  expectGeometryOf(ellipseConic(300.5, 17.25, 60, 59, -0.7), 300.5, 17.25, 60, 59, -0.7);
-  // Turned by more than pi/4: the axes are reported across the quarter turn.
-  expectGeometryOf(ellipseConic(50, 60, 30, 10, 1.2), 50, 60, 30, 10, 1.2);
-  // Scaling the whole equation (even by a negative factor) describes the same ellipse.
-  ConicCoefficients eq = ellipseConic(10, 20, 8, 4, 0.5);
-  for (int i = 1; i <= 6; ++i) eq[i] *= -37.5;
-  expectGeometryOf(eq, 10, 20, 8, 4, 0.5);
-}
-
 TEST(Conic, NormalisedRotationRemovesTheCrossTerm) {
   // x² + x·y + y² = 1 (A = C): theta = atan(inf)/2 = pi/4, A' = 3/2, C' = 1/2.
   const NormalisedConic n = normaliseRotation({{0, 1, 1, 1, 0, 0, -1}});
