@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <opencv2/imgproc.hpp>
 #include <string>
@@ -56,7 +55,6 @@ struct Maps {
       }
     }
   }
-  void setGrad(int r, int c, short g) { grad[r * w + c] = g; }
   unsigned char& at(int r, int c) { return edge[r * w + c]; }
 
   Segments link(int minPathLength) {

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <opencv2/core/cvdef.h>
 
-#include <cmath>
-
 #include "fittest_shapes.h"
 
 namespace ced {

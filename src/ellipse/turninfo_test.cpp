@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <opencv2/core/cvdef.h>
 
-#include <cmath>
 #include <tuple>
 
 namespace ced {
