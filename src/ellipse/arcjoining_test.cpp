@@ -33,13 +33,23 @@ ArcCandidate arcOn(PixelBuffer& buffer, double cx, double cy, double a, double b
   const CircleFit f = fitCircle(x, y, n);
   const ArcAngles ang = arcAngles(f.xc, f.yc, f.r, x, y, n);
   ArcCandidate arc;
-  arc.xc = f.xc, arc.yc = f.yc, arc.r = f.r, arc.circleError = f.error;
-  arc.startAngle = ang.start, arc.endAngle = ang.end;
+  arc.xc = f.xc;
+  arc.yc = f.yc;
+  arc.r = f.r;
+  arc.circleError = f.error;
+  arc.startAngle = ang.start;
+  arc.endAngle = ang.end;
   arc.coverage = angularSpan(ang.start, ang.end) / (2 * CV_PI);
-  arc.turn = turn, arc.segmentIndex = segment;
+  arc.turn = turn;
+  arc.segmentIndex = segment;
   const auto px = [](double v) { return static_cast<int>(v); };
-  arc.sx = px(x[0]), arc.sy = px(y[0]), arc.ex = px(x[n - 1]), arc.ey = px(y[n - 1]);
-  arc.x = x, arc.y = y, arc.pixelCount = n;
+  arc.sx = px(x[0]);
+  arc.sy = px(y[0]);
+  arc.ex = px(x[n - 1]);
+  arc.ey = px(y[n - 1]);
+  arc.x = x;
+  arc.y = y;
+  arc.pixelCount = n;
   return arc;
 }
 
@@ -135,9 +145,13 @@ TEST_P(PassThreeEndGap, LimitFollowsTheRadiusDifference) {
   CandidateList candidates;
   ArcCandidate a = arcOn(buffer, 100, 100, 20, 20, 0, 0.0, 2.0, 0, 1);
   ArcCandidate b = arcOn(buffer, 100, 100, 20, 20, 0, 2.1, 3.9, 1, 1);
-  a.coverage = 0.4, b.coverage = 0.3;  // keeps the order a, b
-  b.r = c.r2, b.sx = a.ex + c.gap, b.sy = a.ey;
-  b.ex = b.sx + 100, b.ey = b.sy + 100;  // far from everything else
+  a.coverage = 0.4;
+  b.coverage = 0.3;  // keeps the order a, b
+  b.r = c.r2;
+  b.sx = a.ex + c.gap;
+  b.sy = a.ey;
+  b.ex = b.sx + 100;
+  b.ey = b.sy + 100;  // far from everything else
   ArcList in = {a, b}, out;
   joinArcsPass3(in, out, buffer, candidates);
   EXPECT_TRUE(candidates.empty());

@@ -28,9 +28,17 @@ struct ArcPixels {
       y.push_back(std::round((90 + b * std::sin(t)) * 8) / 8);
     }
     const CircleFit fit = fitCircle(x.data(), y.data(), n);
-    arc.xc = fit.xc, arc.yc = fit.yc, arc.r = fit.r, arc.circleError = circleError;
-    arc.startAngle = 0, arc.endAngle = sweep, arc.coverage = coverage, arc.turn = 1;
-    arc.x = x.data(), arc.y = y.data(), arc.pixelCount = n;
+    arc.xc = fit.xc;
+    arc.yc = fit.yc;
+    arc.r = fit.r;
+    arc.circleError = circleError;
+    arc.startAngle = 0;
+    arc.endAngle = sweep;
+    arc.coverage = coverage;
+    arc.turn = 1;
+    arc.x = x.data();
+    arc.y = y.data();
+    arc.pixelCount = n;
   }
 };
 
@@ -104,17 +112,23 @@ TEST(ArcsToCandidates, EllipticArcsBecomeEllipsesOrFallBackToCircles) {
 
   // Too little coverage, but its angles span 0.9 of a turn and its circle error is 1.4: a
   // circle.
-  e.coverage = 0.45, e.circleError = 1.4, e.startAngle = 0.2, e.endAngle = 0.2 + 0.9 * kTwoPi;
+  e.coverage = 0.45;
+  e.circleError = 1.4;
+  e.startAngle = 0.2;
+  e.endAngle = 0.2 + 0.9 * kTwoPi;
   out = candidatesOf(e);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_FALSE(out[0].elliptic);
 
   // The span wraps through 0 (start 5.0, end 0.4: 1.683 rad, 0.27 of a turn): not enough.
-  e.startAngle = 5.0, e.endAngle = 0.4;
+  e.startAngle = 5.0;
+  e.endAngle = 0.4;
   EXPECT_TRUE(candidatesOf(e).empty());
 
   // A poor ellipse fit with a good coverage falls back to the same circle test.
-  e.coverage = 0.9, e.ellipseError = 1.6, e.circleError = 1.5;
+  e.coverage = 0.9;
+  e.ellipseError = 1.6;
+  e.circleError = 1.5;
   out = candidatesOf(e);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_FALSE(out[0].elliptic);
