@@ -32,11 +32,18 @@ class Workspace {
   }
 
   QString path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
-  // Arguments separated by spaces; "ws:NAME" is the workspace's file NAME.
+  // Arguments separated by spaces; "ws:NAME" is the workspace's file NAME, "@plugin" and
+  // "@notaplugin" the built test libraries (paths may hold spaces, so they are not spelt out).
   QStringList args(const QString& line) const {
     QStringList out;
     for (const QString& a : line.split(' ', Qt::SkipEmptyParts)) {
-      out << (a.startsWith("ws:") ? path(a.mid(3)) : a);
+      if (a == "@plugin") {
+        out << WHEELHOST_FAKE_PLUGIN;
+      } else if (a == "@notaplugin") {
+        out << WHEELHOST_NOT_A_PLUGIN;
+      } else {
+        out << (a.startsWith("ws:") ? path(a.mid(3)) : a);
+      }
     }
     return out;
   }
@@ -82,8 +89,8 @@ TEST(WheelhostCli, HelpAndARunPrintNoWarningAndHelpNoSourcePath) {
   }
   Workspace ws;
   ws.writeImage("wheel.png", Workspace::wheel({320, 260}, {160.0, 130.0}, 90, 5, 0));
-  const Result r = runWheelhost(
-      ws.args("--plugin " WHEELHOST_FAKE_PLUGIN " --no-progress --set d2h=0.5 ws:wheel.png"), env);
+  const Result r =
+      runWheelhost(ws.args("--plugin @plugin --no-progress --set d2h=0.5 ws:wheel.png"), env);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
@@ -127,7 +134,7 @@ const Refusal kRefusals[] = {
     {"MissingTruth", "--truth ws:truth.json ws:a.png", "truth.json: no such file"},
     {"MissingPlugin", "--plugin ws:missing.so ws:a.png", "missing.so: no such file"},
     {"UnloadablePlugin", "--plugin ws:junk.so ws:a.png", "junk.so: cannot load it"},
-    {"NotAPlugin", "--plugin " WHEELHOST_NOT_A_PLUGIN " ws:a.png", "lacks Algorithm_Create"},
+    {"NotAPlugin", "--plugin @notaplugin ws:a.png", "lacks Algorithm_Create"},
     {"NoImageInFolder", "ws:emptyfolder", ""},
 };
 INSTANTIATE_TEST_SUITE_P(WheelhostCli, WheelhostRefuses, ::testing::ValuesIn(kRefusals),
