@@ -137,8 +137,8 @@ bool readRows(png_structp png, png_infop info, unsigned char** rows, bool colour
 void subRow(const unsigned char* in, unsigned char* out, std::size_t n, std::size_t b) {
   std::size_t i = 0;
 #if CV_SIMD128
-  // Camera frames are grey (b 1), colour with alpha is b 4: sixteen bytes at a time, a running
-  // sum within the block in log steps (modulo 256), then the block's left neighbour pixel added.
+  // A running sum within a block in log steps (modulo 256), then the pixel left of the block
+  // added: grey (b 1) and four-channel rows sixteen bytes a block, three-channel rows twelve.
   if ((b == 1 || b == 4) && n >= 16 + b) {
     for (; i < b; ++i) out[i] = in[i];
     for (; i + 16 <= n; i += 16) {
@@ -156,6 +156,22 @@ void subRow(const unsigned char* in, unsigned char* out, std::size_t n, std::siz
         std::memcpy(&left, out + i - 4, 4);
       }
       cv::v_store(out + i, cv::v_add_wrap(x, cv::v_reinterpret_as_u8(cv::v_setall_u32(left))));
+    }
+  } else if (b == 3 && n >= 16 + 3) {
+    // The running sum over four pixels; of a lone first pixel, that pixel four times over.
+    const auto sumOfFour = [](cv::v_uint8x16 x) {
+      x = cv::v_add_wrap(x, cv::v_rotate_left<3>(x));
+      return cv::v_add_wrap(x, cv::v_rotate_left<6>(x));
+    };
+    const cv::v_uint8x16 firstPixel(255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    for (; i < 3; ++i) out[i] = in[i];
+    cv::v_uint8x16 left = sumOfFour(cv::v_load(out) & firstPixel);  // loads in-row bytes only
+    for (; i + 16 <= n; i += 12) {
+      const cv::v_uint8x16 x = cv::v_add_wrap(sumOfFour(cv::v_load(in + i)), left);
+      cv::v_store_low(out + i, x);
+      const std::uint32_t last4 = cv::v_extract_n<2>(cv::v_reinterpret_as_u32(x));
+      std::memcpy(out + i + 8, &last4, 4);  // twelve bytes: the next block starts right after
+      left = sumOfFour(cv::v_rotate_right<9>(x) & firstPixel);
     }
   }
 #endif
