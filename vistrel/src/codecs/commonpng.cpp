@@ -132,48 +132,53 @@ bool readRows(png_structp png, png_infop info, unsigned char** rows, bool colour
 }
 
 #if defined(VISTREL_HAVE_LIBDEFLATE)
+#if CV_SIMD128
+// The running sum, modulo 256, of each byte with those a multiple of B bytes before it within
+// the block, in log steps. Of a block holding one pixel at its start: that pixel in every place.
+template <int B>
+cv::v_uint8x16 runningSum(cv::v_uint8x16 x) {
+  x = cv::v_add_wrap(x, cv::v_rotate_left<B>(x));
+  x = cv::v_add_wrap(x, cv::v_rotate_left<2 * B>(x));
+  if constexpr (4 * B < 16) x = cv::v_add_wrap(x, cv::v_rotate_left<4 * B>(x));
+  if constexpr (8 * B < 16) x = cv::v_add_wrap(x, cv::v_rotate_left<8 * B>(x));
+  return x;
+}
+
+// Sub undone for B bytes a pixel, a block of whole pixels at a time (sixteen bytes, or twelve
+// for three-byte pixels): the block's running sum plus the pixel left of it, which is carried
+// in a register as the last block's last pixel. Returns how far it got; the rest is left.
+template <int B>
+std::size_t subBlocks(const unsigned char* in, unsigned char* out, std::size_t n) {
+  constexpr int kStep = B == 3 ? 12 : 16;
+  const cv::v_uint8x16 firstPixel(255, B > 1 ? 255 : 0, B > 1 ? 255 : 0, B > 3 ? 255 : 0, 0, 0, 0,
+                                  0, 0, 0, 0, 0, 0, 0, 0, 0);
+  if (n < 16 + B) return 0;
+  for (int k = 0; k < B; ++k) out[k] = in[k];  // forwards: `in` may overlap `out` just ahead
+  cv::v_uint8x16 left = runningSum<B>(cv::v_load(out) & firstPixel);  // loads in-row bytes only
+  std::size_t i = B;
+  for (; i + 16 <= n; i += kStep) {
+    const cv::v_uint8x16 x = cv::v_add_wrap(runningSum<B>(cv::v_load(in + i)), left);
+    if constexpr (kStep == 16) {
+      cv::v_store(out + i, x);
+    } else {  // twelve bytes: the next block starts right after them
+      cv::v_store_low(out + i, x);
+      const std::uint32_t last4 = cv::v_extract_n<2>(cv::v_reinterpret_as_u32(x));
+      std::memcpy(out + i + 8, &last4, 4);
+    }
+    left = runningSum<B>(cv::v_rotate_right<kStep - B>(x) & firstPixel);
+  }
+  return i;
+}
+#endif
+
 // The Sub filter undone: each byte plus the one `b` bytes before it, a running sum along the row
 // per byte of a pixel. `in` may run ahead of `out` in the same buffer.
 void subRow(const unsigned char* in, unsigned char* out, std::size_t n, std::size_t b) {
   std::size_t i = 0;
 #if CV_SIMD128
-  // A running sum within a block in log steps (modulo 256), then the pixel left of the block
-  // added: grey (b 1) and four-channel rows sixteen bytes a block, three-channel rows twelve.
-  if ((b == 1 || b == 4) && n >= 16 + b) {
-    for (; i < b; ++i) out[i] = in[i];
-    for (; i + 16 <= n; i += 16) {
-      cv::v_uint8x16 x = cv::v_load(in + i);
-      if (b == 1) {
-        x = cv::v_add_wrap(x, cv::v_rotate_left<1>(x));
-        x = cv::v_add_wrap(x, cv::v_rotate_left<2>(x));
-      }
-      x = cv::v_add_wrap(x, cv::v_rotate_left<4>(x));
-      x = cv::v_add_wrap(x, cv::v_rotate_left<8>(x));
-      std::uint32_t left;  // the pixel before the block, already decoded
-      if (b == 1) {
-        left = out[i - 1] * 0x01010101u;
-      } else {
-        std::memcpy(&left, out + i - 4, 4);
-      }
-      cv::v_store(out + i, cv::v_add_wrap(x, cv::v_reinterpret_as_u8(cv::v_setall_u32(left))));
-    }
-  } else if (b == 3 && n >= 16 + 3) {
-    // The running sum over four pixels; of a lone first pixel, that pixel four times over.
-    const auto sumOfFour = [](cv::v_uint8x16 x) {
-      x = cv::v_add_wrap(x, cv::v_rotate_left<3>(x));
-      return cv::v_add_wrap(x, cv::v_rotate_left<6>(x));
-    };
-    const cv::v_uint8x16 firstPixel(255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-    for (; i < 3; ++i) out[i] = in[i];
-    cv::v_uint8x16 left = sumOfFour(cv::v_load(out) & firstPixel);  // loads in-row bytes only
-    for (; i + 16 <= n; i += 12) {
-      const cv::v_uint8x16 x = cv::v_add_wrap(sumOfFour(cv::v_load(in + i)), left);
-      cv::v_store_low(out + i, x);
-      const std::uint32_t last4 = cv::v_extract_n<2>(cv::v_reinterpret_as_u32(x));
-      std::memcpy(out + i + 8, &last4, 4);  // twelve bytes: the next block starts right after
-      left = sumOfFour(cv::v_rotate_right<9>(x) & firstPixel);
-    }
-  }
+  if (b == 1) i = subBlocks<1>(in, out, n);
+  if (b == 3) i = subBlocks<3>(in, out, n);
+  if (b == 4) i = subBlocks<4>(in, out, n);
 #endif
   for (; i < n; ++i) out[i] = static_cast<unsigned char>(in[i] + (i >= b ? out[i - b] : 0));
 }
