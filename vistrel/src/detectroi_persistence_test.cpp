@@ -250,6 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
         "%YAML:1.0\n---\n[ 1, 2 ]}\n   - { a: 1 }\n", "%YAML:1.\n---[]%  -\n ",
         "%YAML:1.\n---!r {s:[]}(  -\n ", "%YAML:1.0\n--- a: 1\n---\n- \n",  // a second document
         "%YAML:1.0\n---YAML:1.0\n---\n - \n",
+        "%YAML:1.0-\n - AML:1.0\n---\n - \n",          // content, then a marker
         "%YAML:1.0\n---\nroi: { a: [ 1, 2\n",          // never closes
         "%YAML:1.0\n---\nroi:\n  a: [ 1 ] 2\n",        // text after the flow
         "%YAML:1.0\n---\n  roi: 1\n b: 2\n",           // steps out

@@ -39,10 +39,10 @@ class Checker {
       }
       directives = false;
       // The reader takes every line that starts with "---" for a document marker, blank after
-      // it or not, and a second document after one that began on its marker line sends it
-      // round in circles. The writer writes one document: so does the text.
+      // it or not, and a second document (content before the marker makes one too) sends it
+      // round in circles. The writer writes one document, marker first: so does the text.
       if (flow_.empty() && line_.compare(0, 3, "---") == 0) {
-        if (sawDocument_) return false;
+        if (sawDocument_ || base != kNone) return false;
         sawDocument_ = true;
         at = skipBlanks(3);  // content may follow the document marker on its line
         if (atEnd(at)) continue;
