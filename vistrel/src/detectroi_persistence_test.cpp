@@ -230,8 +230,8 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
 }
 
 // Text outside the structure that the writer produces is refused before OpenCV's reader sees
-// it: on the first six YAML texts and the last that reader never returns, on the first XML
-// text it reads past the end.
+// it: on the first nine YAML texts and the last two that reader never returns, on the first
+// XML text it reads past the end.
 class RegionTextRefused : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RegionTextRefused, BeforeTheReaderSeesIt) {
@@ -263,6 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
         "%YAML:1.0\n---\nroi:\n  a: ]\n", "%YAML:1.0\n---\nroi:\n  a: [ 1, # x\n    2 ]\n",
         "%YAML:1.0\n---\nroi:\n  \"a\": 1\n", "%YAML:1.0\n---\nroi:\n  a: 1\n  - 5\n",
         "%YAML:1.\n---\n!v-- {s:[]}\n-\n ",
+        "%YAML:1.0\n---\n[ 0, 0. ]\n   s:\n     - { type:6 }\n",  // in under a complete value
         "<?xml n=\"\"?><k d=",  // the XML reader reads past the end
         "<?xml version=\"1.0\"?><a><b></a></b>", "<?xml version=\"1.0\"?><a k=v></a>",
         "<?xml version=\"1.0\"?><!-- open", "<?xml version=\"1.0\"?><a><b/></a>",

@@ -111,17 +111,25 @@ class Checker {
       at = skipBlanks(key);
       if (atEnd(at)) return true;  // a block value follows
     }
+    nest_ = false;  // the entry is complete, unless its value is a lone tag
     return value(at);
   }
 
   // An entry of `kind` at column `at`: it closes the blocks further in, and it may stand beside
-  // an earlier one only in a mapping (keys) or a sequence (dashes), not beside a lone value.
+  // an earlier one only in a mapping (keys) or a sequence (dashes), not beside a lone value. It
+  // goes further in only under an entry still open: one whose value follows on the next lines,
+  // or one earlier on its own line. Deeper lines under a complete value ("[ 0 ]", then "  a:"
+  // and "    - b") send the reader round in circles.
   bool enter(std::size_t at, Entry kind) {
     while (!blocks_.empty() && blocks_.back().first > at) blocks_.pop_back();
     if (!blocks_.empty() && blocks_.back().first == at) {
-      return blocks_.back().second == kind && kind != Entry::kValue;
+      if (blocks_.back().second != kind || kind == Entry::kValue) return false;
+    } else if (!blocks_.empty() && !nest_) {
+      return false;
+    } else {
+      blocks_.emplace_back(at, kind);
     }
-    blocks_.emplace_back(at, kind);
+    nest_ = true;
     return true;
   }
 
@@ -132,7 +140,10 @@ class Checker {
         if (std::string_view("[]{},%").find(line_[i]) != kNone) return false;
       }
       at = skipBlanks(i);
-      if (atEnd(at)) return true;  // a second tag is no plain scalar either
+      if (atEnd(at)) {  // the tagged node follows on the next lines
+        nest_ = true;
+        return true;
+      }
     }
     const char c = line_[at];
     if (c == '[' || c == '{') return flowLine(at);
@@ -182,6 +193,7 @@ class Checker {
   std::string_view text_;
   std::string_view line_;
   bool sawDocument_ = false;                           // a "---" line came
+  bool nest_ = true;                                   // the next entry may go further in
   std::string flow_;                                   // the open brackets and braces
   std::vector<std::pair<std::size_t, Entry>> blocks_;  // the open blocks' columns and entries
 };
