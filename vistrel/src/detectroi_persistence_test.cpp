@@ -262,6 +262,7 @@ INSTANTIATE_TEST_SUITE_P(
         "%YAML:1.0\n---\nroi:\n  a: !t [ 1, - 2 ]\n",  // a dash in a flow
         "%YAML:1.0\n---\nroi:\n  a: ]\n", "%YAML:1.0\n---\nroi:\n  a: [ 1, # x\n    2 ]\n",
         "%YAML:1.0\n---\nroi:\n  \"a\": 1\n", "%YAML:1.0\n---\nroi:\n  a: 1\n  - 5\n",
+        "%YAML:1.0\n---\nroi:\n  a:\n    b: 1\n c: 2\n",  // back out to no entry's column
         "%YAML:1.\n---\n!v-- {s:[]}\n-\n ",
         "%YAML:1.0\n---\n[ 0, 0. ]\n   s:\n     - { type:6 }\n",  // in under a complete value
         "<?xml n=\"\"?><k d=",  // the XML reader reads past the end

@@ -115,19 +115,22 @@ class Checker {
     return value(at);
   }
 
-  // An entry of `kind` at column `at`: it closes the blocks further in, and it may stand beside
-  // an earlier one only in a mapping (keys) or a sequence (dashes), not beside a lone value. It
-  // goes further in only under an entry still open: one whose value follows on the next lines,
-  // or one earlier on its own line. Deeper lines under a complete value ("[ 0 ]", then "  a:"
-  // and "    - b") send the reader round in circles.
+  // An entry of `kind` at column `at`. Further in than the innermost open block, it starts a
+  // block of its own, but only under an entry whose value follows on the next lines, or under
+  // one earlier on its own line: deeper lines under a complete value ("[ 0 ]", then "  a:" and
+  // "    - b") send the reader round in circles. Otherwise it closes the blocks further in and
+  // stands beside the entry at its column, in a mapping (keys) or a sequence (dashes).
   bool enter(std::size_t at, Entry kind) {
-    while (!blocks_.empty() && blocks_.back().first > at) blocks_.pop_back();
-    if (!blocks_.empty() && blocks_.back().first == at) {
-      if (blocks_.back().second != kind || kind == Entry::kValue) return false;
-    } else if (!blocks_.empty() && !nest_) {
-      return false;
-    } else {
+    if (blocks_.empty() || blocks_.back().first < at) {
+      if (!blocks_.empty() && !nest_) return false;
       blocks_.emplace_back(at, kind);
+    } else {
+      while (blocks_.back().first > at) {
+        blocks_.pop_back();
+        if (blocks_.empty()) return false;
+      }
+      const auto [column, entry] = blocks_.back();
+      if (column != at || entry != kind || kind == Entry::kValue) return false;
     }
     nest_ = true;
     return true;
