@@ -10,8 +10,10 @@ namespace detail {
 // structure of files that the writer produces: directive lines, then lines of block mapping
 // keys, sequence dashes and values, where a value is a plain or quoted scalar on its line, a
 // tag, or a flow collection that may run over several lines and closes in order; every content
-// line stands at least as far in as the first one. XML (from "<?xml") must be well formed, with
-// no empty-element tags; JSON (from "{") must be well formed. The reader knows no other text.
+// line stands at least as far in as the first one, goes further in only under an entry whose
+// value follows on the next lines, and steps out only to the column of an open entry. XML (from
+// "<?xml") must be well formed, with no empty-element tags; JSON (from "{") must be well formed.
+// The reader knows no other text.
 bool storageTextHolds(std::string_view text);
 
 }  // namespace detail
