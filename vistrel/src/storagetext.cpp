@@ -380,6 +380,8 @@ bool jsonStructureHolds(std::string_view text) {
 }  // namespace
 
 bool storageTextHolds(std::string_view text) {
+  // The reader passes over a byte order mark, as editors on Windows write one.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   if (text.substr(0, 5) == "%YAML") return Checker(text).run();
   if (text.substr(0, 5) == "<?xml") return xmlStructureHolds(text);
   if (text.substr(0, 1) == "{") return jsonStructureHolds(text);

@@ -13,7 +13,7 @@ namespace detail {
 // line stands at least as far in as the first one, goes further in only under an entry whose
 // value follows on the next lines, and steps out only to the column of an open entry. XML (from
 // "<?xml") must be well formed, with no empty-element tags; JSON (from "{") must be well formed.
-// The reader knows no other text.
+// The reader knows no other text. A byte order mark before any of them changes nothing.
 bool storageTextHolds(std::string_view text);
 
 }  // namespace detail
