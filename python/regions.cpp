@@ -2,10 +2,12 @@
 // region files of the library (cv::FileStorage: YAML, XML or JSON by the file's extension).
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <zlib.h>
 
 #include <optional>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "arrays.h"
 #include "vistrel/assert.h"
@@ -56,18 +58,40 @@ void save(const DetectRoi& roi, const std::string& path, const std::string& key)
   }
 }
 
+// More than any region text the library reads: a larger file is refused, not read whole.
+constexpr std::size_t kTextLimit = (std::size_t{16} << 20) + 1;
+
+// The file's bytes, inflated when it is gzip-compressed (save writes ".gz" files so).
+std::string fileText(const std::string& path) {
+  const gzFile file = gzopen(path.c_str(), "rb");
+  if (file == nullptr) throw py::value_error("cannot read " + path);
+  std::string text;
+  std::vector<char> buffer(std::size_t{1} << 16);
+  int n = 0;
+  while (text.size() < kTextLimit &&
+         (n = gzread(file, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
+    text.append(buffer.data(), static_cast<std::size_t>(n));
+  }
+  gzclose(file);
+  if (n < 0) throw py::value_error("cannot read " + path);
+  return text;
+}
+
+// Through DetectRoi::readText, which keeps text away from OpenCV's reader that would make it
+// loop or read past the end: a hand-edited file must never hang or crash the interpreter.
 DetectRoi load(const std::string& path, const std::string& key) {
+  const std::string text = fileText(path);
   DetectRoi roi;
-  try {
-    cv::FileStorage fs(path, cv::FileStorage::READ);
-    if (!fs.isOpened()) throw py::value_error("cannot read " + path);
-    const cv::FileNode node = fs[key];
-    if (!node.isMap()) throw py::value_error(path + " holds no region under \"" + key + "\"");
-    roi.deserialize(node);
-  } catch (const cv::Exception& e) {
-    throw py::value_error("cannot read " + path + ": " + e.what());
-  } catch (const std::length_error& e) {
-    throw py::value_error("cannot read " + path + ": " + e.what());
+  vistrel::AssertCapture reports;
+  if (!roi.readText(text, key)) {
+    const std::vector<std::string> why = reports.messages();
+    throw py::value_error("cannot read " + path + ": not region text that can be read safely" +
+                          (why.empty() ? std::string() : " (" + why.front() + ")"));
+  }
+  // A missing key reads as an empty region; here it is an error. The text is known safe now.
+  if (roi.empty() &&
+      !cv::FileStorage(text, cv::FileStorage::READ | cv::FileStorage::MEMORY)[key].isMap()) {
+    throw py::value_error(path + " holds no region under \"" + key + "\"");
   }
   return roi;
 }
@@ -160,8 +184,10 @@ void bindRegions(py::module_& m) {
           },
           py::arg("path"), py::arg("key") = kDefaultKey,
           "Writes the region under `key` (.yml, .xml or .json).")
-      .def_static("load", &load, py::arg("path"), py::arg("key") = kDefaultKey,
-                  "Reads a region written by save.");
+      .def_static(
+          "load", &load, py::arg("path"), py::arg("key") = kDefaultKey,
+          "Reads a region written by save, gzip-compressed or not. ValueError when the file "
+          "cannot be read, is malformed or holds no region under key.");
 }
 
 }  // namespace vistrel_python

@@ -288,7 +288,7 @@ def test_rectangle_region_needs_no_mask_and_crops():
     assert np.array_equal(crop, image[y : y + h, x : x + w])
 
 
-@pytest.mark.parametrize("suffix", [".yml", ".xml", ".json"])
+@pytest.mark.parametrize("suffix", [".yml", ".xml", ".json", ".yml.gz"])
 def test_region_round_trips_through_its_file(tmp_path, suffix):
     roi = vistrel.DetectRoi()
     roi.add_roi([[50, 40], [50, 50], [50, 70]], vistrel.ShapeType.ANNULUS)
@@ -306,6 +306,16 @@ def test_region_round_trips_through_its_file(tmp_path, suffix):
     assert np.array_equal(back.mask((120, 120)), roi.mask((120, 120)))
     with pytest.raises(ValueError, match="no region"):
         vistrel.DetectRoi.load(str(path), key="other")
+
+
+# OpenCV's reader never returns on the first text and reads past the end of the second.
+@pytest.mark.parametrize("text", [b"\xef\xbb\xbf%YAML:1.0\n---\n[ 0 ]\n   s:\n     - { t: 6 }\n",
+                                  b'<?xml n=""?><k d=', b"\x00"])
+def test_region_file_that_the_reader_cannot_take_is_refused(tmp_path, text):
+    path = tmp_path / "region.yml"
+    path.write_bytes(text)
+    with pytest.raises(ValueError, match="cannot read .*region.yml: not region text"):
+        vistrel.DetectRoi.load(str(path))
 
 
 def test_module_is_the_expected_build():
