@@ -230,10 +230,10 @@ class VISTREL_EXPORT DetectRoi : public IVistrelModuleInstance {
   bool deserialize(const cv::FileNode& node);
   // Reads the region stored under `key` in YAML, XML or JSON text (as serialize wrote it inside
   // a mapping of that name), guarding OpenCV's reader: text it cannot take safely (over 16 MiB,
-  // holding a NUL byte, brackets that do not pair up, or YAML with a line further out than its
-  // first: the reader can loop on those) is refused before it reaches it, and what it throws is
-  // caught. On
-  // false (reported) the region is unchanged; a missing key reads as an empty region.
+  // holding a NUL byte, or outside the plain structure that the writer produces, on which the
+  // reader can loop or read past the end) is refused before it reaches it, and what it throws
+  // is caught. On false (reported) the region is unchanged; a missing key reads as an empty
+  // region. Read region files through this, not through cv::FileStorage directly.
   bool readText(const std::string& text, const std::string& key);
 
   // --- Shared instances by name (module "DetectRoi") -------------------------------------
