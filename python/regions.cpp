@@ -85,8 +85,8 @@ DetectRoi load(const std::string& path, const std::string& key) {
   vistrel::AssertCapture reports;
   if (!roi.readText(text, key)) {
     const std::vector<std::string> why = reports.messages();
-    throw py::value_error("cannot read " + path + ": not region text that can be read safely" +
-                          (why.empty() ? std::string() : " (" + why.front() + ")"));
+    throw py::value_error("cannot read " + path + ": " +
+                          (why.empty() ? std::string("region text refused") : why.front()));
   }
   // A missing key reads as an empty region; here it is an error. The text is known safe now.
   if (roi.empty() &&

@@ -309,12 +309,14 @@ def test_region_round_trips_through_its_file(tmp_path, suffix):
 
 
 # OpenCV's reader never returns on the first text and reads past the end of the second.
-@pytest.mark.parametrize("text", [b"\xef\xbb\xbf%YAML:1.0\n---\n[ 0 ]\n   s:\n     - { t: 6 }\n",
-                                  b'<?xml n=""?><k d=', b"\x00"])
-def test_region_file_that_the_reader_cannot_take_is_refused(tmp_path, text):
+@pytest.mark.parametrize("text,line", [
+    (b"\xef\xbb\xbf%YAML:1.0\n---\n[ 0 ]\n   s:\n     - { t: 6 }\n", 4),
+    (b'<?xml n=""?><k d=', 1), (b"%YAML:1.0\n\x00", 2)])
+def test_region_file_that_the_reader_cannot_take_is_refused(tmp_path, text, line):
     path = tmp_path / "region.yml"
     path.write_bytes(text)
-    with pytest.raises(ValueError, match="cannot read .*region.yml: not region text"):
+    with pytest.raises(ValueError, match=f"cannot read .*region.yml: region text that the reader "
+                                         f"cannot take safely, at line {line}$"):
         vistrel.DetectRoi.load(str(path))
 
 

@@ -164,12 +164,18 @@ constexpr std::size_t kMaxRegionText = std::size_t{16} << 20;
 }  // namespace
 
 bool DetectRoi::readText(const std::string& text, const std::string& key) {
-  // A NUL byte ends the text for parts of OpenCV's reader and not for others: it then reads
-  // past the end.
-  if (!VISTREL_CHECK(text.size() <= kMaxRegionText && text.find('\0') == std::string::npos)) {
+  if (text.size() > kMaxRegionText) {
+    VISTREL_REPORT("region text over 16 MiB");
     return false;
   }
-  if (!VISTREL_CHECK(detail::storageTextHolds(text))) {
+  // A NUL byte ends the text for parts of OpenCV's reader and not for others: it then reads
+  // past the end. The report names the first line at fault, for whoever edited the file.
+  const std::size_t fault = std::min(text.find('\0'), detail::storageTextFault(text));
+  if (fault != std::string::npos) {
+    const auto line = 1 + std::count(text.begin(), text.begin() + fault, '\n');
+    const std::string report =
+        "region text that the reader cannot take safely, at line " + std::to_string(line);
+    VISTREL_REPORT(report.c_str());
     return false;
   }
   DetectRoi read;

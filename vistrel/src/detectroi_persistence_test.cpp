@@ -215,7 +215,9 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   EXPECT_FALSE(roi.readText(std::string(nulText, sizeof nulText - 1), "roi"));
   EXPECT_FALSE(roi.readText(std::string((16 << 20) + 1, ' '), "roi"));
   EXPECT_EQ(roi.addRois().size(), 1u);  // unchanged
-  EXPECT_EQ(capture.messages().size(), 2u);
+  EXPECT_EQ(capture.messages(),
+            (std::vector<std::string>{"region text that the reader cannot take safely, at line 1",
+                                      "region text over 16 MiB"}));
   EXPECT_TRUE(roi.readText("{\"other\": 1}", "roi"));  // JSON without the key: empty
   EXPECT_TRUE(roi.empty());
   // JSON as the reader takes it: signs, leading zeros, a bare decimal point, a closing comma,
@@ -242,7 +244,28 @@ TEST_P(RegionTextRefused, BeforeTheReaderSeesIt) {
   vistrel::AssertCapture capture;
   EXPECT_FALSE(roi.readText(GetParam(), "roi"));
   EXPECT_EQ(roi.addRois().size(), 1u);
-  EXPECT_EQ(capture.messages(), std::vector<std::string>{"detail::storageTextHolds(text)"});
+  ASSERT_EQ(capture.messages().size(), 1u);
+  EXPECT_EQ(capture.messages()[0].rfind("region text that the reader cannot take safely", 0), 0u);
+}
+
+// The report names the line at fault: where a line steps in or a tag, a name or a NUL byte is
+// wrong, the line that opens what never closes.
+TEST(DetectRoiPersistence, RefusedTextIsReportedWithTheLineAtFault) {
+  const std::pair<std::string, int> cases[] = {{yaml("  a: 1\n  b: 2\n    - c\n"), 6},
+                                               {yaml("  a: [ 1,\n    2\n"), 4},
+                                               {"\xEF\xBB\xBF%YAML:1.0\n---\n[ 0 ]\n   s:\n", 4},
+                                               {yaml(std::string("  a: 1\n  b: 2\0\n", 15)), 5},
+                                               {"<?xml version=\"1.0\"?>\n<a>\n<b/>\n</a>", 3},
+                                               {"<?xml version=\"1.0\"?>\n<a>\n<b>\n</b>\n", 2},
+                                               {"{\"a\": 1,\n \"b\" 2}", 2}};
+  for (const auto& [text, line] : cases) {
+    vistrel::AssertCapture capture;
+    EXPECT_FALSE(DetectRoi().readText(text, "roi"));
+    EXPECT_EQ(capture.messages(),
+              std::vector<std::string>{"region text that the reader cannot take safely, at line " +
+                                       std::to_string(line)})
+        << text;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

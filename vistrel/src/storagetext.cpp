@@ -22,19 +22,22 @@ class Checker {
  public:
   explicit Checker(std::string_view text) : text_(text) {}
 
-  bool run() {
+  // The offset of the line at fault (for a flow collection that never closes, of the line it
+  // opens on), or kNone when the text holds.
+  std::size_t run() {
     bool directives = true;
     std::size_t base = kNone;  // the first content line's indentation
     for (std::size_t pos = 0; pos < text_.size();) {
       std::size_t end = text_.find('\n', pos);
       if (end == kNone) end = text_.size();
       line_ = text_.substr(pos, end - pos);
+      lineStart_ = pos;
       pos = end + 1;
       if (directives && !line_.empty() && line_[0] == '%') continue;
       std::size_t at = skipBlanks(0);
       if (at == line_.size()) continue;
       if (line_[at] == '#') {  // a comment line, but none inside a flow collection
-        if (!flow_.empty()) return false;
+        if (!flow_.empty()) return lineStart_;
         continue;
       }
       directives = false;
@@ -42,16 +45,16 @@ class Checker {
       // it or not, and a second document (content before the marker makes one too) sends it
       // round in circles. The writer writes one document, marker first: so does the text.
       if (flow_.empty() && line_.compare(0, 3, "---") == 0) {
-        if (sawDocument_ || base != kNone) return false;
+        if (sawDocument_ || base != kNone) return lineStart_;
         sawDocument_ = true;
         at = skipBlanks(3);  // content may follow the document marker on its line
         if (atEnd(at)) continue;
       }
       if (base == kNone) base = at;
-      if (at < base) return false;
-      if (!(flow_.empty() ? blockLine(at) : flowLine(at))) return false;
+      if (at < base) return lineStart_;
+      if (!(flow_.empty() ? blockLine(at) : flowLine(at))) return lineStart_;
     }
-    return flow_.empty();
+    return flow_.empty() ? kNone : flowStart_;
   }
 
  private:
@@ -183,6 +186,7 @@ class Checker {
       } else if (c == '#' || c == '%' || isDash(i)) {  // the reader takes no comment in here
         return false;
       } else if (c == '[' || c == '{') {
+        if (flow_.empty()) flowStart_ = lineStart_;
         flow_.push_back(c);
       } else if (c == ']' || c == '}') {
         if (flow_.empty() || flow_.back() != (c == ']' ? '[' : '{')) return false;
@@ -195,17 +199,20 @@ class Checker {
 
   std::string_view text_;
   std::string_view line_;
-  bool sawDocument_ = false;                           // a "---" line came
-  bool nest_ = true;                                   // the next entry may go further in
-  std::string flow_;                                   // the open brackets and braces
+  std::size_t lineStart_ = 0;  // the offset of line_ in the text
+  std::size_t flowStart_ = 0;  // the offset of the line that opened the flow collection
+  bool sawDocument_ = false;   // a "---" line came
+  bool nest_ = true;           // the next entry may go further in
+  std::string flow_;           // the open brackets and braces
   std::vector<std::pair<std::size_t, Entry>> blocks_;  // the open blocks' columns and entries
 };
 
-// Whether XML text keeps to what the writer produces: the "<?xml ...?>" declaration, comments,
-// and elements whose start tags carry only name="value" attributes and whose end tags close
-// them in order, around text without "<". OpenCV 4.6's XML reader reads past the end of some
-// text that stops inside a tag, and takes no empty-element tag ("<a/>").
-bool xmlStructureHolds(std::string_view text) {
+// Where XML text departs from what the writer produces (the offset of the tag, comment or
+// element at fault), or kNone: the "<?xml ...?>" declaration, comments, and elements whose
+// start tags carry only name="value" attributes and whose end tags close them in order, around
+// text without "<". OpenCV 4.6's XML reader reads past the end of some text that stops inside
+// a tag, and takes no empty-element tag ("<a/>").
+std::size_t xmlFault(std::string_view text) {
   const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
   const auto skipSpace = [&](std::size_t at) {
     while (at < text.size() && (isBlank(text[at]) || text[at] == '\n')) ++at;
@@ -242,40 +249,42 @@ bool xmlStructureHolds(std::string_view text) {
   std::vector<std::string_view> open;  // the elements not yet closed
   std::size_t at = 0;
   while (at < text.size()) {
+    const std::size_t start = at;
     if (text[at] != '<') {  // text up to the next tag
       at = std::min(text.find('<', at), text.size());
     } else if (text.compare(at, 4, "<!--") == 0) {
       const std::size_t end = text.find("-->", at + 4);
-      if (end == kNone) return false;
+      if (end == kNone) return start;
       at = end + 3;
     } else if (text.compare(at, 2, "<?") == 0) {
       at = tagEnd(nameEnd(at + 2), "?>");
-      if (at == kNone) return false;
+      if (at == kNone) return start;
     } else if (text.compare(at, 2, "</") == 0) {
       const std::size_t end = nameEnd(at + 2);
       if (end == kNone || open.empty() || open.back() != text.substr(at + 2, end - at - 2)) {
-        return false;
+        return start;
       }
       open.pop_back();
       at = tagEnd(end, ">");  // no attributes come before its ">"
-      if (at != skipSpace(end) + 1) return false;
+      if (at != skipSpace(end) + 1) return start;
     } else {
       const std::size_t end = nameEnd(at + 1);
-      if (end == kNone) return false;
+      if (end == kNone) return start;
       open.push_back(text.substr(at + 1, end - at - 1));
       at = tagEnd(end, ">");
-      if (at == kNone) return false;
+      if (at == kNone) return start;
     }
   }
-  return open.empty();
+  // The innermost element that is never closed.
+  return open.empty() ? kNone : static_cast<std::size_t>(open.back().data() - text.data()) - 1;
 }
 
-// Whether JSON text is well formed up to the end of its one value, where the reader stops.
-// Numbers and lists are read as the reader reads them: a number may have a sign, leading zeros
-// and a decimal point with digits on either side ("+00.5", "30.", ".5"), and a comma may close
-// a list of members or elements. Containers nest on a stack of their own, so deep nesting
-// costs no recursion.
-bool jsonStructureHolds(std::string_view text) {
+// Where JSON text stops being well formed (the offset at fault), or kNone when it is well
+// formed up to the end of its one value, where the reader stops. Numbers and lists are read as
+// the reader reads them: a number may have a sign, leading zeros and a decimal point with
+// digits on either side ("+00.5", "30.", ".5"), and a comma may close a list of members or
+// elements. Containers nest on a stack of their own, so deep nesting costs no recursion.
+std::size_t jsonFault(std::string_view text) {
   std::size_t at = 0;
   const auto isDigit = [&](std::size_t i) {
     return i < text.size() && text[i] >= '0' && text[i] <= '9';
@@ -338,10 +347,11 @@ bool jsonStructureHolds(std::string_view text) {
     return true;
   };
 
+  const auto fault = [&] { return std::min(at, text.size()); };
   std::string open;  // the containers not yet closed
   for (;;) {         // `at` is where a value starts
     space();
-    if (at >= text.size()) return false;
+    if (at >= text.size()) return fault();
     const char c = text[at];
     if (c == '{' || c == '[') {
       open.push_back(c);
@@ -351,27 +361,27 @@ bool jsonStructureHolds(std::string_view text) {
         open.pop_back();
         ++at;
       } else {
-        if (c == '{' && !key()) return false;
+        if (c == '{' && !key()) return fault();
         continue;  // the first member's or element's value
       }
     } else if (c == '"' ? !string() : !scalar()) {
-      return false;
+      return fault();
     }
     // A value is complete: close what ends after it, then go on to the next member or element.
     for (;;) {
       space();
-      if (open.empty()) return true;  // the reader stops here
-      if (at >= text.size()) return false;
+      if (open.empty()) return kNone;  // the reader stops here
+      if (at >= text.size()) return fault();
       if (text[at] == (open.back() == '{' ? '}' : ']')) {
         open.pop_back();
         ++at;
         continue;
       }
-      if (text[at] != ',') return false;
+      if (text[at] != ',') return fault();
       ++at;
       space();
       if (at < text.size() && text[at] == (open.back() == '{' ? '}' : ']')) continue;
-      if (open.back() == '{' && !key()) return false;
+      if (open.back() == '{' && !key()) return fault();
       break;
     }
   }
@@ -379,13 +389,19 @@ bool jsonStructureHolds(std::string_view text) {
 
 }  // namespace
 
-bool storageTextHolds(std::string_view text) {
+std::size_t storageTextFault(std::string_view text) {
   // The reader passes over a byte order mark, as editors on Windows write one.
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  if (text.substr(0, 5) == "%YAML") return Checker(text).run();
-  if (text.substr(0, 5) == "<?xml") return xmlStructureHolds(text);
-  if (text.substr(0, 1) == "{") return jsonStructureHolds(text);
-  return true;  // no format the reader knows: it refuses the text itself
+  const std::size_t skipped = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  text.remove_prefix(skipped);
+  std::size_t fault = kNone;  // no format the reader knows: it refuses the text itself
+  if (text.substr(0, 5) == "%YAML") {
+    fault = Checker(text).run();
+  } else if (text.substr(0, 5) == "<?xml") {
+    fault = xmlFault(text);
+  } else if (text.substr(0, 1) == "{") {
+    fault = jsonFault(text);
+  }
+  return fault == kNone ? kNone : fault + skipped;
 }
 
 }  // namespace detail
