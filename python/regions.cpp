@@ -58,8 +58,8 @@ void save(const DetectRoi& roi, const std::string& path, const std::string& key)
   }
 }
 
-// More than any region text the library reads: a larger file is refused, not read whole.
-constexpr std::size_t kTextLimit = (std::size_t{16} << 20) + 1;
+// One byte more than readText takes: a larger file is refused, not read whole.
+constexpr std::size_t kTextLimit = DetectRoi::kMaxTextBytes + 1;
 
 // The file's bytes, inflated when it is gzip-compressed (save writes ".gz" files so).
 std::string fileText(const std::string& path) {

@@ -158,13 +158,10 @@ void readShapes(DetectRoi& roi, const cv::FileNode& list, bool united) {
   }
 }
 
-// OpenCV's reader reads text of this size in well under a second; a region file is a few KiB.
-constexpr std::size_t kMaxRegionText = std::size_t{16} << 20;
-
 }  // namespace
 
 bool DetectRoi::readText(const std::string& text, const std::string& key) {
-  if (text.size() > kMaxRegionText) {
+  if (text.size() > kMaxTextBytes) {
     VISTREL_REPORT("region text over 16 MiB");
     return false;
   }

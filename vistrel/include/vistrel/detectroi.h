@@ -228,6 +228,9 @@ class VISTREL_EXPORT DetectRoi : public IVistrelModuleInstance {
   // Replaces the region with the content of `node` (a mapping written by serialize). Missing
   // keys take the defaults; unusable shape entries are reported and skipped. Always true.
   bool deserialize(const cv::FileNode& node);
+  // The longest text readText takes. OpenCV's reader reads this much in well under a second; a
+  // region file is a few KiB.
+  static constexpr std::size_t kMaxTextBytes = std::size_t{16} << 20;
   // Reads the region stored under `key` in YAML, XML or JSON text (as serialize wrote it inside
   // a mapping of that name), guarding OpenCV's reader: text it cannot take safely (over 16 MiB,
   // holding a NUL byte, or outside the plain structure that the writer produces, on which the
