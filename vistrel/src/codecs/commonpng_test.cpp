@@ -5,7 +5,6 @@
 #include <QBuffer>
 #include <QImage>
 #include <QtEndian>
-#include <functional>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -109,7 +108,7 @@ QByteArray withImageDataFlipped(QByteArray png) {
 
 struct PngCase {
   const char* name;
-  std::function<QByteArray()> bytes;
+  QByteArray bytes;
   PngOutcome outcome;  // with cv::IMREAD_UNCHANGED
   bool grey = false;   // the same with cv::IMREAD_GRAYSCALE (else NotCommon)
 };
@@ -119,7 +118,7 @@ class CommonPng : public testing::TestWithParam<PngCase> {};
 // Whatever the file, the result is OpenCV's: either the same matrix, decoded through Qt, or
 // nothing, and the caller asks OpenCV.
 TEST_P(CommonPng, DecodesExactlyAsOpenCVOrLeavesItToOpenCV) {
-  const QByteArray bytes = GetParam().bytes();
+  const QByteArray& bytes = GetParam().bytes;
   const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
   const auto size = static_cast<std::size_t>(bytes.size());
   for (const int flags : {cv::IMREAD_UNCHANGED, cv::IMREAD_GRAYSCALE}) {
@@ -158,53 +157,43 @@ QByteArray withChunk(const cv::Mat& image, const char* type, const QByteArray& d
 INSTANTIATE_TEST_SUITE_P(
     Files, CommonPng,
     testing::ValuesIn(std::vector<PngCase>{
-        {"OpenCvGrey", [] { return openCvPng(kGrey); }, kDecoded, true},
-        {"OpenCvBgr", [] { return openCvPng(kBgr); }, kDecoded},
-        {"OpenCvBgra", [] { return openCvPng(kBgra); }, kDecoded},
-        {"OneByOne", [] { return openCvPng(pattern(CV_8UC3, 1, 1)); }, kDecoded},
-        {"QtGrey", [] { return qtPng(qtImage(QImage::Format_Grayscale8)); }, kDecoded, true},
-        {"QtArgb", [] { return qtPng(qtImage(QImage::Format_ARGB32)); }, kDecoded},
-        {"EveryFilterGrey", [] { return everyFilterPng(CV_8UC1); }, kDecoded, true},
-        {"EveryFilterBgr", [] { return everyFilterPng(CV_8UC3); }, kDecoded},
-        {"EveryFilterBgra", [] { return everyFilterPng(CV_8UC4); }, kDecoded},
-        {"InterlacedGrey", [] { return handMadePng(kGrey, true); }, kDecoded, true},
-        {"InterlacedBgra", [] { return handMadePng(kBgra, true); }, kDecoded},
+        {"OpenCvGrey", openCvPng(kGrey), kDecoded, true},
+        {"OpenCvBgr", openCvPng(kBgr), kDecoded},
+        {"OpenCvBgra", openCvPng(kBgra), kDecoded},
+        {"OneByOne", openCvPng(pattern(CV_8UC3, 1, 1)), kDecoded},
+        {"QtGrey", qtPng(qtImage(QImage::Format_Grayscale8)), kDecoded, true},
+        {"QtArgb", qtPng(qtImage(QImage::Format_ARGB32)), kDecoded},
+        {"EveryFilterGrey", everyFilterPng(CV_8UC1), kDecoded, true},
+        {"EveryFilterBgr", everyFilterPng(CV_8UC3), kDecoded},
+        {"EveryFilterBgra", everyFilterPng(CV_8UC4), kDecoded},
+        {"InterlacedGrey", handMadePng(kGrey, true), kDecoded, true},
+        {"InterlacedBgra", handMadePng(kBgra, true), kDecoded},
         {"GammaAndSrgbApplyToNoPixel",
-         [] { return handMadePng(kBgr, false, kGamma + chunk("sRGB", QByteArray(1, 0))); },
-         kDecoded},
-        {"LinearGamma", [] { return handMadePng(kGrey, false, kLinear); }, kDecoded, true},
+         handMadePng(kBgr, false, kGamma + chunk("sRGB", QByteArray(1, 0))), kDecoded},
+        {"LinearGamma", handMadePng(kGrey, false, kLinear), kDecoded, true},
         {"TextAndResolution",
-         [] {
-           return handMadePng(kBgr, false,
-                              chunk("tEXt", QByteArray("Camera\0A7", 9)) +
-                                  chunk("pHYs", be32(3780) + be32(3780) + QByteArray(1, 1)));
-         },
+         handMadePng(kBgr, false,
+                     chunk("tEXt", QByteArray("Camera\0A7", 9)) +
+                         chunk("pHYs", be32(3780) + be32(3780) + QByteArray(1, 1))),
          kDecoded},
-        {"SixteenBit", [] { return openCvPng(pattern(CV_16UC3)); }, kNotCommon},
-        {"Palette",
-         [] {
-           return qtPng(qtImage(QImage::Format_RGB32).convertToFormat(QImage::Format_Indexed8));
-         },
+        {"SixteenBit", openCvPng(pattern(CV_16UC3)), kNotCommon},
+        {"Palette", qtPng(qtImage(QImage::Format_RGB32).convertToFormat(QImage::Format_Indexed8)),
          kNotCommon},
-        {"OneBit", [] { return qtPng(qtImage(QImage::Format_Mono)); }, kNotCommon},
-        {"TransparencyKey", [] { return withChunk(kGrey, "tRNS", QByteArray("\0\x07", 2)); },
-         kNotCommon},
-        {"SignificantBits", [] { return withChunk(kGrey, "sBIT", "\x05"); }, kNotCommon},
-        {"UnknownChunk", [] { return withChunk(kGrey, "vpAg", "1234"); }, kNotCommon},
+        {"OneBit", qtPng(qtImage(QImage::Format_Mono)), kNotCommon},
+        {"TransparencyKey", withChunk(kGrey, "tRNS", QByteArray("\0\x07", 2)), kNotCommon},
+        {"SignificantBits", withChunk(kGrey, "sBIT", "\x05"), kNotCommon},
+        {"UnknownChunk", withChunk(kGrey, "vpAg", "1234"), kNotCommon},
         {"TextAfterTheImage",
-         [] { return handMadePng(kGrey, false, {}, chunk("tEXt", QByteArray("Note\0x", 6))); },
+         handMadePng(kGrey, false, {}, chunk("tEXt", QByteArray("Note\0x", 6))), kNotCommon},
+        {"BadChecksum", withByteFlipped(handMadePng(kGrey, false, kGamma), 45), kNotCommon},
+        {"MoreDataThanPixels", handMadePng(kGrey, false, {}, {}, 5), kDecoded, true},
+        {"LessDataThanPixels", handMadePng(kBgr, false, {}, {}, -5), kRefused},
+        {"CorruptImageData", withImageDataFlipped(handMadePng(kGrey, false)), kRefused, true},
+        {"DataTooShortForTheClaimedSize", withClaimedSize(handMadePng(kGrey, false), 30000, 30000),
          kNotCommon},
-        {"BadChecksum", [] { return withByteFlipped(handMadePng(kGrey, false, kGamma), 45); },
-         kNotCommon},
-        {"MoreDataThanPixels", [] { return handMadePng(kGrey, false, {}, {}, 5); }, kDecoded, true},
-        {"LessDataThanPixels", [] { return handMadePng(kBgr, false, {}, {}, -5); }, kRefused},
-        {"CorruptImageData", [] { return withImageDataFlipped(handMadePng(kGrey, false)); },
-         kRefused, true},
-        {"DataTooShortForTheClaimedSize",
-         [] { return withClaimedSize(handMadePng(kGrey, false), 30000, 30000); }, kNotCommon},
-        {"NoEnd", [] { return handMadePng(kGrey, false).chopped(12); }, kNotCommon},
-        {"NotAPng", [] { return QByteArray("GIF89a.....................", 27); }, kNotCommon},
-        {"Empty", [] { return QByteArray(); }, kNotCommon}}),
+        {"NoEnd", handMadePng(kGrey, false).chopped(12), kNotCommon},
+        {"NotAPng", QByteArray("GIF89a.....................", 27), kNotCommon},
+        {"Empty", QByteArray(), kNotCommon}}),
     [](const testing::TestParamInfo<PngCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
