@@ -158,13 +158,21 @@ TEST(CircleDetector, PolarityAndFindByPickTheRingsInImageCoordinates) {
   EXPECT_NEAR(c[2], 55, 0.15);
 }
 
-TEST(CircleDetector, ImageNarrowerThanTheAnnulusTouchesNothingAndAtTheLimitIgnoresTheFill) {
+TEST(CircleDetector, AnnulusBeyondTheImageIgnoresTheFillAndTooNarrowAnImageTouchesNothing) {
+  // The annulus reaches 15 pixels past the left border; the crop fills them with 0, an edge far
+  // stronger than the faint disc on this bright image. Left in, it would set the score scale
+  // and pull the centre; the detector keeps it out of the search.
+  const cv::Mat faint =
+      scenes::renderDisc({300, 200}, rendered({75.4, 100.3}), 60, 215, 230, 1.0, 5.0, 5);
+  cv::Vec3f c(0, 0, 0);
+  EXPECT_GT(detector(0, 90, Polarity::Either).detect(faint, {75, 100}, c), 30);
+  EXPECT_LT(cv::norm(c - cv::Vec3f(75.4f, 100.3f, 60), cv::NORM_INF), 0.1) << c;
+
   // 200 columns for maxRadius 100: the search runs, though the annulus square, 201 wide, sticks
   // out by a column that the crop fills with 0, a false outermost edge on this bright image.
   const cv::Mat limit =
       scenes::renderDisc({200, 300}, rendered({100, 150.2}), 80, 30, 220, 1.0, 5.0, 6);
   const CircleDetector d = detector(0, 100, Polarity::Either, FindBy::Outermost, 20);
-  cv::Vec3f c(0, 0, 0);
   std::vector<float> profile;
   EXPECT_GT(d.detect(limit, {100, 150}, c, &profile), 0);
   EXPECT_EQ(profile.size(), 51u);  // radii 0..50 of the half-size image
@@ -181,17 +189,6 @@ TEST(CircleDetector, ImageNarrowerThanTheAnnulusTouchesNothingAndAtTheLimitIgnor
   EXPECT_EQ(profile, (std::vector<float>{1, 2}));
   EXPECT_EQ(circles.size(), 1u);
   EXPECT_EQ(scores, std::vector<float>{4});
-}
-
-TEST(CircleDetector, AnnulusPastTheImageBorderIgnoresTheFill) {
-  // The annulus reaches 15 pixels past the left border; the crop fills them with 0, an edge far
-  // stronger than the faint disc on this bright image. Left in, it would set the score scale
-  // and pull the centre; the detector keeps it out of the search.
-  const cv::Point2d truth(75.4, 100.3);
-  const cv::Mat img = scenes::renderDisc({300, 200}, rendered(truth), 60, 215, 230, 1.0, 5.0, 5);
-  cv::Vec3f c(0, 0, 0);
-  EXPECT_GT(detector(0, 90, Polarity::Either).detect(img, {75, 100}, c), 30);
-  EXPECT_LT(cv::norm(c - cv::Vec3f(75.4f, 100.3f, 60), cv::NORM_INF), 0.1) << c;
 }
 
 TEST(CircleDetector, ThreeAndFourChannelsAreSearchedAsTheirGrey) {
