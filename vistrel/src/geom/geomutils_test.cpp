@@ -55,8 +55,7 @@ TEST(GeomIntersectLines, ModesSelectWhichSegmentsMustHoldThePoint) {
   // Oblique: y = x and y = 6 - x meet at (3, 3).
   cv::Point2f p;
   EXPECT_TRUE(intersectLines(cv::Vec4f(0, 0, 1, 1), cv::Vec4f(0, 6, 6, 0), p, 0));
-  EXPECT_FLOAT_EQ(p.x, 3);
-  EXPECT_FLOAT_EQ(p.y, 3);
+  EXPECT_EQ(p, cv::Point2f(3, 3));
 
   // Parallel, collinear and degenerate lines give nothing and leave the point alone.
   p = cv::Point2f(42, 43);
