@@ -4,22 +4,19 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "roitest_util.h"
 #include "vistrel/assert.h"
 
 namespace {
 
+using namespace vistrel::roitest;
 using Roi = vistrel::DetectRoi;
-using Points = std::vector<cv::Point2f>;
 
 const cv::Mat kIdentity = (cv::Mat_<double>(2, 3) << 1, 0, 0, 0, 1, 0);
 const cv::Mat kTwice = (cv::Mat_<double>(2, 3) << 2, 0, 0, 0, 2, 0);
 const cv::Point kTl(10, 20);
 
 cv::Mat canvas(int value = 0) { return cv::Mat(60, 80, CV_8UC1, cv::Scalar(value)); }
-
-int differing(const cv::Mat& a, const cv::Mat& b) {
-  return a.size() == b.size() ? cv::countNonZero(a != b) : -1;
-}
 
 // The float bounding box (cv::boundingRect would round outward to whole pixels) is `want`
 // (x, y, width, height) to within float rounding.
@@ -32,7 +29,6 @@ void expectBox(const Points& pts, const cv::Vec4f& want) {
   EXPECT_LE(cv::norm(box - want, cv::NORM_INF), 1e-3) << box;
 }
 
-// A shape defined by `pts`.
 template <typename S>
 S shape(const Points& pts) {
   S s;
@@ -56,13 +52,6 @@ cv::Mat convex(const std::vector<cv::Point>& pts, int lineType, int shift) {
   cv::Mat m = canvas();
   cv::fillConvexPoly(m, pts, cv::Scalar(255), lineType, shift);
   return m;
-}
-
-// The values of an image at the given (x, y) pixels.
-std::vector<int> at(const cv::Mat& image, const std::vector<cv::Point>& pixels) {
-  std::vector<int> values;
-  for (const cv::Point& p : pixels) values.push_back(image.at<uchar>(p));
-  return values;
 }
 
 TEST(RoiShapes, RectangleAndPolygonTakeTheirMinimumOfPoints) {
@@ -91,12 +80,10 @@ TEST(RoiShapes, CircleShapesKeepRadiiAndHaveNoVertexList) {
   EXPECT_TRUE(capture.contains("cannot get vertex of circle roi by reference"));
 
   // The order of the radius points does not matter.
-  Roi::RoiAnnulus a, b;
-  EXPECT_FALSE(a.setVertexes({{0, 0}, {1, 0}}));
-  ASSERT_TRUE(a.setVertexes({{10, 10}, {10, 16}, {10, 30}}));
-  ASSERT_TRUE(b.setVertexes({{10, 10}, {10, 30}, {10, 16}}));
-  for (const Roi::RoiAnnulus* s : {&a, &b})
-    EXPECT_EQ(s->getVertexes(), (Points{{10, 10}, {16, 10}, {30, 10}}));
+  EXPECT_FALSE(Roi::RoiAnnulus().setVertexes({{0, 0}, {1, 0}}));
+  const Points radii = {{10, 10}, {16, 10}, {30, 10}};
+  EXPECT_EQ(shape<Roi::RoiAnnulus>({{10, 10}, {10, 16}, {10, 30}}).getVertexes(), radii);
+  EXPECT_EQ(shape<Roi::RoiAnnulus>({{10, 10}, {10, 30}, {10, 16}}).getVertexes(), radii);
 }
 
 TEST(RoiShapes, SectorNeedsSixPointsAndOrdersItsAngles) {
@@ -190,14 +177,12 @@ TEST(RoiShapes, PointShapesDrawLikeOpenCvOnMappedPoints) {
   auto rect =
       shape<Roi::RoiRectangle>({{10.2f, 20.7f}, {30.4f, 20.7f}, {30.4f, 40.1f}, {10.2f, 40.1f}});
   // (p - tl) rounded: (0.2, 0.7) -> (0, 1), (20.4, 0.7) -> (20, 1), (20.4, 20.1) -> (20, 20).
-  EXPECT_EQ(differing(drawn(rect, kIdentity, 0),
-                      convex({{0, 1}, {20, 1}, {20, 20}, {0, 20}}, cv::LINE_8, 0)),
-            0);
+  EXPECT_TRUE(
+      same(drawn(rect, kIdentity, 0), convex({{0, 1}, {20, 1}, {20, 20}, {0, 20}}, cv::LINE_8, 0)));
   // Two fractional bits: quarter-pixel coordinates, anti-aliased.
   // (0.2, 0.7) * 4 = (0.8, 2.8) -> (1, 3); (20.4, 20.1) * 4 = (81.6, 80.4) -> (82, 80).
-  EXPECT_EQ(differing(drawn(rect, kIdentity, 2),
-                      convex({{1, 3}, {82, 3}, {82, 80}, {1, 80}}, cv::LINE_AA, 2)),
-            0);
+  EXPECT_TRUE(same(drawn(rect, kIdentity, 2),
+                   convex({{1, 3}, {82, 3}, {82, 80}, {1, 80}}, cv::LINE_AA, 2)));
 
   // A removed polygon clears its area through a scaling transform.
   auto poly = shape<Roi::RoiPolygon>({{12, 22}, {30, 22}, {12, 40}});
@@ -206,52 +191,50 @@ TEST(RoiShapes, PointShapesDrawLikeOpenCvOnMappedPoints) {
   cv::Mat want = canvas(255);
   cv::fillPoly(want, std::vector<std::vector<cv::Point>>{{{4, 2}, {13, 2}, {4, 11}}}, cv::Scalar(0),
                cv::LINE_8, 0);
-  EXPECT_EQ(differing(drawn(poly, half, 0, 255, 0), want), 0);
+  EXPECT_TRUE(same(drawn(poly, half, 0, 255, 0), want));
 }
 
 TEST(RoiShapes, CircleShapesDrawLikeOpenCv) {
   auto circle = shape<Roi::RoiCircle>({{40.3f, 49.6f}, {40.3f, 60.1f}});  // radius 10.5
-  EXPECT_EQ(differing(drawn(circle, kIdentity, 0), disc({30, 30}, 11)), 0);
+  EXPECT_TRUE(same(drawn(circle, kIdentity, 0), disc({30, 30}, 11)));
   // Centre (30.3, 29.6) * 4 = (121.2, 118.4) -> (121, 118); radius 42.
-  EXPECT_EQ(differing(drawn(circle, kIdentity, 2), disc({121, 118}, 42, cv::LINE_AA, 2)), 0);
+  EXPECT_TRUE(same(drawn(circle, kIdentity, 2), disc({121, 118}, 42, cv::LINE_AA, 2)));
   // The region's scale reaches the radius: twice as large about the crop origin.
   auto small = shape<Roi::RoiCircle>({{25, 35}, {28, 35}});
-  EXPECT_EQ(differing(drawn(small, kTwice, 0), disc({30, 30}, 6)), 0);
+  EXPECT_TRUE(same(drawn(small, kTwice, 0), disc({30, 30}, 6)));
 
   // Annulus united on an empty canvas: the outer disc minus the inner one, nothing else.
   auto ring = shape<Roi::RoiAnnulus>({{40, 50}, {40, 58}, {40, 70}});
   const cv::Mat want = disc({30, 30}, 20) - disc({30, 30}, 8);
-  EXPECT_EQ(differing(drawn(ring, kIdentity, 0), want), 0);
+  EXPECT_TRUE(same(drawn(ring, kIdentity, 0), want));
   // Removed from a full canvas: exactly the ring is cleared.
-  EXPECT_EQ(differing(drawn(ring, kIdentity, 0, 255, 0), 255 - want), 0);
+  EXPECT_TRUE(same(drawn(ring, kIdentity, 0, 255, 0), 255 - want));
   // United over existing content: the inside of the ring is left alone.
-  EXPECT_EQ(differing(drawn(ring, kIdentity, 0, 100, 255), cv::max(want, 100)), 0);
+  EXPECT_TRUE(same(drawn(ring, kIdentity, 0, 100, 255), cv::max(want, 100)));
   // Straight into an empty canvas, hard and anti-aliased, united and removed: as drawn above.
   for (const int fracBit : {0, 2}) {
     for (const int colour : {255, 0}) {
       cv::Mat direct = canvas(255 - colour);
       ring.drawOnEmpty(direct, kTl, kIdentity, cv::Scalar(colour), fracBit);
-      EXPECT_EQ(differing(direct, drawn(ring, kIdentity, fracBit, 255 - colour, colour)), 0)
+      EXPECT_TRUE(same(direct, drawn(ring, kIdentity, fracBit, 255 - colour, colour)))
           << fracBit << " " << colour;
     }
   }
   // How OpenCV draws the sector: two pies, the inner one cleared.
-  EXPECT_EQ(differing(drawn(quarterSector(), kIdentity, 0),
-                      pie({30, 30}, {20, 20}, 0, 90) - pie({30, 30}, {8, 8}, 0, 90)),
-            0);
+  EXPECT_TRUE(same(drawn(quarterSector(), kIdentity, 0),
+                   pie({30, 30}, {20, 20}, 0, 90) - pie({30, 30}, {8, 8}, 0, 90)));
 }
 
 TEST(RoiShapes, EllipseDrawsLikeOpenCvAndWithASectorFollowsATurnAndAScale) {
   auto e = shape<Roi::RoiEllipse>({{40, 50}, {40, 56}, {55, 50}});  // major 15 along +x, minor 6
-  EXPECT_EQ(differing(drawn(e, kIdentity, 0), pie({30, 30}, {15, 6}, 0)), 0);
+  EXPECT_TRUE(same(drawn(e, kIdentity, 0), pie({30, 30}, {15, 6}, 0)));
   // A quarter turn and twice the size, (x, y) -> (100 - 2 y, 2 x - 40): the centre (30, 30)
   // goes to (40, 20), the axes double and the major one turns to +y.
   const cv::Mat turnTwice = (cv::Mat_<double>(2, 3) << 0, -2, 100, 2, 0, -40);
-  EXPECT_EQ(differing(drawn(e, turnTwice, 0), pie({40, 20}, {30, 12}, 90)), 0);
+  EXPECT_TRUE(same(drawn(e, turnTwice, 0), pie({40, 20}, {30, 12}, 90)));
   // The sector under the same transform.
-  EXPECT_EQ(differing(drawn(quarterSector(), turnTwice, 0),
-                      pie({40, 20}, {40, 40}, 90, 90) - pie({40, 20}, {16, 16}, 90, 90)),
-            0);
+  EXPECT_TRUE(same(drawn(quarterSector(), turnTwice, 0),
+                   pie({40, 20}, {40, 40}, 90, 90) - pie({40, 20}, {16, 16}, 90, 90)));
 }
 
 TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
@@ -266,14 +249,14 @@ TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
   cv::Mat hard = canvas();
   hard(cv::Rect(5, 7, 6, 4)).setTo(255, mask >= 100);
   EXPECT_EQ(cv::countNonZero(hard), 9);
-  EXPECT_EQ(differing(drawn(placed, kIdentity, 0), hard), 0);
+  EXPECT_TRUE(same(drawn(placed, kIdentity, 0), hard));
   // Removed, hard: cleared exactly where the mask counts as inside (not the 99 pixel).
-  EXPECT_EQ(differing(drawn(placed, kIdentity, 0, 255, 0), 255 - hard), 0);
+  EXPECT_TRUE(same(drawn(placed, kIdentity, 0, 255, 0), 255 - hard));
   // Soft: the per-pixel maximum.
   cv::Mat want = canvas(50);
   cv::Mat part = want(cv::Rect(5, 7, 6, 4));
   cv::max(part, mask, part);
-  EXPECT_EQ(differing(drawn(placed, kIdentity, 1, 50), want), 0);
+  EXPECT_TRUE(same(drawn(placed, kIdentity, 1, 50), want));
   // Removed, soft: at most the complement.
   EXPECT_EQ(at(drawn(placed, kIdentity, 1, 255, 0), {{6, 8}, {5, 7}}), (std::vector<int>{55, 156}));
 
@@ -281,7 +264,7 @@ TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
   placed.anchor = cv::Point2f(8, 18);  // offset (-2, -2)
   want = canvas();
   want(cv::Rect(0, 0, 4, 2)).setTo(255, mask(cv::Rect(2, 2, 4, 2)) >= 100);
-  EXPECT_EQ(differing(drawn(placed, kIdentity, 0), want), 0);
+  EXPECT_TRUE(same(drawn(placed, kIdentity, 0), want));
 
   // Entirely outside, or empty: nothing changes.
   placed.anchor = cv::Point2f(500, 500);
