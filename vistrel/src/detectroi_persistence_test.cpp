@@ -4,13 +4,14 @@
 #include <set>
 
 #include "roishapes.h"
+#include "roitest_util.h"
 #include "vistrel/assert.h"
 #include "vistrel/detectroi.h"
 
 namespace {
 
+using namespace vistrel::roitest;
 using vistrel::DetectRoi;
-using Shape = DetectRoi::ShapeType;
 
 // Writes the region under "roi" into an in-memory file of the given syntax.
 std::string write(const DetectRoi& roi, const std::string& extension) {
@@ -39,21 +40,13 @@ std::multiset<std::string> reported(const vistrel::AssertCapture& capture) {
   return {messages.begin(), messages.end()};
 }
 
-const cv::Mat& maskOf(const DetectRoi::ShapedRoiBase& shape) {
-  return static_cast<const DetectRoi::RoiMask&>(shape).mask;
-}
-
-int differing(const cv::Mat& a, const cv::Mat& b) {
-  return a.size() == b.size() && a.type() == b.type() ? cv::countNonZero(a != b) : -1;
-}
-
 void expectSameShapes(const DetectRoi::ShapeList& got, const DetectRoi::ShapeList& want) {
   ASSERT_EQ(got.size(), want.size());
   for (std::size_t i = 0; i < got.size(); ++i) {
     EXPECT_EQ(got[i]->type, want[i]->type) << i;
     EXPECT_EQ(got[i]->getVertexes(), want[i]->getVertexes()) << i;
     if (want[i]->type == Shape::Mask) {
-      EXPECT_EQ(differing(maskOf(*got[i]), maskOf(*want[i])), 0) << i;
+      EXPECT_TRUE(same(maskOf(*got[i]), maskOf(*want[i]))) << i;
     }
   }
 }
@@ -100,11 +93,6 @@ TEST(DetectRoiPersistence, RoundTripKeepsSettingsShapesOrderAndMasks) {
     EXPECT_FALSE(back.maskOnly());
     expectSameShapes(back.addRois(), original.addRois());
     expectSameShapes(back.subRois(), original.subRois());
-    // The rebuilt region is the same region.
-    DetectRoi copy = original;
-    EXPECT_EQ(back.getRoiRect(), copy.getRoiRect());
-    EXPECT_EQ(back.getRoiSize(), copy.getRoiSize());
-    EXPECT_EQ(differing(back.getMask(cv::Size()), copy.getMask(cv::Size())), 0);
     // And it writes the same text again.
     EXPECT_EQ(write(back, ext), text);
   }
@@ -128,11 +116,7 @@ TEST(DetectRoiPersistence, DefaultValuedSettingsAreOmittedAndReadBack) {
   DetectRoi none = read(yaml("  {}\n"));
   EXPECT_TRUE(none.empty());
   EXPECT_EQ(none.reserveSize(), 0);
-  cv::FileStorage empty(yaml("  {}\n"), cv::FileStorage::READ | cv::FileStorage::MEMORY);
-  DetectRoi missing;
-  missing.addRoi({{1, 1}, {2, 2}}, Shape::Circle);
-  EXPECT_TRUE(missing.deserialize(empty["nothing here"]));
-  EXPECT_TRUE(missing.empty());
+  EXPECT_TRUE(read("%YAML:1.0\n---\nother: 1\n").empty());
 }
 
 TEST(DetectRoiPersistence, BadEntriesAreSkippedAndReported) {
