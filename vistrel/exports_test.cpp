@@ -36,11 +36,9 @@ std::set<std::string> markedNames() {
     // The Qt conversions are a library of their own (vistrel::qtcvutils).
     if (entry.path().filename() == "qtcvutils.h") continue;
     std::ifstream file(entry.path());
-    std::stringstream text;
-    text << file.rdbuf();
     std::string current = "vistrel";
     std::string line;
-    while (std::getline(text, line)) {
+    while (std::getline(file, line)) {
       std::smatch m;
       if (std::regex_search(line, m, space)) current = m[1];
       if (line.rfind("#define", 0) == 0) continue;
@@ -80,14 +78,12 @@ TEST(SharedLibrary, ExportsExactlyThePublicApi) {
   std::set<std::string> seen;
   std::istringstream lines(output);
   std::string line;
-  int symbols = 0;
   while (std::getline(lines, line)) {
     // "<address> <type> <demangled name with spaces>"
     const std::size_t first = line.find(' ');
     if (first == std::string::npos || line.size() < first + 3) continue;
     const std::string symbol = line.substr(first + 3);
     if (linkerSymbols.count(symbol) != 0) continue;
-    ++symbols;
     bool known = false;
     for (const std::string& name : names) {
       if (belongsTo(symbol, name)) {
@@ -97,7 +93,6 @@ TEST(SharedLibrary, ExportsExactlyThePublicApi) {
     }
     EXPECT_TRUE(known) << "exported, but not public API: " << symbol;
   }
-  EXPECT_GT(symbols, 0);
   // ...and everything marked reaches users.
   for (const std::string& name : names) EXPECT_EQ(seen.count(name), 1u) << "not exported: " << name;
 }
