@@ -4,18 +4,76 @@
 #include <opencv2/core/cvdef.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <tuple>
 #include <utility>
 
-#include "arctest_world.h"
 #include "ellipsetest_expect.h"
+#include "linesplit.h"
+#include "turninfo.h"
 #include "vistrel/assert.h"
 
 namespace ced {
 namespace {
 
-using namespace arctest;
+// An 8-connected pixel chain along the curve f(t), t from t0 to t1: fine samples, rounded,
+// consecutive repeats removed.
+std::vector<cv::Point> digitise(const std::function<cv::Point2d(double)>& f, double t0, double t1,
+                                int samples) {
+  std::vector<cv::Point> out;
+  for (int i = 0; i <= samples; ++i) {
+    const cv::Point2d p = f(t0 + (t1 - t0) * i / samples);
+    const cv::Point q(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
+    if (out.empty() || out.back() != q) out.push_back(q);
+  }
+  return out;
+}
+
+std::vector<cv::Point> ellipsePixels(double cx, double cy, double a, double b, double phi,
+                                     double t0, double t1) {
+  auto f = [&](double t) {
+    const double u = a * std::cos(t), v = b * std::sin(t);
+    return cv::Point2d(cx + u * std::cos(phi) - v * std::sin(phi),
+                       cy + u * std::sin(phi) + v * std::cos(phi));
+  };
+  return digitise(f, t0, t1, static_cast<int>(std::fabs(t1 - t0) * std::max(a, b) * 8) + 8);
+}
+
+std::vector<cv::Point> circlePixels(double cx, double cy, double r, double t0, double t1) {
+  return ellipsePixels(cx, cy, r, r, 0, t0, t1);
+}
+
+// The detector's working state: edge segments, their lines, and the turn from each line to the
+// next of its segment.
+struct World {
+  std::vector<std::vector<cv::Point>> segments;
+  std::vector<LineSegment> lines;
+  std::vector<int> firstLine{0};
+  std::vector<Info> infos;
+};
+
+// One edge segment with its lines given as pixel ranges, or (none given) split as the detector
+// splits them (6 pixels, error 1.0).
+World segment(const std::vector<cv::Point>& pixels,
+              const std::vector<std::pair<int, int>>& ranges = {}) {
+  World w;
+  w.segments = {pixels};
+  std::vector<double> x, y;
+  for (const cv::Point& p : pixels) {
+    x.push_back(p.x);
+    y.push_back(p.y);
+  }
+  if (ranges.empty())
+    splitIntoLines(x.data(), y.data(), static_cast<int>(x.size()), 0, w.lines, 6, 1.0);
+  for (const auto& [first, len] : ranges) {
+    const cv::Point s = pixels[first], e = pixels[first + len - 1];
+    w.lines.push_back({0, 0, 0, 1.0 * s.x, 1.0 * s.y, 1.0 * e.x, 1.0 * e.y, 0, first, len});
+  }
+  w.firstLine.push_back(static_cast<int>(w.lines.size()));
+  w.infos = computeTurnInfo(w.lines, w.firstLine);
+  return w;
+}
 
 // The world after detection and what was found in it; the arcs and candidates point into the
 // buffer, so it lives as long as they do.
@@ -30,7 +88,7 @@ struct Result {
 };
 
 Result detect(World w, int width = 500, int height = 500) {
-  auto buffer = std::make_unique<PixelBuffer>(w.totalPixels() * 8);
+  auto buffer = std::make_unique<PixelBuffer>(static_cast<int>(w.segments[0].size()) * 8);
   Result r{std::move(w), std::move(buffer), {}, {}};
   r.arcs.reserve(64);
   r.candidates.reserve(64);
@@ -38,13 +96,6 @@ Result detect(World w, int width = 500, int height = 500) {
   detectArcs(x.lines, x.infos, x.firstLine, x.segments, *r.buffer, r.candidates, r.arcs, width,
              height);
   return r;
-}
-
-World segment(const std::vector<cv::Point>& pixels) {
-  World w;
-  w.add(pixels);
-  w.finish();
-  return w;
 }
 
 // Two straight runs of `la` and `lb` pixels from (100, 100), the second turned by `deg`
@@ -56,9 +107,7 @@ World twoLines(int la, int lb, double deg) {
   for (int t = 1; t <= lb; ++t)
     px.emplace_back(static_cast<int>(std::lround(99 + la + c * t)),
                     static_cast<int>(std::lround(100 + s * t)));
-  World w;
-  w.addWithLines(px, {{0, la}, {la, lb}});
-  w.finish();
+  World w = segment(px, {{0, la}, {la, lb}});
   w.infos[0] = {1, deg * CV_PI / 180, false};
   w.infos[1] = {2, 10.0, false};
   return w;
