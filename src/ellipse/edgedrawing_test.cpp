@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <limits>
+#include <cmath>
 #include <opencv2/imgproc.hpp>
 #include <string>
 #include <tuple>
@@ -172,26 +171,21 @@ TEST(EdgeDrawingAnchors, ScanIntervalThinsRowsThatAreNotMultiples) {
 }
 
 TEST(EdgeDrawingLinking, StraightRidgeFromAnchorToBothEnds) {
-  Maps m({"................",  //
-          "................",  //
-          "................",  //
-          ".------H-------.",  //
-          "................",  //
-          "................",  //
-          "................"});
-  const Segments s = m.link(10);
+  const std::vector<std::string> art = {"................",  //
+                                        "................",  //
+                                        "................",  //
+                                        ".------H-------.",  //
+                                        "................",  //
+                                        "................",  //
+                                        "................"};
+  Maps m(art), shorter(art);
   // The right walk is reversed and comes first, then the left walk without the anchor.
-  ASSERT_EQ(s.size(), 1u);
-  EXPECT_EQ(s[0], row(3, 14, 1));
+  EXPECT_EQ(m.link(10), Segments{row(3, 14, 1)});
   for (int c = 1; c <= 14; ++c) EXPECT_EQ(m.at(3, c), kEdgePixel);
 
   // 14 pixels are one short of 15: nothing stays in the edge map.
-  Maps shorter = Maps(m);
-  std::fill(shorter.edge.begin(), shorter.edge.end(), kNoEdgePixel);
-  shorter.at(3, 7) = kAnchorPixel;
   EXPECT_TRUE(shorter.link(15).empty());
-  EXPECT_TRUE(std::all_of(shorter.edge.begin(), shorter.edge.end(),
-                          [](unsigned char v) { return v == 0; }));
+  EXPECT_EQ(shorter.edge, std::vector<unsigned char>(shorter.edge.size(), kNoEdgePixel));
 }
 
 TEST(EdgeDrawingLinking, AnchorWhoseWalksStopAtOnce) {
@@ -226,11 +220,11 @@ TEST(EdgeDrawing, OutOfRangeParametersAreClamped) {
   same(EdgeDrawing(img, 101, 11, -5), EdgeDrawing(img, 101, 11, 0));
   same(EdgeDrawing(img, 101, 11, 3, 0), EdgeDrawing(img, 101, 11, 3, 1));
   same(EdgeDrawing(img, 101, 11, 3, -2), EdgeDrawing(img, 101, 11, 3, 1));
-  same(EdgeDrawing(img, 101, 11, 3, 1, 10, 0.3), EdgeDrawing(img, 101, 11, 3, 1, 10, 1.0));
-  same(EdgeDrawing(img, 101, 11, 3, 1, 10, std::numeric_limits<double>::quiet_NaN()),
-       EdgeDrawing(img, 101, 11, 3, 1, 10, 1.0));
-  same(EdgeDrawing(img, 101, 11, 3, 1, 10, std::numeric_limits<double>::infinity()),
-       EdgeDrawing(img, 101, 11, 3, 1, 10, 1.0));
+  const EdgeDrawing sigmaOne(img, 101, 11, 3, 1, 10, 1.0);
+  for (double sigma : {0.3, std::nan(""), HUGE_VAL}) {
+    SCOPED_TRACE(sigma);
+    same(EdgeDrawing(img, 101, 11, 3, 1, 10, sigma), sigmaOne);
+  }
   {
     vistrel::AssertCapture capture;
     EdgeDrawing unknown(img, 99);
@@ -238,8 +232,7 @@ TEST(EdgeDrawing, OutOfRangeParametersAreClamped) {
     same(unknown, EdgeDrawing(img, 101));
   }
   // A larger sigma smooths more: fewer anchors.
-  EXPECT_LT(EdgeDrawing(img, 101, 11, 3, 1, 10, 3.0).anchors().size(),
-            EdgeDrawing(img, 101, 11, 3, 1, 10, 1.0).anchors().size());
+  EXPECT_LT(EdgeDrawing(img, 101, 11, 3, 1, 10, 3.0).anchors().size(), sigmaOne.anchors().size());
   // Thresholds above any gradient leave nothing.
   EXPECT_EQ(EdgeDrawing(img, 101, 30000).segmentCount(), 0);
   EXPECT_EQ(EdgeDrawing(img, 101, 11, 30000).segmentCount(), 0);
