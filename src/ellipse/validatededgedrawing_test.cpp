@@ -77,41 +77,36 @@ TEST(EdgeValidationTest, NfaOfOneIsStillMeaningful) {
 
 TEST(EdgeValidationTest, SegmentIsCutAtItsWeakestPixelAndItsEquallyWeakNeighbours) {
   const auto tail = tailTable({{100, 0.5}, {7, 0.8}, {5, 0.9}});
-  {
-    // 60 pixels of 100 with 5 at 30 and 31: as a whole 1000 · 0.9²⁶ ≈ 65 > 1. Split around
-    // 30..31; both pieces pass (1000 · 0.5¹³ and 1000 · 0.5¹²).
-    std::vector<std::uint16_t> g(60, 100);
-    g[30] = g[31] = 5;
-    EXPECT_EQ(ranges(g, tail, 1000), (Ranges{{0, 29}, {32, 59}}));
-    // A weaker, but not equally weak, pixel before the cut is cut off in the next round
-    // (1000 · 0.8¹³ ≈ 55 > 1), not together with the weakest.
-    g[29] = 7;
-    EXPECT_EQ(ranges(g, tail, 1000), (Ranges{{0, 28}, {32, 59}}));
-  }
-  {
-    // Pieces shorter than 10 are dropped: a cut at 8 leaves [0, 7] untested.
-    std::vector<std::uint16_t> g(25, 100);
-    g[12] = 5;
-    EXPECT_EQ(ranges(g, tail, 16), (Ranges{{0, 11}, {13, 24}}));
-    g[12] = 100;
-    g[8] = 5;
-    EXPECT_EQ(ranges(g, tail, 16), (Ranges{{9, 24}}));
-  }
-  {
-    // Equally weak pixels up to the end: nothing is left on the right.
-    std::vector<std::uint16_t> g(20, 100);
-    std::fill(g.begin() + 12, g.end(), 5);
-    EXPECT_EQ(ranges(g, tail, 16), (Ranges{{0, 11}}));
-  }
-  {
-    // Strictly rising gradients that no pixel of the image lacks (H = 1): every round cuts off
-    // only the first pixel, 10000 rounds deep, and nothing passes.
-    std::vector<std::uint16_t> g(10000);
-    for (int i = 0; i < 10000; ++i) g[i] = static_cast<std::uint16_t>(1000 + i);
-    EXPECT_TRUE(ranges(g, tailTable({}), 1000).empty());
-    // With a long enough run, even H = 0.9 passes: 1000 · 0.9^⌊200 / 2.25⌋ < 1.
-    EXPECT_EQ(ranges(std::vector<std::uint16_t>(200, 5), tail, 1000), (Ranges{{0, 199}}));
-  }
+  // 60 pixels of 100 with 5 at 30 and 31: as a whole 1000 · 0.9²⁶ ≈ 65 > 1. Split around
+  // 30..31; both pieces pass (1000 · 0.5¹³ and 1000 · 0.5¹²).
+  std::vector<std::uint16_t> g(60, 100);
+  g[30] = g[31] = 5;
+  EXPECT_EQ(ranges(g, tail, 1000), (Ranges{{0, 29}, {32, 59}}));
+  // A weaker, but not equally weak, pixel before the cut is cut off in the next round
+  // (1000 · 0.8¹³ ≈ 55 > 1), not together with the weakest.
+  g[29] = 7;
+  EXPECT_EQ(ranges(g, tail, 1000), (Ranges{{0, 28}, {32, 59}}));
+
+  // Pieces shorter than 10 are dropped: a cut at 8 leaves [0, 7] untested.
+  g.assign(25, 100);
+  g[12] = 5;
+  EXPECT_EQ(ranges(g, tail, 16), (Ranges{{0, 11}, {13, 24}}));
+  g[12] = 100;
+  g[8] = 5;
+  EXPECT_EQ(ranges(g, tail, 16), (Ranges{{9, 24}}));
+
+  // Equally weak pixels up to the end: nothing is left on the right.
+  g.assign(20, 100);
+  std::fill(g.begin() + 12, g.end(), 5);
+  EXPECT_EQ(ranges(g, tail, 16), (Ranges{{0, 11}}));
+
+  // Strictly rising gradients that no pixel of the image lacks (H = 1): every round cuts off
+  // only the first pixel, 10000 rounds deep, and nothing passes.
+  g.resize(10000);
+  for (int i = 0; i < 10000; ++i) g[i] = static_cast<std::uint16_t>(1000 + i);
+  EXPECT_TRUE(ranges(g, tailTable({}), 1000).empty());
+  // With a long enough run, even H = 0.9 passes: 1000 · 0.9^⌊200 / 2.25⌋ < 1.
+  EXPECT_EQ(ranges(std::vector<std::uint16_t>(200, 5), tail, 1000), (Ranges{{0, 199}}));
 }
 
 TEST(EdgeValidationRuns, RunsLoseTheirLastPixelAndShortOnesVanish) {
