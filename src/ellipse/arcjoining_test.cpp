@@ -8,16 +8,16 @@
 
 #include "anglecoverage.h"
 #include "arcangles.h"
-#include "arcdetection.h"
+#include "arcs.h"
 #include "circlefit.h"
 #include "ellipsetest_expect.h"
 
 namespace ced {
 namespace {
 
-// Samples the ellipse (cx, cy, a, b, phi) from t0 to t1 into the buffer and records it as an
-// arc with the given segment and turn, its circle and angles from its own fit; end pixels are
-// the first and last samples, truncated.
+// Samples the ellipse (cx, cy, a, b, phi) from t0 to t1 into the buffer and records it as a
+// circular arc with the given segment and turn, its circle and angles from its own fit; end
+// pixels are the first and last samples, truncated.
 ArcCandidate arcOn(PixelBuffer& buffer, double cx, double cy, double a, double b, double phi,
                    double t0, double t1, int segment, int turn) {
   const int n = static_cast<int>(std::fabs(t1 - t0) * std::max(a, b)) + 2;
@@ -32,25 +32,11 @@ ArcCandidate arcOn(PixelBuffer& buffer, double cx, double cy, double a, double b
   buffer.advance(n);
   const CircleFit f = fitCircle(x, y, n);
   const ArcAngles ang = arcAngles(f.xc, f.yc, f.r, x, y, n);
-  ArcCandidate arc;
-  arc.xc = f.xc;
-  arc.yc = f.yc;
-  arc.r = f.r;
-  arc.circleError = f.error;
-  arc.startAngle = ang.start;
-  arc.endAngle = ang.end;
-  arc.coverage = angularSpan(ang.start, ang.end) / (2 * CV_PI);
-  arc.turn = turn;
-  arc.segmentIndex = segment;
   const auto px = [](double v) { return static_cast<int>(v); };
-  arc.sx = px(x[0]);
-  arc.sy = px(y[0]);
-  arc.ex = px(x[n - 1]);
-  arc.ey = px(y[n - 1]);
-  arc.x = x;
-  arc.y = y;
-  arc.pixelCount = n;
-  return arc;
+  ArcList one;  // alone in its list, nothing to merge with
+  addCircularArc(one, buffer, f.xc, f.yc, f.r, f.error, ang.start, ang.end, turn, segment, px(x[0]),
+                 px(y[0]), px(x[n - 1]), px(y[n - 1]), x, y, n);
+  return one[0];
 }
 
 // Quarter arcs of one r = 50 circle, 6° apart: the first from segment 0 with turn 1.
