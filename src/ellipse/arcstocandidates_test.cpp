@@ -28,17 +28,12 @@ struct ArcPixels {
       y.push_back(std::round((90 + b * std::sin(t)) * 8) / 8);
     }
     const CircleFit fit = fitCircle(x.data(), y.data(), n);
-    arc.xc = fit.xc;
-    arc.yc = fit.yc;
-    arc.r = fit.r;
-    arc.circleError = circleError;
-    arc.startAngle = 0;
-    arc.endAngle = sweep;
+    PixelBuffer unused(0);
+    ArcList one;
+    addCircularArc(one, unused, fit.xc, fit.yc, fit.r, circleError, 0, sweep, 1, 0, 0, 0, 0, 0,
+                   x.data(), y.data(), n);
+    arc = one[0];
     arc.coverage = coverage;
-    arc.turn = 1;
-    arc.x = x.data();
-    arc.y = y.data();
-    arc.pixelCount = n;
   }
 };
 
