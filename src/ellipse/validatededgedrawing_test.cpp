@@ -111,16 +111,14 @@ TEST(EdgeValidationTest, SegmentIsCutAtItsWeakestPixelAndItsEquallyWeakNeighbour
 
 TEST(EdgeValidationRuns, RunsLoseTheirLastPixelAndShortOnesVanish) {
   cv::Mat edge = cv::Mat::zeros(12, 30, CV_8UC1);
-  auto mark = [&](const Segment& s) {
-    for (const cv::Point& p : s) edge.at<unsigned char>(p) = kEdgePixel;
-  };
   const Segment a = row(2, 3, 12);  // 10 marked: becomes 9
   const Segment b = row(4, 3, 11);  // 9 marked: dropped
   const Segment c = row(6, 0, 24);  // marked except index 12: 12 + 12 -> 11 + 11
   const Segment d = row(8, 0, 14);  // 4 marked, gap, 10 marked -> 9
   Segment e;                        // crosses c at (20, 6): a run of 1
   for (int y = 0; y < 12; ++y) e.emplace_back(20, y);
-  for (const Segment* s : {&a, &b, &c, &d}) mark(*s);
+  for (const Segment* s : {&a, &b, &c, &d})
+    for (const cv::Point& p : *s) edge.at<unsigned char>(p) = kEdgePixel;
   edge.at<unsigned char>(6, 12) = edge.at<unsigned char>(8, 4) = 0;
 
   const Segments runs = detail::extractValidRuns({a, b, c, d, e}, edge, 10);
