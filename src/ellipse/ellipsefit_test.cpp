@@ -32,19 +32,22 @@ const Case kCases[] = {
 
 class EllipseFitKnown : public ::testing::TestWithParam<Case> {};
 
-TEST_P(EllipseFitKnown, RecoversCentreAxesAndAngle) {
+TEST_P(EllipseFitKnown, RecoversCentreAxesAndAngleInBothModes) {
   const Case& c = GetParam();
   const Points p = ellipseZigZag(c.cx, c.cy, c.a, c.b, c.phi, c.n, c.t0, c.dt, c.delta);
-  ConicCoefficients eq;
-  ASSERT_TRUE(fitEllipse(p.x.data(), p.y.data(), p.n(), eq, 1));
-  expectEllipse(eq, c.cx, c.cy, c.a, c.b, c.phi, 1e-6);
-  // Every point is delta from the true curve; the error measures along the ray from the
-  // centre, which is never shorter than the normal.
-  const double err = fitError(eq, p);
-  EXPECT_GE(err, 0.95 * c.delta);
-  EXPECT_LE(err, 1.3 * c.delta);
-  // The mode-1 constraint makes the quadratic part an ellipse: 4AC − B² > 0.
-  EXPECT_GT(4 * eq[1] * eq[3] - eq[2] * eq[2], 0);
+  for (int mode : {1, 0}) {
+    SCOPED_TRACE(mode);
+    ConicCoefficients eq;
+    ASSERT_TRUE(fitEllipse(p.x.data(), p.y.data(), p.n(), eq, mode));
+    expectEllipse(eq, c.cx, c.cy, c.a, c.b, c.phi, 1e-6);
+    // Every point is delta from the true curve; the error measures along the ray from the
+    // centre, which is never shorter than the normal.
+    const double err = fitError(eq, p);
+    EXPECT_GE(err, 0.95 * c.delta);
+    EXPECT_LE(err, 1.3 * c.delta);
+    // The quadratic part is an ellipse: 4AC − B² > 0.
+    EXPECT_GT(4 * eq[1] * eq[3] - eq[2] * eq[2], 0);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, EllipseFitKnown, ::testing::ValuesIn(kCases));
@@ -79,14 +82,6 @@ TEST(EllipseFit, RejectsPerimetersOutsideOneTo50000Pixels) {
   // Just inside the limit (perimeter ≈ 2π·7000 ≈ 43982) it is accepted.
   const Points large = ellipseZigZag(0, 0, 7000, 7000, 0, 200, 0, 2 * CV_PI / 200, 0.5);
   EXPECT_TRUE(fitEllipse(large.x.data(), large.y.data(), large.n(), eq, 1));
-}
-
-TEST(EllipseFit, ModeZeroAlsoFitsExactEllipses) {
-  const Case c = kCases[0];
-  const Points p = ellipseZigZag(c.cx, c.cy, c.a, c.b, c.phi, c.n, c.t0, c.dt, 1e-5);
-  ConicCoefficients eq;
-  ASSERT_TRUE(fitEllipse(p.x.data(), p.y.data(), p.n(), eq, 0));
-  expectEllipse(eq, c.cx, c.cy, c.a, c.b, c.phi, 1e-6);
 }
 
 }  // namespace
