@@ -57,9 +57,8 @@ TEST(ClosedSegment, OpenShortOrShapelessSegmentsGoToLineSplitting) {
 
 std::vector<cv::Point> toPoints(const Chain& c, int count = -1) {
   std::vector<cv::Point> p;
-  for (int i = 0; i < (count < 0 ? c.size() : count); ++i) {
+  for (int i = 0; i < (count < 0 ? c.size() : count); ++i)
     p.emplace_back(static_cast<int>(c.x[i]), static_cast<int>(c.y[i]));
-  }
   return p;
 }
 
