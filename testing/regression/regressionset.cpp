@@ -65,14 +65,27 @@ void occlude(cv::Mat& image, cv::Point2d a, cv::Point2d b, double width, double 
   cv::fillConvexPoly(image, polygon, cv::Scalar(value), cv::LINE_AA, 4);
 }
 
-Scene wheelScene(const std::string& name, const ShotSettings& w, int filterSize) {
+// A scene rendered by `render`, analysed with the default settings but `filterSize`.
+Scene plainScene(const std::string& name, cv::Point2d centre, double radius, int filterSize,
+                 std::function<cv::Mat()> render) {
   Scene s;
   s.name = name;
-  s.render = [w] { return renderLayout(w); };
-  s.centre = w.centre;
-  s.radius = w.radius;
-  s.polarity = w.dark ? 0 : 1;
+  s.render = std::move(render);
+  s.centre = centre;
+  s.radius = radius;
   s.filterSize = filterSize;
+  return s;
+}
+
+// `s` without a wheel: its centre and radius are where the guided detector is told to look.
+Scene withoutWheel(Scene s) {
+  s.hasWheel = false;
+  return s;
+}
+
+Scene wheelScene(const std::string& name, const ShotSettings& w, int filterSize) {
+  Scene s = plainScene(name, w.centre, w.radius, filterSize, [w] { return renderLayout(w); });
+  s.polarity = w.dark ? 0 : 1;
   return s;
 }
 
@@ -95,31 +108,16 @@ std::vector<Scene> buildScenes() {
   list.push_back(wheelScene("large-solid", {kLarge, {1224.0, 1024.0}, 700.0, 2, false, 11}, 400));
 
   // Faint wheels: every grey value within 20 levels.
-  {
-    Scene s;
-    s.name = "small-faint";
-    s.render = [] { return wheelshots::faintWheel(kSmall, {318.0, 242.0}, 175.0, 12).image; };
-    s.centre = {318.0, 242.0};
-    s.radius = 175.0;
-    s.filterSize = 100;
-    list.push_back(s);
-    s.name = "medium-faint";
-    s.render = [] { return wheelshots::faintWheel(kMedium, {630.7, 515.2}, 390.0, 13).image; };
-    s.centre = {630.7, 515.2};
-    s.radius = 390.0;
-    s.filterSize = 200;
-    list.push_back(s);
-  }
+  list.push_back(plainScene("small-faint", {318.0, 242.0}, 175.0, 100, [] {
+    return wheelshots::faintWheel(kSmall, {318.0, 242.0}, 175.0, 12).image;
+  }));
+  list.push_back(plainScene("medium-faint", {630.7, 515.2}, 390.0, 200, [] {
+    return wheelshots::faintWheel(kMedium, {630.7, 515.2}, 390.0, 13).image;
+  }));
   // A ring light whose outer edge is a stronger circle than the wheel's outline.
-  {
-    Scene s;
-    s.name = "medium-ring-light";
-    s.render = [] { return wheelshots::ringLightShot(kMedium, {640.0, 512.0}, 300.0).shot.image; };
-    s.centre = {640.0, 512.0};
-    s.radius = 300.0;
-    s.filterSize = 150;
-    list.push_back(s);
-  }
+  list.push_back(plainScene("medium-ring-light", {640.0, 512.0}, 300.0, 150, [] {
+    return wheelshots::ringLightShot(kMedium, {640.0, 512.0}, 300.0).shot.image;
+  }));
   // Wheels on cluttered belts, and bars hiding part of the rim.
   struct Bar {
     cv::Point2d from, to;
@@ -171,47 +169,28 @@ std::vector<Scene> buildScenes() {
   // A wheel partly outside the image.
   list.push_back(wheelScene("small-at-border", {kSmall, {560.2, 250.6}, 150.0, 0, false, 22}, 80));
   // The right settings for another polarity, equalisation, a wide edge and a high threshold.
-  {
-    Scene s =
-        wheelScene("small-wrong-polarity", {kSmall, {320.3, 240.7}, 180.0, 0, false, 23}, 100);
-    s.polarity = 0;
-    list.push_back(s);
-    s = wheelScene("medium-equalised", {kMedium, {600.5, 520.5}, 380.0, 0, false, 24}, 200);
-    s.equalize = true;
-    list.push_back(s);
-    s = wheelScene("medium-wide-edge", {kMedium, {655.5, 498.2}, 395.0, 2, false, 25}, 200);
-    s.edgeWidth = 6;
-    s.acceptance = 20;
-    list.push_back(s);
-  }
+  Scene s = wheelScene("small-wrong-polarity", {kSmall, {320.3, 240.7}, 180.0, 0, false, 23}, 100);
+  s.polarity = 0;
+  list.push_back(s);
+  s = wheelScene("medium-equalised", {kMedium, {600.5, 520.5}, 380.0, 0, false, 24}, 200);
+  s.equalize = true;
+  list.push_back(s);
+  s = wheelScene("medium-wide-edge", {kMedium, {655.5, 498.2}, 395.0, 2, false, 25}, 200);
+  s.edgeWidth = 6;
+  s.acceptance = 20;
+  list.push_back(s);
   // No wheel: an empty belt, clutter, an ellipse and a thin ring.
-  {
-    Scene s;
-    s.hasWheel = false;
-    s.centre = {320.0, 240.0};
-    s.radius = 150.0;
-    s.filterSize = 80;
-    s.name = "small-empty-belt";
-    s.render = [] { return wheelshots::emptyBelt(kSmall, 26); };
-    list.push_back(s);
-    s.name = "small-ellipse";
-    s.render = [] {
-      return scenes::renderEllipse(kSmall, {330.5, 230.5}, 200.0, 120.0, 25.0, 190.0, 40.0, 1.0,
-                                   4.0, 27);
-    };
-    list.push_back(s);
-    s.name = "small-ring";
-    s.render = [] {
-      return scenes::renderRing(kSmall, {300.5, 250.5}, 140.0, 150.0, 210.0, 50.0, 1.0, 4.0, 28);
-    };
-    list.push_back(s);
-    s.name = "medium-clutter-only";
-    s.centre = {640.0, 512.0};
-    s.radius = 350.0;
-    s.filterSize = 200;
-    s.render = [] { return scenes::renderClutter(kMedium, 29); };
-    list.push_back(s);
-  }
+  list.push_back(withoutWheel(plainScene("small-empty-belt", {320.0, 240.0}, 150.0, 80,
+                                         [] { return wheelshots::emptyBelt(kSmall, 26); })));
+  list.push_back(withoutWheel(plainScene("small-ellipse", {320.0, 240.0}, 150.0, 80, [] {
+    return scenes::renderEllipse(kSmall, {330.5, 230.5}, 200.0, 120.0, 25.0, 190.0, 40.0, 1.0, 4.0,
+                                 27);
+  })));
+  list.push_back(withoutWheel(plainScene("small-ring", {320.0, 240.0}, 150.0, 80, [] {
+    return scenes::renderRing(kSmall, {300.5, 250.5}, 140.0, 150.0, 210.0, 50.0, 1.0, 4.0, 28);
+  })));
+  list.push_back(withoutWheel(plainScene("medium-clutter-only", {640.0, 512.0}, 350.0, 200,
+                                         [] { return scenes::renderClutter(kMedium, 29); })));
   return list;
 }
 
@@ -225,39 +204,32 @@ std::string format(const char* fmt, ...) {
 }
 
 // The host's catalogue: the three designs, each with a real template matcher.
-class Catalogue {
- public:
+struct Catalogue {
   Catalogue() {
     for (int i = 0; i < 3; ++i) {
       scenes::WheelLayout design = withDesign(scenes::WheelLayout(), i);
-      matchers_.push_back(
+      matchers.push_back(
           std::make_unique<wheelhost::TemplateMatcher>(wheelshots::wheelTemplate(design, 200)));
-      models_.push_back(
-          std::make_unique<wheelhost::ScriptedWheelModel>(0.0, 0.0, matchers_.back().get()));
-      map_.insert(kModelNames[i], models_.back().get());
-      names_ << kModelNames[i];
+      models.push_back(
+          std::make_unique<wheelhost::ScriptedWheelModel>(0.0, 0.0, matchers.back().get()));
+      map.insert(kModelNames[i], models.back().get());
+      names << kModelNames[i];
     }
   }
-  WheelModelMap* map() { return &map_; }
-  QStringList* names() { return &names_; }
-
- private:
-  std::vector<std::unique_ptr<wheelhost::TemplateMatcher>> matchers_;
-  std::vector<std::unique_ptr<wheelhost::ScriptedWheelModel>> models_;
-  WheelModelMap map_;
-  QStringList names_;
+  std::vector<std::unique_ptr<wheelhost::TemplateMatcher>> matchers;
+  std::vector<std::unique_ptr<wheelhost::ScriptedWheelModel>> models;
+  WheelModelMap map;
+  QStringList names;
 };
 
 void detectorOutputs(const cv::Mat& image, std::vector<std::string>& out) {
   const ced::CircleEllipseResults found = ced::detectCirclesAndEllipses(image);
-  const std::vector<ced::mCircle>& circles = found.circles;
-  const std::vector<ced::mEllipse>& ellipses = found.ellipses;
-  out.push_back(format("detector %d %d", static_cast<int>(circles.size()),
-                       static_cast<int>(ellipses.size())));
-  for (const ced::mCircle& c : circles) {
+  out.push_back(format("detector %d %d", static_cast<int>(found.circles.size()),
+                       static_cast<int>(found.ellipses.size())));
+  for (const ced::mCircle& c : found.circles) {
     out.push_back(format("circle %.17g %.17g %.17g", c.center.x, c.center.y, c.r));
   }
-  for (const ced::mEllipse& e : ellipses) {
+  for (const ced::mEllipse& e : found.ellipses) {
     out.push_back(format("ellipse %.17g %.17g %d %d %.17g", e.center.x, e.center.y, e.axes.width,
                          e.axes.height, e.theta));
   }
@@ -289,8 +261,8 @@ void guidedOutputs(const Scene& scene, const cv::Mat& image, std::vector<std::st
 void analysisOutputs(const Scene& scene, const cv::Mat& image, std::vector<std::string>& out) {
   static Catalogue catalogue;
   wheelhost::ParameterBuilder p;
-  p.modelMap(catalogue.map())
-      .defectList(catalogue.names())
+  p.modelMap(&catalogue.map)
+      .defectList(&catalogue.names)
       .d2h(kD2h)
       .thickness(kThickness)
       .filterSize(scene.filterSize)
@@ -323,12 +295,8 @@ void analysisOutputs(const Scene& scene, const cv::Mat& image, std::vector<std::
 }
 
 bool isInteger(const std::string& word) {
-  size_t i = (!word.empty() && (word[0] == '-' || word[0] == '+')) ? 1 : 0;
-  if (i == word.size()) return false;
-  for (; i < word.size(); ++i) {
-    if (word[i] < '0' || word[i] > '9') return false;
-  }
-  return true;
+  const size_t digits = (!word.empty() && (word[0] == '-' || word[0] == '+')) ? 1 : 0;
+  return digits < word.size() && word.find_first_not_of("0123456789", digits) == std::string::npos;
 }
 
 bool isNumber(const std::string& word, double& value) {
