@@ -89,6 +89,29 @@ Scene wheelScene(const std::string& name, const ShotSettings& w, int filterSize)
   return s;
 }
 
+// A bar over the image: from `from` to `to`, `width` pixels wide, of grey `grey`.
+struct Bar {
+  cv::Point2d from, to;
+  double width, grey;
+};
+
+// The wheel in front of damped clutter around grey `clutterLevel` (0: a plain background),
+// then `bars` over both.
+Scene busyScene(const std::string& name, const ShotSettings& w, int filterSize, double clutterLevel,
+                std::vector<Bar> bars = {}) {
+  Scene s = wheelScene(name, w, filterSize);
+  s.render = [w, level = clutterLevel, bars = std::move(bars)] {
+    cv::Mat image = renderLayout(w);
+    if (level > 0.0) {
+      image = wheelshots::inFront(image, wheelshots::dampedClutter(w.size, level, w.seed + 100),
+                                  w.centre + cv::Point2d(0.5, 0.5), w.radius);
+    }
+    for (const Bar& bar : bars) occlude(image, bar.from, bar.to, bar.width, bar.grey);
+    return image;
+  };
+  return s;
+}
+
 std::vector<Scene> buildScenes() {
   std::vector<Scene> list;
   // Clean wheels of the three designs, both polarities and a faint one, at the three sizes.
@@ -119,53 +142,24 @@ std::vector<Scene> buildScenes() {
     return wheelshots::ringLightShot(kMedium, {640.0, 512.0}, 300.0).shot.image;
   }));
   // Wheels on cluttered belts, and bars hiding part of the rim.
-  struct Bar {
-    cv::Point2d from, to;
-    double width, grey;
-  };
-  struct Busy {
-    const char* name;
-    ShotSettings wheel;
-    int filterSize;
-    double clutterLevel;  // 0: a plain background
-    std::vector<Bar> bars;
-  };
-  const Busy busy[] = {
-      {"small-clutter", {kSmall, {322.4, 238.9}, 170.0, 0, false, 14}, 100, 60.0, {}},
-      {"small-clutter-dark", {kSmall, {310.1, 250.3}, 165.0, 1, true, 15}, 100, 170.0, {}},
-      {"medium-clutter", {kMedium, {612.8, 530.3}, 400.0, 1, false, 16}, 200, 70.0, {}},
-      {"large-clutter", {kLarge, {1250.2, 990.7}, 780.0, 0, false, 17}, 400, 70.0, {}},
-      {"large-clutter-dark", {kLarge, {1180.6, 1030.4}, 720.0, 2, true, 18}, 400, 160.0, {}},
-      {"small-occluded",
-       {kSmall, {318.7, 241.3}, 175.0, 0, false, 19},
-       100,
-       0.0,
-       {{{480.0, 0.0}, {520.0, 480.0}, 40.0, 120.0}}},
-      {"medium-occluded",
-       {kMedium, {640.4, 505.9}, 410.0, 1, false, 20},
-       200,
-       0.0,
-       {{{0.0, 180.0}, {1280.0, 260.0}, 60.0, 200.0},
-        {{900.0, 1024.0}, {1100.0, 600.0}, 50.0, 90.0}}},
-      {"large-occluded-clutter",
-       {kLarge, {1230.1, 1010.6}, 790.0, 2, true, 21},
-       400,
-       170.0,
-       {{{300.0, 2048.0}, {700.0, 0.0}, 90.0, 35.0}}},
-  };
-  for (const Busy& b : busy) {
-    Scene s = wheelScene(b.name, b.wheel, b.filterSize);
-    s.render = [w = b.wheel, level = b.clutterLevel, bars = b.bars] {
-      cv::Mat image = renderLayout(w);
-      if (level > 0.0) {
-        image = wheelshots::inFront(image, wheelshots::dampedClutter(w.size, level, w.seed + 100),
-                                    w.centre + cv::Point2d(0.5, 0.5), w.radius);
-      }
-      for (const Bar& bar : bars) occlude(image, bar.from, bar.to, bar.width, bar.grey);
-      return image;
-    };
-    list.push_back(s);
-  }
+  list.push_back(
+      busyScene("small-clutter", {kSmall, {322.4, 238.9}, 170.0, 0, false, 14}, 100, 60.0));
+  list.push_back(
+      busyScene("small-clutter-dark", {kSmall, {310.1, 250.3}, 165.0, 1, true, 15}, 100, 170.0));
+  list.push_back(
+      busyScene("medium-clutter", {kMedium, {612.8, 530.3}, 400.0, 1, false, 16}, 200, 70.0));
+  list.push_back(
+      busyScene("large-clutter", {kLarge, {1250.2, 990.7}, 780.0, 0, false, 17}, 400, 70.0));
+  list.push_back(
+      busyScene("large-clutter-dark", {kLarge, {1180.6, 1030.4}, 720.0, 2, true, 18}, 400, 160.0));
+  list.push_back(busyScene("small-occluded", {kSmall, {318.7, 241.3}, 175.0, 0, false, 19}, 100,
+                           0.0, {{{480.0, 0.0}, {520.0, 480.0}, 40.0, 120.0}}));
+  list.push_back(busyScene("medium-occluded", {kMedium, {640.4, 505.9}, 410.0, 1, false, 20}, 200,
+                           0.0,
+                           {{{0.0, 180.0}, {1280.0, 260.0}, 60.0, 200.0},
+                            {{900.0, 1024.0}, {1100.0, 600.0}, 50.0, 90.0}}));
+  list.push_back(busyScene("large-occluded-clutter", {kLarge, {1230.1, 1010.6}, 790.0, 2, true, 21},
+                           400, 170.0, {{{300.0, 2048.0}, {700.0, 0.0}, 90.0, 35.0}}));
   // A wheel partly outside the image.
   list.push_back(wheelScene("small-at-border", {kSmall, {560.2, 250.6}, 150.0, 0, false, 22}, 80));
   // The right settings for another polarity, equalisation, a wide edge and a high threshold.
