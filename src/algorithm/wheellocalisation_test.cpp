@@ -19,10 +19,6 @@ using ced::mCircle;
 using P = cv::Point2f;
 const P kNone(0.0f, 0.0f);  // no start centre found
 
-cv::Mat brightWheel(cv::Size size, cv::Point2d centre, double radius) {
-  return wheelshots::brightWheel(size, centre, radius).image;
-}
-
 CircleParams brightRimParams(int minSize = 0) {
   CircleParams params;
   params.polarity = 1;  // the inside of the outline is brighter
@@ -128,7 +124,7 @@ TEST(WheelCutOutRect, SquareOfTheTruncatedDiameterClippedOnlyAtLeftAndTop) {
 TEST(RefineWheel, StartOnAnAxisMeansStartAtTheImageCentre) {
   const cv::Size size(640, 512);
   const cv::Point2d truth(320.0, 256.0);  // the image centre (columns / 2, rows / 2)
-  const cv::Mat scene = brightWheel(size, truth, 180.0);
+  const cv::Mat scene = wheelshots::brightWheel(size, truth, 180.0).image;
   for (const cv::Point2f start : {kNone, P(0, 400), P(500, 0)}) {
     cv::Point2f centre = start;
     double found = 0.0;
@@ -153,7 +149,7 @@ TEST(RefineWheel, NothingFoundGivesAnEmptyCutOutAtTheOrigin) {
 // A negative "filterSize" is a negative inner radius: the detector refuses it (a debug report)
 // before cutting anything sized by it, so the call is quick and finds no wheel.
 TEST(RefineWheel, NegativeSmallestSizeIsRefusedBeforeTheSearchRegionIsCut) {
-  const cv::Mat scene = brightWheel({640, 512}, {320.0, 256.0}, 180.0);
+  const cv::Mat scene = wheelshots::brightWheel({640, 512}, {320.0, 256.0}, 180.0).image;
   for (const int minSize : {-5, -30000, -2000000000}) {
     vistrel::AssertCapture capture;
     cv::Point2f centre(322.0f, 255.0f);
@@ -174,7 +170,7 @@ TEST(LocaliseWheel, WithoutCandidateOnlyTheVariantWithoutBackgroundFallsBack) {
   // background it starts at the image centre, where the wheel's outline is out of reach.
   const cv::Size size(960, 640);
   const cv::Point2d truth(250.0, 300.0);
-  const cv::Mat scene = brightWheel(size, truth, 160.0);
+  const cv::Mat scene = wheelshots::brightWheel(size, truth, 160.0).image;
   const cv::Mat flatBelt(size, CV_8UC1, cv::Scalar(0));
   const CircleParams params = brightRimParams();
 
