@@ -44,7 +44,6 @@ Algorithm newAlgorithm() {
   return library ? library->create() : Algorithm();
 }
 
-const Lines kFinishedLog = {"start alg", "pull result", "finish alg"};
 // Qt's debug stream puts a space between the two items, after the one that ends the first.
 const Lines kErrorLog = {"start alg", "algo run Error  CAlgorithmFluorescence::IImageAnalysis"};
 
@@ -174,7 +173,6 @@ TEST_F(Analysis, FindsTheWheelCutsItOutAndDeliversOnce) {
   expectCutOutCovers(*o.record, shot);
   EXPECT_GT(o.record->seconds, 0.0);
   EXPECT_TRUE(samePixels(o.record->source, shot.image));
-  // One delivery, the last call on the host's image.
   EXPECT_EQ(image.calls().back(), "SetResults");
   EXPECT_EQ(o.deliveries, 1);
 }
@@ -204,7 +202,7 @@ TEST_F(Analysis, CutImagesSkipLocalisationButAreStillIdentified) {
   EXPECT_TRUE(samePixels(o.record->source, shot.image));
   const cv::Mat matched = catalogue.matcher("WHEEL-A").matchCalls()[0].image;
   EXPECT_EQ(cv::norm(matched, shot.image, cv::NORM_INF), 0.0);
-  EXPECT_EQ(o.log, kFinishedLog);
+  EXPECT_EQ(o.log, (Lines{"start alg", "pull result", "finish alg"}));
 }
 
 // A scale whose diameter no int holds ends the call through the error path.
