@@ -15,8 +15,7 @@ using wheelhost::ImageObject;
 // Pixel (r, c) = 10 * r + c.
 cv::Mat ramp(int rows, int cols) {
   cv::Mat m(rows, cols, CV_8UC1);
-  for (int r = 0; r < rows; ++r)
-    for (int c = 0; c < cols; ++c) m.at<uchar>(r, c) = static_cast<uchar>(10 * r + c);
+  m.forEach<uchar>([](uchar& v, const int* p) { v = static_cast<uchar>(10 * p[0] + p[1]); });
   return m;
 }
 
