@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <opencv2/imgproc.hpp>
 #include <sstream>
@@ -302,9 +303,7 @@ bool isNumber(const std::string& word, double& value) {
 
 std::vector<std::string> words(const std::string& line) {
   std::istringstream in(line);
-  std::vector<std::string> out;
-  for (std::string w; in >> w;) out.push_back(w);
-  return out;
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 }  // namespace
