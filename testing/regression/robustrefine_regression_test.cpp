@@ -19,12 +19,8 @@ struct Located {
 };
 
 Located localise(const regression::Scene& s, const cv::Mat& image, bool robust) {
-  CircleParams params;
-  params.polarity = s.polarity;
-  params.acceptance = s.acceptance;
-  params.edgeWidth = s.edgeWidth;
-  params.minSize = s.filterSize;
-  params.robust = robust;
+  // Polarity, acceptance, edge width, smallest radius and the key, as the analysis reads them.
+  const CircleParams params{s.polarity, s.acceptance, s.edgeWidth, s.filterSize, robust};
   cv::Point2f centre;
   double radius = 0.0;
   Located out;
