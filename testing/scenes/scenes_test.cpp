@@ -34,18 +34,17 @@ TEST(Scenes, DiscHasExactAreaAndCentroid) {
 TEST(Scenes, RingAndEllipseAreas) {
   const cv::Mat ring = scenes::renderRing({100, 100}, {50, 50}, 20, 30, 200, 0);
   EXPECT_NEAR(foreground(ring, 200, 0)[0], CV_PI * (30 * 30 - 20 * 20), 1.0);
-  const cv::Mat ell = scenes::renderEllipse({120, 100}, {60.5, 50.25}, 40, 15, 30, 200, 0);
+  const cv::Point2d c(60.5, 50.25);
+  const cv::Mat ell = scenes::renderEllipse({120, 100}, c, 40, 15, 30, 200, 0);
   const cv::Vec3d m = foreground(ell, 200, 0);
   EXPECT_NEAR(m[0], CV_PI * 40 * 15, 1.0);
-  EXPECT_LE(cv::norm(cv::Vec2d(m[1], m[2]) - cv::Vec2d(60.5, 50.25), cv::NORM_INF), 0.01) << m;
+  EXPECT_LE(cv::norm(cv::Vec2d(m[1], m[2]) - cv::Vec2d(c), cv::NORM_INF), 0.01) << m;
   // The long axis lies along 30 degrees: a point 35 px along it is inside, 35 px across is not.
   const double t = 30 * CV_PI / 180;
-  EXPECT_EQ(ell.at<uchar>(cvRound(50.25 + 35 * std::sin(t) - 0.5),
-                          cvRound(60.5 + 35 * std::cos(t) - 0.5)),
-            200);
-  EXPECT_EQ(ell.at<uchar>(cvRound(50.25 + 35 * std::cos(t) - 0.5),
-                          cvRound(60.5 - 35 * std::sin(t) - 0.5)),
-            0);
+  const cv::Point2d along = c + 35 * cv::Point2d(std::cos(t), std::sin(t)),
+                    across = c + 35 * cv::Point2d(-std::sin(t), std::cos(t));
+  EXPECT_EQ(ell.at<uchar>(cvRound(along.y - 0.5), cvRound(along.x - 0.5)), 200);
+  EXPECT_EQ(ell.at<uchar>(cvRound(across.y - 0.5), cvRound(across.x - 0.5)), 0);
 }
 
 TEST(Scenes, PolygonOrientationDoesNotMatter) {
