@@ -3,8 +3,10 @@
 #pragma once
 
 #include <QStringList>
+#include <initializer_list>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "objects/wheelmodel.h"
@@ -17,6 +19,12 @@ class ScriptedCatalogue {
     double score, limit = 0.5, diameter = 500.0, thickness = 200.0, ratioMin = 0.0, ratioMax = 0.0;
     bool withTemplate = true;
   };
+
+  ScriptedCatalogue() = default;
+  // Models of the given names and scores, each with the limit 0.5, in the order given.
+  ScriptedCatalogue(std::initializer_list<std::pair<QString, double>> scored) {
+    for (const auto& [name, score] : scored) add(name, score);
+  }
 
   ScriptedCatalogue& add(const QString& name, const Model& m) {
     auto matcher = std::make_unique<wheelhost::ScriptedMatcher>(

@@ -48,11 +48,7 @@ Algorithm newAlgorithm() {
 const Lines kErrorLog = {"start alg", "algo run Error  CAlgorithmFluorescence::IImageAnalysis"};
 
 // Two models; "WHEEL-A" matches best (0.1 under a limit of 0.5).
-ScriptedCatalogue twoModels() {
-  ScriptedCatalogue catalogue;
-  catalogue.add("WHEEL-A", 0.1, 0.5).add("WHEEL-B", 0.3, 0.5);
-  return catalogue;
-}
+ScriptedCatalogue twoModels() { return {{"WHEEL-A", 0.1}, {"WHEEL-B", 0.3}}; }
 
 // The parameters of a bright-rimmed wheel camera: 0.5 mm per pixel, so a wheel's diameter
 // in mm equals its radius in pixels.

@@ -145,8 +145,7 @@ TEST(IdentifyModel, ModelsWithoutTemplateAreNotScored) {
 }
 
 TEST(IdentifyModel, LowestScoreWinsAndTiesKeepTheEarlierListedName) {
-  Catalogue cat;
-  cat.add("A", 0.6).add("B", 0.6).add("C", 0.9);
+  Catalogue cat{{"A", 0.6}, {"B", 0.6}, {"C", 0.9}};
   EXPECT_EQ(named(cat, {"C", "B", "A"}), "B");
   EXPECT_EQ(named(cat, {"A", "B", "C"}), "A");
   cat.matcher("C").setScore(0.55);
@@ -154,8 +153,7 @@ TEST(IdentifyModel, LowestScoreWinsAndTiesKeepTheEarlierListedName) {
 }
 
 TEST(IdentifyModel, MinusOneIsStoredAndCountsAsAcceptedButNeverWins) {
-  Catalogue cat;
-  cat.add("none", -1.0).add("B", 0.8);
+  Catalogue cat{{"none", -1.0}, {"B", 0.8}};
   double one = 0.0;
   EXPECT_EQ(identifyModel(cat.map(), query({"none", "B"}), &one, 1), "B");
   EXPECT_EQ(one, 0.8);  // the best score
@@ -175,8 +173,7 @@ TEST(IdentifyModel, MinusOneIsStoredAndCountsAsAcceptedButNeverWins) {
 TEST(IdentifyModel, CallersFirstEntryIsTheBestOrTheSmallestOfTheSortedScores) {
   // Two of three listed: the own array's untouched entry stays 0.0 and sorts first, before
   // the best 0.2.
-  Catalogue three;
-  three.add("A", 0.5).add("B", 0.4).add("C", 0.2);
+  Catalogue three{{"A", 0.5}, {"B", 0.4}, {"C", 0.2}};
   Scores scores{5.0, 6.0, 7.0};
   EXPECT_EQ(identifyModel(three.map(), query({"A", "C"}), scores.data(), 3), "C");
   EXPECT_EQ(scores, (Scores{0.0, 0.2, 0.5}));
@@ -196,8 +193,7 @@ TEST(IdentifyModel, CallersFirstEntryIsTheBestOrTheSmallestOfTheSortedScores) {
 }
 
 TEST(IdentifyModel, NamesTheCatalogueLacksTakeNoEntry) {
-  Catalogue cat;
-  cat.add("A", 0.4).add("B", 0.6);
+  Catalogue cat{{"A", 0.4}, {"B", 0.6}};
   Scores scores(2);
   // Had the unknown names taken entries, an untouched 0.0 would sort to the front.
   EXPECT_EQ(identifyModel(cat.map(), query({"X", "A", "Y", "B", "Z"}), scores.data(), 2), "A");
@@ -216,16 +212,14 @@ TEST(IdentifyModel, NullModelEndsTheSearch) {
 
 TEST(IdentifyModel, RepeatedNamesAreScoredAgainWithoutOverrunningTheScores) {
   // One catalogue entry named twice: two scores for an array of one.
-  Catalogue single;
-  single.add("A", 0.3);
+  Catalogue single{{"A", 0.3}};
   double one = 0.0;
   EXPECT_EQ(identifyModel(single.map(), query({"A", "A"}), &one, 1), "A");
   EXPECT_EQ(single.matches("A"), 2);
   EXPECT_EQ(one, 0.3);
 
   // The extra entries take part in the sort like any other.
-  Catalogue two;
-  two.add("A", 0.3).add("B", 0.2);
+  Catalogue two{{"A", 0.3}, {"B", 0.2}};
   Scores scores(2);
   EXPECT_EQ(identifyModel(two.map(), query({"A", "A", "B", "A"}), scores.data(), 2), "B");
   EXPECT_EQ(scores, (Scores{0.2, 0.3}));
@@ -279,16 +273,14 @@ TEST(CountSmallCircles, BandIsRelativeToTheLargestCircle) {
 TEST(IdentifyModel, LookAlikePairIsSettledByTheSmallCircles) {
   const cv::Mat many = lookAlikeCutOut(8), few = lookAlikeCutOut(1);
   const QString ra = "RA620418", rb = "RB620493";
-  Catalogue cat;
-  cat.add(ra, 0.1).add(rb, 0.2).add("OTHER", 0.3);
+  Catalogue cat{{ra, 0.1}, {rb, 0.2}, {"OTHER", 0.3}};
 
   // RA620418 scores best.
   EXPECT_EQ(named(cat, {ra, rb}, many), rb);
   EXPECT_EQ(named(cat, {ra, rb}, few), ra);
   EXPECT_EQ(named(cat, {ra}, many), ra);  // rb not listed
   // The list alone counts: RB620493 need not be in the catalogue, nor scored.
-  Catalogue onlyRa;
-  onlyRa.add(ra, 0.1);
+  Catalogue onlyRa{{ra, 0.1}};
   EXPECT_EQ(named(onlyRa, {ra, rb}, many), rb);
 
   // RB620493 scores best.
@@ -305,13 +297,11 @@ TEST(IdentifyModel, LookAlikePairIsSettledByTheSmallCircles) {
 
 TEST(IdentifyModel, LowerCaseBestNameIsRecognisedButOnlyAnExactPartnerReplacesIt) {
   const cv::Mat many = lookAlikeCutOut(8), few = lookAlikeCutOut(1);
-  Catalogue cat;
-  cat.add("ra620418", 0.1).add("RB620493", 0.2).add("rb620493", 0.3);
+  Catalogue cat{{"ra620418", 0.1}, {"RB620493", 0.2}, {"rb620493", 0.3}};
   EXPECT_EQ(named(cat, {"ra620418", "RB620493"}, many), "RB620493");
   EXPECT_EQ(named(cat, {"ra620418", "rb620493"}, many), "ra620418");
 
-  Catalogue lowerRb;
-  lowerRb.add("rb620493", 0.1).add("RA620418", 0.2).add("ra620418", 0.3);
+  Catalogue lowerRb{{"rb620493", 0.1}, {"RA620418", 0.2}, {"ra620418", 0.3}};
   EXPECT_EQ(named(lowerRb, {"rb620493", "RA620418"}, few), "RA620418");
   EXPECT_EQ(named(lowerRb, {"rb620493", "ra620418"}, few), "rb620493");
 }
