@@ -8,13 +8,6 @@
 namespace fluorescence {
 namespace {
 
-// A vertical step edge: columns left of `edge` are `dark`, the others `bright`.
-cv::Mat stepEdge(int rows, int cols, int edge, uchar dark, uchar bright) {
-  cv::Mat m(rows, cols, CV_8UC1, cv::Scalar(dark));
-  m.colRange(edge, cols).setTo(bright);
-  return m;
-}
-
 // The blur of the step at column x, from the Gaussian's own formula (sigma 3; OpenCV's
 // derived kernel for 8-bit images has 25 taps, half-width 12).
 double blurredStep(int x, int edge, double dark, double bright) {
@@ -28,8 +21,10 @@ double blurredStep(int x, int edge, double dark, double bright) {
 }
 
 TEST(UnsharpMask, StepEdgeOvershootsOnBothSidesAndFarPixelsStay) {
+  // A vertical step edge: 50 left of column 40, 200 from there on.
   const int edge = 40;
-  const cv::Mat step = stepEdge(16, 80, edge, 50, 200);
+  cv::Mat step(16, 80, CV_8UC1, cv::Scalar(50));
+  step.colRange(edge, step.cols).setTo(200);
   const cv::Mat sharpened = unsharpMask(step);
   ASSERT_EQ(sharpened.size(), step.size());
 
