@@ -1,18 +1,14 @@
 // A stand-in analysis plug-in for the runner's tests: the real plug-in's entry points and
-// result maps around a deliberately simple analysis, so that the runner can be tested on
-// known answers whatever state the real analysis is in.
+// result maps around a deliberately simple analysis, so that the runner is tested on known
+// answers whatever state the real analysis is in.
 //
-// The "wheel" is the bounding box of the pixels of 128 and above (the bright rim of a sample
-// scene on its dim belt); its circle is the box's centre and half its larger side. The rest
-// follows the real plug-in's contract: the cut-out is the square around the circle, halved at
-// 900 px or more; every listed catalogue model with a template is scored by its matcher and
-// the lowest score names the model. Special cases, to reach every path of the runner:
-//   - an image whose mean is below 5 grey levels: an "internal error", nothing delivered;
-//   - "useBackground" true: "error" (background size mismatch), after logging the configured
-//     folder;
-//   - no bright pixel: "noCircle" with a record that holds only the source.
-// Like the real detector it also writes a line to standard output in every call, which the
-// runner must keep out of its results.
+// The "wheel" is the bounding box of the pixels of 128 and above (a sample scene's bright rim);
+// its circle is the box's centre and half its larger side. The cut-out, its halving at 900 px
+// and the naming by the lowest matcher score follow the real plug-in. Special cases reach every
+// path of the runner: a mean below 5 grey levels is an "internal error" that delivers nothing;
+// "useBackground" true gives "error" after logging the configured folder; no bright pixel
+// gives "noCircle" with a record of only the source. Like the real detector it prints a line
+// to standard output in every call, which the runner must keep out of its results.
 #include <QDebug>
 #include <QStringList>
 #include <cstdio>
@@ -33,24 +29,19 @@ namespace {
 class FakeAnalysis : public IAlgorithm {
  public:
   int IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_OPTION*, IDetectorEngine*) override {
-    qDebug() << "start alg";
     std::printf("fake: here!\n");
     std::fflush(stdout);
     const int64 t0 = cv::getTickCount();
     int width = 0, height = 0, reserved = 0, stride = 0;
     unsigned char* data = image->GetImageData(&width, &height, &reserved, &stride);
+    const int type = image->GetImageFormat() == 1 ? CV_8UC1 : CV_8UC4;
     cv::Mat input;
-    if (image->GetImageFormat() == 1) {
-      input = cv::Mat(height, width, CV_8UC1, data, stride).clone();
-    } else {
-      cv::extractChannel(cv::Mat(height, width, CV_8UC4, data, stride), input, 0);
-    }
+    cv::extractChannel(cv::Mat(height, width, type, data, stride), input, 0);
     const QVariantMap params = image->QueryParams()->toMap();
     auto* catalogue = pointerFromVariant<WheelModelMap>(params.value("modelMap"));
     const auto* listed = pointerFromVariant<QStringList>(params.value("defectList"));
     if (cv::mean(input)[0] < 5.0) {
-      qDebug() << "algo run Error "
-               << "FakeAnalysis::IImageAnalysis";
+      qDebug() << "algo run Error FakeAnalysis::IImageAnalysis";
       return 1;
     }
     QVariantMap results{{"ratioVal", params.value("Ratio").toDouble()}};
@@ -96,13 +87,11 @@ class FakeAnalysis : public IAlgorithm {
         record->similarity = (limit - score) / limit * 0.4 + 0.6;
       }
     }
-    qDebug() << "pull result";
     record->image = zq::QtCVUtils::cvMatToQPixmap(cut, false);
     record->diameter = params.value("d2h", -1).toDouble() * r * 2.0;
     record->thickness = params.value("thickness", -1).toInt();
     record->seconds = (cv::getTickCount() - t0) / cv::getTickFrequency();
     image->SetResults(results);
-    qDebug() << "finish alg";
     return 1;
   }
 };
