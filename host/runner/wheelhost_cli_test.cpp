@@ -32,21 +32,6 @@ class Workspace {
   }
 
   QString path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
-  // Arguments separated by spaces; "ws:NAME" is the workspace's file NAME, "@plugin" and
-  // "@notaplugin" the built test libraries (paths may hold spaces, so they are not spelt out).
-  QStringList args(const QString& line) const {
-    QStringList out;
-    for (const QString& a : line.split(' ', Qt::SkipEmptyParts)) {
-      if (a == "@plugin") {
-        out << WHEELHOST_FAKE_PLUGIN;
-      } else if (a == "@notaplugin") {
-        out << WHEELHOST_NOT_A_PLUGIN;
-      } else {
-        out << (a.startsWith("ws:") ? path(a.mid(3)) : a);
-      }
-    }
-    return out;
-  }
   void writeImage(const QString& name, const cv::Mat& image) const {
     ASSERT_TRUE(cv::imwrite(path(name).toStdString(), image));
   }
@@ -65,11 +50,21 @@ class Workspace {
     return scenes::renderWheel(look);
   }
 
-  // Runs wheelhost with the stand-in plug-in and the catalogue, plus `line` as by args().
-  Result run(const QString& line, bool withCatalogue = true) const {
-    QStringList all{"--plugin", WHEELHOST_FAKE_PLUGIN, "--no-progress"};
-    if (withCatalogue) all << "--catalogue" << path("catalogue.json");
-    return runWheelhost(all + args(line));
+  // Runs wheelhost with the stand-in plug-in, the catalogue unless told not to, and `line`:
+  // arguments separated by spaces, "ws:NAME" the workspace's file NAME, "@notaplugin" the built
+  // library that is no plug-in (its path may hold spaces, so it is not spelt out).
+  Result run(const QString& line, bool withCatalogue = true,
+             const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) const {
+    QStringList args{"--plugin", WHEELHOST_FAKE_PLUGIN, "--no-progress"};
+    if (withCatalogue) args << "--catalogue" << path("catalogue.json");
+    for (const QString& a : line.split(' ', Qt::SkipEmptyParts)) {
+      if (a == "@notaplugin") {
+        args << WHEELHOST_NOT_A_PLUGIN;
+      } else {
+        args << (a.startsWith("ws:") ? path(a.mid(3)) : a);
+      }
+    }
+    return runWheelhost(args, env);
   }
 
  private:
@@ -89,8 +84,7 @@ TEST(WheelhostCli, HelpAndARunPrintNoWarningAndHelpNoSourcePath) {
   }
   Workspace ws;
   ws.writeImage("wheel.png", Workspace::wheel({320, 260}, {160.0, 130.0}, 90, 5, 0));
-  const Result r =
-      runWheelhost(ws.args("--plugin @plugin --no-progress --set d2h=0.5 ws:wheel.png"), env);
+  const Result r = ws.run("--set d2h=0.5 ws:wheel.png", false, env);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
@@ -99,7 +93,7 @@ TEST(WheelhostCli, HelpAndARunPrintNoWarningAndHelpNoSourcePath) {
 // problem on standard error and writes no result.
 struct Refusal {
   const char* name;
-  const char* args;  // as Workspace::args() reads them
+  const char* args;  // as Workspace::run() reads them
   const char* expected;
   bool withCatalogue = true;
 };
