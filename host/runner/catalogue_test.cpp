@@ -60,11 +60,6 @@ TEST_F(CatalogueFile, ModelsKeepFileOrderAndReachThePluginThroughItsInterfaces) 
   EXPECT_EQ(zed->Matcher()->AcceptLimit(), 0.2);
   EXPECT_EQ(zed->Matcher()->TemplateImage().size(), cv::Size(80, 80));
   EXPECT_EQ(zed->Matcher(), cat->matcher("ZED"));
-  // Omitted fields take their defaults.
-  IWheelModel* alpha = map->value("ALPHA");
-  EXPECT_EQ(alpha->Thickness(), 0.0);
-  EXPECT_EQ(alpha->RatioMin(), 0.0);
-  EXPECT_EQ(alpha->Matcher()->AcceptLimit(), wheelhost::TemplateMatcher::kDefaultAcceptLimit);
   EXPECT_EQ(cat->matcher("NONE"), nullptr);
 }
 
