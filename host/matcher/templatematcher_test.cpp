@@ -42,19 +42,15 @@ TEST(TemplateMatcher, ScoreOfTheTemplateDoesNotDependOnItsRotation) {
 
 TEST(TemplateMatcher, MinusOneWhenNoScoreCanBeMade) {
   const cv::Mat tmpl = wheelSquare(120, 5, 5, 0);
-  TemplateMatcher good(tmpl, 0.2);
-  EXPECT_EQ(good.AcceptLimit(), 0.2);
+  TemplateMatcher good(tmpl);
   EXPECT_EQ(good.TemplateImage().data, tmpl.data);  // shared, not copied
   EXPECT_TRUE(good.templateUsable());
   EXPECT_EQ(good.Match(cv::Mat(), 0, 1, true, 0, 0.0, 0.0), -1.0);
-  EXPECT_EQ(good.Match(cv::Mat(12, 12, CV_8UC1, cv::Scalar(40)), 0, 1, true, 0, 0.0, 0.0), -1.0);
   EXPECT_EQ(good.Match(cv::Mat(300, 8, CV_8UC1, cv::Scalar(40)), 0, 1, true, 0, 0.0, 0.0), -1.0);
-  EXPECT_EQ(good.Match(cv::Mat(80, 80, CV_8UC1, cv::Scalar(40)), 0, 1, true, 0, 0.0, 0.0), -1.0);
   EXPECT_FALSE(good.last().has_value());
 
   // No template: the analysis skips the model because TemplateImage() is empty.
   TemplateMatcher none{cv::Mat()};
-  EXPECT_EQ(none.AcceptLimit(), TemplateMatcher::kDefaultAcceptLimit);
   EXPECT_TRUE(none.TemplateImage().empty());
   EXPECT_FALSE(none.templateUsable());
   EXPECT_EQ(none.Match(tmpl, 0, 1, true, 0, 0.0, 0.0), -1.0);
