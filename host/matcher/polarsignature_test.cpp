@@ -62,21 +62,17 @@ TEST(PolarSignature, IdenticalImagesScoreZeroAtAngleZero) {
 // angle t and t + 180 cancel. Their score is therefore exactly 1 whatever the best shift is.
 TEST(PolarSignature, PatternsOfOppositeHalfTurnSymmetryScoreExactlyOne) {
   const int side = 192;  // the grid's own size: no resampling before the polar unwrap
-  cv::Mat half(side, side, CV_8UC1), quads(side, side, CV_8UC1);
-  for (int y = 0; y < side; ++y) {
-    for (int x = 0; x < side; ++x) {
-      const bool left = x < side / 2, top = y < side / 2;
-      half.at<uchar>(y, x) = left ? 200 : 40;
-      quads.at<uchar>(y, x) = (left != top) ? 180 : 20;
-    }
-  }
+  const int h = side / 2;
+  cv::Mat half(side, side, CV_8UC1, cv::Scalar(40)), quads(side, side, CV_8UC1, cv::Scalar(20));
+  half.colRange(0, h) = 200;
+  quads(cv::Rect(h, 0, h, h)) = 180;  // top right
+  quads(cv::Rect(0, h, h, h)) = 180;  // bottom left
   const PolarSignature a = PolarSignature::fromImage(half);
   const PolarSignature b = PolarSignature::fromImage(quads);
   EXPECT_NEAR(a.bestRotation(b).score, 1.0, 1e-4);
   EXPECT_NEAR(b.bestRotation(a).score, 1.0, 1e-4);
   // The half-plane against its own negative: the negative is the half turn of it.
-  cv::Mat negative = 240 - half;
-  const wheelhost::RotationMatch flip = a.bestRotation(PolarSignature::fromImage(negative));
+  const wheelhost::RotationMatch flip = a.bestRotation(PolarSignature::fromImage(240 - half));
   EXPECT_NEAR(flip.score, 0.0, 1e-4);
   EXPECT_LT(angleGap(flip.angleDeg, 180.0), 0.5);
 }
