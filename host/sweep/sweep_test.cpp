@@ -92,11 +92,9 @@ TEST(RunSweep, ASmallGridFindsThePolarityOfTheRimsAndThreadsChangeNothing) {
     w.centre = {200.5 + 7.3 * k, 160.5 - 3.1 * k};
     w.radius = 80.0 + 5 * k;
     w.seed = 11 + k;
-    images.push_back({QString("w%1").arg(k),
-                      scenes::renderWheel(w),
-                      w.centre - cv::Point2d(0.5, 0.5),
-                      w.radius,
-                      {{"filterSize", 40}}});
+    const cv::Point2d truth = w.centre - cv::Point2d(0.5, 0.5);
+    images.push_back(
+        {QString("w%1").arg(k), scenes::renderWheel(w), truth, w.radius, {{"filterSize", 40}}});
   }
   std::vector<SweepAxis> axes;
   ASSERT_TRUE(parseGrid("Circle_Polarity=0,1;RobustRefine=0,1", &axes, nullptr));
