@@ -21,20 +21,25 @@ double angleGap(double a, double b) {
 
 TEST(PolarSignature, EmptyForImagesWithoutAWheel) {
   EXPECT_TRUE(PolarSignature::fromImage(cv::Mat()).empty());
-  EXPECT_TRUE(PolarSignature::fromImage(cv::Mat(15, 200, CV_8UC1, cv::Scalar(9))).empty());
+  // Too small to hold a wheel, though the band across its middle has contrast: 16 px is the
+  // least side, for the image and for the grid.
+  const cv::Mat wheel = wheelSquare(64, 5, 5, 0);
+  EXPECT_TRUE(PolarSignature::fromImage(wheel(cv::Rect(0, 25, 64, 15))).empty());
+  EXPECT_FALSE(PolarSignature::fromImage(wheel(cv::Rect(0, 24, 64, 16))).empty());
+  EXPECT_TRUE(PolarSignature::fromImage(wheel, PolarGrid{15, 8, 64}).empty());
+  EXPECT_FALSE(PolarSignature::fromImage(wheel, PolarGrid{16, 8, 64}).empty());
   EXPECT_TRUE(PolarSignature::fromImage(cv::Mat(64, 64, CV_8UC1, cv::Scalar(128))).empty());
   EXPECT_TRUE(PolarSignature::fromImage(cv::Mat(64, 64, CV_8UC2, cv::Scalar(1, 2))).empty());
   EXPECT_TRUE(PolarSignature::fromImage(cv::Mat(64, 64, CV_64FC1, cv::Scalar(1))).empty());
 
-  const PolarSignature good = PolarSignature::fromImage(wheelSquare(64, 5, 5, 0));
+  const PolarSignature good = PolarSignature::fromImage(wheel);
   ASSERT_FALSE(good.empty());
   EXPECT_EQ(good.polar().size(), cv::Size(PolarGrid().angles, PolarGrid().rings));
   // A comparison with an empty signature or another grid gives the worst score, no crash.
   EXPECT_EQ(good.bestRotation(PolarSignature()).score, 2.0);
   EXPECT_EQ(PolarSignature().bestRotation(good).score, 2.0);
   const PolarGrid coarse{192, 48, 128};
-  EXPECT_EQ(good.bestRotation(PolarSignature::fromImage(wheelSquare(64, 5, 5, 0), coarse)).score,
-            2.0);
+  EXPECT_EQ(good.bestRotation(PolarSignature::fromImage(wheel, coarse)).score, 2.0);
 }
 
 TEST(PolarSignature, IdenticalImagesScoreZeroAtAngleZero) {
