@@ -118,7 +118,7 @@ void BM_AnalysisStages(benchmark::State& state) {
     t[0] = Clock::now();
     const cv::Mat input = CAlgorithmFluorescence::fetchImage(&image).clone();
     t[1] = Clock::now();
-    cv::Point2f centre = coarseWheelCentre(input, false, kFilterSize, true);
+    cv::Point2f centre = coarseWheelCentre(input, false, kFilterSize, true, false);
     t[2] = Clock::now();
     double radius = 0.0;
     cv::Mat working = refineWheel(input, cv::Mat(), centre, radius, false, params);

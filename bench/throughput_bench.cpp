@@ -1,13 +1,15 @@
 // What the analysis costs against work of a known price, measured in the same process and
 // interleaved call by call, so that the load of a shared machine falls on both alike:
 //
-//   BM_CallSequence/W   whole IImageAnalysis calls on a sequence of four different cluttered
+//   BM_CallSequence/W/Q whole IImageAnalysis calls on a sequence of four different cluttered
 //                       wheel shots (W x H) through one analysis object, with glibc's default
-//                       allocator settings (large blocks go back to the system on free).
-//                       ms_per_call; blurs = call / one sigma 3 GaussianBlur of the half frame.
+//                       allocator settings (large blocks go back to the system on free), with
+//                       "CoarseQuarter" Q (0 or 1). ms_per_call; blurs = call / one sigma 3
+//                       GaussianBlur of the half frame.
 //   BM_HoughAlt/W       the same frames through GaussianBlur sigma 3 and cv::HoughCircles
 //                       (HOUGH_GRADIENT_ALT, dp 1.5, param1 150, param2 0.6, the analysis' radius
-//                       range); x_call = HoughCircles / our call on the same frame.
+//                       range); x_call = HoughCircles / our call on the same frame, x_quarter
+//                       the same against the call with "CoarseQuarter".
 //   BM_Detector/scene   the circle and ellipse detector on the 640 x 480 wheel (0) and clutter
 //                       (1) scenes; blurs = detector / one sigma 3 blur of that image.
 //   BM_CallSize/W       whole calls on cluttered shots from 640 x 480 to 2448 x 2048;
@@ -90,14 +92,15 @@ cv::Size frameOf(int width) {
 // seconds summed over the iterations.
 class CallRunner {
  public:
-  CallRunner() {
+  explicit CallRunner(bool quarter = false)
+      : params_(benchhost::parameters().set("CoarseQuarter", quarter).map()) {
     benchhost::prepareQt("throughput_bench");
     cv::setNumThreads(1);
   }
   // One call on shot k; counts it as found when the wheel came out within 3 % of its radius.
   double call(const wheelshots::Shot& shot) {
     wheelhost::ImageObject image(shot.image);
-    image.setParameters(benchhost::parameters().map());
+    image.setParameters(params_);
     const double t = secondsOf([&] { algorithm_.IImageAnalysis(&image, nullptr, nullptr); });
     const FluorescenceResult* record = image.result();
     // The diameter is d2h x 2 x radius, of the halved cut-out when it is 900 px or more.
@@ -112,12 +115,13 @@ class CallRunner {
   double foundShare() const { return calls_ > 0 ? static_cast<double>(found_) / calls_ : 0.0; }
 
  private:
+  QVariantMap params_;
   CAlgorithmFluorescence algorithm_;
   int found_ = 0;
   int calls_ = 0;
 };
 
-void wholeCalls(benchmark::State& state, cv::Size size) {
+void wholeCalls(benchmark::State& state, cv::Size size, bool quarter = false) {
   const std::vector<wheelshots::Shot>& shots = sequence(size);
   std::vector<cv::Mat> halves;
   for (const wheelshots::Shot& s : shots) {
@@ -125,7 +129,7 @@ void wholeCalls(benchmark::State& state, cv::Size size) {
     cv::resize(s.image, half, cv::Size(size.width / 2, size.height / 2));
     halves.push_back(half);
   }
-  CallRunner runner;
+  CallRunner runner(quarter);
   double callSum = 0.0, blurSum = 0.0;
   size_t k = 0;
   for (auto _ : state) {
@@ -143,7 +147,7 @@ void wholeCalls(benchmark::State& state, cv::Size size) {
 }
 
 void BM_CallSequence(benchmark::State& state) {
-  wholeCalls(state, frameOf(static_cast<int>(state.range(0))));
+  wholeCalls(state, frameOf(static_cast<int>(state.range(0))), state.range(1) != 0);
 }
 
 void BM_CallSize(benchmark::State& state) {
@@ -153,12 +157,12 @@ void BM_CallSize(benchmark::State& state) {
 void BM_HoughAlt(benchmark::State& state) {
   const cv::Size size = frameOf(static_cast<int>(state.range(0)));
   const std::vector<wheelshots::Shot>& shots = sequence(size);
-  CallRunner runner;
+  CallRunner runner, quarterRunner(true);
   // The radius range the analysis derives: the filter size's radius up to the distance from
   // the frame's centre to its nearest border less 50.
   const int minRadius = benchhost::kFilterSize / 2;
   const int maxRadius = std::min(size.width, size.height) / 2 - 50;
-  double houghSum = 0.0, callSum = 0.0;
+  double houghSum = 0.0, callSum = 0.0, quarterSum = 0.0;
   size_t k = 0;
   for (auto _ : state) {
     const cv::Mat& image = shots[k].image;
@@ -170,11 +174,13 @@ void BM_HoughAlt(benchmark::State& state) {
                        minRadius, maxRadius);
     });
     callSum += runner.call(shots[k]);
+    quarterSum += quarterRunner.call(shots[k]);
     houghSum += t;
     state.SetIterationTime(t);
     k = (k + 1) % shots.size();
   }
   state.counters["x_call"] = houghSum / callSum;
+  state.counters["x_quarter"] = houghSum / quarterSum;
 }
 
 const cv::Mat& detectorScene(int which) {
@@ -206,7 +212,10 @@ void BM_Detector(benchmark::State& state) {
   state.counters["circles"] = circles;
 }
 
-BENCHMARK(BM_CallSequence)->Arg(2448)->Arg(1280)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CallSequence)
+    ->ArgsProduct({{2448, 1280}, {0, 1}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HoughAlt)
     ->Arg(2448)
     ->Arg(1280)

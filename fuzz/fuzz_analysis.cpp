@@ -116,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (const char* key :
        {"IsCutImg", "thickness", "useThickness", "useDiameter", "d2h", "useBackground", "RatioType",
-        "Ratio", "bEqual", "filterSize", "Circle_Polarity", "Circle_ACThres", "Circle_EdgeWidth"}) {
+        "Ratio", "bEqual", "filterSize", "Circle_Polarity", "Circle_ACThres", "Circle_EdgeWidth",
+        "RobustRefine", "CoarseQuarter"}) {
     const QVariant v = anyValue(in);
     if (v.isValid()) params.insert(key, v);
   }

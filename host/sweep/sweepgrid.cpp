@@ -6,7 +6,8 @@ namespace wheelhost {
 
 const QStringList& sweepableKeys() {
   static const QStringList keys = {"Circle_Polarity", "Circle_ACThres", "Circle_EdgeWidth",
-                                   "bEqual",          "filterSize",     "RobustRefine"};
+                                   "bEqual",          "filterSize",     "RobustRefine",
+                                   "CoarseQuarter"};
   return keys;
 }
 

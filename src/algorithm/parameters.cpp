@@ -54,6 +54,7 @@ AnalysisParameters readParameters(const QVariantMap& params) {
   p.circle.minSize = p.filterSize;
   p.reportCircle = lookUp(params, keys::kReportCircle).toBool();
   p.circle.robust = lookUp(params, keys::kRobustRefine).toBool();
+  p.circle.quarterCoarse = lookUp(params, keys::kCoarseQuarter).toBool();
   return p;
 }
 

@@ -13,8 +13,8 @@
 
 namespace fluorescence {
 
-cv::Point2f coarseStartCentre(const std::vector<ced::mCircle>& circles, cv::Size halfSize,
-                              int filterSize, bool fallbackToLargest) {
+cv::Point2f coarseStartCentre(const std::vector<ced::mCircle>& circles, cv::Size smallSize,
+                              int shrink, int filterSize, bool fallbackToLargest) {
   double largest = 0.0, bestR = 0.0;
   cv::Point2f fallback(0.0f, 0.0f), best(0.0f, 0.0f);
   bool found = false;
@@ -22,14 +22,15 @@ cv::Point2f coarseStartCentre(const std::vector<ced::mCircle>& circles, cv::Size
     const double x = c.center.x, y = c.center.y, r = c.r;
     if (r > largest) {
       largest = r;
-      fallback = cv::Point2f(static_cast<float>(2 * x), static_cast<float>(2 * y));
+      fallback = cv::Point2f(static_cast<float>(shrink * x), static_cast<float>(shrink * y));
     }
     // Truncation toward zero lets a circle poke up to a pixel past the left and top borders.
     const bool inside = static_cast<int>(x - r) >= 0 && static_cast<int>(y - r) >= 0 &&
-                        x + r <= halfSize.width && y + r <= halfSize.height;
-    if (inside && filterSize <= 2 * r && r > bestR) {
+                        x + r <= smallSize.width && y + r <= smallSize.height;
+    // shrink * r: the diameter in half-size pixels, whatever the copy's size.
+    if (inside && filterSize <= shrink * r && r > bestR) {
       bestR = r;
-      best = cv::Point2f(static_cast<float>(2 * x), static_cast<float>(2 * y));
+      best = cv::Point2f(static_cast<float>(shrink * x), static_cast<float>(shrink * y));
       found = true;
     }
   }
@@ -37,15 +38,37 @@ cv::Point2f coarseStartCentre(const std::vector<ced::mCircle>& circles, cv::Size
   return fallbackToLargest ? fallback : cv::Point2f(0.0f, 0.0f);
 }
 
-cv::Point2f coarseWheelCentre(const cv::Mat& input, bool equalize, int filterSize,
-                              bool fallbackToLargest) {
+namespace {
+
+// The coarse detector's circles on `input` shrunk by 2 (bilinear) or 4 (4 x 4 block means: a
+// bilinear shrink by four would skip pixels and alias fine texture into edges), equalised when
+// `equalize`, and sharpened; `smallSize` is the copy's size.
+std::vector<ced::mCircle> coarseCircles(const cv::Mat& input, bool equalize, int shrink,
+                                        cv::Size& smallSize) {
   cv::Mat small;
-  cv::resize(input, small, cv::Size(input.cols / 2, input.rows / 2), 0, 0, cv::INTER_LINEAR);
+  cv::resize(input, small, cv::Size(input.cols / shrink, input.rows / shrink), 0, 0,
+             shrink == 4 ? cv::INTER_AREA : cv::INTER_LINEAR);
   if (equalize) equalizeImage(small, small);
   small = unsharpMask(small);
+  smallSize = small.size();
   // The detector never writes the caller's pixels.
-  const std::vector<ced::mCircle> circles = ced::detectCirclesAndEllipses(small).circles;
-  return coarseStartCentre(circles, small.size(), filterSize, fallbackToLargest);
+  return ced::detectCirclesAndEllipses(small).circles;
+}
+
+}  // namespace
+
+cv::Point2f coarseWheelCentre(const cv::Mat& input, bool equalize, int filterSize,
+                              bool fallbackToLargest, bool quarter) {
+  cv::Size smallSize;
+  if (quarter && input.cols >= 4 && input.rows >= 4) {
+    const std::vector<ced::mCircle> circles = coarseCircles(input, equalize, 4, smallSize);
+    // Only a candidate of the quarter-size copy is taken, never its fallback: where the copy
+    // shows no wheel (one too small to show at that size), the half-size search decides.
+    const cv::Point2f start = coarseStartCentre(circles, smallSize, 4, filterSize, false);
+    if (start.x != 0.0f && start.y != 0.0f) return start;
+  }
+  const std::vector<ced::mCircle> circles = coarseCircles(input, equalize, 2, smallSize);
+  return coarseStartCentre(circles, smallSize, 2, filterSize, fallbackToLargest);
 }
 
 cv::Vec2i refinementRadiusRange(cv::Point2f start, cv::Size size, int minSize) {
@@ -111,7 +134,7 @@ cv::Mat refineWheel(const cv::Mat& input, const cv::Mat& background, cv::Point2f
 
 cv::Mat localiseWheel(const cv::Mat& input, bool equalize, int filterSize,
                       const CircleParams& params, cv::Point2f& centre, double& radius) {
-  centre = coarseWheelCentre(input, equalize, filterSize, true);
+  centre = coarseWheelCentre(input, equalize, filterSize, true, params.quarterCoarse);
   return refineWheel(input, cv::Mat(), centre, radius, equalize, params);
 }
 
@@ -119,7 +142,7 @@ cv::Mat localiseWheelWithBackground(const cv::Mat& input, const cv::Mat& backgro
                                     int filterSize, const CircleParams& params, cv::Point2f& centre,
                                     double& radius) {
   // The coarse stage sees the delivered image; only the refinement subtracts the background.
-  centre = coarseWheelCentre(input, equalize, filterSize, false);
+  centre = coarseWheelCentre(input, equalize, filterSize, false, params.quarterCoarse);
   return refineWheel(input, background, centre, radius, equalize, params);
 }
 

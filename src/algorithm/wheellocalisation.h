@@ -12,22 +12,25 @@ struct mCircle;
 namespace fluorescence {
 
 // Finding the wheel's circular outline in the delivered grey image and cutting it out, in two
-// stages: a coarse circle search on a half-size sharpened copy, then a guided sub-pixel
-// refinement on the full-size image. All coordinates are pixels of the delivered image unless
-// said otherwise.
+// stages: a coarse circle search on a half-size (or, with "CoarseQuarter", quarter-size)
+// sharpened copy, then a guided sub-pixel refinement on the full-size image. All coordinates are
+// pixels of the delivered image unless said otherwise.
 
 // Where the coarse stage would start the refinement, from the coarse detector's circles (in
-// half-size pixels, image of `halfSize`): the largest circle lying wholly inside the image whose
-// diameter is at least `filterSize`, doubled to full-size pixels. Without such a circle:
-// `fallbackToLargest` gives the centre of the first largest circle (or (0, 0) when there is
-// none), otherwise (0, 0).
-cv::Point2f coarseStartCentre(const std::vector<ced::mCircle>& circles, cv::Size halfSize,
-                              int filterSize, bool fallbackToLargest);
+// pixels of the copy shrunk by `shrink`, 2 or 4, of `smallSize`): the largest circle lying
+// wholly inside the copy whose diameter in half-size pixels is at least `filterSize`, scaled by
+// `shrink` to full-size pixels. Without such a circle: `fallbackToLargest` gives the centre of
+// the first largest circle (or (0, 0) when there is none), otherwise (0, 0).
+cv::Point2f coarseStartCentre(const std::vector<ced::mCircle>& circles, cv::Size smallSize,
+                              int shrink, int filterSize, bool fallbackToLargest);
 
-// The coarse stage: shrinks `input` to half size, equalises it when `equalize`, sharpens it and
-// runs the circle and ellipse detector; returns coarseStartCentre of its circles.
+// The coarse stage: shrinks `input` to half size (bilinear), equalises the copy when `equalize`,
+// sharpens it and runs the circle and ellipse detector; returns coarseStartCentre of its
+// circles. With `quarter`, the same runs first on a quarter-size copy (4 x 4 block means) of an
+// image of at least 4 pixels a side, and a candidate found there is returned; only without one
+// does the half-size search run.
 cv::Point2f coarseWheelCentre(const cv::Mat& input, bool equalize, int filterSize,
-                              bool fallbackToLargest);
+                              bool fallbackToLargest, bool quarter);
 
 // The refinement's radius range around `start` in an image of `size`: the maximum is the
 // distance to the nearest border less 50 (as |(|m| - 50)|), the minimum `minSize`, or 0 when

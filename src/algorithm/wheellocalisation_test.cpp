@@ -26,10 +26,11 @@ CircleParams brightRimParams(int minSize = 0) {
   return params;
 }
 
-// The start centre, in full-size pixels, from `circles` found in a half-size image of `half`.
+// The start centre, in full-size pixels, from `circles` found in a copy of `half` shrunk by
+// `shrink`.
 P startOf(const std::vector<mCircle>& circles, cv::Size half, int filterSize = 0,
-          bool fallback = false) {
-  return coarseStartCentre(circles, half, filterSize, fallback);
+          bool fallback = false, int shrink = 2) {
+  return coarseStartCentre(circles, half, shrink, filterSize, fallback);
 }
 
 TEST(CoarseStartCentre, LeftAndTopAreTestedAfterTruncationTowardZero) {
@@ -66,6 +67,12 @@ TEST(CoarseStartCentre, TooSmallCirclesAreNoCandidatesButCanGiveTheFallback) {
   EXPECT_EQ(startOf(mixed, half, 51, true), P(20, 200));
   // Without circles there is no fallback either.
   EXPECT_EQ(startOf({}, half, 0, true), kNone);
+
+  // In a quarter-size copy the same circle is twice as large in half-size pixels (diameter 40)
+  // and its centre four times as far out.
+  EXPECT_EQ(startOf(small, half, 40, false, 4), P(240, 280));
+  EXPECT_EQ(startOf(small, half, 41, false, 4), kNone);
+  EXPECT_EQ(startOf(small, half, 41, true, 4), P(240, 280));
 }
 
 TEST(CoarseStartCentre, LargestCandidateWinsAndTiesKeepTheEarlierCircle) {
@@ -87,10 +94,25 @@ TEST(CoarseWheelCentre, EqualisingFirstFindsAFaintDisc) {
   scenes::Scene scene({640, 512}, 100.0);
   scene.disc({300.0, 260.0}, 150.0, 103.0);
   const cv::Mat image = scene.render(1.5, 1.0);
-  EXPECT_EQ(coarseWheelCentre(image, false, 100, false), kNone);
-  const cv::Point2f start = coarseWheelCentre(image, true, 100, false);
-  EXPECT_NEAR(start.x, 300.0, 1.5);
-  EXPECT_NEAR(start.y, 260.0, 1.5);
+  for (const bool quarter : {false, true}) {
+    EXPECT_EQ(coarseWheelCentre(image, false, 100, false, quarter), kNone) << quarter;
+    const cv::Point2f start = coarseWheelCentre(image, true, 100, false, quarter);
+    // Within a pixel and a half of the quarter-size copy; the refinement starts from there.
+    EXPECT_NEAR(start.x, 300.0, quarter ? 6.0 : 1.5);
+    EXPECT_NEAR(start.y, 260.0, quarter ? 6.0 : 1.5);
+  }
+}
+
+// Images too small to quarter are halved instead: they fail no sooner than without the key
+// (a 1-pixel side still shrinks to nothing, and OpenCV refuses that).
+TEST(CoarseWheelCentre, TooSmallToQuarterIsHalved) {
+  vistrel::AssertCapture capture;  // the detector reports the copies below 5 x 5
+  for (const cv::Size size : {cv::Size(3, 40), cv::Size(40, 2), cv::Size(9, 9)}) {
+    const cv::Mat image(size, CV_8UC1, cv::Scalar(90));
+    EXPECT_EQ(coarseWheelCentre(image, false, 0, true, true), kNone) << size;
+  }
+  EXPECT_THROW(coarseWheelCentre(cv::Mat(1, 40, CV_8UC1, cv::Scalar(9)), false, 0, true, true),
+               cv::Exception);
 }
 
 TEST(RefinementRadiusRange, MaximumIsTheBorderDistanceFoldedAt50) {

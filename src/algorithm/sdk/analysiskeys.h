@@ -26,6 +26,7 @@ inline constexpr const char kCircleAcceptance[] = "Circle_ACThres";
 inline constexpr const char kCircleEdgeWidth[] = "Circle_EdgeWidth";
 inline constexpr const char kReportCircle[] = "ReportCircle";
 inline constexpr const char kRobustRefine[] = "RobustRefine";
+inline constexpr const char kCoarseQuarter[] = "CoarseQuarter";
 
 // How the plug-in converts a parameter's variant: toLongLong taken as a host pointer, toInt,
 // toBool or toDouble (Qt's rules; a failed conversion gives that conversion's zero).
@@ -83,6 +84,9 @@ inline constexpr ParameterKey kParameterKeys[] = {
     {kRobustRefine, ParameterType::Bool, LookupDefault::Bool, 0, "false",
      "after the refinement, refit the circle against edges not of the rim (a hidden part of the "
      "rim, objects touching it); kept only when it is better supported"},
+    {kCoarseQuarter, ParameterType::Bool, LookupDefault::Bool, 0, "false",
+     "search the coarse circle on a quarter-size copy instead of the half-size one: about half "
+     "the time on large frames; the full-size refinement that gives the result is unchanged"},
 };
 
 inline constexpr std::size_t kParameterKeyCount = sizeof(kParameterKeys) / sizeof(ParameterKey);

@@ -1,5 +1,6 @@
-// "RobustRefine" over the regression set's wheels: it must turn no located wheel into a miss and
-// keep the centres as sharp as they are without it.
+// The localisation's opt-in keys over the regression set's wheels: "RobustRefine" must turn no
+// located wheel into a miss and keep the centres as sharp as they are without it;
+// "CoarseQuarter" must locate the same wheels as the half-size search, on the same circle.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,14 +17,17 @@ namespace {
 struct Located {
   bool located = false;
   double centreError = 0.0;
-};
-
-Located localise(const regression::Scene& s, const cv::Mat& image, bool robust) {
-  // Polarity, acceptance, edge width, smallest radius and the key, as the analysis reads them.
-  const CircleParams params{s.polarity, s.acceptance, s.edgeWidth, s.filterSize, robust};
   cv::Point2f centre;
   double radius = 0.0;
+};
+
+Located localise(const regression::Scene& s, const cv::Mat& image, bool robust,
+                 bool quarter = false) {
+  // Polarity, acceptance, edge width, smallest radius and the keys, as the analysis reads them.
+  const CircleParams params{s.polarity, s.acceptance, s.edgeWidth, s.filterSize, robust, quarter};
   Located out;
+  cv::Point2f& centre = out.centre;
+  double& radius = out.radius;
   try {
     if (localiseWheel(image, s.equalize, s.filterSize, params, centre, radius).empty()) return out;
   } catch (const cv::Exception&) {
@@ -59,6 +63,29 @@ TEST(RobustRefineOnTheRegressionSet,
       "regression wheels %d: located %d without RobustRefine (centre median %.4f px), "
       "%d with it (centre median %.4f px)\n",
       wheels, plainLocated, median(plain), robustLocated, median(robust));
+}
+
+TEST(CoarseQuarterOnTheRegressionSet, LocatesTheSameWheelsOnTheSameCircle) {
+  int wheels = 0, located = 0;
+  double centreShift = 0.0, radiusShift = 0.0;
+  for (const regression::Scene& s : regression::scenes()) {
+    if (!s.hasWheel) continue;
+    ++wheels;
+    const cv::Mat image = s.render();
+    const Located half = localise(s, image, false), quarter = localise(s, image, false, true);
+    EXPECT_EQ(quarter.located, half.located) << s.name;
+    if (!half.located || !quarter.located) continue;
+    ++located;
+    centreShift = std::max(centreShift, cv::norm(quarter.centre - half.centre));
+    radiusShift = std::max(radiusShift, std::abs(quarter.radius - half.radius));
+  }
+  // The full-size refinement gives the circle; only where it starts from moves.
+  EXPECT_LE(centreShift, 0.05);
+  EXPECT_LE(radiusShift, 0.05);
+  std::printf(
+      "regression wheels %d: %d located with and without CoarseQuarter; the circle moves by at "
+      "most %.4f px (centre) and %.4f px (radius)\n",
+      wheels, located, centreShift, radiusShift);
 }
 
 }  // namespace
