@@ -9,42 +9,44 @@
 namespace ced {
 namespace detail {
 
+void validationGradientRow(const cv::Mat& image, int i, std::uint16_t* g) {
+  const int w = image.cols;
+  const unsigned char* p = image.ptr<unsigned char>(i - 1);
+  const unsigned char* q = image.ptr<unsigned char>(i);
+  const unsigned char* n = image.ptr<unsigned char>(i + 1);
+  int j = 1;
+#if CV_SIMD128
+  for (; j + 8 <= w - 1; j += 8) {  // eight at a time; the loop below finishes the row
+    cv::v_int16x8 gx, gy;
+    prewittAbs8(p, q, n, j, gx, gy);
+    cv::v_store(g + j, cv::v_reinterpret_as_u16(gx + gy));
+  }
+#endif
+  for (; j < w - 1; ++j) {
+    const int com1 = n[j + 1] - p[j - 1];
+    const int com2 = p[j + 1] - n[j - 1];
+    const int gx = std::abs(com1 + com2 + q[j + 1] - q[j - 1]);
+    const int gy = std::abs(com1 - com2 + n[j] - p[j]);
+    g[j] = static_cast<std::uint16_t>(gx + gy);
+  }
+}
+
 void validationGradient(const cv::Mat& image, std::vector<std::uint16_t>& gradient) {
   const int w = image.cols;
   const int h = image.rows;
   gradient.assign(static_cast<size_t>(w) * h, 0);
-  for (int i = 1; i < h - 1; ++i) {
-    const unsigned char* p = image.ptr<unsigned char>(i - 1);
-    const unsigned char* q = image.ptr<unsigned char>(i);
-    const unsigned char* n = image.ptr<unsigned char>(i + 1);
-    std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * w;
-    int j = 1;
-#if CV_SIMD128
-    for (; j + 8 <= w - 1; j += 8) {  // eight at a time; the loop below finishes the row
-      cv::v_int16x8 gx, gy;
-      prewittAbs8(p, q, n, j, gx, gy);
-      cv::v_store(g + j, cv::v_reinterpret_as_u16(gx + gy));
-    }
-#endif
-    for (; j < w - 1; ++j) {
-      const int com1 = n[j + 1] - p[j - 1];
-      const int com2 = p[j + 1] - n[j - 1];
-      const int gx = std::abs(com1 + com2 + q[j + 1] - q[j - 1]);
-      const int gy = std::abs(com1 - com2 + n[j] - p[j]);
-      g[j] = static_cast<std::uint16_t>(gx + gy);
-    }
-  }
+  for (int i = 1; i < h - 1; ++i)
+    validationGradientRow(image, i, gradient.data() + static_cast<size_t>(i) * w);
 }
 
 namespace {
 
-// Counts the interior gradients into four partial histograms of `bins` entries each, one per
-// column modulo 4: in flat areas neighbours share a gradient, and with a single count every
-// increment would wait for the one before. Values above the last bin go into it; without
-// Clamp, the caller knows there are none.
-template <bool Clamp>
-void countGradients(const std::vector<std::uint16_t>& gradient, int width, int height, size_t bins,
-                    std::uint32_t* counts) {
+// Counts the interior gradients, one row at a time from rowOf(i), into four partial histograms
+// of `bins` entries each, one per column modulo 4: in flat areas neighbours share a gradient,
+// and with a single count every increment would wait for the one before. Values above the last
+// bin go into it; without Clamp, the caller knows there are none.
+template <bool Clamp, typename RowOf>
+void countGradients(RowOf rowOf, int width, int height, size_t bins, std::uint32_t* counts) {
   const int last = static_cast<int>(bins) - 1;
   const auto bin = [last](std::uint16_t g) { return Clamp ? std::min<int>(g, last) : g; };
   std::uint32_t* c0 = counts;
@@ -52,7 +54,7 @@ void countGradients(const std::vector<std::uint16_t>& gradient, int width, int h
   std::uint32_t* c2 = c1 + bins;
   std::uint32_t* c3 = c2 + bins;
   for (int i = 1; i < height - 1; ++i) {
-    const std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * width;
+    const std::uint16_t* g = rowOf(i);
     int j = 1;
     for (; j + 4 <= width - 1; j += 4) {
       ++c0[bin(g[j])];
@@ -64,30 +66,10 @@ void countGradients(const std::vector<std::uint16_t>& gradient, int width, int h
   }
 }
 
-}  // namespace
-
-std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient, int width,
-                                      int height) {
-  // Every bin above the largest gradient is empty, and its probability 0: only the bins up to
-  // it are counted and summed (the Prewitt sum of 8-bit pixels stays below 1531 of 32768).
-  int top = 0;
-  for (int i = 1; i < height - 1; ++i) {
-    const std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * width;
-    std::uint16_t rowTop = 0;
-    for (int j = 1; j < width - 1; ++j) rowTop = std::max(rowTop, g[j]);
-    top = std::max<int>(top, rowTop);
-  }
-  // Only gradients beyond the table (none from 8-bit pixels) need clamping into its last bin.
-  const bool clamp = top > kValidationGradientValues - 1;
-  top = std::min(top, kValidationGradientValues - 1);
-  const size_t bins = static_cast<size_t>(top) + 1;
-
-  std::vector<std::uint32_t> counts(4 * bins, 0);
-  if (clamp) {
-    countGradients<true>(gradient, width, height, bins, counts.data());
-  } else {
-    countGradients<false>(gradient, width, height, bins, counts.data());
-  }
+// The tail table from the four partial histograms of `bins` entries: every entry from `bins`
+// on is 0.
+std::vector<double> tailFromCounts(const std::vector<std::uint32_t>& counts, size_t bins, int width,
+                                   int height) {
   const std::uint32_t* c0 = counts.data();
   const std::uint32_t* c1 = c0 + bins;
   const std::uint32_t* c2 = c1 + bins;
@@ -103,6 +85,54 @@ std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient
   return probability;
 }
 
+}  // namespace
+
+std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient, int width,
+                                      int height) {
+  // Every bin above the largest gradient is empty, and its probability 0: only the bins up to
+  // it are counted and summed.
+  int top = 0;
+  for (int i = 1; i < height - 1; ++i) {
+    const std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * width;
+    std::uint16_t rowTop = 0;
+    for (int j = 1; j < width - 1; ++j) rowTop = std::max(rowTop, g[j]);
+    top = std::max<int>(top, rowTop);
+  }
+  // Only gradients beyond the table (none from 8-bit pixels) need clamping into its last bin.
+  const bool clamp = top > kValidationGradientValues - 1;
+  top = std::min(top, kValidationGradientValues - 1);
+  const size_t bins = static_cast<size_t>(top) + 1;
+
+  std::vector<std::uint32_t> counts(4 * bins, 0);
+  const auto rowOf = [&](int i) { return gradient.data() + static_cast<size_t>(i) * width; };
+  if (clamp) {
+    countGradients<true>(rowOf, width, height, bins, counts.data());
+  } else {
+    countGradients<false>(rowOf, width, height, bins, counts.data());
+  }
+  return tailFromCounts(counts, bins, width, height);
+}
+
+std::vector<double> tailProbabilities(const cv::Mat& image, std::vector<std::uint16_t>& gradient) {
+  // Each row is counted right after it is computed, while it is still in the cache. The
+  // gradients stay below kMaxValidationGradient + 1 bins.
+  const int w = image.cols;
+  const int h = image.rows;
+  gradient.resize(static_cast<size_t>(w) * h);
+  std::fill_n(gradient.begin(), w, 0);
+  std::fill_n(gradient.end() - w, w, 0);
+  const auto rowOf = [&](int i) {
+    std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * w;
+    g[0] = g[w - 1] = 0;
+    validationGradientRow(image, i, g);
+    return g;
+  };
+  const size_t bins = kMaxValidationGradient + 1;
+  std::vector<std::uint32_t> counts(4 * bins, 0);
+  countGradients<false>(rowOf, w, h, bins, counts.data());
+  return tailFromCounts(counts, bins, w, h);
+}
+
 std::int64_t numberOfTests(const std::vector<std::vector<cv::Point>>& segments) {
   std::int64_t n = 0;
   for (const auto& s : segments) {
@@ -112,18 +142,70 @@ std::int64_t numberOfTests(const std::vector<std::vector<cv::Point>>& segments) 
   return n;
 }
 
+bool NfaTest::meaningful(int m, int factors) {
+  m = std::min(m, kValidationGradientValues - 1);
+  factors = std::max(factors, 0);
+  if (static_cast<size_t>(m) >= products_.size()) {
+    products_.resize(static_cast<size_t>(m) + 1, Product{testCount_, 0});
+  }
+  Product& p = products_[m];
+  // The product went on past `factors` only because it was still above 1 there.
+  if (p.factors > factors) return false;
+  const double h = tail_[m];
+  while (p.factors < factors && p.nfa > 1.0) {
+    p.nfa *= h;
+    ++p.factors;
+  }
+  return p.nfa <= 1.0;
+}
+
 std::vector<std::pair<int, int>> meaningfulRanges(const std::uint16_t* gradients, int count,
                                                   const std::vector<double>& tail,
                                                   std::int64_t testCount, double lengthDivisor,
                                                   int minLength) {
   std::vector<std::pair<int, int>> meaningful, pending;
-  meaningfulRanges(gradients, count, tail, testCount, lengthDivisor, minLength, meaningful,
-                   pending);
+  NfaTest test(tail, testCount);
+  meaningfulRanges(gradients, count, test, lengthDivisor, minLength, meaningful, pending);
   return meaningful;
 }
 
-void meaningfulRanges(const std::uint16_t* gradients, int count, const std::vector<double>& tail,
-                      std::int64_t testCount, double lengthDivisor, int minLength,
+namespace {
+
+// The first position of the least of g[first..last] (first <= last); the value into `least`.
+int firstMinimum(const std::uint16_t* g, int first, int last, int& least) {
+  int i = first;
+  int m = g[first];
+#if CV_SIMD128
+  // The least value eight at a time, then the first group of eight that holds it.
+  if (last - first + 1 >= 16) {
+    cv::v_uint16x8 vm = cv::v_load(g + first);
+    for (i = first + 8; i + 8 <= last + 1; i += 8) vm = cv::v_min(vm, cv::v_load(g + i));
+    m = cv::v_reduce_min(vm);
+    for (; i <= last; ++i) m = std::min<int>(m, g[i]);
+    const cv::v_uint16x8 target = cv::v_setall_u16(static_cast<std::uint16_t>(m));
+    for (i = first; i + 8 <= last + 1; i += 8) {
+      if (cv::v_check_any(cv::v_load(g + i) == target)) break;
+    }
+    while (g[i] != m) ++i;
+    least = m;
+    return i;
+  }
+#endif
+  int k = first;
+  for (i = first + 1; i <= last; ++i) {
+    if (g[i] < m) {
+      m = g[i];
+      k = i;
+    }
+  }
+  least = m;
+  return k;
+}
+
+}  // namespace
+
+void meaningfulRanges(const std::uint16_t* gradients, int count, NfaTest& test,
+                      double lengthDivisor, int minLength,
                       std::vector<std::pair<int, int>>& meaningful,
                       std::vector<std::pair<int, int>>& pending) {
   meaningful.clear();
@@ -139,20 +221,9 @@ void meaningfulRanges(const std::uint16_t* gradients, int count, const std::vect
     const int len = last - first + 1;
     if (len < minLength) continue;
 
-    int k = first;
-    int m = gradients[first];
-    for (int i = first + 1; i <= last; ++i) {
-      if (gradients[i] < m) {
-        m = gradients[i];
-        k = i;
-      }
-    }
-
-    const int factors = static_cast<int>(len / lengthDivisor);
-    const double h = tail[std::min(m, kValidationGradientValues - 1)];
-    double nfa = static_cast<double>(testCount);
-    for (int i = 0; i < factors && nfa > 1.0; ++i) nfa *= h;
-    if (nfa <= 1.0) {
+    int m = 0;
+    const int k = firstMinimum(gradients, first, last, m);
+    if (test.meaningful(m, static_cast<int>(len / lengthDivisor))) {
       meaningful.emplace_back(first, last);
       continue;
     }
@@ -200,19 +271,19 @@ void ValidatedEdgeDrawing::validateSegments() {
   edgeImage_.setTo(kNoEdgePixel);
 
   std::vector<std::uint16_t> gradient;
-  detail::validationGradient(srcImage_, gradient);
-  const std::vector<double> tail = detail::tailProbabilities(gradient, width_, height_);
+  const std::vector<double> tail = detail::tailProbabilities(srcImage_, gradient);
   testCount_ = detail::numberOfTests(segmentPoints_);
 
   std::vector<std::uint16_t> along;
   std::vector<std::pair<int, int>> ranges, pending;
+  detail::NfaTest test(tail, testCount_);
   for (const auto& segment : segmentPoints_) {
     along.resize(segment.size());
     for (size_t i = 0; i < segment.size(); ++i) {
       along[i] = gradient[static_cast<size_t>(segment[i].y) * width_ + segment[i].x];
     }
-    detail::meaningfulRanges(along.data(), static_cast<int>(along.size()), tail, testCount_,
-                             lengthDivisor_, minPathLen_, ranges, pending);
+    detail::meaningfulRanges(along.data(), static_cast<int>(along.size()), test, lengthDivisor_,
+                             minPathLen_, ranges, pending);
     for (const auto& [first, last] : ranges) {
       for (int i = first; i <= last; ++i) {
         edgeImg_[static_cast<size_t>(segment[i].y) * width_ + segment[i].x] = kEdgePixel;

@@ -17,14 +17,44 @@ constexpr int kValidationGradientValues = 32768;
 // stride): |gx| + |gy| of the Prewitt operator on the unsmoothed pixels. Fills `gradient` with
 // width * height entries, 0 on the outermost rows and columns.
 void validationGradient(const cv::Mat& image, std::vector<std::uint16_t>& gradient);
+// The same for the interior pixels of row i (1 <= i <= rows − 2) alone: g[1 .. cols − 2].
+void validationGradientRow(const cv::Mat& image, int i, std::uint16_t* g);
+// The largest validation gradient of 8-bit pixels: |gx| + |gy| <= 2 · 3 · 255.
+constexpr int kMaxValidationGradient = 1530;
 
 // The tail probability table: entry g is the fraction of interior pixels (of a width x height
 // map, both >= 3) whose gradient is >= g. kValidationGradientValues entries.
 std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient, int width,
                                       int height);
+// The same table for the validation gradient of `image`, which goes into `gradient` as
+// validationGradient(image, gradient) gives it; each row is counted as it is computed.
+std::vector<double> tailProbabilities(const cv::Mat& image, std::vector<std::uint16_t>& gradient);
 
 // The number of tests: the sum over segments of n·(n − 1)/2, n the segment's pixel count.
 std::int64_t numberOfTests(const std::vector<std::vector<cv::Point>>& segments);
+
+// The test N·H[m]^k <= 1 of one tail table and number of tests N, the product multiplied out
+// one factor at a time from N and stopped as soon as it is at most 1. Each gradient's product
+// is kept from one query to the next, so that every factor is multiplied in only once per
+// gradient over all the segments of an image.
+class NfaTest {
+ public:
+  NfaTest(const std::vector<double>& tail, std::int64_t testCount)
+      : tail_(tail), testCount_(static_cast<double>(testCount)) {}
+
+  // True when the product for the weakest gradient m drops to 1 or below within `factors`
+  // factors (none when factors <= 0).
+  bool meaningful(int m, int factors);
+
+ private:
+  struct Product {
+    double nfa;
+    int factors;  // multiplied in so far; every product before this one was above 1
+  };
+  const std::vector<double>& tail_;
+  double testCount_;
+  std::vector<Product> products_;  // by gradient, grown on first use
+};
 
 // The recursive test of one segment, given the validation gradients of its pixels in order.
 // A range [first, last] of L >= minLength pixels is meaningful when N·H[m]^k <= 1, m its
@@ -36,9 +66,9 @@ std::vector<std::pair<int, int>> meaningfulRanges(const std::uint16_t* gradients
                                                   std::int64_t testCount, double lengthDivisor,
                                                   int minLength);
 // The same into `meaningful`, with `pending` as work space: both are cleared first, and a caller
-// that tests many segments reuses them.
-void meaningfulRanges(const std::uint16_t* gradients, int count, const std::vector<double>& tail,
-                      std::int64_t testCount, double lengthDivisor, int minLength,
+// that tests many segments reuses them and one NfaTest.
+void meaningfulRanges(const std::uint16_t* gradients, int count, NfaTest& test,
+                      double lengthDivisor, int minLength,
                       std::vector<std::pair<int, int>>& meaningful,
                       std::vector<std::pair<int, int>>& pending);
 

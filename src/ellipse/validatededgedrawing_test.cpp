@@ -57,6 +57,29 @@ TEST(EdgeValidationStatistics, GradientAndTailTableOfAHandImage) {
   EXPECT_EQ(viewGradient, expected);
 }
 
+TEST(EdgeValidationStatistics, ImageTailTableMatchesTheMapsTable) {
+  // Random pixels, and black and white ones for the largest gradients; widths that leave every
+  // remainder after groups of eight. The map comes back as validationGradient gives it, also
+  // into a buffer that held other values.
+  cv::RNG rng(5);
+  std::vector<std::uint16_t> fused(500, 7);
+  for (int w = 3; w <= 21; w += 3) {
+    for (const int spread : {2, 256}) {
+      cv::Mat image(7, w, CV_8UC1);
+      for (int y = 0; y < image.rows; ++y)
+        for (int x = 0; x < w; ++x)
+          image.at<unsigned char>(y, x) =
+              static_cast<unsigned char>(rng.uniform(0, spread) * 255 / (spread - 1));
+      std::vector<std::uint16_t> g;
+      detail::validationGradient(image, g);
+      EXPECT_EQ(detail::tailProbabilities(image, fused),
+                detail::tailProbabilities(g, w, image.rows))
+          << w << " " << spread;
+      EXPECT_EQ(fused, g) << w << " " << spread;
+    }
+  }
+}
+
 TEST(EdgeValidationStatistics, NumberOfTestsIsExactBeyondThirtyTwoBits) {
   const Segments s = {Segment(10), Segment(3), Segment(1), Segment()};
   EXPECT_EQ(detail::numberOfTests(s), 45 + 3);
@@ -152,17 +175,24 @@ TEST(EdgeValidationStatistics, TailTableCountsEveryInteriorValueExactly) {
 }
 
 TEST(EdgeValidationTest, ReusedBuffersGiveTheSameRangesAsFreshOnes) {
-  // One pair of buffers through segments of all outcomes: left-over ranges or pending pieces
-  // of an earlier segment must not leak into the next.
+  // One pair of buffers and one NfaTest through segments of all outcomes: left-over ranges or
+  // pending pieces of an earlier segment must not leak into the next, and a product kept from
+  // a longer segment (1000 · 0.5¹⁰ <= 1 for 45 pixels) must not pass a shorter one (20 pixels,
+  // 1000 · 0.5⁸ > 1).
   const auto tail = tailTable({{100, 0.5}, {5, 0.9}});
   std::vector<std::uint16_t> cut(60, 100);
   cut[30] = cut[31] = 5;
-  const std::vector<std::vector<std::uint16_t>> segments = {
-      cut, std::vector<std::uint16_t>(45, 100), std::vector<std::uint16_t>(44, 100), {}, cut};
+  const std::vector<std::vector<std::uint16_t>> segments = {cut,
+                                                            std::vector<std::uint16_t>(45, 100),
+                                                            std::vector<std::uint16_t>(20, 100),
+                                                            std::vector<std::uint16_t>(44, 100),
+                                                            {},
+                                                            cut};
   Ranges meaningful = {{7, 8}}, pending = {{1, 2}, {3, 4}};
+  detail::NfaTest test(tail, 1000);
   for (const auto& g : segments) {
     const int n = static_cast<int>(g.size());
-    detail::meaningfulRanges(g.data(), n, tail, 1000, 2.25, 10, meaningful, pending);
+    detail::meaningfulRanges(g.data(), n, test, 2.25, 10, meaningful, pending);
     EXPECT_EQ(meaningful, detail::meaningfulRanges(g.data(), n, tail, 1000, 2.25, 10)) << n;
   }
 }
