@@ -1,6 +1,7 @@
 #include "linefit.h"
 
 #include <cmath>
+#include <limits>
 
 namespace ced {
 
@@ -88,6 +89,22 @@ cv::Point2d closestPointOnLine(double x, double y, double a, double b, int trans
 double distanceToLine(double x, double y, double a, double b, int transposed) {
   const cv::Point2d p = closestPointOnLine(x, y, a, b, transposed);
   return std::hypot(p.x - x, p.y - y);
+}
+
+double distanceToLineAgainst(double x, double y, double a, double b, int transposed, double limit) {
+  const cv::Point2d p = closestPointOnLine(x, y, a, b, transposed);
+  const double dx = p.x - x, dy = p.y - y;
+  if (limit >= 1e-100 && limit <= 1e100) {
+    // dx·dx + dy·dy is within 3 units in the last place of the true square (a few units of
+    // 1e-324 more where it underflows, and infinite only where hypot exceeds 1e153), and
+    // hypot within 1 of the true root: beyond a margin of 1e-9 of the squared limit both
+    // fall on the same side of it.
+    const double square = dx * dx + dy * dy;
+    const double limitSquare = limit * limit;
+    if (square < limitSquare * (1 - 1e-9)) return limit;
+    if (square > limitSquare * (1 + 1e-9)) return std::numeric_limits<double>::infinity();
+  }
+  return std::hypot(dx, dy);
 }
 
 }  // namespace ced

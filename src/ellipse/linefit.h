@@ -26,4 +26,10 @@ bool fitLineOriented(const double* x, const double* y, int count, int transposed
 cv::Point2d closestPointOnLine(double x, double y, double a, double b, int transposed);
 double distanceToLine(double x, double y, double a, double b, int transposed);
 
+// A stand-in for distanceToLine that compares with `limit` (<= and >) exactly as it does: the
+// squared distance settles the clear cases (returning `limit` for within, infinity for
+// beyond), and near the limit, for non-finite values or for a limit outside [1e-100, 1e100]
+// it is distanceToLine itself.
+double distanceToLineAgainst(double x, double y, double a, double b, int transposed, double limit);
+
 }  // namespace ced

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <tuple>
 
 #include "ellipsetest_expect.h"
@@ -56,6 +57,32 @@ TEST(LineFit, TooFewOrCoincidentPoints) {
   double a = 1, b = 2;
   EXPECT_FALSE(fitLineOriented(x, y, 3, 0, a, b));  // no spread along x
   EXPECT_EQ(std::pair(a, b), std::pair(1.0, 2.0));
+}
+
+TEST(LineFit, DistanceAgainstALimitComparesAsTheDistanceDoes) {
+  // Points at distances from far inside to far beyond the limit, many within a few units in
+  // the last place of it, on lines of both orientations; also limits where hypot decides.
+  cv::RNG rng(3);
+  for (int i = 0; i < 20000; ++i) {
+    const double a = rng.uniform(-50.0, 50.0), b = rng.uniform(-3.0, 3.0);
+    const int transposed = i % 2;
+    const double limit = i % 100 == 0 ? 1e-120 : 1.0;
+    const double x = rng.uniform(0.0, 100.0);
+    const double y = rng.uniform(0.0, 100.0);
+    // A point off (x, y)'s foot on the line by a chosen distance along the normal.
+    const cv::Point2d foot = closestPointOnLine(x, y, a, b, transposed);
+    const double norm = std::hypot(1.0, b);
+    const double nx = transposed ? 1 / norm : -b / norm, ny = transposed ? -b / norm : 1 / norm;
+    const double scale = i % 3 == 0 ? 1 + rng.uniform(-1e-15, 1e-15) : rng.uniform(0.0, 2.0);
+    const double px = foot.x + nx * limit * scale, py = foot.y + ny * limit * scale;
+    const double d = distanceToLine(px, py, a, b, transposed);
+    const double s = distanceToLineAgainst(px, py, a, b, transposed, limit);
+    ASSERT_EQ(d <= limit, s <= limit) << i;
+    ASSERT_EQ(d > limit, s > limit) << i;
+  }
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_FALSE(distanceToLineAgainst(nan, 0, 0, 0, 0, 1.0) <= 1.0);
+  EXPECT_FALSE(distanceToLineAgainst(nan, 0, 0, 0, 0, 1.0) > 1.0);
 }
 
 }  // namespace

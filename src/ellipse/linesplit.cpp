@@ -38,7 +38,8 @@ void splitIntoLines(const double* x, const double* y, int count, int segmentInde
         good = 0;
         int bad = 0;
         while (index < remaining) {
-          if (distanceToLine(x[index], y[index], fit.a, fit.b, fit.transposed) <= lineError) {
+          if (distanceToLineAgainst(x[index], y[index], fit.a, fit.b, fit.transposed, lineError) <=
+              lineError) {
             lastGood = index;
             ++good;
             bad = 0;
@@ -56,10 +57,13 @@ void splitIntoLines(const double* x, const double* y, int count, int segmentInde
 
       // Trim strays at both ends; the end points are projections onto the line.
       int k = 0;
-      while (k < lastGood && distanceToLine(x[k], y[k], fit.a, fit.b, fit.transposed) > lineError)
+      while (k < lastGood &&
+             distanceToLineAgainst(x[k], y[k], fit.a, fit.b, fit.transposed, lineError) > lineError)
         ++k;
       int e = lastGood;
-      while (e > k && distanceToLine(x[e], y[e], fit.a, fit.b, fit.transposed) > lineError) --e;
+      while (e > k &&
+             distanceToLineAgainst(x[e], y[e], fit.a, fit.b, fit.transposed, lineError) > lineError)
+        --e;
       const cv::Point2d s = closestPointOnLine(x[k], y[k], fit.a, fit.b, fit.transposed);
       const cv::Point2d t = closestPointOnLine(x[e], y[e], fit.a, fit.b, fit.transposed);
       LineSegment line;
