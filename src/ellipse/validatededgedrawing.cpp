@@ -113,24 +113,19 @@ std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient
   return tailFromCounts(counts, bins, width, height);
 }
 
-std::vector<double> tailProbabilities(const cv::Mat& image, std::vector<std::uint16_t>& gradient) {
-  // Each row is counted right after it is computed, while it is still in the cache. The
-  // gradients stay below kMaxValidationGradient + 1 bins.
-  const int w = image.cols;
-  const int h = image.rows;
-  gradient.resize(static_cast<size_t>(w) * h);
-  std::fill_n(gradient.begin(), w, 0);
-  std::fill_n(gradient.end() - w, w, 0);
-  const auto rowOf = [&](int i) {
-    std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * w;
-    g[0] = g[w - 1] = 0;
-    validationGradientRow(image, i, g);
-    return g;
-  };
+std::vector<double> tailProbabilities(const cv::Mat& image) {
+  // The gradients of one row at a time go straight into the histograms; no map is kept (a
+  // fresh map costs more in page faults than its reads save). They stay below
+  // kMaxValidationGradient + 1 bins.
   const size_t bins = kMaxValidationGradient + 1;
   std::vector<std::uint32_t> counts(4 * bins, 0);
-  countGradients<false>(rowOf, w, h, bins, counts.data());
-  return tailFromCounts(counts, bins, w, h);
+  std::vector<std::uint16_t> row(static_cast<size_t>(image.cols));
+  const auto rowOf = [&](int i) {
+    validationGradientRow(image, i, row.data());
+    return row.data();
+  };
+  countGradients<false>(rowOf, image.cols, image.rows, bins, counts.data());
+  return tailFromCounts(counts, bins, image.cols, image.rows);
 }
 
 std::int64_t numberOfTests(const std::vector<std::vector<cv::Point>>& segments) {
@@ -270,8 +265,7 @@ ValidatedEdgeDrawing::ValidatedEdgeDrawing(const cv::Mat& image)
 void ValidatedEdgeDrawing::validateSegments() {
   edgeImage_.setTo(kNoEdgePixel);
 
-  std::vector<std::uint16_t> gradient;
-  const std::vector<double> tail = detail::tailProbabilities(srcImage_, gradient);
+  const std::vector<double> tail = detail::tailProbabilities(srcImage_);
   testCount_ = detail::numberOfTests(segmentPoints_);
 
   std::vector<std::uint16_t> along;
@@ -280,7 +274,7 @@ void ValidatedEdgeDrawing::validateSegments() {
   for (const auto& segment : segmentPoints_) {
     along.resize(segment.size());
     for (size_t i = 0; i < segment.size(); ++i) {
-      along[i] = gradient[static_cast<size_t>(segment[i].y) * width_ + segment[i].x];
+      along[i] = detail::validationGradientAt(srcImage_, segment[i].x, segment[i].y);
     }
     detail::meaningfulRanges(along.data(), static_cast<int>(along.size()), test, lengthDivisor_,
                              minPathLen_, ranges, pending);

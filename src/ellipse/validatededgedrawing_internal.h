@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <opencv2/core.hpp>
 #include <utility>
 #include <vector>
@@ -19,6 +20,19 @@ constexpr int kValidationGradientValues = 32768;
 void validationGradient(const cv::Mat& image, std::vector<std::uint16_t>& gradient);
 // The same for the interior pixels of row i (1 <= i <= rows − 2) alone: g[1 .. cols − 2].
 void validationGradientRow(const cv::Mat& image, int i, std::uint16_t* g);
+// The same for the one pixel (x, y): 0 on the outermost rows and columns.
+inline std::uint16_t validationGradientAt(const cv::Mat& image, int x, int y) {
+  if (x < 1 || y < 1 || x >= image.cols - 1 || y >= image.rows - 1) return 0;
+  const size_t step = image.step[0];
+  const unsigned char* q = image.data + step * y + x;
+  const unsigned char* p = q - step;
+  const unsigned char* n = q + step;
+  const int com1 = n[1] - p[-1];
+  const int com2 = p[1] - n[-1];
+  const int gx = std::abs(com1 + com2 + q[1] - q[-1]);
+  const int gy = std::abs(com1 - com2 + n[0] - p[0]);
+  return static_cast<std::uint16_t>(gx + gy);
+}
 // The largest validation gradient of 8-bit pixels: |gx| + |gy| <= 2 · 3 · 255.
 constexpr int kMaxValidationGradient = 1530;
 
@@ -26,9 +40,8 @@ constexpr int kMaxValidationGradient = 1530;
 // map, both >= 3) whose gradient is >= g. kValidationGradientValues entries.
 std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient, int width,
                                       int height);
-// The same table for the validation gradient of `image`, which goes into `gradient` as
-// validationGradient(image, gradient) gives it; each row is counted as it is computed.
-std::vector<double> tailProbabilities(const cv::Mat& image, std::vector<std::uint16_t>& gradient);
+// The same table for the validation gradient of `image`, counted row by row without a map.
+std::vector<double> tailProbabilities(const cv::Mat& image);
 
 // The number of tests: the sum over segments of n·(n − 1)/2, n the segment's pixel count.
 std::int64_t numberOfTests(const std::vector<std::vector<cv::Point>>& segments);

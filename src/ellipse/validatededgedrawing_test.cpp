@@ -57,25 +57,25 @@ TEST(EdgeValidationStatistics, GradientAndTailTableOfAHandImage) {
   EXPECT_EQ(viewGradient, expected);
 }
 
-TEST(EdgeValidationStatistics, ImageTailTableMatchesTheMapsTable) {
+TEST(EdgeValidationStatistics, PixelGradientAndImageTailTableMatchTheMap) {
   // Random pixels, and black and white ones for the largest gradients; widths that leave every
-  // remainder after groups of eight. The map comes back as validationGradient gives it, also
-  // into a buffer that held other values.
+  // remainder after groups of eight; a view with a row stride of its own.
   cv::RNG rng(5);
-  std::vector<std::uint16_t> fused(500, 7);
   for (int w = 3; w <= 21; w += 3) {
     for (const int spread : {2, 256}) {
-      cv::Mat image(7, w, CV_8UC1);
-      for (int y = 0; y < image.rows; ++y)
-        for (int x = 0; x < w; ++x)
-          image.at<unsigned char>(y, x) =
+      cv::Mat big(9, w + 4, CV_8UC1);
+      for (int y = 0; y < big.rows; ++y)
+        for (int x = 0; x < big.cols; ++x)
+          big.at<unsigned char>(y, x) =
               static_cast<unsigned char>(rng.uniform(0, spread) * 255 / (spread - 1));
+      const cv::Mat image = big(cv::Rect(2, 1, w, 7));
       std::vector<std::uint16_t> g;
       detail::validationGradient(image, g);
-      EXPECT_EQ(detail::tailProbabilities(image, fused),
-                detail::tailProbabilities(g, w, image.rows))
+      for (int y = 0; y < image.rows; ++y)
+        for (int x = 0; x < w; ++x)
+          ASSERT_EQ(detail::validationGradientAt(image, x, y), g[y * w + x]) << x << " " << y;
+      EXPECT_EQ(detail::tailProbabilities(image), detail::tailProbabilities(g, w, image.rows))
           << w << " " << spread;
-      EXPECT_EQ(fused, g) << w << " " << spread;
     }
   }
 }
