@@ -21,18 +21,19 @@ bool fitEllipse(const double* x, const double* y, int n, ConicCoefficients& eq, 
     constraint(3, 1) = -2;
   }
 
-  Matrix1 design(n, 6);
-  for (int k = 1; k <= n; ++k) {
-    const double px = x[k - 1], py = y[k - 1];
-    design(k, 1) = px * px;
-    design(k, 2) = px * py;
-    design(k, 3) = py * py;
-    design(k, 4) = px;
-    design(k, 5) = py;
-    design(k, 6) = 1;
+  // The scatter matrix Dᵀ·D of the design matrix D, whose rows are (x², x·y, y², x, y, 1),
+  // summed point by point without building D: each entry adds the same products in the same
+  // order as multiplyTransposedLeft(D, D) does.
+  double sum[7][7] = {};
+  for (int k = 0; k < n; ++k) {
+    const double px = x[k], py = y[k];
+    const double row[7] = {0, px * px, px * py, py * py, px, py, 1};
+    for (int i = 1; i <= 6; ++i)
+      for (int j = i; j <= 6; ++j) sum[i][j] += row[i] * row[j];
   }
-
-  const Matrix1 scatter = multiplyTransposedLeft(design, design);
+  Matrix1 scatter(6, 6);
+  for (int i = 1; i <= 6; ++i)
+    for (int j = 1; j <= 6; ++j) scatter(i, j) = i <= j ? sum[i][j] : sum[j][i];
   const Matrix1 lower = choleskyLower(scatter);
   // A singular factor leaves the inverse zero, so every eigenvalue is 0 and no column is
   // chosen below: that is the failure.

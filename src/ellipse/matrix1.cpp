@@ -1,5 +1,6 @@
 #include "matrix1.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -8,9 +9,34 @@
 namespace ced {
 
 Matrix1::Matrix1(int rows, int cols)
-    : rows_(rows < 0 ? 0 : rows),
-      cols_(cols < 0 ? 0 : cols),
-      v_(static_cast<size_t>(rows_ + 1) * (cols_ + 1), 0.0) {}
+    : rows_(rows < 0 ? 0 : rows), cols_(cols < 0 ? 0 : cols), data_(inline_) {
+  if (elements() <= kInlineElements) {
+    std::fill_n(inline_, elements(), 0.0);
+  } else {
+    heap_.assign(elements(), 0.0);
+    data_ = heap_.data();
+  }
+}
+
+Matrix1::Matrix1(const Matrix1& other) : rows_(0), cols_(0), data_(inline_) { copyFrom(other); }
+
+Matrix1& Matrix1::operator=(const Matrix1& other) {
+  if (this != &other) copyFrom(other);
+  return *this;
+}
+
+void Matrix1::copyFrom(const Matrix1& other) {
+  rows_ = other.rows_;
+  cols_ = other.cols_;
+  if (elements() <= kInlineElements) {
+    std::copy_n(other.data_, elements(), inline_);
+    data_ = inline_;
+    heap_.clear();
+  } else {
+    heap_.assign(other.data_, other.data_ + elements());
+    data_ = heap_.data();
+  }
+}
 
 Matrix1 multiply(const Matrix1& a, const Matrix1& b) {
   if (!VISTREL_CHECK_EQ(a.cols(), b.rows())) {

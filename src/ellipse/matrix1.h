@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 // Small dense matrices with 1-based indices, as the direct ellipse fit is written: an n×m
@@ -11,16 +12,27 @@ class Matrix1 {
  public:
   // A zero matrix of `rows` × `cols` (both at least 0).
   Matrix1(int rows, int cols);
+  Matrix1(const Matrix1& other);
+  Matrix1& operator=(const Matrix1& other);
 
   int rows() const { return rows_; }
   int cols() const { return cols_; }
   // Element (i, j), 1 <= i <= rows, 1 <= j <= cols (index 0 is addressable and unused).
-  double& operator()(int i, int j) { return v_[i * (cols_ + 1) + j]; }
-  double operator()(int i, int j) const { return v_[i * (cols_ + 1) + j]; }
+  double& operator()(int i, int j) { return data_[i * (cols_ + 1) + j]; }
+  double operator()(int i, int j) const { return data_[i * (cols_ + 1) + j]; }
 
  private:
+  // Matrices up to 6 × 12 (the work matrix of a 6 × 6 inversion) keep their elements in place:
+  // an ellipse fit makes a dozen of them, and none needs the heap.
+  static constexpr int kInlineElements = 7 * 13;
+
+  size_t elements() const { return static_cast<size_t>(rows_ + 1) * (cols_ + 1); }
+  void copyFrom(const Matrix1& other);
+
   int rows_, cols_;
-  std::vector<double> v_;
+  double* data_;
+  std::vector<double> heap_;
+  double inline_[kInlineElements];
 };
 
 // A·B, Aᵀ·B and A·Bᵀ. Sizes must agree (reported, and a zero matrix returned, when not).

@@ -110,5 +110,24 @@ TEST(Matrix1, TransposedLeftProductAddsEachEntryInRowOrder) {
   }
 }
 
+TEST(Matrix1, CopiesKeepEveryElementInPlaceOrOnTheHeap) {
+  Matrix1 small(2, 3), large(10, 10);
+  small(2, 3) = 5;
+  large(10, 10) = 7;
+  large(1, 1) = 3;
+  Matrix1 copy = large;
+  EXPECT_EQ(std::tuple(copy.rows(), copy(10, 10), copy(1, 1), copy(5, 5)),
+            std::tuple(10, 7.0, 3.0, 0.0));
+  copy = small;
+  EXPECT_EQ(std::tuple(copy.rows(), copy.cols(), copy(2, 3), copy(1, 1)),
+            std::tuple(2, 3, 5.0, 0.0));
+  copy = large;
+  large(10, 10) = 1;  // the copy has its own elements
+  EXPECT_EQ(copy(10, 10), 7.0);
+  Matrix1 again = small;
+  small(2, 3) = 1;
+  EXPECT_EQ(again(2, 3), 5.0);
+}
+
 }  // namespace
 }  // namespace ced
