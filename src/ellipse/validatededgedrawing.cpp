@@ -113,19 +113,33 @@ std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient
   return tailFromCounts(counts, bins, width, height);
 }
 
-std::vector<double> tailProbabilities(const cv::Mat& image) {
-  // The gradients of one row at a time go straight into the histograms; no map is kept (a
-  // fresh map costs more in page faults than its reads save). They stay below
-  // kMaxValidationGradient + 1 bins.
+std::vector<double> tailProbabilities(const cv::Mat& image, std::vector<std::uint16_t>* gradient) {
+  // The gradients of one row at a time go straight into the histograms, from the map when
+  // one is made and from a single row otherwise. They stay below kMaxValidationGradient + 1
+  // bins.
+  const int w = image.cols;
+  const int h = image.rows;
+  std::vector<std::uint16_t> row;
+  if (gradient != nullptr) {
+    gradient->resize(static_cast<size_t>(w) * h);
+    std::fill_n(gradient->begin(), w, 0);
+    std::fill_n(gradient->end() - w, w, 0);
+  } else {
+    row.resize(static_cast<size_t>(w));
+  }
+  const auto rowOf = [&](int i) {
+    std::uint16_t* g = row.data();
+    if (gradient != nullptr) {
+      g = gradient->data() + static_cast<size_t>(i) * w;
+      g[0] = g[w - 1] = 0;
+    }
+    validationGradientRow(image, i, g);
+    return g;
+  };
   const size_t bins = kMaxValidationGradient + 1;
   std::vector<std::uint32_t> counts(4 * bins, 0);
-  std::vector<std::uint16_t> row(static_cast<size_t>(image.cols));
-  const auto rowOf = [&](int i) {
-    validationGradientRow(image, i, row.data());
-    return row.data();
-  };
-  countGradients<false>(rowOf, image.cols, image.rows, bins, counts.data());
-  return tailFromCounts(counts, bins, image.cols, image.rows);
+  countGradients<false>(rowOf, w, h, bins, counts.data());
+  return tailFromCounts(counts, bins, w, h);
 }
 
 std::int64_t numberOfTests(const std::vector<std::vector<cv::Point>>& segments) {
@@ -262,10 +276,31 @@ ValidatedEdgeDrawing::ValidatedEdgeDrawing(const cv::Mat& image)
   if (validInput_) validateSegments();
 }
 
+namespace {
+
+// Segments with one pixel in this many of the image or more read their gradients from a map,
+// when the map takes at most kMaxGradientMapBytes.
+constexpr size_t kPixelsPerMappedSegmentPixel = 8;
+constexpr size_t kMaxGradientMapBytes = size_t{1} << 20;
+
+}  // namespace
+
 void ValidatedEdgeDrawing::validateSegments() {
   edgeImage_.setTo(kNoEdgePixel);
 
-  const std::vector<double> tail = detail::tailProbabilities(srcImage_);
+  // A segment pixel's gradient comes from a map of the whole image when the segments cover
+  // much of it and the map is small, and from the three image rows around the pixel
+  // otherwise: the map costs a pass over every pixel, and a large one is a fresh allocation
+  // whose pages fault in and whose reads miss the cache; the sum at each pixel costs more per
+  // segment pixel.
+  size_t segmentPixels = 0;
+  for (const auto& segment : segmentPoints_) segmentPixels += segment.size();
+  const size_t imagePixels = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+  const bool useMap = segmentPixels * kPixelsPerMappedSegmentPixel >= imagePixels &&
+                      imagePixels * sizeof(std::uint16_t) <= kMaxGradientMapBytes;
+  std::vector<std::uint16_t> gradient;
+  const std::vector<double> tail =
+      detail::tailProbabilities(srcImage_, useMap ? &gradient : nullptr);
   testCount_ = detail::numberOfTests(segmentPoints_);
 
   std::vector<std::uint16_t> along;
@@ -273,8 +308,14 @@ void ValidatedEdgeDrawing::validateSegments() {
   detail::NfaTest test(tail, testCount_);
   for (const auto& segment : segmentPoints_) {
     along.resize(segment.size());
-    for (size_t i = 0; i < segment.size(); ++i) {
-      along[i] = detail::validationGradientAt(srcImage_, segment[i].x, segment[i].y);
+    if (useMap) {
+      for (size_t i = 0; i < segment.size(); ++i) {
+        along[i] = gradient[static_cast<size_t>(segment[i].y) * width_ + segment[i].x];
+      }
+    } else {
+      for (size_t i = 0; i < segment.size(); ++i) {
+        along[i] = detail::validationGradientAt(srcImage_, segment[i].x, segment[i].y);
+      }
     }
     detail::meaningfulRanges(along.data(), static_cast<int>(along.size()), test, lengthDivisor_,
                              minPathLen_, ranges, pending);

@@ -40,8 +40,10 @@ constexpr int kMaxValidationGradient = 1530;
 // map, both >= 3) whose gradient is >= g. kValidationGradientValues entries.
 std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient, int width,
                                       int height);
-// The same table for the validation gradient of `image`, counted row by row without a map.
-std::vector<double> tailProbabilities(const cv::Mat& image);
+// The same table for the validation gradient of `image`, counted row by row; with `gradient`,
+// the map goes into it as validationGradient(image, *gradient) gives it.
+std::vector<double> tailProbabilities(const cv::Mat& image,
+                                      std::vector<std::uint16_t>* gradient = nullptr);
 
 // The number of tests: the sum over segments of n·(n − 1)/2, n the segment's pixel count.
 std::int64_t numberOfTests(const std::vector<std::vector<cv::Point>>& segments);

@@ -74,8 +74,11 @@ TEST(EdgeValidationStatistics, PixelGradientAndImageTailTableMatchTheMap) {
       for (int y = 0; y < image.rows; ++y)
         for (int x = 0; x < w; ++x)
           ASSERT_EQ(detail::validationGradientAt(image, x, y), g[y * w + x]) << x << " " << y;
-      EXPECT_EQ(detail::tailProbabilities(image), detail::tailProbabilities(g, w, image.rows))
-          << w << " " << spread;
+      const std::vector<double> expected = detail::tailProbabilities(g, w, image.rows);
+      EXPECT_EQ(detail::tailProbabilities(image), expected) << w << " " << spread;
+      std::vector<std::uint16_t> map(500, 7);  // a buffer that held other values
+      EXPECT_EQ(detail::tailProbabilities(image, &map), expected) << w << " " << spread;
+      EXPECT_EQ(map, g) << w << " " << spread;
     }
   }
 }
