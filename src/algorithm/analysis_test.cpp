@@ -173,6 +173,34 @@ TEST_F(Analysis, FindsTheWheelCutsItOutAndDeliversOnce) {
   EXPECT_EQ(o.deliveries, 1);
 }
 
+// "CoarseQuarter" reaches the localisation. A wheel that the quarter-size copy shows is searched
+// for there alone; a frame whose copy shows none is searched again at half size, one detector
+// line more. (Identification runs the detector once more on a found wheel's cut-out.) Both
+// settings find the same circle.
+TEST_F(Analysis, CoarseQuarterSearchesAtHalfSizeOnlyWhatTheQuarterDoesNotShow) {
+  const auto detectorRuns = [&](const cv::Mat& pixels, const ParameterBuilder& p, Outcome& o) {
+    testing::internal::CaptureStdout();
+    o = run(pixels, p);
+    const std::string out = testing::internal::GetCapturedStdout();
+    return static_cast<int>(out.size() / std::string("zvk: here!\n").size());
+  };
+  const cv::Mat& wheel = bright640().image;
+  ParameterBuilder p = params;
+  p.set("ReportCircle", true);
+  Outcome half, quarter;
+  EXPECT_EQ(detectorRuns(wheel, p, half), 2);
+  ParameterBuilder withKey = p;
+  withKey.set("CoarseQuarter", true);
+  EXPECT_EQ(detectorRuns(wheel, withKey, quarter), 2);
+  ASSERT_NE(quarter.record, nullptr);
+  EXPECT_EQ(quarter.results.value("circle"), half.results.value("circle"));
+
+  const cv::Mat flat(480, 640, CV_8UC1, cv::Scalar(90));
+  EXPECT_EQ(detectorRuns(flat, p, half), 1);
+  EXPECT_EQ(detectorRuns(flat, withKey, quarter), 2);
+  EXPECT_EQ(quarter.results.keys(), half.results.keys());
+}
+
 TEST_F(Analysis, CutOutsOf900PixelsOrMoreAreHalvedBeforeMeasuringAndMatching) {
   // At the threshold: 2 x 449.7 = 899.4 gives 899 columns and stays; 2 x 450.3 gives 900.
   // (The diameter of a halved cut-out is pinned by the regression set's large scenes.)
