@@ -1,7 +1,6 @@
 #include "validatededgedrawing.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "edgedrawing_internal.h"
 #include "validatededgedrawing_internal.h"
@@ -11,44 +10,28 @@ namespace detail {
 
 void validationGradientRow(const cv::Mat& image, int i, std::uint16_t* g) {
   const int w = image.cols;
+  int j = 1;
+#if CV_SIMD128
   const unsigned char* p = image.ptr<unsigned char>(i - 1);
   const unsigned char* q = image.ptr<unsigned char>(i);
   const unsigned char* n = image.ptr<unsigned char>(i + 1);
-  int j = 1;
-#if CV_SIMD128
   for (; j + 8 <= w - 1; j += 8) {  // eight at a time; the loop below finishes the row
     cv::v_int16x8 gx, gy;
     prewittAbs8(p, q, n, j, gx, gy);
     cv::v_store(g + j, cv::v_reinterpret_as_u16(gx + gy));
   }
 #endif
-  for (; j < w - 1; ++j) {
-    const int com1 = n[j + 1] - p[j - 1];
-    const int com2 = p[j + 1] - n[j - 1];
-    const int gx = std::abs(com1 + com2 + q[j + 1] - q[j - 1]);
-    const int gy = std::abs(com1 - com2 + n[j] - p[j]);
-    g[j] = static_cast<std::uint16_t>(gx + gy);
-  }
-}
-
-void validationGradient(const cv::Mat& image, std::vector<std::uint16_t>& gradient) {
-  const int w = image.cols;
-  const int h = image.rows;
-  gradient.assign(static_cast<size_t>(w) * h, 0);
-  for (int i = 1; i < h - 1; ++i)
-    validationGradientRow(image, i, gradient.data() + static_cast<size_t>(i) * w);
+  for (; j < w - 1; ++j) g[j] = validationGradientAt(image, j, i);
 }
 
 namespace {
 
 // Counts the interior gradients, one row at a time from rowOf(i), into four partial histograms
-// of `bins` entries each, one per column modulo 4: in flat areas neighbours share a gradient,
-// and with a single count every increment would wait for the one before. Values above the last
-// bin go into it; without Clamp, the caller knows there are none.
-template <bool Clamp, typename RowOf>
+// of `bins` entries each (every gradient is below `bins`), one per column modulo 4: in flat
+// areas neighbours share a gradient, and with a single count every increment would wait for
+// the one before.
+template <typename RowOf>
 void countGradients(RowOf rowOf, int width, int height, size_t bins, std::uint32_t* counts) {
-  const int last = static_cast<int>(bins) - 1;
-  const auto bin = [last](std::uint16_t g) { return Clamp ? std::min<int>(g, last) : g; };
   std::uint32_t* c0 = counts;
   std::uint32_t* c1 = c0 + bins;
   std::uint32_t* c2 = c1 + bins;
@@ -57,12 +40,12 @@ void countGradients(RowOf rowOf, int width, int height, size_t bins, std::uint32
     const std::uint16_t* g = rowOf(i);
     int j = 1;
     for (; j + 4 <= width - 1; j += 4) {
-      ++c0[bin(g[j])];
-      ++c1[bin(g[j + 1])];
-      ++c2[bin(g[j + 2])];
-      ++c3[bin(g[j + 3])];
+      ++c0[g[j]];
+      ++c1[g[j + 1]];
+      ++c2[g[j + 2]];
+      ++c3[g[j + 3]];
     }
-    for (; j < width - 1; ++j) ++c0[bin(g[j])];
+    for (; j < width - 1; ++j) ++c0[g[j]];
   }
 }
 
@@ -86,32 +69,6 @@ std::vector<double> tailFromCounts(const std::vector<std::uint32_t>& counts, siz
 }
 
 }  // namespace
-
-std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient, int width,
-                                      int height) {
-  // Every bin above the largest gradient is empty, and its probability 0: only the bins up to
-  // it are counted and summed.
-  int top = 0;
-  for (int i = 1; i < height - 1; ++i) {
-    const std::uint16_t* g = gradient.data() + static_cast<size_t>(i) * width;
-    std::uint16_t rowTop = 0;
-    for (int j = 1; j < width - 1; ++j) rowTop = std::max(rowTop, g[j]);
-    top = std::max<int>(top, rowTop);
-  }
-  // Only gradients beyond the table (none from 8-bit pixels) need clamping into its last bin.
-  const bool clamp = top > kValidationGradientValues - 1;
-  top = std::min(top, kValidationGradientValues - 1);
-  const size_t bins = static_cast<size_t>(top) + 1;
-
-  std::vector<std::uint32_t> counts(4 * bins, 0);
-  const auto rowOf = [&](int i) { return gradient.data() + static_cast<size_t>(i) * width; };
-  if (clamp) {
-    countGradients<true>(rowOf, width, height, bins, counts.data());
-  } else {
-    countGradients<false>(rowOf, width, height, bins, counts.data());
-  }
-  return tailFromCounts(counts, bins, width, height);
-}
 
 std::vector<double> tailProbabilities(const cv::Mat& image, std::vector<std::uint16_t>* gradient) {
   // The gradients of one row at a time go straight into the histograms, from the map when
@@ -138,7 +95,7 @@ std::vector<double> tailProbabilities(const cv::Mat& image, std::vector<std::uin
   };
   const size_t bins = kMaxValidationGradient + 1;
   std::vector<std::uint32_t> counts(4 * bins, 0);
-  countGradients<false>(rowOf, w, h, bins, counts.data());
+  countGradients(rowOf, w, h, bins, counts.data());
   return tailFromCounts(counts, bins, w, h);
 }
 

@@ -14,13 +14,9 @@ namespace detail {
 
 constexpr int kValidationGradientValues = 32768;
 
-// The validation gradient of every interior pixel of `image` (CV_8UC1, at least 3 x 3, any row
-// stride): |gx| + |gy| of the Prewitt operator on the unsmoothed pixels. Fills `gradient` with
-// width * height entries, 0 on the outermost rows and columns.
-void validationGradient(const cv::Mat& image, std::vector<std::uint16_t>& gradient);
-// The same for the interior pixels of row i (1 <= i <= rows − 2) alone: g[1 .. cols − 2].
-void validationGradientRow(const cv::Mat& image, int i, std::uint16_t* g);
-// The same for the one pixel (x, y): 0 on the outermost rows and columns.
+// The validation gradient of pixel (x, y) of `image` (CV_8UC1, at least 3 x 3, any row
+// stride): |gx| + |gy| of the Prewitt operator on the unsmoothed pixels, 0 on the outermost
+// rows and columns.
 inline std::uint16_t validationGradientAt(const cv::Mat& image, int x, int y) {
   if (x < 1 || y < 1 || x >= image.cols - 1 || y >= image.rows - 1) return 0;
   const size_t step = image.step[0];
@@ -33,15 +29,14 @@ inline std::uint16_t validationGradientAt(const cv::Mat& image, int x, int y) {
   const int gy = std::abs(com1 - com2 + n[0] - p[0]);
   return static_cast<std::uint16_t>(gx + gy);
 }
+// The same for the interior pixels of row i (1 <= i <= rows − 2): g[1 .. cols − 2].
+void validationGradientRow(const cv::Mat& image, int i, std::uint16_t* g);
 // The largest validation gradient of 8-bit pixels: |gx| + |gy| <= 2 · 3 · 255.
 constexpr int kMaxValidationGradient = 1530;
 
-// The tail probability table: entry g is the fraction of interior pixels (of a width x height
-// map, both >= 3) whose gradient is >= g. kValidationGradientValues entries.
-std::vector<double> tailProbabilities(const std::vector<std::uint16_t>& gradient, int width,
-                                      int height);
-// The same table for the validation gradient of `image`, counted row by row; with `gradient`,
-// the map goes into it as validationGradient(image, *gradient) gives it.
+// The tail probability table of `image`'s validation gradients: entry g is the fraction of
+// interior pixels whose gradient is >= g, kValidationGradientValues entries. With `gradient`,
+// the whole map (width * height entries, 0 on the outermost rows and columns) goes into it.
 std::vector<double> tailProbabilities(const cv::Mat& image,
                                       std::vector<std::uint16_t>* gradient = nullptr);
 
