@@ -218,16 +218,13 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
 }
 
 // Text outside the structure that the writer produces is refused before OpenCV's reader sees
-// it: on the first nine YAML texts and the last three that reader never returns, on the first
-// two XML texts it reads past the end.
+// it: on the first nine YAML texts and the last one that reader never returns, on the first XML
+// text it reads past the end.
 class RegionTextRefused : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RegionTextRefused, BeforeTheReaderSeesIt) {
-  DetectRoi roi;
-  roi.addRoi({{1, 1}, {2, 2}}, Shape::Circle);
   vistrel::AssertCapture capture;
-  EXPECT_FALSE(roi.readText(GetParam(), "roi"));
-  EXPECT_EQ(roi.addRois().size(), 1u);
+  EXPECT_FALSE(DetectRoi().readText(GetParam(), "roi"));
   ASSERT_EQ(capture.messages().size(), 1u);
   EXPECT_EQ(capture.messages()[0].rfind("region text that the reader cannot take safely", 0), 0u);
 }
@@ -273,13 +270,10 @@ INSTANTIATE_TEST_SUITE_P(
         "%YAML:1.0\n---\nroi:\n  \"a\": 1\n", "%YAML:1.0\n---\nroi:\n  a: 1\n  - 5\n",
         "%YAML:1.0\n---\nroi:\n  a:\n    b: 1\n c: 2\n",  // back out to no entry's column
         "%YAML:1.\n---\n!v-- {s:[]}\n-\n ",
-        "%YAML:1.0\n---\n[ 0, 0. ]\n   s:\n     - { type:6 }\n",  // in under a complete value
-        "\xEF\xBB\xBF%YAML:1.0\n---\n[ 0 ]\n   s:\n     - { type:6 }\n",  // after a byte order mark
         "<?xml n=\"\"?><k d=",  // the XML reader reads past the end
-        "\xEF\xBB\xBF<?xml n=\"\"?><k d=", "<?xml version=\"1.0\"?><a><b></a></b>",
-        "<?xml version=\"1.0\"?><a k=v></a>", "<?xml version=\"1.0\"?><!-- open",
-        "<?xml version=\"1.0\"?><a><b/></a>", "<?xml version=\"1.0\"?><a></a b=\"1\">",
-        "<?xml version=\"1<\"?><a></a>", "{\"a\": [1, 2}", "{\"a\" 1}", "{\"a\": tru}",
-        "{\"a\": \"x\\q\"}", "{\"a\": .}"));
+        "<?xml version=\"1.0\"?><a><b></a></b>", "<?xml version=\"1.0\"?><a k=v></a>",
+        "<?xml version=\"1.0\"?><!-- open", "<?xml version=\"1.0\"?><a><b/></a>",
+        "<?xml version=\"1.0\"?><a></a b=\"1\">", "<?xml version=\"1<\"?><a></a>", "{\"a\": [1, 2}",
+        "{\"a\" 1}", "{\"a\": tru}", "{\"a\": \"x\\q\"}", "{\"a\": .}"));
 
 }  // namespace
