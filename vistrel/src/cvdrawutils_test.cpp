@@ -126,14 +126,4 @@ TEST(DrawDensePolygon, DegenerateAndBadInput) {
   EXPECT_EQ(cv::countNonZero(wide != 3), 0);
 }
 
-TEST(DrawPolygonPoints, SetsOnlyThePoints) {
-  cv::Mat canvas;
-  cv::Point offset;
-  drawPolygonPoints(canvas, Poly{{-2, 5}, {1, 3}, {-2, 3}}, kBack, kEdge, offset);
-  EXPECT_EQ(offset, cv::Point(-2, 3));
-  EXPECT_TRUE(same(canvas, rows({{kEdge, kBack, kBack, kEdge},
-                                 {kBack, kBack, kBack, kBack},
-                                 {kEdge, kBack, kBack, kBack}})));
-}
-
 }  // namespace
