@@ -215,8 +215,8 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
 }
 
 // Text outside the structure that the writer produces is refused before OpenCV's reader sees
-// it: on the first nine YAML texts and the last one that reader never returns, on the first XML
-// text it reads past the end.
+// it: on the first eight YAML texts and the last one that reader never returns, on the first
+// XML text it reads past the end.
 class RegionTextRefused : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RegionTextRefused, BeforeTheReaderSeesIt) {
@@ -252,12 +252,8 @@ INSTANTIATE_TEST_SUITE_P(
         "%YAML:1.0\n  - 1\nA  -\n}", "%YAML:1.0\n  a: 1\nA:\n  -\nb", "%YAML:1.0\n---[ 1 ]}\n-",
         "%YAML:1.0\n---\n[ 1, 2 ]}\n   - { a: 1 }\n", "%YAML:1.\n---[]%  -\n ",
         "%YAML:1.\n---!r {s:[]}(  -\n ", "%YAML:1.0\n--- a: 1\n---\n- \n",  // a second document
-        "%YAML:1.0\n---YAML:1.0\n---\n - \n",
         "%YAML:1.0-\n - AML:1.0\n---\n - \n",          // content, then a marker
-        "%YAML:1.0\n---\nroi: { a: [ 1, 2\n",          // never closes
-        "%YAML:1.0\n---\nroi:\n  a: [ 1 ] 2\n",        // text after the flow
         "%YAML:1.0\n---\n  roi: 1\n b: 2\n",           // steps out
-        "%YAML:1.0\n---\nroi:\n  a: - 1\n",            // a dash as a value
         "%YAML:1.0\n---\nroi:\n  - - 1\n",             // two dashes
         "%YAML:1.0\n---\nroi:\n  a: b: 1\n",           // two keys
         "%YAML:1.0\n---\nroi:\n  a: 5%\n",             // a percent
