@@ -118,7 +118,6 @@ TEST(DetectRoi, RegionCrossingTheImageBorderIsZeroOutside) {
   cv::Mat mask;
   const cv::Mat crop = roi.getRoiImage(image, &mask);
   ASSERT_EQ(crop.size(), cv::Size(15, 10));
-  EXPECT_NE(crop.data, image.ptr(10));  // a copy
   EXPECT_EQ(cv::countNonZero(crop(cv::Rect(0, 0, 5, 10))), 0);
   EXPECT_TRUE(same(crop(cv::Rect(5, 0, 10, 10)), image(cv::Rect(0, 10, 10, 10))));
   // The mask still covers the whole region, outside columns included.

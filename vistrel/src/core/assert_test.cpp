@@ -16,7 +16,6 @@ int checkedHalf(int value) {
 TEST(Assert, ReportsConditionTextAndContinues) {
   vistrel::AssertCapture capture;
   EXPECT_EQ(checkedHalf(4), 2);
-  EXPECT_TRUE(capture.messages().empty());
   EXPECT_EQ(checkedHalf(5), 2);
   VISTREL_REPORT("not implemented.");
   EXPECT_EQ(capture.messages(), (std::vector<std::string>{"value % 2 == 0", "not implemented."}));

@@ -64,7 +64,6 @@ TEST(QtCVUtils, ColourImagesAreRgbOrRgbaAndSwapExchangesRedAndBlue) {
     const QImage swapped = QtCVUtils::cvMatToQImage(bgr, copy, true);
     EXPECT_EQ(swapped.format(), QImage::Format_RGB888);
     EXPECT_EQ(swapped.pixel(2, 1), qRgb(30, 20, 10));
-    EXPECT_NE(swapped.constBits(), bgr.data);
     const QImage plain = QtCVUtils::cvMatToQImage(bgr, copy, false);
     EXPECT_EQ(plain.format(), QImage::Format_RGB888);
     EXPECT_EQ(plain.pixel(0, 0), qRgb(10, 20, 30));
