@@ -119,7 +119,7 @@ TEST(DetectRoiPersistence, DefaultValuedSettingsAreOmittedAndReadBack) {
   EXPECT_TRUE(read("%YAML:1.0\n---\nother: 1\n").empty());
 }
 
-TEST(DetectRoiPersistence, BadEntriesAreSkippedAndReported) {
+TEST(DetectRoiPersistence, BadAndHostileEntriesAreSkippedAndReported) {
   vistrel::AssertCapture capture;
   const DetectRoi roi =
       read(yaml("  fracBit: 40\n  scale: \"big\"\n  addRois:\n"
@@ -144,14 +144,12 @@ TEST(DetectRoiPersistence, BadEntriesAreSkippedAndReported) {
                                         "vertexes.isSeq() && vertexes.size() % 2 == 0",
                                         "isNumber(x) && isNumber(y)", "entry.isMap()",
                                         "bits >= 0 && bits <= 16", "isNumber(value)"}));
-}
 
-// Values a hand-edited file may hold that no region can use: refused on reading (reported,
-// defaults kept, entries skipped) before they reach integer arithmetic, a warp or an
-// allocation, so the region read is usable on an image.
-TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
-  vistrel::AssertCapture capture;
-  DetectRoi roi =
+  // Values a hand-edited file may hold that no region can use: refused on reading (reported,
+  // defaults kept, entries skipped) before they reach integer arithmetic, a warp or an
+  // allocation, so the region read is usable on an image.
+  capture.clear();
+  DetectRoi hostile =
       read(yaml("  angle: 30\n  scale: 1e300\n  interFlag: 7\n  borderMode: 99\n"
                 "  reserveSize: 1e300\n  fracBit: -3e12\n  addRois:\n"
                 "    - { type:1, vertexes:[ .nan, 0., 9., 0., 9., 9., 0., 9. ] }\n"
@@ -164,9 +162,9 @@ TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
                 "        mask:{ rows:60000, cols:50000, dt:u, data:[ 1 ] } }\n"
                 "    - { type:1, vertexes:[ 20., 20., 40., 20., 40., 30., 20., 30. ] }\n"));
   // The angle (an integer where a real is expected), and the defaults.
-  EXPECT_EQ(settings(roi), std::make_tuple(30.f, 1.f, 3, 0, 0, 0));
-  ASSERT_EQ(roi.addRois().size(), 1u);
-  EXPECT_EQ(roi.addRois()[0]->getVertexes()[0], cv::Point2f(20, 20));
+  EXPECT_EQ(settings(hostile), std::make_tuple(30.f, 1.f, 3, 0, 0, 0));
+  ASSERT_EQ(hostile.addRois().size(), 1u);
+  EXPECT_EQ(hostile.addRois()[0]->getVertexes()[0], cv::Point2f(20, 20));
   const std::multiset<std::string> messages = reported(capture);
   EXPECT_EQ(messages.count("usableCoordinates(pts)"), 4u);
   EXPECT_EQ(messages.count("plausibleMatrix(maskNode)"), 2u);
@@ -174,14 +172,14 @@ TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
   cv::Mat mask;
   const cv::Mat image(60, 60, CV_8UC1, cv::Scalar(100));
   cv::Mat turned;
-  ASSERT_NO_THROW(turned = roi.getRoiImage(image, &mask));
+  ASSERT_NO_THROW(turned = hostile.getRoiImage(image, &mask));
   EXPECT_FALSE(turned.empty());
   EXPECT_EQ(mask.size(), turned.size());
 }
 
 // readText keeps text away from OpenCV's reader that it cannot take (a NUL byte made it read
 // past the end) and catches what the reader throws; the region is then unchanged.
-TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
+TEST(DetectRoiPersistence, ReadTextGuardsTheReaderAndNamesTheLineAtFault) {
   DetectRoi roi;
   // Comment lines and comments after a key or a flow collection are free text; quoted scalars
   // may hold what plain ones may not.
@@ -212,6 +210,24 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   EXPECT_EQ(roi.angle(), 5.f);
   EXPECT_TRUE(roi.readText("\xEF\xBB\xBF" + yaml("  angle: 7.\n"), "roi"));  // a byte order mark
   EXPECT_EQ(roi.angle(), 7.f);
+
+  // The report names the line at fault: where a line steps in or a tag, a name or a NUL byte is
+  // wrong, the line that opens what never closes.
+  const std::pair<std::string, int> cases[] = {{yaml("  a: 1\n  b: 2\n    - c\n"), 6},
+                                               {yaml("  a: [ 1,\n    2\n"), 4},
+                                               {"\xEF\xBB\xBF%YAML:1.0\n---\n[ 0 ]\n   s:\n", 4},
+                                               {yaml(std::string("  a: 1\n  b: 2\0\n", 15)), 5},
+                                               {"<?xml version=\"1.0\"?>\n<a>\n<b/>\n</a>", 3},
+                                               {"<?xml version=\"1.0\"?>\n<a>\n<b>\n</b>\n", 2},
+                                               {"{\"a\": 1,\n \"b\" 2}", 2}};
+  for (const auto& [text, line] : cases) {
+    capture.clear();
+    EXPECT_FALSE(DetectRoi().readText(text, "roi"));
+    EXPECT_EQ(capture.messages(),
+              std::vector<std::string>{"region text that the reader cannot take safely, at line " +
+                                       std::to_string(line)})
+        << text;
+  }
 }
 
 // Text outside the structure that the writer produces is refused before OpenCV's reader sees
@@ -224,26 +240,6 @@ TEST_P(RegionTextRefused, BeforeTheReaderSeesIt) {
   EXPECT_FALSE(DetectRoi().readText(GetParam(), "roi"));
   ASSERT_EQ(capture.messages().size(), 1u);
   EXPECT_EQ(capture.messages()[0].rfind("region text that the reader cannot take safely", 0), 0u);
-}
-
-// The report names the line at fault: where a line steps in or a tag, a name or a NUL byte is
-// wrong, the line that opens what never closes.
-TEST(DetectRoiPersistence, RefusedTextIsReportedWithTheLineAtFault) {
-  const std::pair<std::string, int> cases[] = {{yaml("  a: 1\n  b: 2\n    - c\n"), 6},
-                                               {yaml("  a: [ 1,\n    2\n"), 4},
-                                               {"\xEF\xBB\xBF%YAML:1.0\n---\n[ 0 ]\n   s:\n", 4},
-                                               {yaml(std::string("  a: 1\n  b: 2\0\n", 15)), 5},
-                                               {"<?xml version=\"1.0\"?>\n<a>\n<b/>\n</a>", 3},
-                                               {"<?xml version=\"1.0\"?>\n<a>\n<b>\n</b>\n", 2},
-                                               {"{\"a\": 1,\n \"b\" 2}", 2}};
-  for (const auto& [text, line] : cases) {
-    vistrel::AssertCapture capture;
-    EXPECT_FALSE(DetectRoi().readText(text, "roi"));
-    EXPECT_EQ(capture.messages(),
-              std::vector<std::string>{"region text that the reader cannot take safely, at line " +
-                                       std::to_string(line)})
-        << text;
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
