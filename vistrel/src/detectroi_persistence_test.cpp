@@ -81,7 +81,7 @@ DetectRoi everyShape() {
   return roi;
 }
 
-TEST(DetectRoiPersistence, RoundTripKeepsSettingsShapesOrderAndMasks) {
+TEST(DetectRoiPersistence, RoundTripKeepsSettingsShapesOrderAndMasksAndOmitsDefaults) {
   const DetectRoi original = everyShape();
   for (const char* ext : {".yml", ".xml", ".json"}) {
     SCOPED_TRACE(ext);
@@ -96,10 +96,8 @@ TEST(DetectRoiPersistence, RoundTripKeepsSettingsShapesOrderAndMasks) {
     // And it writes the same text again.
     EXPECT_EQ(write(back, ext), text);
   }
-}
 
-// Settings at their default values are not written; missing keys read as the defaults.
-TEST(DetectRoiPersistence, DefaultValuedSettingsAreOmittedAndReadBack) {
+  // Settings at their default values are not written; missing keys read as the defaults.
   DetectRoi roi;
   roi.addRoi({{0, 0}, {4, 0}}, Shape::Circle);
   roi.setMaskOnly(true);

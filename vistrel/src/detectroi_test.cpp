@@ -315,7 +315,7 @@ TEST(DetectRoi, MaskOnlyRegionKeepsTheWholeImage) {
   EXPECT_EQ(mask.size(), cv::Size(60, 50));
 }
 
-TEST(DetectRoi, DerivedRegionsTransformEveryShape) {
+TEST(DetectRoi, DerivedRegionsTransformEveryShapeAndKeepEveryMaskPixelInPlace) {
   DetectRoi roi = rectangle(10, 10, 30, 20);
   roi.setReserveSize(1);
   roi.setFracBit(1);
@@ -345,32 +345,30 @@ TEST(DetectRoi, DerivedRegionsTransformEveryShape) {
   EXPECT_TRUE(roi.convert(cv::Mat::eye(3, 3, CV_64F)).empty());
   EXPECT_TRUE(roi.scaled(0, 1).empty());
   EXPECT_EQ(capture.messages().size(), 4u);
-}
 
-TEST(DetectRoi, DerivedMaskRegionsKeepEveryMaskPixelInPlace) {
   // A 3 x 2 mask at (20, 10) with one inside pixel at mask (2, 1), source (22, 11).
   cv::Mat mask = cv::Mat::zeros(2, 3, CV_8UC1);
   mask.at<uchar>(1, 2) = 255;
-  DetectRoi roi;
+  DetectRoi masked;
   // The outline covers the mask's pixels.
-  roi.addRoi({{20, 10}, {20, 10}, {23, 10}, {23, 12}, {20, 12}}, Shape::Mask, &mask);
-  roi.addRoi({{0, 0}, {1, 0}, {1, 1}}, Shape::Polygon);  // so that a mask is built
+  masked.addRoi({{20, 10}, {20, 10}, {23, 10}, {23, 12}, {20, 12}}, Shape::Mask, &mask);
+  masked.addRoi({{0, 0}, {1, 0}, {1, 1}}, Shape::Polygon);  // so that a mask is built
 
-  DetectRoi moved = roi.translate({7, 4});
-  EXPECT_TRUE(holds(moved, {29, 15}));
-  EXPECT_EQ(maskOf(*moved.addRois()[0]).mask.data, mask.data);
+  DetectRoi translated = masked.translate({7, 4});
+  EXPECT_TRUE(holds(translated, {29, 15}));
+  EXPECT_EQ(maskOf(*translated.addRois()[0]).mask.data, mask.data);
   // Translation through convert: the same place, not shifted twice.
-  DetectRoi shifted = roi.convert((cv::Mat_<double>(2, 3) << 1, 0, 7, 0, 1, 4));
+  DetectRoi shifted = masked.convert((cv::Mat_<double>(2, 3) << 1, 0, 7, 0, 1, 4));
   EXPECT_TRUE(holds(shifted, {29, 15}));
 
   // A quarter turn (x, y) -> (100 - y, x): (22, 11) lands on (89, 22), left of the mapped
   // anchor (90, 20); the mask image is re-anchored so that nothing is cut off.
-  DetectRoi turned = roi.convert((cv::Mat_<double>(2, 3) << 0, -1, 100, 1, 0, 0));
+  DetectRoi turned = masked.convert(quarter);
   EXPECT_EQ(maskOf(*turned.addRois()[0]).anchor, cv::Point2f(89, 20));
   EXPECT_EQ(maskOf(*turned.addRois()[0]).mask.size(), cv::Size(2, 3));
   EXPECT_TRUE(holds(turned, {89, 22}));
 
-  DetectRoi bigger = roi.scaled(2, 2);
+  DetectRoi bigger = masked.scaled(2, 2);
   EXPECT_EQ(maskOf(*bigger.addRois()[0]).anchor, cv::Point2f(40, 20));
   EXPECT_EQ(maskOf(*bigger.addRois()[0]).mask.size(), cv::Size(6, 4));
   for (cv::Point p : {cv::Point(44, 22), cv::Point(45, 22), cv::Point(44, 23), cv::Point(45, 23)})
