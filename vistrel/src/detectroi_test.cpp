@@ -62,7 +62,7 @@ bool holds(DetectRoi& roi, cv::Point p) {
 }
 
 // The rectangle holds both end pixels; its crop is a view into the image, without a mask.
-TEST(DetectRoi, AxisAlignedRectangleCropIsAViewWithItsEndPixelsAndMargin) {
+TEST(DetectRoi, CropIsAViewInsideTheImageAndAZeroFilledCopyAcrossItsBorder) {
   const cv::Mat image = positionImage(100, 120);
   DetectRoi roi = rectangle(10.2f, 20.7f, 30.5f, 40.0f);
   cv::Mat mask(3, 3, CV_8UC1);
@@ -77,6 +77,24 @@ TEST(DetectRoi, AxisAlignedRectangleCropIsAViewWithItsEndPixelsAndMargin) {
 
   roi.setReserveSize(-4);  // only a positive margin counts
   EXPECT_EQ(roi.getRoiRect(), cv::Rect(10, 20, 22, 21));
+
+  // Across the image border: a copy, zero outside.
+  DetectRoi across = region({{-5, 10}, {9, 10}, {9, 19}, {-5, 19}}, Shape::Polygon);
+  const cv::Mat copy = across.getRoiImage(image, &mask);
+  ASSERT_EQ(copy.size(), cv::Size(15, 10));
+  EXPECT_EQ(cv::countNonZero(copy(cv::Rect(0, 0, 5, 10))), 0);
+  EXPECT_TRUE(same(copy(cv::Rect(5, 0, 10, 10)), image(cv::Rect(0, 10, 10, 10))));
+  // The mask still covers the whole region, outside columns included.
+  EXPECT_TRUE(same(mask, cv::Mat(10, 15, CV_8UC1, cv::Scalar(255))));
+
+  // cropImage itself: fully outside gives zeros of the rectangle's size, of the image's type.
+  const cv::Mat colour(10, 10, CV_8UC3, cv::Scalar(1, 2, 3));
+  const cv::Mat outside = DetectRoi::cropImage(colour, cv::Rect(20, 20, 4, 3));
+  EXPECT_TRUE(same(outside, cv::Mat::zeros(3, 4, CV_8UC3)));
+  cv::Mat corner = cv::Mat::zeros(3, 4, CV_8UC3);
+  corner(cv::Rect(0, 1, 2, 2)).setTo(cv::Scalar(1, 2, 3));
+  EXPECT_TRUE(same(DetectRoi::cropImage(colour, cv::Rect(8, -1, 4, 3)), corner));
+  EXPECT_TRUE(DetectRoi::cropImage(colour, cv::Rect(0, 0, 0, 5)).empty());
 }
 
 TEST(DetectRoi, NeedMaskOnlyWhenSomeRoiPixelIsOutside) {
@@ -109,27 +127,6 @@ TEST(DetectRoi, EveryShapeDrawsIntoTheMaskInOrder) {
   want(cv::Rect(30, 0, 11, 11)).setTo(255);
   cv::circle(want, {10, 10}, 5, cv::Scalar(0), cv::FILLED, cv::LINE_8);
   EXPECT_TRUE(same(roi.getMask(cv::Size()), want));
-}
-
-TEST(DetectRoi, RegionCrossingTheImageBorderIsZeroOutside) {
-  const cv::Mat image = positionImage(50, 60);
-  DetectRoi roi = region({{-5, 10}, {9, 10}, {9, 19}, {-5, 19}}, Shape::Polygon);
-  cv::Mat mask;
-  const cv::Mat crop = roi.getRoiImage(image, &mask);
-  ASSERT_EQ(crop.size(), cv::Size(15, 10));
-  EXPECT_EQ(cv::countNonZero(crop(cv::Rect(0, 0, 5, 10))), 0);
-  EXPECT_TRUE(same(crop(cv::Rect(5, 0, 10, 10)), image(cv::Rect(0, 10, 10, 10))));
-  // The mask still covers the whole region, outside columns included.
-  EXPECT_TRUE(same(mask, cv::Mat(10, 15, CV_8UC1, cv::Scalar(255))));
-
-  // cropImage itself: fully outside gives zeros of the rectangle's size, of the image's type.
-  const cv::Mat colour(10, 10, CV_8UC3, cv::Scalar(1, 2, 3));
-  const cv::Mat outside = DetectRoi::cropImage(colour, cv::Rect(20, 20, 4, 3));
-  EXPECT_TRUE(same(outside, cv::Mat::zeros(3, 4, CV_8UC3)));
-  cv::Mat corner = cv::Mat::zeros(3, 4, CV_8UC3);
-  corner(cv::Rect(0, 1, 2, 2)).setTo(cv::Scalar(1, 2, 3));
-  EXPECT_TRUE(same(DetectRoi::cropImage(colour, cv::Rect(8, -1, 4, 3)), corner));
-  EXPECT_TRUE(DetectRoi::cropImage(colour, cv::Rect(0, 0, 0, 5)).empty());
 }
 
 TEST(DetectRoi, QuarterTurnOfARectangle) {
@@ -243,7 +240,7 @@ TEST(DetectRoi, RemovedShapesAloneGiveNoRegion) {
   EXPECT_EQ(roi.highlightRoi(image).data, image.data);
 }
 
-TEST(DetectRoi, BadShapesAreRefused) {
+TEST(DetectRoi, BadShapesAndHostileGeometryAreRefusedBeforeTheyOverflowOrAllocate) {
   vistrel::AssertCapture capture;
   DetectRoi roi;
   EXPECT_FALSE(roi.addRoi({{0, 0}, {1, 1}, {2, 2}}, Shape::None));
@@ -265,6 +262,42 @@ TEST(DetectRoi, BadShapesAreRefused) {
   roi.setFracBit(-1);
   roi.setAngle(std::numeric_limits<float>::quiet_NaN());
   EXPECT_EQ(std::make_tuple(roi.scale(), roi.fracBit(), roi.angle()), std::make_tuple(1.f, 0, 0.f));
+
+  // Geometry that no image can hold is refused (reported) instead of overflowing int or sizing
+  // a ROI image by a number: the region stays usable and getRoiImage falls back to the image.
+  const cv::Mat image(50, 40, CV_8UC1, cv::Scalar(10));
+  // (Coordinates beyond any image are refused by addRoi: the file-reading test feeds it NaN,
+  // infinities and 3e9.)
+  DetectRoi margin = rectangle(5, 5, 10, 10);
+  margin.setReserveSize(INT_MAX);
+  EXPECT_EQ(margin.reserveSize(), 0);
+  margin.setReserveSize(1 << 24);  // allowed, but its ROI image would be all fill
+  cv::Mat mask(1, 1, CV_8UC1);
+  EXPECT_EQ(margin.getRoiImage(image, &mask).data, image.data);
+  EXPECT_TRUE(mask.empty());
+  EXPECT_TRUE(capture.contains("!usable || roiSizeFits(roiSize_, image.size())"));
+
+  DetectRoi huge = rectangle(5, 5, 10, 10);
+  huge.setAngle(30.f);
+  huge.setScale(1e30f);
+  EXPECT_EQ(huge.getRoiImage(image, &mask).data, image.data);
+  EXPECT_TRUE(huge.getRoiRect().empty());
+  EXPECT_TRUE(capture.contains("nb.width <= kMaxExtent && nb.height <= kMaxExtent"));
+
+  // A turned region longer than OpenCV's warp takes (32767 pixels) is refused, not thrown.
+  DetectRoi longTurned = rectangle(0, 0, 40000, 3);
+  longTurned.setAngle(10.f);
+  EXPECT_NO_THROW(longTurned.highlightRoi(image));
+  EXPECT_EQ(longTurned.getRoiImage(image, &mask).data, image.data);
+  EXPECT_TRUE(capture.contains("warpable"));
+
+  DetectRoi flags;
+  flags.setBorderMode(-1);
+  flags.setInterFlag(cv::INTER_NEAREST | cv::WARP_INVERSE_MAP);
+  flags.setBorderMode(cv::BORDER_TRANSPARENT);
+  EXPECT_EQ(flags.interFlag(), cv::INTER_NEAREST | cv::WARP_INVERSE_MAP);
+  EXPECT_EQ(flags.borderMode(), cv::BORDER_TRANSPARENT);
+  EXPECT_TRUE(capture.contains("mode >= cv::BORDER_CONSTANT && mode <= cv::BORDER_TRANSPARENT"));
 }
 
 TEST(DetectRoi, ChangesInvalidateTheCachedGeometry) {
@@ -404,45 +437,6 @@ TEST(DetectRoi, HighlightPutsTheRegionIntoAlpha) {
   vistrel::AssertCapture capture;
   EXPECT_TRUE(disc.highlightRoi(cv::Mat(10, 10, CV_8UC2)).empty());
   EXPECT_TRUE(capture.contains("highlightRoi: unexpected channel."));
-}
-
-// Geometry that no image can hold is refused (reported) instead of overflowing int or sizing
-// a ROI image by a number: the region stays usable and getRoiImage falls back to the image.
-TEST(DetectRoi, HostileGeometryIsRefusedBeforeItOverflowsOrAllocates) {
-  vistrel::AssertCapture capture;
-  const cv::Mat image(50, 40, CV_8UC1, cv::Scalar(10));
-  // (Coordinates beyond any image are refused by addRoi: the file-reading test feeds it NaN,
-  // infinities and 3e9.)
-  DetectRoi margin = rectangle(5, 5, 10, 10);
-  margin.setReserveSize(INT_MAX);
-  EXPECT_EQ(margin.reserveSize(), 0);
-  margin.setReserveSize(1 << 24);  // allowed, but its ROI image would be all fill
-  cv::Mat mask(1, 1, CV_8UC1);
-  EXPECT_EQ(margin.getRoiImage(image, &mask).data, image.data);
-  EXPECT_TRUE(mask.empty());
-  EXPECT_TRUE(capture.contains("!usable || roiSizeFits(roiSize_, image.size())"));
-
-  DetectRoi huge = rectangle(5, 5, 10, 10);
-  huge.setAngle(30.f);
-  huge.setScale(1e30f);
-  EXPECT_EQ(huge.getRoiImage(image, &mask).data, image.data);
-  EXPECT_TRUE(huge.getRoiRect().empty());
-  EXPECT_TRUE(capture.contains("nb.width <= kMaxExtent && nb.height <= kMaxExtent"));
-
-  // A turned region longer than OpenCV's warp takes (32767 pixels) is refused, not thrown.
-  DetectRoi longTurned = rectangle(0, 0, 40000, 3);
-  longTurned.setAngle(10.f);
-  EXPECT_NO_THROW(longTurned.highlightRoi(image));
-  EXPECT_EQ(longTurned.getRoiImage(image, &mask).data, image.data);
-  EXPECT_TRUE(capture.contains("warpable"));
-
-  DetectRoi flags;
-  flags.setBorderMode(-1);
-  flags.setInterFlag(cv::INTER_NEAREST | cv::WARP_INVERSE_MAP);
-  flags.setBorderMode(cv::BORDER_TRANSPARENT);
-  EXPECT_EQ(flags.interFlag(), cv::INTER_NEAREST | cv::WARP_INVERSE_MAP);
-  EXPECT_EQ(flags.borderMode(), cv::BORDER_TRANSPARENT);
-  EXPECT_TRUE(capture.contains("mode >= cv::BORDER_CONSTANT && mode <= cv::BORDER_TRANSPARENT"));
 }
 
 }  // namespace

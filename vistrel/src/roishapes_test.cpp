@@ -100,15 +100,6 @@ TEST(RoiShapes, SectorNeedsSixPointsAndOrdersItsAngles) {
   EXPECT_EQ(std::make_pair(sector.startAngle, sector.endAngle), std::make_pair(-270.f, 0.f));
 }
 
-TEST(RoiShapes, MaskStoresAnchorThenOutline) {
-  Roi::RoiMask m;
-  EXPECT_FALSE(m.setVertexes({{5, 5}, {0, 0}, {1, 0}}));
-  const Points given = {{5, 6}, {5, 6}, {15, 6}, {15, 16}, {5, 16}};
-  ASSERT_TRUE(m.setVertexes(given));
-  EXPECT_EQ(m.vertexesRef(), Points(given.begin() + 1, given.end()));
-  EXPECT_EQ(m.getVertexes(), given);
-}
-
 TEST(RoiShapes, HullsMergeOutlines) {
   auto rect = shape<Roi::RoiRectangle>({{0, 0}, {10, 0}, {10, 5}, {0, 5}});
   const Points hull = rect.mergeHull({});
@@ -227,12 +218,17 @@ TEST(RoiShapes, EllipseKeepsTheLongerAxisFirstDrawsLikeOpenCvAndFollowsATurnAndA
                    pie({40, 20}, {40, 40}, 90, 90) - pie({40, 20}, {16, 16}, 90, 90)));
 }
 
-TEST(RoiShapes, MaskIsPlacedAtItsAnchorAndClipped) {
+TEST(RoiShapes, MaskStoresAnchorThenOutlineIsPlacedAtItsAnchorAndClipped) {
   cv::Mat mask(4, 6, CV_8UC1, cv::Scalar(0));
   mask(cv::Rect(1, 1, 4, 2)).setTo(200);
   mask.at<uchar>(0, 0) = 99;   // below the threshold: outside
   mask.at<uchar>(3, 5) = 100;  // at the threshold: inside
-  auto placed = shape<Roi::RoiMask>({{15.7f, 27.9f}, {15, 27}, {21, 27}, {21, 31}});
+  EXPECT_FALSE(Roi::RoiMask().setVertexes({{5, 5}, {0, 0}, {1, 0}}));
+  // The anchor, then the outline.
+  const Points given = {{15.7f, 27.9f}, {15, 27}, {21, 27}, {21, 31}};
+  auto placed = shape<Roi::RoiMask>(given);
+  EXPECT_EQ(placed.vertexesRef(), Points(given.begin() + 1, given.end()));
+  EXPECT_EQ(placed.getVertexes(), given);
   placed.mask = mask;
 
   // Hard: offset (5, 7) truncated from (5.7, 7.9).
