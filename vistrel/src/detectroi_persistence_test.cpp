@@ -46,7 +46,7 @@ void expectSameShapes(const DetectRoi::ShapeList& got, const DetectRoi::ShapeLis
     EXPECT_EQ(got[i]->type, want[i]->type) << i;
     EXPECT_EQ(got[i]->getVertexes(), want[i]->getVertexes()) << i;
     if (want[i]->type == Shape::Mask) {
-      EXPECT_TRUE(same(maskOf(*got[i]), maskOf(*want[i]))) << i;
+      EXPECT_TRUE(same(maskOf(*got[i]).mask, maskOf(*want[i]).mask)) << i;
     }
   }
 }
@@ -81,7 +81,7 @@ DetectRoi everyShape() {
   return roi;
 }
 
-TEST(DetectRoiPersistence, RoundTripKeepsSettingsShapesOrderAndMasks) {
+TEST(DetectRoiPersistence, RoundTripKeepsSettingsShapesOrderAndMasksAndOmitsDefaults) {
   const DetectRoi original = everyShape();
   for (const char* ext : {".yml", ".xml", ".json"}) {
     SCOPED_TRACE(ext);
@@ -96,10 +96,8 @@ TEST(DetectRoiPersistence, RoundTripKeepsSettingsShapesOrderAndMasks) {
     // And it writes the same text again.
     EXPECT_EQ(write(back, ext), text);
   }
-}
 
-// Settings at their default values are not written; missing keys read as the defaults.
-TEST(DetectRoiPersistence, DefaultValuedSettingsAreOmittedAndReadBack) {
+  // Settings at their default values are not written; missing keys read as the defaults.
   DetectRoi roi;
   roi.addRoi({{0, 0}, {4, 0}}, Shape::Circle);
   roi.setMaskOnly(true);
@@ -119,7 +117,7 @@ TEST(DetectRoiPersistence, DefaultValuedSettingsAreOmittedAndReadBack) {
   EXPECT_TRUE(read("%YAML:1.0\n---\nother: 1\n").empty());
 }
 
-TEST(DetectRoiPersistence, BadEntriesAreSkippedAndReported) {
+TEST(DetectRoiPersistence, BadAndHostileEntriesAreSkippedAndReported) {
   vistrel::AssertCapture capture;
   const DetectRoi roi =
       read(yaml("  fracBit: 40\n  scale: \"big\"\n  addRois:\n"
@@ -128,15 +126,13 @@ TEST(DetectRoiPersistence, BadEntriesAreSkippedAndReported) {
                 "    - { type:1, vertexes:[ 0., 0., 1., 1. ] }\n"
                 "    - { type:2, vertexes:[ 0., 0., 1., 1., 2. ] }\n"
                 "    - { type:2, vertexes:[ 0., 0., a, 1., 2., 2. ] }\n    - 17\n"
-                "    - { type:7, vertexes:[ 0., 0., 0., 0., 2., 0., 2., 2. ],\n"
-                "        mask:{ rows:2, cols:2, dt:u, data:[ 1 ] } }\n"
                 "    - { type:3, vertexes:[ 10., 10., 13., 14. ] }\n  subRois:\n"
                 "    - { type:7, vertexes:[ 0., 0., 0., 0., 2., 0., 2., 2. ] }\n"));
   // Only the good circle and the mask without an image survive.
   ASSERT_EQ(roi.addRois().size(), 1u);
   EXPECT_EQ(roi.addRois()[0]->type, Shape::Circle);
   ASSERT_EQ(roi.subRois().size(), 1u);
-  EXPECT_TRUE(maskOf(*roi.subRois()[0]).empty());
+  EXPECT_TRUE(maskOf(*roi.subRois()[0]).mask.empty());
   EXPECT_EQ(roi.fracBit(), 0);
   EXPECT_FLOAT_EQ(roi.scale(), 1);
   // Type 9 and the missing type are unexpected; the rectangle with two points is dropped
@@ -145,16 +141,13 @@ TEST(DetectRoiPersistence, BadEntriesAreSkippedAndReported) {
             (std::multiset<std::string>{"unexpected shape type", "unexpected shape type",
                                         "vertexes.isSeq() && vertexes.size() % 2 == 0",
                                         "isNumber(x) && isNumber(y)", "entry.isMap()",
-                                        "plausibleMatrix(maskNode)", "bits >= 0 && bits <= 16",
-                                        "isNumber(value)"}));
-}
+                                        "bits >= 0 && bits <= 16", "isNumber(value)"}));
 
-// Values a hand-edited file may hold that no region can use: refused on reading (reported,
-// defaults kept, entries skipped) before they reach integer arithmetic, a warp or an
-// allocation, so the region read is usable on an image.
-TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
-  vistrel::AssertCapture capture;
-  DetectRoi roi =
+  // Values a hand-edited file may hold that no region can use: refused on reading (reported,
+  // defaults kept, entries skipped) before they reach integer arithmetic, a warp or an
+  // allocation, so the region read is usable on an image.
+  capture.clear();
+  DetectRoi hostile =
       read(yaml("  angle: 30\n  scale: 1e300\n  interFlag: 7\n  borderMode: 99\n"
                 "  reserveSize: 1e300\n  fracBit: -3e12\n  addRois:\n"
                 "    - { type:1, vertexes:[ .nan, 0., 9., 0., 9., 9., 0., 9. ] }\n"
@@ -167,9 +160,9 @@ TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
                 "        mask:{ rows:60000, cols:50000, dt:u, data:[ 1 ] } }\n"
                 "    - { type:1, vertexes:[ 20., 20., 40., 20., 40., 30., 20., 30. ] }\n"));
   // The angle (an integer where a real is expected), and the defaults.
-  EXPECT_EQ(settings(roi), std::make_tuple(30.f, 1.f, 3, 0, 0, 0));
-  ASSERT_EQ(roi.addRois().size(), 1u);
-  EXPECT_EQ(roi.addRois()[0]->getVertexes()[0], cv::Point2f(20, 20));
+  EXPECT_EQ(settings(hostile), std::make_tuple(30.f, 1.f, 3, 0, 0, 0));
+  ASSERT_EQ(hostile.addRois().size(), 1u);
+  EXPECT_EQ(hostile.addRois()[0]->getVertexes()[0], cv::Point2f(20, 20));
   const std::multiset<std::string> messages = reported(capture);
   EXPECT_EQ(messages.count("usableCoordinates(pts)"), 4u);
   EXPECT_EQ(messages.count("plausibleMatrix(maskNode)"), 2u);
@@ -177,14 +170,14 @@ TEST(DetectRoiPersistence, HostileValuesAreRefusedOnReading) {
   cv::Mat mask;
   const cv::Mat image(60, 60, CV_8UC1, cv::Scalar(100));
   cv::Mat turned;
-  ASSERT_NO_THROW(turned = roi.getRoiImage(image, &mask));
+  ASSERT_NO_THROW(turned = hostile.getRoiImage(image, &mask));
   EXPECT_FALSE(turned.empty());
   EXPECT_EQ(mask.size(), turned.size());
 }
 
 // readText keeps text away from OpenCV's reader that it cannot take (a NUL byte made it read
 // past the end) and catches what the reader throws; the region is then unchanged.
-TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
+TEST(DetectRoiPersistence, ReadTextGuardsTheReaderAndNamesTheLineAtFault) {
   DetectRoi roi;
   // Comment lines and comments after a key or a flow collection are free text; quoted scalars
   // may hold what plain ones may not.
@@ -215,26 +208,9 @@ TEST(DetectRoiPersistence, ReadTextGuardsTheReader) {
   EXPECT_EQ(roi.angle(), 5.f);
   EXPECT_TRUE(roi.readText("\xEF\xBB\xBF" + yaml("  angle: 7.\n"), "roi"));  // a byte order mark
   EXPECT_EQ(roi.angle(), 7.f);
-}
 
-// Text outside the structure that the writer produces is refused before OpenCV's reader sees
-// it: on the first nine YAML texts and the last three that reader never returns, on the first
-// two XML texts it reads past the end.
-class RegionTextRefused : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(RegionTextRefused, BeforeTheReaderSeesIt) {
-  DetectRoi roi;
-  roi.addRoi({{1, 1}, {2, 2}}, Shape::Circle);
-  vistrel::AssertCapture capture;
-  EXPECT_FALSE(roi.readText(GetParam(), "roi"));
-  EXPECT_EQ(roi.addRois().size(), 1u);
-  ASSERT_EQ(capture.messages().size(), 1u);
-  EXPECT_EQ(capture.messages()[0].rfind("region text that the reader cannot take safely", 0), 0u);
-}
-
-// The report names the line at fault: where a line steps in or a tag, a name or a NUL byte is
-// wrong, the line that opens what never closes.
-TEST(DetectRoiPersistence, RefusedTextIsReportedWithTheLineAtFault) {
+  // The report names the line at fault: where a line steps in or a tag, a name or a NUL byte is
+  // wrong, the line that opens what never closes.
   const std::pair<std::string, int> cases[] = {{yaml("  a: 1\n  b: 2\n    - c\n"), 6},
                                                {yaml("  a: [ 1,\n    2\n"), 4},
                                                {"\xEF\xBB\xBF%YAML:1.0\n---\n[ 0 ]\n   s:\n", 4},
@@ -243,7 +219,7 @@ TEST(DetectRoiPersistence, RefusedTextIsReportedWithTheLineAtFault) {
                                                {"<?xml version=\"1.0\"?>\n<a>\n<b>\n</b>\n", 2},
                                                {"{\"a\": 1,\n \"b\" 2}", 2}};
   for (const auto& [text, line] : cases) {
-    vistrel::AssertCapture capture;
+    capture.clear();
     EXPECT_FALSE(DetectRoi().readText(text, "roi"));
     EXPECT_EQ(capture.messages(),
               std::vector<std::string>{"region text that the reader cannot take safely, at line " +
@@ -252,18 +228,26 @@ TEST(DetectRoiPersistence, RefusedTextIsReportedWithTheLineAtFault) {
   }
 }
 
+// Text outside the structure that the writer produces is refused before OpenCV's reader sees
+// it: on the first eight YAML texts and the last one that reader never returns (the Python test
+// has XML text that it reads past the end of).
+class RegionTextRefused : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(RegionTextRefused, BeforeTheReaderSeesIt) {
+  vistrel::AssertCapture capture;
+  EXPECT_FALSE(DetectRoi().readText(GetParam(), "roi"));
+  ASSERT_EQ(capture.messages().size(), 1u);
+  EXPECT_EQ(capture.messages()[0].rfind("region text that the reader cannot take safely", 0), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     DetectRoiPersistence, RegionTextRefused,
     ::testing::Values(
         "%YAML:1.0\n  - 1\nA  -\n}", "%YAML:1.0\n  a: 1\nA:\n  -\nb", "%YAML:1.0\n---[ 1 ]}\n-",
         "%YAML:1.0\n---\n[ 1, 2 ]}\n   - { a: 1 }\n", "%YAML:1.\n---[]%  -\n ",
         "%YAML:1.\n---!r {s:[]}(  -\n ", "%YAML:1.0\n--- a: 1\n---\n- \n",  // a second document
-        "%YAML:1.0\n---YAML:1.0\n---\n - \n",
         "%YAML:1.0-\n - AML:1.0\n---\n - \n",          // content, then a marker
-        "%YAML:1.0\n---\nroi: { a: [ 1, 2\n",          // never closes
-        "%YAML:1.0\n---\nroi:\n  a: [ 1 ] 2\n",        // text after the flow
         "%YAML:1.0\n---\n  roi: 1\n b: 2\n",           // steps out
-        "%YAML:1.0\n---\nroi:\n  a: - 1\n",            // a dash as a value
         "%YAML:1.0\n---\nroi:\n  - - 1\n",             // two dashes
         "%YAML:1.0\n---\nroi:\n  a: b: 1\n",           // two keys
         "%YAML:1.0\n---\nroi:\n  a: 5%\n",             // a percent
@@ -272,11 +256,7 @@ INSTANTIATE_TEST_SUITE_P(
         "%YAML:1.0\n---\nroi:\n  a: ]\n", "%YAML:1.0\n---\nroi:\n  a: [ 1, # x\n    2 ]\n",
         "%YAML:1.0\n---\nroi:\n  \"a\": 1\n", "%YAML:1.0\n---\nroi:\n  a: 1\n  - 5\n",
         "%YAML:1.0\n---\nroi:\n  a:\n    b: 1\n c: 2\n",  // back out to no entry's column
-        "%YAML:1.\n---\n!v-- {s:[]}\n-\n ",
-        "%YAML:1.0\n---\n[ 0, 0. ]\n   s:\n     - { type:6 }\n",  // in under a complete value
-        "\xEF\xBB\xBF%YAML:1.0\n---\n[ 0 ]\n   s:\n     - { type:6 }\n",  // after a byte order mark
-        "<?xml n=\"\"?><k d=",  // the XML reader reads past the end
-        "\xEF\xBB\xBF<?xml n=\"\"?><k d=", "<?xml version=\"1.0\"?><a><b></a></b>",
+        "%YAML:1.\n---\n!v-- {s:[]}\n-\n ", "<?xml version=\"1.0\"?><a><b></a></b>",
         "<?xml version=\"1.0\"?><a k=v></a>", "<?xml version=\"1.0\"?><!-- open",
         "<?xml version=\"1.0\"?><a><b/></a>", "<?xml version=\"1.0\"?><a></a b=\"1\">",
         "<?xml version=\"1<\"?><a></a>", "{\"a\": [1, 2}", "{\"a\" 1}", "{\"a\": tru}",

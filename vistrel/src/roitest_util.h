@@ -31,9 +31,9 @@ inline std::vector<int> at(const cv::Mat& image, const std::vector<cv::Point>& p
   return values;
 }
 
-// The image of a mask shape.
-inline const cv::Mat& maskOf(const DetectRoi::ShapedRoiBase& shape) {
-  return static_cast<const DetectRoi::RoiMask&>(shape).mask;
+// A shape known to be a mask shape.
+inline const DetectRoi::RoiMask& maskOf(const DetectRoi::ShapedRoiBase& shape) {
+  return static_cast<const DetectRoi::RoiMask&>(shape);
 }
 
 }  // namespace vistrel::roitest
