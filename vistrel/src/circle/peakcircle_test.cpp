@@ -28,17 +28,6 @@ PeakCircleParams params(int minRadius, int maxRadius, int polarity, int precisio
   return p;
 }
 
-// Concentric edges around (120.3, 110.8): dark discs on a bright background, so every edge has
-// the darker side inside. Contrasts: radius 40: 30, radius 70: 90, radius 100: 60.
-const cv::Point2d kRingsCentre(120.3, 110.8);
-cv::Mat concentricEdges() {
-  scenes::Scene s({241, 231}, 230);
-  s.disc(rendered(kRingsCentre), 100, 170);
-  s.disc(rendered(kRingsCentre), 70, 80);
-  s.disc(rendered(kRingsCentre), 40, 50);
-  return s.render(1.0, 5.0, 3);
-}
-
 TEST(PeakCircle, SamplingStepFollowsRingWidthAndImageSize) {
   const cv::Mat small(300, 300, CV_8UC1), large(1000, 2000, CV_8UC1);
   // Ring 10 at radius 100: 100 / 10 > 4, 10 / max(10, 1 * 3 * 5) = 0, so the default 2.
@@ -104,7 +93,13 @@ TEST(PeakCircle, RefineCenterFindsTheCentreOfTheDominantRadius) {
 }
 
 TEST(PeakCircle, MaskHidesEdges) {
-  const cv::Mat img = concentricEdges();
+  // Concentric edges around (120.3, 110.8): dark discs on a bright background, so every edge
+  // has the darker side inside. Contrasts: radius 40: 30, radius 70: 90, radius 100: 60.
+  scenes::Scene s({241, 231}, 230);
+  s.disc(rendered({120.3, 110.8}), 100, 170);
+  s.disc(rendered({120.3, 110.8}), 70, 80);
+  s.disc(rendered({120.3, 110.8}), 40, 50);
+  const cv::Mat img = s.render(1.0, 5.0, 3);
   // Only the annulus 85..115 counts: the strongest edge (radius 70) is hidden.
   cv::Mat mask = cv::Mat::zeros(img.size(), CV_8UC1);
   cv::circle(mask, {120, 111}, 115, cv::Scalar(255), -1);
