@@ -72,7 +72,9 @@ TEST(RaySupport, CountsRaysNotPointsAndCoverageCountsSectors) {
   EXPECT_DOUBLE_EQ(sectorCoverage(points, {0, 0, 20}, 0.25f), 0.0);
 }
 
-TEST(RimEdgePoints, LieOnTheOutlineAndOnlyForTheRimsPolarity) {
+// On a clean disc the rim points lie on the outline, and every ray already agrees with the true
+// circle, so the robust fit keeps it.
+TEST(RobustRimCircle, RimPointsLieOnTheOutlineOnlyForTheRimsPolarityAndAgreeWithTheTruth) {
   const Disc d = brightDisc();
   const std::vector<RimEdgePoint> bright = rimEdgePoints(d.image, d.truth, 12, 180, false);
   ASSERT_GE(bright.size(), 170u);
@@ -84,6 +86,14 @@ TEST(RimEdgePoints, LieOnTheOutlineAndOnlyForTheRimsPolarity) {
   // The disc's inside is brighter: asking for a darker inside finds no rim.
   EXPECT_LT(rimEdgePoints(d.image, d.truth, 12, 180, true).size(), 10u);
   EXPECT_TRUE(rimEdgePoints(cv::Mat(), d.truth, 12, 180, false).empty());
+
+  cv::Vec3f robust(1, 2, 3);
+  EXPECT_FALSE(robustRimCircle(d.image, d.truth, false, robust));
+  EXPECT_EQ(robust, cv::Vec3f(1, 2, 3));
+  // Nothing to work on.
+  EXPECT_FALSE(robustRimCircle(d.image, cv::Vec3f(160, 150, 5), false, robust));
+  EXPECT_FALSE(robustRimCircle(cv::Mat(), d.truth, false, robust));
+  EXPECT_FALSE(robustRimCircle(cv::Mat(300, 320, CV_8UC1, cv::Scalar(90)), d.truth, false, robust));
 }
 
 TEST(RobustRimCircle, PullsADriftedCircleBackOntoTheRimBesideARail) {
@@ -94,18 +104,6 @@ TEST(RobustRimCircle, PullsADriftedCircleBackOntoTheRimBesideARail) {
   ASSERT_TRUE(robustRimCircle(d.image, drifted, false, robust));
   EXPECT_LT(centreError(robust, d.truth), 0.1);
   EXPECT_NEAR(robust[2], d.truth[2], 0.1);
-}
-
-TEST(RobustRimCircle, KeepsACircleNoOtherIsBetterSupportedBy) {
-  const Disc d = brightDisc();
-  cv::Vec3f robust(1, 2, 3);
-  // Every ray agrees with the true circle already.
-  EXPECT_FALSE(robustRimCircle(d.image, d.truth, false, robust));
-  EXPECT_EQ(robust, cv::Vec3f(1, 2, 3));
-  // Nothing to work on.
-  EXPECT_FALSE(robustRimCircle(d.image, cv::Vec3f(160, 150, 5), false, robust));
-  EXPECT_FALSE(robustRimCircle(cv::Mat(), d.truth, false, robust));
-  EXPECT_FALSE(robustRimCircle(cv::Mat(300, 320, CV_8UC1, cv::Scalar(90)), d.truth, false, robust));
 }
 
 TEST(SearchRimCircle, FindsTheRimFromItsCentreWithinTheRadiusRange) {
