@@ -5,7 +5,6 @@
 
 #include <cmath>
 
-#include "scenes/hardscenes.h"
 #include "scenes/scenes.h"
 
 namespace {
