@@ -38,10 +38,6 @@ Disc brightDisc(double railFrom = 0, double railTo = 0, double railOut = 0) {
                     static_cast<float>(r))};
 }
 
-double centreError(const cv::Vec3f& a, const cv::Vec3f& b) {
-  return std::hypot(a[0] - b[0], a[1] - b[1]);
-}
-
 TEST(CircleThrough, ThreePointsGiveTheirCircleAndALineGivesNone) {
   cv::Vec3f c;
   ASSERT_TRUE(circleThrough({0, 0}, {2, 0}, {0, 2}, c));
@@ -95,21 +91,12 @@ TEST(RobustRimCircle, RimPointsLieOnTheOutlineOnlyForTheRimsPolarityAndAgreeWith
   EXPECT_FALSE(robustRimCircle(cv::Mat(300, 320, CV_8UC1, cv::Scalar(90)), d.truth, false, robust));
 }
 
-TEST(RobustRimCircle, PullsADriftedCircleBackOntoTheRimBesideARail) {
-  // A rail 6 px out over 70 degrees: its edge is a concentric false outline.
-  const Disc d = brightDisc(0.3, 0.3 + 70 * CV_PI / 180, 6.0);
-  const cv::Vec3f drifted(d.truth[0] + 2.0f, d.truth[1] + 1.0f, d.truth[2] + 2.0f);
-  cv::Vec3f robust(0, 0, 0);
-  ASSERT_TRUE(robustRimCircle(d.image, drifted, false, robust));
-  EXPECT_LT(centreError(robust, d.truth), 0.1);
-  EXPECT_NEAR(robust[2], d.truth[2], 0.1);
-}
-
+// A rail 5 px out over 50 degrees: a concentric false outline that the robust fit sees past.
 TEST(SearchRimCircle, FindsTheRimFromItsCentreWithinTheRadiusRange) {
   const Disc d = brightDisc(2.0, 2.0 + 50 * CV_PI / 180, 5.0);
   cv::Vec3f found(0, 0, 0);
   ASSERT_TRUE(searchRimCircle(d.image, cv::Point2f(161, 150), cv::Vec2i(40, 130), false, found));
-  EXPECT_LT(centreError(found, d.truth), 0.1);
+  EXPECT_LT(std::hypot(found[0] - d.truth[0], found[1] - d.truth[1]), 0.1);
   EXPECT_NEAR(found[2], d.truth[2], 0.1);
   EXPECT_FALSE(searchRimCircle(d.image, cv::Point2f(161, 150), cv::Vec2i(40, 42), false, found));
 }
