@@ -61,7 +61,6 @@ TEST(GeomIntersectLines, ModesSelectWhichSegmentsMustHoldThePoint) {
   EXPECT_EQ(p, cv::Point2f(42, 43));
 }
 
-// Whether each point lies on the segment.
 std::vector<bool> onSegment(const cv::Vec4f& segment, const std::vector<cv::Point2f>& pts) {
   std::vector<bool> held;
   for (const cv::Point2f& p : pts) held.push_back(isPointOnSegment(p, segment));

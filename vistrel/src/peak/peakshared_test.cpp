@@ -13,7 +13,6 @@
 namespace vistrel {
 namespace {
 
-// Each of `got` within `tol` of `want`.
 ::testing::AssertionResult near(const cv::Vec3f& got, const cv::Vec3d& want, double tol) {
   if (cv::norm(cv::Vec3d(got) - want, cv::NORM_INF) <= tol) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << got << " is not within " << tol << " of " << want;
