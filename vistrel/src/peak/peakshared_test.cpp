@@ -13,7 +13,6 @@
 namespace vistrel {
 namespace {
 
-// Each of `got` within `tol` of `want`.
 ::testing::AssertionResult near(const cv::Vec3f& got, const cv::Vec3d& want, double tol) {
   if (cv::norm(cv::Vec3d(got) - want, cv::NORM_INF) <= tol) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << got << " is not within " << tol << " of " << want;
@@ -85,13 +84,12 @@ TEST(PeakShared, ReducedGradientsSampleEveryStepthPixel) {
   EXPECT_TRUE(gx.empty() && gy.empty() && rmask.empty());
 }
 
-// Sizes of one and two pixels (the reflected border folds onto the image), widths around the
-// eight-column rounds; random grey values with a checkerboard corner for the largest
-// derivatives. Each as an image of its own and as a view that has neighbours above and to the
-// left and ends at the viewed image's bottom and right: equal to OpenCV's Sobel (which reads a
-// view's neighbours from the viewed image), and the magnitudes, from sobelGradients and from
-// gradientMagnitude, to the per-pixel formula exactly (widths around the eight-pixel rounds
-// exercise the vector body and the scalar tail).
+// Sizes of one and two pixels (the reflected border folds onto the image) and widths around the
+// eight-column rounds (the vector body and the scalar tail); random grey values with a
+// checkerboard corner for the largest derivatives. Each as an image of its own and as a view
+// that has neighbours above and to the left and ends at the viewed image's bottom and right:
+// equal to OpenCV's Sobel (which reads a view's neighbours from the viewed image), and the
+// magnitudes, from sobelGradients and from gradientMagnitude, to the per-pixel formula exactly.
 class SobelGradientsTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 TEST_P(SobelGradientsTest, EqualsOpenCVsSobel) {
