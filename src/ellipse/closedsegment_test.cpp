@@ -45,14 +45,13 @@ TEST(ClosedSegment, EverySegmentBecomesAShapeLinesOrNothing) {
   for (int i = 0; i < 60; ++i) square.emplace_back(70 - i, 70);
   for (int i = 0; i < 59; ++i) square.emplace_back(10, 70 - i);
   const std::vector<std::vector<cv::Point>> segments = {
-      straight(10, 10, 11),  // 0: too short to count at all
-      straight(10, 40, 12),  // 1: long enough for one line
-      circle,                // 2: a circle candidate
-      {small.begin(),
-       small.end() - 1},              // 3: ends adjacent, but too short for the closure test: lines
-      ellipseChain(100, 80, 90, 10),  // 4: closed, 9 times longer than wide (> 8): dropped
-      small,                          // 5: 24 pixels: a circle candidate
-      straight(10, 200, 40),          // 6: lines
+      straight(10, 10, 11),              // 0: too short to count at all
+      straight(10, 40, 12),              // 1: long enough for one line
+      circle,                            // 2: a circle candidate
+      {small.begin(), small.end() - 1},  // 3: ends adjacent, too short to test closure: lines
+      ellipseChain(100, 80, 90, 10),     // 4: closed, 9 times longer than wide (> 8): dropped
+      small,                             // 5: 24 pixels: a circle candidate
+      straight(10, 200, 40),             // 6: lines
       ellipseChain(60, 50, 20, 20, 0, kTwoPi / 2),  // 7: half a circle is open: lines
       square};                                      // 8: lines
   size_t total = 0;
