@@ -6,7 +6,6 @@
 #include <cmath>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include "anglecoverage.h"
 #include "arcangles.h"

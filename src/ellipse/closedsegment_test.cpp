@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "conic.h"
 #include "detectorconstants.h"
 #include "ellipsetest_expect.h"
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <opencv2/imgproc.hpp>
 #include <string>
 #include <tuple>
 #include <vector>

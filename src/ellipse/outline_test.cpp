@@ -1,7 +1,6 @@
 #include "outline.h"
 
 #include <gtest/gtest.h>
-#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 

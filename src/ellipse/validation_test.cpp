@@ -5,7 +5,6 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 #include <utility>
-#include <vector>
 
 #include "detectorconstants.h"
 #include "outline.h"
