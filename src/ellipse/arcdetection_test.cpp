@@ -171,7 +171,7 @@ TEST(ArcDetection, ClosedOutlinesInOneSegmentAreCandidates) {
   r = detect(segment(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 2 * CV_PI - 1.0)));
   ASSERT_EQ(r.counts(), std::pair(0, 1));
   EXPECT_TRUE(r.candidates[0].elliptic);
-  EXPECT_ELLIPSE_NEAR(r.candidates[0].eq, 250, 200, 90, 40, 1.0, 1.5);
+  EXPECT_TRUE(testexpect::ellipseNear(r.candidates[0].eq, 250, 200, 90, 40, 1.0, 1.5));
 }
 
 // A run that no one curve fits is cut into pieces that each fit a circle; a piece that is most

@@ -74,7 +74,7 @@ TEST(ArcsToCandidates, ACircularArcThatIsReallyElliptic) {
   ASSERT_EQ(out.size(), 1u);
   EXPECT_TRUE(out[0].elliptic);
   EXPECT_LE(out[0].ellipseError, 1.5);
-  EXPECT_ELLIPSE_NEAR(out[0].eq, 100, 90, 60, 30, 0.1, 0.2);
+  EXPECT_TRUE(testexpect::ellipseNear(out[0].eq, 100, 90, 60, 30, 0.1, 0.2));
   // Below 0.33 covered there is no ellipse attempt.
   EXPECT_TRUE(candidatesOf(ArcPixels(60, 30, 0.3 * kTwoPi, 0.3, 3.0).arc).empty());
 }

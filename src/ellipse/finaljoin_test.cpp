@@ -105,7 +105,7 @@ TEST(FinalJoin, TwoCircleCandidatesOfOneEllipseJoinAsAnEllipse) {
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(std::pair(out[0].elliptic, out[0].pixelCount), std::pair(true, 0));
   EXPECT_LE(out[0].ellipseError, 2.0);
-  EXPECT_ELLIPSE_NEAR(out[0].eq, 150, 150, 60, 54, 0.05, 0.05);
+  EXPECT_TRUE(testexpect::ellipseNear(out[0].eq, 150, 150, 60, 54, 0.05, 0.05));
 }
 
 TEST(FinalJoin, AGroupTakesEveryFittingPartnerOnce) {
