@@ -122,7 +122,6 @@ TEST(FinalJoin, AGroupTakesEveryFittingPartnerOnce) {
   EXPECT_TRUE(testexpect::allNear({out[0].r, out[1].r},
                                   {std::sqrt((50.0 * 50 + 51.0 * 51 + 52.0 * 52) / 3), 30}, 0.05));
   EXPECT_EQ(out[0].pixelCount, 0);
-  // Empty input, empty output.
   CandidateList none;
   out.clear();
   joinNearDuplicates(none, out);
