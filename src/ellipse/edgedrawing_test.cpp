@@ -63,15 +63,6 @@ struct Maps {
   }
 };
 
-Segment row(int y, int fromX, int toX) {
-  Segment s;
-  for (int x = fromX;; x += fromX <= toX ? 1 : -1) {
-    s.emplace_back(x, y);
-    if (x == toX) break;
-  }
-  return s;
-}
-
 // t = 3·column + 2·row. Smoothing leaves a linear ramp unchanged away from the image border,
 // so the interior gradient is that of the ramp: with a = 3, b = 2, Prewitt gx = 6a, gy = 6b;
 // Sobel 8a, 8b; Scharr 32a, 32b. (The Prewitt sum runs eight pixels at a time, which the
@@ -168,7 +159,9 @@ TEST(EdgeDrawingLinking, StraightRidgeFromAnchorToBothEnds) {
                                         "................"};
   Maps m(art), shorter(art);
   // The right walk is reversed and comes first, then the left walk without the anchor.
-  EXPECT_EQ(m.link(10), Segments{row(3, 14, 1)});
+  Segment expected;
+  for (int c = 14; c >= 1; --c) expected.emplace_back(c, 3);
+  EXPECT_EQ(m.link(10), Segments{expected});
   for (int c = 1; c <= 14; ++c) EXPECT_EQ(m.at(3, c), kEdgePixel);
 
   // 14 pixels are one short of 15: nothing stays in the edge map.
