@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <utility>
 #include <vector>
 
 #include "detectorconstants.h"
 #include "ellipsetest_expect.h"
+#include "fittest_shapes.h"
 
 namespace ced {
 namespace {
@@ -17,14 +17,7 @@ namespace {
 // edge tracer hands over for such an edge.
 std::vector<cv::Point> ellipseChain(double cx, double cy, double a, double b, double t0 = 0,
                                     double sweep = kTwoPi) {
-  std::vector<cv::Point> c;
-  const int steps = static_cast<int>(8 * (a + b) * sweep);
-  for (int k = 0; k < steps; ++k) {
-    const double t = t0 + sweep * k / steps;
-    const cv::Point p(static_cast<int>(std::lround(cx + a * std::cos(t))),
-                      static_cast<int>(std::lround(cy + b * std::sin(t))));
-    if (c.empty() || c.back() != p) c.push_back(p);
-  }
+  std::vector<cv::Point> c = testshapes::ellipsePixels(cx, cy, a, b, 0, t0, t0 + sweep);
   while (c.size() > 1 && c.back() == c[0]) c.pop_back();
   return c;
 }
