@@ -6,7 +6,6 @@
 #include <opencv2/imgproc.hpp>
 #include <thread>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "scenes/scenes.h"
@@ -68,37 +67,63 @@ TEST(CircleEllipseDetector, ThreadsConstructingAtOnceGetTheSingleThreadResults) 
 
 // An image the tracer refuses is reported and leaves every stage empty: no anchors, segments,
 // tests or shapes, and blank maps. 5 x 5 is the smallest image traced.
-TEST(CircleEllipseDetector, RefusedImagesAreReportedAndGiveNothing) {
-  cv::Mat colour(60, 60, CV_8UC3, cv::Scalar(10, 200, 30)), deep(40, 40, CV_16UC1, cv::Scalar(0));
+struct ImageCase {
+  const char* name;
+  cv::Mat (*make)();
+  const char* report;  // nullptr: the image is accepted without a report
+};
+class DetectorInput : public ::testing::TestWithParam<ImageCase> {};
+
+cv::Mat colourDisc() {
+  cv::Mat colour(60, 60, CV_8UC3, cv::Scalar(10, 200, 30));
   cv::circle(colour, {30, 30}, 15, cv::Scalar(250, 0, 0), -1);
-  cv::circle(deep, {20, 20}, 10, cv::Scalar(60000), -1);
-  const int dims[] = {6, 6, 6};
-  const char* const type = "image.type() == CV_8UC1";
-  const char* const size = "image.rows >= 5 && image.cols >= 5";
-  const std::pair<cv::Mat, const char*> refused[] = {
-      {colour, type},
-      {deep, type},
-      {cv::Mat(), size},
-      {cv::Mat(4, 100, CV_8UC1, cv::Scalar(9)), size},
-      {cv::Mat(100, 4, CV_8UC1, cv::Scalar(9)), size},
-      {cv::Mat(3, dims, CV_8UC1, cv::Scalar(1)), size}};
-  for (const auto& c : refused) {
-    SCOPED_TRACE(&c - refused);
-    vistrel::AssertCapture capture;
-    const CircleEllipseDetector d(c.first);
-    EXPECT_TRUE(capture.contains(c.second));
-    EXPECT_EQ(std::tuple(d.anchors().size(), d.segments().size(), d.circles().size(),
-                         d.ellipses().size(), d.segmentCount(), d.testCount()),
-              std::tuple(0u, 0u, 0u, 0u, 0, 0));
-    for (const cv::Mat* map : {&d.edgeImage(), &d.smoothImage(), &d.gradientImage()})
-      EXPECT_TRUE(map->empty() || cv::countNonZero(*map) == 0);
-  }
-  cv::Mat smallest(5, 5, CV_8UC1, cv::Scalar(0));
-  smallest.at<unsigned char>(2, 2) = 255;
-  vistrel::AssertCapture capture;
-  const CircleEllipseDetector accepted(smallest);
-  EXPECT_TRUE(capture.messages().empty());
+  return colour;
 }
+cv::Mat deepDisc() {
+  cv::Mat deep(40, 40, CV_16UC1, cv::Scalar(0));
+  cv::circle(deep, {20, 20}, 10, cv::Scalar(60000), -1);
+  return deep;
+}
+cv::Mat cube() {
+  const int dims[] = {6, 6, 6};
+  return cv::Mat(3, dims, CV_8UC1, cv::Scalar(1));
+}
+cv::Mat smallestWithABrightPixel() {
+  cv::Mat small(5, 5, CV_8UC1, cv::Scalar(0));
+  small.at<unsigned char>(2, 2) = 255;
+  return small;
+}
+
+TEST_P(DetectorInput, RefusedImagesAreReportedAndGiveNothing) {
+  const ImageCase& c = GetParam();
+  vistrel::AssertCapture capture;
+  const CircleEllipseDetector d(c.make());
+  if (!c.report) {
+    EXPECT_TRUE(capture.messages().empty());
+    return;
+  }
+  EXPECT_TRUE(capture.contains(c.report));
+  EXPECT_EQ(std::tuple(d.anchors().size(), d.segments().size(), d.circles().size(),
+                       d.ellipses().size(), d.segmentCount(), d.testCount()),
+            std::tuple(0u, 0u, 0u, 0u, 0, 0));
+  for (const cv::Mat* map : {&d.edgeImage(), &d.smoothImage(), &d.gradientImage()})
+    EXPECT_TRUE(map->empty() || cv::countNonZero(*map) == 0);
+}
+
+constexpr const char* kTypeReport = "image.type() == CV_8UC1";
+constexpr const char* kSizeReport = "image.rows >= 5 && image.cols >= 5";
+INSTANTIATE_TEST_SUITE_P(
+    CircleEllipseDetector, DetectorInput,
+    ::testing::Values(
+        ImageCase{"Colour", colourDisc, kTypeReport},
+        ImageCase{"SixteenBit", deepDisc, kTypeReport},
+        ImageCase{"Empty", [] { return cv::Mat(); }, kSizeReport},
+        ImageCase{"FourRows", [] { return cv::Mat(4, 100, CV_8UC1, cv::Scalar(9)); }, kSizeReport},
+        ImageCase{"FourColumns", [] { return cv::Mat(100, 4, CV_8UC1, cv::Scalar(9)); },
+                  kSizeReport},
+        ImageCase{"ThreeDimensional", cube, kSizeReport},
+        ImageCase{"Smallest", smallestWithABrightPixel, nullptr}),
+    [](const ::testing::TestParamInfo<ImageCase>& info) { return info.param.name; });
 
 TEST(CircleEllipseDetector, EachConstructionWritesOneLine) {
   testing::internal::CaptureStdout();

@@ -67,28 +67,38 @@ struct Maps {
 // so the interior gradient is that of the ramp: with a = 3, b = 2, Prewitt gx = 6a, gy = 6b;
 // Sobel 8a, 8b; Scharr 32a, 32b. (The Prewitt sum runs eight pixels at a time, which the
 // 5 x 5 bump below never reaches.)
-TEST(EdgeDrawingGradient, InteriorGradientOfARampIsTheHandComputedValue) {
+struct RampCase {
+  const char* name;
+  int op;
+  bool sum;
+  int expected;
+};
+class RampGradient : public ::testing::TestWithParam<RampCase> {};
+
+TEST_P(RampGradient, InteriorGradientIsTheHandComputedValue) {
+  const RampCase& k = GetParam();
   cv::Mat ramp(30, 40, CV_8UC1);
   for (int r = 0; r < ramp.rows; ++r)
     for (int c = 0; c < ramp.cols; ++c) ramp.at<unsigned char>(r, c) = 3 * c + 2 * r;
-  for (const auto& [op, sum, expected] :
-       {std::tuple<int, bool, short>{kPrewittOperator, true, 18 + 12},
-        {kSobelOperator, true, 24 + 16},
-        {kScharrOperator, true, 96 + 64},
-        {kSobelOperator, false, 28},       // ⌊√(24² + 16²)⌋
-        {kScharrOperator, false, 115}}) {  // ⌊√(96² + 64²)⌋
-    SCOPED_TRACE(expected);
-    EdgeDrawing ed(ramp, op, 11, 3, 1, 10, 1.0, sum);
-    EXPECT_EQ(ed.sourceImage().data, ramp.data);  // shared, not copied
-    const cv::Mat& g = ed.gradientImage();
-    ASSERT_EQ(g.type(), CV_16SC1);
-    for (int r = 3; r < ramp.rows - 3; ++r)
-      for (int c = 3; c < ramp.cols - 3; ++c) ASSERT_EQ(g.at<short>(r, c), expected);
-    // A ramp has no ridge across it: no anchors, no segments.
-    EXPECT_TRUE(ed.anchors().empty());
-    EXPECT_EQ(ed.segmentCount(), 0);
-  }
+  EdgeDrawing ed(ramp, k.op, 11, 3, 1, 10, 1.0, k.sum);
+  EXPECT_EQ(ed.sourceImage().data, ramp.data);  // shared, not copied
+  const cv::Mat& g = ed.gradientImage();
+  ASSERT_EQ(g.type(), CV_16SC1);
+  for (int r = 3; r < ramp.rows - 3; ++r)
+    for (int c = 3; c < ramp.cols - 3; ++c) ASSERT_EQ(g.at<short>(r, c), k.expected);
+  // A ramp has no ridge across it: no anchors, no segments.
+  EXPECT_TRUE(ed.anchors().empty());
+  EXPECT_EQ(ed.segmentCount(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    EdgeDrawingGradient, RampGradient,
+    ::testing::Values(RampCase{"PrewittSum", kPrewittOperator, true, 18 + 12},
+                      RampCase{"SobelSum", kSobelOperator, true, 24 + 16},
+                      RampCase{"ScharrSum", kScharrOperator, true, 96 + 64},
+                      RampCase{"SobelNorm", kSobelOperator, false, 28},  // ⌊√(24² + 16²)⌋
+                      RampCase{"ScharrNorm", kScharrOperator, false, 115}),  // ⌊√(96² + 64²)⌋
+    [](const ::testing::TestParamInfo<RampCase>& info) { return info.param.name; });
 
 TEST(EdgeDrawingGradient, SinglePixelBumpAndDirections) {
   // One pixel of 10 at (2, 2) on 0, 5 x 5, no smoothing involved.
