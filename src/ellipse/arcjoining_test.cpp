@@ -4,7 +4,6 @@
 #include <opencv2/core/cvdef.h>
 
 #include <cmath>
-#include <tuple>
 #include <utility>
 
 #include "anglecoverage.h"
@@ -74,13 +73,17 @@ TEST(ArcJoining, PassOneJoinsQuarterArcsIntoALongerArc) {
   EXPECT_EQ(q.pass1({q.first(), other}).size(), 2u);
   // Meeting end to start needs equal turns.
   EXPECT_EQ(q.pass1({q.first(), q.second(-1)}).size(), 2u);
-  // The pass takes arcs by falling coverage; of two equal ones the earlier stays first.
-  ArcList equal = {arcOn(q.buffer, 100, 100, 30, 30, 0, 0.0, 1.0, 0, 1),
-                   arcOn(q.buffer, 400, 400, 30, 30, 0, 0.0, 1.0, 1, 1)};
-  equal[0].coverage = equal[1].coverage = 0.2;
-  equal = q.pass1(equal);
-  ASSERT_EQ(equal.size(), 2u);
-  EXPECT_EQ(std::pair(equal[0].segmentIndex, equal[1].segmentIndex), std::pair(0, 1));
+}
+
+// The pass takes arcs by falling coverage; of two equal ones the earlier stays first.
+TEST(ArcJoining, ArcsOfEqualCoverageKeepTheirOrder) {
+  Quarters q;
+  ArcList in = {arcOn(q.buffer, 100, 100, 30, 30, 0, 0.0, 1.0, 0, 1),
+                arcOn(q.buffer, 400, 400, 30, 30, 0, 0.0, 1.0, 1, 1)};
+  in[0].coverage = in[1].coverage = 0.2;
+  const ArcList out = q.pass1(in);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(std::pair(out[0].segmentIndex, out[1].segmentIndex), std::pair(0, 1));
 }
 
 TEST(ArcJoining, PassTwoJoinsEllipseArcsOfTheSameSegmentOnly) {
@@ -115,32 +118,40 @@ TEST(ArcJoining, PassTwoJoinsEllipseArcsOfTheSameSegmentOnly) {
 // Two pieces of one r = 20 circle; the second's start pixel is moved `gap` pixels along x
 // from the first's end pixel, and its stored radius decides the limit: difference
 // <= 0.5·minR → 0.75·minR, <= 0.75·minR → 0.5·minR, else 0.25·minR, never beyond minR.
-TEST(ArcJoining, PassThreeEndGapLimitFollowsTheRadiusDifference) {
+struct EndGapCase {
+  double r2;
+  int gap;
+  bool joins;
+};
+class PassThreeEndGap : public ::testing::TestWithParam<EndGapCase> {};
+
+TEST_P(PassThreeEndGap, LimitFollowsTheRadiusDifference) {
+  const EndGapCase& c = GetParam();
   PixelBuffer buffer(4000);
+  CandidateList candidates;
   ArcCandidate a = arcOn(buffer, 100, 100, 20, 20, 0, 0.0, 2.0, 0, 1);
-  ArcCandidate second = arcOn(buffer, 100, 100, 20, 20, 0, 2.1, 3.9, 1, 1);
-  a.coverage = 0.4;  // above the second's: keeps the order a, b
-  second.coverage = 0.3;
-  for (const auto& [r2, gap, joins] : {std::tuple{20.0, 14, true},  // limit 15
-                                       {20.0, 16, false},
-                                       {32.0, 9, true},  // 12 <= 0.75·20: limit 10
-                                       {32.0, 11, false},
-                                       {36.0, 4, true},  // 16 > 0.75·20: limit 5
-                                       {36.0, 6, false},
-                                       {41.0, 1, false}}) {  // difference 21 > 20
-    ArcCandidate b = second;
-    b.r = r2;
-    b.sx = a.ex + gap;
-    b.sy = a.ey;
-    b.ex = b.sx + 100;
-    b.ey = b.sy + 100;  // far from everything else
-    CandidateList candidates;
-    ArcList in = {a, b}, out;
-    joinArcsPass3(in, out, buffer, candidates);
-    EXPECT_TRUE(candidates.empty());
-    EXPECT_EQ(out.size(), joins ? 1u : 2u) << r2 << " " << gap;
-  }
+  ArcCandidate b = arcOn(buffer, 100, 100, 20, 20, 0, 2.1, 3.9, 1, 1);
+  a.coverage = 0.4;
+  b.coverage = 0.3;  // keeps the order a, b
+  b.r = c.r2;
+  b.sx = a.ex + c.gap;
+  b.sy = a.ey;
+  b.ex = b.sx + 100;
+  b.ey = b.sy + 100;  // far from everything else
+  ArcList in = {a, b}, out;
+  joinArcsPass3(in, out, buffer, candidates);
+  EXPECT_TRUE(candidates.empty());
+  EXPECT_EQ(out.size(), c.joins ? 1u : 2u);
 }
+
+INSTANTIATE_TEST_SUITE_P(ArcJoining, PassThreeEndGap,
+                         ::testing::Values(EndGapCase{20, 14, true},    // limit 15
+                                           EndGapCase{20, 16, false},   //
+                                           EndGapCase{32, 9, true},     // 12 <= 0.75·20: limit 10
+                                           EndGapCase{32, 11, false},   //
+                                           EndGapCase{36, 4, true},     // 16 > 0.75·20: limit 5
+                                           EndGapCase{36, 6, false},    //
+                                           EndGapCase{41, 1, false}));  // difference 21 > 20
 
 }  // namespace
 }  // namespace ced

@@ -91,31 +91,39 @@ TEST_P(ArcsMerge, ConsecutiveArcsOfOneSegmentMergeImmediately) {
 
 INSTANTIATE_TEST_SUITE_P(Arcs, ArcsMerge, ::testing::Values(0, 5));
 
-TEST(Arcs, MergingNeedsSegmentTurnRadiusGapAndFit) {
-  struct {
-    int segQ, turnQ;
-    double rQ;      // the stored radius of Q (0: its fit)
-    double gap;     // angular gap in radians between P's end and Q's start (r = 30)
-    double shiftQ;  // moves Q's circle sideways
-    bool merges;
-  } const cases[] = {{3, 1, 0, 0.1, 0, true},      // 3 px apart
-                     {4, 1, 0, 0.1, 0, false},     // another segment
-                     {3, -1, 0, 0.1, 0, false},    // another turn
-                     {3, 1, 37.4, 0.1, 0, true},   // radius within a quarter: 7.4 <= 7.5
-                     {3, 1, 37.6, 0.1, 0, false},  // beyond a quarter
-                     {3, 1, 0, 0.3, 0, true},      // nine pixels apart
-                     {3, 1, 0, 0.4, 0, false},     // twelve
-                     {3, 1, 0, 0.1, 12, false}};   // circles 12 px apart: joint fit above 1.5
-  for (const auto& v : cases) {
-    PixelBuffer buffer(1000);
-    ArcList list;
-    const Sampled p = sample(buffer, 100, 80, 30, 0.0, 1.0, 31);
-    const Sampled q = sample(buffer, 100 + v.shiftQ, 80, 30, 1.0 + v.gap, 2.0 + v.gap, 31);
-    store(list, buffer, p, 3, 1);
-    store(list, buffer, q, v.segQ, v.turnQ, v.rQ);
-    EXPECT_EQ(list.size(), v.merges ? 1u : 2u) << &v - cases;
-  }
+struct MergeCase {
+  const char* name;
+  int segQ, turnQ;
+  double rQ;      // the stored radius of Q (0: its fit)
+  double gap;     // angular gap in radians between P's end and Q's start (r = 30)
+  double shiftQ;  // moves Q's circle sideways
+  bool merges;
+};
+class ArcsMergeRule : public ::testing::TestWithParam<MergeCase> {};
+
+TEST_P(ArcsMergeRule, NeedsSegmentTurnRadiusGapAndFit) {
+  const MergeCase& v = GetParam();
+  PixelBuffer buffer(1000);
+  ArcList list;
+  const Sampled p = sample(buffer, 100, 80, 30, 0.0, 1.0, 31);
+  const Sampled q = sample(buffer, 100 + v.shiftQ, 80, 30, 1.0 + v.gap, 2.0 + v.gap, 31);
+  store(list, buffer, p, 3, 1);
+  store(list, buffer, q, v.segQ, v.turnQ, v.rQ);
+  EXPECT_EQ(list.size(), v.merges ? 1u : 2u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Arcs, ArcsMergeRule,
+    ::testing::Values(MergeCase{"Plain", 3, 1, 0, 0.1, 0, true},
+                      MergeCase{"OtherSegment", 4, 1, 0, 0.1, 0, false},
+                      MergeCase{"OtherTurn", 3, -1, 0, 0.1, 0, false},
+                      MergeCase{"RadiusWithinAQuarter", 3, 1, 37.4, 0.1, 0, true},  // 7.4 ≤ 7.5
+                      MergeCase{"RadiusBeyondAQuarter", 3, 1, 37.6, 0.1, 0, false},
+                      MergeCase{"NinePixelsApart", 3, 1, 0, 0.3, 0, true},
+                      MergeCase{"TwelvePixelsApart", 3, 1, 0, 0.4, 0, false},
+                      // One radius, but circles 12 px apart: the joint fit exceeds 1.5.
+                      MergeCase{"OffsetCircles", 3, 1, 0, 0.1, 12, false}),
+    [](const ::testing::TestParamInfo<MergeCase>& info) { return std::string(info.param.name); });
 
 TEST(Arcs, EllipticArcsAndMergesWithoutRoomStayApart) {
   PixelBuffer buffer(62);

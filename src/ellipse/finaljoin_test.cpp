@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <deque>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -87,25 +88,34 @@ TEST(FinalJoin, ConcentricCirclesThreePixelsApartMergeSevenApartStay) {
   EXPECT_TRUE(out.empty());
 }
 
-// A 40 x 20 ellipse and a second one with its major, then its minor axis 7 longer: no partners,
-// though the other axes match and, with only 12 pixels on the second, one ellipse would fit both
-// within 2. Each keeps its pixels and gets its conic's centre and axes.
-TEST(FinalJoin, EllipsesWithAnAxisSevenApartStaySeparate) {
-  for (const auto& [a, b] : {std::pair{47.0, 20.0}, {40.0, 27.0}}) {
-    SCOPED_TRACE(a);
-    Pixels px;
-    CandidateList in, out;
-    px.add(in, 120, 90, 40, 20, true);
-    px.add(in, 120, 90, a, b, true, 12);
-    joinNearDuplicates(in, out);
-    ASSERT_EQ(out.size(), 2u);
-    const ShapeCandidate& e = out[0].pixelCount == 360 ? out[0] : out[1];
-    EXPECT_TRUE(e.elliptic);
-    EXPECT_TRUE(testexpect::allNear(
-        {e.xc, e.yc, std::max(e.majorAxis, e.minorAxis), std::min(e.majorAxis, e.minorAxis)},
-        {120, 90, 40, 20}, 0.05));
-  }
+// A 40 x 20 ellipse and a second one with one axis 7 longer: no partners, though the other
+// axes match and, with only 12 pixels on the second, one ellipse would fit both within 2. Each
+// keeps its pixels and gets its conic's centre and axes.
+struct AxesCase {
+  const char* name;
+  double a, b;
+};
+class FinalJoinAxes : public ::testing::TestWithParam<AxesCase> {};
+
+TEST_P(FinalJoinAxes, EllipsesWithAnAxisSevenApartStaySeparate) {
+  Pixels px;
+  CandidateList in, out;
+  px.add(in, 120, 90, 40, 20, true);
+  px.add(in, 120, 90, GetParam().a, GetParam().b, true, 12);
+  joinNearDuplicates(in, out);
+  ASSERT_EQ(out.size(), 2u);
+  const ShapeCandidate& e = out[0].pixelCount == 360 ? out[0] : out[1];
+  EXPECT_TRUE(e.elliptic);
+  EXPECT_TRUE(testexpect::allNear(
+      {e.xc, e.yc, std::max(e.majorAxis, e.minorAxis), std::min(e.majorAxis, e.minorAxis)},
+      {120, 90, 40, 20}, 0.05));
 }
+
+INSTANTIATE_TEST_SUITE_P(FinalJoin, FinalJoinAxes,
+                         ::testing::Values(AxesCase{"Major", 47, 20}, AxesCase{"Minor", 40, 27}),
+                         [](const ::testing::TestParamInfo<AxesCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(FinalJoin, TwoCircleCandidatesOfOneEllipseJoinAsAnEllipse) {
   // One ellipse 60 x 54 found twice (samples half a step apart) as two circles: partners with
