@@ -32,17 +32,6 @@ std::tuple<bool, double, double> coveredArc(const AngleCoverage& c) {
   return {found, s, e};
 }
 
-TEST(AngleCoverage, AddingAWrappingArcStoresTwoNodes) {
-  AngleCoverage c;
-  c.add(5.5, 0.5);
-  EXPECT_EQ(nodes(c), (Intervals{{0, 0.5}, {5.5, kTwoPi}}));
-  EXPECT_EQ(coveredArc(c), std::tuple(true, 5.5, 0.5));
-  // A single node is its own covered arc.
-  AngleCoverage one;
-  one.add(1, 2.5);
-  EXPECT_EQ(coveredArc(one), std::tuple(true, 1.0, 2.5));
-}
-
 TEST(AngleCoverage, MergingOverlapsAccumulatesTheOverlap) {
   AngleCoverage c = inserted({{1, 2}, {1.5, 3}});  // node ends inside: overlap 2 − 1.5
   EXPECT_EQ(nodes(c), (Intervals{{1, 3}}));
@@ -85,6 +74,15 @@ TEST(AngleCoverage, OverlapAndOverlapRatioOfAQuery) {
 }
 
 TEST(AngleCoverage, CoveredArcSpansFromTheLargestGap) {
+  // An arc added across 0 is stored as two nodes, and covers from its start round to its end.
+  AngleCoverage c;
+  c.add(5.5, 0.5);
+  EXPECT_EQ(nodes(c), (Intervals{{0, 0.5}, {5.5, kTwoPi}}));
+  EXPECT_EQ(coveredArc(c), std::tuple(true, 5.5, 0.5));
+  // A single node is its own covered arc.
+  AngleCoverage one;
+  one.add(1, 2.5);
+  EXPECT_EQ(coveredArc(one), std::tuple(true, 1.0, 2.5));
   // Gaps 1.0, 1.5 and the wrap gap 2π − 5 + 0.5 ≈ 1.78: the wrap gap wins.
   EXPECT_EQ(coveredArc(inserted({{0.5, 1}, {2, 2.5}, {4, 5}})), std::tuple(true, 0.5, 5.0));
   // An inner gap of 3.0 beats the wrap gap of 0.18: the arc runs from 4 round to 1.

@@ -4,12 +4,12 @@
 #include <opencv2/core/cvdef.h>
 
 #include <cmath>
-#include <functional>
 #include <memory>
 #include <tuple>
 #include <utility>
 
 #include "ellipsetest_expect.h"
+#include "fittest_shapes.h"
 #include "linesplit.h"
 #include "turninfo.h"
 #include "vistrel/assert.h"
@@ -17,28 +17,7 @@
 namespace ced {
 namespace {
 
-// An 8-connected pixel chain along the curve f(t), t from t0 to t1: fine samples, rounded,
-// consecutive repeats removed.
-std::vector<cv::Point> digitise(const std::function<cv::Point2d(double)>& f, double t0, double t1,
-                                int samples) {
-  std::vector<cv::Point> out;
-  for (int i = 0; i <= samples; ++i) {
-    const cv::Point2d p = f(t0 + (t1 - t0) * i / samples);
-    const cv::Point q(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
-    if (out.empty() || out.back() != q) out.push_back(q);
-  }
-  return out;
-}
-
-std::vector<cv::Point> ellipsePixels(double cx, double cy, double a, double b, double phi,
-                                     double t0, double t1) {
-  auto f = [&](double t) {
-    const double u = a * std::cos(t), v = b * std::sin(t);
-    return cv::Point2d(cx + u * std::cos(phi) - v * std::sin(phi),
-                       cy + u * std::sin(phi) + v * std::cos(phi));
-  };
-  return digitise(f, t0, t1, static_cast<int>(std::fabs(t1 - t0) * std::max(a, b) * 8) + 8);
-}
+using testshapes::ellipsePixels;
 
 std::vector<cv::Point> circlePixels(double cx, double cy, double r, double t0, double t1) {
   return ellipsePixels(cx, cy, r, r, 0, t0, t1);
@@ -138,10 +117,12 @@ TEST(ArcDetection, ALongLineNeverTakesPartInAnArc) {
   const cv::Point a = px.back();
   const cv::Point b(static_cast<int>(std::lround(250 + 80 * std::cos(2.9))),
                     static_cast<int>(std::lround(250 + 80 * std::sin(2.9))));
-  std::vector<cv::Point> chord =
-      digitise([&](double t) { return cv::Point2d(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t); },
-               0, 1, 400);
-  px.insert(px.end(), chord.begin() + 1, chord.end() - 1);
+  for (int i = 1; i < 400; ++i) {  // the chord's pixels between a and b
+    const double t = i / 400.0;
+    const cv::Point q(static_cast<int>(std::lround(a.x + (b.x - a.x) * t)),
+                      static_cast<int>(std::lround(a.y + (b.y - a.y) * t)));
+    if (q != px.back() && q != b) px.push_back(q);
+  }
   const std::vector<cv::Point> rest = circlePixels(250, 250, 80, 2.9, 4.2);
   px.insert(px.end(), rest.begin(), rest.end());
   const Result r = detect(segment(px));
@@ -171,7 +152,7 @@ TEST(ArcDetection, ClosedOutlinesInOneSegmentAreCandidates) {
   r = detect(segment(ellipsePixels(250, 200, 90, 40, 0.3, 0.2, 0.2 + 2 * CV_PI - 1.0)));
   ASSERT_EQ(r.counts(), std::pair(0, 1));
   EXPECT_TRUE(r.candidates[0].elliptic);
-  EXPECT_ELLIPSE_NEAR(r.candidates[0].eq, 250, 200, 90, 40, 1.0, 1.5);
+  EXPECT_TRUE(testexpect::ellipseNear(r.candidates[0].eq, 250, 200, 90, 40, 1.0, 1.5));
 }
 
 // A run that no one curve fits is cut into pieces that each fit a circle; a piece that is most

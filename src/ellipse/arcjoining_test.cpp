@@ -4,7 +4,7 @@
 #include <opencv2/core/cvdef.h>
 
 #include <cmath>
-#include <vector>
+#include <utility>
 
 #include "anglecoverage.h"
 #include "arcangles.h"

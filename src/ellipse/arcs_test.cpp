@@ -6,7 +6,6 @@
 #include <cmath>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include "circlefit.h"
 #include "vistrel/assert.h"

@@ -121,7 +121,6 @@ INSTANTIATE_TEST_SUITE_P(
         ImageCase{"FourRows", [] { return cv::Mat(4, 100, CV_8UC1, cv::Scalar(9)); }, kSizeReport},
         ImageCase{"FourColumns", [] { return cv::Mat(100, 4, CV_8UC1, cv::Scalar(9)); },
                   kSizeReport},
-        ImageCase{"OnePixel", [] { return cv::Mat(1, 1, CV_8UC1, cv::Scalar(9)); }, kSizeReport},
         ImageCase{"ThreeDimensional", cube, kSizeReport},
         ImageCase{"Smallest", smallestWithABrightPixel, nullptr}),
     [](const ::testing::TestParamInfo<ImageCase>& info) { return info.param.name; });

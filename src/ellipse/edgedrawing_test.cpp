@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <opencv2/imgproc.hpp>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -64,18 +63,10 @@ struct Maps {
   }
 };
 
-Segment row(int y, int fromX, int toX) {
-  Segment s;
-  for (int x = fromX;; x += fromX <= toX ? 1 : -1) {
-    s.emplace_back(x, y);
-    if (x == toX) break;
-  }
-  return s;
-}
-
 // t = 3·column + 2·row. Smoothing leaves a linear ramp unchanged away from the image border,
-// so the interior gradient is that of the ramp: with a = 3, b = 2,
-// Prewitt gx = 6a, gy = 6b; Sobel 8a, 8b; Scharr 32a, 32b; 2x2 differences 2a, 2b.
+// so the interior gradient is that of the ramp: with a = 3, b = 2, Prewitt gx = 6a, gy = 6b;
+// Sobel 8a, 8b; Scharr 32a, 32b. (The Prewitt sum runs eight pixels at a time, which the
+// 5 x 5 bump below never reaches.)
 struct RampCase {
   const char* name;
   int op;
@@ -105,8 +96,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RampCase{"PrewittSum", kPrewittOperator, true, 18 + 12},
                       RampCase{"SobelSum", kSobelOperator, true, 24 + 16},
                       RampCase{"ScharrSum", kScharrOperator, true, 96 + 64},
-                      RampCase{"DifferenceSum", kDifferenceOperator, true, 6 + 4},
-                      RampCase{"PrewittNorm", kPrewittOperator, false, 21},  // ⌊√(18² + 12²)⌋
                       RampCase{"SobelNorm", kSobelOperator, false, 28},  // ⌊√(24² + 16²)⌋
                       RampCase{"ScharrNorm", kScharrOperator, false, 115}),  // ⌊√(96² + 64²)⌋
     [](const ::testing::TestParamInfo<RampCase>& info) { return info.param.name; });
@@ -180,7 +169,9 @@ TEST(EdgeDrawingLinking, StraightRidgeFromAnchorToBothEnds) {
                                         "................"};
   Maps m(art), shorter(art);
   // The right walk is reversed and comes first, then the left walk without the anchor.
-  EXPECT_EQ(m.link(10), Segments{row(3, 14, 1)});
+  Segment expected;
+  for (int c = 14; c >= 1; --c) expected.emplace_back(c, 3);
+  EXPECT_EQ(m.link(10), Segments{expected});
   for (int c = 1; c <= 14; ++c) EXPECT_EQ(m.at(3, c), kEdgePixel);
 
   // 14 pixels are one short of 15: nothing stays in the edge map.

@@ -10,11 +10,6 @@ namespace {
 
 using namespace testshapes;
 
-void expectEllipse(const ConicCoefficients& eq, double cx, double cy, double a, double b,
-                   double phi, double tol) {
-  expectGeometry(ellipseCentreAndAxes(eq), cx, cy, a, b, phi, tol * std::max(a, b), tol, tol * 10);
-}
-
 // `delta`: how far the test points sit off the curve. Points exactly on one conic make the
 // scatter matrix singular and the fit fails (its Cholesky factor gets a zero pivot); with
 // coordinates in the hundreds, the offset must stand above the rounding of x⁴-sized sums.
@@ -39,7 +34,8 @@ TEST_P(EllipseFitKnown, RecoversCentreAxesAndAngleInBothModes) {
     SCOPED_TRACE(mode);
     ConicCoefficients eq;
     ASSERT_TRUE(fitEllipse(p.x.data(), p.y.data(), p.n(), eq, mode));
-    expectEllipse(eq, c.cx, c.cy, c.a, c.b, c.phi, 1e-6);
+    expectGeometry(ellipseCentreAndAxes(eq), c.cx, c.cy, c.a, c.b, c.phi, 1e-6 * std::max(c.a, c.b),
+                   1e-6, 1e-5);
     // Every point is delta from the true curve; the error measures along the ray from the
     // centre, which is never shorter than the normal.
     const double err = fitError(eq, p);

@@ -25,22 +25,16 @@ inline ::testing::AssertionResult allNear(const std::vector<double>& got,
                                        << tolerance << " of " << ::testing::PrintToString(want);
 }
 
-// Expects `eq` to be the ellipse centred at (xc, yc) with semi-axes `major` >= `minor`: the
-// centre within `centreTolerance`, each semi-axis within `axisTolerance` (pixels). Use it
-// through EXPECT_ELLIPSE_NEAR, which names the calling line in a failure.
-inline void expectEllipseNear(const ConicCoefficients& eq, double xc, double yc, double major,
-                              double minor, double centreTolerance, double axisTolerance) {
+// Passes when `eq` is the ellipse centred at (xc, yc) with semi-axes `major` >= `minor`: the
+// centre within `centreTolerance`, each semi-axis within `axisTolerance` (pixels).
+inline ::testing::AssertionResult ellipseNear(const ConicCoefficients& eq, double xc, double yc,
+                                              double major, double minor, double centreTolerance,
+                                              double axisTolerance) {
   const EllipseGeometry g = ellipseCentreAndAxes(eq);
-  EXPECT_TRUE(allNear({g.xc, g.yc}, {xc, yc}, centreTolerance));
-  EXPECT_TRUE(allNear({std::max(g.a, g.b), std::min(g.a, g.b)}, {major, minor}, axisTolerance));
+  const ::testing::AssertionResult centre = allNear({g.xc, g.yc}, {xc, yc}, centreTolerance);
+  if (!centre) return centre;
+  return allNear({std::max(g.a, g.b), std::min(g.a, g.b)}, {major, minor}, axisTolerance);
 }
 
 }  // namespace testexpect
 }  // namespace ced
-
-#define EXPECT_ELLIPSE_NEAR(eq, xc, yc, major, minor, centreTolerance, axisTolerance) \
-  do {                                                                                \
-    SCOPED_TRACE("EXPECT_ELLIPSE_NEAR");                                              \
-    ::ced::testexpect::expectEllipseNear(eq, xc, yc, major, minor, centreTolerance,   \
-                                         axisTolerance);                              \
-  } while (0)

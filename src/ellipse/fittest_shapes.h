@@ -1,12 +1,14 @@
 #pragma once
 
-// Exact sample points and conics of known circles and ellipses, built from geometry alone, for
-// the fitting tests.
+// Exact sample points, pixel chains and conics of known circles and ellipses, built from
+// geometry alone, for the fitting and detector tests.
 
 #include <gtest/gtest.h>
 #include <opencv2/core/cvdef.h>
 
+#include <algorithm>
 #include <cmath>
+#include <opencv2/core/types.hpp>
 #include <utility>
 #include <vector>
 
@@ -50,6 +52,20 @@ inline Points ellipseZigZag(double cx, double cy, double a, double b, double phi
     p.y[i] += s * (nx * std::sin(phi) + ny * std::cos(phi));
   }
   return p;
+}
+
+// The 8-connected pixel chain along that ellipse from t0 to t1, both included: samples at most
+// 1/8 pixel apart, rounded, consecutive repeats removed.
+inline std::vector<cv::Point> ellipsePixels(double cx, double cy, double a, double b, double phi,
+                                            double t0, double t1) {
+  const int samples = static_cast<int>(std::fabs(t1 - t0) * std::max(a, b) * 8) + 8;
+  std::vector<cv::Point> out;
+  for (int i = 0; i <= samples; ++i) {
+    const Points p = ellipseArc(cx, cy, a, b, phi, 1, t0 + (t1 - t0) * i / samples, 0);
+    const cv::Point q(static_cast<int>(std::lround(p.x[0])), static_cast<int>(std::lround(p.y[0])));
+    if (out.empty() || out.back() != q) out.push_back(q);
+  }
+  return out;
 }
 
 inline Points circleArc(double cx, double cy, double r, int n, double t0, double dt) {

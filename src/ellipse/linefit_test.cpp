@@ -17,7 +17,7 @@ std::tuple<int, double, double, double> fields(const LineFit& f) {
   return {f.transposed, f.a, f.b, f.error};
 }
 
-TEST(LineFit, AxisParallelRunsHaveSlopeZeroAndMeanAbsoluteError) {
+TEST(LineFit, AxisParallelAndDegenerateRuns) {
   const double hx[] = {3, 4, 5, 6, 7, 8}, hy[] = {9, 9, 9, 9, 9, 9};
   LineFit f;
   ASSERT_TRUE(fitLineWithError(hx, hy, 6, f));
@@ -29,6 +29,16 @@ TEST(LineFit, AxisParallelRunsHaveSlopeZeroAndMeanAbsoluteError) {
   ASSERT_TRUE(fitLineWithError(zx, zy, 4, f));
   EXPECT_EQ(std::pair(f.b, f.error), std::pair(0.0, 0.5));
   EXPECT_NEAR(f.a, 0, 1e-15);
+  // Too few points leave the fit alone; coincident ones are a horizontal run.
+  const double x[] = {4, 4, 4}, y[] = {7, 7, 7};
+  f.a = 123;
+  EXPECT_FALSE(fitLineWithError(x, y, 1, f));
+  EXPECT_EQ(f.a, 123);
+  ASSERT_TRUE(fitLineWithError(x, y, 3, f));
+  EXPECT_EQ(fields(f), std::tuple(0, 7.0, 0.0, 0.0));
+  double a = 1, b = 2;
+  EXPECT_FALSE(fitLineOriented(x, y, 3, 0, a, b));  // no spread along x
+  EXPECT_EQ(std::pair(a, b), std::pair(1.0, 2.0));
 }
 
 TEST(LineFit, ErrorIsTheRmsPerpendicularDistance) {
@@ -44,19 +54,6 @@ TEST(LineFit, ErrorIsTheRmsPerpendicularDistance) {
   const double b = (4 * sxy - sx * sy) / (4 * sxx - sx * sx), a = (sy - b * sx) / 4;
   for (int i = 0; i < 4; ++i) sum += std::pow((y[i] - a - b * x[i]) / std::sqrt(1 + b * b), 2);
   EXPECT_TRUE(allNear({f.a, f.b, f.error}, {a, b, std::sqrt(sum / 4)}, 1e-12));
-}
-
-TEST(LineFit, TooFewOrCoincidentPoints) {
-  const double x[] = {4, 4, 4}, y[] = {7, 7, 7};
-  LineFit f;
-  f.a = 123;
-  EXPECT_FALSE(fitLineWithError(x, y, 1, f));
-  EXPECT_EQ(f.a, 123);
-  ASSERT_TRUE(fitLineWithError(x, y, 3, f));
-  EXPECT_EQ(fields(f), std::tuple(0, 7.0, 0.0, 0.0));
-  double a = 1, b = 2;
-  EXPECT_FALSE(fitLineOriented(x, y, 3, 0, a, b));  // no spread along x
-  EXPECT_EQ(std::pair(a, b), std::pair(1.0, 2.0));
 }
 
 TEST(LineFit, DistanceAgainstALimitComparesAsTheDistanceDoes) {

@@ -1,7 +1,6 @@
 #include "outline.h"
 
 #include <gtest/gtest.h>
-#include <opencv2/core/cvdef.h>
 
 #include <cmath>
 
@@ -26,7 +25,6 @@ TEST(Outline, CirclePointsAreRoundedSamplesOneUnitOfArcApart) {
   ASSERT_GE(edge.size(), 12u);
   EXPECT_EQ(edge[0], cv::Point(2, 0));
   EXPECT_EQ(edge[6], cv::Point(-1, 0));
-  // Nothing to sample.
   EXPECT_TRUE(circleOutline(5, 5, 0).empty());
   EXPECT_TRUE(circleOutline(5, 5, -3).empty());
   EXPECT_TRUE(circleOutline(5, 5, 0.05).empty());  // floor(0.31 + 0.5) = 0 angles

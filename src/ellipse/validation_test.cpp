@@ -5,7 +5,6 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 #include <utility>
-#include <vector>
 
 #include "detectorconstants.h"
 #include "outline.h"
@@ -47,7 +46,7 @@ class ValidationOfADisc : public ::testing::Test {
   const CandidateValidator v{edges, grey};
 };
 
-TEST_F(ValidationOfADisc, ItsOwnOutlineIsMeaningfulAShiftedOneIsNot) {
+TEST_F(ValidationOfADisc, OnlyItsOwnOutlineInsideTheImageIsMeaningful) {
   const AlignmentCount own = v.countAligned(circleCandidate(60, 50, 30));
   // About 2π·30 outline points; repeats of a pixel are counted once.
   EXPECT_GT(own.samples, 150);
@@ -63,12 +62,10 @@ TEST_F(ValidationOfADisc, ItsOwnOutlineIsMeaningfulAShiftedOneIsNot) {
   const CandidateValidator blank(cv::Mat::zeros(disc.size(), CV_8UC1), grey);
   const AlignmentCount none = blank.countAligned(circleCandidate(60, 50, 30));
   EXPECT_EQ(std::pair(none.samples, none.aligned), std::pair(own.samples, 0));
-}
 
-TEST_F(ValidationOfADisc, OutlineOutsideTheImageCountsSamplesButNeverAligns) {
   const ShapeCandidate outside = circleCandidate(-100, -100, 20);
   const AlignmentCount c = v.countAligned(outside);
-  // Every point of the outline lies outside, so none is skipped as a repeat.
+  // Outside the image: samples, none aligned; every point lies outside, so none is a repeat.
   EXPECT_EQ(std::pair(c.samples, c.aligned),
             std::pair(static_cast<int>(circleOutline(-100, -100, 20).size()), 0));
   EXPECT_GE(c.samples, static_cast<int>(std::floor(kTwoPi * 20 + 0.5)));
@@ -89,12 +86,11 @@ TEST(Validation, OnTheDiagonalTheSearchRunsAlongTheColumn) {
   const cv::Mat disc = scenes::renderDisc({100, 100}, {50.5, 50.5}, 20.0, 200, 50, 1.0);
   const cv::Mat grey = smoothHalf(disc);
   const ShapeCandidate circle = circleCandidate(50, 50, 20);
-  cv::Mat below(disc.size(), CV_8UC1, cv::Scalar(0));
-  below.at<uchar>(66, 64) = 255;
-  EXPECT_EQ(CandidateValidator(below, grey).countAligned(circle).aligned, 1);
-  cv::Mat further(disc.size(), CV_8UC1, cv::Scalar(0));
-  further.at<uchar>(67, 64) = 255;
-  EXPECT_EQ(CandidateValidator(further, grey).countAligned(circle).aligned, 0);
+  for (const auto& [row, aligned] : {std::pair{66, 1}, {67, 0}}) {
+    cv::Mat edge(disc.size(), CV_8UC1, cv::Scalar(0));
+    edge.at<uchar>(row, 64) = 255;
+    EXPECT_EQ(CandidateValidator(edge, grey).countAligned(circle).aligned, aligned) << row;
+  }
 }
 
 constexpr const char* kInputCheck =
