@@ -33,8 +33,8 @@ P startOf(const std::vector<mCircle>& circles, cv::Size half, int filterSize = 0
   return coarseStartCentre(circles, half, shrink, filterSize, fallback);
 }
 
-TEST(CoarseStartCentre, LeftAndTopAreTestedAfterTruncationTowardZero) {
-  const cv::Size half(100, 100);
+TEST(CoarseStartCentre, LeftAndTopAreTestedAfterTruncationRightAndBottomMayTouchTheBorder) {
+  const cv::Size half(100, 80);
   // x - r = -1.2 truncates to -1: not inside. The fallback still takes it as the largest.
   EXPECT_EQ(startOf({mCircle({18.8, 50.0}, 20.0)}, half), kNone);
   EXPECT_EQ(startOf({mCircle({18.8, 50.0}, 20.0)}, half, 0, true), P(37.6, 100));
@@ -43,17 +43,14 @@ TEST(CoarseStartCentre, LeftAndTopAreTestedAfterTruncationTowardZero) {
   // The same along y.
   EXPECT_EQ(startOf({mCircle({50.0, 18.8}, 20.0)}, half), kNone);
   EXPECT_EQ(startOf({mCircle({50.0, 19.5}, 20.0)}, half), P(100, 39));
-}
 
-TEST(CoarseStartCentre, RightAndBottomMayTouchButNotPassTheBorder) {
-  const cv::Size half(100, 80);
   EXPECT_EQ(startOf({mCircle({80.0, 40.0}, 20.0)}, half), P(160, 80));   // x + r = 100 = W
   EXPECT_EQ(startOf({mCircle({80.5, 40.0}, 20.0)}, half), kNone);        // x + r = 100.5 > W
   EXPECT_EQ(startOf({mCircle({50.0, 60.0}, 20.0)}, half), P(100, 120));  // y + r = 80 = H
   EXPECT_EQ(startOf({mCircle({50.0, 60.25}, 20.0)}, half), kNone);
 }
 
-TEST(CoarseStartCentre, TooSmallCirclesAreNoCandidatesButCanGiveTheFallback) {
+TEST(CoarseStartCentre, LargestCandidateWinsTooSmallCirclesCanOnlyGiveTheFallback) {
   const cv::Size half(200, 200);
   const std::vector<mCircle> small{mCircle({60.0, 70.0}, 10.0)};  // diameter 20
   EXPECT_EQ(startOf(small, half, 20), P(120, 140));
@@ -73,10 +70,7 @@ TEST(CoarseStartCentre, TooSmallCirclesAreNoCandidatesButCanGiveTheFallback) {
   EXPECT_EQ(startOf(small, half, 40, false, 4), P(240, 280));
   EXPECT_EQ(startOf(small, half, 41, false, 4), kNone);
   EXPECT_EQ(startOf(small, half, 41, true, 4), P(240, 280));
-}
 
-TEST(CoarseStartCentre, LargestCandidateWinsAndTiesKeepTheEarlierCircle) {
-  const cv::Size half(200, 200);
   // Order in the list does not matter for different radii...
   EXPECT_EQ(startOf({mCircle({50, 50}, 20), mCircle({100, 110}, 40)}, half), P(200, 220));
   EXPECT_EQ(startOf({mCircle({100, 110}, 40), mCircle({50, 50}, 20)}, half), P(200, 220));
