@@ -137,10 +137,9 @@ TEST(WheelCutOutRect, SquareOfTheTruncatedDiameterClippedOnlyAtLeftAndTop) {
   EXPECT_EQ(wheelCutOutRect({180.0f, 100.0f, 50.0f}), cv::Rect(130, 50, 100, 100));
 }
 
-TEST(RefineWheel, StartOnAnAxisMeansStartAtTheImageCentre) {
-  const cv::Size size(640, 512);
+TEST(RefineWheel, StartOnAnAxisMeansTheImageCentreANegativeSmallestSizeIsRefused) {
   const cv::Point2d truth(320.0, 256.0);  // the image centre (columns / 2, rows / 2)
-  const cv::Mat scene = wheelshots::brightWheel(size, truth, 180.0).image;
+  const cv::Mat scene = wheelshots::brightWheel({640, 512}, truth, 180.0).image;
   for (const cv::Point2f start : {kNone, P(0, 400), P(500, 0)}) {
     cv::Point2f centre = start;
     double found = 0.0;
@@ -150,22 +149,9 @@ TEST(RefineWheel, StartOnAnAxisMeansStartAtTheImageCentre) {
     EXPECT_NEAR(centre.y, truth.y, 0.3) << start;
     EXPECT_NEAR(found, 180.0, 0.3) << start;
   }
-}
 
-TEST(RefineWheel, NothingFoundGivesAnEmptyCutOutAtTheOrigin) {
-  const cv::Mat empty = wheelshots::emptyBelt({320, 256});
-  cv::Point2f centre(150.0f, 120.0f);
-  double found = 123.0;
-  const cv::Mat cut = refineWheel(empty, cv::Mat(), centre, found, false, brightRimParams());
-  EXPECT_TRUE(cut.empty());
-  EXPECT_EQ(centre, kNone);
-  EXPECT_EQ(found, 0.0);
-}
-
-// A negative "filterSize" is a negative inner radius: the detector refuses it (a debug report)
-// before cutting anything sized by it, so the call is quick and finds no wheel.
-TEST(RefineWheel, NegativeSmallestSizeIsRefusedBeforeTheSearchRegionIsCut) {
-  const cv::Mat scene = wheelshots::brightWheel({640, 512}, {320.0, 256.0}, 180.0).image;
+  // A negative "filterSize" is a negative inner radius: the detector refuses it (a debug
+  // report) before cutting anything sized by it, so the call is quick and finds no wheel.
   for (const int minSize : {-5, -30000, -2000000000}) {
     vistrel::AssertCapture capture;
     cv::Point2f centre(322.0f, 255.0f);
@@ -177,6 +163,16 @@ TEST(RefineWheel, NegativeSmallestSizeIsRefusedBeforeTheSearchRegionIsCut) {
     ASSERT_EQ(capture.messages().size(), 1u) << minSize;
     EXPECT_EQ(capture.messages()[0].rfind("minRadius_ >= 0 (", 0), 0u) << minSize;
   }
+}
+
+TEST(RefineWheel, NothingFoundGivesAnEmptyCutOutAtTheOrigin) {
+  const cv::Mat empty = wheelshots::emptyBelt({320, 256});
+  cv::Point2f centre(150.0f, 120.0f);
+  double found = 123.0;
+  const cv::Mat cut = refineWheel(empty, cv::Mat(), centre, found, false, brightRimParams());
+  EXPECT_TRUE(cut.empty());
+  EXPECT_EQ(centre, kNone);
+  EXPECT_EQ(found, 0.0);
 }
 
 TEST(LocaliseWheel, WithoutCandidateOnlyTheVariantWithoutBackgroundFallsBack) {
