@@ -138,16 +138,13 @@ std::vector<Scene> buildScenes() {
   // A wheel partly outside the image.
   list.push_back(wheel("small-at-border", {kSmall, {560.2, 250.6}, 150.0, 0, false, 22}, 80));
   // The right settings for another polarity, equalisation, a wide edge and a high threshold.
-  Scene s = wheel("small-wrong-polarity", {kSmall, {320.3, 240.7}, 180.0, 0, false, 23}, 100);
-  s.polarity = 0;
-  list.push_back(s);
-  s = wheel("medium-equalised", {kMedium, {600.5, 520.5}, 380.0, 0, false, 24}, 200);
-  s.equalize = true;
-  list.push_back(s);
-  s = wheel("medium-wide-edge", {kMedium, {655.5, 498.2}, 395.0, 2, false, 25}, 200);
-  s.edgeWidth = 6;
-  s.acceptance = 20;
-  list.push_back(s);
+  list.push_back(wheel("small-wrong-polarity", {kSmall, {320.3, 240.7}, 180.0, 0, false, 23}, 100));
+  list.back().polarity = 0;
+  list.push_back(wheel("medium-equalised", {kMedium, {600.5, 520.5}, 380.0, 0, false, 24}, 200));
+  list.back().equalize = true;
+  list.push_back(wheel("medium-wide-edge", {kMedium, {655.5, 498.2}, 395.0, 2, false, 25}, 200));
+  list.back().edgeWidth = 6;
+  list.back().acceptance = 20;
   // No wheel: an empty belt, clutter, an ellipse and a thin ring.
   list.push_back(scene("small-empty-belt", {320.0, 240.0}, 150.0, 80, false,
                        [] { return wheelshots::emptyBelt(kSmall, 26); }));
@@ -263,11 +260,6 @@ void analysisOutputs(const Scene& scene, const cv::Mat& image, std::vector<std::
                        record->source.height()));
 }
 
-bool isInteger(const std::string& word) {
-  const size_t digits = (!word.empty() && (word[0] == '-' || word[0] == '+')) ? 1 : 0;
-  return digits < word.size() && word.find_first_not_of("0123456789", digits) == std::string::npos;
-}
-
 bool isNumber(const std::string& word, double& value) {
   if (word.empty()) return false;
   char* end = nullptr;
@@ -330,7 +322,9 @@ std::string compareLine(const std::string& expected, const std::string& actual) 
   if (e.size() != a.size()) return "different number of values";
   for (size_t i = 0; i < e.size(); ++i) {
     double x = 0.0, y = 0.0;
-    if (isInteger(e[i]) || !isNumber(e[i], x) || !isNumber(a[i], y)) {
+    // Integers (signs and digits only; any other such word is no number) compare exactly.
+    if (e[i].find_first_not_of("+-0123456789") == std::string::npos || !isNumber(e[i], x) ||
+        !isNumber(a[i], y)) {
       if (e[i] != a[i]) return "value " + std::to_string(i) + ": " + e[i] + " vs " + a[i];
       continue;
     }
