@@ -203,14 +203,13 @@ TEST_F(Analysis, CoarseQuarterSearchesAtHalfSizeOnlyWhatTheQuarterDoesNotShow) {
 
 TEST_F(Analysis, CutOutsOf900PixelsOrMoreAreHalvedBeforeMeasuringAndMatching) {
   // At the threshold: 2 x 449.7 = 899.4 gives 899 columns and stays; 2 x 450.3 gives 900.
-  // (The diameter of a halved cut-out is pinned by the regression set's large scenes.)
+  // (The diameter and the scores of a halved cut-out are the regression set's large scenes'.)
   Outcome o = run(wheelshots::brightWheel({1280, 1024}, {640.0, 512.0}, 449.7, 8).image, params);
   ASSERT_NE(o.record, nullptr);
   EXPECT_EQ(o.record->image.width(), 899);
   o = run(wheelshots::brightWheel({1280, 1024}, {640.0, 512.0}, 450.3, 8).image, params);
   ASSERT_NE(o.record, nullptr);
   EXPECT_EQ(o.record->image.size(), QSize(450, 450));
-  EXPECT_EQ(catalogue.matcher("WHEEL-A").matchCalls().back().image.cols, 450);
 }
 
 TEST_F(Analysis, CutImagesSkipLocalisationButAreStillIdentified) {
@@ -224,8 +223,6 @@ TEST_F(Analysis, CutImagesSkipLocalisationButAreStillIdentified) {
             std::make_tuple(0.0, 180.0, QString("WHEEL-A")));
   EXPECT_TRUE(samePixels(o.record->image, shot.image));
   EXPECT_TRUE(samePixels(o.record->source, shot.image));
-  const cv::Mat matched = catalogue.matcher("WHEEL-A").matchCalls()[0].image;
-  EXPECT_EQ(cv::norm(matched, shot.image, cv::NORM_INF), 0.0);
   EXPECT_EQ(o.log, (Lines{"start alg", "pull result", "finish alg"}));
 }
 
