@@ -157,13 +157,9 @@ TEST(IdentifyModel, MinusOneIsStoredAndCountsAsAcceptedButNeverWins) {
 
   // -1.0 is below the limit 0.5: the look-alike check runs and needs a 220 x 220 cut-out.
   EXPECT_THROW(named(cat, {"none", "B"}, tooSmallForCounting()), cv::Exception);
-
-  // Only a -1.0: no name, and the best stays the largest double.
-  EXPECT_EQ(identifyModel(cat.map(), query({"none"}), &one, 1), QString());
-  EXPECT_EQ(one, kMax);
 }
 
-// Without any score the best stays the largest double (the tests of -1.0 and of a null model).
+// Without any score the best stays the largest double (the null model's test).
 TEST(IdentifyModel, CallersFirstEntryIsTheBestOrTheSmallestOfTheSortedScores) {
   // Two of three listed: the own array's untouched entry stays 0.0 and sorts first, before
   // the best 0.2.
