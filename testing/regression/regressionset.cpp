@@ -35,14 +35,12 @@ constexpr double kD2h = 0.5;
 constexpr int kThickness = 180;
 const char* const kModelNames[] = {"WHEEL-5", "WHEEL-6", "WHEEL-0"};
 
-// Three designs the catalogue's template matchers tell apart: five spokes, six spokes, a
-// solid face with eight bolt holes.
-using wheelshots::withDesign;
-
 struct ShotSettings {
   cv::Size size;
   cv::Point2d centre;  // pixel centres at integer positions
   double radius;
+  // One of three designs the catalogue's template matchers tell apart: five spokes, six
+  // spokes, a solid face with eight bolt holes.
   int design = 0;
   bool dark = false;
   scenes::Seed seed = 1;
@@ -77,8 +75,8 @@ Scene scene(const std::string& name, cv::Point2d centre, double radius, int filt
 Scene wheel(const std::string& name, const ShotSettings& w, int filterSize,
             double clutterLevel = 0.0, std::vector<Bar> bars = {}) {
   auto render = [w, clutterLevel, bars = std::move(bars)] {
-    scenes::WheelLayout look =
-        withDesign(wheelshots::brightLook(w.size, w.centre, w.radius, w.seed), w.design);
+    scenes::WheelLayout look = wheelshots::withDesign(
+        wheelshots::brightLook(w.size, w.centre, w.radius, w.seed), w.design);
     cv::Mat image = scenes::renderWheel(w.dark ? wheelshots::darkened(look) : look);
     if (clutterLevel > 0.0) {
       image =
@@ -173,7 +171,7 @@ std::string format(const char* fmt, ...) {
 struct Catalogue {
   Catalogue() {
     for (int i = 0; i < 3; ++i) {
-      scenes::WheelLayout design = withDesign(scenes::WheelLayout(), i);
+      scenes::WheelLayout design = wheelshots::withDesign(scenes::WheelLayout(), i);
       matchers.push_back(
           std::make_unique<wheelhost::TemplateMatcher>(wheelshots::wheelTemplate(design, 200)));
       models.push_back(
