@@ -387,8 +387,7 @@ TEST_F(Analysis, ReportCircleAddsOnlyTheCircleBeforeHalvingWhenAsked) {
     const Outcome absent = run(pixels, p);
     Outcome on = run(pixels, p.set("ReportCircle", true));
 
-    // True adds "circle" and nothing else.
-    EXPECT_FALSE(absent.results.contains("circle"));
+    // True adds "circle" and nothing else (a "circle" without the key would differ too).
     const QVariant circle = on.results.take("circle");
     EXPECT_TRUE(comparable(on) == comparable(absent));
     ASSERT_EQ(circle.isValid(), wheel && !cut);
