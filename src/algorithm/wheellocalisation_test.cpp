@@ -74,10 +74,9 @@ TEST(CoarseStartCentre, LargestCandidateWinsTooSmallCirclesCanOnlyGiveTheFallbac
   // Order in the list does not matter for different radii...
   EXPECT_EQ(startOf({mCircle({50, 50}, 20), mCircle({100, 110}, 40)}, half), P(200, 220));
   EXPECT_EQ(startOf({mCircle({100, 110}, 40), mCircle({50, 50}, 20)}, half), P(200, 220));
-  // ...and equal radii keep the first one, for the candidate as for the fallback.
+  // ...and equal radii keep the first one.
   EXPECT_EQ(startOf({mCircle({50, 50}, 30), mCircle({120, 130}, 30)}, half), P(100, 100));
-  EXPECT_EQ(startOf({mCircle({5, 50}, 30), mCircle({190, 130}, 30)}, half, 0, true), P(10, 100));
-  // The fallback is the first circle of the largest radius, wherever it stands in the list.
+  // So does the fallback: the first circle of the largest radius, wherever it stands.
   const std::vector<mCircle> outside{mCircle({5, 5}, 30), mCircle({10, 190}, 45),
                                      mCircle({195, 20}, 45), mCircle({199, 199}, 44)};
   EXPECT_EQ(startOf(outside, half, 0, true), P(20, 380));
