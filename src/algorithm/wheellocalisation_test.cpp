@@ -35,9 +35,8 @@ P startOf(const std::vector<mCircle>& circles, cv::Size half, int filterSize = 0
 
 TEST(CoarseStartCentre, LeftAndTopAreTestedAfterTruncationRightAndBottomMayTouchTheBorder) {
   const cv::Size half(100, 80);
-  // x - r = -1.2 truncates to -1: not inside. The fallback still takes it as the largest.
+  // x - r = -1.2 truncates to -1: not inside.
   EXPECT_EQ(startOf({mCircle({18.8, 50.0}, 20.0)}, half), kNone);
-  EXPECT_EQ(startOf({mCircle({18.8, 50.0}, 20.0)}, half, 0, true), P(37.6, 100));
   // x - r = -0.5 truncates to 0: a candidate, doubled to full-size pixels.
   EXPECT_EQ(startOf({mCircle({19.5, 50.0}, 20.0)}, half), P(39, 100));
   // The same along y.
