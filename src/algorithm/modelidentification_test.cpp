@@ -132,9 +132,7 @@ TEST(IdentifyModel, RatioRangeFiltersOnlyForType1AndPositiveValues) {
 TEST(IdentifyModel, ModelsWithoutTemplateAreNotScored) {
   Catalogue cat;
   cat.add("bare", Model{0.01, 0.5, 500.0, 200.0, 0.0, 0.0, false}).add("B", 0.8);
-  double best = 0.0;
-  EXPECT_EQ(identifyModel(cat.map(), query({"bare", "B"}), &best, 1), "B");
-  EXPECT_EQ(best, 0.8);
+  EXPECT_EQ(named(cat, {"bare", "B"}), "B");
   EXPECT_EQ(cat.matcher("bare").calls(), std::vector<std::string>{"TemplateImage"});
 }
 
