@@ -54,7 +54,6 @@ TEST(CoarseStartCentre, LargestCandidateWinsTooSmallCirclesCanOnlyGiveTheFallbac
   const std::vector<mCircle> small{mCircle({60.0, 70.0}, 10.0)};  // diameter 20
   EXPECT_EQ(startOf(small, half, 20), P(120, 140));
   EXPECT_EQ(startOf(small, half, 21), kNone);
-  EXPECT_EQ(startOf(small, half, 21, true), P(120, 140));
 
   // A smaller circle inside wins over the fallback of a larger one poking out, as long as it
   // passes the size filter.
