@@ -46,8 +46,7 @@ TEST(IdentifyModel, AsksEachModelAndMatcherInTheHostsOrder) {
   image.at<uchar>(3, 4) = 200;
   const ModelQuery q{image, 200, 500, true, true, {"A"}, 1.5, 1};
 
-  double best = 0.0;
-  EXPECT_EQ(identifyModel(cat.map(), q, &best, 1), "A");
+  EXPECT_EQ(identifyModel(cat.map(), q, nullptr, 0), "A");
   EXPECT_EQ(cat.model("A").calls(),
             (std::vector<std::string>{"Diameter", "Thickness", "RatioMin", "RatioMax", "Matcher"}));
   const ScriptedMatcher& matcher = cat.matcher("A");
