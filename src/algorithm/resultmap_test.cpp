@@ -7,12 +7,11 @@
 namespace fluorescence {
 namespace {
 
-// Which keys each delivery holds is the analysis tests' and the regression set's; the host
-// reads the values by their types.
+// Which keys each delivery holds is the analysis tests' and the regression set's, and so is
+// the ratio's value; the host reads the values by their types.
 TEST(ResultMap, ValuesHaveTheTypesTheHostReadsAndOnlyNoCircleCarriesARecord) {
   QVariantMap results = beginResultMap(2.5);
   EXPECT_EQ(results.value("ratioVal").userType(), QMetaType::Double);
-  EXPECT_EQ(results.value("ratioVal").toDouble(), 2.5);
   addBackgroundMismatch(results);
   EXPECT_EQ(results.value("error").userType(), QMetaType::Int);
   EXPECT_EQ(results.value("error").toInt(), 0);
