@@ -358,6 +358,17 @@ TEST_F(AnalysisWithBackground, TwoObjectsShareOneBackground) {
   EXPECT_EQ(elsewhere.askedKeys().count("filepath"), 0);
 }
 
+struct CircleCase {
+  const char* name;
+  bool wheel;     // the 640 x 512 bright wheel, or else the belt without a wheel
+  bool cut;       // "IsCutImg" set
+  bool reported;  // "circle" expected with "ReportCircle" true
+};
+
+void PrintTo(const CircleCase& c, std::ostream* os) { *os << c.name; }
+
+class ReportCircle : public Analysis, public ::testing::WithParamInterface<CircleCase> {};
+
 // Everything a call gives but the record's address, which differs from call to call.
 auto comparable(const Outcome& o) {
   QVariantMap m = o.results;
@@ -367,34 +378,36 @@ auto comparable(const Outcome& o) {
                          r.similarity, r.model, r.image.toImage(), r.source.toImage());
 }
 
-TEST_F(Analysis, ReportCircleAddsOnlyTheCircleBeforeHalvingWhenAsked) {
+TEST_P(ReportCircle, AddsOnlyTheCircleBeforeHalvingWhenAsked) {
+  const CircleCase& c = GetParam();
   const Shot& shot = bright640();
-  // The 640 x 512 wheel, the belt without a wheel, and the wheel as a cut image: only the
-  // first reports a circle.
-  for (const auto& [wheel, cut] : {std::pair(true, false), {false, false}, {true, true}}) {
-    SCOPED_TRACE(testing::Message() << "wheel " << wheel << ", cut " << cut);
-    const cv::Mat pixels = wheel ? shot.image : wheelshots::emptyBelt({320, 256}, 3);
-    ParameterBuilder p = params;
-    p.isCutImg(cut ? 1 : 0);
-    // (false reads as absent: the parameter reading's test.)
-    const Outcome absent = run(pixels, p);
-    Outcome on = run(pixels, p.set("ReportCircle", true));
+  const cv::Mat pixels = c.wheel ? shot.image : wheelshots::emptyBelt({320, 256}, 3);
+  ParameterBuilder p = params;
+  p.isCutImg(c.cut ? 1 : 0);
+  // (false reads as absent: the parameter reading's test.)
+  const Outcome absent = run(pixels, p);
+  Outcome on = run(pixels, p.set("ReportCircle", true));
 
-    // True adds "circle" and nothing else (a "circle" without the key would differ too).
-    const QVariant circle = on.results.take("circle");
-    EXPECT_TRUE(comparable(on) == comparable(absent));
-    ASSERT_EQ(circle.isValid(), wheel && !cut);
-    if (!circle.isValid()) continue;
-    const QVariantList values = circle.toList();
-    ASSERT_EQ(values.size(), 3);
-    for (const QVariant& v : values) EXPECT_EQ(v.userType(), QMetaType::Double);
-    // The refined circle is accurate to a small fraction of a pixel (in full-size pixels when
-    // the cut-out is halved: the runner's end-to-end test on the sample set's large shots).
-    EXPECT_NEAR(values[0].toDouble(), shot.centre.x, 0.1);
-    EXPECT_NEAR(values[1].toDouble(), shot.centre.y, 0.1);
-    EXPECT_NEAR(values[2].toDouble(), shot.radius, 0.1);
-  }
+  // True adds "circle" and nothing else (a "circle" without the key would differ too).
+  const QVariant circle = on.results.take("circle");
+  EXPECT_TRUE(comparable(on) == comparable(absent));
+  ASSERT_EQ(circle.isValid(), c.reported);
+  if (!c.reported) return;
+  const QVariantList values = circle.toList();
+  ASSERT_EQ(values.size(), 3);
+  for (const QVariant& v : values) EXPECT_EQ(v.userType(), QMetaType::Double);
+  // The refined circle is accurate to a small fraction of a pixel (in full-size pixels when the
+  // cut-out is halved: the runner's end-to-end test on the sample set's large shots).
+  EXPECT_NEAR(values[0].toDouble(), shot.centre.x, 0.1);
+  EXPECT_NEAR(values[1].toDouble(), shot.centre.y, 0.1);
+  EXPECT_NEAR(values[2].toDouble(), shot.radius, 0.1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Analysis, ReportCircle,
+                         ::testing::Values(CircleCase{"Found", true, false, true},
+                                           CircleCase{"NoWheel", false, false, false},
+                                           CircleCase{"CutImage", true, true, false}),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace fluorescence
