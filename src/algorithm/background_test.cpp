@@ -126,25 +126,22 @@ TEST(BackgroundPaths, ConfiguredDirectoryIsTheFirstFilepathValueOrEmpty) {
   EXPECT_EQ(configuredDirectory(nullptr), "");
 }
 
-TEST(SubtractBackground, SaturatesAtZero) {
+TEST(SubtractBackground, SaturatesAtZeroAndScalesABackgroundOfAnotherSizeFirst) {
   const cv::Mat source = (cv::Mat_<uchar>(1, 4) << 40, 200, 60, 255);
   const cv::Mat background = (cv::Mat_<uchar>(1, 4) << 60, 60, 60, 0);
   const cv::Mat difference = subtractBackground(source, background);
   EXPECT_TRUE(sameImage(difference, (cv::Mat_<uchar>(1, 4) << 0, 140, 0, 255)));
   EXPECT_NE(difference.data, source.data);
-}
 
-TEST(SubtractBackground, ScalesABackgroundOfAnotherSizeFirst) {
-  // 100 x 100: left half 0, right half 100. Bilinear scaling to 200 x 200 keeps both halves
-  // flat away from the seam.
-  cv::Mat background(100, 100, CV_8UC1, cv::Scalar(0));
-  background.colRange(50, 100).setTo(100);
-  const cv::Mat source(200, 200, CV_8UC1, cv::Scalar(150));
-  const cv::Mat difference = subtractBackground(source, background);
-  ASSERT_EQ(difference.size(), cv::Size(200, 200));
-  EXPECT_EQ(cv::countNonZero(difference.colRange(0, 98) != 150), 0);
-  EXPECT_EQ(cv::countNonZero(difference.colRange(102, 200) != 50), 0);
-  EXPECT_EQ(background.size(), cv::Size(100, 100));  // the caller's background is untouched
+  // A background of another size is scaled first. 100 x 100: left half 0, right half 100.
+  // Bilinear scaling to 200 x 200 keeps both halves flat away from the seam.
+  cv::Mat half(100, 100, CV_8UC1, cv::Scalar(0));
+  half.colRange(50, 100).setTo(100);
+  const cv::Mat scaled = subtractBackground(cv::Mat(200, 200, CV_8UC1, cv::Scalar(150)), half);
+  ASSERT_EQ(scaled.size(), cv::Size(200, 200));
+  EXPECT_EQ(cv::countNonZero(scaled.colRange(0, 98) != 150), 0);
+  EXPECT_EQ(cv::countNonZero(scaled.colRange(102, 200) != 50), 0);
+  EXPECT_EQ(half.size(), cv::Size(100, 100));  // the caller's background is untouched
 }
 
 }  // namespace

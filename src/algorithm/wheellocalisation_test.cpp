@@ -33,32 +33,27 @@ P startOf(const std::vector<mCircle>& circles, cv::Size half, int filterSize = 0
   return coarseStartCentre(circles, half, shrink, filterSize, fallback);
 }
 
-TEST(CoarseStartCentre, LeftAndTopAreTestedAfterTruncationTowardZero) {
-  const cv::Size half(100, 100);
-  // x - r = -1.2 truncates to -1: not inside. The fallback still takes it as the largest.
+TEST(CoarseStartCentre, LeftAndTopAreTestedAfterTruncationRightAndBottomMayTouchTheBorder) {
+  const cv::Size half(100, 80);
+  // x - r = -1.2 truncates to -1: not inside.
   EXPECT_EQ(startOf({mCircle({18.8, 50.0}, 20.0)}, half), kNone);
-  EXPECT_EQ(startOf({mCircle({18.8, 50.0}, 20.0)}, half, 0, true), P(37.6, 100));
   // x - r = -0.5 truncates to 0: a candidate, doubled to full-size pixels.
   EXPECT_EQ(startOf({mCircle({19.5, 50.0}, 20.0)}, half), P(39, 100));
   // The same along y.
   EXPECT_EQ(startOf({mCircle({50.0, 18.8}, 20.0)}, half), kNone);
   EXPECT_EQ(startOf({mCircle({50.0, 19.5}, 20.0)}, half), P(100, 39));
-}
 
-TEST(CoarseStartCentre, RightAndBottomMayTouchButNotPassTheBorder) {
-  const cv::Size half(100, 80);
   EXPECT_EQ(startOf({mCircle({80.0, 40.0}, 20.0)}, half), P(160, 80));   // x + r = 100 = W
   EXPECT_EQ(startOf({mCircle({80.5, 40.0}, 20.0)}, half), kNone);        // x + r = 100.5 > W
   EXPECT_EQ(startOf({mCircle({50.0, 60.0}, 20.0)}, half), P(100, 120));  // y + r = 80 = H
   EXPECT_EQ(startOf({mCircle({50.0, 60.25}, 20.0)}, half), kNone);
 }
 
-TEST(CoarseStartCentre, TooSmallCirclesAreNoCandidatesButCanGiveTheFallback) {
+TEST(CoarseStartCentre, LargestCandidateWinsTooSmallCirclesCanOnlyGiveTheFallback) {
   const cv::Size half(200, 200);
   const std::vector<mCircle> small{mCircle({60.0, 70.0}, 10.0)};  // diameter 20
   EXPECT_EQ(startOf(small, half, 20), P(120, 140));
   EXPECT_EQ(startOf(small, half, 21), kNone);
-  EXPECT_EQ(startOf(small, half, 21, true), P(120, 140));
 
   // A smaller circle inside wins over the fallback of a larger one poking out, as long as it
   // passes the size filter.
@@ -73,17 +68,13 @@ TEST(CoarseStartCentre, TooSmallCirclesAreNoCandidatesButCanGiveTheFallback) {
   EXPECT_EQ(startOf(small, half, 40, false, 4), P(240, 280));
   EXPECT_EQ(startOf(small, half, 41, false, 4), kNone);
   EXPECT_EQ(startOf(small, half, 41, true, 4), P(240, 280));
-}
 
-TEST(CoarseStartCentre, LargestCandidateWinsAndTiesKeepTheEarlierCircle) {
-  const cv::Size half(200, 200);
   // Order in the list does not matter for different radii...
   EXPECT_EQ(startOf({mCircle({50, 50}, 20), mCircle({100, 110}, 40)}, half), P(200, 220));
   EXPECT_EQ(startOf({mCircle({100, 110}, 40), mCircle({50, 50}, 20)}, half), P(200, 220));
-  // ...and equal radii keep the first one, for the candidate as for the fallback.
+  // ...and equal radii keep the first one.
   EXPECT_EQ(startOf({mCircle({50, 50}, 30), mCircle({120, 130}, 30)}, half), P(100, 100));
-  EXPECT_EQ(startOf({mCircle({5, 50}, 30), mCircle({190, 130}, 30)}, half, 0, true), P(10, 100));
-  // The fallback is the first circle of the largest radius, wherever it stands in the list.
+  // So does the fallback: the first circle of the largest radius, wherever it stands.
   const std::vector<mCircle> outside{mCircle({5, 5}, 30), mCircle({10, 190}, 45),
                                      mCircle({195, 20}, 45), mCircle({199, 199}, 44)};
   EXPECT_EQ(startOf(outside, half, 0, true), P(20, 380));
@@ -119,9 +110,6 @@ TEST(RefinementRadiusRange, MaximumIsTheBorderDistanceFoldedAt50) {
   // 40 px from the left border: |40 - 50| = 10; a filter size of 20 exceeds it and becomes 0.
   EXPECT_EQ(refinementRadiusRange({40.0f, 100.0f}, {200, 200}, 20), cv::Vec2i(0, 10));
   EXPECT_EQ(refinementRadiusRange({40.0f, 100.0f}, {200, 200}, 10), cv::Vec2i(10, 10));
-  EXPECT_EQ(refinementRadiusRange({40.0f, 100.0f}, {200, 200}, 5), cv::Vec2i(5, 10));
-  // Centred in 200 x 200: 100 px to every border, 50 after the fold.
-  EXPECT_EQ(refinementRadiusRange({100.0f, 100.0f}, {200, 200}, 0), cv::Vec2i(0, 50));
   // The nearest border decides, whichever side: bottom 60 px away in 300 x 120 -> 10.
   EXPECT_EQ(refinementRadiusRange({150.0f, 60.0f}, {300, 120}, 0), cv::Vec2i(0, 10));
   EXPECT_EQ(refinementRadiusRange({290.0f, 60.0f}, {300, 120}, 0), cv::Vec2i(0, 40));
@@ -129,7 +117,7 @@ TEST(RefinementRadiusRange, MaximumIsTheBorderDistanceFoldedAt50) {
   EXPECT_EQ(refinementRadiusRange({40.7f, 100.2f}, {200, 200}, 0), cv::Vec2i(0, 10));
   // A centre outside the image: m = -30, |(|-30| - 50)| = 20.
   EXPECT_EQ(refinementRadiusRange({-30.0f, 100.0f}, {200, 200}, 0), cv::Vec2i(0, 20));
-  // A wheel-sized case: (640, 512) in 1280 x 1024 gives 462.
+  // A wheel-sized case: (640, 512) in 1280 x 1024 gives 462; a filter size below is kept.
   EXPECT_EQ(refinementRadiusRange({640.0f, 512.0f}, {1280, 1024}, 200), cv::Vec2i(200, 462));
 }
 
@@ -143,10 +131,9 @@ TEST(WheelCutOutRect, SquareOfTheTruncatedDiameterClippedOnlyAtLeftAndTop) {
   EXPECT_EQ(wheelCutOutRect({180.0f, 100.0f, 50.0f}), cv::Rect(130, 50, 100, 100));
 }
 
-TEST(RefineWheel, StartOnAnAxisMeansStartAtTheImageCentre) {
-  const cv::Size size(640, 512);
+TEST(RefineWheel, StartOnAnAxisMeansTheImageCentreANegativeSmallestSizeIsRefused) {
   const cv::Point2d truth(320.0, 256.0);  // the image centre (columns / 2, rows / 2)
-  const cv::Mat scene = wheelshots::brightWheel(size, truth, 180.0).image;
+  const cv::Mat scene = wheelshots::brightWheel({640, 512}, truth, 180.0).image;
   for (const cv::Point2f start : {kNone, P(0, 400), P(500, 0)}) {
     cv::Point2f centre = start;
     double found = 0.0;
@@ -156,22 +143,9 @@ TEST(RefineWheel, StartOnAnAxisMeansStartAtTheImageCentre) {
     EXPECT_NEAR(centre.y, truth.y, 0.3) << start;
     EXPECT_NEAR(found, 180.0, 0.3) << start;
   }
-}
 
-TEST(RefineWheel, NothingFoundGivesAnEmptyCutOutAtTheOrigin) {
-  const cv::Mat empty = wheelshots::emptyBelt({320, 256});
-  cv::Point2f centre(150.0f, 120.0f);
-  double found = 123.0;
-  const cv::Mat cut = refineWheel(empty, cv::Mat(), centre, found, false, brightRimParams());
-  EXPECT_TRUE(cut.empty());
-  EXPECT_EQ(centre, kNone);
-  EXPECT_EQ(found, 0.0);
-}
-
-// A negative "filterSize" is a negative inner radius: the detector refuses it (a debug report)
-// before cutting anything sized by it, so the call is quick and finds no wheel.
-TEST(RefineWheel, NegativeSmallestSizeIsRefusedBeforeTheSearchRegionIsCut) {
-  const cv::Mat scene = wheelshots::brightWheel({640, 512}, {320.0, 256.0}, 180.0).image;
+  // A negative "filterSize" is a negative inner radius: the detector refuses it (a debug
+  // report) before cutting anything sized by it, so the call is quick and finds no wheel.
   for (const int minSize : {-5, -30000, -2000000000}) {
     vistrel::AssertCapture capture;
     cv::Point2f centre(322.0f, 255.0f);
@@ -183,6 +157,16 @@ TEST(RefineWheel, NegativeSmallestSizeIsRefusedBeforeTheSearchRegionIsCut) {
     ASSERT_EQ(capture.messages().size(), 1u) << minSize;
     EXPECT_EQ(capture.messages()[0].rfind("minRadius_ >= 0 (", 0), 0u) << minSize;
   }
+}
+
+TEST(RefineWheel, NothingFoundGivesAnEmptyCutOutAtTheOrigin) {
+  const cv::Mat empty = wheelshots::emptyBelt({320, 256});
+  cv::Point2f centre(150.0f, 120.0f);
+  double found = 123.0;
+  const cv::Mat cut = refineWheel(empty, cv::Mat(), centre, found, false, brightRimParams());
+  EXPECT_TRUE(cut.empty());
+  EXPECT_EQ(centre, kNone);
+  EXPECT_EQ(found, 0.0);
 }
 
 TEST(LocaliseWheel, WithoutCandidateOnlyTheVariantWithoutBackgroundFallsBack) {

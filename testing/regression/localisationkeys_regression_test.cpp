@@ -44,48 +44,39 @@ double median(std::vector<double> v) {
   return v.empty() ? 0.0 : (v[(v.size() - 1) / 2] + v[v.size() / 2]) / 2;
 }
 
-TEST(RobustRefineOnTheRegressionSet,
-     LosesNoWheelAndKeepsTheCentreMedianWithinFiveHundredthsOfAPixel) {
+// Each scene is rendered once for all three searches.
+TEST(LocalisationKeysOnTheRegressionSet, RobustRefineLosesNoWheelAndCoarseQuarterMovesNoCircle) {
   std::vector<double> plain, robust;
-  int plainLocated = 0, robustLocated = 0, wheels = 0;
-  for (const regression::Scene& s : regression::scenes()) {
-    if (!s.hasWheel) continue;
-    ++wheels;
-    const cv::Mat image = s.render();
-    const Located a = localise(s, image, false), b = localise(s, image, true);
-    EXPECT_TRUE(b.located || !a.located) << s.name << ": located without the key, not with it";
-    if (a.located) plain.push_back(a.centreError), ++plainLocated;
-    if (b.located) robust.push_back(b.centreError), ++robustLocated;
-  }
-  ASSERT_FALSE(robust.empty());
-  EXPECT_LE(median(robust), 0.05);
-  std::printf(
-      "regression wheels %d: located %d without RobustRefine (centre median %.4f px), "
-      "%d with it (centre median %.4f px)\n",
-      wheels, plainLocated, median(plain), robustLocated, median(robust));
-}
-
-TEST(CoarseQuarterOnTheRegressionSet, LocatesTheSameWheelsOnTheSameCircle) {
-  int wheels = 0, located = 0;
+  int quarterLocated = 0, wheels = 0;
   double centreShift = 0.0, radiusShift = 0.0;
   for (const regression::Scene& s : regression::scenes()) {
     if (!s.hasWheel) continue;
     ++wheels;
     const cv::Mat image = s.render();
-    const Located half = localise(s, image, false), quarter = localise(s, image, false, true);
+    const Located half = localise(s, image, false), refined = localise(s, image, true),
+                  quarter = localise(s, image, false, true);
+    EXPECT_TRUE(refined.located || !half.located)
+        << s.name << ": located without the key, not with it";
+    if (half.located) plain.push_back(half.centreError);
+    if (refined.located) robust.push_back(refined.centreError);
     EXPECT_EQ(quarter.located, half.located) << s.name;
     if (!half.located || !quarter.located) continue;
-    ++located;
+    ++quarterLocated;
     centreShift = std::max(centreShift, cv::norm(quarter.centre - half.centre));
     radiusShift = std::max(radiusShift, std::abs(quarter.radius - half.radius));
   }
-  // The full-size refinement gives the circle; only where it starts from moves.
+  ASSERT_FALSE(robust.empty());
+  // RobustRefine keeps the centre median within five hundredths of a pixel.
+  EXPECT_LE(median(robust), 0.05);
+  // The full-size refinement gives the circle; CoarseQuarter only moves where it starts from.
   EXPECT_LE(centreShift, 0.05);
   EXPECT_LE(radiusShift, 0.05);
   std::printf(
-      "regression wheels %d: %d located with and without CoarseQuarter; the circle moves by at "
-      "most %.4f px (centre) and %.4f px (radius)\n",
-      wheels, located, centreShift, radiusShift);
+      "regression wheels %d: located %zu without RobustRefine (centre median %.4f px), %zu with "
+      "it (centre median %.4f px), %d with CoarseQuarter too; its circle moves by at most %.4f px "
+      "(centre) and %.4f px (radius)\n",
+      wheels, plain.size(), median(plain), robust.size(), median(robust), quarterLocated,
+      centreShift, radiusShift);
 }
 
 }  // namespace

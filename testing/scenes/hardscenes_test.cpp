@@ -60,8 +60,6 @@ TEST(HardScene, IsDeterministicAndItsTruthMatchesThePixels) {
   ASSERT_EQ(a.image.type(), CV_8UC1);
   ASSERT_EQ(a.image.size(), layout.wheel.size);
   EXPECT_EQ(cv::norm(a.image, b.image, cv::NORM_INF), 0.0);
-  EXPECT_EQ(a.centre, layout.wheel.centre - cv::Point2d(0.5, 0.5));
-  EXPECT_EQ(a.radius, layout.wheel.radius);
   // Across the outline, where no bar or object lies, the rim side is brighter than the belt
   // side by most of their contrast, whatever the light does.
   int checked = 0, brighterInside = 0;

@@ -27,8 +27,6 @@ TEST(Scenes, DiscHasExactAreaAndCentroid) {
   // fraction of a pixel per boundary pixel, the centroid within a few thousandths.
   EXPECT_NEAR(m[0], CV_PI * r * r, 0.5);
   EXPECT_LE(cv::norm(cv::Vec2d(m[1], m[2]) - cv::Vec2d(c), cv::NORM_INF), 0.005) << m;
-  EXPECT_EQ(img.at<uchar>(38, 40), 250);  // well inside
-  EXPECT_EQ(img.at<uchar>(2, 2), 0);      // well outside
 }
 
 TEST(Scenes, RingAndEllipseAreas) {

@@ -89,9 +89,8 @@ cv::Mat dampedClutter(cv::Size size, double level, scenes::Seed seed) {
 
 RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadius) {
   RingLightShot s;
-  s.ringOuter = wheelRadius * 410.0 / 330.0;
   const cv::Mat ring = scenes::renderRing(size, toRenderer(centre), wheelRadius * 380.0 / 330.0,
-                                          s.ringOuter, 250.0, 30.0);
+                                          wheelRadius * 410.0 / 330.0, 250.0, 30.0);
   s.shot = wheelInFront(brightLook(size, centre, wheelRadius), ring, 11);
   s.emptyScene = ring.clone();
   scenes::addGaussianNoise(s.emptyScene, 3.0, 12);  // another exposure, other noise

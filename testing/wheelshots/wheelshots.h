@@ -47,8 +47,7 @@ Shot faintWheel(cv::Size size, cv::Point2d centre, double radius, scenes::Seed s
 // than the wheel's outline; subtracting the empty scene leaves the wheel alone.
 struct RingLightShot {
   Shot shot;
-  cv::Mat emptyScene;      // CV_8UC1, the shot's size
-  double ringOuter = 0.0;  // radius of the ring light's outer edge
+  cv::Mat emptyScene;  // CV_8UC1, the shot's size
 };
 RingLightShot ringLightShot(cv::Size size, cv::Point2d centre, double wheelRadius);
 
