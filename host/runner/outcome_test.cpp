@@ -4,7 +4,6 @@
 
 #include <QJsonArray>
 #include <limits>
-#include <opencv2/imgproc.hpp>
 
 #include "runner/overlay.h"
 #include "runner/testing/qtprinters.h"

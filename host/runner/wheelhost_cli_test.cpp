@@ -7,7 +7,6 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include "runner/testing/qtprinters.h"
 #include "runner/testing/textfile.h"

@@ -83,13 +83,10 @@ class FakeAnalysis : public IAlgorithm {
       if (score != -1.0 && score < best) {
         best = record->score = score;
         record->model = name;
-        const double limit = model->Matcher()->AcceptLimit();
-        record->similarity = (limit - score) / limit * 0.4 + 0.6;
       }
     }
     record->image = zq::QtCVUtils::cvMatToQPixmap(cut, false);
     record->diameter = params.value("d2h", -1).toDouble() * r * 2.0;
-    record->thickness = params.value("thickness", -1).toInt();
     record->seconds = (cv::getTickCount() - t0) / cv::getTickFrequency();
     image->SetResults(results);
     return 1;
