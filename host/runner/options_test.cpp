@@ -51,7 +51,6 @@ TEST(RunnerOptions, OrderingRulesAndTheRunOptions) {
   EXPECT_EQ(sweep.options.best, "b.json");
 
   EXPECT_TRUE(parse("-h").options.help);
-  EXPECT_TRUE(parse("--version").options.version);
 }
 
 TEST(RunnerOptions, UnusableArgumentsAreNamed) {

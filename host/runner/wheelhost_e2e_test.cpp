@@ -75,7 +75,6 @@ TEST(WheelhostSamples, EveryWheelFoundAndNamedAndFourJobsGiveTheOneJobOutputs) {
   for (const QJsonObject& o : lines) {
     SCOPED_TRACE(o["file"].toString().toStdString());
     const QJsonObject truth = o["truth"].toObject();
-    EXPECT_TRUE(truth["correct"].toBool());
     EXPECT_EQ(o["status"].toString(), truth["model"].isNull() ? "no wheel" : "found");
     if (truth["model"].isNull()) continue;
     EXPECT_EQ(o["model"].toString(), truth["model"].toString());
