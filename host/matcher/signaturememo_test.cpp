@@ -36,7 +36,6 @@ TEST(SignatureMemo, AlwaysGivesTheSignatureOfThePixelsAndGridAskedFor) {
   const PolarGrid coarse{192, 48, 128};
   const PolarSignature other = signatureOf(wheel, coarse);
   ASSERT_FALSE(other.empty());
-  EXPECT_EQ(other.polar().cols, 128);
   EXPECT_TRUE(sameSignature(other, PolarSignature::fromImage(wheel, coarse)));
 
   // A view with a row step of its own, and the same pixels as a continuous copy.
