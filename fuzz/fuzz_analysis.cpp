@@ -9,7 +9,6 @@
 #include <QStringList>
 #include <QVariant>
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <opencv2/imgcodecs.hpp>
 #include <vector>

@@ -7,9 +7,8 @@
 // (flipped, cut, split across chunks), all with correct checksums. The rest are taken as they
 // come, with or without their checksums mended.
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <QByteArray>
+#include <QtEndian>
 #include <algorithm>
 #include <opencv2/imgcodecs.hpp>
 
@@ -19,10 +18,6 @@
 
 namespace {
 
-quint32 bigEndian32(const unsigned char* p) {
-  return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
-}
-
 using pngbytes::be32;
 using pngbytes::chunk;
 
@@ -30,7 +25,7 @@ void mendChecksums(QByteArray& bytes) {
   auto* p = reinterpret_cast<unsigned char*>(bytes.data());
   const std::size_t size = static_cast<std::size_t>(bytes.size());
   for (std::size_t at = 8; size >= 12 && at <= size - 12;) {
-    const quint32 length = bigEndian32(p + at);
+    const quint32 length = qFromBigEndian<quint32>(p + at);
     if (length > size - at - 12) break;
     bytes.replace(int(at + 8 + length), 4, be32(vistrel::codecs::pngCrc(p + at + 4, length + 4)));
     at += 12 + length;
@@ -98,20 +93,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   const int flags = in.ConsumeBool() ? cv::IMREAD_GRAYSCALE : cv::IMREAD_UNCHANGED;
   QByteArray bytes;
-  switch (in.ConsumeIntegralInRange(0, 7)) {
-    case 0: {
-      const std::string rest = in.ConsumeRemainingBytesAsString();
-      bytes = QByteArray(rest.data(), int(rest.size()));
-      break;
-    }
-    case 1: {
-      const std::string rest = in.ConsumeRemainingBytesAsString();
-      bytes = QByteArray(rest.data(), int(rest.size()));
-      mendChecksums(bytes);
-      break;
-    }
-    default:
-      bytes = madePng(in);
+  const int origin = in.ConsumeIntegralInRange(0, 7);
+  if (origin < 2) {
+    const std::string rest = in.ConsumeRemainingBytesAsString();
+    bytes = QByteArray(rest.data(), int(rest.size()));
+    if (origin == 1) mendChecksums(bytes);
+  } else {
+    bytes = madePng(in);
   }
   cv::Mat ours;
   const vistrel::codecs::PngOutcome outcome =
