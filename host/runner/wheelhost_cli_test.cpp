@@ -227,7 +227,6 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
     return cv::imread(ws.path("out/overlays/").toStdString() + name).size();
   };
   EXPECT_EQ(overlaySize("w2.png"), cv::Size(360, 300));
-  EXPECT_EQ(overlaySize("w10.png"), cv::Size(300, 280));
   EXPECT_EQ(overlaySize("nowheel.png"), cv::Size(61, 50));
 
   EXPECT_EQ(ws.run("--recursive --json ws:in").outLines().size(), 5);
