@@ -31,7 +31,6 @@ class FakeAnalysis : public IAlgorithm {
   int IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_OPTION*, IDetectorEngine*) override {
     std::printf("fake: here!\n");
     std::fflush(stdout);
-    const int64 t0 = cv::getTickCount();
     int width = 0, height = 0, reserved = 0, stride = 0;
     unsigned char* data = image->GetImageData(&width, &height, &reserved, &stride);
     const int type = image->GetImageFormat() == 1 ? CV_8UC1 : CV_8UC4;
@@ -87,7 +86,6 @@ class FakeAnalysis : public IAlgorithm {
     }
     record->image = zq::QtCVUtils::cvMatToQPixmap(cut, false);
     record->diameter = params.value("d2h", -1).toDouble() * r * 2.0;
-    record->seconds = (cv::getTickCount() - t0) / cv::getTickFrequency();
     image->SetResults(results);
     return 1;
   }
