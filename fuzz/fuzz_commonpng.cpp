@@ -19,7 +19,6 @@
 namespace {
 
 using pngbytes::be32;
-using pngbytes::chunk;
 
 void mendChecksums(QByteArray& bytes) {
   auto* p = reinterpret_cast<unsigned char*>(bytes.data());
@@ -44,7 +43,7 @@ QByteArray madePng(FuzzedDataProvider& in) {
     const char* type =
         in.PickValueInArray({"gAMA", "sRGB", "pHYs", "tEXt", "cHRM", "iCCP", "tRNS"});
     const std::string data = in.ConsumeRandomLengthString(40);
-    file += chunk(type, QByteArray(data.data(), int(data.size())));
+    file += pngbytes::chunk(type, QByteArray(data.data(), int(data.size())));
   }
   // The uncompressed image data: rows of a filter byte and the pixels (of the seven passes of
   // an interlaced file), mostly of the right length and with valid filter types, so that many
@@ -79,10 +78,10 @@ QByteArray madePng(FuzzedDataProvider& in) {
   // One or more chunks of image data.
   while (!compressed.isEmpty()) {
     const int piece = in.ConsumeIntegralInRange(1, int(compressed.size()));
-    file += chunk("IDAT", compressed.left(piece));
+    file += pngbytes::chunk("IDAT", compressed.left(piece));
     compressed.remove(0, piece);
   }
-  return file + chunk("IEND", {});
+  return file + pngbytes::chunk("IEND", {});
 }
 
 }  // namespace
