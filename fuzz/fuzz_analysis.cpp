@@ -9,7 +9,6 @@
 #include <QStringList>
 #include <QVariant>
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "objects/configobject.h"
 #include "objects/imageobject.h"
 #include "objects/wheelmodel.h"
+#include "variantpointer.h"
 
 namespace {
 
@@ -104,16 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Catalogue catalogue;
   fillCatalogue(in, catalogue);
   QVariantMap params;
-  if (in.ConsumeBool()) {
-    params.insert(
-        "modelMap",
-        QVariant(static_cast<qlonglong>(reinterpret_cast<std::intptr_t>(&catalogue.map))));
-  }
-  if (in.ConsumeBool()) {
-    params.insert(
-        "defectList",
-        QVariant(static_cast<qlonglong>(reinterpret_cast<std::intptr_t>(&catalogue.names))));
-  }
+  if (in.ConsumeBool()) params.insert("modelMap", variantFromPointer(&catalogue.map));
+  if (in.ConsumeBool()) params.insert("defectList", variantFromPointer(&catalogue.names));
   for (const char* key :
        {"IsCutImg", "thickness", "useThickness", "useDiameter", "d2h", "useBackground", "RatioType",
         "Ratio", "bEqual", "filterSize", "Circle_Polarity", "Circle_ACThres", "Circle_EdgeWidth",

@@ -8,14 +8,6 @@
 #include "fuzzsupport.h"
 #include "vistrel/circledetector.h"
 
-namespace {
-
-bool finite(const cv::Vec3f& c) {
-  return std::isfinite(c[0]) && std::isfinite(c[1]) && std::isfinite(c[2]);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzsupport::quietProcess();
   FuzzedDataProvider in(data, size);
@@ -48,10 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   cv::Vec3f circle = untouched;
   const float score = d.detect(img, centre, circle, &profile);
   fuzzsupport::require(score == 0 || std::isfinite(score), "detect: score not finite");
-  fuzzsupport::require(finite(circle), "detect: circle not finite");
+  fuzzsupport::require(cv::checkRange(circle), "detect: circle not finite");
   const int n = d.detectMany(img, centre, &circles, &scores, &profile, 0, maxCount);
   fuzzsupport::require(n >= 0 && static_cast<size_t>(n) <= circles.size(), "detectMany: count");
-  for (const cv::Vec3f& c : circles) fuzzsupport::require(finite(c), "detectMany: circle");
+  for (const cv::Vec3f& c : circles) fuzzsupport::require(cv::checkRange(c), "detectMany: circle");
 
   cv::Mat mask;
   if (in.ConsumeBool() && !img.empty()) {
@@ -64,6 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   cv::Vec3f inRoi = untouched;
   d.detectInRoi(img, inRoi, &profile, mask);
   d.detectManyInRoi(img, &circles, nullptr, nullptr, 0, maxCount, mask);
-  fuzzsupport::require(finite(inRoi), "detectInRoi: circle not finite");
+  fuzzsupport::require(cv::checkRange(inRoi), "detectInRoi: circle not finite");
   return 0;
 }

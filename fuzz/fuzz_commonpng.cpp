@@ -7,9 +7,8 @@
 // (flipped, cut, split across chunks), all with correct checksums. The rest are taken as they
 // come, with or without their checksums mended.
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <QByteArray>
+#include <QtEndian>
 #include <algorithm>
 #include <opencv2/imgcodecs.hpp>
 
@@ -19,18 +18,13 @@
 
 namespace {
 
-quint32 bigEndian32(const unsigned char* p) {
-  return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
-}
-
 using pngbytes::be32;
-using pngbytes::chunk;
 
 void mendChecksums(QByteArray& bytes) {
   auto* p = reinterpret_cast<unsigned char*>(bytes.data());
   const std::size_t size = static_cast<std::size_t>(bytes.size());
   for (std::size_t at = 8; size >= 12 && at <= size - 12;) {
-    const quint32 length = bigEndian32(p + at);
+    const quint32 length = qFromBigEndian<quint32>(p + at);
     if (length > size - at - 12) break;
     bytes.replace(int(at + 8 + length), 4, be32(vistrel::codecs::pngCrc(p + at + 4, length + 4)));
     at += 12 + length;
@@ -49,7 +43,7 @@ QByteArray madePng(FuzzedDataProvider& in) {
     const char* type =
         in.PickValueInArray({"gAMA", "sRGB", "pHYs", "tEXt", "cHRM", "iCCP", "tRNS"});
     const std::string data = in.ConsumeRandomLengthString(40);
-    file += chunk(type, QByteArray(data.data(), int(data.size())));
+    file += pngbytes::chunk(type, QByteArray(data.data(), int(data.size())));
   }
   // The uncompressed image data: rows of a filter byte and the pixels (of the seven passes of
   // an interlaced file), mostly of the right length and with valid filter types, so that many
@@ -84,10 +78,10 @@ QByteArray madePng(FuzzedDataProvider& in) {
   // One or more chunks of image data.
   while (!compressed.isEmpty()) {
     const int piece = in.ConsumeIntegralInRange(1, int(compressed.size()));
-    file += chunk("IDAT", compressed.left(piece));
+    file += pngbytes::chunk("IDAT", compressed.left(piece));
     compressed.remove(0, piece);
   }
-  return file + chunk("IEND", {});
+  return file + pngbytes::chunk("IEND", {});
 }
 
 }  // namespace
@@ -98,20 +92,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   const int flags = in.ConsumeBool() ? cv::IMREAD_GRAYSCALE : cv::IMREAD_UNCHANGED;
   QByteArray bytes;
-  switch (in.ConsumeIntegralInRange(0, 7)) {
-    case 0: {
-      const std::string rest = in.ConsumeRemainingBytesAsString();
-      bytes = QByteArray(rest.data(), int(rest.size()));
-      break;
-    }
-    case 1: {
-      const std::string rest = in.ConsumeRemainingBytesAsString();
-      bytes = QByteArray(rest.data(), int(rest.size()));
-      mendChecksums(bytes);
-      break;
-    }
-    default:
-      bytes = madePng(in);
+  const int origin = in.ConsumeIntegralInRange(0, 7);
+  if (origin < 2) {
+    const std::string rest = in.ConsumeRemainingBytesAsString();
+    bytes = QByteArray(rest.data(), int(rest.size()));
+    if (origin == 1) mendChecksums(bytes);
+  } else {
+    bytes = madePng(in);
   }
   cv::Mat ours;
   const vistrel::codecs::PngOutcome outcome =

@@ -5,9 +5,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <fstream>
 #include <opencv2/imgcodecs.hpp>
 #include <string>
-#include <vector>
 
 #include "fuzzsupport.h"
 #include "runner/catalogue.h"
@@ -22,14 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool templateWritten = [&dir] {
     cv::Mat t(24, 24, CV_8UC1, cv::Scalar(30));
     t(cv::Rect(6, 6, 12, 12)).setTo(220);
-    std::vector<uchar> png;
-    cv::imencode(".png", t, png);
-    fuzzsupport::writeFile(dir + "/t.png", std::string(png.begin(), png.end()));
-    return true;
+    return cv::imwrite(dir + "/t.png", t);
   }();
   (void)templateWritten;
   const std::string path = dir + "/input.json";
-  fuzzsupport::writeFile(path, std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data + 1), size - 1);
   const QString file = QString::fromStdString(path);
 
   QString error;

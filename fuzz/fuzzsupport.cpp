@@ -6,23 +6,17 @@
 #include <QtGlobal>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <opencv2/core/utils/logger.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "vistrel/assert.h"
 
 namespace fuzzsupport {
-namespace {
-
-void ignoreMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-}  // namespace
 
 void quietProcess() {
   static const bool done = [] {
     vistrel::setAssertHandler([](const char*, const char*, int) {});
-    qInstallMessageHandler(&ignoreMessage);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     cv::setNumThreads(0);
     // The circle and ellipse detector announces itself on standard output at each construction.
@@ -88,11 +82,6 @@ const std::string& scratchDirectory() {
     return d;
   }();
   return dir;
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace fuzzsupport

@@ -33,7 +33,4 @@ inline void require(bool holds, const char* what) {
 // A directory of its own under the system's temporary directory, for targets that read files.
 const std::string& scratchDirectory();
 
-// Writes `bytes` to `path`, replacing it.
-void writeFile(const std::string& path, const std::string& bytes);
-
 }  // namespace fuzzsupport

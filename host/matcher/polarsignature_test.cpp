@@ -13,12 +13,6 @@ using matchertest::wheelSquare;
 using wheelhost::PolarGrid;
 using wheelhost::PolarSignature;
 
-// The angular distance between two angles in degrees, in [0, 180].
-double angleGap(double a, double b) {
-  const double d = std::fmod(std::abs(a - b), 360.0);
-  return std::min(d, 360.0 - d);
-}
-
 TEST(PolarSignature, EmptyForImagesWithoutAWheel) {
   EXPECT_TRUE(PolarSignature::fromImage(cv::Mat()).empty());
   // Too small to hold a wheel, though the band across its middle has contrast: 16 px is the
@@ -52,7 +46,7 @@ TEST(PolarSignature, IdenticalImagesScoreZeroAtAngleZero) {
   EXPECT_NEAR(sd[0], 1.0, 1e-4);
   const wheelhost::RotationMatch self = sig.bestRotation(sig);
   EXPECT_NEAR(self.score, 0.0, 1e-4);
-  EXPECT_LT(angleGap(self.angleDeg, 0.0), 1e-3);
+  EXPECT_LT(std::abs(std::remainder(self.angleDeg, 360.0)), 1e-3);
   // Gain and offset do not matter; colour input is turned grey first.
   cv::Mat brighter;
   wheel.convertTo(brighter, CV_8U, 0.5, 60.0);
@@ -79,7 +73,7 @@ TEST(PolarSignature, PatternsOfOppositeHalfTurnSymmetryScoreExactlyOne) {
   // The half-plane against its own negative: the negative is the half turn of it.
   const wheelhost::RotationMatch flip = a.bestRotation(PolarSignature::fromImage(240 - half));
   EXPECT_NEAR(flip.score, 0.0, 1e-4);
-  EXPECT_LT(angleGap(flip.angleDeg, 180.0), 0.5);
+  EXPECT_LT(std::abs(std::remainder(flip.angleDeg - 180.0, 360.0)), 0.5);
 }
 
 }  // namespace

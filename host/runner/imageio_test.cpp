@@ -47,7 +47,6 @@ TEST_F(ImageFiles, ReadsEveryDepthAndLayoutAsEightBit) {
   const cv::Mat bgra = roundTrip("bgra.png", cv::Mat(4, 5, CV_8UC4, cv::Scalar(10, 20, 30, 40)));
   EXPECT_EQ(bgra.type(), CV_8UC4);
   EXPECT_EQ(wheelhost::toDelivered(bgra).data, bgra.data);  // already deliverable: shared
-  EXPECT_EQ(wheelhost::analysedGrey(bgra).at<uchar>(0, 0), 10);
   const cv::Mat bgr = roundTrip("bgr.bmp", cv::Mat(3, 7, CV_8UC3, cv::Scalar(11, 22, 33)));
   ASSERT_EQ(bgr.type(), CV_8UC3);
   const cv::Mat delivered = wheelhost::toDelivered(bgr);

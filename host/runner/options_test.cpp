@@ -32,10 +32,7 @@ TEST(RunnerOptions, LongShortAndAttachedFormsAllStore) {
 }
 
 TEST(RunnerOptions, OrderingRulesAndTheRunOptions) {
-  const auto none = parseArguments({});
-  EXPECT_TRUE(none.error.isEmpty());
-  EXPECT_TRUE(none.options.progress);
-
+  EXPECT_TRUE(parseArguments({}).error.isEmpty());
   // Options and inputs mix; a repeated single-valued option keeps the last value; after "--"
   // everything is an input, also what looks like an option.
   const auto p = parse("x.png --out a y.png --out b -- --json -");
@@ -54,7 +51,6 @@ TEST(RunnerOptions, OrderingRulesAndTheRunOptions) {
   EXPECT_EQ(sweep.options.best, "b.json");
 
   EXPECT_TRUE(parse("-h").options.help);
-  EXPECT_TRUE(parse("--version").options.version);
 }
 
 TEST(RunnerOptions, UnusableArgumentsAreNamed) {
@@ -64,7 +60,6 @@ TEST(RunnerOptions, UnusableArgumentsAreNamed) {
   EXPECT_EQ(error("-cv"), "unknown option '-cv' (options with one dash are one letter)");
   EXPECT_EQ(error("a.png --catalogue"), "option '--catalogue' needs a value");
   EXPECT_EQ(error("--out="), "option '--out' needs a non-empty value");
-  EXPECT_EQ(parseArguments({"-o", ""}).error, "option '--out' needs a non-empty value");
   EXPECT_EQ(error("--verbose=1"), "option '--verbose' takes no value");
   EXPECT_EQ(error("--jobs 0"), "option '--jobs' expects a positive number, got \"0\"");
   EXPECT_EQ(error("-j many"), "option '--jobs' expects a positive number, got \"many\"");

@@ -31,7 +31,6 @@ class FakeAnalysis : public IAlgorithm {
   int IImageAnalysis(IImageObject* image, tagZR_ALGORITHM_OPTION*, IDetectorEngine*) override {
     std::printf("fake: here!\n");
     std::fflush(stdout);
-    const int64 t0 = cv::getTickCount();
     int width = 0, height = 0, reserved = 0, stride = 0;
     unsigned char* data = image->GetImageData(&width, &height, &reserved, &stride);
     const int type = image->GetImageFormat() == 1 ? CV_8UC1 : CV_8UC4;
@@ -83,14 +82,10 @@ class FakeAnalysis : public IAlgorithm {
       if (score != -1.0 && score < best) {
         best = record->score = score;
         record->model = name;
-        const double limit = model->Matcher()->AcceptLimit();
-        record->similarity = (limit - score) / limit * 0.4 + 0.6;
       }
     }
     record->image = zq::QtCVUtils::cvMatToQPixmap(cut, false);
     record->diameter = params.value("d2h", -1).toDouble() * r * 2.0;
-    record->thickness = params.value("thickness", -1).toInt();
-    record->seconds = (cv::getTickCount() - t0) / cv::getTickFrequency();
     image->SetResults(results);
     return 1;
   }

@@ -5,11 +5,9 @@
 #include <QVariantMap>
 #include <ostream>
 
-// Readable Qt strings in GoogleTest's failure messages (found by argument-dependent lookup).
+// Readable Qt strings in GoogleTest's failure messages (found by argument-dependent lookup;
+// GoogleTest prints a QStringList as a container of these).
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-  *os << (list.isEmpty() ? "{}" : "{\"" + list.join("\", \"").toStdString() + "\"}");
-}
 
 // The entries of `map` as "key=value type", in key order: QVariant's own == converts between
 // types (1 equals true), so a comparison of these also checks each value's type.
