@@ -250,6 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
         "%YAML:1.0\n---\n  roi: 1\n b: 2\n",           // steps out
         "%YAML:1.0\n---\nroi:\n  - - 1\n",             // two dashes
         "%YAML:1.0\n---\nroi:\n  a: b: 1\n",           // two keys
+        "%YAML:1.0\n---\nroi:\n  a: b - c\n",          // a dash inside a value
         "%YAML:1.0\n---\nroi:\n  a: 5%\n",             // a percent
         "%YAML:1.0\n---\nroi:\n  a: 'x\n",             // an open quote
         "%YAML:1.0\n---\nroi:\n  a: !t [ 1, - 2 ]\n",  // a dash in a flow
