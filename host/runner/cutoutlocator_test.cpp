@@ -99,6 +99,7 @@ TEST(CutoutLocator, HalvingFollowsTheCutSquaresSide) {
   // trunc(2 x 449.7) = 899 stays whole; trunc(2 x 450.3) = 900 is delivered at 450.
   EXPECT_FALSE(cutoutWasHalved(449.7, {899, 899}));
   EXPECT_TRUE(cutoutWasHalved(450.3, {450, 450}));
+  EXPECT_FALSE(cutoutWasHalved(450.3, {900, 900}));  // delivered whole
 }
 
 }  // namespace
