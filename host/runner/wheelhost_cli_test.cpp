@@ -180,7 +180,7 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   cv::merge(std::vector<cv::Mat>{w2, 255 - w2, cv::Mat::zeros(w2.size(), CV_8UC1)}, w2colour);
   ws.writeImage("in/w2.png", w2colour);
   ws.writeImage("in/w10.jpg", Workspace::wheel({300, 280}, {150.0, 141.0}, 110, 6, 0));
-  ws.writeImage("in/sub/deep.png", Workspace::wheel({300, 280}, {150.0, 140.0}, 100, 5, 0));
+  ws.writeImage("in/sub/w2.png", Workspace::wheel({300, 280}, {150.0, 140.0}, 100, 5, 0));
   ws.writeImage("in/nowheel.bmp", cv::Mat(50, 61, CV_8UC1, cv::Scalar(40)));
   // A cut-out of 900 px or more comes halved, and the runner finds it so.
   ws.writeImage("in/w30.png", Workspace::wheel({1000, 960}, {500.0, 480.0}, 460, 6, 0));
@@ -226,7 +226,10 @@ TEST(WheelhostCli, JsonOutputAndFilesWrittenWithOut) {
   EXPECT_EQ(overlaySize("w2.png"), cv::Size(360, 300));
   EXPECT_EQ(overlaySize("nowheel.png"), cv::Size(61, 50));
 
-  EXPECT_EQ(ws.run("--recursive --json ws:in").outLines().size(), 5);
+  // The sub-folder's w2.png gets files of its own instead of overwriting the other's.
+  EXPECT_EQ(ws.run("--recursive --json --out ws:all ws:in").outLines().size(), 5);
+  for (const char* file : {"cutouts/w2.png", "cutouts/w2_2.png", "overlays/w2_2.png"})
+    EXPECT_TRUE(QFile::exists(ws.path("all/") + file)) << file;
 }
 
 }  // namespace
