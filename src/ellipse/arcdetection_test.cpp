@@ -182,6 +182,9 @@ TEST(ArcDetection, InconsistentStateIsReportedAndIgnored) {
   std::vector<int> badFirst = {0};
   detectArcs(w.lines, w.infos, badFirst, w.segments, buffer, candidates, arcs, 500, 500);
   EXPECT_TRUE(capture.contains("firstLineOfSegment.size() == segments.size() + 1 (1 vs 2)"));
+  const std::vector<int> pastTheLines = {0, 3};
+  detectArcs(w.lines, w.infos, pastTheLines, w.segments, buffer, candidates, arcs, 500, 500);
+  EXPECT_TRUE(capture.contains("firstLineOfSegment is ordered and within the lines"));
   w.lines[1].len = 500;  // past its segment's end
   detectArcs(w.lines, w.infos, w.firstLine, w.segments, buffer, candidates, arcs, 500, 500);
   EXPECT_TRUE(capture.contains("every line lies within its segment"));
